@@ -1,0 +1,156 @@
+#include "syntax/dump.hpp"
+
+#include <array>
+#include <charconv>
+#include <vector>
+
+#include "syntax/kinds.hpp"
+#include "syntax/span.hpp"
+#include "syntax/stop.hpp"
+#include "syntax/tree_reads.hpp"
+#include "syntax/unicode.hpp"
+
+namespace veltrane::syntax {
+
+namespace {
+
+constexpr std::string_view REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
+
+// Printable ASCII that stands as it is: 0x20-0x7E but for the double quote and backslash.
+constexpr bool is_plain_ascii(unsigned char byte) {
+  return byte >= 0x20 && byte <= 0x7E && byte != '"' && byte != '\\';
+}
+
+void append_code_point_escape(std::string& sink, uint32_t code_point) {
+  std::array<char, 8> digits{};
+  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), code_point, 16);
+  sink.append("\\u{");
+  sink.append(digits.data(), result.ptr);
+  sink.push_back('}');
+}
+
+// Characters the quoted form writes as \u{...}: the categories Cc, Cf, Cs, Co, Cn, Zl, Zp,
+// Zs (but the blank, which never gets here) and Grapheme_Extend.
+bool needs_code_point_escape(char32_t code_point) {
+  switch (general_category(code_point)) {
+    case GeneralCategory::Cc:
+    case GeneralCategory::Cf:
+    case GeneralCategory::Cs:
+    case GeneralCategory::Co:
+    case GeneralCategory::Cn:
+    case GeneralCategory::Zl:
+    case GeneralCategory::Zp:
+    case GeneralCategory::Zs:
+      return true;
+    default:
+      return is_grapheme_extend(code_point);
+  }
+}
+
+void append_indent(std::string& sink, uint32_t depth) {
+  sink.append(2 * static_cast<std::size_t>(depth), ' ');
+}
+
+struct DumpEntry {
+  Child entry;
+  uint32_t depth;
+};
+
+}  // namespace
+
+void append_quoted(std::string& sink, std::string_view text) {
+  sink.push_back('"');
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (is_plain_ascii(byte)) {
+      std::size_t run_end = i + 1;
+      while (run_end < text.size() && is_plain_ascii(static_cast<unsigned char>(text[run_end]))) {
+        ++run_end;
+      }
+      sink.append(text.substr(i, run_end - i));
+      i = run_end;
+      continue;
+    }
+    if (byte < 0x80) {
+      switch (byte) {
+        case '"':
+          sink.append("\\\"");
+          break;
+        case '\\':
+          sink.append("\\\\");
+          break;
+        case '\n':
+          sink.append("\\n");
+          break;
+        case '\r':
+          sink.append("\\r");
+          break;
+        case '\t':
+          sink.append("\\t");
+          break;
+        case '\0':
+          sink.append("\\0");
+          break;
+        default:  // the other controls and DEL
+          append_code_point_escape(sink, byte);
+          break;
+      }
+      ++i;
+      continue;
+    }
+    const DecodedChar decoded = decode_utf8(text, i);
+    if (decoded.code_point < 0) {
+      sink.append(REPLACEMENT_CHARACTER);
+      i += ill_formed_length(text, i);
+      continue;
+    }
+    const auto code_point = static_cast<char32_t>(decoded.code_point);
+    if (needs_code_point_escape(code_point)) {
+      append_code_point_escape(sink, static_cast<uint32_t>(code_point));
+    } else {
+      sink.append(text.substr(i, decoded.length));
+    }
+    i += decoded.length;
+  }
+  sink.push_back('"');
+}
+
+std::string quoted(std::string_view text) {
+  std::string result;
+  result.reserve(text.size() + 2);
+  append_quoted(result, text);
+  return result;
+}
+
+void dump_tree(const Tree& tree, uint32_t node, uint32_t depth, std::string_view text,
+               std::string& sink) {
+  if (node >= tree.nodes.size()) stop("node index out of range");
+  std::vector<DumpEntry> stack;
+  stack.push_back(DumpEntry{node_entry(node), depth});
+  while (!stack.empty()) {
+    const DumpEntry top = stack.back();
+    stack.pop_back();
+    const uint32_t index = entry_index(top.entry);
+    if (is_token_entry(top.entry)) {
+      if (index >= tree.tokens.size()) stop("token index out of range");
+      const TreeToken& token = tree.tokens[index];
+      if (is_trivia(token.kind)) continue;
+      append_indent(sink, top.depth);
+      append_kind_name(sink, token.kind);
+      sink.push_back(' ');
+      append_quoted(sink, span_text(Span{token.start, token.end}, text));
+      sink.push_back('\n');
+      continue;
+    }
+    append_indent(sink, top.depth);
+    append_kind_name(sink, tree.nodes[index].kind);
+    sink.push_back('\n');
+    const std::span<const Child> entries = children(tree, index);
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+      stack.push_back(DumpEntry{*it, top.depth + 1});
+    }
+  }
+}
+
+}  // namespace veltrane::syntax

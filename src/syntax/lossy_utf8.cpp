@@ -1,0 +1,51 @@
+#include "syntax/lossy_utf8.hpp"
+
+#include "syntax/unicode.hpp"
+
+namespace veltrane::syntax {
+
+namespace {
+
+constexpr std::string_view REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
+
+}  // namespace
+
+std::string lossy_utf8(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  std::size_t i = 0;
+  std::size_t clean_start = 0;  // start of the well-formed run not yet copied
+  while (i < bytes.size()) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const DecodedChar decoded = decode_utf8(bytes, i);
+    if (decoded.code_point >= 0) {
+      i += decoded.length;
+      continue;
+    }
+    const uint32_t bad_length = ill_formed_length(bytes, i);
+    text.append(bytes.substr(clean_start, i - clean_start));
+    text.append(REPLACEMENT_CHARACTER);
+    i += bad_length;
+    clean_start = i;
+  }
+  text.append(bytes.substr(clean_start));
+  return text;
+}
+
+bool is_valid_utf8(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const DecodedChar decoded = decode_utf8(bytes, i);
+    if (decoded.code_point < 0) return false;
+    i += decoded.length;
+  }
+  return true;
+}
+
+}  // namespace veltrane::syntax

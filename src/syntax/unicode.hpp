@@ -1,0 +1,88 @@
+#pragma once
+
+// The Unicode character properties and case mapping that the lexer, identifier values and
+// the quoted text form need, and a bounds-safe UTF-8 decoder. ASCII is answered here
+// without ICU; only non-ASCII characters reach it.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace veltrane::syntax {
+
+// Unicode general categories, numbered as ICU numbers them.
+enum class GeneralCategory : uint8_t {
+  Cn = 0,  // unassigned
+  Lu = 1,
+  Ll = 2,
+  Lt = 3,
+  Lm = 4,
+  Lo = 5,
+  Mn = 6,
+  Me = 7,
+  Mc = 8,
+  Nd = 9,
+  Nl = 10,
+  No = 11,
+  Zs = 12,
+  Zl = 13,
+  Zp = 14,
+  Cc = 15,
+  Cf = 16,
+  Co = 17,
+  Cs = 18,
+  Pd = 19,
+  Ps = 20,
+  Pe = 21,
+  Pc = 22,
+  Po = 23,
+  Sm = 24,
+  Sc = 25,
+  Sk = 26,
+  So = 27,
+  Pi = 28,
+  Pf = 29,
+};
+
+// Unicode White_Space.
+[[nodiscard]] bool is_white_space(char32_t code_point);
+// Unicode Alphabetic.
+[[nodiscard]] bool is_alphabetic(char32_t code_point);
+// General category Nd, Nl or No.
+[[nodiscard]] bool is_numeric(char32_t code_point);
+// Unicode Grapheme_Extend.
+[[nodiscard]] bool is_grapheme_extend(char32_t code_point);
+// General category. Values above U+10FFFF are Cn.
+[[nodiscard]] GeneralCategory general_category(char32_t code_point);
+
+// Full upper-case mapping of UTF-8 text with the root locale, never the process default
+// ("straße" gives "STRASSE"). Pure ASCII never reaches ICU.
+[[nodiscard]] std::string to_upper_full(std::string_view text);
+
+// One decoded character: a code point, or a negative number when the bytes at the offset
+// are ill-formed UTF-8; `length` is the number of bytes read, 1 when ill-formed.
+struct DecodedChar {
+  int32_t code_point;
+  uint32_t length;
+};
+
+// The length (1 to 3) of the maximal subpart of an ill-formed sequence at the offset, or 0
+// when a well-formed character starts there. The offset must be below text.size().
+[[nodiscard]] uint32_t ill_formed_length(std::string_view text, std::size_t offset);
+
+namespace detail {
+[[nodiscard]] DecodedChar decode_non_ascii(std::string_view text, std::size_t offset);
+}
+
+// Decodes the character at `offset` without reading past the end of `text`. The offset
+// must be below text.size(); anything else is a broken invariant and stops.
+[[nodiscard]] inline DecodedChar decode_utf8(std::string_view text, std::size_t offset) {
+  if (offset < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[offset]);
+    if (byte < 0x80) return DecodedChar{byte, 1};
+  }
+  return detail::decode_non_ascii(text, offset);
+}
+
+}  // namespace veltrane::syntax

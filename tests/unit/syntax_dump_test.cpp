@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "syntax/dump.hpp"
+#include "syntax/kinds.hpp"
+#include "syntax/stop.hpp"
+#include "syntax/tree.hpp"
+
+namespace veltrane::syntax {
+namespace {
+
+// A tree described by its events; token texts are glued together into the source text.
+struct Event {
+  enum class Type { Open, Token, Close } type;
+  SyntaxKind kind;
+  std::string_view text;
+};
+Event open(NodeKind kind) { return {Event::Type::Open, syntax_kind(kind), {}}; }
+Event open_number(uint16_t number) {
+  return {Event::Type::Open, syntax_kind_from_number(number), {}};
+}
+Event token(TokenKind kind, std::string_view text) {
+  return {Event::Type::Token, syntax_kind(kind), text};
+}
+Event close() { return {Event::Type::Close, SyntaxKind{}, {}}; }
+
+// The dump of the tree the events describe, from its root at `depth`.
+std::string dump_of(std::initializer_list<Event> events, uint32_t depth = 0) {
+  std::string text;
+  TreeBuilder builder;
+  for (const Event& event : events) {
+    switch (event.type) {
+      case Event::Type::Open:
+        builder.start_node(event.kind);
+        break;
+      case Event::Type::Token: {
+        const auto start = static_cast<uint32_t>(text.size());
+        text += event.text;
+        builder.token(event.kind, start, static_cast<uint32_t>(text.size()));
+        break;
+      }
+      case Event::Type::Close:
+        builder.finish_node();
+        break;
+    }
+  }
+  const Tree tree = std::move(builder).finish();
+  std::string sink;
+  dump_tree(tree, tree.root, depth, text, sink);
+  return sink;
+}
+
+TEST(DumpTreeTest, SelectStatementShape) {
+  const std::string dump = dump_of({
+      open(NodeKind::SelectStmt),
+      open(NodeKind::Query),
+      open(NodeKind::QueryBlock),
+      token(TokenKind::Ident, "select"),
+      token(TokenKind::Whitespace, " "),
+      open(NodeKind::SelectList),
+      open(NodeKind::SelectItem),
+      open(NodeKind::Literal),
+      token(TokenKind::Number, "1"),
+      close(),
+      close(),
+      close(),
+      token(TokenKind::Whitespace, " "),
+      open(NodeKind::FromClause),
+      token(TokenKind::Ident, "from"),
+      token(TokenKind::Whitespace, " "),
+      open(NodeKind::TableRef),
+      open(NodeKind::ObjectName),
+      token(TokenKind::Ident, "dual"),
+      close(),
+      close(),
+      close(),
+      close(),
+      close(),
+      close(),
+  });
+  EXPECT_EQ(dump,
+            "SelectStmt\n"
+            "  Query\n"
+            "    QueryBlock\n"
+            "      Ident \"select\"\n"
+            "      SelectList\n"
+            "        SelectItem\n"
+            "          Literal\n"
+            "            Number \"1\"\n"
+            "      FromClause\n"
+            "        Ident \"from\"\n"
+            "        TableRef\n"
+            "          ObjectName\n"
+            "            Ident \"dual\"\n");
+}
+
+TEST(DumpTreeTest, LinesForTokensNodesAndTrivia) {
+  struct Case {
+    std::string_view name;
+    std::string dump;
+    std::string_view expected;
+  };
+  const Case cases[] = {
+      {"string keeps its single quotes",
+       dump_of({open(NodeKind::Literal), token(TokenKind::String, "'it''s'"), close()}),
+       "Literal\n  String \"'it''s'\"\n"},
+      {"quoted identifier",
+       dump_of({open(NodeKind::NameRef), token(TokenKind::QuotedIdent, "\"Emp\""), close()}),
+       "NameRef\n  QuotedIdent \"\\\"Emp\\\"\"\n"},
+      {"no line for any trivia kind",
+       dump_of({open(NodeKind::Block), token(TokenKind::Whitespace, " "),
+                token(TokenKind::LineComment, "-- x"), token(TokenKind::BlockComment, "/**/"),
+                token(TokenKind::LineContinuation, "-"), token(TokenKind::Inactive, "$IF"),
+                token(TokenKind::Semicolon, ";"), close()}),
+       "Block\n  Semicolon \";\"\n"},
+      {"token with a tab and a line break stays on one line",
+       dump_of({open(NodeKind::Literal), token(TokenKind::String, "'a\tb\nc'"), close()}),
+       "Literal\n  String \"'a\\tb\\nc'\"\n"},
+      {"empty node", dump_of({open(NodeKind::Error), close()}), "Error\n"},
+      {"star token and star node",
+       dump_of({open(NodeKind::Star), token(TokenKind::Star, "*"), close()}),
+       "Star\n  Star \"*\"\n"},
+      {"number naming no kind", dump_of({open_number(1500), token(TokenKind::Ident, "x"), close()}),
+       "?1500\n  Ident \"x\"\n"},
+      {"starting depth indents every line",
+       dump_of({open(NodeKind::NameRef), token(TokenKind::Ident, "x"), close()}, 2),
+       "    NameRef\n      Ident \"x\"\n"},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(test_case.name);
+    EXPECT_EQ(test_case.dump, test_case.expected);
+  }
+}
+
+TEST(QuotedTextTest, EscapesAndCharactersKeptAsTheyStand) {
+  struct Case {
+    std::string_view name;
+    std::string_view text;
+    std::string_view expected;
+  };
+  const Case cases[] = {
+      {"empty", "", R"("")"},
+      {"plain ASCII and the blank", "a b", R"("a b")"},
+      {"single quote", "'", R"("'")"},
+      {"double quote and backslash", "\"\\", R"("\"\\")"},
+      {"short escapes", "\t\n\r", R"("\t\n\r")"},
+      {"NUL", std::string_view("a\0b", 3), R"("a\0b")"},
+      {"other controls and DEL", "\x01\x1F\x7F", R"("\u{1}\u{1f}\u{7f}")"},
+      {"combining acute after a letter", "e\xCC\x81", R"("e\u{301}")"},
+      {"no-break space", "\xC2\xA0", R"("\u{a0}")"},
+      {"ideographic space", "\xE3\x80\x80", R"("\u{3000}")"},
+      {"next line control", "\xC2\x85", R"("\u{85}")"},
+      {"C1 control", "\xC2\x9F", R"("\u{9f}")"},
+      {"soft hyphen", "\xC2\xAD", R"("\u{ad}")"},
+      {"zero width space", "\xE2\x80\x8B", R"("\u{200b}")"},
+      {"byte order mark", "\xEF\xBB\xBF", R"("\u{feff}")"},
+      {"line and paragraph separators", "\xE2\x80\xA8\xE2\x80\xA9", R"("\u{2028}\u{2029}")"},
+      {"private use", "\xEE\x80\x80", R"("\u{e000}")"},
+      {"unassigned", "\xCD\xB8", R"("\u{378}")"},
+      {"noncharacter U+FFFF", "\xEF\xBF\xBF", R"("\u{ffff}")"},
+      {"variation selector", "\xEF\xB8\x8F", R"("\u{fe0f}")"},
+      {"zero width non-joiner", "\xE2\x80\x8C", R"("\u{200c}")"},
+      {"alphabetic yet Grapheme_Extend", "a\xCD\x85", R"("a\u{345}")"},
+      {"printable non-ASCII unchanged", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80",
+       "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\""},
+      {"ill-formed bytes become one replacement each", "a\xE2\x82x\xFF",
+       "\"a\xEF\xBF\xBDx\xEF\xBF\xBD\""},
+      {"truncated sequence at the end", "\xF0\x9F\x98", "\"\xEF\xBF\xBD\""},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(test_case.name);
+    EXPECT_EQ(quoted(test_case.text), test_case.expected);
+    std::string sink = ">";
+    append_quoted(sink, test_case.text);
+    EXPECT_EQ(sink, ">" + std::string(test_case.expected));
+  }
+}
+
+TEST(DumpTreeTest, AppendsToTheSinkAndStopsOnABadNodeIndex) {
+  TreeBuilder builder;
+  builder.start_node(syntax_kind(NodeKind::NameRef));
+  builder.token(syntax_kind(TokenKind::Ident), 0, 1);
+  builder.finish_node();
+  const Tree tree = std::move(builder).finish();
+  std::string sink = "before\n";
+  dump_tree(tree, tree.root, 0, "x", sink);
+  EXPECT_EQ(sink, "before\nNameRef\n  Ident \"x\"\n");
+  EXPECT_THROW(dump_tree(tree, 1, 0, "x", sink), InternalStop);
+}
+
+// Runs `body` on a thread with a 1 MiB stack. Returns false when it could not start.
+bool run_on_small_stack(std::function<void()> body) {
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  pthread_attr_setstacksize(&attributes, std::size_t{1} << 20);
+  pthread_t thread;
+  const auto entry = [](void* argument) -> void* {
+    (*static_cast<std::function<void()>*>(argument))();
+    return nullptr;
+  };
+  const int started = pthread_create(&thread, &attributes, entry, &body);
+  pthread_attr_destroy(&attributes);
+  if (started != 0) return false;
+  pthread_join(thread, nullptr);
+  return true;
+}
+
+TEST(DumpTreeTest, TwentyThousandLevelsDumpWithoutRecursion) {
+  constexpr uint32_t LEVELS = 20'000;
+  bool stopped = false;
+  std::size_t size = 0;
+  std::size_t line_count = 0;
+  std::string deepest_lines;
+  const bool ran = run_on_small_stack([&] {
+    try {
+      TreeBuilder builder;
+      for (uint32_t level = 0; level < LEVELS; ++level) {
+        builder.start_node(syntax_kind(NodeKind::ParenExpr));
+      }
+      builder.token(syntax_kind(TokenKind::Number), 0, 1);
+      for (uint32_t level = 0; level < LEVELS; ++level) builder.finish_node();
+      const Tree tree = std::move(builder).finish();
+      std::string sink;
+      sink.reserve(std::size_t{LEVELS} * (LEVELS + 11) + 32);  // the dump is about 400 MB
+      dump_tree(tree, tree.root, 0, "7", sink);
+      size = sink.size();
+      for (const char c : sink) line_count += c == '\n' ? 1 : 0;
+      const std::size_t tail_start = sink.rfind('\n', sink.size() - 2);
+      const std::size_t before_tail = sink.rfind('\n', tail_start - 1);
+      deepest_lines = sink.substr(before_tail + 1);
+    } catch (const InternalStop&) {
+      stopped = true;
+    }
+  });
+  ASSERT_TRUE(ran);
+  EXPECT_FALSE(stopped);
+  // Node lines: 2d blanks + "ParenExpr\n" for d < LEVELS; one token line at depth LEVELS.
+  const std::size_t node_lines = std::size_t{LEVELS} * (LEVELS - 1) + std::size_t{LEVELS} * 10;
+  const std::size_t token_line =
+      2 * std::size_t{LEVELS} + std::string_view("Number \"7\"\n").size();
+  EXPECT_EQ(size, node_lines + token_line);
+  EXPECT_EQ(line_count, LEVELS + 1);
+  EXPECT_EQ(deepest_lines, std::string(2 * (LEVELS - 1), ' ') + "ParenExpr\n" +
+                               std::string(2 * LEVELS, ' ') + "Number \"7\"\n");
+}
+
+}  // namespace
+}  // namespace veltrane::syntax
