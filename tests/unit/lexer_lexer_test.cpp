@@ -1,0 +1,235 @@
+#include "lexer/lexer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "syntax/kinds.hpp"
+#include "syntax/stop.hpp"
+
+namespace veltrane::lexer {
+namespace {
+
+// Tokens as «Kind«text»» joined by blanks, diagnostics as «message[start,end)».
+std::string render_tokens(std::string_view text, const std::vector<Token>& tokens) {
+  std::string out;
+  for (const Token& token : tokens) {
+    if (!out.empty()) out += ' ';
+    out += syntax::token_kind_name(token.kind);
+    out += "«";
+    out += text.substr(token.start, token.end - token.start);
+    out += "»";
+  }
+  return out;
+}
+
+std::string render_diagnostics(const std::vector<Diagnostic>& diagnostics) {
+  std::string out;
+  for (const Diagnostic& diagnostic : diagnostics) {
+    if (!out.empty()) out += ' ';
+    out += std::string(diagnostic.message) + "[" + std::to_string(diagnostic.start) + "," +
+           std::to_string(diagnostic.end) + ")";
+  }
+  return out;
+}
+
+// Every token is non-empty and the tokens cover the text from 0 to its end.
+void expect_covering(std::string_view text, const LexResult& result) {
+  uint32_t expected_start = 0;
+  for (const Token& token : result.tokens) {
+    ASSERT_EQ(token.start, expected_start);
+    ASSERT_LT(token.start, token.end);
+    expected_start = token.end;
+  }
+  ASSERT_EQ(expected_start, text.size());
+  for (const Diagnostic& diagnostic : result.diagnostics) {
+    ASSERT_LE(diagnostic.start, diagnostic.end);
+    ASSERT_LE(diagnostic.end, text.size());
+    ASSERT_EQ(diagnostic.severity, Severity::Error);
+  }
+}
+
+struct LexCase {
+  const char* name;
+  std::string_view text;
+  std::string_view tokens;
+  std::string_view diagnostics;
+};
+
+constexpr LexCase LEX_CASES[] = {
+    {"empty", "", "", ""},
+    {"assign", "a:=1", "Ident«a» Assign«:=» Number«1»", ""},
+    {"colon then eq", "a: =1", "Ident«a» Colon«:» Whitespace« » Eq«=» Number«1»", ""},
+    {"binds", ":1 :x$1 :ab#", "Bind«:1» Whitespace« » Bind«:x$1» Whitespace« » Bind«:ab#»", ""},
+    {"quoted bind", ":\"a b\"", "Bind«:\"a b\"»", ""},
+    {"colon underscore", ":_x", "Colon«:» Unknown«_» Ident«x»", "unexpected character[1,2)"},
+    {"colon at end", "x:", "Ident«x» Colon«:»", ""},
+    {"dot number", "x.1", "Ident«x» Number«.1»", ""},
+    {"range", "1..10", "Number«1» DotDot«..» Number«10»", ""},
+    {"trailing dot", "1. 1.e5 .5.5",
+     "Number«1.» Whitespace« » Number«1.e5» Whitespace« » "
+     "Number«.5» Number«.5»",
+     ""},
+    {"bare exponent", "1e 1e+", "Number«1» Ident«e» Whitespace« » Number«1» Ident«e» Plus«+»", ""},
+    {"exponent", "1.5E-3 2e10", "Number«1.5E-3» Whitespace« » Number«2e10»", ""},
+    {"suffixes", "1.5f 2D 1f. 1dx 1d_",
+     "Number«1.5f» Whitespace« » Number«2D» Whitespace« » "
+     "Number«1f» Dot«.» Whitespace« » Number«1» Ident«dx» Whitespace« » Number«1» Ident«d_»",
+     ""},
+    {"suffix before non-ascii", "1fé", "Number«1» Ident«fé»", ""},
+    {"inquiry", "$$plsql_unit", "Inquiry«$$plsql_unit»", ""},
+    {"non-ascii inquiry", "$$éa", "Inquiry«$$éa»", ""},
+    {"directive", "$IF$$x", "CondDirective«$IF$$x»", ""},
+    {"dollars", "$1 $$ $_",
+     "Dollar«$» Number«1» Whitespace« » Dollar«$» Dollar«$» Whitespace« » "
+     "Dollar«$» Unknown«_»",
+     "unexpected character[7,8)"},
+    {"substitution dots", "&&tab..col", "Substitution«&&tab.» Dot«.» Ident«col»", ""},
+    {"glue digit", "&x.1y", "Substitution«&x.» Ident«1y»", ""},
+    {"glue beats string", "&x.N'a'", "Substitution«&x.» Ident«N» String«'a'»", ""},
+    {"glue beats dollar", "&x.$$y", "Substitution«&x.» Ident«$$y»", ""},
+    {"glue non-ascii", "&xé", "Substitution«&x» Ident«é»", ""},
+    {"glue ends at trivia", "&x 1y", "Substitution«&x» Whitespace« » Number«1» Ident«y»", ""},
+    {"amps", "&&. & x &é &&",
+     "Amp«&» Amp«&» Dot«.» Whitespace« » Amp«&» Whitespace« » Ident«x» "
+     "Whitespace« » Amp«&» Ident«é» Whitespace« » Amp«&» Amp«&»",
+     ""},
+    {"q-quotes", "q'[it's]' nq'<a>' Q'aa'",
+     "String«q'[it's]'» Whitespace« » String«nq'<a>'» "
+     "Whitespace« » String«Q'aa'»",
+     ""},
+    {"q-quote blank delimiter", "q' x'", "String«q' x'»", "invalid q-quote delimiter[0,2)"},
+    {"q-quote quote delimiter", "q''", "String«q''»", "invalid q-quote delimiter[0,2)"},
+    {"q-quote at end", "q'", "String«q'»",
+     "invalid q-quote delimiter[0,2) unterminated string[0,2)"},
+    {"q-quote doubled", "q'''", "String«q'''»",
+     "invalid q-quote delimiter[0,2) unterminated string[0,4)"},
+    {"q-quote nbsp delimiter", "q'\u00a0a'", "String«q'\u00a0a'»",
+     "invalid q-quote delimiter[0,2)"},
+    {"q-quote multibyte", "q'éaé'x", "String«q'éaé'» Ident«x»", ""},
+    {"q-quote no close", "q'[a]", "String«q'[a]»", "unterminated q-quoted string[0,5)"},
+    {"q-quote ill-formed delimiter",
+     "q'\xff"
+     "a\xff'",
+     "String«q'\xff"
+     "a\xff'»",
+     ""},
+    {"strings", "'it''s' N'x' n'",
+     "String«'it''s'» Whitespace« » String«N'x'» Whitespace« » "
+     "String«n'»",
+     "unterminated string[13,15)"},
+    {"string spans lines", "'a\nb'", "String«'a\nb'»", ""},
+    {"n words", "n nq nx", "Ident«n» Whitespace« » Ident«nq» Whitespace« » Ident«nx»", ""},
+    {"quoted identifiers", "\"\" \"a\"\"b\"",
+     "QuotedIdent«\"\"» Whitespace« » QuotedIdent«\"a\"» "
+     "QuotedIdent«\"b\"»",
+     ""},
+    {"unterminated quoted", "\"ab\r\nx", "QuotedIdent«\"ab\r» Whitespace«\n» Ident«x»",
+     "unterminated quoted identifier[0,4)"},
+    {"unterminated quoted bind", ":\"ab", "Bind«:\"ab»", "unterminated quoted identifier[0,4)"},
+    {"comments", "--a\r\n/* x */", "LineComment«--a\r» Whitespace«\n» BlockComment«/* x */»", ""},
+    {"comment slash", "/*/", "BlockComment«/*/»", "unterminated comment[0,3)"},
+    {"comments do not nest", "/* /* */ */", "BlockComment«/* /* */» Whitespace« » Star«*» Slash«/»",
+     ""},
+    {"operators", "<<=<=>!=~=^=<>||**=>>=>>",
+     "LabelOpen«<<» Eq«=» Le«<=» Gt«>» Ne«!=» Ne«~=» "
+     "Ne«^=» Ne«<>» Concat«||» Power«**» Arrow«=>» Ge«>=» LabelClose«>>»",
+     ""},
+    {"single operators", "!~^|*<>=%()[]{},;+?@/",
+     "Unknown«!» Unknown«~» Caret«^» Pipe«|» Star«*» "
+     "Ne«<>» Eq«=» Percent«%» LParen«(» RParen«)» LBracket«[» RBracket«]» LBrace«{» RBrace«}» "
+     "Comma«,» Semicolon«;» Plus«+» Question«?» At«@» Slash«/»",
+     "unexpected character[0,1) unexpected character[1,2)"},
+    {"lt at end", "<", "Lt«<»", ""},
+    {"underscore start", "_x #", "Unknown«_» Ident«x» Whitespace« » Unknown«#»",
+     "unexpected character[0,1) unexpected character[3,4)"},
+    {"unicode words", "straße a٣ ٣",
+     "Ident«straße» Whitespace« » Ident«a٣» Whitespace« » "
+     "Unknown«٣»",
+     "unexpected character[12,14)"},
+    {"combining mark", "e\u0301", "Ident«e» Unknown«\u0301»", "unexpected character[1,3)"},
+    {"unicode white space", "a\u00a0 \u3000b\u2028",
+     "Ident«a» Whitespace«\u00a0 \u3000» "
+     "Ident«b» Whitespace«\u2028»",
+     ""},
+    {"not white space", "\u180e\u200b", "Unknown«\u180e» Unknown«\u200b»",
+     "unexpected character[0,3) unexpected character[3,6)"},
+    {"byte order mark", "\ufeffx", "Unknown«\ufeff» Ident«x»", "unexpected character[0,3)"},
+    {"ill-formed bytes", "a\xe2\x82 \xff",
+     "Ident«a» Unknown«\xe2» Unknown«\x82» Whitespace« » "
+     "Unknown«\xff»",
+     "unexpected character[1,2) unexpected character[2,3) "
+     "unexpected character[4,5)"},
+    {"control bytes", "\x01`\\\x7f", "Unknown«\x01» Unknown«`» Unknown«\\» Unknown«\x7f»",
+     "unexpected character[0,1) unexpected character[1,2) unexpected character[2,3) "
+     "unexpected character[3,4)"},
+};
+
+TEST(Lexer, Cases) {
+  for (const LexCase& lex_case : LEX_CASES) {
+    SCOPED_TRACE(lex_case.name);
+    const LexResult result = lex_text(lex_case.text);
+    EXPECT_EQ(render_tokens(lex_case.text, result.tokens), lex_case.tokens);
+    EXPECT_EQ(render_diagnostics(result.diagnostics), lex_case.diagnostics);
+    expect_covering(lex_case.text, result);
+  }
+}
+
+TEST(Lexer, GlueFlagFollowsTokensAndSurvivesMoves) {
+  Lexer lexer("&x  y");
+  ASSERT_EQ(next_token(lexer)->kind, TokenKind::Substitution);
+  EXPECT_TRUE(lexer.glue);
+  lexer.move_to(3);  // a move is not a token: the glue stays
+  EXPECT_TRUE(lexer.glue);
+  EXPECT_EQ(next_token(lexer)->kind, TokenKind::Whitespace);
+  EXPECT_FALSE(lexer.glue);
+  EXPECT_EQ(next_token(lexer)->kind, TokenKind::Ident);
+  EXPECT_FALSE(next_token(lexer).has_value());
+  EXPECT_THROW(lexer.move_to(6), syntax::InternalStop);
+}
+
+// Random and adversarial byte strings: whatever the input, tokens cover it.
+TEST(Lexer, AnyBytesAreCoveredExactly) {
+  constexpr std::string_view PIECES[] = {"'",      "\"",   "q'",
+                                         "nQ'",    "&",    "&&",
+                                         ".",      "$",    "$$",
+                                         ":",      "-",    "/",
+                                         "*",      "/*",   "*/",
+                                         "--",     "\n",   "\r",
+                                         " ",      "1",    "e",
+                                         "f",      "x",    "_",
+                                         "#",      "(",    ")",
+                                         "<",      ">",    "=",
+                                         "!",      "é",    "\u00a0",
+                                         "\u0301", "٣",    "\xe2\x82",
+                                         "\xff",   "\xc3", "\xf0\x9f\x98\x80",
+                                         "\x80",   "\0"};
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int length = static_cast<int>(random() % 40);
+    for (int index = 0; index < length; ++index) {
+      if (random() % 4 == 0) {
+        text += static_cast<char>(random() % 256);
+      } else {
+        text += PIECES[random() % std::size(PIECES)];
+      }
+    }
+    SCOPED_TRACE(testing::PrintToString(text));
+    // An exactly sized buffer, so that a sanitizer build catches any read
+    // past the end.
+    const auto buffer = std::make_unique<char[]>(text.size());
+    std::copy(text.begin(), text.end(), buffer.get());
+    const std::string_view exact(buffer.get(), text.size());
+    expect_covering(exact, lex_text(exact));
+    if (testing::Test::HasFatalFailure()) return;
+  }
+}
+
+}  // namespace
+}  // namespace veltrane::lexer
