@@ -1,0 +1,339 @@
+#include "lexer/script_splitter.hpp"
+
+#include <cstring>
+
+#include "lexer/lexer.hpp"
+#include "lexer/sqlplus_commands.hpp"
+#include "syntax/stop.hpp"
+#include "syntax/unicode.hpp"
+
+namespace veltrane::lexer {
+
+namespace {
+
+using syntax::TokenKind;
+
+constexpr bool is_ascii_letter(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+constexpr bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// ASCII 9-13 and space.
+constexpr bool is_ascii_white_space(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
+
+// A blank or a tab: the only bytes allowed between a line's start and a
+// command (or a "/" that ends a statement).
+constexpr bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
+
+// After a "/" that ends a statement, or a "-" that continues a line.
+constexpr bool is_blank_tab_or_cr(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+constexpr char ascii_upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+// Exact length, ASCII letters folded; `upper_word` is upper case.
+bool equals_word(std::string_view text, std::string_view upper_word) {
+  if (text.size() != upper_word.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (ascii_upper(text[i]) != upper_word[i]) return false;
+  }
+  return true;
+}
+
+template <std::size_t N>
+bool equals_any(std::string_view text, const std::string_view (&words)[N]) {
+  for (std::string_view word : words) {
+    if (equals_word(text, word)) return true;
+  }
+  return false;
+}
+
+// Length in bytes of the white-space character at `offset` (the lexer's class:
+// ASCII 9-13, space, Unicode White_Space), or 0 when there is none there.
+uint32_t white_space_length(std::string_view text, std::size_t offset) {
+  const auto byte = static_cast<unsigned char>(text[offset]);
+  if (byte < 0x80) return is_ascii_white_space(byte) ? 1 : 0;
+  const syntax::DecodedChar decoded = syntax::decode_utf8(text, offset);
+  if (decoded.code_point < 0) return 0;
+  return syntax::is_white_space(static_cast<char32_t>(decoded.code_point)) ? decoded.length : 0;
+}
+
+// The end of [begin, end) once trailing white space is removed.
+uint32_t trim_end(std::string_view text, uint32_t begin, uint32_t end) {
+  while (end > begin) {
+    const auto byte = static_cast<unsigned char>(text[end - 1]);
+    if (byte < 0x80) {
+      if (!is_ascii_white_space(byte)) break;
+      --end;
+      continue;
+    }
+    // Step back to the first byte of the last character (at most 4 bytes).
+    uint32_t lead = end - 1;
+    while (lead > begin && end - lead < 4 &&
+           (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) {
+      --lead;
+    }
+    const syntax::DecodedChar decoded = syntax::decode_utf8(text, lead);
+    if (decoded.code_point < 0 || lead + decoded.length != end ||
+        !syntax::is_white_space(static_cast<char32_t>(decoded.code_point))) {
+      break;
+    }
+    end = lead;
+  }
+  return end;
+}
+
+// Only blanks and tabs lie between the start of the line and `offset`. Looks
+// back over blanks and tabs only, so no line prefix is scanned twice.
+bool only_blanks_before(std::string_view text, uint32_t offset) {
+  while (offset > 0 && is_blank_or_tab(text[offset - 1])) --offset;
+  return offset == 0 || text[offset - 1] == '\n';
+}
+
+// Only tabs, CRs and blanks lie between `offset` and the LF (or the end).
+bool only_blanks_after(std::string_view text, uint32_t offset) {
+  while (offset < text.size() && is_blank_tab_or_cr(text[offset])) ++offset;
+  return offset == text.size() || text[offset] == '\n';
+}
+
+// Offset of the LF that ends the line holding `offset`, or the text's length.
+uint32_t line_end(std::string_view text, uint32_t offset) {
+  const void* found = std::memchr(text.data() + offset, '\n', text.size() - offset);
+  if (found == nullptr) return static_cast<uint32_t>(text.size());
+  return static_cast<uint32_t>(static_cast<const char*>(found) - text.data());
+}
+
+constexpr std::string_view COMMAND_SLASH = "/";
+constexpr std::string_view COMMAND_AT = "@";
+constexpr std::string_view COMMAND_AT_AT = "@@";
+constexpr std::string_view COMMAND_HOST = "HOST";
+
+// The command name of line `line` (from the item's first character to the LF),
+// or none when the line is not a client command. The "/" line is tested by the
+// caller.
+std::optional<std::string_view> command_of_line(std::string_view line) {
+  const auto first = static_cast<unsigned char>(line[0]);
+  if (line.size() > 1 && first == '@' && line[1] == '@') return COMMAND_AT_AT;
+  if (first == '!') return COMMAND_HOST;
+  if (first == '@') return COMMAND_AT;
+  if (first == '$') {
+    if (line.size() > 1 && is_blank_tab_or_cr(line[1])) return COMMAND_HOST;
+    return std::nullopt;
+  }
+  std::size_t run = 0;
+  while (run < line.size() && is_ascii_letter(static_cast<unsigned char>(line[run]))) ++run;
+  if (run == 0) return std::nullopt;
+  if (run < line.size()) {
+    const auto after = static_cast<unsigned char>(line[run]);
+    if (is_digit(after) || after == '_' || after == '$' || after == '#' || after >= 0x80) {
+      return std::nullopt;
+    }
+  }
+  const SqlplusCommand* command = find_sqlplus_command(line.substr(0, run));
+  if (command == nullptr) return std::nullopt;
+  const std::string_view word = next_command_word(line.substr(run));
+  if (command->name == "EXECUTE" && equals_word(word, "IMMEDIATE")) return std::nullopt;
+  static constexpr std::string_view SET_STATEMENT_WORDS[] = {"ROLE", "CONSTRAINT", "CONSTRAINTS",
+                                                             "TRANSACTION"};
+  if (command->name == "SET" && equals_any(word, SET_STATEMENT_WORDS)) return std::nullopt;
+  return command->name;
+}
+
+enum class Decision : uint8_t { Undecided, Sql, PlSql };
+enum class Leader : uint8_t { None, With, Create };
+
+constexpr std::string_view CREATE_MODIFIERS[] = {
+    "OR",      "NO",      "AND",     "FORCE",       "REPLACE",
+    "RESOLVE", "COMPILE", "NOFORCE", "EDITIONABLE", "NONEDITIONABLE"};
+constexpr std::string_view CREATE_PLSQL_WORDS[] = {"TYPE",    "JAVA",     "PACKAGE",  "TRIGGER",
+                                                   "LIBRARY", "FUNCTION", "PROCEDURE"};
+constexpr std::string_view WITH_PLSQL_WORDS[] = {"FUNCTION", "PROCEDURE"};
+
+class Splitter {
+ public:
+  explicit Splitter(std::string_view text) : text_(text), lexer_(text) {
+    result_.tokens.reserve(text.size() / 3);
+    result_.items.reserve(text.size() / 256 + 4);
+  }
+
+  SplitResult run() {
+    const auto length = static_cast<uint32_t>(text_.size());
+    while (lexer_.position < length) {
+      const uint32_t p = lexer_.position;
+      const auto c = static_cast<unsigned char>(text_[p]);
+      if (c >= 0x80) {
+        // A non-ASCII character never starts a command: lex it, then see
+        // whether it was white space or the first token of a statement.
+        const std::optional<Token> token = next_token(lexer_);
+        if (!token) break;
+        if (token->kind == TokenKind::Whitespace) {
+          result_.tokens.push_back(*token);
+        } else {
+          statement(p, token);
+        }
+        continue;
+      }
+      if (is_ascii_white_space(c) || (p + 1 < length && ((c == '-' && text_[p + 1] == '-') ||
+                                                         (c == '/' && text_[p + 1] == '*')))) {
+        const std::optional<Token> token = next_token(lexer_);
+        if (!token) break;
+        result_.tokens.push_back(*token);
+        continue;
+      }
+      if (only_blanks_before(text_, p) && command(p)) continue;
+      statement(p, std::nullopt);
+    }
+    result_.diagnostics = std::move(lexer_.diagnostics);
+    return std::move(result_);
+  }
+
+ private:
+  // Tests the line at `p` for a client command; on success records the item,
+  // moves the lexer past the command's text and returns true.
+  bool command(uint32_t p) {
+    uint32_t end_of_line = line_end(text_, p);
+    const uint32_t content_end = trim_end(text_, p, end_of_line);
+    if (content_end == p + 1 && text_[p] == '/') {
+      push_command(p, p + 1, COMMAND_SLASH);
+      return true;
+    }
+    const std::optional<std::string_view> name = command_of_line(text_.substr(p, end_of_line - p));
+    if (!name) return false;
+    uint32_t end = content_end;
+    if (*name != "REMARK") {
+      // A "-" at the end of the content continues the command on the next line.
+      while (text_[end - 1] == '-' && end_of_line < text_.size()) {
+        const uint32_t next_start = end_of_line + 1;
+        end_of_line = line_end(text_, next_start);
+        end = trim_end(text_, next_start, end_of_line);
+      }
+    }
+    push_command(p, end, *name);
+    return true;
+  }
+
+  void push_command(uint32_t start, uint32_t end, std::string_view name) {
+    ScriptItem item;
+    item.start = start;
+    item.end = end;
+    item.command = name;
+    item.kind = ScriptItemKind::SqlPlus;
+    result_.items.push_back(item);
+    lexer_.move_to(end);
+  }
+
+  // Reads one statement starting at `p`. `first` is its first token when the
+  // caller has already taken it from the lexer.
+  void statement(uint32_t p, std::optional<Token> first) {
+    std::vector<Token>& tokens = result_.tokens;
+    const auto first_index = static_cast<uint32_t>(tokens.size());
+    uint32_t end_index = first_index;
+    uint32_t end = p;
+    Decision decision = Decision::Undecided;
+    Leader leader = Leader::None;
+    bool seen_significant = false;
+    std::optional<Token> terminator;
+
+    std::optional<Token> next = first ? first : next_token(lexer_);
+    for (; next; next = next_token(lexer_)) {
+      const Token token = *next;
+      tokens.push_back(token);
+      if (syntax::is_trivia(token.kind)) continue;
+      const bool first_significant = !seen_significant;
+      seen_significant = true;
+      if (decision == Decision::Undecided) {
+        if (token.kind == TokenKind::Ident) {
+          const std::string_view word = text_.substr(token.start, token.end - token.start);
+          if (first_significant) {
+            if (equals_word(word, "WITH")) {
+              leader = Leader::With;
+            } else if (equals_word(word, "CREATE")) {
+              leader = Leader::Create;
+            } else if (equals_word(word, "BEGIN") || equals_word(word, "DECLARE")) {
+              decision = Decision::PlSql;
+            } else {
+              decision = Decision::Sql;
+            }
+          } else if (leader == Leader::With) {
+            decision = equals_any(word, WITH_PLSQL_WORDS) ? Decision::PlSql : Decision::Sql;
+          } else if (!equals_any(word, CREATE_MODIFIERS)) {
+            decision = equals_any(word, CREATE_PLSQL_WORDS) ? Decision::PlSql : Decision::Sql;
+          }
+          end_index = static_cast<uint32_t>(tokens.size());
+          end = token.end;
+          continue;
+        }
+        decision = (first_significant && token.kind == TokenKind::LabelOpen) ? Decision::PlSql
+                                                                             : Decision::Sql;
+      }
+      if (token.kind == TokenKind::Slash && only_blanks_before(text_, token.start) &&
+          only_blanks_after(text_, token.end)) {
+        terminator = token;
+        break;
+      }
+      if (decision == Decision::Sql) {
+        if (token.kind == TokenKind::Minus && only_blanks_after(text_, token.end)) {
+          tokens.back().kind = TokenKind::LineContinuation;
+          continue;
+        }
+        if (token.kind == TokenKind::Semicolon) {
+          terminator = token;
+          break;
+        }
+      }
+      end_index = static_cast<uint32_t>(tokens.size());
+      end = token.end;
+    }
+
+    ScriptItem item;
+    item.start = p;
+    item.end = end;
+    item.first_token = first_index;
+    item.end_token = end_index;
+    if (terminator) {
+      item.terminated = 1;
+      item.terminator_start = terminator->start;
+      item.terminator_end = terminator->end;
+    }
+    item.kind = decision == Decision::PlSql ? ScriptItemKind::PlSql : ScriptItemKind::Sql;
+    result_.items.push_back(item);
+  }
+
+  std::string_view text_;
+  Lexer lexer_;
+  SplitResult result_;
+};
+
+}  // namespace
+
+std::string_view script_item_kind_name(ScriptItemKind kind) {
+  switch (kind) {
+    case ScriptItemKind::SqlPlus:
+      return "SqlPlus";
+    case ScriptItemKind::Sql:
+      return "Sql";
+    case ScriptItemKind::PlSql:
+      return "PlSql";
+  }
+  syntax::stop("script item kind out of range");
+}
+
+std::string_view item_kind_name(ScriptItemKind kind) { return script_item_kind_name(kind); }
+
+std::string_view next_command_word(std::string_view rest) {
+  std::size_t offset = 0;
+  while (offset < rest.size()) {
+    const uint32_t length = white_space_length(rest, offset);
+    if (length == 0) break;
+    offset += length;
+  }
+  std::size_t end = offset;
+  while (end < rest.size() && is_ascii_letter(static_cast<unsigned char>(rest[end]))) ++end;
+  return rest.substr(offset, end - offset);
+}
+
+SplitResult split_script(std::string_view text) { return Splitter(text).run(); }
+
+}  // namespace veltrane::lexer

@@ -1,0 +1,28 @@
+#include "lexer/sqlplus_commands.hpp"
+
+namespace veltrane::lexer {
+
+namespace {
+
+constexpr char ascii_upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+}  // namespace
+
+const SqlplusCommand* find_sqlplus_command(std::string_view word) {
+  for (const SqlplusCommand& row : SQLPLUS_COMMANDS) {
+    if (word.size() < row.min_length || word.size() > row.name.size()) continue;
+    bool prefix = true;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+      if (ascii_upper(word[i]) != row.name[i]) {
+        prefix = false;
+        break;
+      }
+    }
+    if (prefix) return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace veltrane::lexer

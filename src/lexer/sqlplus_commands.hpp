@@ -1,0 +1,36 @@
+#pragma once
+// The SQL*Plus client commands the script splitter recognises at the start of a
+// line, each with the shortest abbreviation SQL*Plus accepts for it.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace veltrane::lexer {
+
+// One client command: its canonical (full, upper-case) name and the minimum
+// number of leading letters that abbreviate it.
+struct SqlplusCommand {
+  std::string_view name;
+  uint8_t min_length;
+};
+
+// Searched in this order; the first row that fits a word wins.
+inline constexpr std::array<SqlplusCommand, 33> SQLPLUS_COMMANDS = {{
+    {"ACCEPT", 3},    {"BREAK", 3},    {"BTITLE", 3},   {"CLEAR", 2},    {"COLUMN", 3},
+    {"COMPUTE", 4},   {"CONNECT", 4},  {"DEFINE", 3},   {"DESCRIBE", 4}, {"DISCONNECT", 4},
+    {"EXECUTE", 4},   {"EXIT", 4},     {"HOST", 2},     {"PASSWORD", 5}, {"PAUSE", 3},
+    {"PRINT", 3},     {"PROMPT", 3},   {"QUIT", 4},     {"REMARK", 3},   {"REPFOOTER", 4},
+    {"REPHEADER", 4}, {"RUN", 3},      {"SET", 3},      {"SHOW", 3},     {"SHUTDOWN", 8},
+    {"SPOOL", 3},     {"START", 3},    {"STARTUP", 7},  {"TIMING", 4},   {"TTITLE", 3},
+    {"UNDEFINE", 5},  {"VARIABLE", 3}, {"WHENEVER", 8},
+}};
+
+// The first row whose full name begins with `word` and whose minimum length <=
+// word length <= full length, or nullptr. The word is compared folding ASCII
+// letters only, so callers need not upper-case it: "DESC" and "desc" find
+// DESCRIBE, "EXEC" finds EXECUTE, "R" finds nothing. The result points into
+// SQLPLUS_COMMANDS (static storage).
+[[nodiscard]] const SqlplusCommand* find_sqlplus_command(std::string_view word);
+
+}  // namespace veltrane::lexer
