@@ -1,0 +1,235 @@
+// The argument list shared by every call, with its open-ended argument tail
+// (CAST's AS type, EXTRACT's FROM, TRIM's LEADING ... FROM, the JSON and XML
+// functions' clauses, LISTAGG's ON OVERFLOW, DEFAULT ... ON CONVERSION ERROR),
+// and the window frame of an OVER clause.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "parser/expressions.hpp"
+#include "parser/parser.hpp"
+#include "parser/token_set.hpp"
+#include "sql/queries.hpp"
+#include "sql/version_gates.hpp"
+#include "sql/word_tables.hpp"
+
+namespace veltrane::parser {
+
+namespace {
+
+constexpr std::array<std::string_view, 3> SET_QUANTIFIER_WORDS = {"DISTINCT", "ALL", "UNIQUE"};
+
+// Tail words after which one expression follows (PASSING x, DEFAULT 0, FROM d ...).
+constexpr std::array<std::string_view, 5> VALUE_LEADING_WORDS = {"DEFAULT", "PASSING", "VALUE",
+                                                                 "KEY", "FROM"};
+
+constexpr std::array<std::string_view, 2> FRAME_DIRECTION_WORDS = {"PRECEDING", "FOLLOWING"};
+
+// ")" or "," end an argument; a ";" ends it too, so that one typo inside a PL/SQL
+// unit cannot swallow the statements after it.
+constexpr TokenSet ARGUMENT_END_TOKENS = {TokenKind::RParen, TokenKind::Comma,
+                                          TokenKind::Semicolon};
+
+[[nodiscard]] bool at_argument_end(const Parser& p) {
+  return p.at_end() || ARGUMENT_END_TOKENS.contains(p.kind_at(0));
+}
+
+// One pass of the argument tail at the current token.
+void parse_tail_piece(Parser& p) {
+  if (p.at_word(0, "AS") || p.at_word(0, "RETURNING")) {
+    p.bump();
+    parse_datatype(p);
+    return;
+  }
+  if (p.at_any_word(0, VALUE_LEADING_WORDS)) {
+    p.bump();
+    if (p.at_word(0, "BY") && p.at_word(1, "VALUE")) {
+      p.bump();
+      p.bump();
+    }
+    parse_expr(p, 0);
+    return;
+  }
+  if (p.at_word(0, "ORDER") && p.at_word(1, "BY")) {
+    parse_order_by(p);
+    return;
+  }
+  const std::optional<TokenKind> kind = p.kind_at(0);
+  if (EXPR_START_TOKENS.contains(kind)) {
+    parse_expr(p, 0);
+    return;
+  }
+  if (kind == TokenKind::Colon || kind == TokenKind::Eq) {
+    p.bump();
+    parse_expr(p, 0);
+    return;
+  }
+  if (kind != TokenKind::Ident) {
+    p.error_bump(MSG_UNEXPECTED_IN_ARGUMENT);
+    return;
+  }
+  if (p.at_word(0, "COLUMNS")) {
+    parse_columns_clause(p);
+  } else if (p.at_any_word(0, sql::ARG_TAIL_WORDS)) {
+    if (p.at_word(0, "OVERFLOW")) {
+      sql::check_gate(p, sql::Gate::ListaggOverflow);
+    } else if (p.at_word(0, "CONVERSION")) {
+      sql::check_gate(p, sql::Gate::ConversionError);
+    }
+    p.bump();
+  } else {
+    parse_expr(p, 0);
+  }
+}
+
+// The words and pieces after an argument's expression, up to "," or ")".
+void parse_arg_tail(Parser& p) {
+  p.start_node(NodeKind::ArgTail);
+  while (!at_argument_end(p)) {
+    const uint32_t pass_start = p.pos;
+    parse_tail_piece(p);
+    if (p.pos == pass_start) {
+      p.error_bump(MSG_UNEXPECTED_IN_ARGUMENT);
+    }
+  }
+  p.finish_node();
+}
+
+// name => value
+void parse_named_arg(Parser& p) {
+  p.start_node(NodeKind::NamedArg);
+  p.bump();  // the parameter name, whatever its kind
+  p.bump();  // =>
+  parse_expr(p, 0);
+  p.finish_node();
+}
+
+// query | expr [tail]
+void parse_positional_arg(Parser& p) {
+  p.start_node(NodeKind::Arg);
+  if (p.at_word(0, "SELECT") || p.at_word(0, "WITH")) {
+    sql::parse_query(p);
+  } else {
+    parse_expr(p, 0);
+  }
+  if (!at_argument_end(p)) {
+    parse_arg_tail(p);
+  }
+  p.finish_node();
+}
+
+// After a broken argument: the tokens up to the list's closing ")" in one Error node.
+// A ";" stops the skip like that ")", at any parenthesis level.
+void skip_to_arg_list_close(Parser& p) {
+  if (p.at(TokenKind::Semicolon)) {
+    return;
+  }
+  p.start_node(NodeKind::Error);
+  uint32_t open_parens = 0;
+  while (!p.at_end() && !p.at(TokenKind::Semicolon)) {
+    if (p.at(TokenKind::LParen)) {
+      ++open_parens;
+    } else if (p.at(TokenKind::RParen)) {
+      if (open_parens == 0) {
+        break;
+      }
+      --open_parens;
+    }
+    p.bump();
+  }
+  p.finish_node();
+}
+
+}  // namespace
+
+// ( [DISTINCT|ALL|UNIQUE] arg, ... )
+void parse_arg_list(Parser& p) {
+  p.start_node(NodeKind::ArgList);
+  p.bump();  // "("
+  if (p.at_any_word(0, SET_QUANTIFIER_WORDS) && !p.at(TokenKind::Arrow, 1) &&
+      !p.at(TokenKind::RParen, 1) && !p.at(TokenKind::Comma, 1)) {
+    p.bump();
+  }
+  if (!p.at(TokenKind::RParen)) {
+    for (;;) {
+      if (p.at(TokenKind::Arrow, 1) && !p.at(TokenKind::RParen) && !p.at(TokenKind::Comma)) {
+        parse_named_arg(p);
+      } else {
+        parse_positional_arg(p);
+      }
+      if (!p.at(TokenKind::Comma)) {
+        break;
+      }
+      p.bump();
+    }
+    if (!p.at_end() && !p.at(TokenKind::RParen)) {
+      p.error(MSG_EXPECTED_ARG_SEPARATOR);
+      skip_to_arg_list_close(p);
+    }
+  }
+  if (p.at(TokenKind::RParen)) {
+    p.bump();
+  } else {
+    p.error(MSG_EXPECTED_ARG_LIST_CLOSE);
+  }
+  p.finish_node();
+}
+
+// {ROWS|RANGE|GROUPS} {bound | BETWEEN bound AND bound}
+//   [EXCLUDE {CURRENT ROW | NO OTHERS | GROUP | TIES}]
+void parse_window_frame(Parser& p) {
+  p.start_node(NodeKind::WindowFrame);
+  p.bump();  // ROWS, RANGE or GROUPS
+  if (p.at_word(0, "BETWEEN")) {
+    p.bump();
+    parse_frame_bound(p);
+    if (p.at_word(0, "AND")) {
+      p.bump();
+    } else {
+      p.error(MSG_EXPECTED_FRAME_AND);
+    }
+    parse_frame_bound(p);
+  } else {
+    parse_frame_bound(p);
+  }
+  if (p.at_word(0, "EXCLUDE")) {
+    p.bump();
+    if (p.at_word(0, "CURRENT") || p.at_word(0, "NO")) {
+      p.bump();
+      p.bump();  // ROW or OTHERS, untested
+    } else if (p.at_word(0, "GROUP") || p.at_word(0, "TIES")) {
+      p.bump();
+    }
+  }
+  p.finish_node();
+}
+
+// UNBOUNDED [PRECEDING|FOLLOWING] | CURRENT ROW | offset {PRECEDING|FOLLOWING}
+void parse_frame_bound(Parser& p) {
+  if (p.at_word(0, "UNBOUNDED")) {
+    p.bump();
+    if (p.at_any_word(0, FRAME_DIRECTION_WORDS)) {
+      p.bump();
+    }
+    return;
+  }
+  if (p.at_word(0, "CURRENT")) {
+    p.bump();
+    if (p.at_word(0, "ROW")) {
+      p.bump();
+    } else {
+      p.error(MSG_EXPECTED_CURRENT_ROW);
+    }
+    return;
+  }
+  parse_expr(p, BINDING_POWERS.bound_operand);
+  if (p.at_any_word(0, FRAME_DIRECTION_WORDS)) {
+    p.bump();
+  } else {
+    p.error(MSG_EXPECTED_FRAME_DIRECTION);
+  }
+}
+
+}  // namespace veltrane::parser

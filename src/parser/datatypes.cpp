@@ -1,0 +1,136 @@
+// Datatypes: one TypeName node holding every token of the type. No list of type
+// names exists: any name is a type, and only the multi-word forms are known so
+// that all their words land in the node.
+
+#include <array>
+#include <string_view>
+
+#include "parser/expressions.hpp"
+#include "parser/names.hpp"
+#include "parser/parser.hpp"
+
+namespace veltrane::parser {
+
+namespace {
+
+// Words that form a two-word type with a following VARYING.
+constexpr std::array<std::string_view, 4> VARYING_LEADERS = {"NATIONAL", "CHARACTER", "CHAR",
+                                                             "NCHAR"};
+
+// INTERVAL [YEAR|DAY] [(p)] [TO [MONTH|SECOND] [(s)]]   (INTERVAL already bumped)
+void parse_interval_type_rest(Parser& p) {
+  if (p.at_word(0, "YEAR") || p.at_word(0, "DAY")) {
+    p.bump();
+  }
+  parse_type_size(p);
+  if (p.at_word(0, "TO")) {
+    p.bump();
+    if (p.at_word(0, "MONTH") || p.at_word(0, "SECOND")) {
+      p.bump();
+    }
+    parse_type_size(p);
+  }
+}
+
+// The type's name: DOUBLE PRECISION, LONG RAW, ... VARYING, NATIONAL CHAR[ACTER]
+// [VARYING], or one name with its continuations.
+void parse_type_name_words(Parser& p) {
+  const bool two_words = (p.at_word(0, "DOUBLE") && p.at_word(1, "PRECISION")) ||
+                         (p.at_word(0, "LONG") && p.at_word(1, "RAW")) ||
+                         (p.at_any_word(0, VARYING_LEADERS) && p.at_word(1, "VARYING"));
+  if (two_words) {
+    p.bump();
+    p.bump();
+    return;
+  }
+  if (p.at_word(0, "NATIONAL")) {
+    p.bump();
+    if (p.at_word(0, "CHARACTER") || p.at_word(0, "CHAR")) {
+      p.bump();
+    }
+    if (p.at_word(0, "VARYING")) {
+      p.bump();
+    }
+    return;
+  }
+  p.bump();
+  name_tail(p);
+}
+
+}  // namespace
+
+// name [size] [WITH [LOCAL] TIME ZONE] [CHARACTER SET cs [%CHARSET]] [%TYPE|%ROWTYPE]
+void parse_datatype(Parser& p) {
+  p.start_node(NodeKind::TypeName);
+  if (!is_name_kind(p.kind_at(0))) {
+    p.error(MSG_EXPECTED_TYPE);
+    p.finish_node();
+    return;
+  }
+  if (p.at_word(0, "INTERVAL")) {
+    p.bump();
+    parse_interval_type_rest(p);
+    p.finish_node();
+    return;
+  }
+  parse_type_name_words(p);
+  parse_type_size(p);
+  if (p.at_word(0, "WITH") &&
+      (p.at_word(1, "TIME") || (p.at_word(1, "LOCAL") && p.at_word(2, "TIME")))) {
+    p.bump();  // WITH
+    if (p.at_word(0, "LOCAL")) {
+      p.bump();
+    }
+    p.bump();  // TIME
+    if (p.at_word(0, "ZONE")) {
+      p.bump();
+    }
+  }
+  if (p.at_word(0, "CHARACTER") && p.at_word(1, "SET")) {
+    p.bump();
+    p.bump();
+    p.bump();  // the character set name, whatever it is
+    if (p.at(TokenKind::Percent)) {
+      p.bump();
+    }
+    if (p.at_word(0, "CHARSET")) {
+      p.bump();
+    }
+  }
+  if (p.at(TokenKind::Percent) && (p.at_word(1, "TYPE") || p.at_word(1, "ROWTYPE"))) {
+    p.bump();
+    p.bump();
+  }
+  p.finish_node();
+}
+
+// ( {number | -number | , | * | BYTE | CHAR} ... )
+void parse_type_size(Parser& p) {
+  if (!p.at(TokenKind::LParen)) {
+    return;
+  }
+  p.bump();
+  for (;;) {
+    // A ";" ends an unclosed size as the end of the item does.
+    if (p.at_end() || p.at(TokenKind::Semicolon)) {
+      p.error(MSG_EXPECTED_RPAREN);
+      return;
+    }
+    if (p.at(TokenKind::RParen)) {
+      p.bump();
+      return;
+    }
+    if (p.at(TokenKind::Number) || p.at(TokenKind::Comma) || p.at(TokenKind::Star) ||
+        p.at_word(0, "BYTE") || p.at_word(0, "CHAR")) {
+      p.bump();
+    } else if (p.at(TokenKind::Minus) && p.at(TokenKind::Number, 1)) {
+      // A negative scale, as in NUMBER(7, -2).
+      p.bump();
+      p.bump();
+    } else {
+      p.error_bump(MSG_UNEXPECTED_IN_TYPE_SIZE);
+    }
+  }
+}
+
+}  // namespace veltrane::parser

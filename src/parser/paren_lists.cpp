@@ -1,0 +1,133 @@
+// What stands between parentheses in operand position: a subquery, one
+// parenthesised expression, or a list of expressions; and the bare expression
+// list with the SQL*Plus substitution pieces that may stand between its items.
+
+#include <cstdint>
+
+#include "parser/expressions.hpp"
+#include "parser/names.hpp"
+#include "parser/parser.hpp"
+#include "sql/queries.hpp"
+#include "sql/word_tables.hpp"
+
+namespace veltrane::parser {
+
+namespace {
+
+// ( query )   (current token "(")
+void parse_subquery_expr(Parser& p) {
+  p.start_node(NodeKind::SubqueryExpr);
+  p.bump();
+  sql::parse_query(p);
+  if (p.at(TokenKind::RParen)) {
+    p.bump();
+  } else {
+    p.error(MSG_EXPECTED_SUBQUERY_CLOSE);
+  }
+  p.finish_node();
+}
+
+}  // namespace
+
+// ( query ) | ( expr [AS type] ) | ( expr, ... ) | ()
+void parse_paren_expr(Parser& p) {
+  if (sql::at_paren_query(p, 0)) {
+    parse_subquery_expr(p);
+    return;
+  }
+  const Checkpoint start = p.checkpoint();
+  p.bump();  // "("
+  bool is_list = false;
+  if (p.at(TokenKind::RParen)) {
+    p.bump();
+    is_list = true;
+  } else {
+    bool first = true;
+    for (;;) {
+      parse_expr(p, 0);
+      if (first && p.at_word(0, "AS")) {
+        p.bump();
+        parse_datatype(p);
+      }
+      first = false;
+      if (p.at_end()) {
+        p.error(MSG_EXPECTED_RPAREN);
+        break;
+      }
+      if (p.at(TokenKind::Comma)) {
+        p.bump();
+        is_list = true;
+        continue;
+      }
+      if (p.at(TokenKind::RParen)) {
+        p.bump();
+      } else {
+        p.error(MSG_EXPECTED_RPAREN);
+      }
+      break;
+    }
+  }
+  p.start_node_at(start, is_list ? NodeKind::ExprList : NodeKind::ParenExpr);
+  p.finish_node();
+}
+
+// ( query ) | ( expr, ... )
+void parse_paren_query_or_list(Parser& p) {
+  if (sql::at_paren_query(p, 0)) {
+    parse_subquery_expr(p);
+    return;
+  }
+  p.start_node(NodeKind::ExprList);
+  p.bump();  // "("
+  if (!p.at(TokenKind::RParen)) {
+    parse_expr_list(p);
+  }
+  if (p.at(TokenKind::RParen)) {
+    p.bump();
+  } else {
+    p.error(MSG_EXPECTED_RPAREN);
+  }
+  p.finish_node();
+}
+
+// [&piece ...] expr [&piece ...] {, ...}
+void parse_expr_list(Parser& p) {
+  for (;;) {
+    bool leading = false;
+    while (at_lexical(p, MODE_LIST)) {
+      parse_lexical(p);
+      leading = true;
+    }
+    if (leading && (p.at_end() || !can_start_expr(p))) {
+      return;
+    }
+    const uint32_t item_start = p.pos;
+    parse_expr(p, 0);
+    bool trailing = false;
+    while (p.at(TokenKind::Substitution)) {
+      parse_lexical(p);
+      trailing = true;
+    }
+    if (p.at_end()) {
+      return;
+    }
+    if (p.at(TokenKind::Comma)) {
+      p.bump();
+      continue;
+    }
+    if (trailing && can_start_expr(p) && p.pos > item_start) {
+      continue;
+    }
+    return;
+  }
+}
+
+bool can_start_expr(const Parser& p) {
+  if (EXPR_START_TOKENS.contains(p.kind_at(0))) {
+    return true;
+  }
+  return p.at(TokenKind::Ident) &&
+         (!sql::is_reserved(p, 0, MODE_LIST) || p.at_any_word(0, sql::EXPR_START_WORDS));
+}
+
+}  // namespace veltrane::parser

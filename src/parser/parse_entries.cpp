@@ -1,0 +1,47 @@
+#include "parser/parse_entries.hpp"
+
+#include <utility>
+
+#include "parser/parser.hpp"
+#include "plsql/plsql.hpp"
+#include "sql/statement_dispatch.hpp"
+
+namespace veltrane::parser {
+
+void finish_item(Parser& p, Checkpoint root, NodeKind root_kind,
+                 std::string_view leftover_message) {
+  if (!p.at_end()) {
+    p.error(leftover_message);
+    p.start_node(NodeKind::Error);
+    while (!p.at_end()) {
+      p.bump();
+    }
+    p.finish_node();
+  }
+  p.flush();
+  p.start_node_at(root, root_kind);
+  p.finish_node();
+}
+
+ParsedStatement parse_statement(std::string_view source, std::span<const lexer::Token> tokens,
+                                const lexer::ParseOptions& options, uint32_t item_start) {
+  Parser p(source, tokens, options, item_start);
+  // The root's checkpoint is read raw, before any flush, so that the root holds the
+  // item's leading trivia.
+  const Checkpoint root = p.builder.checkpoint();
+  const sql::StatementKind kind = sql::parse_sql_statement(p);
+  finish_item(p, root, sql::statement_node_kind(kind), MSG_UNEXPECTED_AFTER_STATEMENT);
+  return ParsedStatement{std::move(p.builder).finish(), std::move(p.diagnostics)};
+}
+
+ParsedStatement parse_plsql_unit(std::string_view source, std::span<const lexer::Token> tokens,
+                                 const lexer::ParseOptions& options, uint32_t item_start) {
+  lexer::CcResult compiled = lexer::apply_conditional_compilation(source, tokens, options);
+  Parser p(source, compiled.tokens, options, item_start);
+  plsql::parse_unit(p);
+  std::vector<lexer::Diagnostic> diagnostics = std::move(compiled.diagnostics);
+  diagnostics.insert(diagnostics.end(), p.diagnostics.begin(), p.diagnostics.end());
+  return ParsedStatement{std::move(p.builder).finish(), std::move(diagnostics)};
+}
+
+}  // namespace veltrane::parser

@@ -1,0 +1,80 @@
+#pragma once
+// PL/SQL grammar: units, declarations, statements. Every rule is a free function over the
+// one Parser of an item; rules never fail, they record diagnostics and keep every token.
+
+#include <span>
+#include <string_view>
+
+namespace veltrane::parser {
+class Parser;
+}  // namespace veltrane::parser
+
+namespace veltrane::plsql {
+
+using parser::Parser;
+using StopWords = std::span<const std::string_view>;
+
+// ---- unit dispatch ------------------------------------------------------------------------
+// One PL/SQL item as a whole: chooses the root kind, parses the unit, wraps the root.
+void parse_unit(Parser& p);
+// ObjectName around a unit name (a leading substitution is refused).
+void parse_unit_name(Parser& p);
+// END [name] [;]
+void parse_unit_end(Parser& p);
+// Block[BEGIN ... END [name]] of a package body's initialisation part.
+void parse_unit_body(Parser& p);
+
+// ---- subprogram headings ------------------------------------------------------------------
+// [(params)] [RETURN type] [options] ( ; | IS|AS (call spec | declarations block) )
+void parse_subprogram(Parser& p, bool is_function);
+// ( name [IN] [OUT] [NOCOPY] type [DEFAULT|:= expr], ... )
+void parse_param_list(Parser& p);
+// RETURN type | RETURN SELF AS RESULT
+void parse_return_clause(Parser& p);
+// AUTHID ..., DETERMINISTIC, ACCESSIBLE BY (...), ... up to IS, AS, UNDER or ;
+void parse_unit_options(Parser& p);
+// A declared type: REF object_type, or any datatype.
+void parse_type_ref(Parser& p);
+
+// ---- triggers and object types ------------------------------------------------------------
+void parse_trigger(Parser& p);
+void parse_type_spec(Parser& p);
+
+// ---- declarations -------------------------------------------------------------------------
+void parse_declare_section(Parser& p, StopWords stop_words);
+// One declaration; consumes nothing when the current token cannot start one.
+void parse_declaration(Parser& p);
+// NOT NULL as two plain tokens, when present.
+void parse_not_null(Parser& p);
+// TABLE OF type [NOT NULL] [INDEX BY type] | [VARYING] VARRAY|ARRAY (n) OF type [NOT NULL]
+void parse_collection_def(Parser& p);
+
+// ---- statements ---------------------------------------------------------------------------
+void parse_statement_list(Parser& p, StopWords stop_words);
+void parse_plsql_statement(Parser& p);
+
+// ---- blocks -------------------------------------------------------------------------------
+// [DECLARE declarations] BEGIN ... END [name]
+void parse_block(Parser& p);
+// BEGIN statements [EXCEPTION handlers] END [name]
+void parse_block_body(Parser& p);
+// Statement-level recovery: tokens up to the next ; at depth 0 in an Error node, ; consumed.
+void recover_to_semicolon(Parser& p);
+
+// ---- control flow -------------------------------------------------------------------------
+void parse_if_stmt(Parser& p);
+void parse_case_stmt(Parser& p);
+// LOOP statements END LOOP [label]; the ; is left to the caller.
+void parse_loop(Parser& p);
+void parse_for_loop(Parser& p);
+void parse_exit_stmt(Parser& p, bool is_exit);
+void parse_label(Parser& p);
+void parse_null_stmt(Parser& p);
+
+// ---- cursor statements and dynamic SQL ----------------------------------------------------
+void parse_open_stmt(Parser& p);
+void parse_fetch_stmt(Parser& p);
+void parse_execute_immediate(Parser& p);
+void parse_forall(Parser& p);
+
+}  // namespace veltrane::plsql

@@ -1,0 +1,48 @@
+// Aliases after select items and FROM items: one name, optionally after AS.
+
+#include <string_view>
+
+#include "parser/parser.hpp"
+#include "sql/queries.hpp"
+#include "sql/word_tables.hpp"
+
+namespace veltrane::sql {
+
+namespace {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
+
+constexpr std::string_view AS_BEFORE_TABLE_ALIAS = "AS before a table alias is not Oracle syntax";
+constexpr std::string_view EXPECTED_ALIAS_AFTER_AS = "expected an alias after AS";
+
+}  // namespace
+
+// [AS] name
+void parse_alias(Parser& p, bool column_alias) {
+  if (p.at_word(0, "AS")) {
+    if (p.at_word(1, "OF") && !column_alias) return;  // AS OF starts a flashback clause
+    if (!column_alias)
+      p.push_unchecked(AS_BEFORE_TABLE_ALIAS, p.current_span(), parser::Severity::Warning);
+    p.start_node(NodeKind::Alias);
+    p.bump();  // AS
+    if (p.at(TokenKind::Ident) || p.at(TokenKind::QuotedIdent)) {
+      p.bump();
+    } else {
+      p.error(EXPECTED_ALIAS_AFTER_AS);
+    }
+    p.finish_node();
+    return;
+  }
+  bool take = p.at(TokenKind::QuotedIdent);
+  if (p.at(TokenKind::Ident)) {
+    const std::string_view word = p.text_at(0);
+    take = column_alias ? !is_reserved_or_clause_word(word) : !is_reserved_or_join_word(word);
+  }
+  if (!take) return;
+  p.start_node(NodeKind::Alias);
+  p.bump();
+  p.finish_node();
+}
+
+}  // namespace veltrane::sql

@@ -1,0 +1,121 @@
+// DML targets (the one table that INSERT, UPDATE, DELETE, MERGE and LOCK TABLE
+// act on) and the WHERE clause of UPDATE, DELETE and MERGE.
+
+#include "parser/expressions.hpp"
+#include "parser/names.hpp"
+#include "parser/parser.hpp"
+#include "sql/dml_ddl.hpp"
+#include "sql/queries.hpp"
+
+namespace veltrane::sql {
+
+using parser::ConditionGuard;
+using parser::is_name_kind;
+using syntax::NodeKind;
+using syntax::TokenKind;
+
+namespace {
+
+constexpr std::string_view MSG_EXPECTED_TABLE = "expected a table";
+constexpr std::string_view MSG_EXPECTED_RPAREN = "expected )";
+constexpr std::string_view MSG_EXPECTED_CURSOR = "expected a cursor name";
+
+// PARTITION|SUBPARTITION [FOR] ( expr, ... )
+void parse_partition_extension(Parser &p) {
+  p.start_node(NodeKind::PartitionExt);
+  p.bump();
+  if (p.at_word(0, "FOR")) {
+    p.bump();
+  }
+  if (p.at(TokenKind::LParen)) {
+    p.bump();
+    parser::parse_expr_list(p);
+    p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
+  }
+  p.finish_node();
+}
+
+}  // namespace
+
+void expect_word(Parser &p, std::string_view word, std::string_view message) {
+  if (p.at_word(0, word)) {
+    p.bump();
+  } else {
+    p.error(message);
+  }
+}
+
+void skip_clause_until(Parser &p, bool (*stop)(const Parser &)) {
+  p.start_node(NodeKind::SkippedClause);
+  uint32_t depth = 0;
+  while (!p.at_end()) {
+    if (p.at(TokenKind::RParen)) {
+      if (depth == 0) {
+        break;
+      }
+      --depth;
+    } else if (p.at(TokenKind::LParen)) {
+      ++depth;
+    } else if (depth == 0 && stop(p)) {
+      break;
+    }
+    p.bump();
+  }
+  p.finish_node();
+}
+
+// ( query ) | TABLE ( query | expr ) | name [PARTITION [FOR] (...)]   then
+// [alias]
+void parse_dml_target(Parser &p) {
+  p.start_node(NodeKind::TableRef);
+  if (at_paren_query(p, 0)) {
+    p.start_node(NodeKind::SubqueryRef);
+    p.bump();
+    parse_query(p);
+    p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
+    p.finish_node();
+  } else if (p.at_end()) {
+    p.error(MSG_EXPECTED_TABLE);
+  } else if (p.at_word(0, "TABLE") && p.at(TokenKind::LParen, 1)) {
+    p.start_node(NodeKind::CollectionRef);
+    p.bump();
+    p.bump();
+    if (at_query_start(p)) {
+      parse_query(p);
+    } else {
+      parser::parse_expr(p, 0);
+    }
+    p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
+    p.finish_node();
+  } else if (is_name_kind(p.kind_at(0)) || p.at(TokenKind::Substitution)) {
+    parser::parse_name_ref(p);
+    if ((p.at_word(0, "PARTITION") || p.at_word(0, "SUBPARTITION")) &&
+        (p.at(TokenKind::LParen, 1) || p.at_word(1, "FOR"))) {
+      parse_partition_extension(p);
+    }
+  } else {
+    p.error(MSG_EXPECTED_TABLE);
+  }
+  parse_alias(p, false);
+  p.finish_node();
+}
+
+// WHERE condition | WHERE CURRENT OF cursor
+void parse_where_clause(Parser &p) {
+  if (!p.at_word(0, "WHERE")) {
+    return;
+  }
+  p.start_node(NodeKind::WhereClause);
+  p.bump();
+  if (p.at_word(0, "CURRENT") && p.at_word(1, "OF")) {
+    p.bump();
+    p.bump();
+    p.expect_name(MSG_EXPECTED_CURSOR);
+  } else {
+    ConditionGuard condition(p, true);
+    parser::parse_expr(p, 0);
+  }
+  p.finish_node();
+}
+
+}  // namespace veltrane::sql

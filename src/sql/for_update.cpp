@@ -1,0 +1,45 @@
+// FOR UPDATE: the row-locking clause after a whole query statement.
+
+#include <string_view>
+
+#include "parser/expressions.hpp"
+#include "parser/parser.hpp"
+#include "sql/queries.hpp"
+
+namespace veltrane::sql {
+
+namespace {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
+
+constexpr std::string_view EXPECTED_LOCKED = "expected LOCKED";
+
+}  // namespace
+
+// FOR UPDATE [OF column, ...] [NOWAIT | WAIT n | SKIP LOCKED]
+void parse_for_update(Parser& p) {
+  p.start_node(NodeKind::ForUpdate);
+  p.bump();  // FOR
+  p.bump();  // UPDATE
+  if (p.at_word(0, "OF")) {
+    p.bump();
+    parser::parse_expr_list(p);
+  }
+  if (p.at_word(0, "WAIT")) {
+    p.bump();
+    parser::parse_expr(p, 0);
+  } else if (p.at_word(0, "SKIP")) {
+    p.bump();
+    if (p.at_word(0, "LOCKED")) {
+      p.bump();
+    } else {
+      p.error(EXPECTED_LOCKED);
+    }
+  } else if (p.at_word(0, "NOWAIT")) {
+    p.bump();
+  }
+  p.finish_node();
+}
+
+}  // namespace veltrane::sql

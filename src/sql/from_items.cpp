@@ -1,0 +1,343 @@
+// FROM items: the comma list, and one item with its suffixes (partition
+// extension, sample, flashback, PIVOT / UNPIVOT, MATCH_RECOGNIZE, alias,
+// partitioned outer join); parenthesised subqueries and joins, collections and
+// table functions, LATERAL, ONLY, JSON_TABLE and XMLTABLE.
+
+#include <cstdint>
+#include <string_view>
+
+#include "parser/expressions.hpp"
+#include "parser/names.hpp"
+#include "parser/parser.hpp"
+#include "sql/dml_ddl.hpp"
+#include "sql/queries.hpp"
+#include "sql/version_gates.hpp"
+#include "sql/word_tables.hpp"
+
+namespace veltrane::sql {
+
+namespace {
+
+using parser::parse_expr;
+using syntax::NodeKind;
+using syntax::TokenKind;
+
+constexpr std::string_view EXPECTED_JOINED_TABLES_CLOSE = "expected ) after the joined tables";
+constexpr std::string_view EXPECTED_SUBQUERY_CLOSE = "expected ) after the subquery";
+constexpr std::string_view EXPECTED_TABLE = "expected a table, view or subquery";
+constexpr std::string_view EXPECTED_CLOSE = "expected )";
+constexpr std::string_view EXPECTED_SAMPLE_OPEN = "expected ( after SAMPLE";
+constexpr std::string_view EXPECTED_SEED_OPEN = "expected ( after SEED";
+constexpr std::string_view EXPECTED_PERIOD_NAME = "expected a period name";
+constexpr std::string_view EXPECTED_BETWEEN = "expected BETWEEN";
+constexpr std::string_view EXPECTED_AND = "expected AND";
+
+// The operand power of BETWEEN bounds: comparisons, AND and OR end a flashback
+// bound.
+constexpr std::uint8_t BOUND_POWER = parser::BINDING_POWERS.bound_operand;
+
+bool at_name_token(const Parser& p) {
+  return p.at(TokenKind::Ident) || p.at(TokenKind::QuotedIdent);
+}
+
+void expect_close(Parser& p, std::string_view message) {
+  if (p.at(TokenKind::RParen)) {
+    p.bump();
+  } else {
+    p.error(message);
+  }
+}
+
+// ( item [join ...] ) [alias]
+void parse_paren_join(Parser& p) {
+  const parser::StructureGuard level(p);
+  if (!level.entered()) {
+    parser::recover_too_deep(p);
+    return;
+  }
+  p.start_node(NodeKind::ParenJoin);
+  p.bump();  // (
+  parse_joined_table(p);
+  expect_close(p, EXPECTED_JOINED_TABLES_CLOSE);
+  p.finish_node();
+  parse_alias(p, false);
+}
+
+// ( query )
+void parse_subquery_ref(Parser& p) {
+  p.start_node(NodeKind::SubqueryRef);
+  p.bump();  // (
+  parse_query(p);
+  expect_close(p, EXPECTED_SUBQUERY_CLOSE);
+  p.finish_node();
+}
+
+// {TABLE|THE} ( query | expr ) [(+)]
+void parse_collection_ref(Parser& p) {
+  p.start_node(NodeKind::CollectionRef);
+  p.bump();  // TABLE or THE
+  p.bump();  // (
+  if (at_query_start(p)) {
+    parse_query(p);
+  } else {
+    parse_expr(p, 0);
+  }
+  expect_close(p, EXPECTED_CLOSE);
+  if (p.at(TokenKind::LParen) && p.at(TokenKind::Plus, 1) && p.at(TokenKind::RParen, 2)) {
+    p.bump();
+    p.bump();
+    p.bump();
+  }
+  p.finish_node();
+}
+
+// LATERAL ( query )
+void parse_lateral_ref(Parser& p) {
+  check_gate(p, Gate::Lateral);
+  p.start_node(NodeKind::LateralRef);
+  p.bump();  // LATERAL
+  p.bump();  // (
+  parse_query(p);
+  expect_close(p, EXPECTED_CLOSE);
+  p.finish_node();
+}
+
+// JSON_TABLE ( ... ) | XMLTABLE ( ... )
+void parse_table_function_call(Parser& p, NodeKind kind) {
+  p.start_node(kind);
+  p.bump();  // JSON_TABLE or XMLTABLE
+  {
+    const parser::ConditionGuard no_condition(p, false);
+    parser::parse_arg_list(p);
+  }
+  p.finish_node();
+}
+
+// A name followed by "(" (glued to it when the name starts with a substitution
+// variable) is a table function.
+bool at_table_function(const Parser& p) {
+  std::uint32_t n = 1;
+  while (const std::uint32_t more = p.name_continuation(n)) n += more;
+  if (!p.at(TokenKind::LParen, n)) return false;
+  return !p.at(TokenKind::Substitution) || p.is_glued(n);
+}
+
+// The primary of a TableRef; the TableRef node is open. False when no item
+// could start here (the suffixes are then not sought).
+bool parse_table_primary(Parser& p) {
+  if (at_paren_substitution(p) || at_paren_query(p, 0)) {
+    parse_subquery_ref(p);
+  } else if (p.at_end()) {
+    p.error(EXPECTED_TABLE);
+    return false;
+  } else if ((p.at_word(0, "TABLE") || p.at_word(0, "THE")) && p.at(TokenKind::LParen, 1)) {
+    parse_collection_ref(p);
+  } else if (p.at_word(0, "LATERAL") && p.at(TokenKind::LParen, 1)) {
+    parse_lateral_ref(p);
+  } else if (p.at_word(0, "ONLY") && p.at(TokenKind::LParen, 1)) {
+    p.bump();
+    p.bump();
+    if (at_name_token(p)) parser::parse_name_ref(p);
+    expect_close(p, EXPECTED_CLOSE);
+  } else if (p.at_word(0, "JSON_TABLE") && p.at(TokenKind::LParen, 1)) {
+    parse_table_function_call(p, NodeKind::JsonTable);
+  } else if (p.at_word(0, "XMLTABLE") && p.at(TokenKind::LParen, 1)) {
+    parse_table_function_call(p, NodeKind::XmlTable);
+  } else if (!at_name_token(p) && !p.at(TokenKind::Substitution)) {
+    p.error(EXPECTED_TABLE);
+    return false;
+  } else if (at_table_function(p)) {
+    p.start_node(NodeKind::CollectionRef);
+    parser::parse_name_expr(p);
+    p.finish_node();
+  } else {
+    parser::parse_name_ref(p);
+  }
+  return true;
+}
+
+// {PARTITION|SUBPARTITION} [FOR] ( expr, ... )
+void parse_partition_extension(Parser& p) {
+  p.start_node(NodeKind::PartitionExt);
+  p.bump();  // PARTITION or SUBPARTITION
+  if (p.at_word(0, "FOR")) p.bump();
+  if (p.at(TokenKind::LParen)) {
+    p.bump();
+    parser::parse_expr_list(p);
+    expect_close(p, EXPECTED_CLOSE);
+  }
+  p.finish_node();
+}
+
+// SAMPLE [BLOCK] ( expr, ... ) [SEED ( expr )]
+void parse_sample_clause(Parser& p) {
+  p.start_node(NodeKind::SampleClause);
+  p.bump();  // SAMPLE
+  if (p.at_word(0, "BLOCK")) p.bump();
+  if (p.at(TokenKind::LParen)) {
+    p.bump();
+    parser::parse_expr_list(p);
+    expect_close(p, EXPECTED_CLOSE);
+  } else {
+    p.error(EXPECTED_SAMPLE_OPEN);
+  }
+  if (p.at_word(0, "SEED")) {
+    p.bump();
+    if (p.at(TokenKind::LParen)) {
+      p.bump();
+      parse_expr(p, 0);
+      expect_close(p, EXPECTED_CLOSE);
+    } else {
+      p.error(EXPECTED_SEED_OPEN);
+    }
+  }
+  p.finish_node();
+}
+
+// PERIOD [FOR] name, or SCN | TIMESTAMP. Returns whether SCN or TIMESTAMP was
+// taken.
+bool parse_flashback_kind(Parser& p) {
+  if (p.at_word(0, "PERIOD")) {
+    p.bump();
+    if (p.at_word(0, "FOR")) p.bump();
+    if (at_name_token(p)) {
+      p.bump();
+    } else {
+      p.error(EXPECTED_PERIOD_NAME);
+    }
+    return false;
+  }
+  if (p.at_word(0, "SCN") || p.at_word(0, "TIMESTAMP")) {
+    p.bump();
+    return true;
+  }
+  return false;
+}
+
+// [VERSIONS [kind] BETWEEN [SCN|TIMESTAMP] lo AND hi] [AS OF kind expr]
+void parse_flashback(Parser& p) {
+  p.start_node(NodeKind::Flashback);
+  if (p.at_word(0, "VERSIONS")) {
+    p.bump();
+    const bool period = p.at_word(0, "PERIOD");
+    const bool kind_taken = parse_flashback_kind(p);
+    if (p.at_word(0, "BETWEEN")) {
+      p.bump();
+    } else {
+      p.error(EXPECTED_BETWEEN);
+    }
+    // SCN or TIMESTAMP may also stand after BETWEEN, when neither came before
+    // it.
+    if (!period && !kind_taken && (p.at_word(0, "SCN") || p.at_word(0, "TIMESTAMP"))) p.bump();
+    parse_expr(p, BOUND_POWER);
+    if (p.at_word(0, "AND")) {
+      p.bump();
+    } else {
+      p.error(EXPECTED_AND);
+    }
+    parse_expr(p, BOUND_POWER);
+  }
+  if (p.at_word(0, "AS") && p.at_word(1, "OF")) {
+    p.bump();
+    p.bump();
+    parse_flashback_kind(p);
+    parse_expr(p, BOUND_POWER);
+  }
+  p.finish_node();
+}
+
+// PARTITION BY ( expr, ... ) | PARTITION BY expr, ...
+void parse_outer_join_partition(Parser& p) {
+  p.start_node(NodeKind::PartitionBy);
+  p.bump();  // PARTITION
+  p.bump();  // BY
+  if (p.at(TokenKind::LParen) && !at_paren_query(p, 0)) {
+    p.bump();
+    parser::parse_expr_list(p);
+    expect_close(p, EXPECTED_CLOSE);
+  } else {
+    parser::parse_expr_list(p);
+  }
+  p.finish_node();
+}
+
+bool parse_pivot_or_unpivot(Parser& p) {
+  if (p.at_word(0, "PIVOT")) {
+    parse_pivot(p);
+    return true;
+  }
+  if (p.at_word(0, "UNPIVOT")) {
+    parse_unpivot(p);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void parse_from_list(Parser& p) {
+  for (;;) {
+    if (parser::at_lexical(p, parser::MODE_TABLE_ALIAS)) {
+      while (parser::at_lexical(p, parser::MODE_TABLE_ALIAS)) parser::parse_lexical(p);
+      if (!at_from_item_start(p)) return;
+    }
+    const std::uint32_t item_start = p.pos;
+    parse_joined_table(p);
+    bool made_lexical = false;
+    while (p.at(TokenKind::Substitution)) {
+      parser::parse_lexical(p);
+      made_lexical = true;
+    }
+    if (p.at_end()) return;
+    if (p.at(TokenKind::Comma)) {
+      p.bump();
+      continue;
+    }
+    if (made_lexical && at_from_item_start(p) && p.pos > item_start) continue;
+    return;
+  }
+}
+
+void parse_table_ref(Parser& p) {
+  if (p.at(TokenKind::LParen) && !at_paren_query(p, 0) && !at_paren_substitution(p)) {
+    parse_paren_join(p);
+    return;
+  }
+  p.start_node(NodeKind::TableRef);
+  if (!parse_table_primary(p)) {
+    p.finish_node();
+    return;
+  }
+  if ((p.at_word(0, "PARTITION") || p.at_word(0, "SUBPARTITION")) &&
+      (p.at_word(1, "FOR") || p.at(TokenKind::LParen, 1))) {
+    parse_partition_extension(p);
+  }
+  if (p.at_word(0, "SAMPLE")) parse_sample_clause(p);
+  if ((p.at_word(0, "AS") && p.at_word(1, "OF")) || p.at_word(0, "VERSIONS")) parse_flashback(p);
+  parse_pivot_or_unpivot(p);
+  if (p.at_word(0, "MATCH_RECOGNIZE") && p.at(TokenKind::LParen, 1)) parse_match_recognize(p);
+  parse_alias(p, false);
+  if (parse_pivot_or_unpivot(p)) parse_alias(p, false);
+  if (p.at_word(0, "PARTITION") && p.at_word(1, "BY")) parse_outer_join_partition(p);
+  p.finish_node();
+}
+
+bool at_from_item_start(const Parser& p) {
+  if (p.at_end()) return false;
+  if (p.at(TokenKind::Ident)) {
+    if (!is_reserved(p, 0, parser::MODE_TABLE_ALIAS)) return true;
+    return (p.at_word(0, "TABLE") || p.at_word(0, "THE") || p.at_word(0, "LATERAL") ||
+            p.at_word(0, "ONLY")) &&
+           p.at(TokenKind::LParen, 1);
+  }
+  return p.at(TokenKind::QuotedIdent) || p.at(TokenKind::Substitution) || p.at(TokenKind::LParen);
+}
+
+bool at_paren_substitution(const Parser& p) {
+  if (!p.at(TokenKind::LParen) || !p.at(TokenKind::Substitution, 1)) return false;
+  std::uint32_t n = 2;
+  while (const std::uint32_t more = p.name_continuation(n)) n += more;
+  return p.at(TokenKind::RParen, n);
+}
+
+}  // namespace veltrane::sql

@@ -1,0 +1,122 @@
+// INSERT below the statement dispatch: the INTO clause of a single-table INSERT
+// and of every multi-table branch, INSERT ALL / FIRST, the column list and the
+// VALUES clause (the last two also serve MERGE, the column list also UPDATE's
+// SET).
+
+#include "parser/expressions.hpp"
+#include "parser/names.hpp"
+#include "parser/parser.hpp"
+#include "sql/dml_ddl.hpp"
+#include "sql/queries.hpp"
+#include "sql/version_gates.hpp"
+
+namespace veltrane::sql {
+
+using parser::is_name_kind;
+using syntax::NodeKind;
+using syntax::TokenKind;
+
+namespace {
+
+constexpr std::string_view MSG_EXPECTED_INTO = "expected INTO";
+constexpr std::string_view MSG_EXPECTED_THEN = "expected THEN";
+constexpr std::string_view MSG_EXPECTED_COLUMN = "expected a column name";
+constexpr std::string_view MSG_EXPECTED_RPAREN = "expected )";
+
+// { INTO ... }   each branch with its own LOG ERRORS
+void parse_insert_branches(Parser &p) {
+  while (p.at_word(0, "INTO")) {
+    parse_insert_into(p, false);
+  }
+}
+
+}  // namespace
+
+// INTO target [( col, ... )] [VALUES row, ...] [LOG ERRORS ...]
+bool parse_insert_into(Parser &p, bool error_logging_left_to_caller) {
+  p.start_node(NodeKind::InsertInto);
+  expect_word(p, "INTO", MSG_EXPECTED_INTO);
+  parse_dml_target(p);
+  if (p.at(TokenKind::LParen) && !at_paren_query(p, 0)) {
+    parse_insert_columns(p);
+  }
+  bool has_values = false;
+  if (p.at_word(0, "VALUES")) {
+    parse_values_clause(p);
+    has_values = true;
+  }
+  if (!error_logging_left_to_caller) {
+    parse_error_logging(p);
+  }
+  p.finish_node();
+  return has_values;
+}
+
+// ALL|FIRST { INTO ... }
+// ALL|FIRST { WHEN cond THEN { INTO ... } } [ELSE { INTO ... }]
+void parse_multi_insert(Parser &p) {
+  p.start_node(NodeKind::MultiInsert);
+  p.bump();
+  if (p.at_word(0, "WHEN")) {
+    while (p.at_word(0, "WHEN")) {
+      p.start_node(NodeKind::InsertWhen);
+      p.bump();
+      parser::parse_expr(p, 0);
+      expect_word(p, "THEN", MSG_EXPECTED_THEN);
+      parse_insert_branches(p);
+      p.finish_node();
+    }
+    if (p.at_word(0, "ELSE")) {
+      p.start_node(NodeKind::InsertElse);
+      p.bump();
+      parse_insert_branches(p);
+      p.finish_node();
+    }
+  } else {
+    parse_insert_branches(p);
+  }
+  p.finish_node();
+}
+
+// ( name, ... )   each name a NameRef, dotted names allowed
+void parse_insert_columns(Parser &p) {
+  p.start_node(NodeKind::ColumnList);
+  p.bump();
+  for (;;) {
+    if (is_name_kind(p.kind_at(0))) {
+      parser::parse_name_ref(p);
+    } else {
+      p.error(MSG_EXPECTED_COLUMN);
+    }
+    if (p.at(TokenKind::Comma)) {
+      p.bump();
+      continue;
+    }
+    if (p.at(TokenKind::RParen)) {
+      p.bump();
+    } else {
+      p.error(MSG_EXPECTED_RPAREN);
+    }
+    break;
+  }
+  p.finish_node();
+}
+
+// VALUES row [, row ...]
+void parse_values_clause(Parser &p) {
+  p.start_node(NodeKind::ValuesClause);
+  p.bump();
+  parser::parse_expr(p, 0);
+  uint32_t rows = 1;
+  while (p.at(TokenKind::Comma)) {
+    p.bump();
+    parser::parse_expr(p, 0);
+    ++rows;
+  }
+  if (rows >= 2) {
+    check_gate(p, Gate::ValuesRowConstructors);
+  }
+  p.finish_node();
+}
+
+}  // namespace veltrane::sql

@@ -1,0 +1,307 @@
+// Query expressions: WITH, set operators and the trailing ORDER BY, OFFSET and
+// FETCH clauses; the nesting limit on the query side and the lookaheads that
+// tell a query start from an operand or a join.
+
+#include <cstdint>
+#include <string_view>
+
+#include "parser/expressions.hpp"
+#include "parser/names.hpp"
+#include "parser/parser.hpp"
+#include "plsql/plsql.hpp"
+#include "sql/queries.hpp"
+#include "sql/version_gates.hpp"
+
+namespace veltrane::sql {
+
+namespace {
+
+using parser::parse_expr;
+using syntax::NodeKind;
+using syntax::TokenKind;
+
+constexpr std::string_view EXPECTED_CTE_NAME = "expected a name for the WITH query";
+constexpr std::string_view EXPECTED_CTE_AS = "expected AS in the WITH clause";
+constexpr std::string_view EXPECTED_CTE_OPEN = "expected ( before the WITH query";
+constexpr std::string_view EXPECTED_CTE_CLOSE = "expected ) after the WITH query";
+constexpr std::string_view EXPECTED_FIRST = "expected FIRST";
+constexpr std::string_view EXPECTED_BY = "expected BY";
+constexpr std::string_view EXPECTED_SET = "expected SET";
+constexpr std::string_view EXPECTED_ORDERING_COLUMN = "expected an ordering column";
+constexpr std::string_view EXPECTED_COLUMN = "expected a column";
+constexpr std::string_view EXPECTED_CYCLE_MARK = "expected a cycle mark column";
+constexpr std::string_view EXPECTED_TO = "expected TO";
+constexpr std::string_view EXPECTED_DEFAULT = "expected DEFAULT";
+constexpr std::string_view EXPECTED_TIES = "expected TIES";
+
+bool at_name_token(const Parser& p) {
+  return p.at(TokenKind::Ident) || p.at(TokenKind::QuotedIdent);
+}
+
+bool at_set_operator(const Parser& p) {
+  return p.at_word(0, "UNION") || p.at_word(0, "INTERSECT") || p.at_word(0, "MINUS") ||
+         p.at_word(0, "EXCEPT");
+}
+
+// The words after a parenthesised query that show that the parenthesis around
+// it encloses a query too.
+bool continues_paren_query(const Parser& p, std::uint32_t n) {
+  return p.at(TokenKind::RParen, n) || p.at_word(n, "UNION") || p.at_word(n, "INTERSECT") ||
+         p.at_word(n, "MINUS") || p.at_word(n, "EXCEPT") || p.at_word(n, "ORDER") ||
+         p.at_word(n, "OFFSET") || p.at_word(n, "FETCH");
+}
+
+// SEARCH {DEPTH|BREADTH} FIRST BY item, ... SET column
+void parse_search_clause(Parser& p) {
+  p.start_node(NodeKind::SearchClause);
+  p.bump();  // SEARCH
+  if (p.at_word(0, "DEPTH") || p.at_word(0, "BREADTH")) p.bump();
+  if (p.at_word(0, "FIRST")) {
+    p.bump();
+  } else {
+    p.error(EXPECTED_FIRST);
+  }
+  if (p.at_word(0, "BY")) {
+    p.bump();
+  } else {
+    p.error(EXPECTED_BY);
+  }
+  for (;;) {
+    p.start_node(NodeKind::OrderItem);
+    parse_expr(p, 0);
+    if (p.at_word(0, "ASC") || p.at_word(0, "DESC")) p.bump();
+    if (p.at_word(0, "NULLS")) {
+      p.bump();
+      if (p.at_word(0, "FIRST") || p.at_word(0, "LAST")) p.bump();
+    }
+    p.finish_node();
+    if (p.at(TokenKind::Comma)) {
+      p.bump();
+      continue;
+    }
+    if (p.at_word(0, "SET")) {
+      p.bump();
+    } else {
+      p.error(EXPECTED_SET);
+    }
+    break;
+  }
+  if (at_name_token(p)) {
+    p.bump();
+  } else {
+    p.error(EXPECTED_ORDERING_COLUMN);
+  }
+  p.finish_node();
+}
+
+// CYCLE column, ... SET mark TO value DEFAULT value
+void parse_cycle_clause(Parser& p) {
+  p.start_node(NodeKind::CycleClause);
+  for (;;) {
+    p.bump();  // CYCLE, then ","
+    if (at_name_token(p)) {
+      p.bump();
+    } else {
+      p.error(EXPECTED_COLUMN);
+    }
+    if (!p.at(TokenKind::Comma)) break;
+  }
+  if (p.at_word(0, "SET")) {
+    p.bump();
+  } else {
+    p.error(EXPECTED_SET);
+  }
+  if (at_name_token(p)) {
+    p.bump();
+  } else {
+    p.error(EXPECTED_CYCLE_MARK);
+  }
+  if (p.at_word(0, "TO")) {
+    p.bump();
+  } else {
+    p.error(EXPECTED_TO);
+  }
+  parse_expr(p, 0);
+  if (p.at_word(0, "DEFAULT")) {
+    p.bump();
+  } else {
+    p.error(EXPECTED_DEFAULT);
+  }
+  parse_expr(p, 0);
+  p.finish_node();
+}
+
+// name [(columns)] AS ( query ) [SEARCH ...] [CYCLE ...]
+void parse_cte(Parser& p) {
+  p.start_node(NodeKind::Cte);
+  if (at_name_token(p)) {
+    p.bump();
+  } else {
+    p.error(EXPECTED_CTE_NAME);
+  }
+  if (p.at(TokenKind::LParen)) parse_column_list(p);
+  if (p.at_word(0, "AS")) {
+    p.bump();
+  } else {
+    p.error(EXPECTED_CTE_AS);
+  }
+  if (p.at(TokenKind::LParen)) {
+    p.bump();
+    parse_query(p);
+    if (p.at(TokenKind::RParen)) {
+      p.bump();
+    } else {
+      p.error(EXPECTED_CTE_CLOSE);
+    }
+  } else {
+    p.error(EXPECTED_CTE_OPEN);
+  }
+  if (p.at_word(0, "SEARCH")) parse_search_clause(p);
+  if (p.at_word(0, "CYCLE")) parse_cycle_clause(p);
+  p.finish_node();
+}
+
+// WITH [FUNCTION ... | PROCEDURE ...] name AS (query), ...
+void parse_with_clause(Parser& p) {
+  p.start_node(NodeKind::WithClause);
+  p.bump();  // WITH
+  if (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) {
+    check_gate(p, Gate::WithFunction);
+    p.start_node(NodeKind::DeclareSection);
+    while (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) plsql::parse_declaration(p);
+    p.finish_node();
+    if (p.at_end() || !at_name_token(p) || p.at_word(0, "SELECT")) {
+      p.finish_node();
+      return;
+    }
+  }
+  for (;;) {
+    parse_cte(p);
+    if (p.at_end()) break;
+    bool made_lexical = false;
+    while (p.at(TokenKind::Substitution)) {
+      std::uint32_t n = 1;
+      while (const std::uint32_t more = p.name_continuation(n)) n += more;
+      if (!p.has(n) || p.at(TokenKind::RParen, n)) break;
+      parser::parse_lexical(p);
+      made_lexical = true;
+    }
+    if (p.at(TokenKind::Comma)) {
+      p.bump();
+      continue;
+    }
+    if (made_lexical && at_name_token(p) && !p.at_word(0, "SELECT") && !p.at_word(0, "VALUES")) {
+      continue;
+    }
+    break;
+  }
+  p.finish_node();
+}
+
+// OFFSET n [ROW|ROWS]
+void parse_offset_clause(Parser& p) {
+  check_gate(p, Gate::RowLimiting);
+  p.start_node(NodeKind::OffsetClause);
+  p.bump();  // OFFSET
+  parse_expr(p, 0);
+  if (p.at_word(0, "ROW") || p.at_word(0, "ROWS")) p.bump();
+  p.finish_node();
+}
+
+// FETCH {FIRST|NEXT} [n [PERCENT]] [ROW|ROWS] [ONLY | WITH TIES]
+void parse_fetch_clause(Parser& p) {
+  check_gate(p, Gate::RowLimiting);
+  p.start_node(NodeKind::FetchClause);
+  p.bump();  // FETCH
+  p.bump();  // FIRST or NEXT
+  if (!p.at_word(0, "ROW") && !p.at_word(0, "ROWS")) {
+    parse_expr(p, 0);
+    if (p.at_word(0, "PERCENT")) p.bump();
+  }
+  if (p.at_word(0, "ROW") || p.at_word(0, "ROWS")) p.bump();
+  if (p.at_word(0, "ONLY")) {
+    p.bump();
+  } else if (p.at_word(0, "WITH")) {
+    p.bump();
+    if (p.at_word(0, "TIES")) {
+      p.bump();
+    } else {
+      p.error(EXPECTED_TIES);
+    }
+  }
+  p.finish_node();
+}
+
+}  // namespace
+
+void parse_query(Parser& p) {
+  const parser::DepthGuard level(p);
+  if (!level.entered()) {
+    // Same recovery as at the structural limit: the rest of the enclosing
+    // parenthesis goes into one Error node.
+    parser::recover_too_deep(p);
+    return;
+  }
+  const parser::ClearFlagsGuard flags(p);
+  p.start_node(NodeKind::Query);
+  if (p.at_word(0, "WITH")) parse_with_clause(p);
+
+  const auto first_operand = p.checkpoint();
+  parse_query_block(p);
+  while (at_set_operator(p)) {
+    if (p.at_word(0, "EXCEPT") ||
+        ((p.at_word(0, "INTERSECT") || p.at_word(0, "MINUS")) && p.at_word(1, "ALL"))) {
+      check_gate(p, Gate::ExceptAndSetAll);
+    }
+    p.start_node_at(first_operand, NodeKind::SetOp);
+    p.bump();  // the operator
+    if (p.at_word(0, "ALL") || p.at_word(0, "DISTINCT")) p.bump();
+    parse_query_block(p);
+    p.finish_node();
+  }
+
+  if (p.at_word(0, "ORDER") && (p.at_word(1, "BY") || p.at_word(1, "SIBLINGS"))) {
+    parser::parse_order_by(p);
+  }
+  if (p.at_word(0, "OFFSET")) parse_offset_clause(p);
+  if (p.at_word(0, "FETCH") && (p.at_word(1, "FIRST") || p.at_word(1, "NEXT"))) {
+    parse_fetch_clause(p);
+  }
+  p.finish_node();
+}
+
+bool at_query_start(const Parser& p) {
+  return p.at_word(0, "SELECT") || p.at_word(0, "WITH") || at_paren_query(p, 0);
+}
+
+// One forward scan. The innermost "(" of the run before SELECT or WITH is a
+// query; each "(" around it is one only when the ")" closing the level inside
+// it is followed by ")", a set operator, ORDER, OFFSET or FETCH. Running out of
+// tokens keeps the claim.
+bool at_paren_query(const Parser& p, std::uint32_t n) {
+  std::uint32_t run = 0;
+  while (p.at(TokenKind::LParen, n + run)) ++run;
+  if (run == 0) return false;
+  std::uint32_t k = n + run;
+  if (!p.at_word(k, "SELECT") && !p.at_word(k, "WITH")) return false;
+  if (run == 1) return true;
+  // `open` counts the parentheses still open; `level` is the run index of the
+  // "(" whose closing ")" is awaited (the run's outermost "(" has index 0).
+  std::uint32_t open = run;
+  std::uint32_t level = run - 1;
+  for (++k; p.has(k); ++k) {
+    if (p.at(TokenKind::LParen, k)) {
+      ++open;
+    } else if (p.at(TokenKind::RParen, k)) {
+      --open;
+      if (open == level) {
+        if (p.has(k + 1) && !continues_paren_query(p, k + 1)) return false;
+        if (level == 1) return true;
+        --level;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace veltrane::sql
