@@ -1,0 +1,44 @@
+#pragma once
+
+// The command entries that run_cli dispatches to. Each takes the arguments after the
+// command word and the run's output streams, and returns the exit status.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "lexer/script_splitter.hpp"
+#include "lexer/token.hpp"
+
+namespace veltrane::cli {
+
+class Output;
+
+// `lex` (split false) and `split` (split true): flags --dump, --summary (split only) and
+// --strict; other "--" arguments are skipped; the rest are PATHs.
+[[nodiscard]] uint8_t cmd_lex(std::span<const std::string> args, bool split, Output& output);
+
+// `parse`: flags --dump, --errors, --json and --strict, option --version V.
+[[nodiscard]] uint8_t cmd_parse(std::span<const std::string> args, Output& output);
+
+// True when the argument is an option word: it begins with "--".
+[[nodiscard]] constexpr bool is_option_word(std::string_view argument) {
+  return argument.size() >= 2 && argument[0] == '-' && argument[1] == '-';
+}
+
+// The coverage check of `lex`: each token starts where the one before it ended, the first
+// at 0, and the last ends at the text's end.
+[[nodiscard]] bool tokens_cover(std::span<const lexer::Token> tokens, std::size_t text_length);
+
+// The coverage check of `split`: the splitter's tokens and the spans of its client-command
+// items, merged by start offset, cover the text the same way.
+[[nodiscard]] bool tokens_and_commands_cover(std::span<const lexer::Token> tokens,
+                                             std::span<const lexer::ScriptItem> items,
+                                             std::size_t text_length);
+
+// True when any argument equals `flag`.
+[[nodiscard]] bool has_flag(std::span<const std::string> args, std::string_view flag);
+
+}  // namespace veltrane::cli

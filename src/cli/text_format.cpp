@@ -1,0 +1,70 @@
+#include "cli/text_format.hpp"
+
+#include <array>
+#include <charconv>
+#include <system_error>
+
+#include "syntax/stop.hpp"
+
+namespace veltrane::cli {
+
+namespace {
+
+constexpr bool is_continuation_byte(char byte) {
+  return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+void append_integer(std::string& sink, uint64_t value) {
+  std::array<char, 24> digits{};
+  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+  sink.append(digits.data(), result.ptr);
+}
+
+void append_fixed(std::string& sink, double value, int decimals) {
+  // Large enough for any double in fixed notation (309 integer digits) and the decimals.
+  std::array<char, 400> digits{};
+  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                                    std::chars_format::fixed, decimals);
+  if (result.ec != std::errc{}) syntax::stop("fixed-notation number does not fit its buffer");
+  sink.append(digits.data(), result.ptr);
+}
+
+std::size_t character_count(std::string_view text) {
+  std::size_t count = 0;
+  for (const char byte : text) {
+    if (!is_continuation_byte(byte)) ++count;
+  }
+  return count;
+}
+
+void append_padded_right(std::string& sink, std::string_view text, std::size_t width) {
+  sink.append(text);
+  const std::size_t length = character_count(text);
+  if (length < width) sink.append(width - length, ' ');
+}
+
+void append_padded_left(std::string& sink, std::string_view text, std::size_t width) {
+  const std::size_t length = character_count(text);
+  if (length < width) sink.append(width - length, ' ');
+  sink.append(text);
+}
+
+void append_integer_padded_left(std::string& sink, uint64_t value, std::size_t width) {
+  std::string digits;
+  append_integer(digits, value);
+  append_padded_left(sink, digits, width);
+}
+
+std::string_view first_characters(std::string_view text, std::size_t limit) {
+  std::size_t seen = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (is_continuation_byte(text[i])) continue;
+    if (seen == limit) return text.substr(0, i);
+    ++seen;
+  }
+  return text;
+}
+
+}  // namespace veltrane::cli

@@ -1,0 +1,38 @@
+#pragma once
+
+// Number and column formatting for the command line's output lines. Locale-independent:
+// nothing here reads LC_NUMERIC or any other process setting.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace veltrane::cli {
+
+// Appends `value` in decimal, no separators.
+void append_integer(std::string& sink, uint64_t value);
+
+// Appends `value` in fixed notation with exactly `decimals` decimals (0 to 2 in practice):
+// the exact binary value correctly rounded, an exact tie going to the even digit
+// (3.125 with two decimals gives "3.12", 2.5 with none gives "2").
+void append_fixed(std::string& sink, double value, int decimals);
+
+// The number of characters of UTF-8 text: the bytes that are not continuation bytes.
+[[nodiscard]] std::size_t character_count(std::string_view text);
+
+// Appends `text` left-aligned, padded with blanks on the right to `width` characters; a
+// longer text is written whole.
+void append_padded_right(std::string& sink, std::string_view text, std::size_t width);
+
+// Appends `text` right-aligned, padded with blanks on the left to `width` characters; a
+// longer text is written whole.
+void append_padded_left(std::string& sink, std::string_view text, std::size_t width);
+
+// Appends `value` in decimal, right-aligned to `width` characters.
+void append_integer_padded_left(std::string& sink, uint64_t value, std::size_t width);
+
+// The first `limit` characters of valid UTF-8 `text` (all of it when shorter), viewing it.
+[[nodiscard]] std::string_view first_characters(std::string_view text, std::size_t limit);
+
+}  // namespace veltrane::cli
