@@ -10,6 +10,7 @@
 #include "syntax/kinds.hpp"
 #include "syntax/span.hpp"
 #include "syntax/tree_reads.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::catalog {
 
@@ -20,17 +21,7 @@ using syntax::NodeKind;
 using syntax::Tree;
 using syntax::TreeToken;
 
-// ASCII case-insensitive comparison of a token's text with an upper-case word, exact
-// length.
-bool equals_word(std::string_view text, std::string_view upper_word) {
-  if (text.size() != upper_word.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
-    if (c != upper_word[i]) return false;
-  }
-  return true;
-}
+using syntax::equals_word;
 
 std::optional<NodeKind> node_kind_of(const Tree& tree, uint32_t node) {
   return syntax::as_node_kind(tree.nodes[node].kind);

@@ -3,6 +3,7 @@
 // The command entries that run_cli dispatches to. Each takes the arguments after the
 // command word and the run's output streams, and returns the exit status.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -37,6 +38,14 @@ class Output;
 [[nodiscard]] bool tokens_and_commands_cover(std::span<const lexer::Token> tokens,
                                              std::span<const lexer::ScriptItem> items,
                                              std::size_t text_length);
+
+// Nanoseconds from `before` until now on the steady clock; 0 when none passed.
+[[nodiscard]] inline uint64_t nanoseconds_since(std::chrono::steady_clock::time_point before) {
+  const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::steady_clock::now() - before)
+                           .count();
+  return elapsed > 0 ? static_cast<uint64_t>(elapsed) : 0;
+}
 
 // True when any argument equals `flag`.
 [[nodiscard]] bool has_flag(std::span<const std::string> args, std::string_view flag);

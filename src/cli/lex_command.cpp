@@ -59,14 +59,6 @@ struct LexFlags {
 
 bool is_significant(const Token& token) { return !syntax::is_trivia(token.kind); }
 
-void append_position(std::string& line, std::string_view name, syntax::LineCol position) {
-  line.append(name);
-  line.push_back(':');
-  append_integer(line, position.line);
-  line.push_back(':');
-  append_integer(line, position.column);
-}
-
 void print_diagnostics(std::span<const Diagnostic> diagnostics, std::string_view name,
                        const syntax::Positions& positions, Output& output) {
   std::string line;
@@ -159,11 +151,6 @@ void print_summary(std::string_view name, const ItemCounts& counts, Output& outp
   output.out(line);
 }
 
-uint64_t elapsed_nanoseconds(Clock::time_point before, Clock::time_point after) {
-  const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(after - before);
-  return elapsed.count() > 0 ? static_cast<uint64_t>(elapsed.count()) : 0;
-}
-
 uint64_t significant_count(std::span<const Token> tokens) {
   return static_cast<uint64_t>(std::count_if(tokens.begin(), tokens.end(), is_significant));
 }
@@ -177,7 +164,7 @@ void process_text(const InputFile& file, std::string_view text, const LexFlags& 
   if (!flags.split) {
     const Clock::time_point before = Clock::now();
     const lexer::LexResult result = lexer::lex_text(text);
-    totals.nanoseconds += elapsed_nanoseconds(before, Clock::now());
+    totals.nanoseconds += nanoseconds_since(before);
     if (!tokens_cover(result.tokens, text.size())) {
       ++totals.coverage_failures;
       output.err(file.name + ": token spans do not cover the file\n");
@@ -191,7 +178,7 @@ void process_text(const InputFile& file, std::string_view text, const LexFlags& 
 
   const Clock::time_point before = Clock::now();
   const lexer::SplitResult result = lexer::split_script(text);
-  totals.nanoseconds += elapsed_nanoseconds(before, Clock::now());
+  totals.nanoseconds += nanoseconds_since(before);
   if (!tokens_and_commands_cover(result.tokens, result.items, text.size())) {
     ++totals.coverage_failures;
     output.err(file.name + ": tokens and commands do not cover the file\n");
@@ -229,12 +216,9 @@ void print_totals(const LexTotals& totals, bool split, Output& output) {
     append_integer(text, totals.sqlplus_commands);
     text.append(" SQL*Plus commands\n");
   }
-  const double seconds = std::max(static_cast<double>(totals.nanoseconds) / 1e9, 1e-9);
-  text.append(split ? "split in " : "lexed in ");
-  append_fixed(text, seconds * 1000, 1);
-  text.append(" ms: ");
-  append_fixed(text, static_cast<double>(totals.bytes) / 1e6 / seconds, 0);
-  text.append(" MB/s, ");
+  const double seconds =
+      append_speed(text, split ? "split" : "lexed", totals.nanoseconds, totals.bytes);
+  text.append(", ");
   append_fixed(text, static_cast<double>(totals.lines) / 1e6 / seconds, 1);
   text.append(" M lines/s\n");
   output.err(text);

@@ -89,11 +89,8 @@ struct FileContext {
 
 void print_error_line(const FileContext& context, const Diagnostic& error, Output& output) {
   const syntax::LineCol position = context.positions.at(error.start);
-  std::string line(context.file.name);
-  line.push_back(':');
-  append_integer(line, position.line);
-  line.push_back(':');
-  append_integer(line, position.column);
+  std::string line;
+  append_position(line, context.file.name, position);
   line.append(": ");
   line.append(error.message);
   line.append(" | ");
@@ -138,9 +135,7 @@ void parse_item(const FileContext& context, const ScriptItem& item,
       item.kind == ScriptItemKind::PlSql
           ? parser::parse_plsql_unit(context.text, item_tokens, options, item.start)
           : parser::parse_statement(context.text, item_tokens, options, item.start);
-  const auto elapsed =
-      std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - before).count();
-  totals.parse_nanoseconds += elapsed > 0 ? static_cast<uint64_t>(elapsed) : 0;
+  totals.parse_nanoseconds += nanoseconds_since(before);
   ++totals.statements;
 
   const syntax::Tree& tree = parsed.tree;
@@ -249,12 +244,8 @@ void print_statistics(const ParseTotals& totals, Output& output) {
     text.push_back('\n');
   }
 
-  const double seconds = std::max(static_cast<double>(totals.parse_nanoseconds) / 1e9, 1e-9);
-  text.append("parsed in ");
-  append_fixed(text, seconds * 1000, 1);
-  text.append(" ms: ");
-  append_fixed(text, static_cast<double>(totals.statement_bytes) / 1e6 / seconds, 0);
-  text.append(" MB/s\n");
+  append_speed(text, "parsed", totals.parse_nanoseconds, totals.statement_bytes);
+  text.push_back('\n');
   output.err(text);
 }
 

@@ -1,20 +1,16 @@
 #include "cli/text_format.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <system_error>
 
 #include "syntax/stop.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::cli {
 
-namespace {
-
-constexpr bool is_continuation_byte(char byte) {
-  return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
-
-}  // namespace
+using syntax::is_continuation_byte;
 
 void append_integer(std::string& sink, uint64_t value) {
   std::array<char, 24> digits{};
@@ -55,6 +51,26 @@ void append_integer_padded_left(std::string& sink, uint64_t value, std::size_t w
   std::string digits;
   append_integer(digits, value);
   append_padded_left(sink, digits, width);
+}
+
+void append_position(std::string& sink, std::string_view name, syntax::LineCol position) {
+  sink.append(name);
+  sink.push_back(':');
+  append_integer(sink, position.line);
+  sink.push_back(':');
+  append_integer(sink, position.column);
+}
+
+double append_speed(std::string& sink, std::string_view done, uint64_t nanoseconds,
+                    uint64_t bytes) {
+  const double seconds = std::max(static_cast<double>(nanoseconds) / 1e9, 1e-9);
+  sink.append(done);
+  sink.append(" in ");
+  append_fixed(sink, seconds * 1000, 1);
+  sink.append(" ms: ");
+  append_fixed(sink, static_cast<double>(bytes) / 1e6 / seconds, 0);
+  sink.append(" MB/s");
+  return seconds;
 }
 
 std::string_view first_characters(std::string_view text, std::size_t limit) {

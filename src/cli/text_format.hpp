@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "syntax/span.hpp"
+
 namespace veltrane::cli {
 
 // Appends `value` in decimal, no separators.
@@ -31,6 +33,13 @@ void append_padded_left(std::string& sink, std::string_view text, std::size_t wi
 
 // Appends `value` in decimal, right-aligned to `width` characters.
 void append_integer_padded_left(std::string& sink, uint64_t value, std::size_t width);
+
+// Appends "name:line:column".
+void append_position(std::string& sink, std::string_view name, syntax::LineCol position);
+
+// Appends "<done> in X ms: Y MB/s" for `bytes` handled in `nanoseconds` (taken as at least
+// 1 ns) and returns those seconds.
+double append_speed(std::string& sink, std::string_view done, uint64_t nanoseconds, uint64_t bytes);
 
 // The first `limit` characters of valid UTF-8 `text` (all of it when shorter), viewing it.
 [[nodiscard]] std::string_view first_characters(std::string_view text, std::size_t limit);

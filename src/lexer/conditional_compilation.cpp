@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "lexer/token_values.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::lexer {
 
@@ -30,18 +31,8 @@ constexpr std::string_view MESSAGE_NEEDS_VALUE =
 constexpr std::string_view MESSAGE_NOT_UNDERSTOOD =
     "conditional compilation: condition not understood; branch not taken";
 
-constexpr char ascii_upper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
-// Exact length, ASCII letters folded; `upper_word` is upper case.
-bool equals_word(std::string_view text, std::string_view upper_word) {
-  if (text.size() != upper_word.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (ascii_upper(text[i]) != upper_word[i]) return false;
-  }
-  return true;
-}
+using syntax::ascii_upper;
+using syntax::equals_word;
 
 // Upper-cases ASCII letters only; every other byte stays as it is.
 std::string ascii_upper_copy(std::string_view text) {
@@ -369,12 +360,7 @@ CcEvaluator::CcEvaluator(std::string_view source_text, std::span<const Token> co
 bool cc_at_word(const CcEvaluator& evaluator, std::string_view word) {
   const Token* token = peek(evaluator);
   if (token == nullptr || token->kind != TokenKind::Ident) return false;
-  const std::string_view text = token_text(evaluator.text, *token);
-  if (text.size() != word.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (ascii_upper(text[i]) != ascii_upper(word[i])) return false;
-  }
-  return true;
+  return syntax::equals_ascii_folded(token_text(evaluator.text, *token), word);
 }
 
 CcValue eval_or(CcEvaluator& evaluator) {
@@ -448,16 +434,7 @@ std::optional<std::size_t> find_directive(std::string_view text, std::span<const
                                           std::size_t start, std::string_view word) {
   for (std::size_t i = start; i < tokens.size(); ++i) {
     if (tokens[i].kind != TokenKind::CondDirective) continue;
-    const std::string_view directive = token_text(text, tokens[i]);
-    if (directive.size() != word.size()) continue;
-    bool equal = true;
-    for (std::size_t j = 0; j < directive.size(); ++j) {
-      if (ascii_upper(directive[j]) != ascii_upper(word[j])) {
-        equal = false;
-        break;
-      }
-    }
-    if (equal) return i;
+    if (syntax::equals_ascii_folded(token_text(text, tokens[i]), word)) return i;
   }
   return std::nullopt;
 }

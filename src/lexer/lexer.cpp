@@ -501,6 +501,12 @@ std::optional<Token> next_token(Lexer& lexer) {
   return lex_one(lexer);
 }
 
+bool append_next_token(Lexer& lexer, std::vector<Token>& tokens) {
+  if (lexer.position >= lexer.text.size()) return false;
+  tokens.push_back(lex_one(lexer));
+  return true;
+}
+
 LexResult lex_text(std::string_view text) {
   Lexer lexer(text);
   LexResult result;

@@ -47,6 +47,11 @@ struct Lexer {
 // Clears the glue flag on every token but a `Substitution`, which sets it.
 [[nodiscard]] std::optional<Token> next_token(Lexer& lexer);
 
+// next_token for a caller that keeps every token in a vector: appends the next token to
+// `tokens` and returns true, or returns false at the end of the text. The token goes
+// straight into the vector, with no returned value to unpack per token.
+bool append_next_token(Lexer& lexer, std::vector<Token>& tokens);
+
 struct LexResult {
   std::vector<Token> tokens;
   std::vector<Diagnostic> diagnostics;

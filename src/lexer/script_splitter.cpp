@@ -29,18 +29,8 @@ constexpr bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
 // After a "/" that ends a statement, or a "-" that continues a line.
 constexpr bool is_blank_tab_or_cr(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-constexpr char ascii_upper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
-// Exact length, ASCII letters folded; `upper_word` is upper case.
-bool equals_word(std::string_view text, std::string_view upper_word) {
-  if (text.size() != upper_word.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (ascii_upper(text[i]) != upper_word[i]) return false;
-  }
-  return true;
-}
+using syntax::ascii_upper;
+using syntax::equals_word;
 
 template <std::size_t N>
 bool equals_any(std::string_view text, const std::string_view (&words)[N]) {
@@ -166,24 +156,17 @@ class Splitter {
       if (c >= 0x80) {
         // A non-ASCII character never starts a command: lex it, then see
         // whether it was white space or the first token of a statement.
-        const std::optional<Token> token = next_token(lexer_);
-        if (!token) break;
-        if (token->kind == TokenKind::Whitespace) {
-          result_.tokens.push_back(*token);
-        } else {
-          statement(p, token);
-        }
+        if (!append_next_token(lexer_, result_.tokens)) break;
+        if (result_.tokens.back().kind != TokenKind::Whitespace) statement(p, true);
         continue;
       }
       if (is_ascii_white_space(c) || (p + 1 < length && ((c == '-' && text_[p + 1] == '-') ||
                                                          (c == '/' && text_[p + 1] == '*')))) {
-        const std::optional<Token> token = next_token(lexer_);
-        if (!token) break;
-        result_.tokens.push_back(*token);
+        if (!append_next_token(lexer_, result_.tokens)) break;
         continue;
       }
       if (only_blanks_before(text_, p) && command(p)) continue;
-      statement(p, std::nullopt);
+      statement(p, false);
     }
     result_.diagnostics = std::move(lexer_.diagnostics);
     return std::move(result_);
@@ -224,11 +207,11 @@ class Splitter {
     lexer_.move_to(end);
   }
 
-  // Reads one statement starting at `p`. `first` is its first token when the
-  // caller has already taken it from the lexer.
-  void statement(uint32_t p, std::optional<Token> first) {
+  // Reads one statement starting at `p`. With `first_taken`, the caller has
+  // already appended its first token.
+  void statement(uint32_t p, bool first_taken) {
     std::vector<Token>& tokens = result_.tokens;
-    const auto first_index = static_cast<uint32_t>(tokens.size());
+    const auto first_index = static_cast<uint32_t>(tokens.size() - (first_taken ? 1 : 0));
     uint32_t end_index = first_index;
     uint32_t end = p;
     Decision decision = Decision::Undecided;
@@ -236,10 +219,10 @@ class Splitter {
     bool seen_significant = false;
     std::optional<Token> terminator;
 
-    std::optional<Token> next = first ? first : next_token(lexer_);
-    for (; next; next = next_token(lexer_)) {
-      const Token token = *next;
-      tokens.push_back(token);
+    // Each token is appended first and read back field by field.
+    for (bool more = first_taken || append_next_token(lexer_, tokens); more;
+         more = append_next_token(lexer_, tokens)) {
+      const Token& token = tokens.back();
       if (syntax::is_trivia(token.kind)) continue;
       const bool first_significant = !seen_significant;
       seen_significant = true;

@@ -1,14 +1,10 @@
 #include "lexer/sqlplus_commands.hpp"
 
+#include "syntax/unicode.hpp"
+
 namespace veltrane::lexer {
 
-namespace {
-
-constexpr char ascii_upper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
-}  // namespace
+using syntax::ascii_upper;
 
 const SqlplusCommand* find_sqlplus_command(std::string_view word) {
   for (const SqlplusCommand& row : SQLPLUS_COMMANDS) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "parser/expect.hpp"
 #include "parser/expressions.hpp"
 #include "parser/parser.hpp"
 #include "parser/token_set.hpp"
@@ -169,11 +170,7 @@ void parse_arg_list(Parser& p) {
       skip_to_arg_list_close(p);
     }
   }
-  if (p.at(TokenKind::RParen)) {
-    p.bump();
-  } else {
-    p.error(MSG_EXPECTED_ARG_LIST_CLOSE);
-  }
+  p.expect(TokenKind::RParen, MSG_EXPECTED_ARG_LIST_CLOSE);
   p.finish_node();
 }
 
@@ -185,11 +182,7 @@ void parse_window_frame(Parser& p) {
   if (p.at_word(0, "BETWEEN")) {
     p.bump();
     parse_frame_bound(p);
-    if (p.at_word(0, "AND")) {
-      p.bump();
-    } else {
-      p.error(MSG_EXPECTED_FRAME_AND);
-    }
+    expect_word(p, "AND", MSG_EXPECTED_FRAME_AND);
     parse_frame_bound(p);
   } else {
     parse_frame_bound(p);
@@ -217,11 +210,7 @@ void parse_frame_bound(Parser& p) {
   }
   if (p.at_word(0, "CURRENT")) {
     p.bump();
-    if (p.at_word(0, "ROW")) {
-      p.bump();
-    } else {
-      p.error(MSG_EXPECTED_CURRENT_ROW);
-    }
+    expect_word(p, "ROW", MSG_EXPECTED_CURRENT_ROW);
     return;
   }
   parse_expr(p, BINDING_POWERS.bound_operand);

@@ -102,11 +102,7 @@ void parse_columns_clause(Parser& p) {
     p.bump();
   }
   if (parenthesised) {
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
-    } else {
-      p.error(MSG_EXPECTED_COLUMNS_CLOSE);
-    }
+    p.expect(TokenKind::RParen, MSG_EXPECTED_COLUMNS_CLOSE);
   }
   p.finish_node();
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string_view>
 
+#include "parser/expect.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "parser/token_set.hpp"
@@ -56,6 +57,8 @@ constexpr TokenSet PIECE_FOLLOWER_TOKENS = {TokenKind::Number, TokenKind::String
          p.at(TokenKind::RParen, n + 2);
 }
 
+bool at_comma(const Parser& p) { return p.at(TokenKind::Comma); }
+
 // The nesting limit: the rest of the operand, up to a "," at parenthesis level 0 or
 // an unmatched ")", goes into one Error node (a ";" on the way too).
 void recover_expression_too_deep(Parser& p) {
@@ -63,22 +66,7 @@ void recover_expression_too_deep(Parser& p) {
   if (p.at_end() || p.at(TokenKind::Comma)) {
     return;
   }
-  p.start_node(NodeKind::Error);
-  uint32_t open_parens = 0;
-  while (!p.at_end()) {
-    if (p.at(TokenKind::LParen)) {
-      ++open_parens;
-    } else if (p.at(TokenKind::RParen)) {
-      if (open_parens == 0) {
-        break;
-      }
-      --open_parens;
-    } else if (p.at(TokenKind::Comma) && open_parens == 0) {
-      break;
-    }
-    p.bump();
-  }
-  p.finish_node();
+  parse_flat_tokens_until(p, NodeKind::Error, at_comma);
 }
 
 // In a condition, substitution pieces that stand for text before the operand:
@@ -189,11 +177,7 @@ void parse_call_at(Parser& p, Checkpoint start) {
 void parse_cell_for(Parser& p) {
   p.start_node(NodeKind::CellFor);
   p.bump();  // FOR
-  if (is_name_kind(p.kind_at(0))) {
-    p.bump();
-  } else {
-    p.error(MSG_EXPECTED_DIMENSION);
-  }
+  p.expect_name(MSG_EXPECTED_DIMENSION);
   // A ";" ends the loop like "]", so one typo cannot swallow later statements.
   while (!p.at_end() && !p.at(TokenKind::RBracket) && !p.at(TokenKind::Comma) &&
          !p.at(TokenKind::Semicolon)) {
@@ -235,14 +219,18 @@ void parse_cell_ref(Parser& p, Checkpoint start) {
     if (p.at(TokenKind::Comma)) {
       continue;
     }
-    if (p.at(TokenKind::RBracket)) {
-      p.bump();
-    } else {
-      p.error(MSG_EXPECTED_CELL_CLOSE);
-    }
+    p.expect(TokenKind::RBracket, MSG_EXPECTED_CELL_CLOSE);
     break;
   }
   p.finish_node();
+}
+
+// [ONLY] type   in IS OF ( ... )
+void parse_is_of_type(Parser& p) {
+  if (p.at_word(0, "ONLY")) {
+    p.bump();
+  }
+  parse_datatype(p);
 }
 
 // IS [NOT] {NULL | NAN | ... | ANY | A SET | JSON [options] | OF [TYPE] (...)}
@@ -267,18 +255,8 @@ void parse_is_rest(Parser& p) {
       p.bump();
     }
     if (p.at(TokenKind::LParen)) {
-      do {
-        p.bump();  // "(" or ","
-        if (p.at_word(0, "ONLY")) {
-          p.bump();
-        }
-        parse_datatype(p);
-      } while (p.at(TokenKind::Comma));
-      if (p.at(TokenKind::RParen)) {
-        p.bump();
-      } else {
-        p.error(MSG_EXPECTED_RPAREN);
-      }
+      p.bump();
+      parse_items_to_rparen(p, parse_is_of_type, MSG_EXPECTED_RPAREN);
     } else {
       p.error(MSG_EXPECTED_IS_OF_LPAREN);
     }
@@ -332,11 +310,7 @@ bool parse_comparison(Parser& p, Checkpoint start, uint8_t min_bp) {
     }
     p.bump();
     parse_expr(p, BINDING_POWERS.bound_operand);
-    if (p.at_word(0, "AND")) {
-      p.bump();
-    } else {
-      p.error(MSG_EXPECTED_BETWEEN_AND);
-    }
+    expect_word(p, "AND", MSG_EXPECTED_BETWEEN_AND);
     parse_expr(p, BINDING_POWERS.bound_operand);
   } else if (p.at_any_word(word, LIKE_WORDS)) {
     p.start_node_at(start, NodeKind::LikeExpr);
@@ -449,11 +423,7 @@ bool parse_postfix(Parser& p, Checkpoint start, bool& done) {
   if (p.at_word(0, "COLLATE")) {
     p.start_node_at(start, NodeKind::CollateExpr);
     p.bump();
-    if (is_name_kind(p.kind_at(0))) {
-      p.bump();
-    } else {
-      p.error(MSG_EXPECTED_COLLATION);
-    }
+    p.expect_name(MSG_EXPECTED_COLLATION);
     p.finish_node();
     return true;
   }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "parser/messages.hpp"
 #include "parser/token_set.hpp"
 #include "syntax/kinds.hpp"
 
@@ -16,10 +17,9 @@ namespace veltrane::parser {
 
 class Parser;
 
-// ---- fixed message texts of the expression grammar ----
+// ---- fixed message texts of the expression grammar (shared ones: messages.hpp) ----
 
 inline constexpr std::string_view MSG_EXPECTED_EXPRESSION = "expected an expression";
-inline constexpr std::string_view MSG_EXPECTED_RPAREN = "expected )";
 inline constexpr std::string_view MSG_EXPECTED_COLLATION = "expected a collation name";
 inline constexpr std::string_view MSG_EXPECTED_CELL_CLOSE =
     "expected ] to close the cell reference";
@@ -30,8 +30,6 @@ inline constexpr std::string_view MSG_EXPECTED_AFTER_IS =
     "expected NULL, NAN, EMPTY, A SET, JSON or OF after IS";
 inline constexpr std::string_view MSG_EXPECTED_IS_OF_LPAREN = "expected ( after IS OF";
 inline constexpr std::string_view MSG_EXPECTED_SUBQUERY_CLOSE = "expected ) after subquery";
-inline constexpr std::string_view MSG_EXPECTED_ORDER_BY = "expected BY after ORDER";
-inline constexpr std::string_view MSG_EXPECTED_THEN = "expected THEN";
 inline constexpr std::string_view MSG_EXPECTED_CASE_END = "expected END to close CASE";
 inline constexpr std::string_view MSG_EXPECTED_ARG_SEPARATOR =
     "expected , or ) in the argument list";
@@ -44,7 +42,6 @@ inline constexpr std::string_view MSG_EXPECTED_FRAME_DIRECTION = "expected PRECE
 inline constexpr std::string_view MSG_EXPECTED_WITHIN_GROUP_LPAREN =
     "expected ( after WITHIN GROUP";
 inline constexpr std::string_view MSG_EXPECTED_OVER_CLOSE = "expected ) to close OVER";
-inline constexpr std::string_view MSG_EXPECTED_COLUMN_NAME = "expected a column name";
 inline constexpr std::string_view MSG_UNEXPECTED_IN_COLUMN =
     "unexpected token in the column definition";
 inline constexpr std::string_view MSG_EXPECTED_COLUMNS_CLOSE = "expected ) to close COLUMNS";
@@ -112,6 +109,32 @@ void parse_paren_query_or_list(Parser& p);
 // expr {, expr} with substitution pieces between items; no node of its own.
 void parse_expr_list(Parser& p);
 
+// Where the items of a list with substitution pieces between them begin: leading pieces
+// are the ones at_lexical finds under `lexical_mode`, and `can_start_item` tells whether
+// an item begins at the current token.
+struct ListItemStart {
+  std::uint8_t lexical_mode;
+  bool (*can_start_item)(const Parser&);
+};
+
+// [&piece ...] item [&piece ...] {, ...}   `parse_item(p, min_bp)` reads each item. The
+// list goes on after a "," or, after trailing pieces, where another item begins; no node
+// of its own.
+void parse_list_items(Parser& p, ListItemStart start, void (*parse_item)(Parser&, std::uint8_t),
+                      std::uint8_t min_bp);
+
+// parse_list_items with the items of an expression list (the start parse_expr_list uses).
+void parse_list_items(Parser& p, void (*parse_item)(Parser&, std::uint8_t), std::uint8_t min_bp);
+
+// item {, item} )   into the open node, after its "(": `parse_item` reads each
+// item; then the ")" is bumped, or `close_message` recorded where it belongs.
+void parse_items_to_rparen(Parser& p, void (*parse_item)(Parser&), std::string_view close_message);
+
+// One `kind` node of plain tokens: stops at a ")" that closes nothing inside it, and at
+// parenthesis depth 0 before a token where `stop` holds; neither is consumed, and the
+// node may be empty. No diagnostic.
+void parse_flat_tokens_until(Parser& p, syntax::NodeKind kind, bool (*stop)(const Parser&));
+
 // Whether the current token can begin another list item.
 [[nodiscard]] bool can_start_expr(const Parser& p);
 
@@ -123,6 +146,10 @@ void parse_order_by(Parser& p);
 // expr [ASC|DESC] [NULLS [FIRST|LAST]], ...   into the open node; every item's
 // expression is parsed with minimum `min_bp`.
 void parse_order_by_items(Parser& p, std::uint8_t min_bp);
+
+// expr [ASC|DESC] [NULLS [FIRST|LAST]]   one OrderItem node, the expression parsed
+// with minimum `min_bp`.
+void parse_order_item(Parser& p, std::uint8_t min_bp);
 
 // ---- word-led primaries (word_primaries.cpp) ----
 

@@ -48,11 +48,7 @@ void parse_interval_qualifier(Parser& p) {
       p.bump();
     }
   }
-  if (p.at(TokenKind::RParen)) {
-    p.bump();
-  } else {
-    p.error(MSG_EXPECTED_RPAREN);
-  }
+  p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
 }
 
 }  // namespace veltrane::parser

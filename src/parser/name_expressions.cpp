@@ -25,13 +25,7 @@ constexpr std::array<std::string_view, 3> FRAME_UNIT_WORDS = {"ROWS", "RANGE", "
 constexpr std::array<std::string_view, 3> FROM_FIRST_FOLLOWERS = {"OVER", "IGNORE", "RESPECT"};
 
 // ... ) closing a WITHIN GROUP or KEEP group
-void expect_group_close(Parser& p) {
-  if (p.at(TokenKind::RParen)) {
-    p.bump();
-  } else {
-    p.error(MSG_EXPECTED_RPAREN);
-  }
-}
+void expect_group_close(Parser& p) { p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN); }
 
 // WITHIN GROUP ( [ORDER BY ...] )
 void parse_within_group(Parser& p, Checkpoint start) {
@@ -103,11 +97,7 @@ void parse_over(Parser& p, Checkpoint start) {
   if (p.at_any_word(0, FRAME_UNIT_WORDS)) {
     parse_window_frame(p);
   }
-  if (p.at(TokenKind::RParen)) {
-    p.bump();
-  } else {
-    p.error(MSG_EXPECTED_OVER_CLOSE);
-  }
+  p.expect(TokenKind::RParen, MSG_EXPECTED_OVER_CLOSE);
   p.finish_node();
 }
 

@@ -19,11 +19,7 @@ void parse_subquery_expr(Parser& p) {
   p.start_node(NodeKind::SubqueryExpr);
   p.bump();
   sql::parse_query(p);
-  if (p.at(TokenKind::RParen)) {
-    p.bump();
-  } else {
-    p.error(MSG_EXPECTED_SUBQUERY_CLOSE);
-  }
+  p.expect(TokenKind::RParen, MSG_EXPECTED_SUBQUERY_CLOSE);
   p.finish_node();
 }
 
@@ -59,11 +55,7 @@ void parse_paren_expr(Parser& p) {
         is_list = true;
         continue;
       }
-      if (p.at(TokenKind::RParen)) {
-        p.bump();
-      } else {
-        p.error(MSG_EXPECTED_RPAREN);
-      }
+      p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
       break;
     }
   }
@@ -82,27 +74,31 @@ void parse_paren_query_or_list(Parser& p) {
   if (!p.at(TokenKind::RParen)) {
     parse_expr_list(p);
   }
-  if (p.at(TokenKind::RParen)) {
-    p.bump();
-  } else {
-    p.error(MSG_EXPECTED_RPAREN);
-  }
+  p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
   p.finish_node();
 }
 
 // [&piece ...] expr [&piece ...] {, ...}
-void parse_expr_list(Parser& p) {
+void parse_expr_list(Parser& p) { parse_list_items(p, parse_expr, 0); }
+
+void parse_list_items(Parser& p, void (*parse_item)(Parser&, uint8_t), uint8_t min_bp) {
+  parse_list_items(p, ListItemStart{MODE_LIST, can_start_expr}, parse_item, min_bp);
+}
+
+// [&piece ...] item [&piece ...] {, ...}
+void parse_list_items(Parser& p, ListItemStart start, void (*parse_item)(Parser&, uint8_t),
+                      uint8_t min_bp) {
   for (;;) {
     bool leading = false;
-    while (at_lexical(p, MODE_LIST)) {
+    while (at_lexical(p, start.lexical_mode)) {
       parse_lexical(p);
       leading = true;
     }
-    if (leading && (p.at_end() || !can_start_expr(p))) {
+    if (leading && (p.at_end() || !start.can_start_item(p))) {
       return;
     }
     const uint32_t item_start = p.pos;
-    parse_expr(p, 0);
+    parse_item(p, min_bp);
     bool trailing = false;
     while (p.at(TokenKind::Substitution)) {
       parse_lexical(p);
@@ -115,11 +111,43 @@ void parse_expr_list(Parser& p) {
       p.bump();
       continue;
     }
-    if (trailing && can_start_expr(p) && p.pos > item_start) {
+    if (trailing && start.can_start_item(p) && p.pos > item_start) {
       continue;
     }
     return;
   }
+}
+
+// item {, item} )
+void parse_items_to_rparen(Parser& p, void (*parse_item)(Parser&), std::string_view close_message) {
+  for (;;) {
+    parse_item(p);
+    if (p.at(TokenKind::Comma)) {
+      p.bump();
+      continue;
+    }
+    p.expect(TokenKind::RParen, close_message);
+    return;
+  }
+}
+
+void parse_flat_tokens_until(Parser& p, NodeKind kind, bool (*stop)(const Parser&)) {
+  p.start_node(kind);
+  uint32_t depth = 0;
+  while (!p.at_end()) {
+    if (p.at(TokenKind::RParen)) {
+      if (depth == 0) {
+        break;
+      }
+      --depth;
+    } else if (p.at(TokenKind::LParen)) {
+      ++depth;
+    } else if (depth == 0 && stop(p)) {
+      break;
+    }
+    p.bump();
+  }
+  p.finish_node();
 }
 
 bool can_start_expr(const Parser& p) {

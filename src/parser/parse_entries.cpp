@@ -1,5 +1,6 @@
 #include "parser/parse_entries.hpp"
 
+#include <algorithm>
 #include <utility>
 
 #include "parser/parser.hpp"
@@ -36,8 +37,15 @@ ParsedStatement parse_statement(std::string_view source, std::span<const lexer::
 
 ParsedStatement parse_plsql_unit(std::string_view source, std::span<const lexer::Token> tokens,
                                  const lexer::ParseOptions& options, uint32_t item_start) {
-  lexer::CcResult compiled = lexer::apply_conditional_compilation(source, tokens, options);
-  Parser p(source, compiled.tokens, options, item_start);
+  // Without a directive the pass changes nothing, so the item's own tokens are parsed
+  // rather than a copy of them.
+  const bool has_directive = std::any_of(tokens.begin(), tokens.end(), [](const lexer::Token& t) {
+    return t.kind == syntax::TokenKind::CondDirective;
+  });
+  lexer::CcResult compiled;
+  if (has_directive) compiled = lexer::apply_conditional_compilation(source, tokens, options);
+  Parser p(source, has_directive ? std::span<const lexer::Token>(compiled.tokens) : tokens, options,
+           item_start);
   plsql::parse_unit(p);
   std::vector<lexer::Diagnostic> diagnostics = std::move(compiled.diagnostics);
   diagnostics.insert(diagnostics.end(), p.diagnostics.begin(), p.diagnostics.end());

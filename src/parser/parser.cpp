@@ -27,32 +27,6 @@ Parser::Parser(std::string_view source_text, std::span<const Token> item_tokens,
 
 // ---- lookahead ----
 
-std::optional<TokenKind> Parser::kind_at(uint32_t n) const {
-  if (!has(n)) {
-    return std::nullopt;
-  }
-  return tokens[sig[pos + n]].kind;
-}
-
-bool Parser::at(TokenKind kind, uint32_t n) const {
-  return has(n) && tokens[sig[pos + n]].kind == kind;
-}
-
-std::string_view Parser::text_at(uint32_t n) const {
-  if (!has(n)) {
-    return {};
-  }
-  const Token& token = tokens[sig[pos + n]];
-  return source.substr(token.start, token.end - token.start);
-}
-
-const Token& Parser::token_at(uint32_t n) const {
-  if (!has(n)) {
-    syntax::stop("token_at past the end of the item");
-  }
-  return tokens[sig[pos + n]];
-}
-
 TextSpan Parser::span_at(uint32_t n) const {
   if (has(n)) {
     const Token& token = tokens[sig[pos + n]];
@@ -70,17 +44,6 @@ bool Parser::is_glued(uint32_t n) const {
     return false;
   }
   return tokens[sig[index]].start == tokens[sig[index - 1]].end;
-}
-
-bool Parser::at_word(uint32_t n, std::string_view word) const {
-  if (!has(n)) {
-    return false;
-  }
-  const Token& token = tokens[sig[pos + n]];
-  if (token.kind != TokenKind::Ident || token.end - token.start != word.size()) {
-    return false;
-  }
-  return sql::word_equals(source.substr(token.start, token.end - token.start), word);
 }
 
 bool Parser::at_any_word(uint32_t n, std::span<const std::string_view> words) const {
@@ -148,22 +111,6 @@ uint32_t Parser::name_continuation(uint32_t n) const {
 
 // ---- tree building ----
 
-void Parser::place_tokens_up_to(uint32_t target) {
-  while (raw < target) {
-    bump_raw();
-  }
-}
-
-void Parser::bump_raw() {
-  const Token& token = tokens[raw];
-  builder.token(syntax::syntax_kind(token.kind), token.start, token.end);
-  ++raw;
-}
-
-void Parser::flush() {
-  place_tokens_up_to(at_end() ? static_cast<uint32_t>(tokens.size()) : sig[pos]);
-}
-
 void Parser::flush_to_current() {
   if (!at_end()) {
     place_tokens_up_to(sig[pos]);
@@ -173,15 +120,6 @@ void Parser::flush_to_current() {
 Checkpoint Parser::checkpoint() {
   flush();
   return builder.checkpoint();
-}
-
-void Parser::bump() {
-  if (at_end()) {
-    return;
-  }
-  place_tokens_up_to(sig[pos]);
-  bump_raw();
-  ++pos;
 }
 
 void Parser::start_node(NodeKind kind) {

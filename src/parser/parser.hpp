@@ -18,7 +18,9 @@
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/token.hpp"
 #include "syntax/kinds.hpp"
+#include "syntax/stop.hpp"
 #include "syntax/tree.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::parser {
 
@@ -81,19 +83,32 @@ class Parser {
   uint32_t item_start = 0;
 
   // ---- lookahead (n = 0 is the current significant token) ----
+  // The reads every rule makes many times per token are defined here, inline.
 
   [[nodiscard]] bool at_end() const { return pos >= sig.size(); }
   // True when a token exists at lookahead n.
   [[nodiscard]] bool has(uint32_t n) const { return size_t{pos} + n < sig.size(); }
   // The kind of the token at lookahead n; none past the end (so "no token" differs
   // from every real kind: `p.kind_at(1) == TokenKind::Comma` is false there).
-  [[nodiscard]] std::optional<TokenKind> kind_at(uint32_t n) const;
+  [[nodiscard]] std::optional<TokenKind> kind_at(uint32_t n) const {
+    if (!has(n)) return std::nullopt;
+    return tokens[sig[pos + n]].kind;
+  }
   // True when the token at lookahead n exists and has this kind.
-  [[nodiscard]] bool at(TokenKind kind, uint32_t n = 0) const;
+  [[nodiscard]] bool at(TokenKind kind, uint32_t n = 0) const {
+    return has(n) && tokens[sig[pos + n]].kind == kind;
+  }
   // The source text of the token at lookahead n; empty past the end.
-  [[nodiscard]] std::string_view text_at(uint32_t n) const;
+  [[nodiscard]] std::string_view text_at(uint32_t n) const {
+    if (!has(n)) return {};
+    const Token& token = tokens[sig[pos + n]];
+    return source.substr(token.start, token.end - token.start);
+  }
   // The lexer token at lookahead n. Precondition: has(n).
-  [[nodiscard]] const Token& token_at(uint32_t n) const;
+  [[nodiscard]] const Token& token_at(uint32_t n) const {
+    if (!has(n)) syntax::stop("token_at past the end of the item");
+    return tokens[sig[pos + n]];
+  }
   // The span of the token at lookahead n or, when there is none, the empty span at the
   // end of the item's last token (any kind, trivia included); item_start..item_start
   // for an item without tokens.
@@ -105,8 +120,13 @@ class Parser {
   // lookahead n starts exactly where the significant token before it ends.
   [[nodiscard]] bool is_glued(uint32_t n) const;
   // The token at n is an Ident whose text equals `word` (given in upper case), with
-  // only A-Z folded and equal byte lengths.
-  [[nodiscard]] bool at_word(uint32_t n, std::string_view word) const;
+  // only A-Z folded and equal byte lengths. Most calls end at the kind or the length.
+  [[nodiscard]] bool at_word(uint32_t n, std::string_view word) const {
+    if (!has(n)) return false;
+    const Token& token = tokens[sig[pos + n]];
+    if (token.kind != TokenKind::Ident || token.end - token.start != word.size()) return false;
+    return syntax::equals_ascii_folded(source.substr(token.start, word.size()), word);
+  }
   // at_word at n for some word of the list.
   [[nodiscard]] bool at_any_word(uint32_t n, std::span<const std::string_view> words) const;
   // End of input, a Substitution, ")", "," or ";" at n, or a word reserved under mode.
@@ -163,6 +183,33 @@ class Parser {
   void place_tokens_up_to(uint32_t target);
   void bump_raw();
 };
+
+// The token placement every bump and flush goes through, inline.
+
+inline void Parser::bump_raw() {
+  const Token& token = tokens[raw];
+  builder.token(syntax::syntax_kind(token.kind), token.start, token.end);
+  ++raw;
+}
+
+inline void Parser::place_tokens_up_to(uint32_t target) {
+  while (raw < target) {
+    bump_raw();
+  }
+}
+
+inline void Parser::flush() {
+  place_tokens_up_to(at_end() ? static_cast<uint32_t>(tokens.size()) : sig[pos]);
+}
+
+inline void Parser::bump() {
+  if (at_end()) {
+    return;
+  }
+  place_tokens_up_to(sig[pos]);
+  bump_raw();
+  ++pos;
+}
 
 // ---- RAII guards: every return path restores what they changed ----
 

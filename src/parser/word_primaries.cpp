@@ -5,6 +5,7 @@
 #include <array>
 #include <string_view>
 
+#include "parser/expect.hpp"
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
@@ -44,11 +45,7 @@ void parse_when_clause(Parser& p, bool searched) {
     ConditionGuard condition(p, searched);
     parse_expr(p, 0);
   }
-  if (p.at_word(0, "THEN")) {
-    p.bump();
-  } else {
-    p.error(MSG_EXPECTED_THEN);
-  }
+  expect_word(p, "THEN", MSG_EXPECTED_THEN);
   parse_expr(p, 0);
   p.finish_node();
 }
@@ -79,11 +76,7 @@ void parse_case(Parser& p) {
       p.finish_node();
     }
   }
-  if (p.at_word(0, "END")) {
-    p.bump();
-  } else {
-    p.error(MSG_EXPECTED_CASE_END);
-  }
+  expect_word(p, "END", MSG_EXPECTED_CASE_END);
   p.finish_node();
 }
 
@@ -159,9 +152,7 @@ void parse_primary_word(Parser& p) {
     parse_word_then_paren(p, NodeKind::MultisetExpr);
     return;
   }
-  const sql::WordList reserved =
-      p.in_plsql ? sql::WordList(sql::PLSQL_RESERVED_WORDS) : sql::WordList(sql::RESERVED_WORDS);
-  if (!sql::word_in(reserved, p.text_at(0)) || is_reserved_name(p)) {
+  if (!sql::is_reserved_word(p.text_at(0), p.in_plsql) || is_reserved_name(p)) {
     parse_name_expr(p);
     return;
   }

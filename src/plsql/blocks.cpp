@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "plsql/grammar_support.hpp"
@@ -20,6 +22,8 @@ constexpr std::array<std::string_view, 4> LEVEL_OPEN_WORDS = {"BEGIN", "IF", "LO
 // Words that end the statement list a skipped statement stands in.
 constexpr std::array<std::string_view, 4> LIST_END_WORDS = {"END", "EXCEPTION", "ELSIF", "ELSE"};
 
+bool at_semicolon(const Parser& p) { return p.at(TokenKind::Semicolon); }
+
 // WHEN name [OR name]... THEN statements
 void parse_exception_handler(Parser& p) {
   open(p, NodeKind::ExceptionHandler);
@@ -31,7 +35,7 @@ void parse_exception_handler(Parser& p) {
     }
     parser::parse_name_ref(p);
   } while (at_word(p, "OR"));
-  if (!eat_word(p, "THEN")) p.error("expected THEN");
+  if (!eat_word(p, "THEN")) p.error(parser::MSG_EXPECTED_THEN);
   parse_statement_list(p, sql::WHEN_END_STOP_WORDS);
   close(p);
 }
@@ -49,13 +53,7 @@ void parse_block(Parser& p) {
 // BEGIN statements [EXCEPTION WHEN ... THEN statements ...] END [name]
 void parse_block_body(Parser& p) {
   if (eat_word(p, "BEGIN")) {
-    open(p, NodeKind::StatementList);
-    while (!at_end(p) && !at_any_word(p, BODY_END_WORDS)) {
-      const auto before = p.pos;
-      parse_plsql_statement(p);
-      if (p.pos == before) p.error_bump("expected a statement");
-    }
-    close(p);
+    parse_statement_list(p, BODY_END_WORDS);
     if (at_word(p, "EXCEPTION")) {
       open(p, NodeKind::ExceptionSection);
       p.bump();
@@ -73,15 +71,7 @@ void parse_block_body(Parser& p) {
 void recover_to_semicolon(Parser& p) {
   p.error("unexpected tokens before ;");
   if (!at_end(p) && !at_kind(p, TokenKind::Semicolon)) {
-    open(p, NodeKind::Error);
-    int depth = 0;
-    while (!at_end(p)) {
-      if (depth == 0 && (p.at(TokenKind::Semicolon) || p.at(TokenKind::RParen))) break;
-      if (p.at(TokenKind::LParen)) ++depth;
-      if (p.at(TokenKind::RParen)) --depth;
-      p.bump();
-    }
-    close(p);
+    parser::parse_flat_tokens_until(p, NodeKind::Error, at_semicolon);
   }
   p.eat_semicolon();
 }

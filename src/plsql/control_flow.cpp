@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/parser.hpp"
 #include "plsql/grammar_support.hpp"
 #include "plsql/plsql.hpp"
@@ -13,27 +14,41 @@
 
 namespace veltrane::plsql {
 
-// IF cond THEN stmts {ELSIF cond THEN stmts} [ELSE stmts] END IF ;
-void parse_if_stmt(Parser& p) {
-  open(p, NodeKind::IfStmt);
-  p.bump();  // IF
+namespace {
+
+// ELSIF|WHEN cond THEN stmts   one `kind` node (current word taken untested)
+void parse_condition_branch(Parser& p, NodeKind kind, StopWords stop_words) {
+  open(p, kind);
+  p.bump();
   parser::parse_expr(p, 0);
-  if (!eat_word(p, "THEN")) p.error("expected THEN");
-  parse_statement_list(p, sql::ELSIF_ELSE_END_STOP_WORDS);
-  while (at_word(p, "ELSIF")) {
-    open(p, NodeKind::ElsifClause);
-    p.bump();
-    parser::parse_expr(p, 0);
-    if (!eat_word(p, "THEN")) p.error("expected THEN");
-    parse_statement_list(p, sql::ELSIF_ELSE_END_STOP_WORDS);
-    close(p);
-  }
+  if (!eat_word(p, "THEN")) p.error(parser::MSG_EXPECTED_THEN);
+  parse_statement_list(p, stop_words);
+  close(p);
+}
+
+// [ELSE stmts]   up to END
+void parse_else_branch(Parser& p) {
   if (at_word(p, "ELSE")) {
     open(p, NodeKind::ElseClause);
     p.bump();
     parse_statement_list(p, sql::END_STOP_WORDS);
     close(p);
   }
+}
+
+}  // namespace
+
+// IF cond THEN stmts {ELSIF cond THEN stmts} [ELSE stmts] END IF ;
+void parse_if_stmt(Parser& p) {
+  open(p, NodeKind::IfStmt);
+  p.bump();  // IF
+  parser::parse_expr(p, 0);
+  if (!eat_word(p, "THEN")) p.error(parser::MSG_EXPECTED_THEN);
+  parse_statement_list(p, sql::ELSIF_ELSE_END_STOP_WORDS);
+  while (at_word(p, "ELSIF")) {
+    parse_condition_branch(p, NodeKind::ElsifClause, sql::ELSIF_ELSE_END_STOP_WORDS);
+  }
+  parse_else_branch(p);
   if (!eat_word(p, "END")) p.error("expected END IF");
   if (!eat_word(p, "IF")) p.error("expected IF after END");
   finish_statement(p);
@@ -45,19 +60,9 @@ void parse_case_stmt(Parser& p) {
   p.bump();  // CASE
   if (!at_word(p, "WHEN")) parser::parse_expr(p, 0);
   while (at_word(p, "WHEN")) {
-    open(p, NodeKind::WhenClause);
-    p.bump();
-    parser::parse_expr(p, 0);
-    if (!eat_word(p, "THEN")) p.error("expected THEN");
-    parse_statement_list(p, sql::WHEN_ELSE_END_STOP_WORDS);
-    close(p);
+    parse_condition_branch(p, NodeKind::WhenClause, sql::WHEN_ELSE_END_STOP_WORDS);
   }
-  if (at_word(p, "ELSE")) {
-    open(p, NodeKind::ElseClause);
-    p.bump();
-    parse_statement_list(p, sql::END_STOP_WORDS);
-    close(p);
-  }
+  parse_else_branch(p);
   if (!eat_word(p, "END")) p.error("expected END CASE");
   if (!eat_word(p, "CASE")) p.error("expected CASE after END");
   if (at_name(p)) p.bump();
@@ -77,11 +82,7 @@ void parse_loop(Parser& p) {
 void parse_for_loop(Parser& p) {
   open(p, NodeKind::ForLoop);
   p.bump();  // FOR
-  if (at_name(p)) {
-    p.bump();
-  } else {
-    p.error("expected a loop index");
-  }
+  p.expect_name("expected a loop index");
   eat_kind(p, TokenKind::Comma);  // FOR k, v IN PAIRS OF m
   while (at_name(p) && !at_word(p, "IN")) {
     p.bump();
@@ -103,7 +104,7 @@ void parse_for_loop(Parser& p) {
       open(p, NodeKind::SubqueryExpr);
       p.bump();
       sql::parse_query(p);
-      if (!eat_kind(p, TokenKind::RParen)) p.error("expected )");
+      if (!eat_kind(p, TokenKind::RParen)) p.error(parser::MSG_EXPECTED_RPAREN);
       close(p);
     } else {
       parser::parse_expr(p, parser::BINDING_POWERS.bound_operand);
@@ -128,11 +129,7 @@ void parse_label(Parser& p) {
   while (at_kind(p, TokenKind::LabelOpen)) {
     open(p, NodeKind::Label);
     p.bump();
-    if (at_name(p)) {
-      p.bump();
-    } else {
-      p.error("expected a label name");
-    }
+    p.expect_name("expected a label name");
     if (!eat_kind(p, TokenKind::LabelClose)) p.error("expected >>");
     close(p);
   }

@@ -2,6 +2,7 @@
 // INTO.
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/parser.hpp"
 #include "plsql/grammar_support.hpp"
 #include "plsql/plsql.hpp"
@@ -25,7 +26,7 @@ void parse_using_clause(Parser& p) {
 void parse_into_clause(Parser& p) {
   open(p, NodeKind::IntoClause);
   if (eat_word(p, "BULK")) eat_word(p, "COLLECT");
-  if (!eat_word(p, "INTO")) p.error("expected INTO");
+  if (!eat_word(p, "INTO")) p.error(parser::MSG_EXPECTED_INTO);
   parser::parse_expr_list(p);
   close(p);
 }

@@ -10,15 +10,6 @@
 namespace veltrane::plsql {
 namespace {
 
-// Bumps the declared name, or records the message.
-void expect_declared_name(Parser& p, std::string_view message) {
-  if (at_name(p)) {
-    p.bump();
-  } else {
-    p.error(message);
-  }
-}
-
 void expect_is_or_as(Parser& p) {
   if (!eat_word(p, "IS") && !eat_word(p, "AS")) p.error("expected IS or AS");
 }
@@ -30,14 +21,18 @@ void parse_default_value(Parser& p) {
 
 // PRAGMA name [(args)] ;
 void parse_pragma_decl(Parser& p) {
-  open(p, NodeKind::PragmaDecl);
-  p.bump();  // PRAGMA
-  expect_declared_name(p, "expected a pragma name");
-  if (at_kind(p, TokenKind::LParen)) {
-    const parser::ConditionGuard no_condition(p, false);
-    parser::parse_arg_list(p);
-  }
+  parse_pragma_head(p);
   if (!eat_kind(p, TokenKind::Semicolon)) p.error("expected ; after the pragma");
+  close(p);
+}
+
+// field type [NOT NULL] [DEFAULT|:= expr]
+void parse_field_def(Parser& p) {
+  open(p, NodeKind::FieldDef);
+  p.expect_name("expected a field name");
+  parse_type_ref(p);
+  parse_not_null(p);
+  parse_default_value(p);
   close(p);
 }
 
@@ -50,18 +45,8 @@ void parse_record_def(Parser& p) {
     close(p);
     return;
   }
-  while (true) {
-    p.bump();  // ( or ,
-    open(p, NodeKind::FieldDef);
-    expect_declared_name(p, "expected a field name");
-    parse_type_ref(p);
-    parse_not_null(p);
-    parse_default_value(p);
-    close(p);
-    if (at_kind(p, TokenKind::Comma)) continue;
-    if (!eat_kind(p, TokenKind::RParen)) p.error("expected ) after the fields");
-    break;
-  }
+  p.bump();  // (
+  parser::parse_items_to_rparen(p, parse_field_def, "expected ) after the fields");
   close(p);
 }
 
@@ -70,7 +55,7 @@ void parse_record_def(Parser& p) {
 void parse_type_decl(Parser& p) {
   open(p, NodeKind::TypeDecl);
   p.bump();  // TYPE
-  expect_declared_name(p, "expected a type name");
+  p.expect_name("expected a type name");
   expect_is_or_as(p);
   if (at_word(p, "RECORD")) {
     parse_record_def(p);
@@ -97,7 +82,7 @@ void parse_type_decl(Parser& p) {
 void parse_subtype_decl(Parser& p) {
   open(p, NodeKind::SubtypeDecl);
   p.bump();  // SUBTYPE
-  expect_declared_name(p, "expected a subtype name");
+  p.expect_name("expected a subtype name");
   expect_is_or_as(p);
   parse_type_ref(p);
   if (eat_word(p, "RANGE")) {
@@ -114,7 +99,7 @@ void parse_subtype_decl(Parser& p) {
 void parse_cursor_decl(Parser& p) {
   open(p, NodeKind::CursorDecl);
   p.bump();  // CURSOR
-  expect_declared_name(p, "expected a cursor name");
+  p.expect_name("expected a cursor name");
   if (at_kind(p, TokenKind::LParen)) parse_param_list(p);
   if (at_word(p, "RETURN")) parse_return_clause(p);
   if (eat_word(p, "IS")) sql::parse_query(p);
@@ -127,7 +112,7 @@ void parse_subprogram_decl(Parser& p) {
   open(p, NodeKind::SubprogramDecl);
   const bool is_function = at_word(p, "FUNCTION");
   p.bump();
-  expect_declared_name(p, "expected a subprogram name");
+  p.expect_name("expected a subprogram name");
   parse_subprogram(p, is_function);
   close(p);
 }
@@ -156,6 +141,16 @@ void parse_variable_decl(Parser& p) {
 }
 
 }  // namespace
+
+void parse_pragma_head(Parser& p) {
+  open(p, NodeKind::PragmaDecl);
+  p.bump();  // PRAGMA
+  p.expect_name("expected a pragma name");
+  if (at_kind(p, TokenKind::LParen)) {
+    const parser::ConditionGuard no_condition(p, false);
+    parser::parse_arg_list(p);
+  }
+}
 
 void parse_declare_section(Parser& p, StopWords stop_words) {
   if (at_end(p) || at_any_word(p, stop_words)) return;

@@ -56,11 +56,7 @@ void parse_execute_immediate(Parser& p) {
 void parse_forall(Parser& p) {
   open(p, NodeKind::ForallStmt);
   p.bump();  // FORALL
-  if (at_name(p)) {
-    p.bump();
-  } else {
-    p.error("expected an index");
-  }
+  p.expect_name("expected an index");
   if (!eat_word(p, "IN")) p.error("expected IN");
   // The bounds; a ";" ends them, so that a missing statement cannot take the
   // rest of the unit with it.

@@ -23,7 +23,7 @@ using syntax::TokenKind;
 
 // An Ident or a QuotedIdent at lookahead n.
 [[nodiscard]] inline bool at_name(const Parser& p, uint32_t n = 0) {
-  return at_kind(p, TokenKind::Ident, n) || at_kind(p, TokenKind::QuotedIdent, n);
+  return parser::is_name_kind(p.kind_at(n));
 }
 
 [[nodiscard]] inline bool at_word(const Parser& p, std::string_view word, uint32_t n = 0) {
@@ -54,6 +54,10 @@ inline bool eat_kind(Parser& p, TokenKind kind) {
 void parse_using_clause(Parser& p);
 // [BULK [COLLECT]] INTO target, ...   (FETCH and EXECUTE IMMEDIATE)
 void parse_into_clause(Parser& p);
+
+// PRAGMA name [(args)]   opens a PragmaDecl node and leaves it open for the
+// caller's ending (at PRAGMA, taken untested).
+void parse_pragma_head(Parser& p);
 
 // ";" into the open node, or "expected ;" and statement-level recovery; then
 // finishes the node.

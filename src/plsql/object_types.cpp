@@ -24,11 +24,7 @@ void parse_method_decl(Parser& p) {
   if (!eat_word(p, "PROCEDURE") && !eat_word(p, "FUNCTION")) {
     p.error("expected PROCEDURE or FUNCTION");
   }
-  if (at_name(p)) {
-    p.bump();
-  } else {
-    p.error("expected a method name");
-  }
+  p.expect_name("expected a method name");
   if (at_kind(p, TokenKind::LParen)) parse_param_list(p);
   if (is_function || at_word(p, "RETURN")) parse_return_clause(p);
   while (at_kind(p, TokenKind::Ident) && !at_word(p, "PRAGMA")) p.bump();
@@ -37,18 +33,22 @@ void parse_method_decl(Parser& p) {
 
 // PRAGMA name [(args)]   (no ";" among the elements)
 void parse_element_pragma(Parser& p) {
-  open(p, NodeKind::PragmaDecl);
-  p.bump();  // PRAGMA
-  if (at_name(p)) {
-    p.bump();
-  } else {
-    p.error("expected a pragma name");
-  }
-  if (at_kind(p, TokenKind::LParen)) {
-    const parser::ConditionGuard no_condition(p, false);
-    parser::parse_arg_list(p);
-  }
+  parse_pragma_head(p);
   close(p);
+}
+
+// method | PRAGMA ... | attribute type
+void parse_object_element(Parser& p) {
+  if (at_any_word(p, sql::METHOD_MODIFIER_WORDS) && !at_kind(p, TokenKind::Comma, 1)) {
+    parse_method_decl(p);
+  } else if (at_word(p, "PRAGMA")) {
+    parse_element_pragma(p);
+  } else {
+    open(p, NodeKind::AttributeDef);
+    p.expect_name("expected an attribute name");
+    parse_type_ref(p);
+    close(p);
+  }
 }
 
 // [OBJECT] ( element, ... )
@@ -60,26 +60,8 @@ void parse_object_body(Parser& p) {
     close(p);
     return;
   }
-  while (true) {
-    p.bump();  // ( or ,
-    if (at_any_word(p, sql::METHOD_MODIFIER_WORDS) && !at_kind(p, TokenKind::Comma, 1)) {
-      parse_method_decl(p);
-    } else if (at_word(p, "PRAGMA")) {
-      parse_element_pragma(p);
-    } else {
-      open(p, NodeKind::AttributeDef);
-      if (at_name(p)) {
-        p.bump();
-      } else {
-        p.error("expected an attribute name");
-      }
-      parse_type_ref(p);
-      close(p);
-    }
-    if (at_kind(p, TokenKind::Comma)) continue;
-    if (!eat_kind(p, TokenKind::RParen)) p.error("expected ) after the attributes");
-    break;
-  }
+  p.bump();  // (
+  parser::parse_items_to_rparen(p, parse_object_element, "expected ) after the attributes");
   close(p);
 }
 

@@ -25,7 +25,7 @@ void parse_unit_end(Parser& p);
 void parse_unit_body(Parser& p);
 
 // ---- subprogram headings ------------------------------------------------------------------
-// [(params)] [RETURN type] [options] ( ; | IS|AS (call spec | declarations block) )
+// [(params)] [RETURN type] [options] ( ; | IS|AS (call target | declarations block) )
 void parse_subprogram(Parser& p, bool is_function);
 // ( name [IN] [OUT] [NOCOPY] type [DEFAULT|:= expr], ... )
 void parse_param_list(Parser& p);

@@ -2,6 +2,7 @@
 // VARYING ARRAY.
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/parser.hpp"
 #include "plsql/grammar_support.hpp"
 #include "plsql/plsql.hpp"
@@ -27,9 +28,9 @@ void parse_collection_def(Parser& p) {
   p.bump();  // VARRAY or ARRAY
   if (eat_kind(p, TokenKind::LParen)) {
     parser::parse_expr(p, 0);
-    if (!eat_kind(p, TokenKind::RParen)) p.error("expected )");
+    if (!eat_kind(p, TokenKind::RParen)) p.error(parser::MSG_EXPECTED_RPAREN);
   } else {
-    p.error("expected (");
+    p.error(parser::MSG_EXPECTED_LPAREN);
   }
   if (!eat_word(p, "OF")) p.error("expected OF");
   parse_type_ref(p);

@@ -13,6 +13,7 @@
 #include "plsql/grammar_support.hpp"
 #include "plsql/plsql.hpp"
 #include "sql/queries.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::plsql {
 namespace {
@@ -82,10 +83,7 @@ Lead lead_word(const Parser& p) {
   constexpr std::size_t LONGEST = 8;
   if (text.size() < 2 || text.size() > LONGEST) return Lead::None;
   std::array<char, LONGEST> upper{};
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
-  }
+  for (std::size_t i = 0; i < text.size(); ++i) upper[i] = syntax::ascii_upper(text[i]);
   const std::string_view word(upper.data(), text.size());
   for (const LeadWord& row : LEAD_WORDS) {
     if (row.word == word) return row.lead;
@@ -111,13 +109,7 @@ void parse_return_stmt(Parser& p) {
 
 // PRAGMA name [(args)] ;
 void parse_pragma_stmt(Parser& p) {
-  open(p, NodeKind::PragmaDecl);
-  p.bump();
-  p.expect_name("expected a pragma name");
-  if (at_kind(p, TokenKind::LParen)) {
-    const parser::ConditionGuard no_condition(p, false);
-    parser::parse_arg_list(p);
-  }
+  parse_pragma_head(p);
   finish_statement(p);
 }
 

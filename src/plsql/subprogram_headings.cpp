@@ -1,5 +1,5 @@
 // Subprogram headings: parameters, RETURN, unit options, and what follows the heading
-// (";", a LANGUAGE or EXTERNAL call spec, or a body).
+// (";", a LANGUAGE or EXTERNAL call target, or a body).
 
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
@@ -46,28 +46,29 @@ void parse_subprogram(Parser& p, bool is_function) {
   p.eat_semicolon();
 }
 
+namespace {
+
+// name [IN] [OUT] [NOCOPY] type [DEFAULT | := expr]
+void parse_param(Parser& p) {
+  open(p, NodeKind::Param);
+  p.expect_name("expected a parameter name");
+  eat_word(p, "IN");
+  eat_word(p, "OUT");
+  eat_word(p, "NOCOPY");
+  parse_type_ref(p);
+  if (eat_word(p, "DEFAULT") || eat_kind(p, TokenKind::Assign)) parser::parse_expr(p, 0);
+  close(p);
+}
+
+}  // namespace
+
 // ( name [IN] [OUT] [NOCOPY] type [DEFAULT | := expr], ... )
 void parse_param_list(Parser& p) {
   open(p, NodeKind::ParamList);
   p.bump();  // (
-  if (!at_kind(p, TokenKind::RParen)) {
-    while (true) {
-      open(p, NodeKind::Param);
-      if (at_name(p)) {
-        p.bump();
-      } else {
-        p.error("expected a parameter name");
-      }
-      eat_word(p, "IN");
-      eat_word(p, "OUT");
-      eat_word(p, "NOCOPY");
-      parse_type_ref(p);
-      if (eat_word(p, "DEFAULT") || eat_kind(p, TokenKind::Assign)) parser::parse_expr(p, 0);
-      close(p);
-      if (!eat_kind(p, TokenKind::Comma)) break;
-    }
+  if (!eat_kind(p, TokenKind::RParen)) {
+    parser::parse_items_to_rparen(p, parse_param, "expected ) after the parameters");
   }
-  if (!eat_kind(p, TokenKind::RParen)) p.error("expected ) after the parameters");
   close(p);
 }
 

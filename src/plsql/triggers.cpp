@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "plsql/grammar_support.hpp"
@@ -39,11 +40,7 @@ void parse_trigger_events(Parser& p) {
       p.bump();
       p.bump();
       while (true) {
-        if (at_name(p)) {
-          p.bump();
-        } else {
-          p.error("expected a column");
-        }
+        p.expect_name(parser::MSG_EXPECTED_COLUMN);
         if (!eat_kind(p, TokenKind::Comma)) break;
       }
     } else if (at_kind(p, TokenKind::Ident)) {
@@ -63,16 +60,12 @@ void parse_trigger_on(Parser& p) {
     if (at_word(p, "NESTED") && at_word(p, "TABLE", 1)) {
       p.bump();
       p.bump();
-      if (at_name(p)) {
-        p.bump();
-      } else {
-        p.error("expected a column");
-      }
+      p.expect_name(parser::MSG_EXPECTED_COLUMN);
       if (!eat_word(p, "OF")) p.error("expected OF");
     }
     if (at_name(p)) parser::parse_name_ref(p);
   } else {
-    p.error("expected ON");
+    p.error(parser::MSG_EXPECTED_ON);
   }
   close(p);
 }
@@ -84,11 +77,7 @@ void parse_referencing(Parser& p) {
   while (at_any_word(p, CORRELATION_WORDS)) {
     p.bump();
     eat_word(p, "AS");
-    if (at_name(p)) {
-      p.bump();
-    } else {
-      p.error("expected a correlation name");
-    }
+    p.expect_name("expected a correlation name");
   }
   close(p);
 }

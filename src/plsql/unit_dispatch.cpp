@@ -79,11 +79,7 @@ void parse_type_body_method(Parser& p) {
   } else {
     p.error("expected PROCEDURE or FUNCTION");
   }
-  if (at_name(p)) {
-    p.bump();
-  } else {
-    p.error("expected a method name");
-  }
+  p.expect_name("expected a method name");
   parse_subprogram(p, is_function);
   close(p);
 }
@@ -170,7 +166,7 @@ void parse_unit_name(Parser& p) {
   if (at_name(p)) {
     parser::parse_name_ref(p);
   } else {
-    p.error("expected a name");
+    p.error(parser::MSG_EXPECTED_NAME);
   }
   close(p);
 }

@@ -556,26 +556,26 @@ PyObject* new_str(std::string_view text) {
 // ---------------------------------------------------------------------------------------
 // The five functions.
 
-PyObject* tokenize_function(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
-                            PyObject* kwnames) {
+// tokenize and split: one text argument in, the body's JSON text out.
+PyObject* text_to_json_function(const Signature& signature, std::string (*body)(std::string_view),
+                                PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
     std::array<PyObject*, MAX_PARAMETERS> slots{};
-    if (!match_arguments(TOKENIZE_SIGNATURE, args, nargs, kwnames, slots)) return nullptr;
+    if (!match_arguments(signature, args, nargs, kwnames, slots)) return nullptr;
     const std::optional<std::string_view> text = text_argument(slots[0]);
     if (!text.has_value()) return nullptr;
-    return new_str(tokenize_json(*text));
+    return new_str(body(*text));
   });
+}
+
+PyObject* tokenize_function(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames) {
+  return text_to_json_function(TOKENIZE_SIGNATURE, tokenize_json, args, nargs, kwnames);
 }
 
 PyObject* split_function(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) {
-  return guarded([&]() -> PyObject* {
-    std::array<PyObject*, MAX_PARAMETERS> slots{};
-    if (!match_arguments(SPLIT_SIGNATURE, args, nargs, kwnames, slots)) return nullptr;
-    const std::optional<std::string_view> text = text_argument(slots[0]);
-    if (!text.has_value()) return nullptr;
-    return new_str(split_json(*text));
-  });
+  return text_to_json_function(SPLIT_SIGNATURE, split_json, args, nargs, kwnames);
 }
 
 PyObject* parse_function(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,

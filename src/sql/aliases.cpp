@@ -26,11 +26,7 @@ void parse_alias(Parser& p, bool column_alias) {
       p.push_unchecked(AS_BEFORE_TABLE_ALIAS, p.current_span(), parser::Severity::Warning);
     p.start_node(NodeKind::Alias);
     p.bump();  // AS
-    if (p.at(TokenKind::Ident) || p.at(TokenKind::QuotedIdent)) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_ALIAS_AFTER_AS);
-    }
+    p.expect_name(EXPECTED_ALIAS_AFTER_AS);
     p.finish_node();
     return;
   }

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/parser.hpp"
 #include "sql/queries.hpp"
 
@@ -12,8 +14,8 @@ namespace {
 using syntax::NodeKind;
 using syntax::TokenKind;
 
-constexpr std::string_view EXPECTED_COLUMN_NAME = "expected a column name";
-constexpr std::string_view EXPECTED_CLOSE = "expected )";
+// name   one plain token
+void parse_column_name(Parser& p) { p.expect_name(parser::MSG_EXPECTED_COLUMN_NAME); }
 
 }  // namespace
 
@@ -21,23 +23,7 @@ constexpr std::string_view EXPECTED_CLOSE = "expected )";
 void parse_column_list(Parser& p) {
   p.start_node(NodeKind::ColumnList);
   p.bump();  // (
-  for (;;) {
-    if (p.at(TokenKind::Ident) || p.at(TokenKind::QuotedIdent)) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_COLUMN_NAME);
-    }
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
-      continue;
-    }
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_CLOSE);
-    }
-    break;
-  }
+  parser::parse_items_to_rparen(p, parse_column_name, parser::MSG_EXPECTED_RPAREN);
   p.finish_node();
 }
 

@@ -3,6 +3,7 @@
 // OtherStmt with a warning.
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
@@ -19,9 +20,6 @@ using syntax::TokenKind;
 namespace {
 
 constexpr std::string_view MSG_EXPECTED_FOR = "expected FOR";
-constexpr std::string_view MSG_EXPECTED_AS = "expected AS";
-constexpr std::string_view MSG_EXPECTED_ON = "expected ON";
-constexpr std::string_view MSG_EXPECTED_RPAREN = "expected )";
 
 bool at_as_query(const Parser &p) { return p.at_word(0, "AS") && at_create_as_query(p); }
 
@@ -108,7 +106,7 @@ StatementKind parse_create_view(Parser &p) {
     p.bump();
     parse_query(p);
   } else {
-    p.error(MSG_EXPECTED_AS);
+    p.error(parser::MSG_EXPECTED_AS);
   }
   if (p.at_word(0, "WITH")) {
     p.skip_to_statement_end();
@@ -139,6 +137,14 @@ StatementKind parse_create_mview(Parser &p) {
   return StatementKind::CreateMview;
 }
 
+// expr [ASC|DESC]
+void parse_index_column(Parser &p) {
+  parser::parse_expr(p, 0);
+  if (p.at_word(0, "ASC") || p.at_word(0, "DESC")) {
+    p.bump();
+  }
+}
+
 // INDEX [IF NOT EXISTS] name ON [CLUSTER] table [( expr [ASC|DESC], ... )]
 // properties
 StatementKind parse_create_index(Parser &p) {
@@ -153,18 +159,12 @@ StatementKind parse_create_index(Parser &p) {
     parse_object_name(p);
     if (p.at(TokenKind::LParen)) {
       p.start_node(NodeKind::ColumnList);
-      do {
-        p.bump();
-        parser::parse_expr(p, 0);
-        if (p.at_word(0, "ASC") || p.at_word(0, "DESC")) {
-          p.bump();
-        }
-      } while (p.at(TokenKind::Comma));
-      p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
+      p.bump();
+      parser::parse_items_to_rparen(p, parse_index_column, parser::MSG_EXPECTED_RPAREN);
       p.finish_node();
     }
   } else {
-    p.error(MSG_EXPECTED_ON);
+    p.error(parser::MSG_EXPECTED_ON);
   }
   if (!p.at_end()) {
     skip_clause_until(p, at_nothing);

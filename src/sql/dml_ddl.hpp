@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "parser/expect.hpp"
 #include "sql/statement_dispatch.hpp"
 
 namespace veltrane::parser {
@@ -22,8 +23,8 @@ using veltrane::parser::Parser;
 
 // ---- Small pieces shared by the rules of this area -----------------------------------
 
-// Bumps the current token when it is `word`; otherwise records `message`.
-void expect_word(Parser& p, std::string_view word, std::string_view message);
+// Bumps the current token when it is `word`; otherwise records `message` (parser/expect).
+using parser::expect_word;
 
 // A SkippedClause of plain tokens: stops at a ")" that closes nothing inside the clause,
 // and at depth 0 before a token where `stop` holds; neither is consumed, and the clause

@@ -2,6 +2,7 @@
 // act on) and the WHERE clause of UPDATE, DELETE and MERGE.
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
@@ -17,51 +18,12 @@ using syntax::TokenKind;
 namespace {
 
 constexpr std::string_view MSG_EXPECTED_TABLE = "expected a table";
-constexpr std::string_view MSG_EXPECTED_RPAREN = "expected )";
 constexpr std::string_view MSG_EXPECTED_CURSOR = "expected a cursor name";
-
-// PARTITION|SUBPARTITION [FOR] ( expr, ... )
-void parse_partition_extension(Parser &p) {
-  p.start_node(NodeKind::PartitionExt);
-  p.bump();
-  if (p.at_word(0, "FOR")) {
-    p.bump();
-  }
-  if (p.at(TokenKind::LParen)) {
-    p.bump();
-    parser::parse_expr_list(p);
-    p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
-  }
-  p.finish_node();
-}
 
 }  // namespace
 
-void expect_word(Parser &p, std::string_view word, std::string_view message) {
-  if (p.at_word(0, word)) {
-    p.bump();
-  } else {
-    p.error(message);
-  }
-}
-
 void skip_clause_until(Parser &p, bool (*stop)(const Parser &)) {
-  p.start_node(NodeKind::SkippedClause);
-  uint32_t depth = 0;
-  while (!p.at_end()) {
-    if (p.at(TokenKind::RParen)) {
-      if (depth == 0) {
-        break;
-      }
-      --depth;
-    } else if (p.at(TokenKind::LParen)) {
-      ++depth;
-    } else if (depth == 0 && stop(p)) {
-      break;
-    }
-    p.bump();
-  }
-  p.finish_node();
+  parser::parse_flat_tokens_until(p, NodeKind::SkippedClause, stop);
 }
 
 // ( query ) | TABLE ( query | expr ) | name [PARTITION [FOR] (...)]   then
@@ -72,7 +34,7 @@ void parse_dml_target(Parser &p) {
     p.start_node(NodeKind::SubqueryRef);
     p.bump();
     parse_query(p);
-    p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
     p.finish_node();
   } else if (p.at_end()) {
     p.error(MSG_EXPECTED_TABLE);
@@ -85,7 +47,7 @@ void parse_dml_target(Parser &p) {
     } else {
       parser::parse_expr(p, 0);
     }
-    p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
     p.finish_node();
   } else if (is_name_kind(p.kind_at(0)) || p.at(TokenKind::Substitution)) {
     parser::parse_name_ref(p);

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "parser/expect.hpp"
 #include "parser/expressions.hpp"
 #include "parser/parser.hpp"
 #include "sql/queries.hpp"
@@ -31,11 +32,7 @@ void parse_for_update(Parser& p) {
     parser::parse_expr(p, 0);
   } else if (p.at_word(0, "SKIP")) {
     p.bump();
-    if (p.at_word(0, "LOCKED")) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_LOCKED);
-    }
+    parser::expect_word(p, "LOCKED", EXPECTED_LOCKED);
   } else if (p.at_word(0, "NOWAIT")) {
     p.bump();
   }

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "parser/expect.hpp"
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
@@ -23,9 +25,7 @@ using syntax::NodeKind;
 using syntax::TokenKind;
 
 constexpr std::string_view EXPECTED_JOINED_TABLES_CLOSE = "expected ) after the joined tables";
-constexpr std::string_view EXPECTED_SUBQUERY_CLOSE = "expected ) after the subquery";
 constexpr std::string_view EXPECTED_TABLE = "expected a table, view or subquery";
-constexpr std::string_view EXPECTED_CLOSE = "expected )";
 constexpr std::string_view EXPECTED_SAMPLE_OPEN = "expected ( after SAMPLE";
 constexpr std::string_view EXPECTED_SEED_OPEN = "expected ( after SEED";
 constexpr std::string_view EXPECTED_PERIOD_NAME = "expected a period name";
@@ -35,18 +35,6 @@ constexpr std::string_view EXPECTED_AND = "expected AND";
 // The operand power of BETWEEN bounds: comparisons, AND and OR end a flashback
 // bound.
 constexpr std::uint8_t BOUND_POWER = parser::BINDING_POWERS.bound_operand;
-
-bool at_name_token(const Parser& p) {
-  return p.at(TokenKind::Ident) || p.at(TokenKind::QuotedIdent);
-}
-
-void expect_close(Parser& p, std::string_view message) {
-  if (p.at(TokenKind::RParen)) {
-    p.bump();
-  } else {
-    p.error(message);
-  }
-}
 
 // ( item [join ...] ) [alias]
 void parse_paren_join(Parser& p) {
@@ -58,7 +46,7 @@ void parse_paren_join(Parser& p) {
   p.start_node(NodeKind::ParenJoin);
   p.bump();  // (
   parse_joined_table(p);
-  expect_close(p, EXPECTED_JOINED_TABLES_CLOSE);
+  p.expect(TokenKind::RParen, EXPECTED_JOINED_TABLES_CLOSE);
   p.finish_node();
   parse_alias(p, false);
 }
@@ -68,7 +56,7 @@ void parse_subquery_ref(Parser& p) {
   p.start_node(NodeKind::SubqueryRef);
   p.bump();  // (
   parse_query(p);
-  expect_close(p, EXPECTED_SUBQUERY_CLOSE);
+  p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN_AFTER_THE_SUBQUERY);
   p.finish_node();
 }
 
@@ -82,7 +70,7 @@ void parse_collection_ref(Parser& p) {
   } else {
     parse_expr(p, 0);
   }
-  expect_close(p, EXPECTED_CLOSE);
+  p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   if (p.at(TokenKind::LParen) && p.at(TokenKind::Plus, 1) && p.at(TokenKind::RParen, 2)) {
     p.bump();
     p.bump();
@@ -98,7 +86,7 @@ void parse_lateral_ref(Parser& p) {
   p.bump();  // LATERAL
   p.bump();  // (
   parse_query(p);
-  expect_close(p, EXPECTED_CLOSE);
+  p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   p.finish_node();
 }
 
@@ -137,13 +125,13 @@ bool parse_table_primary(Parser& p) {
   } else if (p.at_word(0, "ONLY") && p.at(TokenKind::LParen, 1)) {
     p.bump();
     p.bump();
-    if (at_name_token(p)) parser::parse_name_ref(p);
-    expect_close(p, EXPECTED_CLOSE);
+    if (parser::is_name_kind(p.kind_at(0))) parser::parse_name_ref(p);
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   } else if (p.at_word(0, "JSON_TABLE") && p.at(TokenKind::LParen, 1)) {
     parse_table_function_call(p, NodeKind::JsonTable);
   } else if (p.at_word(0, "XMLTABLE") && p.at(TokenKind::LParen, 1)) {
     parse_table_function_call(p, NodeKind::XmlTable);
-  } else if (!at_name_token(p) && !p.at(TokenKind::Substitution)) {
+  } else if (!parser::is_name_kind(p.kind_at(0)) && !p.at(TokenKind::Substitution)) {
     p.error(EXPECTED_TABLE);
     return false;
   } else if (at_table_function(p)) {
@@ -156,19 +144,6 @@ bool parse_table_primary(Parser& p) {
   return true;
 }
 
-// {PARTITION|SUBPARTITION} [FOR] ( expr, ... )
-void parse_partition_extension(Parser& p) {
-  p.start_node(NodeKind::PartitionExt);
-  p.bump();  // PARTITION or SUBPARTITION
-  if (p.at_word(0, "FOR")) p.bump();
-  if (p.at(TokenKind::LParen)) {
-    p.bump();
-    parser::parse_expr_list(p);
-    expect_close(p, EXPECTED_CLOSE);
-  }
-  p.finish_node();
-}
-
 // SAMPLE [BLOCK] ( expr, ... ) [SEED ( expr )]
 void parse_sample_clause(Parser& p) {
   p.start_node(NodeKind::SampleClause);
@@ -177,7 +152,7 @@ void parse_sample_clause(Parser& p) {
   if (p.at(TokenKind::LParen)) {
     p.bump();
     parser::parse_expr_list(p);
-    expect_close(p, EXPECTED_CLOSE);
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   } else {
     p.error(EXPECTED_SAMPLE_OPEN);
   }
@@ -186,7 +161,7 @@ void parse_sample_clause(Parser& p) {
     if (p.at(TokenKind::LParen)) {
       p.bump();
       parse_expr(p, 0);
-      expect_close(p, EXPECTED_CLOSE);
+      p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
     } else {
       p.error(EXPECTED_SEED_OPEN);
     }
@@ -200,11 +175,7 @@ bool parse_flashback_kind(Parser& p) {
   if (p.at_word(0, "PERIOD")) {
     p.bump();
     if (p.at_word(0, "FOR")) p.bump();
-    if (at_name_token(p)) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_PERIOD_NAME);
-    }
+    p.expect_name(EXPECTED_PERIOD_NAME);
     return false;
   }
   if (p.at_word(0, "SCN") || p.at_word(0, "TIMESTAMP")) {
@@ -221,20 +192,12 @@ void parse_flashback(Parser& p) {
     p.bump();
     const bool period = p.at_word(0, "PERIOD");
     const bool kind_taken = parse_flashback_kind(p);
-    if (p.at_word(0, "BETWEEN")) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_BETWEEN);
-    }
+    parser::expect_word(p, "BETWEEN", EXPECTED_BETWEEN);
     // SCN or TIMESTAMP may also stand after BETWEEN, when neither came before
     // it.
     if (!period && !kind_taken && (p.at_word(0, "SCN") || p.at_word(0, "TIMESTAMP"))) p.bump();
     parse_expr(p, BOUND_POWER);
-    if (p.at_word(0, "AND")) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_AND);
-    }
+    parser::expect_word(p, "AND", EXPECTED_AND);
     parse_expr(p, BOUND_POWER);
   }
   if (p.at_word(0, "AS") && p.at_word(1, "OF")) {
@@ -254,7 +217,7 @@ void parse_outer_join_partition(Parser& p) {
   if (p.at(TokenKind::LParen) && !at_paren_query(p, 0)) {
     p.bump();
     parser::parse_expr_list(p);
-    expect_close(p, EXPECTED_CLOSE);
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   } else {
     parser::parse_expr_list(p);
   }
@@ -273,29 +236,27 @@ bool parse_pivot_or_unpivot(Parser& p) {
   return false;
 }
 
+// One FROM item, in the shape the list loop calls.
+void parse_from_item(Parser& p, std::uint8_t /*min_bp*/) { parse_joined_table(p); }
+
 }  // namespace
 
-void parse_from_list(Parser& p) {
-  for (;;) {
-    if (parser::at_lexical(p, parser::MODE_TABLE_ALIAS)) {
-      while (parser::at_lexical(p, parser::MODE_TABLE_ALIAS)) parser::parse_lexical(p);
-      if (!at_from_item_start(p)) return;
-    }
-    const std::uint32_t item_start = p.pos;
-    parse_joined_table(p);
-    bool made_lexical = false;
-    while (p.at(TokenKind::Substitution)) {
-      parser::parse_lexical(p);
-      made_lexical = true;
-    }
-    if (p.at_end()) return;
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
-      continue;
-    }
-    if (made_lexical && at_from_item_start(p) && p.pos > item_start) continue;
-    return;
+// {PARTITION|SUBPARTITION} [FOR] ( expr, ... )
+void parse_partition_extension(Parser& p) {
+  p.start_node(NodeKind::PartitionExt);
+  p.bump();  // PARTITION or SUBPARTITION
+  if (p.at_word(0, "FOR")) p.bump();
+  if (p.at(TokenKind::LParen)) {
+    p.bump();
+    parser::parse_expr_list(p);
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   }
+  p.finish_node();
+}
+
+void parse_from_list(Parser& p) {
+  parser::parse_list_items(p, parser::ListItemStart{parser::MODE_TABLE_ALIAS, at_from_item_start},
+                           parse_from_item, 0);
 }
 
 void parse_table_ref(Parser& p) {

@@ -1,9 +1,11 @@
 // GROUP BY: plain grouping expressions, the empty grouping set and the ROLLUP,
 // CUBE and GROUPING SETS constructs, which nest inside one another.
 
+#include <cstdint>
 #include <string_view>
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "sql/queries.hpp"
@@ -16,23 +18,16 @@ using syntax::NodeKind;
 using syntax::TokenKind;
 
 constexpr std::string_view EXPECTED_GROUPING_SETS_OPEN = "expected ( after GROUPING SETS";
-constexpr std::string_view EXPECTED_CLOSE = "expected )";
 
 // ( element, ... ) of ROLLUP, CUBE and GROUPING SETS, into the open node; the
 // current token is "(".
 void parse_grouping_element_list(Parser& p) {
-  for (;;) {
-    p.bump();  // "(", then ","
-    parse_group_by_element(p);
-    if (p.at(TokenKind::Comma)) continue;
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_CLOSE);
-    }
-    return;
-  }
+  p.bump();  // "("
+  parser::parse_items_to_rparen(p, parse_group_by_element, parser::MSG_EXPECTED_RPAREN);
 }
+
+// One GROUP BY item, in the shape the list loop calls.
+void parse_group_by_item(Parser& p, uint8_t /*min_bp*/) { parse_group_by_element(p); }
 
 }  // namespace
 
@@ -40,26 +35,7 @@ void parse_group_by(Parser& p) {
   p.start_node(NodeKind::GroupBy);
   p.bump();  // GROUP
   p.bump();  // BY
-  for (;;) {
-    const auto pass_start = p.pos;
-    if (parser::at_lexical(p, 2)) {
-      while (parser::at_lexical(p, 2)) parser::parse_lexical(p);
-      if (p.at_end() || !parser::can_start_expr(p)) break;
-    }
-    parse_group_by_element(p);
-    bool made_lexical = false;
-    while (p.at(TokenKind::Substitution)) {
-      parser::parse_lexical(p);
-      made_lexical = true;
-    }
-    if (p.at_end()) break;
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
-      continue;
-    }
-    if (made_lexical && parser::can_start_expr(p) && p.pos > pass_start) continue;
-    break;
-  }
+  parser::parse_list_items(p, parse_group_by_item, 0);
   p.finish_node();
 }
 

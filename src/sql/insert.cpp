@@ -4,6 +4,7 @@
 // SET).
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
@@ -18,10 +19,14 @@ using syntax::TokenKind;
 
 namespace {
 
-constexpr std::string_view MSG_EXPECTED_INTO = "expected INTO";
-constexpr std::string_view MSG_EXPECTED_THEN = "expected THEN";
-constexpr std::string_view MSG_EXPECTED_COLUMN = "expected a column name";
-constexpr std::string_view MSG_EXPECTED_RPAREN = "expected )";
+// name   a NameRef, dotted names allowed
+void parse_insert_column(Parser &p) {
+  if (is_name_kind(p.kind_at(0))) {
+    parser::parse_name_ref(p);
+  } else {
+    p.error(parser::MSG_EXPECTED_COLUMN_NAME);
+  }
+}
 
 // { INTO ... }   each branch with its own LOG ERRORS
 void parse_insert_branches(Parser &p) {
@@ -35,7 +40,7 @@ void parse_insert_branches(Parser &p) {
 // INTO target [( col, ... )] [VALUES row, ...] [LOG ERRORS ...]
 bool parse_insert_into(Parser &p, bool error_logging_left_to_caller) {
   p.start_node(NodeKind::InsertInto);
-  expect_word(p, "INTO", MSG_EXPECTED_INTO);
+  expect_word(p, "INTO", parser::MSG_EXPECTED_INTO);
   parse_dml_target(p);
   if (p.at(TokenKind::LParen) && !at_paren_query(p, 0)) {
     parse_insert_columns(p);
@@ -62,7 +67,7 @@ void parse_multi_insert(Parser &p) {
       p.start_node(NodeKind::InsertWhen);
       p.bump();
       parser::parse_expr(p, 0);
-      expect_word(p, "THEN", MSG_EXPECTED_THEN);
+      expect_word(p, "THEN", parser::MSG_EXPECTED_THEN);
       parse_insert_branches(p);
       p.finish_node();
     }
@@ -82,23 +87,7 @@ void parse_multi_insert(Parser &p) {
 void parse_insert_columns(Parser &p) {
   p.start_node(NodeKind::ColumnList);
   p.bump();
-  for (;;) {
-    if (is_name_kind(p.kind_at(0))) {
-      parser::parse_name_ref(p);
-    } else {
-      p.error(MSG_EXPECTED_COLUMN);
-    }
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
-      continue;
-    }
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
-    } else {
-      p.error(MSG_EXPECTED_RPAREN);
-    }
-    break;
-  }
+  parser::parse_items_to_rparen(p, parse_insert_column, parser::MSG_EXPECTED_RPAREN);
   p.finish_node();
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "parser/expect.hpp"
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
@@ -78,11 +79,7 @@ void parse_joined_table(Parser& p) {
     } else if (p.at_word(0, "INNER") || p.at_word(0, "CROSS")) {
       p.bump();
     }
-    if (p.at_word(0, "JOIN")) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_JOIN);
-    }
+    parser::expect_word(p, "JOIN", EXPECTED_JOIN);
     parse_table_ref(p);
     parse_join_condition(p);
     p.finish_node();

@@ -3,6 +3,7 @@
 // measures, subsets and definitions get nodes.
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
@@ -19,7 +20,6 @@ constexpr std::string_view MSG_PATTERN_LPAREN = "expected ( after PATTERN";
 constexpr std::string_view MSG_EXPECTED_SUBSET_NAME = "expected a subset name";
 constexpr std::string_view MSG_EXPECTED_EQ = "expected =";
 constexpr std::string_view MSG_EXPECTED_VARIABLE = "expected a pattern variable";
-constexpr std::string_view MSG_EXPECTED_AS = "expected AS";
 constexpr std::string_view MSG_UNEXPECTED = "unexpected token in MATCH_RECOGNIZE";
 constexpr std::string_view MSG_CLOSE = "expected ) to close MATCH_RECOGNIZE";
 
@@ -81,7 +81,7 @@ void parse_mr_define(Parser &p) {
     p.bump();
     p.start_node(NodeKind::MrDefinition);
     p.expect_name(MSG_EXPECTED_VARIABLE);
-    expect_word(p, "AS", MSG_EXPECTED_AS);
+    expect_word(p, "AS", parser::MSG_EXPECTED_AS);
     parser::parse_expr(p, 0);
     p.finish_node();
   } while (p.at(TokenKind::Comma));

@@ -2,6 +2,7 @@
 // ERRORS.
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
@@ -15,8 +16,6 @@ namespace {
 
 constexpr std::string_view MSG_EXPECTED_INTO = "expected INTO after MERGE";
 constexpr std::string_view MSG_EXPECTED_USING = "expected USING";
-constexpr std::string_view MSG_EXPECTED_ON = "expected ON";
-constexpr std::string_view MSG_EXPECTED_THEN = "expected THEN";
 constexpr std::string_view MSG_EXPECTED_UPDATE = "expected UPDATE";
 constexpr std::string_view MSG_EXPECTED_NOT_MATCHED = "expected NOT MATCHED";
 constexpr std::string_view MSG_EXPECTED_MATCHED = "expected MATCHED";
@@ -27,7 +26,7 @@ void parse_merge_matched(Parser &p) {
   p.start_node(NodeKind::MergeMatched);
   p.bump();
   p.bump();
-  expect_word(p, "THEN", MSG_EXPECTED_THEN);
+  expect_word(p, "THEN", parser::MSG_EXPECTED_THEN);
   expect_word(p, "UPDATE", MSG_EXPECTED_UPDATE);
   parse_set_clause(p);
   parse_where_clause(p);
@@ -44,7 +43,7 @@ void parse_merge_not_matched(Parser &p) {
   p.bump();
   expect_word(p, "NOT", MSG_EXPECTED_NOT_MATCHED);
   expect_word(p, "MATCHED", MSG_EXPECTED_MATCHED);
-  expect_word(p, "THEN", MSG_EXPECTED_THEN);
+  expect_word(p, "THEN", parser::MSG_EXPECTED_THEN);
   expect_word(p, "INSERT", MSG_EXPECTED_INSERT);
   if (p.at(TokenKind::LParen)) {
     parse_insert_columns(p);
@@ -70,7 +69,7 @@ void parse_merge(Parser &p) {
   p.finish_node();
 
   p.start_node(NodeKind::MergeOn);
-  expect_word(p, "ON", MSG_EXPECTED_ON);
+  expect_word(p, "ON", parser::MSG_EXPECTED_ON);
   parser::parse_expr(p, 0);
   p.finish_node();
 

@@ -2,6 +2,7 @@
 // and measure columns, option words and the rules that assign cells.
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
@@ -15,12 +16,8 @@ using syntax::TokenKind;
 namespace {
 
 constexpr std::string_view MSG_EXPECTED_REFERENCE_NAME = "expected a reference model name";
-constexpr std::string_view MSG_EXPECTED_ON = "expected ON";
-constexpr std::string_view MSG_EXPECTED_LPAREN = "expected (";
-constexpr std::string_view MSG_EXPECTED_RPAREN = "expected )";
 constexpr std::string_view MSG_EXPECTED_MAIN_NAME = "expected the main model name";
 constexpr std::string_view MSG_EXPECTED_RULES_LPAREN = "expected ( before the rules";
-constexpr std::string_view MSG_EXPECTED_BY = "expected BY after ORDER";
 constexpr std::string_view MSG_EXPECTED_RULE_EQ = "expected = in the rule";
 constexpr std::string_view MSG_EXPECTED_RULES_RPAREN = "expected ) after the rules";
 
@@ -35,12 +32,18 @@ constexpr std::array<std::string_view, 6> RULES_OPTION_WORDS = {
 // ( expr )   after ITERATE or UNTIL
 void parse_parenthesised_expr(Parser &p) {
   if (!p.at(TokenKind::LParen)) {
-    p.error(MSG_EXPECTED_LPAREN);
+    p.error(parser::MSG_EXPECTED_LPAREN);
     return;
   }
   p.bump();
   parser::parse_expr(p, 0);
-  p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
+  p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
+}
+
+// expr [alias]
+void parse_model_column(Parser &p) {
+  parser::parse_expr(p, 0);
+  parse_alias(p, true);
 }
 
 // {PARTITION BY | DIMENSION BY | MEASURES} ( expr [alias], ... )   (words at
@@ -51,25 +54,12 @@ void parse_one_model_columns(Parser &p, uint32_t words) {
     p.bump();
   }
   if (!p.at(TokenKind::LParen)) {
-    p.error(MSG_EXPECTED_LPAREN);
+    p.error(parser::MSG_EXPECTED_LPAREN);
     p.finish_node();
     return;
   }
   p.bump();
-  for (;;) {
-    parser::parse_expr(p, 0);
-    parse_alias(p, true);
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
-      continue;
-    }
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
-    } else {
-      p.error(MSG_EXPECTED_RPAREN);
-    }
-    break;
-  }
+  parser::parse_items_to_rparen(p, parse_model_column, parser::MSG_EXPECTED_RPAREN);
   p.finish_node();
 }
 
@@ -109,13 +99,13 @@ void parse_model_reference(Parser &p) {
   p.start_node(NodeKind::ModelReference);
   p.bump();
   p.expect_name(MSG_EXPECTED_REFERENCE_NAME);
-  expect_word(p, "ON", MSG_EXPECTED_ON);
+  expect_word(p, "ON", parser::MSG_EXPECTED_ON);
   if (p.at(TokenKind::LParen)) {
     p.bump();
     parse_query(p);
-    p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   } else {
-    p.error(MSG_EXPECTED_LPAREN);
+    p.error(parser::MSG_EXPECTED_LPAREN);
   }
   parse_model_columns_of(p, true);
   skip_model_options(p);
@@ -140,7 +130,7 @@ void parse_model_rule(Parser &p) {
     if (p.at_word(0, "SIBLINGS")) {
       p.bump();
     }
-    expect_word(p, "BY", MSG_EXPECTED_BY);
+    expect_word(p, "BY", parser::MSG_EXPECTED_ORDER_BY);
     parser::parse_order_by_items(p, CELL_MIN_BP);
     p.finish_node();
   }

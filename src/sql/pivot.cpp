@@ -1,6 +1,7 @@
 // PIVOT and UNPIVOT after a FROM item.
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
@@ -21,16 +22,14 @@ constexpr std::string_view MSG_UNPIVOT_LPAREN = "expected ( after UNPIVOT";
 constexpr std::string_view MSG_UNPIVOT_FOR = "expected FOR in UNPIVOT";
 constexpr std::string_view MSG_UNPIVOT_IN = "expected IN in UNPIVOT";
 constexpr std::string_view MSG_UNPIVOT_CLOSE = "expected ) to close UNPIVOT";
-constexpr std::string_view MSG_EXPECTED_COLUMN = "expected a column";
 constexpr std::string_view MSG_IN_LPAREN = "expected ( after IN";
-constexpr std::string_view MSG_EXPECTED_RPAREN = "expected )";
 
 // name | ( name, ... )
 void parse_pivot_columns(Parser &p) {
   if (p.at(TokenKind::LParen)) {
     parse_column_list(p);
   } else {
-    p.expect_name(MSG_EXPECTED_COLUMN);
+    p.expect_name(parser::MSG_EXPECTED_COLUMN);
   }
 }
 
@@ -64,20 +63,12 @@ void parse_pivot_in_list(Parser &p) {
   }
 }
 
-// item [AS value] {, item [AS value]} )
-void parse_unpivot_in_items(Parser &p) {
-  for (;;) {
-    parse_pivot_columns(p);
-    if (p.at_word(0, "AS")) {
-      p.bump();
-      parser::parse_expr(p, 0);
-    }
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
-      continue;
-    }
-    p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
-    return;
+// item [AS value]
+void parse_unpivot_in_item(Parser &p) {
+  parse_pivot_columns(p);
+  if (p.at_word(0, "AS")) {
+    p.bump();
+    parser::parse_expr(p, 0);
   }
 }
 
@@ -103,7 +94,7 @@ void parse_pivot(Parser &p) {
   if (p.at(TokenKind::LParen)) {
     p.bump();
     parse_pivot_in_list(p);
-    p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   } else {
     p.error(MSG_IN_LPAREN);
   }
@@ -131,7 +122,7 @@ void parse_unpivot(Parser &p) {
   expect_word(p, "IN", MSG_UNPIVOT_IN);
   if (p.at(TokenKind::LParen)) {
     p.bump();
-    parse_unpivot_in_items(p);
+    parser::parse_items_to_rparen(p, parse_unpivot_in_item, parser::MSG_EXPECTED_RPAREN);
   } else {
     p.error(MSG_IN_LPAREN);
   }

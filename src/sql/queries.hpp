@@ -58,6 +58,10 @@ void parse_from_list(Parser& p);
 // One FROM item with its suffixes, or a parenthesised join.
 void parse_table_ref(Parser& p);
 
+// {PARTITION|SUBPARTITION} [FOR] ( expr, ... )   after a table name (FROM items and DML
+// targets)
+void parse_partition_extension(Parser& p);
+
 [[nodiscard]] bool at_from_item_start(const Parser& p);
 
 // ( &name )

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "parser/expect.hpp"
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "plsql/plsql.hpp"
@@ -26,17 +28,11 @@ constexpr std::string_view EXPECTED_CTE_OPEN = "expected ( before the WITH query
 constexpr std::string_view EXPECTED_CTE_CLOSE = "expected ) after the WITH query";
 constexpr std::string_view EXPECTED_FIRST = "expected FIRST";
 constexpr std::string_view EXPECTED_BY = "expected BY";
-constexpr std::string_view EXPECTED_SET = "expected SET";
 constexpr std::string_view EXPECTED_ORDERING_COLUMN = "expected an ordering column";
-constexpr std::string_view EXPECTED_COLUMN = "expected a column";
 constexpr std::string_view EXPECTED_CYCLE_MARK = "expected a cycle mark column";
 constexpr std::string_view EXPECTED_TO = "expected TO";
 constexpr std::string_view EXPECTED_DEFAULT = "expected DEFAULT";
 constexpr std::string_view EXPECTED_TIES = "expected TIES";
-
-bool at_name_token(const Parser& p) {
-  return p.at(TokenKind::Ident) || p.at(TokenKind::QuotedIdent);
-}
 
 bool at_set_operator(const Parser& p) {
   return p.at_word(0, "UNION") || p.at_word(0, "INTERSECT") || p.at_word(0, "MINUS") ||
@@ -56,41 +52,18 @@ void parse_search_clause(Parser& p) {
   p.start_node(NodeKind::SearchClause);
   p.bump();  // SEARCH
   if (p.at_word(0, "DEPTH") || p.at_word(0, "BREADTH")) p.bump();
-  if (p.at_word(0, "FIRST")) {
-    p.bump();
-  } else {
-    p.error(EXPECTED_FIRST);
-  }
-  if (p.at_word(0, "BY")) {
-    p.bump();
-  } else {
-    p.error(EXPECTED_BY);
-  }
+  parser::expect_word(p, "FIRST", EXPECTED_FIRST);
+  parser::expect_word(p, "BY", EXPECTED_BY);
   for (;;) {
-    p.start_node(NodeKind::OrderItem);
-    parse_expr(p, 0);
-    if (p.at_word(0, "ASC") || p.at_word(0, "DESC")) p.bump();
-    if (p.at_word(0, "NULLS")) {
-      p.bump();
-      if (p.at_word(0, "FIRST") || p.at_word(0, "LAST")) p.bump();
-    }
-    p.finish_node();
+    parser::parse_order_item(p, 0);
     if (p.at(TokenKind::Comma)) {
       p.bump();
       continue;
     }
-    if (p.at_word(0, "SET")) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_SET);
-    }
+    parser::expect_word(p, "SET", parser::MSG_EXPECTED_SET);
     break;
   }
-  if (at_name_token(p)) {
-    p.bump();
-  } else {
-    p.error(EXPECTED_ORDERING_COLUMN);
-  }
+  p.expect_name(EXPECTED_ORDERING_COLUMN);
   p.finish_node();
 }
 
@@ -99,34 +72,14 @@ void parse_cycle_clause(Parser& p) {
   p.start_node(NodeKind::CycleClause);
   for (;;) {
     p.bump();  // CYCLE, then ","
-    if (at_name_token(p)) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_COLUMN);
-    }
+    p.expect_name(parser::MSG_EXPECTED_COLUMN);
     if (!p.at(TokenKind::Comma)) break;
   }
-  if (p.at_word(0, "SET")) {
-    p.bump();
-  } else {
-    p.error(EXPECTED_SET);
-  }
-  if (at_name_token(p)) {
-    p.bump();
-  } else {
-    p.error(EXPECTED_CYCLE_MARK);
-  }
-  if (p.at_word(0, "TO")) {
-    p.bump();
-  } else {
-    p.error(EXPECTED_TO);
-  }
+  parser::expect_word(p, "SET", parser::MSG_EXPECTED_SET);
+  p.expect_name(EXPECTED_CYCLE_MARK);
+  parser::expect_word(p, "TO", EXPECTED_TO);
   parse_expr(p, 0);
-  if (p.at_word(0, "DEFAULT")) {
-    p.bump();
-  } else {
-    p.error(EXPECTED_DEFAULT);
-  }
+  parser::expect_word(p, "DEFAULT", EXPECTED_DEFAULT);
   parse_expr(p, 0);
   p.finish_node();
 }
@@ -134,25 +87,13 @@ void parse_cycle_clause(Parser& p) {
 // name [(columns)] AS ( query ) [SEARCH ...] [CYCLE ...]
 void parse_cte(Parser& p) {
   p.start_node(NodeKind::Cte);
-  if (at_name_token(p)) {
-    p.bump();
-  } else {
-    p.error(EXPECTED_CTE_NAME);
-  }
+  p.expect_name(EXPECTED_CTE_NAME);
   if (p.at(TokenKind::LParen)) parse_column_list(p);
-  if (p.at_word(0, "AS")) {
-    p.bump();
-  } else {
-    p.error(EXPECTED_CTE_AS);
-  }
+  parser::expect_word(p, "AS", EXPECTED_CTE_AS);
   if (p.at(TokenKind::LParen)) {
     p.bump();
     parse_query(p);
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_CTE_CLOSE);
-    }
+    p.expect(TokenKind::RParen, EXPECTED_CTE_CLOSE);
   } else {
     p.error(EXPECTED_CTE_OPEN);
   }
@@ -170,7 +111,7 @@ void parse_with_clause(Parser& p) {
     p.start_node(NodeKind::DeclareSection);
     while (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) plsql::parse_declaration(p);
     p.finish_node();
-    if (p.at_end() || !at_name_token(p) || p.at_word(0, "SELECT")) {
+    if (p.at_end() || !parser::is_name_kind(p.kind_at(0)) || p.at_word(0, "SELECT")) {
       p.finish_node();
       return;
     }
@@ -190,7 +131,8 @@ void parse_with_clause(Parser& p) {
       p.bump();
       continue;
     }
-    if (made_lexical && at_name_token(p) && !p.at_word(0, "SELECT") && !p.at_word(0, "VALUES")) {
+    if (made_lexical && parser::is_name_kind(p.kind_at(0)) && !p.at_word(0, "SELECT") &&
+        !p.at_word(0, "VALUES")) {
       continue;
     }
     break;
@@ -223,11 +165,7 @@ void parse_fetch_clause(Parser& p) {
     p.bump();
   } else if (p.at_word(0, "WITH")) {
     p.bump();
-    if (p.at_word(0, "TIES")) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_TIES);
-    }
+    parser::expect_word(p, "TIES", EXPECTED_TIES);
   }
   p.finish_node();
 }

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "parser/expect.hpp"
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
@@ -22,8 +24,6 @@ using syntax::NodeKind;
 using syntax::TokenKind;
 
 constexpr std::string_view EXPECTED_SELECT = "expected SELECT";
-constexpr std::string_view EXPECTED_SUBQUERY_CLOSE = "expected ) after the subquery";
-constexpr std::string_view EXPECTED_INTO = "expected INTO";
 
 // Sets in_condition around one condition and restores it.
 void parse_condition(Parser& p) {
@@ -53,32 +53,20 @@ bool at_select_item_start(const Parser& p) {
   }
 }
 
+// expr [alias]
+void parse_select_item(Parser& p, std::uint8_t min_bp) {
+  p.start_node(NodeKind::SelectItem);
+  parse_expr(p, min_bp);
+  parse_alias(p, true);
+  p.finish_node();
+}
+
 // item [alias] {, item [alias]}, with substitution pieces between items
 void parse_select_list(Parser& p) {
   p.start_node(NodeKind::SelectList);
-  for (;;) {
-    const auto pass_start = p.pos;
-    if (parser::at_lexical(p, 0)) {
-      while (parser::at_lexical(p, 0)) parser::parse_lexical(p);
-      if (!at_select_item_start(p)) break;
-    }
-    p.start_node(NodeKind::SelectItem);
-    parse_expr(p, 0);
-    parse_alias(p, true);
-    p.finish_node();
-    bool made_lexical = false;
-    while (p.at(TokenKind::Substitution)) {
-      parser::parse_lexical(p);
-      made_lexical = true;
-    }
-    if (p.at_end()) break;
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
-      continue;
-    }
-    if (made_lexical && at_select_item_start(p) && p.pos > pass_start) continue;
-    break;
-  }
+  parser::parse_list_items(p,
+                           parser::ListItemStart{parser::MODE_COLUMN_ALIAS, at_select_item_start},
+                           parse_select_item, 0);
   p.finish_node();
 }
 
@@ -89,11 +77,7 @@ void parse_into_clause(Parser& p) {
     p.bump();
     p.bump();  // COLLECT
   }
-  if (p.at_word(0, "INTO")) {
-    p.bump();
-  } else {
-    p.error(EXPECTED_INTO);
-  }
+  parser::expect_word(p, "INTO", parser::MSG_EXPECTED_INTO);
   parser::parse_expr_list(p);
   p.finish_node();
 }
@@ -209,11 +193,7 @@ void parse_query_block(Parser& p) {
     p.start_node(NodeKind::SubqueryExpr);
     p.bump();
     parse_query(p);
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
-    } else {
-      p.error(EXPECTED_SUBQUERY_CLOSE);
-    }
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN_AFTER_THE_SUBQUERY);
     p.finish_node();
   } else {
     // Not a query block: the tokens up to an unmatched ")" or a ";" go into one

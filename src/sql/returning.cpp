@@ -1,6 +1,7 @@
 // The trailing clauses of DML statements: RETURNING ... INTO and LOG ERRORS.
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
@@ -16,7 +17,6 @@ using syntax::TokenKind;
 namespace {
 
 constexpr std::string_view MSG_EXPECTED_INTO = "expected INTO after RETURNING";
-constexpr std::string_view MSG_EXPECTED_RPAREN = "expected )";
 constexpr std::string_view MSG_EXPECTED_LIMIT = "expected LIMIT";
 
 // Words that may follow a returned column named OLD or NEW and so never make it
@@ -134,7 +134,7 @@ void parse_error_logging(Parser &p) {
   if (p.at(TokenKind::LParen)) {
     p.bump();
     parser::parse_expr(p, 0);
-    p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   }
   if (p.at_word(0, "REJECT")) {
     p.bump();

@@ -7,6 +7,7 @@
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::sql {
 
@@ -28,11 +29,7 @@ class FirstWord {
       return;
     }
     for (std::size_t i = 0; i < text.size(); ++i) {
-      char c = text[i];
-      if (c >= 'a' && c <= 'z') {
-        c = static_cast<char>(c - ('a' - 'A'));
-      }
-      letters_[i] = c;
+      letters_[i] = syntax::ascii_upper(text[i]);
     }
     length_ = text.size();
   }

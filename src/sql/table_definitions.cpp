@@ -70,25 +70,24 @@ void parse_generated_run(Parser &p) {
   }
 }
 
+bool at_comma(const Parser &p) { return p.at(TokenKind::Comma); }
+
 // The tokens of a bad element, up to the "," or ")" that ends it, in one Error
 // node.
-void parse_bad_element(Parser &p) {
-  p.start_node(NodeKind::Error);
-  uint32_t depth = 0;
-  while (!p.at_end()) {
-    if (p.at(TokenKind::RParen)) {
-      if (depth == 0) {
-        break;
-      }
-      --depth;
-    } else if (p.at(TokenKind::LParen)) {
-      ++depth;
-    } else if (p.at(TokenKind::Comma) && depth == 0) {
-      break;
+void parse_bad_element(Parser &p) { parser::parse_flat_tokens_until(p, NodeKind::Error, at_comma); }
+
+// column | constraint
+void parse_table_element(Parser &p) {
+  if (p.at_any_word(0, CONSTRAINT_START_WORDS)) {
+    parse_constraint_tokens(p);
+  } else if (parser::is_name_kind(p.kind_at(0))) {
+    parse_column_definition(p);
+  } else {
+    p.error(MSG_EXPECTED_ELEMENT);
+    if (!p.at_end() && !p.at(TokenKind::Comma)) {
+      parse_bad_element(p);
     }
-    p.bump();
   }
-  p.finish_node();
 }
 
 }  // namespace
@@ -96,28 +95,8 @@ void parse_bad_element(Parser &p) {
 // ( column | constraint {, column | constraint} )
 void parse_table_elements(Parser &p) {
   p.start_node(NodeKind::TableElements);
-  for (;;) {
-    p.bump();
-    if (p.at_any_word(0, CONSTRAINT_START_WORDS)) {
-      parse_constraint_tokens(p);
-    } else if (parser::is_name_kind(p.kind_at(0))) {
-      parse_column_definition(p);
-    } else {
-      p.error(MSG_EXPECTED_ELEMENT);
-      if (!p.at_end() && !p.at(TokenKind::Comma)) {
-        parse_bad_element(p);
-      }
-    }
-    if (p.at(TokenKind::Comma)) {
-      continue;
-    }
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
-    } else {
-      p.error(MSG_EXPECTED_RPAREN);
-    }
-    break;
-  }
+  p.bump();
+  parser::parse_items_to_rparen(p, parse_table_element, MSG_EXPECTED_RPAREN);
   p.finish_node();
 }
 
@@ -160,22 +139,7 @@ void parse_column_definition(Parser &p) {
 
 // Every token of one out-of-line constraint, up to the "," or ")" that ends it.
 void parse_constraint_tokens(Parser &p) {
-  p.start_node(NodeKind::Constraint);
-  uint32_t depth = 0;
-  while (!p.at_end()) {
-    if (p.at(TokenKind::RParen)) {
-      if (depth == 0) {
-        break;
-      }
-      --depth;
-    } else if (p.at(TokenKind::LParen)) {
-      ++depth;
-    } else if (p.at(TokenKind::Comma) && depth == 0) {
-      break;
-    }
-    p.bump();
-  }
-  p.finish_node();
+  parser::parse_flat_tokens_until(p, NodeKind::Constraint, at_comma);
 }
 
 }  // namespace veltrane::sql

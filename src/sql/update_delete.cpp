@@ -1,6 +1,7 @@
 // UPDATE and DELETE, and the SET clause that MERGE shares.
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
@@ -14,7 +15,6 @@ using syntax::TokenKind;
 
 namespace {
 
-constexpr std::string_view MSG_EXPECTED_SET = "expected SET";
 constexpr std::string_view MSG_EXPECTED_SET_TARGET = "expected a column to set";
 constexpr std::string_view MSG_EXPECTED_SET_EQ = "expected = in SET";
 
@@ -80,7 +80,7 @@ void parse_delete(Parser &p) {
 // SET item {, item}
 void parse_set_clause(Parser &p) {
   p.start_node(NodeKind::SetClause);
-  expect_word(p, "SET", MSG_EXPECTED_SET);
+  expect_word(p, "SET", parser::MSG_EXPECTED_SET);
   parse_set_item(p);
   while (p.at(TokenKind::Comma)) {
     p.bump();

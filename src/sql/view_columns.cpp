@@ -2,6 +2,8 @@
 // view gives to its query's columns, plain tokens, with inline and out-of-line
 // constraints.
 
+#include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
 
@@ -11,9 +13,6 @@ using syntax::NodeKind;
 using syntax::TokenKind;
 
 namespace {
-
-constexpr std::string_view MSG_EXPECTED_COLUMN = "expected a column name";
-constexpr std::string_view MSG_EXPECTED_RPAREN = "expected )";
 
 // Words that start an out-of-line constraint between the view's column names.
 constexpr std::array<std::string_view, 5> VIEW_CONSTRAINT_WORDS = {
@@ -27,36 +26,29 @@ void bump_plain_words(Parser &p) {
   }
 }
 
+// name [VISIBLE|INVISIBLE] {word} | constraint
+void parse_view_column(Parser &p) {
+  if (!parser::is_name_kind(p.kind_at(0))) {
+    p.error(parser::MSG_EXPECTED_COLUMN_NAME);
+    bump_plain_words(p);
+  } else if (p.at_any_word(0, VIEW_CONSTRAINT_WORDS)) {
+    parse_constraint_tokens(p);
+  } else {
+    p.bump();
+    if (p.at_word(0, "VISIBLE") || p.at_word(0, "INVISIBLE")) {
+      p.bump();
+    }
+    bump_plain_words(p);
+  }
+}
+
 }  // namespace
 
 // ( name [VISIBLE|INVISIBLE] {word} | constraint {, ...} )
 void parse_view_columns(Parser &p) {
   p.start_node(NodeKind::ColumnList);
   p.bump();
-  for (;;) {
-    if (!parser::is_name_kind(p.kind_at(0))) {
-      p.error(MSG_EXPECTED_COLUMN);
-      bump_plain_words(p);
-    } else if (p.at_any_word(0, VIEW_CONSTRAINT_WORDS)) {
-      parse_constraint_tokens(p);
-    } else {
-      p.bump();
-      if (p.at_word(0, "VISIBLE") || p.at_word(0, "INVISIBLE")) {
-        p.bump();
-      }
-      bump_plain_words(p);
-    }
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
-      continue;
-    }
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
-    } else {
-      p.error(MSG_EXPECTED_RPAREN);
-    }
-    break;
-  }
+  parser::parse_items_to_rparen(p, parse_view_column, parser::MSG_EXPECTED_RPAREN);
   p.finish_node();
 }
 

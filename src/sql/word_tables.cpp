@@ -1,5 +1,7 @@
 #include "sql/word_tables.hpp"
 
+#include <algorithm>
+
 #include "parser/parser.hpp"
 
 namespace veltrane::sql {
@@ -85,14 +87,73 @@ constexpr std::array<std::string_view, 5> CLAUSE_WORDS = {"BULK", "FETCH", "EXCE
 constexpr std::array<std::string_view, 7> LIST_END_WORDS = {"ROWS",   "NULLS",  "RANGE", "FETCH",
                                                             "GROUPS", "WINDOW", "OFFSET"};
 
+// Orders a row before a text: shorter first, then byte by byte with the text's a-z folded
+// (rows are upper case). Negative, zero or positive.
+constexpr int compare_row(std::string_view row, std::string_view text) {
+  if (row.size() != text.size()) return row.size() < text.size() ? -1 : 1;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    const auto a = static_cast<unsigned char>(row[i]);
+    const auto b = static_cast<unsigned char>(syntax::ascii_upper(text[i]));
+    if (a != b) return a < b ? -1 : 1;
+  }
+  return 0;
+}
+
+// A word table's rows in compare_row order, for a binary search.
+template <std::size_t N>
+constexpr std::array<std::string_view, N> sorted_rows(
+    const std::array<std::string_view, N>& table) {
+  std::array<std::string_view, N> rows = table;
+  std::sort(rows.begin(), rows.end(),
+            [](std::string_view a, std::string_view b) { return compare_row(a, b) < 0; });
+  return rows;
+}
+
+template <std::size_t N>
+constexpr bool sorted_contains(const std::array<std::string_view, N>& rows, std::string_view text) {
+  std::size_t low = 0;
+  std::size_t high = N;
+  while (low < high) {
+    const std::size_t middle = low + (high - low) / 2;
+    const int order = compare_row(rows[middle], text);
+    if (order == 0) return true;
+    if (order < 0) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return false;
+}
+
+constexpr auto SORTED_RESERVED_WORDS = sorted_rows(RESERVED_WORDS);
+constexpr auto SORTED_PLSQL_RESERVED_WORDS = sorted_rows(PLSQL_RESERVED_WORDS);
+
+// The search finds every row of the table it was built from, in either case.
+template <std::size_t N>
+constexpr bool finds_every_row(const std::array<std::string_view, N>& table,
+                               const std::array<std::string_view, N>& rows) {
+  for (std::string_view row : table) {
+    if (!sorted_contains(rows, row)) return false;
+  }
+  return !sorted_contains(rows, "") && !sorted_contains(rows, "SELECTX");
+}
+static_assert(finds_every_row(RESERVED_WORDS, SORTED_RESERVED_WORDS));
+static_assert(finds_every_row(PLSQL_RESERVED_WORDS, SORTED_PLSQL_RESERVED_WORDS));
+
 }  // namespace
 
+bool is_reserved_word(std::string_view text, bool in_plsql) {
+  return in_plsql ? sorted_contains(SORTED_PLSQL_RESERVED_WORDS, text)
+                  : sorted_contains(SORTED_RESERVED_WORDS, text);
+}
+
 bool is_reserved_or_join_word(std::string_view text) {
-  return word_in(RESERVED_WORDS, text) || word_in(TABLE_REF_END_WORDS, text);
+  return sorted_contains(SORTED_RESERVED_WORDS, text) || word_in(TABLE_REF_END_WORDS, text);
 }
 
 bool is_reserved_or_clause_word(std::string_view text) {
-  return word_in(RESERVED_WORDS, text) || word_in(CLAUSE_WORDS, text);
+  return sorted_contains(SORTED_RESERVED_WORDS, text) || word_in(CLAUSE_WORDS, text);
 }
 
 bool is_reserved(const parser::Parser& p, std::uint32_t n, std::uint8_t mode) {
@@ -106,7 +167,7 @@ bool is_reserved(const parser::Parser& p, std::uint32_t n, std::uint8_t mode) {
     case 1:
       return is_reserved_or_join_word(text);
     default:
-      return word_in(RESERVED_WORDS, text) || word_in(LIST_END_WORDS, text);
+      return sorted_contains(SORTED_RESERVED_WORDS, text) || word_in(LIST_END_WORDS, text);
   }
 }
 

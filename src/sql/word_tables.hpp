@@ -9,6 +9,8 @@
 #include <span>
 #include <string_view>
 
+#include "syntax/unicode.hpp"
+
 namespace veltrane::parser {
 class Parser;
 }  // namespace veltrane::parser
@@ -218,23 +220,7 @@ inline constexpr std::array<std::string_view, 15> EXPR_OPERATOR_WORDS = {
 // True when `text` equals `word` byte for byte after folding A-Z to a-z on both sides,
 // with equal lengths. `word` is normally upper-case ASCII.
 [[nodiscard]] constexpr bool word_equals(std::string_view text, std::string_view word) {
-  if (text.size() != word.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    auto a = static_cast<unsigned char>(text[i]);
-    auto b = static_cast<unsigned char>(word[i]);
-    if (a >= 'A' && a <= 'Z') {
-      a = static_cast<unsigned char>(a + ('a' - 'A'));
-    }
-    if (b >= 'A' && b <= 'Z') {
-      b = static_cast<unsigned char>(b + ('a' - 'A'));
-    }
-    if (a != b) {
-      return false;
-    }
-  }
-  return true;
+  return syntax::equals_ascii_folded(text, word);
 }
 
 // True when `text` matches some row of the table (rows scanned in order).
@@ -247,6 +233,9 @@ inline constexpr std::array<std::string_view, 15> EXPR_OPERATOR_WORDS = {
   return false;
 }
 
+// word_in over PLSQL_RESERVED_WORDS (in PL/SQL) or RESERVED_WORDS, by a binary search:
+// asked for every word-led primary of an expression.
+[[nodiscard]] bool is_reserved_word(std::string_view text, bool in_plsql);
 // RESERVED_WORDS or TABLE_REF_END_WORDS: never a table alias.
 [[nodiscard]] bool is_reserved_or_join_word(std::string_view text);
 // RESERVED_WORDS or BULK, FETCH, EXCEPT, WINDOW, OFFSET: never a column alias.

@@ -14,8 +14,6 @@ namespace veltrane::syntax {
 
 namespace {
 
-constexpr std::string_view REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
-
 // Printable ASCII that stands as it is: 0x20-0x7E but for the double quote and backslash.
 constexpr bool is_plain_ascii(unsigned char byte) {
   return byte >= 0x20 && byte <= 0x7E && byte != '"' && byte != '\\';

@@ -3,14 +3,11 @@
 #include <algorithm>
 
 #include "syntax/stop.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::syntax {
 
 namespace {
-
-constexpr bool is_continuation_byte(char byte) {
-  return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
 
 uint32_t count_characters(std::string_view text, uint32_t from, uint32_t to) {
   uint32_t count = 0;

@@ -4,14 +4,11 @@
 #include <cstring>
 
 #include "syntax/stop.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::syntax {
 
 namespace {
-
-constexpr bool is_continuation_byte(char byte) {
-  return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
 
 // Stops unless `offset` lies within the text and on a character boundary.
 void check_offset(std::string_view text, uint32_t offset) {

@@ -7,32 +7,24 @@
 
 namespace veltrane::syntax {
 
+void stop_index_overflow() { stop("tree index does not fit in 31 bits"); }
+
 namespace {
 
-// Child entries keep 31 bits of index.
-constexpr std::size_t MAX_INDEX = TOKEN_FLAG - 1;
-
-uint32_t narrow_index(std::size_t index) {
-  if (index > MAX_INDEX) stop("tree index does not fit in 31 bits");
-  return static_cast<uint32_t>(index);
-}
+uint32_t narrow_index(std::size_t index) { return checked_tree_index(index); }
 
 }  // namespace
 
 void TreeBuilder::reserve(std::size_t token_count, std::size_t node_count) {
   tokens_.reserve(token_count);
+  token_parents_.reserve(token_count);
   nodes_.reserve(node_count);
   children_.reserve(token_count + node_count);
-}
-
-void TreeBuilder::start_node(SyntaxKind kind) {
-  open_.push_back(OpenNode{kind, narrow_index(pending_.size())});
-}
-
-void TreeBuilder::token(SyntaxKind kind, uint32_t start, uint32_t end) {
-  const uint32_t index = narrow_index(tokens_.size());
-  tokens_.push_back(TreeToken{start, end, kind});
-  pending_.push_back(token_entry(index));
+  // The open nodes and the pending entries stay few at a time; a small start spares each
+  // item the first few regrowths.
+  constexpr std::size_t WORK_START = 32;
+  open_.reserve(WORK_START);
+  pending_.reserve(WORK_START);
 }
 
 void TreeBuilder::finish_node() {
@@ -41,9 +33,25 @@ void TreeBuilder::finish_node() {
   open_.pop_back();
   const uint32_t first = narrow_index(children_.size());
   const uint32_t count = narrow_index(pending_.size() - open_node.mark);
-  children_.insert(children_.end(), pending_.begin() + open_node.mark, pending_.end());
-  pending_.resize(open_node.mark);
   const uint32_t index = narrow_index(nodes_.size());
+  // The adopted entries move to the child list; they are finished nodes and placed tokens,
+  // so their parent is known now. One pass over plain pointers does both.
+  const std::size_t old_size = children_.size();
+  children_.resize(old_size + count);
+  const Child* const adopted = pending_.data() + open_node.mark;
+  Child* const out = children_.data() + old_size;
+  uint32_t* const token_parents = token_parents_.data();
+  Node* const nodes = nodes_.data();
+  for (std::size_t i = 0; i < count; ++i) {
+    const Child entry = adopted[i];
+    out[i] = entry;
+    if (is_token_entry(entry)) {
+      token_parents[entry_index(entry)] = index;
+    } else {
+      nodes[entry_index(entry)].parent = index;
+    }
+  }
+  pending_.resize(open_node.mark);
   nodes_.push_back(Node{NO_PARENT, first, count, open_node.kind});
   pending_.push_back(node_entry(index));
 }
@@ -67,26 +75,10 @@ Tree TreeBuilder::finish() && {
   const Child root_entry = pending_.front();
   if (is_token_entry(root_entry)) stop("the root must be a node");
 
-  std::vector<uint32_t> node_parents(nodes_.size(), NO_PARENT);
-  std::vector<uint32_t> token_parents(tokens_.size(), NO_PARENT);
-  for (std::size_t node = 0; node < nodes_.size(); ++node) {
-    const Node& record = nodes_[node];
-    const auto parent = static_cast<uint32_t>(node);
-    for (std::size_t i = record.first; i < std::size_t{record.first} + record.count; ++i) {
-      const Child entry = children_[i];
-      if (is_token_entry(entry)) {
-        token_parents[entry_index(entry)] = parent;
-      } else {
-        node_parents[entry_index(entry)] = parent;
-      }
-    }
-  }
-  for (std::size_t node = 0; node < nodes_.size(); ++node) nodes_[node].parent = node_parents[node];
-
   Tree tree;
   tree.nodes = std::move(nodes_);
   tree.tokens = std::move(tokens_);
-  tree.token_parents = std::move(token_parents);
+  tree.token_parents = std::move(token_parents_);
   tree.children = std::move(children_);
   tree.root = entry_index(root_entry);
   open_.clear();

@@ -76,6 +76,7 @@ class TreeBuilder {
   // Reserves room for about this many tokens and nodes (child entries: both together).
   void reserve(std::size_t token_count, std::size_t node_count);
 
+  // The two calls made for every node and token are defined below, inline.
   void start_node(SyntaxKind kind);
   void token(SyntaxKind kind, uint32_t start, uint32_t end);
   // Stops with "finish_node without start_node" when no node is open.
@@ -96,9 +97,33 @@ class TreeBuilder {
  private:
   std::vector<Node> nodes_;
   std::vector<TreeToken> tokens_;
+  // Set as each node finishes, so that finish() needs no pass over the children.
+  std::vector<uint32_t> token_parents_;
   std::vector<Child> children_;
   std::vector<OpenNode> open_;
   std::vector<Child> pending_;
 };
+
+// Stops with "tree index does not fit in 31 bits".
+[[noreturn]] void stop_index_overflow();
+
+// The index as a child entry keeps it (31 bits); stops past that range.
+[[nodiscard]] inline uint32_t checked_tree_index(std::size_t index) {
+  if (index > TOKEN_FLAG - 1) [[unlikely]] {
+    stop_index_overflow();
+  }
+  return static_cast<uint32_t>(index);
+}
+
+inline void TreeBuilder::start_node(SyntaxKind kind) {
+  open_.push_back(OpenNode{kind, checked_tree_index(pending_.size())});
+}
+
+inline void TreeBuilder::token(SyntaxKind kind, uint32_t start, uint32_t end) {
+  const uint32_t index = checked_tree_index(tokens_.size());
+  tokens_.push_back(TreeToken{start, end, kind});
+  token_parents_.push_back(NO_PARENT);
+  pending_.push_back(token_entry(index));
+}
 
 }  // namespace veltrane::syntax

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "syntax/stop.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::syntax {
 
@@ -20,17 +21,6 @@ const TreeToken& token_at(const Tree& tree, uint32_t token) {
 
 bool is_node_of_kind(const Tree& tree, Child entry, SyntaxKind kind) {
   return !is_token_entry(entry) && node_at(tree, entry_index(entry)).kind == kind;
-}
-
-// ASCII case-insensitive comparison of a word with an upper-case keyword, exact length.
-bool equals_keyword(std::string_view word, std::string_view upper_keyword) {
-  if (word.size() != upper_keyword.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    char c = word[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
-    if (c != upper_keyword[i]) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -96,8 +86,19 @@ std::optional<Span> node_span(const Tree& tree, uint32_t node) {
   DescendantTokens walk(tree, node);
   const std::optional<uint32_t> first = walk.next();
   if (!first) return std::nullopt;
+  // The last token: the same pre-order walk mirrored (children taken from the right), up
+  // to its first token. A node with a token always has a last one.
+  std::vector<Child> stack{node_entry(node)};
   uint32_t last = *first;
-  while (const std::optional<uint32_t> token = walk.next()) last = *token;
+  while (!stack.empty()) {
+    const Child entry = stack.back();
+    stack.pop_back();
+    if (is_token_entry(entry)) {
+      last = entry_index(entry);
+      break;
+    }
+    for (const Child child : children(tree, entry_index(entry))) stack.push_back(child);
+  }
   return Span{token_at(tree, *first).start, token_at(tree, last).end};
 }
 
@@ -150,7 +151,7 @@ std::optional<KindAndText> tokens_from_subprogram_keyword(ChildCursor& cursor, c
     const std::string_view token_text = span_text(Span{token.start, token.end}, text);
     if (!started) {
       if (*kind != TokenKind::Ident) continue;
-      if (!equals_keyword(token_text, "FUNCTION") && !equals_keyword(token_text, "PROCEDURE")) {
+      if (!equals_word(token_text, "FUNCTION") && !equals_word(token_text, "PROCEDURE")) {
         continue;
       }
       started = true;

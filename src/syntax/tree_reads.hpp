@@ -25,6 +25,30 @@ namespace veltrane::syntax {
 [[nodiscard]] std::optional<uint32_t> child_of_kind(const Tree& tree, uint32_t node,
                                                     SyntaxKind kind);
 
+// The end of a walk below: reached when the walk's next() has nothing more.
+struct WalkEnd {};
+
+// The input iterator of the walks below, over the indexes their next() returns.
+template <class Walk>
+class WalkIterator {
+ public:
+  using value_type = uint32_t;
+  using difference_type = std::ptrdiff_t;
+  WalkIterator() = default;
+  explicit WalkIterator(Walk* walk) : walk_(walk), current_(walk->next()) {}
+  uint32_t operator*() const { return *current_; }
+  WalkIterator& operator++() {
+    current_ = walk_->next();
+    return *this;
+  }
+  void operator++(int) { ++*this; }
+  friend bool operator==(const WalkIterator& it, WalkEnd) { return !it.current_.has_value(); }
+
+ private:
+  Walk* walk_ = nullptr;
+  std::optional<uint32_t> current_;
+};
+
 // A walk over the index of every token below a node, trivia included, in source order.
 class DescendantTokens {
  public:
@@ -33,25 +57,8 @@ class DescendantTokens {
   [[nodiscard]] std::optional<uint32_t> next();
   [[nodiscard]] const Tree& tree() const { return *tree_; }
 
-  struct Sentinel {};
-  class Iterator {
-   public:
-    using value_type = uint32_t;
-    using difference_type = std::ptrdiff_t;
-    Iterator() = default;
-    explicit Iterator(DescendantTokens* walk) : walk_(walk), current_(walk->next()) {}
-    uint32_t operator*() const { return *current_; }
-    Iterator& operator++() {
-      current_ = walk_->next();
-      return *this;
-    }
-    void operator++(int) { ++*this; }
-    friend bool operator==(const Iterator& it, Sentinel) { return !it.current_.has_value(); }
-
-   private:
-    DescendantTokens* walk_ = nullptr;
-    std::optional<uint32_t> current_;
-  };
+  using Sentinel = WalkEnd;
+  using Iterator = WalkIterator<DescendantTokens>;
   Iterator begin() { return Iterator(this); }
   Sentinel end() { return {}; }
 
@@ -71,25 +78,8 @@ class DescendantNodes {
 
   [[nodiscard]] std::optional<uint32_t> next();
 
-  struct Sentinel {};
-  class Iterator {
-   public:
-    using value_type = uint32_t;
-    using difference_type = std::ptrdiff_t;
-    Iterator() = default;
-    explicit Iterator(DescendantNodes* walk) : walk_(walk), current_(walk->next()) {}
-    uint32_t operator*() const { return *current_; }
-    Iterator& operator++() {
-      current_ = walk_->next();
-      return *this;
-    }
-    void operator++(int) { ++*this; }
-    friend bool operator==(const Iterator& it, Sentinel) { return !it.current_.has_value(); }
-
-   private:
-    DescendantNodes* walk_ = nullptr;
-    std::optional<uint32_t> current_;
-  };
+  using Sentinel = WalkEnd;
+  using Iterator = WalkIterator<DescendantNodes>;
   Iterator begin() { return Iterator(this); }
   Sentinel end() { return {}; }
 
@@ -101,7 +91,8 @@ class DescendantNodes {
 [[nodiscard]] DescendantNodes descendant_nodes(const Tree& tree, uint32_t node);
 
 // From the start of the first to the end of the last token below the node, trivia at the
-// edges included; none when no token lies below it. Walks the whole subtree.
+// edges included; none when no token lies below it. Walks in from both ends and stops at
+// the first token found from each, so a long node costs its depth, not its size.
 [[nodiscard]] std::optional<Span> node_span(const Tree& tree, uint32_t node);
 
 // The source text of node_span; empty when the node has no token.

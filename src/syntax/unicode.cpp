@@ -189,7 +189,7 @@ std::string to_upper_full(std::string_view text) {
   if (ascii) {
     upper.reserve(text.size());
     for (const char c : text) {
-      upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c);
+      upper.push_back(ascii_upper(c));
     }
     return upper;
   }

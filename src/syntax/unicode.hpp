@@ -1,8 +1,9 @@
 #pragma once
 
 // The Unicode character properties and case mapping that the lexer, identifier values and
-// the quoted text form need, and a bounds-safe UTF-8 decoder. ASCII is answered here
-// without ICU; only non-ASCII characters reach it.
+// the quoted text form need, the ASCII-only case folding every keyword comparison uses, and
+// a bounds-safe UTF-8 decoder. ASCII is answered here without ICU; only non-ASCII
+// characters reach it.
 
 #include <cstddef>
 #include <cstdint>
@@ -60,12 +61,45 @@ enum class GeneralCategory : uint8_t {
 // ("straße" gives "STRASSE"). Pure ASCII never reaches ICU.
 [[nodiscard]] std::string to_upper_full(std::string_view text);
 
+// A-Z for a-z; every other byte as it is.
+[[nodiscard]] constexpr char ascii_upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
+}
+
+// True when `text` with only a-z folded equals `upper_word` (upper case) byte for byte;
+// the lengths must be equal.
+[[nodiscard]] constexpr bool equals_word(std::string_view text, std::string_view upper_word) {
+  if (text.size() != upper_word.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (ascii_upper(text[i]) != upper_word[i]) return false;
+  }
+  return true;
+}
+
+// True when `a` and `b` are equal with only A-Z and a-z folded together; the lengths
+// must be equal.
+[[nodiscard]] constexpr bool equals_ascii_folded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (ascii_upper(a[i]) != ascii_upper(b[i])) return false;
+  }
+  return true;
+}
+
 // One decoded character: a code point, or a negative number when the bytes at the offset
 // are ill-formed UTF-8; `length` is the number of bytes read, 1 when ill-formed.
 struct DecodedChar {
   int32_t code_point;
   uint32_t length;
 };
+
+// True for a UTF-8 continuation byte (10xxxxxx): no character starts there.
+[[nodiscard]] constexpr bool is_continuation_byte(char byte) {
+  return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+// U+FFFD in UTF-8: what stands for one maximal ill-formed subsequence.
+inline constexpr std::string_view REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
 
 // The length (1 to 3) of the maximal subpart of an ill-formed sequence at the offset, or 0
 // when a well-formed character starts there. The offset must be below text.size().

@@ -3,7 +3,6 @@
 // names.
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <algorithm>
 #include <functional>
@@ -17,6 +16,7 @@
 #include "parser/names.hpp"
 #include "parser/parse_entries.hpp"
 #include "parser/parser.hpp"
+#include "small_stack.hpp"
 #include "sql/statement_dispatch.hpp"
 #include "sql/version_gates.hpp"
 #include "sql/word_tables.hpp"
@@ -31,6 +31,7 @@ using veltrane::lexer::Severity;
 using veltrane::parser::Parser;
 using veltrane::syntax::NodeKind;
 using veltrane::syntax::TokenKind;
+using veltrane::test_support::run_on_small_stack;
 using Rule = std::function<void(Parser&)>;
 
 // A parser over the lexed text, kept together with its tokens.
@@ -621,28 +622,11 @@ TEST(StatementDispatch, ExplainChainsStopAtTheStructuralLimit) {
   expect_lossless(parsed.tree, text);
 }
 
-// A 1 MiB stack, as a host thread may have.
-void run_on_small_stack(const std::function<void()>& body) {
-  pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  pthread_attr_setstacksize(&attributes, size_t{1} << 20);
-  pthread_t thread;
-  auto trampoline = [](void* argument) -> void* {
-    (*static_cast<const std::function<void()>*>(argument))();
-    return nullptr;
-  };
-  ASSERT_EQ(
-      pthread_create(&thread, &attributes, trampoline, const_cast<std::function<void()>*>(&body)),
-      0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attributes);
-}
-
 TEST(StatementDispatch, LongExplainChainOnASmallStack) {
   const std::string text = explain_chain(100000);
   size_t diagnostics = 0;
   bool lossless = false;
-  run_on_small_stack([&] {
+  EXPECT_TRUE(run_on_small_stack([&] {
     const veltrane::parser::ParsedStatement parsed = parse_sql(text);
     diagnostics = parsed.diagnostics.size();
     size_t length = 0;
@@ -650,7 +634,7 @@ TEST(StatementDispatch, LongExplainChainOnASmallStack) {
       length += token.end - token.start;
     }
     lossless = length == text.size();
-  });
+  }));
   EXPECT_EQ(diagnostics, 1u);
   EXPECT_TRUE(lossless);
 }
@@ -689,7 +673,7 @@ TEST(ParserDepth, DeepNestingOnASmallStack) {
     text += c.suffix;
     size_t too_deep = 0;
     bool lossless = false;
-    run_on_small_stack([&] {
+    EXPECT_TRUE(run_on_small_stack([&] {
       const veltrane::parser::ParsedStatement parsed = parse_sql(text);
       too_deep = count_message(parsed.diagnostics, "nesting too deep");
       size_t length = 0;
@@ -698,7 +682,7 @@ TEST(ParserDepth, DeepNestingOnASmallStack) {
       }
       lossless = length == text.size() &&
                  parsed.tree.tokens.size() == veltrane::lexer::lex_text(text).tokens.size();
-    });
+    }));
     EXPECT_EQ(too_deep, 1u);
     EXPECT_TRUE(lossless);
   }

@@ -5,7 +5,6 @@
 // out. Diagnostics are "message @text", where text is the span's text (empty at the end).
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <cstdint>
 #include <string>
@@ -17,6 +16,7 @@
 #include "parser/expressions.hpp"
 #include "parser/parse_entries.hpp"
 #include "parser/parser.hpp"
+#include "small_stack.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
 
@@ -27,6 +27,7 @@ using veltrane::parser::Parser;
 using veltrane::syntax::Child;
 using veltrane::syntax::NodeKind;
 using veltrane::syntax::Tree;
+using veltrane::test_support::run_on_small_stack;
 
 using Rule = void (*)(Parser&);
 
@@ -529,30 +530,10 @@ TEST(ParseExpr, NestingLimitRecovery) {
   EXPECT_EQ(result.tree_token_count, result.token_count);
 }
 
-struct ThreadBody {
-  void (*body)();
-};
-
-// Runs `body` on a thread with a 1 MiB stack.
-void run_on_small_stack(void (*body)()) {
-  pthread_attr_t attributes;
-  ASSERT_EQ(pthread_attr_init(&attributes), 0);
-  ASSERT_EQ(pthread_attr_setstacksize(&attributes, size_t{1} << 20), 0);
-  ThreadBody thread_body{body};
-  pthread_t thread;
-  auto entry = [](void* argument) -> void* {
-    static_cast<ThreadBody*>(argument)->body();
-    return nullptr;
-  };
-  ASSERT_EQ(pthread_create(&thread, &attributes, entry, &thread_body), 0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attributes);
-}
-
 Result deep_result;
 
 TEST(ParseExpr, LongChainsNeedNoStack) {
-  run_on_small_stack([] {
+  EXPECT_TRUE(run_on_small_stack([] {
     std::string text = "1";
     for (int i = 0; i < 1'000'000; ++i) {
       text += "||1";
@@ -565,7 +546,7 @@ TEST(ParseExpr, LongChainsNeedNoStack) {
     deep_result.diagnostics = p.diagnostics.empty() ? "" : std::string(p.diagnostics[0].message);
     deep_result.token_count = lexed.tokens.size();
     deep_result.tree_token_count = std::move(p.builder).finish().tokens.size();
-  });
+  }));
   EXPECT_EQ(deep_result.diagnostics, "");
   EXPECT_EQ(deep_result.tree_token_count, deep_result.token_count);
 }
@@ -606,7 +587,7 @@ TEST(ParseExpr, DeepNestingStopsAtTheLimit) {
   for (const Deep& deep : deep_cases) {
     SCOPED_TRACE(deep.name);
     current = &deep;
-    run_on_small_stack([] { results.push_back(run(current->text, expr_rule)); });
+    EXPECT_TRUE(run_on_small_stack([] { results.push_back(run(current->text, expr_rule)); }));
     ASSERT_FALSE(results.empty());
     const Result& result = results.back();
     EXPECT_NE(result.diagnostics.find("nesting too deep"), std::string::npos);

@@ -5,7 +5,6 @@
 // tests/data/plsql.
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <cstddef>
 #include <functional>
@@ -16,6 +15,7 @@
 #include "lexer/lexer.hpp"
 #include "lexer/oracle_version.hpp"
 #include "parser/parse_entries.hpp"
+#include "small_stack.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
 
@@ -27,6 +27,7 @@ using veltrane::lexer::Severity;
 using veltrane::parser::ParsedStatement;
 using veltrane::syntax::NodeKind;
 using veltrane::syntax::Tree;
+using veltrane::test_support::run_on_small_stack;
 
 struct Parsed {
   std::string text;
@@ -240,23 +241,6 @@ TEST(PlsqlStatements, StopWordsMatchOnlyPlainWords) {
   }
 }
 
-// Runs the body on a thread with a 1 MiB stack.
-void run_on_small_stack(const std::function<void()>& body) {
-  pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  pthread_attr_setstacksize(&attributes, std::size_t{1} << 20);
-  auto trampoline = [](void* argument) -> void* {
-    (*static_cast<const std::function<void()>*>(argument))();
-    return nullptr;
-  };
-  pthread_t thread;
-  ASSERT_EQ(
-      pthread_create(&thread, &attributes, trampoline, const_cast<std::function<void()>*>(&body)),
-      0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attributes);
-}
-
 std::string repeat(std::string_view piece, int count) {
   std::string out;
   out.reserve(piece.size() * static_cast<std::size_t>(count));
@@ -296,7 +280,7 @@ TEST(PlsqlNesting, DeepNestsStopAtTheLimitOnASmallStack) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    run_on_small_stack([&] {
+    EXPECT_TRUE(run_on_small_stack([&] {
       const Parsed parsed = parse_unit_text(c.text);
       EXPECT_TRUE(lossless(parsed));
       int too_deep = 0;
@@ -306,7 +290,7 @@ TEST(PlsqlNesting, DeepNestsStopAtTheLimitOnASmallStack) {
         EXPECT_EQ(parsed.text.substr(diagnostic.start, diagnostic.end - diagnostic.start), c.at);
       }
       EXPECT_EQ(too_deep, 1);
-    });
+    }));
   }
 }
 

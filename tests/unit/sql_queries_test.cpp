@@ -1,7 +1,6 @@
 // Query grammar: tree shapes, exact diagnostics, version gates and deep nesting.
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <cstdint>
 #include <string>
@@ -12,6 +11,7 @@
 #include "lexer/oracle_version.hpp"
 #include "parser/parse_entries.hpp"
 #include "parser/parser.hpp"
+#include "small_stack.hpp"
 #include "sql/queries.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
@@ -26,6 +26,7 @@ using veltrane::lexer::Severity;
 using veltrane::parser::ParsedStatement;
 using veltrane::syntax::NodeKind;
 using veltrane::syntax::Tree;
+using veltrane::test_support::run_on_small_stack;
 
 struct Parsed {
   std::string text;
@@ -396,29 +397,6 @@ TEST(QueryStart, TellsQueriesFromOperandsAndJoins) {
   }
 }
 
-// Runs `body` on a thread with a 1 MiB stack, the size the grammar must live within.
-void on_small_stack(void (*body)(void*), void* argument) {
-  struct Call {
-    void (*body)(void*);
-    void* argument;
-  } call{body, argument};
-  pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  pthread_attr_setstacksize(&attributes, std::size_t{1} << 20);
-  pthread_t thread;
-  const int started = pthread_create(
-      &thread, &attributes,
-      [](void* raw) -> void* {
-        auto* c = static_cast<Call*>(raw);
-        c->body(c->argument);
-        return nullptr;
-      },
-      &call);
-  pthread_attr_destroy(&attributes);
-  ASSERT_EQ(started, 0);
-  pthread_join(thread, nullptr);
-}
-
 std::string repeat(std::string_view piece, int count) {
   std::string out;
   out.reserve(piece.size() * static_cast<std::size_t>(count));
@@ -449,21 +427,13 @@ TEST(QueryDepth, LongAndDeepInputsStayOffTheStack) {
                    true});
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    struct Run {
-      DeepCase* c;
-      Parsed parsed;
-    } run{&c, {}};
-    on_small_stack(
-        [](void* raw) {
-          auto* r = static_cast<Run*>(raw);
-          r->parsed = parse(r->c->sql);
-        },
-        &run);
-    EXPECT_TRUE(token_text(run.parsed) == run.parsed.text);
+    Parsed parsed;
+    EXPECT_TRUE(run_on_small_stack([&] { parsed = parse(c.sql); }));
+    EXPECT_TRUE(token_text(parsed) == parsed.text);
     std::vector<std::string> expected;
     if (c.too_deep) expected.push_back("nesting too deep");
     std::vector<std::string> got;
-    for (const auto& d : run.parsed.result.diagnostics) got.emplace_back(d.message);
+    for (const auto& d : parsed.result.diagnostics) got.emplace_back(d.message);
     EXPECT_EQ(got, expected);
   }
 }

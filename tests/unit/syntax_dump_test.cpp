@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
+#include "event_trees.hpp"
+#include "small_stack.hpp"
 #include "syntax/dump.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
@@ -14,44 +15,23 @@
 namespace veltrane::syntax {
 namespace {
 
-// A tree described by its events; token texts are glued together into the source text.
-struct Event {
-  enum class Type { Open, Token, Close } type;
-  SyntaxKind kind;
-  std::string_view text;
-};
-Event open(NodeKind kind) { return {Event::Type::Open, syntax_kind(kind), {}}; }
+using test_support::run_on_small_stack;
+
+// Trees described by their events (event_trees.hpp).
+using test_support::close;
+using test_support::Event;
+using test_support::open;
+using test_support::token;
+
 Event open_number(uint16_t number) {
   return {Event::Type::Open, syntax_kind_from_number(number), {}};
 }
-Event token(TokenKind kind, std::string_view text) {
-  return {Event::Type::Token, syntax_kind(kind), text};
-}
-Event close() { return {Event::Type::Close, SyntaxKind{}, {}}; }
 
 // The dump of the tree the events describe, from its root at `depth`.
 std::string dump_of(std::initializer_list<Event> events, uint32_t depth = 0) {
-  std::string text;
-  TreeBuilder builder;
-  for (const Event& event : events) {
-    switch (event.type) {
-      case Event::Type::Open:
-        builder.start_node(event.kind);
-        break;
-      case Event::Type::Token: {
-        const auto start = static_cast<uint32_t>(text.size());
-        text += event.text;
-        builder.token(event.kind, start, static_cast<uint32_t>(text.size()));
-        break;
-      }
-      case Event::Type::Close:
-        builder.finish_node();
-        break;
-    }
-  }
-  const Tree tree = std::move(builder).finish();
+  const test_support::Built built = test_support::build(events);
   std::string sink;
-  dump_tree(tree, tree.root, depth, text, sink);
+  dump_tree(built.tree, built.tree.root, depth, built.text, sink);
   return sink;
 }
 
@@ -191,23 +171,6 @@ TEST(DumpTreeTest, AppendsToTheSinkAndStopsOnABadNodeIndex) {
   dump_tree(tree, tree.root, 0, "x", sink);
   EXPECT_EQ(sink, "before\nNameRef\n  Ident \"x\"\n");
   EXPECT_THROW(dump_tree(tree, 1, 0, "x", sink), InternalStop);
-}
-
-// Runs `body` on a thread with a 1 MiB stack. Returns false when it could not start.
-bool run_on_small_stack(std::function<void()> body) {
-  pthread_attr_t attributes;
-  if (pthread_attr_init(&attributes) != 0) return false;
-  pthread_attr_setstacksize(&attributes, std::size_t{1} << 20);
-  pthread_t thread;
-  const auto entry = [](void* argument) -> void* {
-    (*static_cast<std::function<void()>*>(argument))();
-    return nullptr;
-  };
-  const int started = pthread_create(&thread, &attributes, entry, &body);
-  pthread_attr_destroy(&attributes);
-  if (started != 0) return false;
-  pthread_join(thread, nullptr);
-  return true;
 }
 
 TEST(DumpTreeTest, TwentyThousandLevelsDumpWithoutRecursion) {

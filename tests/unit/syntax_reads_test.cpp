@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <functional>
 #include <initializer_list>
@@ -8,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "event_trees.hpp"
+#include "small_stack.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
 #include "syntax/tree.hpp"
@@ -16,44 +17,14 @@
 namespace veltrane::syntax {
 namespace {
 
-// A tree described by its events; token texts are glued together into the source text.
-struct Event {
-  enum class Type { Open, Token, Close } type;
-  SyntaxKind kind;
-  std::string_view text;
-};
-Event open(NodeKind kind) { return {Event::Type::Open, syntax_kind(kind), {}}; }
-Event token(TokenKind kind, std::string_view text) {
-  return {Event::Type::Token, syntax_kind(kind), text};
-}
-Event close() { return {Event::Type::Close, SyntaxKind{}, {}}; }
+using test_support::run_on_small_stack;
 
-struct Built {
-  std::string text;
-  Tree tree;
-};
-
-Built build(std::initializer_list<Event> events) {
-  std::string text;
-  TreeBuilder builder;
-  for (const Event& event : events) {
-    switch (event.type) {
-      case Event::Type::Open:
-        builder.start_node(event.kind);
-        break;
-      case Event::Type::Token: {
-        const auto start = static_cast<uint32_t>(text.size());
-        text += event.text;
-        builder.token(event.kind, start, static_cast<uint32_t>(text.size()));
-        break;
-      }
-      case Event::Type::Close:
-        builder.finish_node();
-        break;
-    }
-  }
-  return Built{std::move(text), std::move(builder).finish()};
-}
+// Trees described by their events (event_trees.hpp).
+using test_support::build;
+using test_support::Built;
+using test_support::close;
+using test_support::open;
+using test_support::token;
 
 std::vector<uint32_t> all_tokens(const Tree& tree, uint32_t node) {
   std::vector<uint32_t> tokens;
@@ -357,24 +328,6 @@ TEST(TreeReadsTest, IndicesOutsideTheTreeStop) {
     SCOPED_TRACE(i);
     EXPECT_THROW(bodies[i](), InternalStop);
   }
-}
-
-// Runs `body` on a thread with a 1 MiB stack, so that a walk that recursed per tree level
-// would overflow it. Returns false when the thread could not be started.
-bool run_on_small_stack(std::function<void()> body) {
-  pthread_attr_t attributes;
-  if (pthread_attr_init(&attributes) != 0) return false;
-  pthread_attr_setstacksize(&attributes, std::size_t{1} << 20);
-  pthread_t thread;
-  const auto entry = [](void* argument) -> void* {
-    (*static_cast<std::function<void()>*>(argument))();
-    return nullptr;
-  };
-  const int started = pthread_create(&thread, &attributes, entry, &body);
-  pthread_attr_destroy(&attributes);
-  if (started != 0) return false;
-  pthread_join(thread, nullptr);
-  return true;
 }
 
 TEST(TreeReadsTest, MillionLevelChainIsWalkedWithoutRecursion) {

@@ -1,0 +1,15 @@
+#include "parser/expect.hpp"
+
+#include "parser/parser.hpp"
+
+namespace veltrane::parser {
+
+void expect_word(Parser& p, std::string_view word, std::string_view message) {
+  if (p.at_word(0, word)) {
+    p.bump();
+  } else {
+    p.error(message);
+  }
+}
+
+}  // namespace veltrane::parser
