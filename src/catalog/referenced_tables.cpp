@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <unordered_map>
 
 #include "lexer/token_values.hpp"
 #include "syntax/kinds.hpp"
@@ -187,12 +189,14 @@ void add_constraint_references(const Tree& tree, uint32_t constraint, std::strin
   }
 }
 
-// The walk's state: the names found so far and the names of the WITH queries in scope.
+// The walk's state: the names found so far and the names of the WITH queries in scope, in
+// scope order and counted by name (so that a lookup does not scan every query in scope).
 struct Walk {
   const Tree& tree;
   std::string_view text;
   std::vector<std::string> names;
   std::vector<std::string> with_queries;
+  std::unordered_map<std::string, uint32_t> with_query_counts;
 
   void add(std::string name) {
     if (!name.empty()) names.push_back(std::move(name));
@@ -205,11 +209,7 @@ struct Walk {
     const TreeToken& token = tree.tokens[tokens[0]];
     const syntax::TokenKind kind = token_kind_of(token);
     if (kind != syntax::TokenKind::Ident && kind != syntax::TokenKind::QuotedIdent) return false;
-    const std::string name = lexer::identifier_text(kind, token_text(token, text));
-    for (const std::string& query : with_queries) {
-      if (query == name) return true;
-    }
-    return false;
+    return with_query_counts.contains(lexer::identifier_text(kind, token_text(token, text)));
   }
 
   // A WITH query's name comes into scope when its definition starts, so that it covers its
@@ -221,6 +221,16 @@ struct Walk {
     const syntax::TokenKind kind = token_kind_of(token);
     if (kind != syntax::TokenKind::Ident && kind != syntax::TokenKind::QuotedIdent) return;
     with_queries.push_back(lexer::identifier_text(kind, token_text(token, text)));
+    ++with_query_counts[with_queries.back()];
+  }
+
+  // The WITH queries entered after the first `count` go out of scope.
+  void leave_with_queries(std::size_t count) {
+    while (with_queries.size() > count) {
+      const auto entry = with_query_counts.find(with_queries.back());
+      if (--entry->second == 0) with_query_counts.erase(entry);
+      with_queries.pop_back();
+    }
   }
 
   void object_name(uint32_t object_name, uint32_t parent, uint32_t position) {
@@ -309,7 +319,7 @@ struct Frame {
 }  // namespace
 
 std::vector<std::string> referenced_tables(const syntax::Tree& tree, std::string_view text) {
-  Walk walk{tree, text, {}, {}};
+  Walk walk{tree, text, {}, {}, {}};
   if (tree.nodes.empty()) return {};
   // Pre-order in child order, so that names come in the order of their first tokens.
   std::vector<Frame> stack;
@@ -320,7 +330,7 @@ std::vector<std::string> referenced_tables(const syntax::Tree& tree, std::string
     const std::span<const Child> entries = syntax::children(tree, frame.node);
     if (frame.next == entries.size()) {
       // The WITH queries of a query go out of scope with it.
-      if (is_node(tree, frame.node, NodeKind::Query)) walk.with_queries.resize(frame.query_scope);
+      if (is_node(tree, frame.node, NodeKind::Query)) walk.leave_with_queries(frame.query_scope);
       stack.pop_back();
       continue;
     }
