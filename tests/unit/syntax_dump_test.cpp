@@ -146,6 +146,8 @@ TEST(QuotedTextTest, EscapesAndCharactersKeptAsTheyStand) {
       {"variation selector", "\xEF\xB8\x8F", R"("\u{fe0f}")"},
       {"zero width non-joiner", "\xE2\x80\x8C", R"("\u{200c}")"},
       {"alphabetic yet Grapheme_Extend", "a\xCD\x85", R"("a\u{345}")"},
+      {"spacing mark that extends a grapheme", "\xE0\xA6\xBE", R"("\u{9be}")"},
+      {"modifier letter that extends a grapheme", "\xEF\xBE\x9E", R"("\u{ff9e}")"},
       {"printable non-ASCII unchanged", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80",
        "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\""},
       {"ill-formed bytes become one replacement each", "a\xE2\x82x\xFF",
