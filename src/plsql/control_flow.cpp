@@ -104,6 +104,8 @@ void parse_for_loop(Parser& p) {
       open(p, NodeKind::SubqueryExpr);
       p.bump();
       sql::parse_query(p);
+      // FOR r IN (SELECT ... FOR UPDATE) LOOP
+      if (at_word(p, "FOR") && at_word(p, "UPDATE", 1)) sql::parse_for_update(p);
       if (!eat_kind(p, TokenKind::RParen)) p.error(parser::MSG_EXPECTED_RPAREN);
       close(p);
     } else {

@@ -31,7 +31,7 @@ void parse_into_clause(Parser& p) {
   close(p);
 }
 
-// OPEN cursor [FOR (query | text) [USING binds]] ;
+// OPEN cursor [FOR (query [FOR UPDATE ...] | text) [USING binds]] ;
 void parse_open_stmt(Parser& p) {
   open(p, NodeKind::OpenStmt);
   p.bump();  // OPEN
@@ -39,6 +39,7 @@ void parse_open_stmt(Parser& p) {
   if (eat_word(p, "FOR")) {
     if (sql::at_query_start(p)) {
       sql::parse_query(p);
+      if (at_word(p, "FOR") && at_word(p, "UPDATE", 1)) sql::parse_for_update(p);
     } else {
       parser::parse_expr(p, 0);
     }

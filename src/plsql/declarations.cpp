@@ -95,14 +95,18 @@ void parse_subtype_decl(Parser& p) {
   close(p);
 }
 
-// CURSOR name [(params)] [RETURN type] [IS query] ;
+// CURSOR name [(params)] [RETURN type] [IS query [FOR UPDATE ...]] ;
 void parse_cursor_decl(Parser& p) {
   open(p, NodeKind::CursorDecl);
   p.bump();  // CURSOR
   p.expect_name("expected a cursor name");
   if (at_kind(p, TokenKind::LParen)) parse_param_list(p);
   if (at_word(p, "RETURN")) parse_return_clause(p);
-  if (eat_word(p, "IS")) sql::parse_query(p);
+  if (eat_word(p, "IS")) {
+    sql::parse_query(p);
+    // The cursor that WHERE CURRENT OF names is declared FOR UPDATE.
+    if (at_word(p, "FOR") && at_word(p, "UPDATE", 1)) sql::parse_for_update(p);
+  }
   if (!eat_kind(p, TokenKind::Semicolon)) p.error("expected ; after the cursor");
   close(p);
 }
