@@ -1,0 +1,23 @@
+ALTER TABLE emp ADD (bonus NUMBER(8,2) DEFAULT 0, CONSTRAINT emp_bonus_ck CHECK (bonus >= 0));
+
+ALTER TABLE emp ADD CONSTRAINT emp_dept_fk FOREIGN KEY (dept_id) REFERENCES dept (id);
+
+ALTER TABLE emp MODIFY (name VARCHAR2(200) NOT NULL, bonus DEFAULT 1);
+
+ALTER TABLE emp MODIFY name VARCHAR2(300);
+
+ALTER TABLE emp DROP COLUMN bonus, ADD hired DATE;
+
+ALTER TABLE emp DROP CONSTRAINT emp_dept_fk;
+
+ALTER TABLE emp RENAME COLUMN name TO full_name;
+
+ALTER TABLE sales ADD PARTITION p2 VALUES LESS THAN (100);
+
+ALTER TABLE IF EXISTS emp ADD "Mixed Case" NUMBER;
+
+COMMENT ON TABLE emp IS 'Employees';
+
+COMMENT ON COLUMN emp.sal IS 'Monthly salary';
+
+COMMENT ON MATERIALIZED VIEW sales_mv IS 'Sales by region';

@@ -1,0 +1,59 @@
+CREATE OR REPLACE TRIGGER trg_emp_audit
+  BEFORE INSERT OR UPDATE OF salary, commission_pct OR DELETE ON hr.employees
+  REFERENCING OLD AS o NEW AS n
+  FOR EACH ROW
+  WHEN (n.salary > 0)
+BEGIN
+  :n.updated_at := SYSDATE;
+END;
+/
+CREATE OR REPLACE TRIGGER trg_emp_view
+  INSTEAD OF INSERT ON emp_dept_v
+  FOR EACH ROW
+DECLARE
+  l_id NUMBER;
+BEGIN
+  INSERT INTO employees (employee_id, last_name) VALUES (:new.employee_id, :new.last_name)
+    RETURNING employee_id INTO l_id;
+END trg_emp_view;
+/
+CREATE TRIGGER trg_items INSTEAD OF INSERT ON NESTED TABLE items OF order_view
+BEGIN NULL; END;
+/
+CREATE TRIGGER trg_any AFTER UPDATE ON t
+  WHEN (1 = 1) REFERENCING NEW n REFERENCING OLD o DISABLE FOLLOWS a.b, c FOR EACH ROW
+BEGIN NULL; END;
+/
+CREATE TRIGGER trg_order AFTER UPDATE ON t DISABLE FOLLOWS hr.a, c FORWARD CROSSEDITION FOR EACH ROW
+BEGIN NULL; END;
+/
+CREATE TRIGGER trg_logon AFTER LOGON ON DATABASE CALL audit_pkg.on_logon(1)
+/
+CREATE TRIGGER trg_ddl SHARING = METADATA AFTER CREATE OR DROP ON hr.SCHEMA
+BEGIN NULL; END;
+/
+CREATE OR REPLACE TRIGGER trg_compound
+  FOR INSERT OR UPDATE ON orders
+  COMPOUND TRIGGER
+  TYPE id_tab IS TABLE OF orders.id%TYPE;
+  g_ids id_tab := id_tab();
+  BEFORE STATEMENT IS
+  BEGIN
+    g_ids.DELETE;
+  END BEFORE STATEMENT;
+  BEFORE EACH ROW IS
+  BEGIN
+    :NEW.changed := SYSDATE;
+  END BEFORE EACH ROW;
+  AFTER EACH ROW IS
+  BEGIN
+    g_ids.EXTEND;
+    g_ids(g_ids.LAST) := :NEW.id;
+  END AFTER EACH ROW;
+  AFTER STATEMENT IS
+  BEGIN
+    FORALL i IN 1 .. g_ids.COUNT
+      INSERT INTO order_log (id) VALUES (g_ids(i));
+  END AFTER STATEMENT;
+END trg_compound;
+/

@@ -1,0 +1,24 @@
+SELECT * FROM sales PARTITION (p1) SAMPLE (5) AS OF SCN 100 s;
+
+SELECT * FROM t SUBPARTITION FOR (1, 2) SAMPLE BLOCK (10) SEED (7) x;
+
+SELECT * FROM t VERSIONS BETWEEN SCN 1 AND 2 AS OF SCN 3 x;
+
+SELECT * FROM t VERSIONS BETWEEN TIMESTAMP SYSTIMESTAMP - INTERVAL '1' HOUR AND SYSTIMESTAMP;
+
+SELECT * FROM t AS OF PERIOD FOR valid_time SYSDATE;
+
+SELECT * FROM hr.employees@remote_db e, "Quoted"."Table" q;
+
+SELECT * FROM TABLE(SELECT c FROM t) , TABLE(v_list) (+), THE (SELECT c FROM t) z;
+
+SELECT * FROM LATERAL (SELECT 1 FROM dual), ONLY (v_obj), pkg.fn(1) t;
+
+SELECT jt.*
+FROM orders o,
+     JSON_TABLE(o.doc, '$' COLUMNS (
+       id FOR ORDINALITY,
+       name VARCHAR2(20) PATH '$.name',
+       NESTED PATH '$.items[*]' COLUMNS (sku VARCHAR2(10) PATH '$.sku', qty NUMBER PATH '$.qty')
+     )) jt,
+     XMLTABLE('/r/row' PASSING o.xml COLUMNS a NUMBER PATH 'a', b VARCHAR2(10) PATH 'b') xt;

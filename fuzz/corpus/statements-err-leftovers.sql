@@ -1,0 +1,3 @@
+explain plan ) x /* between */ y -- trailing
+;
+truncate table 5 x;

@@ -1,0 +1,3 @@
+/* leading comment */ -- and a line comment
+  commit /* inside */ work -- trailing
+;

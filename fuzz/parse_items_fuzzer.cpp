@@ -1,0 +1,90 @@
+// Split, then parse every statement and PL/SQL unit under several option sets: without
+// flags and with "debug:TRUE, level:2", for the target versions 26ai and 12.1. Each tree
+// must hold its item's tokens exactly once and in order (after conditional compilation,
+// which may only change kinds), keep the tree invariants and keep its diagnostics inside
+// the item; the tree walks of the catalog and the dump must get through it.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "catalog/referenced_tables.hpp"
+#include "fuzz_checks.hpp"
+#include "lexer/conditional_compilation.hpp"
+#include "lexer/oracle_version.hpp"
+#include "lexer/script_splitter.hpp"
+#include "parser/parse_entries.hpp"
+#include "syntax/dump.hpp"
+#include "syntax/tree_reads.hpp"
+
+namespace {
+
+using namespace veltrane;
+
+struct OptionSet {
+  lexer::ParseOptions options;
+  // SQL statements never read the flags: they are parsed only under the sets marked here.
+  bool for_sql;
+};
+
+std::vector<OptionSet> option_sets() {
+  const lexer::CcFlags flags = {{"DEBUG", true}, {"LEVEL", 2.0}};
+  const lexer::OracleVersion latest{23, 26};
+  const lexer::OracleVersion old{12, 1};
+  return {
+      {{{}, latest}, true},
+      {{flags, latest}, false},
+      {{{}, old}, true},
+      {{flags, old}, false},
+  };
+}
+
+void check_item(std::string_view text, const lexer::ScriptItem& item,
+                std::span<const lexer::Token> item_tokens, const OptionSet& set) {
+  const bool plsql = item.kind == lexer::ScriptItemKind::PlSql;
+  if (!plsql && !set.for_sql) return;
+  std::vector<lexer::Token> expected(item_tokens.begin(), item_tokens.end());
+  if (plsql) {
+    lexer::CcResult compiled = lexer::apply_conditional_compilation(text, item_tokens, set.options);
+    fuzz::check_conditional_compilation(item_tokens, compiled.tokens);
+    fuzz::check_diagnostics(text, compiled.diagnostics, item.start, item.end);
+    expected = std::move(compiled.tokens);
+  }
+  const parser::ParsedStatement parsed =
+      plsql ? parser::parse_plsql_unit(text, item_tokens, set.options, item.start)
+            : parser::parse_statement(text, item_tokens, set.options, item.start);
+  fuzz::check_tree(parsed.tree, expected);
+  fuzz::check_diagnostics(text, parsed.diagnostics, item.start, item.end);
+
+  const std::optional<syntax::Span> span = syntax::node_span(parsed.tree, parsed.tree.root);
+  if (item_tokens.empty() ? span.has_value()
+                          : !span || span->start != item.start || span->end != item.end) {
+    fuzz::fail("root span is not the item's span", item.start);
+  }
+  static_cast<void>(catalog::referenced_tables(parsed.tree, text));
+  std::string dump;
+  syntax::dump_tree(parsed.tree, parsed.tree.root, 0, text, dump);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  fuzz::run_checked([&] {
+    static const std::vector<OptionSet> sets = option_sets();
+    const std::string text = fuzz::input_text(data, size);
+    const lexer::SplitResult split = lexer::split_script(text);
+    fuzz::check_split(text, split);
+    const std::span<const lexer::Token> tokens(split.tokens);
+    for (const lexer::ScriptItem& item : split.items) {
+      if (item.kind == lexer::ScriptItemKind::SqlPlus) continue;
+      const std::span<const lexer::Token> item_tokens =
+          tokens.subspan(item.first_token, item.end_token - item.first_token);
+      for (const OptionSet& set : sets) check_item(text, item, item_tokens, set);
+    }
+  });
+  return 0;
+}
