@@ -15,34 +15,47 @@ function(veltrane_warnings target)
   endif()
 endfunction()
 
-# veltrane_folder_library(<folder> <dependency>...): a static library veltrane_<folder> built
-# from src/<folder>/*.cpp. Dependencies that are not (yet) targets are left out, so that a
-# folder can land before the folders above it.
-function(veltrane_folder_library folder)
-  file(GLOB sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp")
+# veltrane_library(<name> FOLDERS <folder>... DEPS <library>...): a static library
+# veltrane_<name> built from src/<folder>/*.cpp of each folder. A library whose folders hold
+# no code yet is not made; it is remembered, so that a library above it may name it before it
+# lands. Any other dependency that is not a target is a configure error.
+function(veltrane_library name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "FOLDERS;DEPS")
+  set(sources)
+  foreach(folder IN LISTS arg_FOLDERS)
+    file(GLOB folder_sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp")
+    list(APPEND sources ${folder_sources})
+  endforeach()
   # An executable's main() lives beside its folder's code but outside the library.
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  set(target veltrane_${name})
+  foreach(folder IN LISTS arg_FOLDERS)
+    set_property(GLOBAL PROPERTY VELTRANE_FOLDER_LIBRARY_${folder} ${target})
+  endforeach()
   if(NOT sources)
+    set_property(GLOBAL APPEND PROPERTY VELTRANE_EMPTY_LIBRARIES ${target})
     return()
   endif()
-  set(target veltrane_${folder})
   add_library(${target} STATIC ${sources})
   target_include_directories(${target} PUBLIC "${PROJECT_SOURCE_DIR}/src")
-  set_target_properties(${target} PROPERTIES LINK_INTERFACE_MULTIPLICITY 3)
   veltrane_warnings(${target})
   set_property(GLOBAL APPEND PROPERTY VELTRANE_LIBRARIES ${target})
-  set_property(GLOBAL PROPERTY VELTRANE_DEPS_${target} ${ARGN})
+  set_property(GLOBAL PROPERTY VELTRANE_DEPS_${target} ${arg_DEPS})
 endfunction()
 
-# Links each folder library to its dependencies once every folder is known (the grammar
-# folders depend on one another).
-function(veltrane_link_folder_libraries)
+# Links each library to its dependencies once every library is known.
+function(veltrane_link_libraries)
   get_property(libraries GLOBAL PROPERTY VELTRANE_LIBRARIES)
+  get_property(empty GLOBAL PROPERTY VELTRANE_EMPTY_LIBRARIES)
   foreach(target IN LISTS libraries)
     get_property(deps GLOBAL PROPERTY VELTRANE_DEPS_${target})
     foreach(dep IN LISTS deps)
       if(TARGET ${dep})
         target_link_libraries(${target} PUBLIC ${dep})
+      elseif(dep IN_LIST empty)
+        # A layer that holds no code yet.
+      else()
+        message(FATAL_ERROR "${target} links ${dep}, which is not a library of this build")
       endif()
     endforeach()
   endforeach()
