@@ -1,0 +1,123 @@
+#pragma once
+
+// The one walk over a finished tree: preorder, with an event when a node is entered, one
+// per token, and one when a node is left. It keeps an explicit stack of the open nodes,
+// its only allocation, so a tree a million levels deep is walked on any thread stack.
+//
+//   TreeWalk walk(tree, node);              // node: any node; tree.root for the whole tree
+//   while (const std::optional<WalkStep> step = walk.next()) {
+//     switch (step->event) {
+//       case WalkEvent::Enter: ...; break;  // step->index is a node index
+//       case WalkEvent::Token: ...; break;  // step->index is a token index
+//       case WalkEvent::Leave: ...; break;  // step->index is a node index
+//     }
+//   }
+//
+// Order: Enter of a node, then the events of its child entries in source order, then its
+// Leave. A token is a leaf: one Token event stands for its enter and its leave. Every
+// Enter is matched by exactly one Leave, also for skipped nodes.
+// Depth: the starting node has depth 0; a child entry is one deeper than its node.
+// skip(): right after an Enter, the walk passes over that node's children; the next
+// event is the node's Leave. Elsewhere it passes over the rest of the innermost open
+// node's children.
+// Tokens: WalkTokens::All gives every token, Significant passes over trivia (whitespace,
+// comments, ...), None gives no token events at all.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "syntax/kinds.hpp"
+#include "syntax/stop.hpp"
+#include "syntax/tree.hpp"
+
+namespace veltrane::syntax {
+
+enum class WalkEvent : uint8_t { Enter, Token, Leave };
+
+enum class WalkTokens : uint8_t { All, Significant, None };
+
+struct WalkStep {
+  WalkEvent event;
+  uint32_t index;  // a node index for Enter and Leave, a token index for Token
+  uint32_t depth;  // 0 for the starting node
+
+  [[nodiscard]] bool is_token() const { return event == WalkEvent::Token; }
+};
+
+class TreeWalk {
+ public:
+  // Walks the subtree of `node`. Stops with "node index out of range" when `node` is not
+  // a node of `tree`. The tree must outlive the walk.
+  TreeWalk(const Tree& tree, uint32_t node, WalkTokens tokens = WalkTokens::All)
+      : tree_(&tree), start_(node), tokens_(tokens) {
+    if (node >= tree.nodes.size()) stop("node index out of range");
+  }
+
+  // The next event; none once the starting node has been left.
+  [[nodiscard]] std::optional<WalkStep> next();
+
+  // Passes over the remaining children of the innermost open node (after an Enter: the
+  // node just entered). Its Leave still comes.
+  void skip() {
+    if (!open_.empty()) open_.back().position = tree_->nodes[open_.back().node].count;
+  }
+
+  // Number of nodes open: the depth of the next child entry.
+  [[nodiscard]] uint32_t open_count() const { return static_cast<uint32_t>(open_.size()); }
+
+  // The node `levels` up from the innermost open node (0: the innermost); none past the
+  // starting node. After an Enter, level 0 is the entered node and level 1 its parent.
+  [[nodiscard]] std::optional<uint32_t> open_node(uint32_t levels) const {
+    if (levels >= open_.size()) return std::nullopt;
+    return open_[open_.size() - 1 - levels].node;
+  }
+
+  [[nodiscard]] const Tree& tree() const { return *tree_; }
+
+ private:
+  struct OpenFrame {
+    uint32_t node;
+    uint32_t position;  // the next child entry to visit, counted from the node's first
+  };
+
+  const Tree* tree_;
+  uint32_t start_;
+  WalkTokens tokens_;
+  bool started_ = false;
+  std::vector<OpenFrame> open_;
+};
+
+inline std::optional<WalkStep> TreeWalk::next() {
+  if (!started_) {
+    started_ = true;
+    open_.push_back(OpenFrame{start_, 0});
+    return WalkStep{WalkEvent::Enter, start_, 0};
+  }
+  const Node* const nodes = tree_->nodes.data();
+  const Child* const entries = tree_->children.data();
+  while (!open_.empty()) {
+    OpenFrame& top = open_.back();
+    const Node& node = nodes[top.node];
+    const auto depth = static_cast<uint32_t>(open_.size());
+    if (top.position >= node.count) {
+      const uint32_t left = top.node;
+      open_.pop_back();
+      return WalkStep{WalkEvent::Leave, left, depth - 1};
+    }
+    const Child entry = entries[node.first + top.position];
+    ++top.position;
+    const uint32_t index = entry_index(entry);
+    if (is_token_entry(entry)) {
+      if (tokens_ == WalkTokens::None) continue;
+      if (tokens_ == WalkTokens::Significant && is_trivia(tree_->tokens[index].kind)) continue;
+      return WalkStep{WalkEvent::Token, index, depth};
+    }
+    // `top` may dangle once the vector grows.
+    open_.push_back(OpenFrame{index, 0});
+    return WalkStep{WalkEvent::Enter, index, depth};
+  }
+  return std::nullopt;
+}
+
+}  // namespace veltrane::syntax
