@@ -1,0 +1,100 @@
+#pragma once
+
+// JSON text in and out.
+//
+// `read_json` is the one reader of every options text and request body: the JSON
+// library's parser behind two bounds of our own (no byte-order mark, at most
+// JSON_NESTING_LIMIT nested arrays and objects), trailing text rejected.
+//
+// `JsonWriter` streams JSON element by element into a string, with the bytes the JSON
+// library's compact `dump()` prints for the same value: no white space, the library's
+// string escapes, integers in decimal, doubles in its shortest round-trip form. It keeps
+// no stack, so a value nested a million levels deep costs nothing beyond its text. The
+// caller writes each object's keys in ascending byte order, as the library's ordered
+// objects would print them.
+
+#include <cstdint>
+#include <nlohmann/json_fwd.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace veltrane::syntax {
+
+// Nested arrays and objects that a text may hold: the 129th level makes it invalid.
+inline constexpr std::size_t JSON_NESTING_LIMIT = 128;
+
+// The value of a JSON text, or none when the text is not one JSON value (white space
+// around it allowed), nests deeper than JSON_NESTING_LIMIT, or begins with a byte-order
+// mark. Never throws on bad input.
+[[nodiscard]] std::optional<nlohmann::json> read_json(std::string_view text);
+
+// True when the arrays and objects of `text` nest deeper than JSON_NESTING_LIMIT.
+// Brackets inside strings do not count. Exact for valid JSON; any answer is harmless for
+// invalid text, which the parser refuses anyway.
+[[nodiscard]] bool json_nests_too_deep(std::string_view text);
+
+// Appends `text` as a JSON string literal, quotes included. `text` must be valid UTF-8:
+// its bytes are copied as they stand but for the quotation mark, the backslash and the
+// characters below U+0020.
+void append_json_string(std::string& out, std::string_view text);
+
+// Appends the library's compact form of a double: "null" for NaN and the infinities,
+// otherwise the shortest text that reads back as the same double, such as 152.4, 0.0,
+// -1.5e-07 or 1e+300.
+void append_json_double(std::string& out, double value);
+
+// Writes one JSON value element by element into a borrowed string. Commas are placed by
+// the writer; nesting is the caller's to balance.
+class JsonWriter {
+ public:
+  explicit JsonWriter(std::string& out) : out_(out) {}
+
+  void begin_object() { open('{'); }
+  void end_object() { close('}'); }
+  void begin_array() { open('['); }
+  void end_array() { close(']'); }
+  // The next member's key; its value follows with one of the value calls.
+  void key(std::string_view name);
+
+  void string_value(std::string_view text);
+  void unsigned_value(uint64_t value);
+  void signed_value(int64_t value);
+  void bool_value(bool value);
+  void null_value();
+  void double_value(double value);
+  // A small value printed by the library itself. Never pass a deep tree: the library's
+  // printer recurses once per level.
+  void json_value(const nlohmann::json& value);
+
+  // Shorthands for one member.
+  void member(std::string_view name, std::string_view text) {
+    key(name);
+    string_value(text);
+  }
+  void member(std::string_view name, uint64_t value) {
+    key(name);
+    unsigned_value(value);
+  }
+
+  [[nodiscard]] std::string& out() { return out_; }
+
+ private:
+  void separate() {
+    if (need_comma_) out_.push_back(',');
+  }
+  void open(char bracket) {
+    separate();
+    out_.push_back(bracket);
+    need_comma_ = false;
+  }
+  void close(char bracket) {
+    out_.push_back(bracket);
+    need_comma_ = true;
+  }
+
+  std::string& out_;
+  bool need_comma_ = false;
+};
+
+}  // namespace veltrane::syntax
