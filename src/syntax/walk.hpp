@@ -17,6 +17,7 @@
 // Leave. A token is a leaf: one Token event stands for its enter and its leave. Every
 // Enter is matched by exactly one Leave, also for skipped nodes.
 // Depth: the starting node has depth 0; a child entry is one deeper than its node.
+// Position: the entry's index in its parent's child list, the same on Enter and Leave.
 // skip(): right after an Enter, the walk passes over that node's children; the next
 // event is the node's Leave. Elsewhere it passes over the rest of the innermost open
 // node's children.
@@ -41,6 +42,8 @@ struct WalkStep {
   WalkEvent event;
   uint32_t index;  // a node index for Enter and Leave, a token index for Token
   uint32_t depth;  // 0 for the starting node
+  // The entry's place in its parent's child list (0 for the starting node).
+  uint32_t position;
 
   [[nodiscard]] bool is_token() const { return event == WalkEvent::Token; }
 };
@@ -92,7 +95,7 @@ inline std::optional<WalkStep> TreeWalk::next() {
   if (!started_) {
     started_ = true;
     open_.push_back(OpenFrame{start_, 0});
-    return WalkStep{WalkEvent::Enter, start_, 0};
+    return WalkStep{WalkEvent::Enter, start_, 0, 0};
   }
   const Node* const nodes = tree_->nodes.data();
   const Child* const entries = tree_->children.data();
@@ -103,19 +106,22 @@ inline std::optional<WalkStep> TreeWalk::next() {
     if (top.position >= node.count) {
       const uint32_t left = top.node;
       open_.pop_back();
-      return WalkStep{WalkEvent::Leave, left, depth - 1};
+      // The parent's position has not moved since it gave this node.
+      const uint32_t position = open_.empty() ? 0 : open_.back().position - 1;
+      return WalkStep{WalkEvent::Leave, left, depth - 1, position};
     }
-    const Child entry = entries[node.first + top.position];
+    const uint32_t position = top.position;
+    const Child entry = entries[node.first + position];
     ++top.position;
     const uint32_t index = entry_index(entry);
     if (is_token_entry(entry)) {
       if (tokens_ == WalkTokens::None) continue;
       if (tokens_ == WalkTokens::Significant && is_trivia(tree_->tokens[index].kind)) continue;
-      return WalkStep{WalkEvent::Token, index, depth};
+      return WalkStep{WalkEvent::Token, index, depth, position};
     }
     // `top` may dangle once the vector grows.
     open_.push_back(OpenFrame{index, 0});
-    return WalkStep{WalkEvent::Enter, index, depth};
+    return WalkStep{WalkEvent::Enter, index, depth, position};
   }
   return std::nullopt;
 }

@@ -181,6 +181,18 @@ TEST(TreeWalk, OpenNodesAndEnd) {
     } else if (step->event == WalkEvent::Token) {
       EXPECT_EQ(walk.open_node(0), built.tree.token_parents[step->index]);
     }
+    // The position names this very entry in the parent's child list.
+    const std::optional<uint32_t> parent =
+        step->event == WalkEvent::Enter ? walk.open_node(1) : walk.open_node(0);
+    if (parent && (step->event != WalkEvent::Leave || step->depth > 0)) {
+      const Node& record =
+          built.tree.nodes[step->event == WalkEvent::Leave ? built.tree.nodes[step->index].parent
+                                                           : *parent];
+      const Child expected = step->is_token() ? token_entry(step->index) : node_entry(step->index);
+      EXPECT_EQ(built.tree.children[record.first + step->position], expected);
+    } else {
+      EXPECT_EQ(step->position, 0u);
+    }
   }
   EXPECT_EQ(walk.open_count(), 0u);
   EXPECT_FALSE(walk.next().has_value());
