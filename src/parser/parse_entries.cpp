@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "lexer/conditional_compilation.hpp"
 #include "parser/parser.hpp"
 #include "plsql/plsql.hpp"
 #include "sql/statement_dispatch.hpp"
@@ -47,9 +48,25 @@ ParsedStatement parse_plsql_unit(std::string_view source, std::span<const lexer:
   Parser p(source, has_directive ? std::span<const lexer::Token>(compiled.tokens) : tokens, options,
            item_start);
   plsql::parse_unit(p);
-  std::vector<lexer::Diagnostic> diagnostics = std::move(compiled.diagnostics);
+  std::vector<syntax::Diagnostic> diagnostics = std::move(compiled.diagnostics);
   diagnostics.insert(diagnostics.end(), p.diagnostics.begin(), p.diagnostics.end());
   return ParsedStatement{std::move(p.builder).finish(), std::move(diagnostics)};
+}
+
+std::optional<ParsedStatement> parse_item(std::string_view source, const lexer::SplitResult& split,
+                                          const lexer::ScriptItem& item,
+                                          const lexer::ParseOptions& options) {
+  if (item.kind == lexer::ScriptItemKind::SqlPlus || item.first_token >= item.end_token) {
+    return std::nullopt;
+  }
+  if (item.end_token > split.tokens.size()) syntax::stop("item token range outside the split");
+  const std::span<const lexer::Token> tokens =
+      std::span<const lexer::Token>(split.tokens)
+          .subspan(item.first_token, item.end_token - item.first_token);
+  if (item.kind == lexer::ScriptItemKind::PlSql) {
+    return parse_plsql_unit(source, tokens, options, item.start);
+  }
+  return parse_statement(source, tokens, options, item.start);
 }
 
 }  // namespace veltrane::parser

@@ -1,14 +1,18 @@
 #pragma once
-// The two parse entries: one SQL statement item or one PL/SQL unit item in, a finished
-// lossless tree and its diagnostics out.
+// The parse entries: one SQL statement item or one PL/SQL unit item in, a finished
+// lossless tree and its diagnostics out; and `parse_item`, the one road from a split
+// script's item to the entry of its kind.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
 
-#include "lexer/conditional_compilation.hpp"
+#include "lexer/parse_options.hpp"
+#include "lexer/script_splitter.hpp"
 #include "lexer/token.hpp"
+#include "syntax/diagnostic.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
 
@@ -18,7 +22,7 @@ namespace veltrane::parser {
 // the kind of the tree's root node.
 struct ParsedStatement {
   syntax::Tree tree;
-  std::vector<lexer::Diagnostic> diagnostics;
+  std::vector<syntax::Diagnostic> diagnostics;
 };
 
 // Parses one "Sql" item. `source` is the whole text, `tokens` the item's slice of the
@@ -35,6 +39,13 @@ struct ParsedStatement {
                                                std::span<const lexer::Token> tokens,
                                                const lexer::ParseOptions& options,
                                                uint32_t item_start = 0);
+
+// Parses one item of `split` (the split result of `source`) with the entry of its kind
+// over its token slice. Nothing for a command item or an item without tokens.
+[[nodiscard]] std::optional<ParsedStatement> parse_item(std::string_view source,
+                                                        const lexer::SplitResult& split,
+                                                        const lexer::ScriptItem& item,
+                                                        const lexer::ParseOptions& options);
 
 class Parser;
 

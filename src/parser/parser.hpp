@@ -15,8 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "lexer/conditional_compilation.hpp"
+#include "lexer/parse_options.hpp"
 #include "lexer/token.hpp"
+#include "syntax/diagnostic.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
 #include "syntax/tree.hpp"
@@ -24,12 +25,12 @@
 
 namespace veltrane::parser {
 
-using lexer::Diagnostic;
 using lexer::ParseOptions;
-using lexer::Severity;
 using lexer::Token;
 using syntax::Checkpoint;
+using syntax::Diagnostic;
 using syntax::NodeKind;
+using syntax::Severity;
 using syntax::SyntaxKind;
 using syntax::TokenKind;
 using syntax::TreeBuilder;

@@ -22,7 +22,7 @@ constexpr std::array<std::string_view, 8> UNIT_CREATE_MODIFIERS = {
 // Warning at the current token, then every remaining token flat.
 NodeKind parse_not_modelled(Parser& p) {
   p.push_unchecked("unit kind not modelled: kept as tokens", p.current_span(),
-                   lexer::Severity::Warning);
+                   syntax::Severity::Warning);
   while (!at_end(p)) p.bump();
   return NodeKind::OtherStmt;
 }

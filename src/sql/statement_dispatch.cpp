@@ -131,7 +131,7 @@ StatementKind parse_explain(Parser& p) {
 
 // Anything the grammar does not model: a warning and every token up to the ";".
 StatementKind parse_not_modelled(Parser& p) {
-  p.push_unchecked(parser::MSG_NOT_MODELLED, p.current_span(), lexer::Severity::Warning);
+  p.push_unchecked(parser::MSG_NOT_MODELLED, p.current_span(), syntax::Severity::Warning);
   p.skip_to_statement_end();
   return StatementKind::OtherStmt;
 }

@@ -27,7 +27,7 @@ bool check_gate(Parser& p, Gate gate, std::uint32_t n) {
   if (!version_fails(p.options.version, row.test)) {
     return false;
   }
-  p.push_unchecked(row.message, p.span_at(n), lexer::Severity::Warning);
+  p.push_unchecked(row.message, p.span_at(n), syntax::Severity::Warning);
   return true;
 }
 

@@ -13,6 +13,7 @@
 
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/lexer.hpp"
+#include "lexer/script_splitter.hpp"
 #include "parser/names.hpp"
 #include "parser/parse_entries.hpp"
 #include "parser/parser.hpp"
@@ -21,15 +22,16 @@
 #include "sql/version_gates.hpp"
 #include "sql/word_tables.hpp"
 #include "syntax/dump.hpp"
+#include "syntax/tree_reads.hpp"
 
 namespace {
 
-using veltrane::lexer::Diagnostic;
 using veltrane::lexer::OracleVersion;
 using veltrane::lexer::ParseOptions;
-using veltrane::lexer::Severity;
 using veltrane::parser::Parser;
+using veltrane::syntax::Diagnostic;
 using veltrane::syntax::NodeKind;
+using veltrane::syntax::Severity;
 using veltrane::syntax::TokenKind;
 using veltrane::test_support::run_on_small_stack;
 using Rule = std::function<void(Parser&)>;
@@ -520,6 +522,53 @@ TEST(ParseEntries, ConditionalCompilationDiagnosticsComeFirst) {
     EXPECT_EQ(parsed.diagnostics[i], compiled.diagnostics[i]);
   }
   expect_lossless(parsed.tree, text);
+}
+
+TEST(ParseEntries, ParseItemTakesTheEntryOfTheItemsKind) {
+  struct Case {
+    const char* name;
+    std::string text;
+    // Root kind per item; empty where the item gives no tree.
+    std::vector<std::string> roots;
+  };
+  const std::vector<Case> cases = {
+      {"command, statement, stray terminator",
+       "set echo on\nselect 1 from dual;\n;\n",
+       {"", "SelectStmt", ""}},
+      {"unit and its slash line", "begin null; end;\n/\nprompt done\n", {"AnonymousBlock", ""}},
+      {"unterminated statement at the end", "delete from t", {"DeleteStmt"}},
+      {"unit with a directive", "begin $if $$x $then null; $end end;\n/\n", {"AnonymousBlock"}},
+  };
+  const ParseOptions options{};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const veltrane::lexer::SplitResult split = veltrane::lexer::split_script(c.text);
+    ASSERT_EQ(split.items.size(), c.roots.size());
+    for (size_t i = 0; i < split.items.size(); ++i) {
+      SCOPED_TRACE(i);
+      const veltrane::lexer::ScriptItem& item = split.items[i];
+      const std::optional<veltrane::parser::ParsedStatement> parsed =
+          veltrane::parser::parse_item(c.text, split, item, options);
+      if (c.roots[i].empty()) {
+        EXPECT_FALSE(parsed.has_value());
+        continue;
+      }
+      ASSERT_TRUE(parsed.has_value());
+      EXPECT_EQ(root_kind_name(parsed->tree), c.roots[i]);
+      // The same tree and diagnostics as the entry of the item's kind over its slice.
+      const std::span<const veltrane::lexer::Token> slice =
+          std::span<const veltrane::lexer::Token>(split.tokens)
+              .subspan(item.first_token, item.end_token - item.first_token);
+      const veltrane::parser::ParsedStatement direct =
+          item.kind == veltrane::lexer::ScriptItemKind::PlSql
+              ? veltrane::parser::parse_plsql_unit(c.text, slice, options, item.start)
+              : veltrane::parser::parse_statement(c.text, slice, options, item.start);
+      EXPECT_EQ(dump_statement(c.text, *parsed), dump_statement(c.text, direct));
+      EXPECT_EQ(parsed->diagnostics, direct.diagnostics);
+      EXPECT_EQ(veltrane::syntax::node_text(parsed->tree, parsed->tree.root, c.text),
+                std::string_view(c.text).substr(item.start, item.end - item.start));
+    }
+  }
 }
 
 TEST(ParseEntries, FlagsDoNotChangeSqlTrees) {
