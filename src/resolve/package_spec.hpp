@@ -1,0 +1,51 @@
+#pragma once
+
+// Package specifications, kept so that the package's body and other units can see the
+// names it declares.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parser/parse_entries.hpp"
+#include "resolve/records.hpp"
+
+namespace veltrane::resolve {
+
+// One declaration of a specification: its name in normal form and its type word.
+struct SpecEntry {
+  std::string name;
+  std::string_view type;
+};
+
+// The owner, the name and the declarations of one CREATE PACKAGE, in order. Its holder
+// only stores it and lends it to a resolution.
+class PackageSpec {
+ public:
+  PackageSpec() = default;
+  PackageSpec(std::string owner, std::string name, std::vector<SpecEntry> entries)
+      : owner_(std::move(owner)), name_(std::move(name)), entries_(std::move(entries)) {}
+
+  [[nodiscard]] const std::string& owner() const { return owner_; }
+  [[nodiscard]] const std::string& name() const { return name_; }
+  [[nodiscard]] const std::vector<SpecEntry>& entries() const { return entries_; }
+
+  // The first entry declared under `name`; none when the specification has none.
+  [[nodiscard]] const SpecEntry* find(std::string_view name) const;
+
+ private:
+  std::string owner_;
+  std::string name_;
+  std::vector<SpecEntry> entries_;
+};
+
+// The specification of a CREATE PACKAGE statement: `owner`, the name it creates ("" when
+// it names none) and one entry per declaration of its declare section, with the type
+// words of name resolution. `text` is the whole source text. Makes no records and never
+// fails; a statement of another kind gives a specification without entries.
+[[nodiscard]] PackageSpec resolve_package_spec(const parser::ParsedStatement& statement,
+                                               std::string_view text, std::string_view owner);
+
+}  // namespace veltrane::resolve

@@ -1,0 +1,68 @@
+#pragma once
+
+// What name resolution produces: one record per declaration, definition, reference,
+// assignment or call of a name that resolves, and one record per SQL or cursor statement,
+// together with what a resolution is given (the context).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "catalog/catalog.hpp"
+
+namespace veltrane::resolve {
+
+enum class IdentifierUsage : uint8_t { Declaration, Definition, Reference, Assignment, Call };
+
+// "DECLARATION", "DEFINITION", "REFERENCE", "ASSIGNMENT" or "CALL" (static text). A value
+// outside the enumeration is a broken invariant and stops.
+[[nodiscard]] std::string_view usage_name(IdentifierUsage usage);
+
+// One name. `type` points to a fixed type word ("VARIABLE", "TABLE", ...). `start` and
+// `end` are the byte offsets of the name's token (for a quoted identifier `start` is the
+// opening quote and `end` follows the closing one). `id` counts from 1 per statement;
+// `parent` is the id of the innermost enclosing context record, 0 for none.
+struct IdentifierRecord {
+  std::string name;  // identifier normal form
+  std::string_view type;
+  uint32_t start = 0;
+  uint32_t end = 0;
+  uint32_t id = 0;
+  uint32_t parent = 0;
+  IdentifierUsage usage = IdentifierUsage::Reference;
+};
+
+// One SQL or cursor statement. `type` points to a fixed statement word ("SELECT",
+// "EXECUTE IMMEDIATE", ...); `start` is the statement node's first significant token,
+// `end` the end of the node's span. Ids share one counter with the identifier records.
+struct StatementRecord {
+  std::string_view type;
+  uint32_t start = 0;
+  uint32_t end = 0;
+  uint32_t id = 0;
+  uint32_t parent = 0;
+};
+
+// The declarations of one package specification (package_spec.hpp).
+class PackageSpec;
+
+// The context's further optional input: no caller sets it and the walk ignores it.
+struct ResolveExtras {};
+
+// Everything a resolution reads besides the statement: the owner of names written
+// without one, the catalog, the specification of the package whose body is resolved (if
+// it was found) and every specification keyed by package_key. All borrowed.
+struct ResolveContext {
+  std::string_view default_owner;
+  const catalog::Catalog& catalog;
+  const PackageSpec* own_spec;
+  const std::unordered_map<std::string, PackageSpec>& specs;
+  const ResolveExtras* extras = nullptr;
+};
+
+// The key of a specification: owner + "." + name (both in identifier normal form). The
+// analysis driver keys its map with it too.
+[[nodiscard]] std::string package_key(std::string_view owner, std::string_view name);
+
+}  // namespace veltrane::resolve
