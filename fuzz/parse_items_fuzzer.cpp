@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "catalog/referenced_tables.hpp"
 #include "fuzz_checks.hpp"
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/oracle_version.hpp"
@@ -20,6 +19,7 @@
 #include "parser/parse_entries.hpp"
 #include "syntax/dump.hpp"
 #include "syntax/tree_reads.hpp"
+#include "views/referenced_tables.hpp"
 
 namespace {
 
@@ -65,7 +65,7 @@ void check_item(std::string_view text, const lexer::ScriptItem& item,
                           : !span || span->start != item.start || span->end != item.end) {
     fuzz::fail("root span is not the item's span", item.start);
   }
-  static_cast<void>(catalog::referenced_tables(parsed.tree, text));
+  static_cast<void>(views::referenced_tables(parsed.tree, text));
   std::string dump;
   syntax::dump_tree(parsed.tree, parsed.tree.root, 0, text, dump);
 }

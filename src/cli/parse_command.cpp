@@ -16,7 +16,6 @@
 #include <utility>
 #include <vector>
 
-#include "catalog/referenced_tables.hpp"
 #include "cli/cli.hpp"
 #include "cli/commands.hpp"
 #include "cli/input_files.hpp"
@@ -31,6 +30,7 @@
 #include "syntax/positions.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/unicode.hpp"
+#include "views/referenced_tables.hpp"
 
 namespace veltrane::cli {
 
@@ -114,7 +114,7 @@ void print_json_line(const FileContext& context, const ScriptItem& item, std::st
   line.append(",\"errors\":");
   append_integer(line, errors);
   line.append(",\"tables\":[");
-  const std::vector<std::string> tables = catalog::referenced_tables(tree, context.text);
+  const std::vector<std::string> tables = views::referenced_tables(tree, context.text);
   for (std::size_t i = 0; i < tables.size(); ++i) {
     if (i != 0) line.push_back(',');
     line.append(json_quote(tables[i]));

@@ -10,21 +10,21 @@
 #include <string_view>
 #include <vector>
 
-#include "catalog/referenced_tables.hpp"
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
+#include "views/referenced_tables.hpp"
 
 namespace {
 
-using veltrane::catalog::referenced_tables;
 using veltrane::lexer::ScriptItemKind;
 using veltrane::lexer::Token;
 using veltrane::syntax::NodeKind;
 using veltrane::syntax::syntax_kind;
 using veltrane::syntax::TokenKind;
+using veltrane::views::referenced_tables;
 using Names = std::vector<std::string>;
 
 // The referenced tables of every statement and unit of a script, one list per item.

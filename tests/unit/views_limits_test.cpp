@@ -18,7 +18,6 @@
 #include <string_view>
 #include <vector>
 
-#include "catalog/referenced_tables.hpp"
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/lexer.hpp"
 #include "lexer/script_splitter.hpp"
@@ -29,6 +28,7 @@
 #include "syntax/stop.hpp"
 #include "syntax/tree.hpp"
 #include "syntax/tree_reads.hpp"
+#include "views/referenced_tables.hpp"
 
 namespace {
 
@@ -218,7 +218,7 @@ TEST(Limits, LongChainsThroughEveryWalk) {
       EXPECT_GE(tree_depth(tree), c.min_depth);
 
       // referenced_tables
-      const std::vector<std::string> tables = veltrane::catalog::referenced_tables(tree, c.text);
+      const std::vector<std::string> tables = veltrane::views::referenced_tables(tree, c.text);
       EXPECT_EQ(tables.size(), c.table_count);
       if (!c.first_tables.empty()) {
         EXPECT_EQ(std::count(tables.begin(), tables.end(), c.first_tables[0]),

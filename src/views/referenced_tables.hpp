@@ -8,7 +8,7 @@
 
 #include "syntax/tree.hpp"
 
-namespace veltrane::catalog {
+namespace veltrane::views {
 
 // The names of the objects the statement reads, writes or refers to, in identifier normal
 // form ("hr.emp" gives "HR.EMP", `"Emp"` gives "Emp", "emp@remote" gives "EMP@REMOTE"), in
@@ -18,4 +18,4 @@ namespace veltrane::catalog {
 [[nodiscard]] std::vector<std::string> referenced_tables(const syntax::Tree& tree,
                                                          std::string_view text);
 
-}  // namespace veltrane::catalog
+}  // namespace veltrane::views

@@ -1,4 +1,4 @@
-#include "catalog/referenced_tables.hpp"
+#include "views/referenced_tables.hpp"
 
 #include <array>
 #include <cstddef>
@@ -13,8 +13,10 @@
 #include "syntax/span.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/unicode.hpp"
+#include "syntax/walk.hpp"
+#include "views/tree_words.hpp"
 
-namespace veltrane::catalog {
+namespace veltrane::views {
 
 namespace {
 
@@ -24,94 +26,6 @@ using syntax::Tree;
 using syntax::TreeToken;
 
 using syntax::equals_word;
-
-std::optional<NodeKind> node_kind_of(const Tree& tree, uint32_t node) {
-  return syntax::as_node_kind(tree.nodes[node].kind);
-}
-
-bool is_node(const Tree& tree, uint32_t node, NodeKind kind) {
-  return node_kind_of(tree, node) == kind;
-}
-
-syntax::TokenKind token_kind_of(const TreeToken& token) {
-  // Tree tokens always carry token kinds.
-  return static_cast<syntax::TokenKind>(syntax::kind_number(token.kind));
-}
-
-std::string_view token_text(const TreeToken& token, std::string_view text) {
-  return syntax::span_text({token.start, token.end}, text);
-}
-
-// True when the token is an unquoted word equal to `upper_word`.
-bool is_word(const TreeToken& token, std::string_view text, std::string_view upper_word) {
-  return token_kind_of(token) == syntax::TokenKind::Ident &&
-         equals_word(token_text(token, text), upper_word);
-}
-
-// Appends one name piece in identifier normal form: "." for a Dot, "@" for an At, the
-// identifier text of anything else.
-void append_piece(std::string& sink, const TreeToken& token, std::string_view text) {
-  switch (token_kind_of(token)) {
-    case syntax::TokenKind::Dot:
-      sink.push_back('.');
-      return;
-    case syntax::TokenKind::At:
-      sink.push_back('@');
-      return;
-    default:
-      sink += lexer::identifier_text(token_kind_of(token), token_text(token, text));
-  }
-}
-
-// The significant tokens directly under a node, in order.
-std::vector<uint32_t> significant_tokens(const Tree& tree, uint32_t node) {
-  std::vector<uint32_t> tokens;
-  for (const Child entry : syntax::children(tree, node)) {
-    if (!syntax::is_token_entry(entry)) continue;
-    const uint32_t token = syntax::entry_index(entry);
-    if (!syntax::is_trivia(tree.tokens[token].kind)) tokens.push_back(token);
-  }
-  return tokens;
-}
-
-// The name a NameRef holds; with `drop_last_part`, everything before its last Dot (empty
-// when it has none).
-std::string name_text(const Tree& tree, uint32_t name_ref, std::string_view text,
-                      bool drop_last_part = false) {
-  std::vector<uint32_t> tokens = significant_tokens(tree, name_ref);
-  if (drop_last_part) {
-    std::size_t keep = 0;
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-      if (token_kind_of(tree.tokens[tokens[i]]) == syntax::TokenKind::Dot) keep = i;
-    }
-    tokens.resize(keep);
-  }
-  std::string name;
-  for (const uint32_t token : tokens) append_piece(name, tree.tokens[token], text);
-  return name;
-}
-
-// The NameRef an ObjectName holds, if any.
-std::optional<uint32_t> name_ref_of(const Tree& tree, uint32_t object_name) {
-  return syntax::child_of_kind(tree, object_name, syntax::syntax_kind(NodeKind::NameRef));
-}
-
-// The last significant token among the first `count` entries of a node's child list.
-std::optional<uint32_t> previous_token(const Tree& tree, uint32_t node, uint32_t count) {
-  const std::span<const Child> entries = syntax::children(tree, node).first(count);
-  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-    if (!syntax::is_token_entry(*it)) continue;
-    const uint32_t token = syntax::entry_index(*it);
-    if (!syntax::is_trivia(tree.tokens[token].kind)) return token;
-  }
-  return std::nullopt;
-}
-
-bool previous_word_is(const Tree& tree, uint32_t node, uint32_t count, std::string_view text,
-                      std::string_view upper_word) {
-  const std::optional<uint32_t> token = previous_token(tree, node, count);
-  return token.has_value() && is_word(tree.tokens[*token], text, upper_word);
-}
 
 // The objects COMMENT ON names a table by: TABLE, COLUMN (the column's table) and
 // MATERIALIZED VIEW. None for the other object kinds.
@@ -147,11 +61,6 @@ bool is_event_target(const Tree& tree, uint32_t name_ref, std::string_view text)
          (is_word(last, text, "DATABASE") || is_word(last, text, "PLUGGABLE"));
 }
 
-bool is_name_start(syntax::TokenKind kind) {
-  return kind == syntax::TokenKind::Ident || kind == syntax::TokenKind::QuotedIdent ||
-         kind == syntax::TokenKind::Substitution;
-}
-
 // The names after REFERENCES in the flat tokens of an out-of-line constraint: a name
 // piece, then Dot or At with the next piece, or a piece glued to a substitution variable.
 void add_constraint_references(const Tree& tree, uint32_t constraint, std::string_view text,
@@ -162,7 +71,7 @@ void add_constraint_references(const Tree& tree, uint32_t constraint, std::strin
     std::size_t at = i + 1;
     if (!is_name_start(token_kind_of(tree.tokens[tokens[at]]))) continue;
     std::string name;
-    append_piece(name, tree.tokens[tokens[at]], text);
+    append_name_piece(name, tree.tokens[tokens[at]], text);
     ++at;
     while (at < tokens.size()) {
       const TreeToken& previous = tree.tokens[tokens[at - 1]];
@@ -171,8 +80,8 @@ void add_constraint_references(const Tree& tree, uint32_t constraint, std::strin
       const syntax::TokenKind kind = token_kind_of(current);
       if ((kind == syntax::TokenKind::Dot || kind == syntax::TokenKind::At) &&
           at + 1 < tokens.size() && is_name_start(token_kind_of(tree.tokens[tokens[at + 1]]))) {
-        append_piece(name, current, text);
-        append_piece(name, tree.tokens[tokens[at + 1]], text);
+        append_name_piece(name, current, text);
+        append_name_piece(name, tree.tokens[tokens[at + 1]], text);
         at += 2;
         continue;
       }
@@ -181,7 +90,7 @@ void add_constraint_references(const Tree& tree, uint32_t constraint, std::strin
           ((kind == syntax::TokenKind::Ident && previous_kind == syntax::TokenKind::Substitution) ||
            (kind == syntax::TokenKind::Substitution && is_name_start(previous_kind)));
       if (!glued) break;
-      append_piece(name, current, text);
+      append_name_piece(name, current, text);
       ++at;
     }
     names.push_back(std::move(name));
@@ -310,39 +219,30 @@ struct Walk {
   }
 };
 
-struct Frame {
-  uint32_t node;
-  uint32_t next;            // index of the next child entry to look at
-  std::size_t query_scope;  // WITH query names in scope when the node was entered
-};
-
 }  // namespace
 
 std::vector<std::string> referenced_tables(const syntax::Tree& tree, std::string_view text) {
-  Walk walk{tree, text, {}, {}, {}};
   if (tree.nodes.empty()) return {};
+  Walk walk{tree, text, {}, {}, {}};
+  // The WITH queries in scope when each open Query node was entered; they go out of
+  // scope with it.
+  std::vector<std::size_t> query_scopes;
   // Pre-order in child order, so that names come in the order of their first tokens.
-  std::vector<Frame> stack;
-  stack.push_back({tree.root, 0, 0});
-  walk.visit(tree.root, tree.root, 0);
-  while (!stack.empty()) {
-    Frame& frame = stack.back();
-    const std::span<const Child> entries = syntax::children(tree, frame.node);
-    if (frame.next == entries.size()) {
-      // The WITH queries of a query go out of scope with it.
-      if (is_node(tree, frame.node, NodeKind::Query)) walk.leave_with_queries(frame.query_scope);
-      stack.pop_back();
+  syntax::TreeWalk tree_walk(tree, tree.root, syntax::WalkTokens::None);
+  while (const std::optional<syntax::WalkStep> step = tree_walk.next()) {
+    const bool query = is_node(tree, step->index, NodeKind::Query);
+    if (step->event == syntax::WalkEvent::Leave) {
+      if (query) {
+        walk.leave_with_queries(query_scopes.back());
+        query_scopes.pop_back();
+      }
       continue;
     }
-    const uint32_t position = frame.next++;
-    const Child entry = entries[position];
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t parent = frame.node;
-    const uint32_t child = syntax::entry_index(entry);
-    walk.visit(child, parent, position);
-    stack.push_back({child, 0, walk.with_queries.size()});
+    const uint32_t parent = tree_walk.open_node(1).value_or(tree.root);
+    walk.visit(step->index, parent, step->position);
+    if (query) query_scopes.push_back(walk.with_queries.size());
   }
   return std::move(walk.names);
 }
 
-}  // namespace veltrane::catalog
+}  // namespace veltrane::views
