@@ -1,6 +1,7 @@
 """Builds the extension module `veltrane._native` with CMake and puts it into the package."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -9,6 +10,16 @@ from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
 
 ROOT = os.path.dirname(os.path.abspath(__file__))
+
+
+def project_version():
+    """The version of project() in CMakeLists.txt, the one source of the version text."""
+    with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as cmake_lists:
+        match = re.search(r"^project\(\s*veltrane\s+VERSION\s+([0-9][0-9.]*)", cmake_lists.read(),
+                          re.MULTILINE)
+    if match is None:
+        raise RuntimeError("CMakeLists.txt names no project version")
+    return match.group(1)
 
 
 class CMakeBuild(build_ext):
@@ -30,6 +41,7 @@ class CMakeBuild(build_ext):
 
 
 setup(
+    version=project_version(),
     ext_modules=[Extension("veltrane._native", sources=[], py_limited_api=True)],
     cmdclass={"build_ext": CMakeBuild},
 )

@@ -5,6 +5,7 @@
 
 #include "cli/commands.hpp"
 #include "cli/output.hpp"
+#include "syntax/version.hpp"
 
 namespace veltrane::cli {
 
@@ -44,7 +45,7 @@ uint8_t dispatch(std::span<const std::string> args, bool allow_serve, Output& ou
   const std::span<const std::string> rest = args.subspan(1);
   if (command == "--version" || command == "version") {
     std::string line = "veltrane ";
-    line.append(VERSION_TEXT);
+    line.append(syntax::VERSION_TEXT);
     line.push_back('\n');
     output.out(line);
     return STATUS_DONE;

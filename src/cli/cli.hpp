@@ -15,15 +15,12 @@ inline constexpr uint8_t STATUS_DONE = 0;
 inline constexpr uint8_t STATUS_FAILED = 1;
 inline constexpr uint8_t STATUS_USAGE = 2;
 
-// The version that "--version" prints.
-inline constexpr const char* VERSION_TEXT = "0.1.5";
-
 // Runs one command line. `args[0]` is the command word ("lex", "split", "parse", ...); the
 // rest are its arguments. `allow_serve` offers the `serve` command (the executable does,
 // the Python `cli` does not). Keeps no state between calls and touches no global state, so
 // several calls may run at once on different threads. Borrows `args` for the call.
-// A broken internal invariant propagates as syntax::InternalStop; the caller decides what
-// to do with it (the executable aborts).
+// A broken internal invariant propagates as syntax::InternalStop and an exhausted allocator
+// as std::bad_alloc; the caller's face guard decides what they become.
 [[nodiscard]] uint8_t run_cli(std::span<const std::string> args, bool allow_serve);
 
 }  // namespace veltrane::cli

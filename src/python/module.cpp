@@ -1,238 +1,54 @@
 // The CPython extension module `veltrane._native`, on the limited API (stable ABI) from
 // Python 3.10 on: `tokenize`, `split`, `parse`, `cli` and `version`.
 //
-// Two halves. The bodies (`tokenize_json`, `split_json`, `parse_json`) are plain text-to-text
-// operations that know nothing of the interpreter. The boundary matches and converts the
-// arguments by hand (the limited API has no argument parser for fast calls), runs a body and
-// turns every C++ exception into a Python one: no C++ exception ever reaches the interpreter.
+// The boundary only: it matches and converts the arguments by hand (the limited API has no
+// argument parser for fast calls), runs a body (the JSON bodies live in api/python_json) under
+// the face guard and turns what escapes into a Python exception: no C++ exception ever
+// reaches the interpreter.
 //
 // Py_LIMITED_API is defined by the build before Python.h, so a call outside the 3.10 limited
 // API does not compile.
 
 #include <Python.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <initializer_list>
 #include <new>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "catalog/referenced_tables.hpp"
+#include "api/python_json.hpp"
 #include "cli/cli.hpp"
-#include "lexer/conditional_compilation.hpp"
-#include "lexer/lexer.hpp"
-#include "lexer/oracle_version.hpp"
-#include "lexer/script_splitter.hpp"
-#include "lexer/token.hpp"
-#include "parser/parse_entries.hpp"
-#include "syntax/dump.hpp"
-#include "syntax/kinds.hpp"
-#include "syntax/lossy_utf8.hpp"
-#include "syntax/positions.hpp"
-#include "syntax/span.hpp"
+#include "syntax/face_guard.hpp"
 #include "syntax/stop.hpp"
+#include "syntax/version.hpp"
+
+#ifdef VELTRANE_PYTHON_PANIC_PROBE
+#include <nlohmann/json.hpp>
+#endif
 
 namespace veltrane::python {
 
 namespace {
 
-using Json = nlohmann::json;
-
-inline constexpr std::string_view MODULE_VERSION = "0.1.5";
+inline constexpr std::string_view MODULE_VERSION = syntax::VERSION_TEXT;
 
 // Texts are handed on with 32-bit offsets; anything this long is refused up front.
 inline constexpr std::size_t MAX_TEXT_BYTES = std::size_t{1} << 31;
 
 inline constexpr std::string_view TEXT_TOO_LARGE = "text too large (2 GiB or more)";
 
-// What a panic carries when the stop gave no message.
-inline constexpr std::string_view UNNAMED_STOP = "internal error without a message";
-
-// ---------------------------------------------------------------------------------------
-// The bodies: text in, JSON text out.
-
-// The text as UTF-8: valid input is used as it stands (borrowed), anything else decoded
-// lossily into a copy of its own.
-class SourceText {
- public:
-  explicit SourceText(std::string_view bytes) : bytes_(bytes) {
-    if (!syntax::is_valid_utf8(bytes)) {
-      decoded_ = syntax::lossy_utf8(bytes);
-      lossy_ = true;
-    }
-  }
-  SourceText(const SourceText&) = delete;
-  SourceText& operator=(const SourceText&) = delete;
-
-  [[nodiscard]] std::string_view view() const {
-    return lossy_ ? std::string_view(decoded_) : bytes_;
-  }
-
- private:
-  std::string_view bytes_;
-  std::string decoded_;
-  bool lossy_ = false;
-};
-
-// The compact dump of an array is "[", the element dumps joined by ",", and "]": the
-// elements are dumped one by one into the result, so no value is kept per element.
-class JsonArrayWriter {
- public:
-  explicit JsonArrayWriter(std::size_t reserve) {
-    out_.reserve(reserve);
-    out_.push_back('[');
-  }
-
-  void append(const Json& element) {
-    if (out_.size() > 1) out_.push_back(',');
-    out_ += element.dump();
-  }
-
-  [[nodiscard]] std::string finish() && {
-    out_.push_back(']');
-    return std::move(out_);
-  }
-
- private:
-  std::string out_;
-};
-
-void set_position(Json& object, const syntax::Positions& positions, uint32_t offset) {
-  const syntax::LineCol position = positions.at(offset);
-  object["line"] = position.line;
-  object["col"] = position.column;
-}
-
-// Every token of the text, trivia included: [{"col","kind","line","text"}].
-std::string tokenize_json(std::string_view bytes) {
-  const SourceText source(bytes);
-  const std::string_view text = source.view();
-  const syntax::Positions positions(text);
-  const lexer::LexResult lexed = lexer::lex_text(text);
-  JsonArrayWriter writer(text.size() + lexed.tokens.size() * 56 + 2);
-  Json element = Json::object();
-  for (const lexer::Token& token : lexed.tokens) {
-    set_position(element, positions, token.start);
-    element["kind"] = syntax::token_kind_name(token.kind);
-    element["text"] = syntax::span_text({token.start, token.end}, text);
-    writer.append(element);
-  }
-  return std::move(writer).finish();
-}
-
-std::string_view lower_kind_name(lexer::ScriptItemKind kind) {
-  switch (kind) {
-    case lexer::ScriptItemKind::SqlPlus:
-      return "sqlplus";
-    case lexer::ScriptItemKind::Sql:
-      return "sql";
-    case lexer::ScriptItemKind::PlSql:
-      return "plsql";
-  }
-  syntax::stop("script item kind out of range");
-}
-
-// Every item of the split script: [{"col","command","kind","line","text"}].
-std::string split_json(std::string_view bytes) {
-  const SourceText source(bytes);
-  const std::string_view text = source.view();
-  const syntax::Positions positions(text);
-  const lexer::SplitResult split = lexer::split_script(text);
-  JsonArrayWriter writer(text.size() + split.items.size() * 64 + 2);
-  Json element = Json::object();
-  for (const lexer::ScriptItem& item : split.items) {
-    set_position(element, positions, item.start);
-    if (item.command.has_value()) {
-      element["command"] = *item.command;
-    } else {
-      element["command"] = nullptr;
-    }
-    element["kind"] = lower_kind_name(item.kind);
-    element["text"] = syntax::span_text({item.start, item.end}, text);
-    writer.append(element);
-  }
-  return std::move(writer).finish();
-}
-
-// The records of one item's diagnostics of one severity, in order:
-// [{"col","line","message"}].
-Json diagnostic_list(std::span<const lexer::Diagnostic> diagnostics, lexer::Severity severity,
-                     const syntax::Positions& positions) {
-  Json list = Json::array();
-  for (const lexer::Diagnostic& diagnostic : diagnostics) {
-    if (diagnostic.severity != severity) continue;
-    Json record = Json::object();
-    set_position(record, positions, diagnostic.start);
-    record["message"] = diagnostic.message;
-    list.push_back(std::move(record));
-  }
-  return list;
-}
-
-// The message of a version text that names no Oracle version.
-std::string not_a_version_message(std::string_view version_text) {
-  return syntax::quoted(version_text) + " is not an Oracle version (12.2, 19c, 21c, 23ai, 26ai...)";
-}
-
-// What `parse` answers: the JSON text, or the message of the one error it can report (a
-// version text that is no Oracle version, raised as ValueError).
-struct ParseAnswer {
-  std::string json;
-  std::optional<std::string> error;
-};
-
-// Every parsed item of the script, for the target version (default 26ai), with its
-// diagnostics, referenced tables and, when asked, its tree dump.
-ParseAnswer parse_json(std::string_view bytes, std::optional<std::string_view> version_text,
-                       bool with_tree) {
-  lexer::ParseOptions options;
-  if (version_text.has_value()) {
-    const std::optional<lexer::OracleVersion> version = lexer::parse_oracle_version(*version_text);
-    if (!version.has_value()) {
-      return ParseAnswer{{}, not_a_version_message(*version_text)};
-    }
-    options.version = *version;
-  }
-  const SourceText source(bytes);
-  const std::string_view text = source.view();
-  const syntax::Positions positions(text);
-  const lexer::SplitResult split = lexer::split_script(text);
-  const std::span<const lexer::Token> all_tokens(split.tokens);
-  JsonArrayWriter writer(text.size() + split.items.size() * 160 + 2);
-  for (const lexer::ScriptItem& item : split.items) {
-    if (item.kind == lexer::ScriptItemKind::SqlPlus || item.first_token == item.end_token) continue;
-    const std::span<const lexer::Token> tokens =
-        all_tokens.subspan(item.first_token, item.end_token - item.first_token);
-    const bool is_plsql = item.kind == lexer::ScriptItemKind::PlSql;
-    const parser::ParsedStatement parsed =
-        is_plsql ? parser::parse_plsql_unit(text, tokens, options, item.start)
-                 : parser::parse_statement(text, tokens, options, item.start);
-    Json record = Json::object();
-    set_position(record, positions, item.start);
-    record["errors"] = diagnostic_list(parsed.diagnostics, lexer::Severity::Error, positions);
-    record["kind"] = is_plsql ? "plsql" : "sql";
-    record["statement"] = syntax::kind_name(parsed.tree.nodes.at(parsed.tree.root).kind);
-    record["tables"] = catalog::referenced_tables(parsed.tree, text);
-    record["text"] = syntax::span_text({item.start, item.end}, text);
-    if (with_tree) {
-      std::string dump;
-      syntax::dump_tree(parsed.tree, parsed.tree.root, 0, text, dump);
-      record["tree"] = std::move(dump);
-    }
-    record["warnings"] = diagnostic_list(parsed.diagnostics, lexer::Severity::Warning, positions);
-    writer.append(record);
-  }
-  return ParseAnswer{std::move(writer).finish(), std::nullopt};
-}
+// A length hint reserves room for at most this many `cli` arguments; the elements are
+// read by iteration, so a wrong hint costs nothing but a reallocation.
+inline constexpr std::size_t MAX_RESERVED_ARGUMENTS = 256;
 
 // ---------------------------------------------------------------------------------------
 // The process-wide module record and PanicException.
@@ -266,7 +82,7 @@ PyObject* panic_type() {
 
 // Raises PanicException with the message; a failure to do so ends the process.
 void raise_panic(std::string_view message) {
-  if (message.empty()) message = UNNAMED_STOP;
+  if (message.empty()) message = syntax::STOP_WITHOUT_MESSAGE;
   PyObject* type = panic_type();
   if (type == nullptr) std::abort();
   PyObject* text =
@@ -276,33 +92,33 @@ void raise_panic(std::string_view message) {
   Py_DECREF(text);
 }
 
-// Turns the exception in flight into a Python exception; call only inside a catch block.
-// Broken invariants (the stop type, out-of-range slices, a JSON dump of a cut character,
-// anything unexpected) become PanicException; an exhausted allocator becomes MemoryError.
-void raise_current_exception() {
-  try {
-    throw;
-  } catch (const syntax::InternalStop& stop) {
-    raise_panic(stop.message);
-  } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
-  } catch (const std::exception& error) {
-    raise_panic(error.what());
-  } catch (...) {
-    raise_panic(UNNAMED_STOP);
+// What escaped a body, as a Python exception: an exhausted allocator becomes MemoryError;
+// broken invariants (the stop, out-of-range slices, a JSON dump of a cut character, anything
+// unexpected) become PanicException, with the exception's own text where it has one.
+void raise_failure(const syntax::FaceFailure& failure) {
+  switch (failure.kind) {
+    case syntax::FaceFailureKind::OutOfMemory:
+      PyErr_NoMemory();
+      return;
+    case syntax::FaceFailureKind::Stop:
+      raise_panic(failure.message);
+      return;
+    case syntax::FaceFailureKind::Unexpected:
+      raise_panic(failure.detail.empty() ? failure.message : failure.detail);
+      return;
   }
+  std::abort();
 }
 
-// Runs `body` (which returns a new reference or null with an exception set) so that no C++
-// exception leaves it.
+// Runs `body` (which returns a new reference or null with an exception set) under the face
+// guard, so that no C++ exception leaves it.
 template <class Body>
 PyObject* guarded(Body&& body) noexcept {
-  try {
-    return std::forward<Body>(body)();
-  } catch (...) {
-    raise_current_exception();
-    return nullptr;
-  }
+  return syntax::guard_face(std::forward<Body>(body),
+                            [](const syntax::FaceFailure& failure) -> PyObject* {
+                              raise_failure(failure);
+                              return nullptr;
+                            });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -513,7 +329,7 @@ std::optional<std::vector<std::string>> arguments_argument(PyObject* object) {
   if (size_hint < 0) {
     PyErr_Clear();
   } else {
-    arguments.reserve(static_cast<std::size_t>(size_hint));
+    arguments.reserve(std::min(static_cast<std::size_t>(size_hint), MAX_RESERVED_ARGUMENTS));
   }
   Reference iterator(PyObject_GetIter(object));
   if (!iterator) {
@@ -570,12 +386,12 @@ PyObject* text_to_json_function(const Signature& signature, std::string (*body)(
 
 PyObject* tokenize_function(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
                             PyObject* kwnames) {
-  return text_to_json_function(TOKENIZE_SIGNATURE, tokenize_json, args, nargs, kwnames);
+  return text_to_json_function(TOKENIZE_SIGNATURE, api::tokenize_json, args, nargs, kwnames);
 }
 
 PyObject* split_function(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) {
-  return text_to_json_function(SPLIT_SIGNATURE, split_json, args, nargs, kwnames);
+  return text_to_json_function(SPLIT_SIGNATURE, api::split_json, args, nargs, kwnames);
 }
 
 PyObject* parse_function(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
@@ -592,7 +408,7 @@ PyObject* parse_function(PyObject* /*module*/, PyObject* const* args, Py_ssize_t
     }
     const std::optional<bool> with_tree = bool_argument("tree", slots[2]);
     if (!with_tree.has_value()) return nullptr;
-    const ParseAnswer answer = parse_json(*text, version, *with_tree);
+    const api::ParseAnswer answer = api::parse_json(*text, version, *with_tree);
     if (answer.error.has_value()) {
       Reference message(new_str(*answer.error));
       if (message) PyErr_SetObject(PyExc_ValueError, message.get());
@@ -633,7 +449,7 @@ PyObject* panic_probe_function(PyObject* /*module*/, PyObject* kind_object) {
     if (*kind == "empty") throw syntax::InternalStop{};
     if (*kind == "range") (void)std::string_view("abc").substr(5);
     if (*kind == "alloc") throw std::bad_alloc();
-    if (*kind == "json") return new_str(Json(std::string("\xC3")).dump());
+    if (*kind == "json") return new_str(nlohmann::json(std::string("\xC3")).dump());
     if (*kind == "unlocked") run_unlocked([] { syntax::stop("stop without the lock"); });
     Py_RETURN_NONE;
   });

@@ -479,17 +479,22 @@ PROBE_CHILD = textwrap.dedent(
 )
 
 
-def probe_libraries():
-    for build in (REPO / "build" / "python", REPO / "build" / "release"):
-        names = ["cli", "catalog", "parser", "sql", "plsql", "lexer", "syntax"]
-        libraries = [build / f"libveltrane_{name}.a" for name in names]
-        if all(library.exists() for library in libraries):
-            return libraries
-    return None
+def probe_build():
+    """A build folder with the static libraries and the generated headers: its libraries and
+    its folder of generated headers. VELTRANE_PROBE_BUILD names one to use first."""
+    candidates = [REPO / "build" / "python", REPO / "build" / "release"]
+    if os.environ.get("VELTRANE_PROBE_BUILD"):
+        candidates.insert(0, pathlib.Path(os.environ["VELTRANE_PROBE_BUILD"]))
+    for build in candidates:
+        generated = build / "generated"
+        libraries = sorted(build.glob("libveltrane_*.a"))
+        if (build / "libveltrane_cli.a").exists() and (generated / "syntax" / "version.hpp").exists():
+            return libraries, generated
+    return None, None
 
 
 def test_panic_exception(tmp_path):
-    libraries = probe_libraries()
+    libraries, generated = probe_build()
     compiler = shutil.which("g++")
     if libraries is None or compiler is None:
         pytest.skip("needs g++ and the static libraries of a build")
@@ -499,7 +504,7 @@ def test_panic_exception(tmp_path):
     subprocess.run(
         [compiler, "-std=c++20", "-O0", "-fPIC", "-shared", "-fvisibility=hidden",
          "-DPy_LIMITED_API=0x030A0000", "-DVELTRANE_PYTHON_PANIC_PROBE",
-         f"-I{REPO / 'src'}", f"-I{sysconfig.get_paths()['include']}",
+         f"-I{REPO / 'src'}", f"-I{generated}", f"-I{sysconfig.get_paths()['include']}",
          str(REPO / "src" / "python" / "module.cpp"), "-o", str(package / "_native.abi3.so"),
          "-Wl,--start-group", *map(str, libraries), "-Wl,--end-group", "-licuuc"],
         check=True, timeout=TIMEOUT,
