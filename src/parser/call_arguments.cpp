@@ -11,10 +11,10 @@
 #include "parser/expect.hpp"
 #include "parser/expressions.hpp"
 #include "parser/parser.hpp"
+#include "parser/subqueries.hpp"
 #include "parser/token_set.hpp"
-#include "sql/queries.hpp"
-#include "sql/version_gates.hpp"
-#include "sql/word_tables.hpp"
+#include "parser/version_gates.hpp"
+#include "parser/word_tables.hpp"
 
 namespace veltrane::parser {
 
@@ -73,11 +73,11 @@ void parse_tail_piece(Parser& p) {
   }
   if (p.at_word(0, "COLUMNS")) {
     parse_columns_clause(p);
-  } else if (p.at_any_word(0, sql::ARG_TAIL_WORDS)) {
+  } else if (p.at_any_word(0, ARG_TAIL_WORDS)) {
     if (p.at_word(0, "OVERFLOW")) {
-      sql::check_gate(p, sql::Gate::ListaggOverflow);
+      check_gate(p, Gate::ListaggOverflow);
     } else if (p.at_word(0, "CONVERSION")) {
-      sql::check_gate(p, sql::Gate::ConversionError);
+      check_gate(p, Gate::ConversionError);
     }
     p.bump();
   } else {

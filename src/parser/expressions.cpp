@@ -15,7 +15,7 @@
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "parser/token_set.hpp"
-#include "sql/word_tables.hpp"
+#include "parser/word_tables.hpp"
 
 namespace veltrane::parser {
 
@@ -246,7 +246,7 @@ void parse_is_rest(Parser& p) {
     p.bump();
   } else if (p.at_word(0, "JSON")) {
     p.bump();
-    while (p.at_any_word(0, sql::IS_JSON_WORDS)) {
+    while (p.at_any_word(0, IS_JSON_WORDS)) {
       p.bump();
     }
   } else if (p.at_word(0, "OF")) {

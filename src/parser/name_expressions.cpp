@@ -10,7 +10,7 @@
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
-#include "sql/version_gates.hpp"
+#include "parser/version_gates.hpp"
 
 namespace veltrane::parser {
 
@@ -126,7 +126,7 @@ void parse_call_suffixes(Parser& p, Checkpoint start) {
 // name [(args) {suffix}] {.field | (args) {suffix}}
 void parse_name_expr(Parser& p) {
   if (p.at_word(0, "VALIDATE_CONVERSION") && p.at(TokenKind::LParen, 1)) {
-    sql::check_gate(p, sql::Gate::ValidateConversion);
+    check_gate(p, Gate::ValidateConversion);
   }
   const Checkpoint start = p.checkpoint();
   parse_name_ref(p);

@@ -1,7 +1,7 @@
 #include "parser/names.hpp"
 
 #include "parser/parser.hpp"
-#include "sql/word_tables.hpp"
+#include "parser/word_tables.hpp"
 
 namespace veltrane::parser {
 
@@ -71,13 +71,13 @@ bool at_lexical(const Parser& p, uint8_t mode) {
       }
       return !p.is_glued(n);  // glued: an argument list
     case TokenKind::Ident:
-      if (p.at_any_word(n, sql::EXPR_OPERATOR_WORDS)) {
+      if (p.at_any_word(n, EXPR_OPERATOR_WORDS)) {
         return false;
       }
-      if (mode != MODE_TABLE_ALIAS && p.at_any_word(n, sql::EXPR_START_WORDS)) {
+      if (mode != MODE_TABLE_ALIAS && p.at_any_word(n, EXPR_START_WORDS)) {
         return true;
       }
-      if (sql::is_reserved(p, n, mode)) {
+      if (is_reserved(p, n, mode)) {
         return false;
       }
       return name_follows_piece(p, n, mode);

@@ -7,8 +7,8 @@
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
-#include "sql/queries.hpp"
-#include "sql/word_tables.hpp"
+#include "parser/subqueries.hpp"
+#include "parser/word_tables.hpp"
 
 namespace veltrane::parser {
 
@@ -155,7 +155,7 @@ bool can_start_expr(const Parser& p) {
     return true;
   }
   return p.at(TokenKind::Ident) &&
-         (!sql::is_reserved(p, 0, MODE_LIST) || p.at_any_word(0, sql::EXPR_START_WORDS));
+         (!is_reserved(p, 0, MODE_LIST) || p.at_any_word(0, EXPR_START_WORDS));
 }
 
 }  // namespace veltrane::parser

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "sql/word_tables.hpp"
+#include "parser/word_tables.hpp"
 #include "syntax/stop.hpp"
 
 namespace veltrane::parser {
@@ -50,7 +50,7 @@ bool Parser::at_any_word(uint32_t n, std::span<const std::string_view> words) co
   if (!at(TokenKind::Ident, n)) {
     return false;
   }
-  return sql::word_in(words, text_at(n));
+  return word_in(words, text_at(n));
 }
 
 bool Parser::at_item_end(uint32_t n, uint8_t mode) const {
@@ -65,7 +65,7 @@ bool Parser::at_item_end(uint32_t n, uint8_t mode) const {
     case TokenKind::Semicolon:
       return true;
     default:
-      return sql::is_reserved(*this, n, mode);
+      return is_reserved(*this, n, mode);
   }
 }
 

@@ -162,6 +162,18 @@ class Parser {
   void skip_clause(std::optional<std::string_view> message = std::nullopt);
   // Bumps the current token when it is a ";".
   void eat_semicolon();
+  // Bumps the current token when it has this kind; returns whether it did.
+  bool eat(TokenKind kind) {
+    if (!at(kind)) return false;
+    bump();
+    return true;
+  }
+  // Bumps the current token when it is the word (as at_word); returns whether it did.
+  bool eat_word(std::string_view word) {
+    if (!at_word(0, word)) return false;
+    bump();
+    return true;
+  }
 
   // ---- diagnostics ----
 

@@ -1,8 +1,8 @@
-#include "sql/version_gates.hpp"
+#include "parser/version_gates.hpp"
 
 #include "parser/parser.hpp"
 
-namespace veltrane::sql {
+namespace veltrane::parser {
 
 bool version_fails(lexer::OracleVersion version, GateTest test) {
   const uint32_t major = version.major;
@@ -31,4 +31,4 @@ bool check_gate(Parser& p, Gate gate, std::uint32_t n) {
   return true;
 }
 
-}  // namespace veltrane::sql
+}  // namespace veltrane::parser

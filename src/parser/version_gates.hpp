@@ -10,12 +10,8 @@
 #include "lexer/oracle_version.hpp"
 
 namespace veltrane::parser {
+
 class Parser;
-}  // namespace veltrane::parser
-
-namespace veltrane::sql {
-
-using veltrane::parser::Parser;
 
 // The release test of a gate.
 enum class GateTest : std::uint8_t { V12_1, V12_2, V18, V21, V23 };
@@ -81,4 +77,4 @@ inline constexpr std::array<GateRow, 18> VERSION_GATES = {{
 // when there is no such token. Never consumes anything. Returns whether it warned.
 bool check_gate(Parser& p, Gate gate, std::uint32_t n = 0);
 
-}  // namespace veltrane::sql
+}  // namespace veltrane::parser

@@ -9,7 +9,7 @@
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
-#include "sql/word_tables.hpp"
+#include "parser/word_tables.hpp"
 
 namespace veltrane::parser {
 
@@ -152,7 +152,7 @@ void parse_primary_word(Parser& p) {
     parse_word_then_paren(p, NodeKind::MultisetExpr);
     return;
   }
-  if (!sql::is_reserved_word(p.text_at(0), p.in_plsql) || is_reserved_name(p)) {
+  if (!is_reserved_word(p.text_at(0), p.in_plsql) || is_reserved_name(p)) {
     parse_name_expr(p);
     return;
   }

@@ -1,10 +1,10 @@
-#include "sql/word_tables.hpp"
+#include "parser/word_tables.hpp"
 
 #include <algorithm>
 
 #include "parser/parser.hpp"
 
-namespace veltrane::sql {
+namespace veltrane::parser {
 
 namespace {
 
@@ -156,7 +156,7 @@ bool is_reserved_or_clause_word(std::string_view text) {
   return sorted_contains(SORTED_RESERVED_WORDS, text) || word_in(CLAUSE_WORDS, text);
 }
 
-bool is_reserved(const parser::Parser& p, std::uint32_t n, std::uint8_t mode) {
+bool is_reserved(const Parser& p, std::uint32_t n, std::uint8_t mode) {
   if (!p.at(syntax::TokenKind::Ident, n)) {
     return false;
   }
@@ -171,4 +171,4 @@ bool is_reserved(const parser::Parser& p, std::uint32_t n, std::uint8_t mode) {
   }
 }
 
-}  // namespace veltrane::sql
+}  // namespace veltrane::parser

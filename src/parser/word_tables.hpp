@@ -12,10 +12,8 @@
 #include "syntax/unicode.hpp"
 
 namespace veltrane::parser {
-class Parser;
-}  // namespace veltrane::parser
 
-namespace veltrane::sql {
+class Parser;
 
 using WordList = std::span<const std::string_view>;
 
@@ -243,6 +241,6 @@ inline constexpr std::array<std::string_view, 15> EXPR_OPERATOR_WORDS = {
 // The reserved-word test at lookahead n under a mode: false without a token or for a
 // non-Ident; mode 0 is_reserved_or_clause_word, mode 1 is_reserved_or_join_word, any
 // other mode RESERVED_WORDS or ROWS, NULLS, RANGE, FETCH, GROUPS, WINDOW, OFFSET.
-[[nodiscard]] bool is_reserved(const parser::Parser& p, std::uint32_t n, std::uint8_t mode);
+[[nodiscard]] bool is_reserved(const Parser& p, std::uint32_t n, std::uint8_t mode);
 
-}  // namespace veltrane::sql
+}  // namespace veltrane::parser

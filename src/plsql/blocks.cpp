@@ -9,11 +9,14 @@
 #include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
-#include "plsql/grammar_support.hpp"
+#include "parser/word_tables.hpp"
 #include "plsql/plsql.hpp"
-#include "sql/word_tables.hpp"
+#include "syntax/kinds.hpp"
 
 namespace veltrane::plsql {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
 namespace {
 
 constexpr std::array<std::string_view, 2> BODY_END_WORDS = {"EXCEPTION", "END"};
@@ -26,68 +29,68 @@ bool at_semicolon(const Parser& p) { return p.at(TokenKind::Semicolon); }
 
 // WHEN name [OR name]... THEN statements
 void parse_exception_handler(Parser& p) {
-  open(p, NodeKind::ExceptionHandler);
+  p.start_node(NodeKind::ExceptionHandler);
   do {
     p.bump();  // WHEN or OR
-    if (!at_name(p)) {
+    if (!parser::is_name_kind(p.kind_at(0))) {
       p.error("expected an exception name");
       break;
     }
     parser::parse_name_ref(p);
-  } while (at_word(p, "OR"));
-  if (!eat_word(p, "THEN")) p.error(parser::MSG_EXPECTED_THEN);
-  parse_statement_list(p, sql::WHEN_END_STOP_WORDS);
-  close(p);
+  } while (p.at_word(0, "OR"));
+  if (!p.eat_word("THEN")) p.error(parser::MSG_EXPECTED_THEN);
+  parse_statement_list(p, parser::WHEN_END_STOP_WORDS);
+  p.finish_node();
 }
 
 }  // namespace
 
 // [DECLARE declarations] BEGIN ... END [name]
 void parse_block(Parser& p) {
-  open(p, NodeKind::Block);
-  if (eat_word(p, "DECLARE")) parse_declare_section(p, sql::BEGIN_STOP_WORDS);
+  p.start_node(NodeKind::Block);
+  if (p.eat_word("DECLARE")) parse_declare_section(p, parser::BEGIN_STOP_WORDS);
   parse_block_body(p);
-  close(p);
+  p.finish_node();
 }
 
 // BEGIN statements [EXCEPTION WHEN ... THEN statements ...] END [name]
 void parse_block_body(Parser& p) {
-  if (eat_word(p, "BEGIN")) {
+  if (p.eat_word("BEGIN")) {
     parse_statement_list(p, BODY_END_WORDS);
-    if (at_word(p, "EXCEPTION")) {
-      open(p, NodeKind::ExceptionSection);
+    if (p.at_word(0, "EXCEPTION")) {
+      p.start_node(NodeKind::ExceptionSection);
       p.bump();
-      while (at_word(p, "WHEN")) parse_exception_handler(p);
-      close(p);
+      while (p.at_word(0, "WHEN")) parse_exception_handler(p);
+      p.finish_node();
     }
   } else {
     p.error("expected BEGIN");
   }
-  if (!eat_word(p, "END")) p.error("expected END");
-  if (!at_name(p) || at_any_word(p, CLOSED_BY_END_WORDS)) return;
-  if (!p.has(1) || at_kind(p, TokenKind::Semicolon, 1)) p.bump();
+  if (!p.eat_word("END")) p.error("expected END");
+  if (!parser::is_name_kind(p.kind_at(0)) || p.at_any_word(0, CLOSED_BY_END_WORDS)) return;
+  if (!p.has(1) || p.at(TokenKind::Semicolon, 1)) p.bump();
 }
 
 void recover_to_semicolon(Parser& p) {
   p.error("unexpected tokens before ;");
-  if (!at_end(p) && !at_kind(p, TokenKind::Semicolon)) {
+  if (!p.at_end() && !p.at(TokenKind::Semicolon)) {
     parser::parse_flat_tokens_until(p, NodeKind::Error, at_semicolon);
   }
   p.eat_semicolon();
 }
 
 void finish_statement(Parser& p) {
-  if (!eat_kind(p, TokenKind::Semicolon)) {
+  if (!p.eat(TokenKind::Semicolon)) {
     p.error("expected ;");
     recover_to_semicolon(p);
   }
-  close(p);
+  p.finish_node();
 }
 
 void skip_too_deep(Parser& p, bool subprogram) {
   p.error("nesting too deep");
-  if (at_end(p)) return;
-  open(p, NodeKind::Error);
+  if (p.at_end()) return;
+  p.start_node(NodeKind::Error);
   uint32_t depth = 0;
   // For a subprogram: bodies whose BEGIN is still to come (its own and those of the
   // subprograms declared in it), and whether a PROCEDURE or FUNCTION heading is open at
@@ -95,32 +98,32 @@ void skip_too_deep(Parser& p, bool subprogram) {
   uint32_t pending_bodies = 0;
   bool in_heading = subprogram;
   bool first = true;
-  while (!at_end(p)) {
-    if (depth == 0 && !first && !subprogram && at_any_word(p, LIST_END_WORDS)) break;
-    if (at_word(p, "END")) {
+  while (!p.at_end()) {
+    if (depth == 0 && !first && !subprogram && p.at_any_word(0, LIST_END_WORDS)) break;
+    if (p.at_word(0, "END")) {
       if (depth == 0 && !first) break;  // the END of an enclosing construct
       p.bump();
-      if (at_any_word(p, CLOSED_BY_END_WORDS)) p.bump();
+      if (p.at_any_word(0, CLOSED_BY_END_WORDS)) p.bump();
       if (depth > 0) --depth;
       if (subprogram && depth == 0 && pending_bodies == 0) {
-        if (at_name(p) && at_kind(p, TokenKind::Semicolon, 1)) p.bump();
+        if (parser::is_name_kind(p.kind_at(0)) && p.at(TokenKind::Semicolon, 1)) p.bump();
         p.eat_semicolon();
         break;
       }
-    } else if (at_any_word(p, LEVEL_OPEN_WORDS)) {
-      if (depth == 0 && at_word(p, "BEGIN") && pending_bodies > 0) --pending_bodies;
+    } else if (p.at_any_word(0, LEVEL_OPEN_WORDS)) {
+      if (depth == 0 && p.at_word(0, "BEGIN") && pending_bodies > 0) --pending_bodies;
       p.bump();
       ++depth;
-    } else if (subprogram && depth == 0 && at_kind(p, TokenKind::Semicolon)) {
+    } else if (subprogram && depth == 0 && p.at(TokenKind::Semicolon)) {
       p.bump();
       in_heading = false;
       if (pending_bodies == 0) break;
     } else {
       if (subprogram && depth == 0) {
-        if (at_word(p, "PROCEDURE") || at_word(p, "FUNCTION")) {
+        if (p.at_word(0, "PROCEDURE") || p.at_word(0, "FUNCTION")) {
           in_heading = true;
-        } else if (in_heading && (at_word(p, "IS") || at_word(p, "AS")) &&
-                   !at_word(p, "LANGUAGE", 1) && !at_word(p, "EXTERNAL", 1)) {
+        } else if (in_heading && (p.at_word(0, "IS") || p.at_word(0, "AS")) &&
+                   !p.at_word(1, "LANGUAGE") && !p.at_word(1, "EXTERNAL")) {
           in_heading = false;
           ++pending_bodies;
         }
@@ -129,7 +132,7 @@ void skip_too_deep(Parser& p, bool subprogram) {
     }
     first = false;
   }
-  close(p);
+  p.finish_node();
 }
 
 }  // namespace veltrane::plsql

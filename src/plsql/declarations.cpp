@@ -3,185 +3,188 @@
 
 #include "parser/expressions.hpp"
 #include "parser/parser.hpp"
-#include "plsql/grammar_support.hpp"
 #include "plsql/plsql.hpp"
 #include "sql/queries.hpp"
+#include "syntax/kinds.hpp"
 
 namespace veltrane::plsql {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
 namespace {
 
 void expect_is_or_as(Parser& p) {
-  if (!eat_word(p, "IS") && !eat_word(p, "AS")) p.error("expected IS or AS");
+  if (!p.eat_word("IS") && !p.eat_word("AS")) p.error("expected IS or AS");
 }
 
 // [DEFAULT | :=] expr
 void parse_default_value(Parser& p) {
-  if (eat_word(p, "DEFAULT") || eat_kind(p, TokenKind::Assign)) parser::parse_expr(p, 0);
+  if (p.eat_word("DEFAULT") || p.eat(TokenKind::Assign)) parser::parse_expr(p, 0);
 }
 
 // PRAGMA name [(args)] ;
 void parse_pragma_decl(Parser& p) {
   parse_pragma_head(p);
-  if (!eat_kind(p, TokenKind::Semicolon)) p.error("expected ; after the pragma");
-  close(p);
+  if (!p.eat(TokenKind::Semicolon)) p.error("expected ; after the pragma");
+  p.finish_node();
 }
 
 // field type [NOT NULL] [DEFAULT|:= expr]
 void parse_field_def(Parser& p) {
-  open(p, NodeKind::FieldDef);
+  p.start_node(NodeKind::FieldDef);
   p.expect_name("expected a field name");
   parse_type_ref(p);
   parse_not_null(p);
   parse_default_value(p);
-  close(p);
+  p.finish_node();
 }
 
 // RECORD ( field type [NOT NULL] [DEFAULT|:= expr], ... )
 void parse_record_def(Parser& p) {
-  open(p, NodeKind::RecordDef);
+  p.start_node(NodeKind::RecordDef);
   p.bump();  // RECORD
-  if (!at_kind(p, TokenKind::LParen)) {
+  if (!p.at(TokenKind::LParen)) {
     p.error("expected ( after RECORD");
-    close(p);
+    p.finish_node();
     return;
   }
   p.bump();  // (
   parser::parse_items_to_rparen(p, parse_field_def, "expected ) after the fields");
-  close(p);
+  p.finish_node();
 }
 
 // TYPE name IS|AS (RECORD ... | TABLE ... | VARRAY ... | REF CURSOR [RETURN
 // type]) ;
 void parse_type_decl(Parser& p) {
-  open(p, NodeKind::TypeDecl);
+  p.start_node(NodeKind::TypeDecl);
   p.bump();  // TYPE
   p.expect_name("expected a type name");
   expect_is_or_as(p);
-  if (at_word(p, "RECORD")) {
+  if (p.at_word(0, "RECORD")) {
     parse_record_def(p);
-  } else if (at_word(p, "TABLE") || at_word(p, "VARRAY") ||
-             (at_word(p, "VARYING") && at_word(p, "ARRAY", 1))) {
+  } else if (p.at_word(0, "TABLE") || p.at_word(0, "VARRAY") ||
+             (p.at_word(0, "VARYING") && p.at_word(1, "ARRAY"))) {
     parse_collection_def(p);
-  } else if (at_word(p, "REF") && at_word(p, "CURSOR", 1)) {
-    open(p, NodeKind::RefCursorDef);
+  } else if (p.at_word(0, "REF") && p.at_word(1, "CURSOR")) {
+    p.start_node(NodeKind::RefCursorDef);
     p.bump();
     p.bump();
-    if (at_word(p, "RETURN")) parse_return_clause(p);
-    close(p);
+    if (p.at_word(0, "RETURN")) parse_return_clause(p);
+    p.finish_node();
   } else {
     p.error("expected RECORD, TABLE OF, VARRAY or REF CURSOR");
   }
-  if (!eat_kind(p, TokenKind::Semicolon)) {
+  if (!p.eat(TokenKind::Semicolon)) {
     p.error("expected ; after the type");
     recover_to_semicolon(p);
   }
-  close(p);
+  p.finish_node();
 }
 
 // SUBTYPE name IS|AS type [RANGE lo .. hi] [NOT NULL] ;
 void parse_subtype_decl(Parser& p) {
-  open(p, NodeKind::SubtypeDecl);
+  p.start_node(NodeKind::SubtypeDecl);
   p.bump();  // SUBTYPE
   p.expect_name("expected a subtype name");
   expect_is_or_as(p);
   parse_type_ref(p);
-  if (eat_word(p, "RANGE")) {
+  if (p.eat_word("RANGE")) {
     parser::parse_expr(p, parser::BINDING_POWERS.bound_operand);
-    if (!eat_kind(p, TokenKind::DotDot)) p.error("expected .. in RANGE");
+    if (!p.eat(TokenKind::DotDot)) p.error("expected .. in RANGE");
     parser::parse_expr(p, parser::BINDING_POWERS.bound_operand);
   }
   parse_not_null(p);
-  if (!eat_kind(p, TokenKind::Semicolon)) p.error("expected ;");
-  close(p);
+  if (!p.eat(TokenKind::Semicolon)) p.error("expected ;");
+  p.finish_node();
 }
 
 // CURSOR name [(params)] [RETURN type] [IS query [FOR UPDATE ...]] ;
 void parse_cursor_decl(Parser& p) {
-  open(p, NodeKind::CursorDecl);
+  p.start_node(NodeKind::CursorDecl);
   p.bump();  // CURSOR
   p.expect_name("expected a cursor name");
-  if (at_kind(p, TokenKind::LParen)) parse_param_list(p);
-  if (at_word(p, "RETURN")) parse_return_clause(p);
-  if (eat_word(p, "IS")) {
+  if (p.at(TokenKind::LParen)) parse_param_list(p);
+  if (p.at_word(0, "RETURN")) parse_return_clause(p);
+  if (p.eat_word("IS")) {
     sql::parse_query(p);
     // The cursor that WHERE CURRENT OF names is declared FOR UPDATE.
-    if (at_word(p, "FOR") && at_word(p, "UPDATE", 1)) sql::parse_for_update(p);
+    if (p.at_word(0, "FOR") && p.at_word(1, "UPDATE")) sql::parse_for_update(p);
   }
-  if (!eat_kind(p, TokenKind::Semicolon)) p.error("expected ; after the cursor");
-  close(p);
+  if (!p.eat(TokenKind::Semicolon)) p.error("expected ; after the cursor");
+  p.finish_node();
 }
 
 // PROCEDURE|FUNCTION name subprogram
 void parse_subprogram_decl(Parser& p) {
-  open(p, NodeKind::SubprogramDecl);
-  const bool is_function = at_word(p, "FUNCTION");
+  p.start_node(NodeKind::SubprogramDecl);
+  const bool is_function = p.at_word(0, "FUNCTION");
   p.bump();
   p.expect_name("expected a subprogram name");
   parse_subprogram(p, is_function);
-  close(p);
+  p.finish_node();
 }
 
 // name [CONSTANT] type [NOT NULL] [DEFAULT|:= expr] ;   or   name EXCEPTION ;
 void parse_variable_decl(Parser& p) {
-  if (at_word(p, "EXCEPTION", 1) && at_kind(p, TokenKind::Semicolon, 2)) {
-    open(p, NodeKind::ExceptionDecl);
+  if (p.at_word(1, "EXCEPTION") && p.at(TokenKind::Semicolon, 2)) {
+    p.start_node(NodeKind::ExceptionDecl);
     p.bump();
     p.bump();
     p.bump();
-    close(p);
+    p.finish_node();
     return;
   }
-  open(p, NodeKind::VarDecl);
+  p.start_node(NodeKind::VarDecl);
   p.bump();  // the name
-  eat_word(p, "CONSTANT");
+  p.eat_word("CONSTANT");
   parse_type_ref(p);
   parse_not_null(p);
   parse_default_value(p);
-  if (!eat_kind(p, TokenKind::Semicolon)) {
+  if (!p.eat(TokenKind::Semicolon)) {
     p.error("expected ; after the declaration");
     recover_to_semicolon(p);
   }
-  close(p);
+  p.finish_node();
 }
 
 }  // namespace
 
 void parse_pragma_head(Parser& p) {
-  open(p, NodeKind::PragmaDecl);
+  p.start_node(NodeKind::PragmaDecl);
   p.bump();  // PRAGMA
   p.expect_name("expected a pragma name");
-  if (at_kind(p, TokenKind::LParen)) {
+  if (p.at(TokenKind::LParen)) {
     const parser::ConditionGuard no_condition(p, false);
     parser::parse_arg_list(p);
   }
 }
 
 void parse_declare_section(Parser& p, StopWords stop_words) {
-  if (at_end(p) || at_any_word(p, stop_words)) return;
-  open(p, NodeKind::DeclareSection);
-  while (!at_end(p) && !at_any_word(p, stop_words)) {
+  if (p.at_end() || p.at_any_word(0, stop_words)) return;
+  p.start_node(NodeKind::DeclareSection);
+  while (!p.at_end() && !p.at_any_word(0, stop_words)) {
     const auto before = p.pos;
     parse_declaration(p);
     if (p.pos == before) p.error_bump("expected a declaration");
   }
-  close(p);
+  p.finish_node();
 }
 
 void parse_declaration(Parser& p) {
-  if (at_kind(p, TokenKind::QuotedIdent)) {
+  if (p.at(TokenKind::QuotedIdent)) {
     parse_variable_decl(p);
     return;
   }
-  if (!at_kind(p, TokenKind::Ident)) return;
-  if (at_word(p, "PRAGMA")) {
+  if (!p.at(TokenKind::Ident)) return;
+  if (p.at_word(0, "PRAGMA")) {
     parse_pragma_decl(p);
-  } else if (at_word(p, "TYPE")) {
+  } else if (p.at_word(0, "TYPE")) {
     parse_type_decl(p);
-  } else if (at_word(p, "SUBTYPE")) {
+  } else if (p.at_word(0, "SUBTYPE")) {
     parse_subtype_decl(p);
-  } else if (at_word(p, "CURSOR")) {
+  } else if (p.at_word(0, "CURSOR")) {
     parse_cursor_decl(p);
-  } else if (at_word(p, "PROCEDURE") || at_word(p, "FUNCTION")) {
+  } else if (p.at_word(0, "PROCEDURE") || p.at_word(0, "FUNCTION")) {
     parse_subprogram_decl(p);
   } else {
     parse_variable_decl(p);
@@ -189,7 +192,7 @@ void parse_declaration(Parser& p) {
 }
 
 void parse_not_null(Parser& p) {
-  if (at_word(p, "NOT") && at_word(p, "NULL", 1)) {
+  if (p.at_word(0, "NOT") && p.at_word(1, "NULL")) {
     p.bump();
     p.bump();
   }

@@ -6,11 +6,14 @@
 
 #include "parser/expressions.hpp"
 #include "parser/parser.hpp"
-#include "plsql/grammar_support.hpp"
+#include "parser/word_tables.hpp"
 #include "plsql/plsql.hpp"
-#include "sql/word_tables.hpp"
+#include "syntax/kinds.hpp"
 
 namespace veltrane::plsql {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
 namespace {
 
 constexpr std::array<std::string_view, 4> TYPE_MODIFIER_WORDS = {"NOT", "FINAL", "INSTANTIABLE",
@@ -18,51 +21,51 @@ constexpr std::array<std::string_view, 4> TYPE_MODIFIER_WORDS = {"NOT", "FINAL",
 
 // [modifiers] PROCEDURE|FUNCTION name [(params)] [RETURN ...] [option words]
 void parse_method_decl(Parser& p) {
-  open(p, NodeKind::MethodDecl);
-  while (at_any_word(p, sql::METHOD_MODIFIER_WORDS)) p.bump();
-  const bool is_function = at_word(p, "FUNCTION");
-  if (!eat_word(p, "PROCEDURE") && !eat_word(p, "FUNCTION")) {
+  p.start_node(NodeKind::MethodDecl);
+  while (p.at_any_word(0, parser::METHOD_MODIFIER_WORDS)) p.bump();
+  const bool is_function = p.at_word(0, "FUNCTION");
+  if (!p.eat_word("PROCEDURE") && !p.eat_word("FUNCTION")) {
     p.error("expected PROCEDURE or FUNCTION");
   }
   p.expect_name("expected a method name");
-  if (at_kind(p, TokenKind::LParen)) parse_param_list(p);
-  if (is_function || at_word(p, "RETURN")) parse_return_clause(p);
-  while (at_kind(p, TokenKind::Ident) && !at_word(p, "PRAGMA")) p.bump();
-  close(p);
+  if (p.at(TokenKind::LParen)) parse_param_list(p);
+  if (is_function || p.at_word(0, "RETURN")) parse_return_clause(p);
+  while (p.at(TokenKind::Ident) && !p.at_word(0, "PRAGMA")) p.bump();
+  p.finish_node();
 }
 
 // PRAGMA name [(args)]   (no ";" among the elements)
 void parse_element_pragma(Parser& p) {
   parse_pragma_head(p);
-  close(p);
+  p.finish_node();
 }
 
 // method | PRAGMA ... | attribute type
 void parse_object_element(Parser& p) {
-  if (at_any_word(p, sql::METHOD_MODIFIER_WORDS) && !at_kind(p, TokenKind::Comma, 1)) {
+  if (p.at_any_word(0, parser::METHOD_MODIFIER_WORDS) && !p.at(TokenKind::Comma, 1)) {
     parse_method_decl(p);
-  } else if (at_word(p, "PRAGMA")) {
+  } else if (p.at_word(0, "PRAGMA")) {
     parse_element_pragma(p);
   } else {
-    open(p, NodeKind::AttributeDef);
+    p.start_node(NodeKind::AttributeDef);
     p.expect_name("expected an attribute name");
     parse_type_ref(p);
-    close(p);
+    p.finish_node();
   }
 }
 
 // [OBJECT] ( element, ... )
 void parse_object_body(Parser& p) {
-  open(p, NodeKind::ObjectTypeDef);
-  eat_word(p, "OBJECT");
-  if (!at_kind(p, TokenKind::LParen)) {
+  p.start_node(NodeKind::ObjectTypeDef);
+  p.eat_word("OBJECT");
+  if (!p.at(TokenKind::LParen)) {
     p.error("expected ( after OBJECT");
-    close(p);
+    p.finish_node();
     return;
   }
   p.bump();  // (
   parser::parse_items_to_rparen(p, parse_object_element, "expected ) after the attributes");
-  close(p);
+  p.finish_node();
 }
 
 }  // namespace
@@ -70,29 +73,29 @@ void parse_object_body(Parser& p) {
 void parse_type_spec(Parser& p) {
   p.bump();  // TYPE
   parse_unit_name(p);
-  eat_word(p, "FORCE");
-  if (eat_word(p, "OID")) eat_kind(p, TokenKind::String);
-  if (at_end(p)) return;
-  if (eat_kind(p, TokenKind::Semicolon)) return;
+  p.eat_word("FORCE");
+  if (p.eat_word("OID")) p.eat(TokenKind::String);
+  if (p.at_end()) return;
+  if (p.eat(TokenKind::Semicolon)) return;
   parse_unit_options(p);
-  if (eat_word(p, "UNDER")) {
+  if (p.eat_word("UNDER")) {
     parse_unit_name(p);
     parse_object_body(p);
   } else {
-    if (!eat_word(p, "IS") && !eat_word(p, "AS")) p.error("expected IS or AS");
-    if (at_word(p, "OBJECT")) {
+    if (!p.eat_word("IS") && !p.eat_word("AS")) p.error("expected IS or AS");
+    if (p.at_word(0, "OBJECT")) {
       parse_object_body(p);
-    } else if (at_word(p, "TABLE") || at_word(p, "VARRAY") ||
-               (at_word(p, "VARYING") && at_word(p, "ARRAY", 1))) {
+    } else if (p.at_word(0, "TABLE") || p.at_word(0, "VARRAY") ||
+               (p.at_word(0, "VARYING") && p.at_word(1, "ARRAY"))) {
       parse_collection_def(p);
     } else {
       p.error("expected OBJECT, UNDER, TABLE OF or VARRAY");
     }
   }
-  if (at_any_word(p, TYPE_MODIFIER_WORDS)) {
-    open(p, NodeKind::TypeModifiers);
-    while (at_any_word(p, TYPE_MODIFIER_WORDS)) p.bump();
-    close(p);
+  if (p.at_any_word(0, TYPE_MODIFIER_WORDS)) {
+    p.start_node(NodeKind::TypeModifiers);
+    while (p.at_any_word(0, TYPE_MODIFIER_WORDS)) p.bump();
+    p.finish_node();
   }
   p.eat_semicolon();
 }

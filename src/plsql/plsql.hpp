@@ -77,4 +77,23 @@ void parse_fetch_stmt(Parser& p);
 void parse_execute_immediate(Parser& p);
 void parse_forall(Parser& p);
 
+// ---- pieces shared by several PL/SQL rules ------------------------------------------------
+// USING [IN] [OUT] expr, ...   at USING (OPEN ... FOR and EXECUTE IMMEDIATE)
+void parse_using_clause(Parser& p);
+// [BULK [COLLECT]] INTO target, ...   (FETCH and EXECUTE IMMEDIATE)
+void parse_into_clause(Parser& p);
+// PRAGMA name [(args)]   opens a PragmaDecl node and leaves it open for the
+// caller's ending (at PRAGMA, taken untested).
+void parse_pragma_head(Parser& p);
+// ";" into the open node, or "expected ;" and statement-level recovery; then
+// finishes the node.
+void finish_statement(Parser& p);
+// What a rule does at the structural nesting limit: "nesting too deep", then
+// tokens kept flat in one Error node, walked without recursion (BEGIN, IF, LOOP
+// and CASE open a level, END closes one). A statement's walk takes the rest of
+// its statement list (it stops at a level-0 END, EXCEPTION, ELSIF or ELSE); a
+// subprogram's walk ends with its ";" or with the END and ";" of its body.
+// Consumes at least one token unless the input has ended.
+void skip_too_deep(Parser& p, bool subprogram);
+
 }  // namespace veltrane::plsql

@@ -4,38 +4,41 @@
 #include "parser/expressions.hpp"
 #include "parser/messages.hpp"
 #include "parser/parser.hpp"
-#include "plsql/grammar_support.hpp"
 #include "plsql/plsql.hpp"
+#include "syntax/kinds.hpp"
 
 namespace veltrane::plsql {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
 
 // TABLE OF type [NOT NULL] [INDEX BY type]
 // [VARYING] VARRAY|ARRAY (limit) OF type [NOT NULL]
 void parse_collection_def(Parser& p) {
-  open(p, NodeKind::CollectionDef);
-  if (eat_word(p, "TABLE")) {
-    if (!eat_word(p, "OF")) p.error("expected OF");
+  p.start_node(NodeKind::CollectionDef);
+  if (p.eat_word("TABLE")) {
+    if (!p.eat_word("OF")) p.error("expected OF");
     parse_type_ref(p);
     parse_not_null(p);
-    if (eat_word(p, "INDEX")) {
-      if (!eat_word(p, "BY")) p.error("expected BY");
+    if (p.eat_word("INDEX")) {
+      if (!p.eat_word("BY")) p.error("expected BY");
       parse_type_ref(p);
     }
-    close(p);
+    p.finish_node();
     return;
   }
-  eat_word(p, "VARYING");
+  p.eat_word("VARYING");
   p.bump();  // VARRAY or ARRAY
-  if (eat_kind(p, TokenKind::LParen)) {
+  if (p.eat(TokenKind::LParen)) {
     parser::parse_expr(p, 0);
-    if (!eat_kind(p, TokenKind::RParen)) p.error(parser::MSG_EXPECTED_RPAREN);
+    if (!p.eat(TokenKind::RParen)) p.error(parser::MSG_EXPECTED_RPAREN);
   } else {
     p.error(parser::MSG_EXPECTED_LPAREN);
   }
-  if (!eat_word(p, "OF")) p.error("expected OF");
+  if (!p.eat_word("OF")) p.error("expected OF");
   parse_type_ref(p);
   parse_not_null(p);
-  close(p);
+  p.finish_node();
 }
 
 }  // namespace veltrane::plsql

@@ -10,12 +10,15 @@
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
-#include "plsql/grammar_support.hpp"
 #include "plsql/plsql.hpp"
 #include "sql/queries.hpp"
+#include "syntax/kinds.hpp"
 #include "syntax/unicode.hpp"
 
 namespace veltrane::plsql {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
 namespace {
 
 constexpr std::array<std::string_view, 5> STATEMENT_STOP_WORDS = {"END", "EXCEPTION", "ELSIF",
@@ -93,17 +96,17 @@ Lead lead_word(const Parser& p) {
 
 // RAISE [name] ;
 void parse_raise_stmt(Parser& p) {
-  open(p, NodeKind::RaiseStmt);
+  p.start_node(NodeKind::RaiseStmt);
   p.bump();
-  if (at_name(p)) parser::parse_name_ref(p);
+  if (parser::is_name_kind(p.kind_at(0))) parser::parse_name_ref(p);
   finish_statement(p);
 }
 
 // RETURN [expr] ;
 void parse_return_stmt(Parser& p) {
-  open(p, NodeKind::ReturnStmt);
+  p.start_node(NodeKind::ReturnStmt);
   p.bump();
-  if (!at_kind(p, TokenKind::Semicolon)) parser::parse_expr(p, 0);
+  if (!p.at(TokenKind::Semicolon)) parser::parse_expr(p, 0);
   finish_statement(p);
 }
 
@@ -133,7 +136,7 @@ void parse_pragma_stmt(Parser& p) {
 // Runs the rule of a keyword row; false when the row's condition fails (the
 // name road).
 bool parse_keyword_statement(Parser& p, Lead lead) {
-  const bool next_assign = at_kind(p, TokenKind::Assign, 1);
+  const bool next_assign = p.at(TokenKind::Assign, 1);
   switch (lead) {
     case Lead::None:
       return false;
@@ -144,31 +147,31 @@ bool parse_keyword_statement(Parser& p, Lead lead) {
       parse_for_loop(p);
       return true;
     case Lead::Null:
-      if (!at_kind(p, TokenKind::Semicolon, 1)) return false;
+      if (!p.at(TokenKind::Semicolon, 1)) return false;
       parse_null_stmt(p);
       return true;
     case Lead::Case:
       parse_case_stmt(p);
       return true;
     case Lead::Loop:
-      open(p, NodeKind::LoopStmt);
+      p.start_node(NodeKind::LoopStmt);
       parse_loop(p);
       finish_statement(p);
       return true;
     case Lead::Exit:
     case Lead::Continue:
-      if (next_assign || at_kind(p, TokenKind::LParen, 1)) return false;
+      if (next_assign || p.at(TokenKind::LParen, 1)) return false;
       parse_exit_stmt(p, lead == Lead::Exit);
       return true;
     case Lead::Goto:
-      open(p, NodeKind::GotoStmt);
+      p.start_node(NodeKind::GotoStmt);
       p.bump();
       p.expect_name("expected a label");
       finish_statement(p);
       return true;
     case Lead::Pipe:
-      if (!at_word(p, "ROW", 1)) return false;
-      open(p, NodeKind::PipeRowStmt);
+      if (!p.at_word(1, "ROW")) return false;
+      p.start_node(NodeKind::PipeRowStmt);
       p.bump();
       p.bump();
       parser::parse_expr(p, 0);
@@ -178,7 +181,7 @@ bool parse_keyword_statement(Parser& p, Lead lead) {
       parse_open_stmt(p);
       return true;
     case Lead::While:
-      open(p, NodeKind::WhileLoop);
+      p.start_node(NodeKind::WhileLoop);
       p.bump();
       parser::parse_expr(p, 0);
       parse_loop(p);
@@ -198,7 +201,7 @@ bool parse_keyword_statement(Parser& p, Lead lead) {
       return true;
     case Lead::Close:
       if (next_assign) return false;
-      open(p, NodeKind::CloseStmt);
+      p.start_node(NodeKind::CloseStmt);
       p.bump();
       parser::parse_expr(p, 0);
       finish_statement(p);
@@ -213,7 +216,7 @@ bool parse_keyword_statement(Parser& p, Lead lead) {
       parse_pragma_stmt(p);
       return true;
     case Lead::Execute:
-      if (!at_word(p, "IMMEDIATE", 1)) return false;
+      if (!p.at_word(1, "IMMEDIATE")) return false;
       parse_execute_immediate(p);
       return true;
   }
@@ -222,9 +225,9 @@ bool parse_keyword_statement(Parser& p, Lead lead) {
 
 // Whether the current Ident starts a SQL statement that PL/SQL embeds.
 bool at_embedded_sql(const Parser& p) {
-  if (sql::at_query_start(p) || at_any_word(p, SQL_START_WORDS)) return true;
-  if (at_word(p, "SET") && at_word(p, "TRANSACTION", 1)) return true;
-  return at_word(p, "LOCK") && at_word(p, "TABLE", 1);
+  if (sql::at_query_start(p) || p.at_any_word(0, SQL_START_WORDS)) return true;
+  if (p.at_word(0, "SET") && p.at_word(1, "TRANSACTION")) return true;
+  return p.at_word(0, "LOCK") && p.at_word(1, "TABLE");
 }
 
 // SELECT ... INTO ..., INSERT ..., COMMIT ...: the SQL grammar's node, then ";"
@@ -235,9 +238,9 @@ void parse_embedded_sql(Parser& p) {
     const syntax::Checkpoint start = p.checkpoint();
     const sql::StatementKind kind = sql::parse_sql_statement(p);
     p.start_node_at(start, sql::statement_node_kind(kind));
-    close(p);
+    p.finish_node();
   }
-  if (eat_kind(p, TokenKind::Semicolon)) return;
+  if (p.eat(TokenKind::Semicolon)) return;
   p.error("expected ; after the SQL statement");
   recover_to_semicolon(p);
 }
@@ -245,16 +248,16 @@ void parse_embedded_sql(Parser& p) {
 // target := value ;   |   call ;
 void parse_assign_or_call(Parser& p) {
   const syntax::Checkpoint start = p.checkpoint();
-  const bool can_start = at_name(p) || p.at(TokenKind::Bind) || p.at(TokenKind::Substitution) ||
-                         p.at(TokenKind::LParen);
+  const bool can_start = parser::is_name_kind(p.kind_at(0)) || p.at(TokenKind::Bind) ||
+                         p.at(TokenKind::Substitution) || p.at(TokenKind::LParen);
   if (!can_start) {
     p.error_bump("expected a statement");
-    eat_kind(p, TokenKind::Semicolon);
+    p.eat(TokenKind::Semicolon);
     return;
   }
   parser::parse_expr(p, parser::BINDING_POWERS.postfix_operand);
   NodeKind node = NodeKind::ProcCallStmt;
-  if (eat_kind(p, TokenKind::Assign)) {
+  if (p.eat(TokenKind::Assign)) {
     parser::parse_expr(p, 0);
     node = NodeKind::AssignStmt;
   }
@@ -265,19 +268,19 @@ void parse_assign_or_call(Parser& p) {
 }  // namespace
 
 void parse_statement_list(Parser& p, StopWords stop_words) {
-  open(p, NodeKind::StatementList);
-  while (!at_end(p) && !at_any_word(p, stop_words)) {
+  p.start_node(NodeKind::StatementList);
+  while (!p.at_end() && !p.at_any_word(0, stop_words)) {
     const auto before = p.pos;
     parse_plsql_statement(p);
     if (p.pos == before) p.error_bump("expected a statement");
   }
-  close(p);
+  p.finish_node();
 }
 
 void parse_plsql_statement(Parser& p) {
   parse_label(p);
-  if (at_end(p) || at_any_word(p, STATEMENT_STOP_WORDS)) return;
-  if (at_kind(p, TokenKind::Ident)) {
+  if (p.at_end() || p.at_any_word(0, STATEMENT_STOP_WORDS)) return;
+  if (p.at(TokenKind::Ident)) {
     const Lead lead = lead_word(p);
     if (holds_statements(lead)) {
       // Statements that hold statements are one structural level each.

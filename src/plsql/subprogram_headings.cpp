@@ -4,12 +4,15 @@
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
-#include "plsql/grammar_support.hpp"
+#include "parser/version_gates.hpp"
+#include "parser/word_tables.hpp"
 #include "plsql/plsql.hpp"
-#include "sql/version_gates.hpp"
-#include "sql/word_tables.hpp"
+#include "syntax/kinds.hpp"
 
 namespace veltrane::plsql {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
 
 // [(params)] [RETURN type] [options] ( ; | IS|AS LANGUAGE ... ; | IS|AS decls
 // BEGIN ... END [name] ; )
@@ -19,30 +22,30 @@ void parse_subprogram(Parser& p, bool is_function) {
     skip_too_deep(p, true);
     return;
   }
-  if (at_kind(p, TokenKind::LParen)) parse_param_list(p);
-  if (is_function || at_word(p, "RETURN")) parse_return_clause(p);
+  if (p.at(TokenKind::LParen)) parse_param_list(p);
+  if (is_function || p.at_word(0, "RETURN")) parse_return_clause(p);
   parse_unit_options(p);
-  if (at_kind(p, TokenKind::Semicolon)) {
+  if (p.at(TokenKind::Semicolon)) {
     p.bump();
     return;
   }
-  if (!eat_word(p, "IS") && !eat_word(p, "AS")) {
+  if (!p.eat_word("IS") && !p.eat_word("AS")) {
     p.error("expected IS, AS or ;");
     recover_to_semicolon(p);
     return;
   }
-  if (at_word(p, "LANGUAGE") || at_word(p, "EXTERNAL")) {
-    open(p, NodeKind::CallSpec);
+  if (p.at_word(0, "LANGUAGE") || p.at_word(0, "EXTERNAL")) {
+    p.start_node(NodeKind::CallSpec);
     p.skip_to_statement_end();
-    close(p);
-    if (!eat_kind(p, TokenKind::Semicolon)) p.error("expected ;");
+    p.finish_node();
+    if (!p.eat(TokenKind::Semicolon)) p.error("expected ;");
     return;
   }
-  parse_declare_section(p, sql::BEGIN_STOP_WORDS);
-  open(p, NodeKind::Block);
+  parse_declare_section(p, parser::BEGIN_STOP_WORDS);
+  p.start_node(NodeKind::Block);
   parse_block_body(p);
-  close(p);
-  if (at_name(p) && at_kind(p, TokenKind::Semicolon, 1)) p.bump();
+  p.finish_node();
+  if (parser::is_name_kind(p.kind_at(0)) && p.at(TokenKind::Semicolon, 1)) p.bump();
   p.eat_semicolon();
 }
 
@@ -50,51 +53,51 @@ namespace {
 
 // name [IN] [OUT] [NOCOPY] type [DEFAULT | := expr]
 void parse_param(Parser& p) {
-  open(p, NodeKind::Param);
+  p.start_node(NodeKind::Param);
   p.expect_name("expected a parameter name");
-  eat_word(p, "IN");
-  eat_word(p, "OUT");
-  eat_word(p, "NOCOPY");
+  p.eat_word("IN");
+  p.eat_word("OUT");
+  p.eat_word("NOCOPY");
   parse_type_ref(p);
-  if (eat_word(p, "DEFAULT") || eat_kind(p, TokenKind::Assign)) parser::parse_expr(p, 0);
-  close(p);
+  if (p.eat_word("DEFAULT") || p.eat(TokenKind::Assign)) parser::parse_expr(p, 0);
+  p.finish_node();
 }
 
 }  // namespace
 
 // ( name [IN] [OUT] [NOCOPY] type [DEFAULT | := expr], ... )
 void parse_param_list(Parser& p) {
-  open(p, NodeKind::ParamList);
+  p.start_node(NodeKind::ParamList);
   p.bump();  // (
-  if (!eat_kind(p, TokenKind::RParen)) {
+  if (!p.eat(TokenKind::RParen)) {
     parser::parse_items_to_rparen(p, parse_param, "expected ) after the parameters");
   }
-  close(p);
+  p.finish_node();
 }
 
 // RETURN type | RETURN SELF AS RESULT
 void parse_return_clause(Parser& p) {
-  open(p, NodeKind::ReturnClause);
-  if (!at_word(p, "RETURN")) {
+  p.start_node(NodeKind::ReturnClause);
+  if (!p.at_word(0, "RETURN")) {
     p.error("expected RETURN");
-    close(p);
+    p.finish_node();
     return;
   }
   p.bump();
-  if (at_word(p, "SELF") && at_word(p, "AS", 1) && at_word(p, "RESULT", 2)) {
+  if (p.at_word(0, "SELF") && p.at_word(1, "AS") && p.at_word(2, "RESULT")) {
     p.bump();
     p.bump();
     p.bump();
   } else {
     parse_type_ref(p);
   }
-  close(p);
+  p.finish_node();
 }
 
 namespace {
 [[nodiscard]] bool at_options_end(const Parser& p) {
-  return at_end(p) || at_kind(p, TokenKind::Semicolon) || at_word(p, "IS") || at_word(p, "AS") ||
-         at_word(p, "UNDER");
+  return p.at_end() || p.at(TokenKind::Semicolon) || p.at_word(0, "IS") || p.at_word(0, "AS") ||
+         p.at_word(0, "UNDER");
 }
 }  // namespace
 
@@ -102,10 +105,10 @@ namespace {
 // (...), ...
 void parse_unit_options(Parser& p) {
   if (at_options_end(p)) return;
-  open(p, NodeKind::UnitOptions);
+  p.start_node(NodeKind::UnitOptions);
   while (!at_options_end(p)) {
-    if (at_word(p, "ACCESSIBLE")) sql::check_gate(p, sql::Gate::AccessibleBy);
-    if (at_word(p, "SQL_MACRO")) sql::check_gate(p, sql::Gate::SqlMacros);
+    if (p.at_word(0, "ACCESSIBLE")) parser::check_gate(p, parser::Gate::AccessibleBy);
+    if (p.at_word(0, "SQL_MACRO")) parser::check_gate(p, parser::Gate::SqlMacros);
     switch (*p.kind_at(0)) {
       case TokenKind::Ident:
       case TokenKind::QuotedIdent:
@@ -122,16 +125,16 @@ void parse_unit_options(Parser& p) {
         break;
     }
   }
-  close(p);
+  p.finish_node();
 }
 
 // REF object_type | datatype
 void parse_type_ref(Parser& p) {
-  if (at_word(p, "REF") && at_kind(p, TokenKind::Ident, 1) && !at_word(p, "CURSOR", 1)) {
-    open(p, NodeKind::TypeName);
+  if (p.at_word(0, "REF") && p.at(TokenKind::Ident, 1) && !p.at_word(1, "CURSOR")) {
+    p.start_node(NodeKind::TypeName);
     p.bump();
     parser::parse_name_ref(p);
-    close(p);
+    p.finish_node();
     return;
   }
   parser::parse_datatype(p);

@@ -8,11 +8,14 @@
 #include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
-#include "plsql/grammar_support.hpp"
+#include "parser/word_tables.hpp"
 #include "plsql/plsql.hpp"
-#include "sql/word_tables.hpp"
+#include "syntax/kinds.hpp"
 
 namespace veltrane::plsql {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
 namespace {
 
 constexpr std::array<std::string_view, 4> TIMING_WORDS = {"BEFORE", "AFTER", "INSTEAD", "FOR"};
@@ -22,93 +25,94 @@ constexpr std::array<std::string_view, 2> TRIGGER_ORDER_WORDS = {"FOLLOWS", "PRE
 
 // BEFORE | AFTER | FOR | INSTEAD OF
 void parse_trigger_timing(Parser& p) {
-  open(p, NodeKind::TriggerTiming);
-  if (eat_word(p, "INSTEAD")) {
-    if (!eat_word(p, "OF")) p.error("expected OF");
-  } else if (eat_word(p, "BEFORE") || eat_word(p, "AFTER") || eat_word(p, "FOR")) {
+  p.start_node(NodeKind::TriggerTiming);
+  if (p.eat_word("INSTEAD")) {
+    if (!p.eat_word("OF")) p.error("expected OF");
+  } else if (p.eat_word("BEFORE") || p.eat_word("AFTER") || p.eat_word("FOR")) {
   } else {
     p.error("expected BEFORE, AFTER, INSTEAD OF or FOR");
   }
-  close(p);
+  p.finish_node();
 }
 
 // event {OR event}, an event being a word or UPDATE OF col, ...
 void parse_trigger_events(Parser& p) {
   while (true) {
-    open(p, NodeKind::TriggerEvent);
-    if (at_word(p, "UPDATE") && at_word(p, "OF", 1)) {
+    p.start_node(NodeKind::TriggerEvent);
+    if (p.at_word(0, "UPDATE") && p.at_word(1, "OF")) {
       p.bump();
       p.bump();
       while (true) {
         p.expect_name(parser::MSG_EXPECTED_COLUMN);
-        if (!eat_kind(p, TokenKind::Comma)) break;
+        if (!p.eat(TokenKind::Comma)) break;
       }
-    } else if (at_kind(p, TokenKind::Ident)) {
+    } else if (p.at(TokenKind::Ident)) {
       p.bump();
     } else {
       p.error("expected a trigger event");
     }
-    close(p);
-    if (!eat_word(p, "OR")) break;
+    p.finish_node();
+    if (!p.eat_word("OR")) break;
   }
 }
 
 // ON [NESTED TABLE col OF] object
 void parse_trigger_on(Parser& p) {
-  open(p, NodeKind::TriggerOn);
-  if (eat_word(p, "ON")) {
-    if (at_word(p, "NESTED") && at_word(p, "TABLE", 1)) {
+  p.start_node(NodeKind::TriggerOn);
+  if (p.eat_word("ON")) {
+    if (p.at_word(0, "NESTED") && p.at_word(1, "TABLE")) {
       p.bump();
       p.bump();
       p.expect_name(parser::MSG_EXPECTED_COLUMN);
-      if (!eat_word(p, "OF")) p.error("expected OF");
+      if (!p.eat_word("OF")) p.error("expected OF");
     }
-    if (at_name(p)) parser::parse_name_ref(p);
+    if (parser::is_name_kind(p.kind_at(0))) parser::parse_name_ref(p);
   } else {
     p.error(parser::MSG_EXPECTED_ON);
   }
-  close(p);
+  p.finish_node();
 }
 
 // REFERENCING {OLD|NEW|PARENT [AS] name}...
 void parse_referencing(Parser& p) {
-  open(p, NodeKind::Referencing);
+  p.start_node(NodeKind::Referencing);
   p.bump();  // REFERENCING
-  while (at_any_word(p, CORRELATION_WORDS)) {
+  while (p.at_any_word(0, CORRELATION_WORDS)) {
     p.bump();
-    eat_word(p, "AS");
+    p.eat_word("AS");
     p.expect_name("expected a correlation name");
   }
-  close(p);
+  p.finish_node();
 }
 
 // The optional clauses after ON, in any order and number.
 void parse_trigger_clauses(Parser& p) {
   while (true) {
-    if (at_word(p, "REFERENCING")) {
+    if (p.at_word(0, "REFERENCING")) {
       parse_referencing(p);
-    } else if (at_word(p, "FOR") && at_word(p, "EACH", 1)) {
-      open(p, NodeKind::ForEachRow);
+    } else if (p.at_word(0, "FOR") && p.at_word(1, "EACH")) {
+      p.start_node(NodeKind::ForEachRow);
       p.bump();
       p.bump();
-      if (!eat_word(p, "ROW")) p.error("expected ROW");
-      close(p);
-    } else if ((at_word(p, "FORWARD") || at_word(p, "REVERSE")) && at_word(p, "CROSSEDITION", 1)) {
+      if (!p.eat_word("ROW")) p.error("expected ROW");
+      p.finish_node();
+    } else if ((p.at_word(0, "FORWARD") || p.at_word(0, "REVERSE")) &&
+               p.at_word(1, "CROSSEDITION")) {
       p.bump();
       p.bump();
-    } else if (at_any_word(p, TRIGGER_ORDER_WORDS)) {
+    } else if (p.at_any_word(0, TRIGGER_ORDER_WORDS)) {
       p.bump();
-      while (at_name(p)) {
+      while (parser::is_name_kind(p.kind_at(0))) {
         parser::parse_name_ref(p);
-        if (!eat_kind(p, TokenKind::Comma)) break;
+        if (!p.eat(TokenKind::Comma)) break;
       }
-    } else if (at_word(p, "ENABLE") || at_word(p, "DISABLE")) {
+    } else if (p.at_word(0, "ENABLE") || p.at_word(0, "DISABLE")) {
       p.bump();
-    } else if (at_word(p, "WHEN")) {
-      open(p, NodeKind::TriggerWhen);
+    } else if (p.at_word(0, "WHEN")) {
+      p.start_node(NodeKind::TriggerWhen);
       p.bump();
       parser::parse_expr(p, 0);
-      close(p);
+      p.finish_node();
     } else {
       return;
     }
@@ -117,31 +121,31 @@ void parse_trigger_clauses(Parser& p) {
 
 // BEFORE STATEMENT IS BEGIN ... END BEFORE STATEMENT;
 void parse_compound_section(Parser& p) {
-  open(p, NodeKind::CompoundSection);
+  p.start_node(NodeKind::CompoundSection);
   // The timing point's words; a ";" ends the walk so that a broken heading
   // cannot take the rest of the trigger with it.
-  while (!at_end(p) && !at_word(p, "IS") && !at_kind(p, TokenKind::Semicolon)) p.bump();
-  if (!eat_word(p, "IS")) p.error("expected IS");
+  while (!p.at_end() && !p.at_word(0, "IS") && !p.at(TokenKind::Semicolon)) p.bump();
+  if (!p.eat_word("IS")) p.error("expected IS");
   parse_block_body(p);
-  while (!at_end(p)) {
-    const bool semicolon = at_kind(p, TokenKind::Semicolon);
+  while (!p.at_end()) {
+    const bool semicolon = p.at(TokenKind::Semicolon);
     p.bump();
     if (semicolon) break;
   }
-  close(p);
+  p.finish_node();
 }
 
 void parse_trigger_body(Parser& p) {
-  if (at_word(p, "COMPOUND") && at_word(p, "TRIGGER", 1)) {
+  if (p.at_word(0, "COMPOUND") && p.at_word(1, "TRIGGER")) {
     p.bump();
     p.bump();
-    parse_declare_section(p, sql::TIMING_POINT_STOP_WORDS);
-    while (at_any_word(p, SECTION_WORDS)) parse_compound_section(p);
+    parse_declare_section(p, parser::TIMING_POINT_STOP_WORDS);
+    while (p.at_any_word(0, SECTION_WORDS)) parse_compound_section(p);
     parse_unit_end(p);
     return;
   }
-  if (eat_word(p, "CALL")) {
-    if (at_name(p)) parser::parse_name_expr(p);
+  if (p.eat_word("CALL")) {
+    if (parser::is_name_kind(p.kind_at(0))) parser::parse_name_expr(p);
     p.eat_semicolon();
     return;
   }
@@ -156,8 +160,8 @@ void parse_trigger_body(Parser& p) {
 void parse_trigger(Parser& p) {
   p.bump();  // TRIGGER
   parse_unit_name(p);
-  if (at_word(p, "SHARING") || (at_word(p, "DEFAULT") && at_word(p, "COLLATION", 1))) {
-    while (!at_end(p) && !at_any_word(p, TIMING_WORDS)) p.bump();
+  if (p.at_word(0, "SHARING") || (p.at_word(0, "DEFAULT") && p.at_word(1, "COLLATION"))) {
+    while (!p.at_end() && !p.at_any_word(0, TIMING_WORDS)) p.bump();
   }
   parse_trigger_timing(p);
   parse_trigger_events(p);

@@ -7,12 +7,15 @@
 #include "parser/names.hpp"
 #include "parser/parse_entries.hpp"
 #include "parser/parser.hpp"
-#include "plsql/grammar_support.hpp"
+#include "parser/word_tables.hpp"
 #include "plsql/plsql.hpp"
 #include "sql/queries.hpp"
-#include "sql/word_tables.hpp"
+#include "syntax/kinds.hpp"
 
 namespace veltrane::plsql {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
 namespace {
 
 // Words that may follow CREATE [OR REPLACE] before a PL/SQL unit word.
@@ -23,7 +26,7 @@ constexpr std::array<std::string_view, 8> UNIT_CREATE_MODIFIERS = {
 NodeKind parse_not_modelled(Parser& p) {
   p.push_unchecked("unit kind not modelled: kept as tokens", p.current_span(),
                    syntax::Severity::Warning);
-  while (!at_end(p)) p.bump();
+  while (!p.at_end()) p.bump();
   return NodeKind::OtherStmt;
 }
 
@@ -31,12 +34,12 @@ NodeKind parse_not_modelled(Parser& p) {
 NodeKind parse_anonymous_block(Parser& p) {
   parse_label(p);
   parse_block(p);
-  eat_kind(p, TokenKind::Semicolon);
+  p.eat(TokenKind::Semicolon);
   return NodeKind::AnonymousBlock;
 }
 
 void expect_is_or_as(Parser& p) {
-  if (!eat_word(p, "IS") && !eat_word(p, "AS")) p.error("expected IS or AS");
+  if (!p.eat_word("IS") && !p.eat_word("AS")) p.error("expected IS or AS");
 }
 
 // PACKAGE name [options] IS|AS declarations END [name] [;]
@@ -45,7 +48,7 @@ NodeKind parse_package(Parser& p) {
   parse_unit_name(p);
   parse_unit_options(p);
   expect_is_or_as(p);
-  parse_declare_section(p, sql::END_STOP_WORDS);
+  parse_declare_section(p, parser::END_STOP_WORDS);
   parse_unit_end(p);
   return NodeKind::CreatePackage;
 }
@@ -58,8 +61,8 @@ NodeKind parse_package_body(Parser& p) {
   parse_unit_name(p);
   parse_unit_options(p);
   expect_is_or_as(p);
-  parse_declare_section(p, sql::BEGIN_END_STOP_WORDS);
-  if (at_word(p, "BEGIN")) {
+  parse_declare_section(p, parser::BEGIN_END_STOP_WORDS);
+  if (p.at_word(0, "BEGIN")) {
     parse_unit_body(p);
     p.eat_semicolon();
   } else {
@@ -70,18 +73,18 @@ NodeKind parse_package_body(Parser& p) {
 
 // [modifiers] PROCEDURE|FUNCTION name subprogram, inside a type body
 void parse_type_body_method(Parser& p) {
-  open(p, NodeKind::SubprogramDecl);
-  while (at_any_word(p, sql::METHOD_MODIFIER_WORDS)) p.bump();
+  p.start_node(NodeKind::SubprogramDecl);
+  while (p.at_any_word(0, parser::METHOD_MODIFIER_WORDS)) p.bump();
   bool is_function = false;
-  if (eat_word(p, "PROCEDURE")) {
-  } else if (eat_word(p, "FUNCTION")) {
+  if (p.eat_word("PROCEDURE")) {
+  } else if (p.eat_word("FUNCTION")) {
     is_function = true;
   } else {
     p.error("expected PROCEDURE or FUNCTION");
   }
   p.expect_name("expected a method name");
   parse_subprogram(p, is_function);
-  close(p);
+  p.finish_node();
 }
 
 // TYPE BODY name IS|AS members END [name] [;]
@@ -90,12 +93,12 @@ NodeKind parse_type_body(Parser& p) {
   p.bump();  // BODY
   parse_unit_name(p);
   expect_is_or_as(p);
-  while (!at_end(p) && !at_word(p, "END")) {
+  while (!p.at_end() && !p.at_word(0, "END")) {
     const auto before = p.pos;
-    if (at_any_word(p, sql::METHOD_MODIFIER_WORDS) || at_word(p, "PROCEDURE") ||
-        at_word(p, "FUNCTION")) {
+    if (p.at_any_word(0, parser::METHOD_MODIFIER_WORDS) || p.at_word(0, "PROCEDURE") ||
+        p.at_word(0, "FUNCTION")) {
       parse_type_body_method(p);
-    } else if (at_name(p)) {
+    } else if (parser::is_name_kind(p.kind_at(0))) {
       parse_declaration(p);
     }
     if (p.pos == before) p.error_bump("expected a method");
@@ -106,24 +109,24 @@ NodeKind parse_type_body(Parser& p) {
 
 // The unit word at the current token, after an optional CREATE prefix.
 NodeKind parse_unit_word(Parser& p) {
-  if (!at_kind(p, TokenKind::Ident)) return parse_not_modelled(p);
-  if (at_word(p, "PACKAGE")) {
-    if (at_word(p, "BODY", 1)) return parse_package_body(p);
+  if (!p.at(TokenKind::Ident)) return parse_not_modelled(p);
+  if (p.at_word(0, "PACKAGE")) {
+    if (p.at_word(1, "BODY")) return parse_package_body(p);
     return parse_package(p);
   }
-  if (at_word(p, "PROCEDURE") || at_word(p, "FUNCTION")) {
-    const bool is_function = at_word(p, "FUNCTION");
+  if (p.at_word(0, "PROCEDURE") || p.at_word(0, "FUNCTION")) {
+    const bool is_function = p.at_word(0, "FUNCTION");
     p.bump();
     parse_unit_name(p);
     parse_subprogram(p, is_function);
     return is_function ? NodeKind::CreateFunction : NodeKind::CreateProcedure;
   }
-  if (at_word(p, "TRIGGER")) {
+  if (p.at_word(0, "TRIGGER")) {
     parse_trigger(p);
     return NodeKind::CreateTrigger;
   }
-  if (at_word(p, "TYPE")) {
-    if (at_word(p, "BODY", 1)) return parse_type_body(p);
+  if (p.at_word(0, "TYPE")) {
+    if (p.at_word(1, "BODY")) return parse_type_body(p);
     parse_type_spec(p);
     return NodeKind::CreateType;
   }
@@ -131,22 +134,22 @@ NodeKind parse_unit_word(Parser& p) {
 }
 
 NodeKind parse_unit_kind(Parser& p) {
-  if (at_end(p)) return parse_not_modelled(p);
-  if (at_kind(p, TokenKind::LabelOpen)) return parse_anonymous_block(p);
-  if (!at_kind(p, TokenKind::Ident)) return parse_not_modelled(p);
-  if (at_word(p, "WITH")) {
+  if (p.at_end()) return parse_not_modelled(p);
+  if (p.at(TokenKind::LabelOpen)) return parse_anonymous_block(p);
+  if (!p.at(TokenKind::Ident)) return parse_not_modelled(p);
+  if (p.at_word(0, "WITH")) {
     sql::parse_query(p);
-    if (at_word(p, "FOR") && at_word(p, "UPDATE", 1)) sql::parse_for_update(p);
+    if (p.at_word(0, "FOR") && p.at_word(1, "UPDATE")) sql::parse_for_update(p);
     return NodeKind::SelectStmt;
   }
-  if (at_word(p, "DECLARE") || at_word(p, "BEGIN")) return parse_anonymous_block(p);
-  if (at_word(p, "CREATE")) {
+  if (p.at_word(0, "DECLARE") || p.at_word(0, "BEGIN")) return parse_anonymous_block(p);
+  if (p.at_word(0, "CREATE")) {
     p.bump();
-    if (at_word(p, "OR") && at_word(p, "REPLACE", 1)) {
+    if (p.at_word(0, "OR") && p.at_word(1, "REPLACE")) {
       p.bump();
       p.bump();
     }
-    while (at_any_word(p, UNIT_CREATE_MODIFIERS)) p.bump();
+    while (p.at_any_word(0, UNIT_CREATE_MODIFIERS)) p.bump();
   }
   return parse_unit_word(p);
 }
@@ -162,27 +165,27 @@ void parse_unit(Parser& p) {
 
 // ObjectName[NameRef]; a leading substitution variable is no unit name.
 void parse_unit_name(Parser& p) {
-  open(p, NodeKind::ObjectName);
-  if (at_name(p)) {
+  p.start_node(NodeKind::ObjectName);
+  if (parser::is_name_kind(p.kind_at(0))) {
     parser::parse_name_ref(p);
   } else {
     p.error(parser::MSG_EXPECTED_NAME);
   }
-  close(p);
+  p.finish_node();
 }
 
 // END [name] [;]
 void parse_unit_end(Parser& p) {
-  if (!eat_word(p, "END")) p.error("expected END");
-  if (at_name(p)) p.bump();
+  if (!p.eat_word("END")) p.error("expected END");
+  if (parser::is_name_kind(p.kind_at(0))) p.bump();
   p.eat_semicolon();
 }
 
 // Block[BEGIN ... END [name]]
 void parse_unit_body(Parser& p) {
-  open(p, NodeKind::Block);
+  p.start_node(NodeKind::Block);
   parse_block_body(p);
-  close(p);
+  p.finish_node();
 }
 
 }  // namespace veltrane::plsql

@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "parser/parser.hpp"
+#include "parser/word_tables.hpp"
 #include "sql/queries.hpp"
-#include "sql/word_tables.hpp"
 
 namespace veltrane::sql {
 
@@ -33,7 +33,8 @@ void parse_alias(Parser& p, bool column_alias) {
   bool take = p.at(TokenKind::QuotedIdent);
   if (p.at(TokenKind::Ident)) {
     const std::string_view word = p.text_at(0);
-    take = column_alias ? !is_reserved_or_clause_word(word) : !is_reserved_or_join_word(word);
+    take = column_alias ? !parser::is_reserved_or_clause_word(word)
+                        : !parser::is_reserved_or_join_word(word);
   }
   if (!take) return;
   p.start_node(NodeKind::Alias);

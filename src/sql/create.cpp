@@ -6,10 +6,10 @@
 #include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
+#include "parser/word_tables.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
-#include "sql/version_gates.hpp"
-#include "sql/word_tables.hpp"
 
 namespace veltrane::sql {
 
@@ -41,7 +41,7 @@ bool at_mview_log(const Parser &p) { return p.at_word(2, "LOG") && p.at_word(3, 
 //   [ON COMMIT ...] [AS query]
 StatementKind parse_create_table(Parser &p, bool private_table) {
   if (private_table) {
-    check_gate(p, Gate::PrivateTemporaryTables);
+    parser::check_gate(p, parser::Gate::PrivateTemporaryTables);
   }
   p.bump();
   parse_if_exists(p);
@@ -205,7 +205,7 @@ StatementKind parse_create(Parser &p) {
     p.bump();
   }
   bool private_table = false;
-  while (p.at_any_word(0, CREATE_MODIFIER_WORDS)) {
+  while (p.at_any_word(0, parser::CREATE_MODIFIER_WORDS)) {
     if (p.at_word(0, "PRIVATE")) {
       private_table = true;
     }
@@ -242,7 +242,7 @@ void parse_if_exists(Parser &p) {
   if (!p.at_word(1, "EXISTS") && !(p.at_word(1, "NOT") && p.at_word(2, "EXISTS"))) {
     return;
   }
-  check_gate(p, Gate::IfExists);
+  parser::check_gate(p, parser::Gate::IfExists);
   p.bump();
   if (p.at_word(0, "NOT")) {
     p.bump();

@@ -11,10 +11,10 @@
 #include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
+#include "parser/word_tables.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
-#include "sql/version_gates.hpp"
-#include "sql/word_tables.hpp"
 
 namespace veltrane::sql {
 
@@ -81,7 +81,7 @@ void parse_collection_ref(Parser& p) {
 
 // LATERAL ( query )
 void parse_lateral_ref(Parser& p) {
-  check_gate(p, Gate::Lateral);
+  parser::check_gate(p, parser::Gate::Lateral);
   p.start_node(NodeKind::LateralRef);
   p.bump();  // LATERAL
   p.bump();  // (
@@ -286,7 +286,7 @@ void parse_table_ref(Parser& p) {
 bool at_from_item_start(const Parser& p) {
   if (p.at_end()) return false;
   if (p.at(TokenKind::Ident)) {
-    if (!is_reserved(p, 0, parser::MODE_TABLE_ALIAS)) return true;
+    if (!parser::is_reserved(p, 0, parser::MODE_TABLE_ALIAS)) return true;
     return (p.at_word(0, "TABLE") || p.at_word(0, "THE") || p.at_word(0, "LATERAL") ||
             p.at_word(0, "ONLY")) &&
            p.at(TokenKind::LParen, 1);

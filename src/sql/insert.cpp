@@ -7,9 +7,9 @@
 #include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
-#include "sql/version_gates.hpp"
 
 namespace veltrane::sql {
 
@@ -103,7 +103,7 @@ void parse_values_clause(Parser &p) {
     ++rows;
   }
   if (rows >= 2) {
-    check_gate(p, Gate::ValuesRowConstructors);
+    parser::check_gate(p, parser::Gate::ValuesRowConstructors);
   }
   p.finish_node();
 }

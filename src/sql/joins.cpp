@@ -8,8 +8,8 @@
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
 #include "sql/queries.hpp"
-#include "sql/version_gates.hpp"
 
 namespace veltrane::sql {
 
@@ -66,7 +66,7 @@ void parse_joined_table(Parser& p) {
     p.start_node_at(first_item, NodeKind::Join);
     if (p.at_word(0, "NATURAL")) p.bump();
     if ((p.at_word(0, "OUTER") || p.at_word(0, "CROSS")) && p.at_word(1, "APPLY")) {
-      check_gate(p, Gate::Apply);
+      parser::check_gate(p, parser::Gate::Apply);
       p.bump();
       p.bump();
       parse_table_ref(p);

@@ -5,9 +5,9 @@
 #include "parser/expressions.hpp"
 #include "parser/messages.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
-#include "sql/version_gates.hpp"
 
 namespace veltrane::sql {
 
@@ -102,7 +102,7 @@ void parse_mr_words(Parser &p, NodeKind kind, bool bump_first) {
 
 // MATCH_RECOGNIZE ( {sub-clause} )
 void parse_match_recognize(Parser &p) {
-  check_gate(p, Gate::MatchRecognize);
+  parser::check_gate(p, parser::Gate::MatchRecognize);
   p.start_node(NodeKind::MatchRecognize);
   p.bump();
   p.bump();

@@ -4,9 +4,9 @@
 #include "parser/expressions.hpp"
 #include "parser/messages.hpp"
 #include "parser/parser.hpp"
+#include "parser/word_tables.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
-#include "sql/word_tables.hpp"
 
 namespace veltrane::sql {
 
@@ -225,7 +225,7 @@ void skip_model_options(Parser &p) {
     if (p.at_word(0, "DIMENSION") && p.at_word(1, "BY")) {
       return;
     }
-    if (!p.at_any_word(0, MODEL_OPTION_WORDS)) {
+    if (!p.at_any_word(0, parser::MODEL_OPTION_WORDS)) {
       return;
     }
     p.bump();

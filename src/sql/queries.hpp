@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "parser/subqueries.hpp"
+
 namespace veltrane::parser {
 class Parser;
 }
@@ -15,17 +17,10 @@ using veltrane::parser::Parser;
 
 // ---- query expressions (query.cpp) ----
 
-// [WITH ...] block {UNION|INTERSECT|MINUS|EXCEPT [ALL|DISTINCT] block}
-//   [ORDER [SIBLINGS] BY ...] [OFFSET n ROWS] [FETCH FIRST n ROWS ONLY]
-// Opens one Query node (none at the nesting limit).
-void parse_query(Parser& p);
+// parse_query and at_paren_query: parser/subqueries.hpp.
 
 // SELECT, WITH, or a run of "(" that leads to a query.
 [[nodiscard]] bool at_query_start(const Parser& p);
-
-// At lookahead n: one or more "(" followed by SELECT or WITH, where every outer
-// "(" of the run really encloses a query (not an operand or a join).
-[[nodiscard]] bool at_paren_query(const Parser& p, std::uint32_t n);
 
 // ---- query blocks (query_block.cpp) ----
 

@@ -10,9 +10,9 @@
 #include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
 #include "plsql/plsql.hpp"
 #include "sql/queries.hpp"
-#include "sql/version_gates.hpp"
 
 namespace veltrane::sql {
 
@@ -107,7 +107,7 @@ void parse_with_clause(Parser& p) {
   p.start_node(NodeKind::WithClause);
   p.bump();  // WITH
   if (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) {
-    check_gate(p, Gate::WithFunction);
+    parser::check_gate(p, parser::Gate::WithFunction);
     p.start_node(NodeKind::DeclareSection);
     while (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) plsql::parse_declaration(p);
     p.finish_node();
@@ -142,7 +142,7 @@ void parse_with_clause(Parser& p) {
 
 // OFFSET n [ROW|ROWS]
 void parse_offset_clause(Parser& p) {
-  check_gate(p, Gate::RowLimiting);
+  parser::check_gate(p, parser::Gate::RowLimiting);
   p.start_node(NodeKind::OffsetClause);
   p.bump();  // OFFSET
   parse_expr(p, 0);
@@ -152,7 +152,7 @@ void parse_offset_clause(Parser& p) {
 
 // FETCH {FIRST|NEXT} [n [PERCENT]] [ROW|ROWS] [ONLY | WITH TIES]
 void parse_fetch_clause(Parser& p) {
-  check_gate(p, Gate::RowLimiting);
+  parser::check_gate(p, parser::Gate::RowLimiting);
   p.start_node(NodeKind::FetchClause);
   p.bump();  // FETCH
   p.bump();  // FIRST or NEXT
@@ -189,7 +189,7 @@ void parse_query(Parser& p) {
   while (at_set_operator(p)) {
     if (p.at_word(0, "EXCEPT") ||
         ((p.at_word(0, "INTERSECT") || p.at_word(0, "MINUS")) && p.at_word(1, "ALL"))) {
-      check_gate(p, Gate::ExceptAndSetAll);
+      parser::check_gate(p, parser::Gate::ExceptAndSetAll);
     }
     p.start_node_at(first_operand, NodeKind::SetOp);
     p.bump();  // the operator

@@ -10,10 +10,10 @@
 #include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
+#include "parser/word_tables.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
-#include "sql/version_gates.hpp"
-#include "sql/word_tables.hpp"
 
 namespace veltrane::sql {
 
@@ -47,7 +47,8 @@ bool at_select_item_start(const Parser& p) {
     case TokenKind::Minus:
       return true;
     case TokenKind::Ident:
-      return !is_reserved_or_clause_word(p.text_at(0)) || p.at_any_word(0, EXPR_START_WORDS);
+      return !parser::is_reserved_or_clause_word(p.text_at(0)) ||
+             p.at_any_word(0, parser::EXPR_START_WORDS);
     default:
       return false;
   }
@@ -138,7 +139,7 @@ void parse_select_block(Parser& p) {
     parse_from_list(p);
     p.finish_node();
   } else {
-    check_gate(p, Gate::SelectWithoutFrom);
+    parser::check_gate(p, parser::Gate::SelectWithoutFrom);
   }
   for (;;) {
     if (p.at_word(0, "WHERE")) {
@@ -171,7 +172,7 @@ void parse_select_block(Parser& p) {
 
 // VALUES row, row, ...
 void parse_values_block(Parser& p) {
-  check_gate(p, Gate::ValuesRowConstructors);
+  parser::check_gate(p, parser::Gate::ValuesRowConstructors);
   p.start_node(NodeKind::ValuesClause);
   do {
     p.bump();  // VALUES, then ","

@@ -4,9 +4,9 @@
 #include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
+#include "parser/word_tables.hpp"
 #include "sql/dml_ddl.hpp"
-#include "sql/version_gates.hpp"
-#include "sql/word_tables.hpp"
 
 namespace veltrane::sql {
 
@@ -38,7 +38,8 @@ bool at_old_new_marker(const Parser &p) {
   if (!p.at(TokenKind::Ident, 1)) {
     return false;
   }
-  return !p.at_any_word(1, RETURNING_LIST_END_WORDS) && !p.at_any_word(1, EXPR_OPERATOR_WORDS);
+  return !p.at_any_word(1, RETURNING_LIST_END_WORDS) &&
+         !p.at_any_word(1, parser::EXPR_OPERATOR_WORDS);
 }
 
 // A returned column named NEW right before INTO or BULK: a name, not the start of a
@@ -63,7 +64,7 @@ void parse_returned_values(Parser &p) {
     }
     if (at_old_new_marker(p)) {
       if (!warned) {
-        check_gate(p, Gate::ReturningOldNew);
+        parser::check_gate(p, parser::Gate::ReturningOldNew);
         warned = true;
       }
       p.bump();

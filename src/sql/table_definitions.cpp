@@ -6,10 +6,10 @@
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
+#include "parser/word_tables.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
-#include "sql/version_gates.hpp"
-#include "sql/word_tables.hpp"
 
 namespace veltrane::sql {
 
@@ -49,7 +49,7 @@ bool at_identity_column(const Parser &p) {
 // [VIRTUAL]}
 void parse_generated_run(Parser &p) {
   if (at_identity_column(p)) {
-    check_gate(p, Gate::IdentityColumns);
+    parser::check_gate(p, parser::Gate::IdentityColumns);
   }
   while (p.at_any_word(0, GENERATED_RUN_WORDS)) {
     const bool was_as = p.at_word(0, "AS");
@@ -78,7 +78,7 @@ void parse_bad_element(Parser &p) { parser::parse_flat_tokens_until(p, NodeKind:
 
 // column | constraint
 void parse_table_element(Parser &p) {
-  if (p.at_any_word(0, CONSTRAINT_START_WORDS)) {
+  if (p.at_any_word(0, parser::CONSTRAINT_START_WORDS)) {
     parse_constraint_tokens(p);
   } else if (parser::is_name_kind(p.kind_at(0))) {
     parse_column_definition(p);

@@ -4,9 +4,9 @@
 #include "parser/messages.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
 #include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
-#include "sql/version_gates.hpp"
 
 namespace veltrane::sql {
 
@@ -24,7 +24,7 @@ void parse_dml_from(Parser &p) {
   if (!p.at_word(0, "FROM")) {
     return;
   }
-  check_gate(p, Gate::DmlFromOrJoins);
+  parser::check_gate(p, parser::Gate::DmlFromOrJoins);
   p.start_node(NodeKind::FromClause);
   p.bump();
   parse_from_list(p);

@@ -17,10 +17,10 @@
 #include "parser/names.hpp"
 #include "parser/parse_entries.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
+#include "parser/word_tables.hpp"
 #include "small_stack.hpp"
 #include "sql/statement_dispatch.hpp"
-#include "sql/version_gates.hpp"
-#include "sql/word_tables.hpp"
 #include "syntax/dump.hpp"
 #include "syntax/tree_reads.hpp"
 
@@ -742,7 +742,7 @@ TEST(ParserDepth, DeepNestingOnASmallStack) {
 OracleVersion version(uint16_t major, uint16_t minor) { return OracleVersion{major, minor}; }
 
 TEST(VersionGates, ReleaseTests) {
-  using veltrane::sql::GateTest;
+  using veltrane::parser::GateTest;
   struct Case {
     OracleVersion target;
     bool v12_1, v12_2, v18, v21, v23;  // true: warns
@@ -761,16 +761,16 @@ TEST(VersionGates, ReleaseTests) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.target.major) + "." + std::to_string(c.target.minor));
-    EXPECT_EQ(veltrane::sql::version_fails(c.target, GateTest::V12_1), c.v12_1);
-    EXPECT_EQ(veltrane::sql::version_fails(c.target, GateTest::V12_2), c.v12_2);
-    EXPECT_EQ(veltrane::sql::version_fails(c.target, GateTest::V18), c.v18);
-    EXPECT_EQ(veltrane::sql::version_fails(c.target, GateTest::V21), c.v21);
-    EXPECT_EQ(veltrane::sql::version_fails(c.target, GateTest::V23), c.v23);
+    EXPECT_EQ(veltrane::parser::version_fails(c.target, GateTest::V12_1), c.v12_1);
+    EXPECT_EQ(veltrane::parser::version_fails(c.target, GateTest::V12_2), c.v12_2);
+    EXPECT_EQ(veltrane::parser::version_fails(c.target, GateTest::V18), c.v18);
+    EXPECT_EQ(veltrane::parser::version_fails(c.target, GateTest::V21), c.v21);
+    EXPECT_EQ(veltrane::parser::version_fails(c.target, GateTest::V23), c.v23);
   }
   // "12c" reads as 12.0, so it fails the 12.1 test.
   const std::optional<OracleVersion> twelve_c = veltrane::lexer::parse_oracle_version("12c");
   ASSERT_TRUE(twelve_c.has_value());
-  EXPECT_TRUE(veltrane::sql::version_fails(*twelve_c, GateTest::V12_1));
+  EXPECT_TRUE(veltrane::parser::version_fails(*twelve_c, GateTest::V12_1));
 }
 
 TEST(VersionGates, WarningsIgnoreTheRepeatTestButCountForIt) {
@@ -780,8 +780,8 @@ TEST(VersionGates, WarningsIgnoreTheRepeatTestButCountForIt) {
     SCOPED_TRACE("gate then error at the same token");
     Fixture fixture("offset", old_target);
     Parser& p = fixture.p();
-    EXPECT_TRUE(veltrane::sql::check_gate(p, veltrane::sql::Gate::RowLimiting));
-    EXPECT_TRUE(veltrane::sql::check_gate(p, veltrane::sql::Gate::RowLimiting));
+    EXPECT_TRUE(veltrane::parser::check_gate(p, veltrane::parser::Gate::RowLimiting));
+    EXPECT_TRUE(veltrane::parser::check_gate(p, veltrane::parser::Gate::RowLimiting));
     p.error("dropped");
     ASSERT_EQ(p.diagnostics.size(), 2u);
     EXPECT_EQ(p.diagnostics[0].severity, Severity::Warning);
@@ -792,7 +792,7 @@ TEST(VersionGates, WarningsIgnoreTheRepeatTestButCountForIt) {
     Fixture fixture("offset", old_target);
     Parser& p = fixture.p();
     p.error("kept");
-    EXPECT_TRUE(veltrane::sql::check_gate(p, veltrane::sql::Gate::RowLimiting));
+    EXPECT_TRUE(veltrane::parser::check_gate(p, veltrane::parser::Gate::RowLimiting));
     EXPECT_EQ(p.diagnostics.size(), 2u);
   }
   {
@@ -801,21 +801,21 @@ TEST(VersionGates, WarningsIgnoreTheRepeatTestButCountForIt) {
     Parser& p = fixture.p();
     p.bump();
     p.bump();
-    EXPECT_TRUE(veltrane::sql::check_gate(p, veltrane::sql::Gate::SelectWithoutFrom));
+    EXPECT_TRUE(veltrane::parser::check_gate(p, veltrane::parser::Gate::SelectWithoutFrom));
     EXPECT_EQ(p.diagnostics[0].start, 9u);
     EXPECT_EQ(p.diagnostics[0].end, 9u);
   }
   {
     SCOPED_TRACE("a new enough target records nothing");
     Fixture fixture("offset");
-    EXPECT_FALSE(veltrane::sql::check_gate(fixture.p(), veltrane::sql::Gate::RowLimiting));
+    EXPECT_FALSE(veltrane::parser::check_gate(fixture.p(), veltrane::parser::Gate::RowLimiting));
     EXPECT_TRUE(fixture.p().diagnostics.empty());
   }
 }
 
 // Each gate fired through the grammar, once below its first release and once at it.
 TEST(VersionGates, EachGateBelowAndAtItsFirstRelease) {
-  using veltrane::sql::Gate;
+  using veltrane::parser::Gate;
   struct Case {
     Gate gate;
     std::string text;
@@ -870,7 +870,7 @@ TEST(VersionGates, EachGateBelowAndAtItsFirstRelease) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    const std::string_view message = veltrane::sql::gate_row(c.gate).message;
+    const std::string_view message = veltrane::parser::gate_row(c.gate).message;
     const veltrane::lexer::LexResult lexed = veltrane::lexer::lex_text(c.text);
     for (const auto& [target, expected] :
          {std::pair{c.below, c.warnings_below}, std::pair{c.first, size_t{0}}}) {
@@ -931,23 +931,23 @@ TEST(WordTables, IsReservedByMode) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.word);
     Fixture fixture(c.word);
-    EXPECT_EQ(veltrane::sql::is_reserved(fixture.p(), 0, 0), c.mode0);
-    EXPECT_EQ(veltrane::sql::is_reserved(fixture.p(), 0, 1), c.mode1);
-    EXPECT_EQ(veltrane::sql::is_reserved(fixture.p(), 0, 2), c.mode2);
-    EXPECT_FALSE(veltrane::sql::is_reserved(fixture.p(), 1, 2));  // past the end
+    EXPECT_EQ(veltrane::parser::is_reserved(fixture.p(), 0, 0), c.mode0);
+    EXPECT_EQ(veltrane::parser::is_reserved(fixture.p(), 0, 1), c.mode1);
+    EXPECT_EQ(veltrane::parser::is_reserved(fixture.p(), 0, 2), c.mode2);
+    EXPECT_FALSE(veltrane::parser::is_reserved(fixture.p(), 1, 2));  // past the end
   }
 }
 
 TEST(WordTables, PublicTablesKeepTheirOrderAndStopListsMatchIdentsOnly) {
-  EXPECT_EQ(veltrane::sql::RESERVED_WORDS.front(), "ACCESS");
-  EXPECT_EQ(veltrane::sql::RESERVED_WORDS.back(), "WITH");
-  EXPECT_EQ(veltrane::sql::PLSQL_RESERVED_WORDS.front(), "ALL");
-  EXPECT_EQ(veltrane::sql::PLSQL_RESERVED_WORDS.back(), "WITH");
+  EXPECT_EQ(veltrane::parser::RESERVED_WORDS.front(), "ACCESS");
+  EXPECT_EQ(veltrane::parser::RESERVED_WORDS.back(), "WITH");
+  EXPECT_EQ(veltrane::parser::PLSQL_RESERVED_WORDS.front(), "ALL");
+  EXPECT_EQ(veltrane::parser::PLSQL_RESERVED_WORDS.back(), "WITH");
   Fixture quoted("\"END\" end");
-  EXPECT_FALSE(quoted.p().at_any_word(0, veltrane::sql::END_STOP_WORDS));
-  EXPECT_TRUE(quoted.p().at_any_word(1, veltrane::sql::END_STOP_WORDS));
-  EXPECT_FALSE(veltrane::sql::word_in(veltrane::sql::RESERVED_WORDS, "SELECTS"));
-  EXPECT_TRUE(veltrane::sql::word_in(veltrane::sql::RESERVED_WORDS, "varchar2"));
+  EXPECT_FALSE(quoted.p().at_any_word(0, veltrane::parser::END_STOP_WORDS));
+  EXPECT_TRUE(quoted.p().at_any_word(1, veltrane::parser::END_STOP_WORDS));
+  EXPECT_FALSE(veltrane::parser::word_in(veltrane::parser::RESERVED_WORDS, "SELECTS"));
+  EXPECT_TRUE(veltrane::parser::word_in(veltrane::parser::RESERVED_WORDS, "varchar2"));
 }
 
 // ---- names ----

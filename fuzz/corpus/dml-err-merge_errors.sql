@@ -1,5 +1,0 @@
-MERGE t USING s ON (t.id = s.id) WHEN MATCHED THEN UPDATE SET v = 1;
-
-MERGE INTO t USING s ON (t.id = s.id) WHEN foo THEN INSERT VALUES (1);
-
-MERGE INTO t USING s ON (t.id = s.id) WHEN MATCHED UPDATE v = 1;

@@ -1,5 +1,0 @@
-BEGIN
-  FORALL i IN 1..n x := 1;
-  y := 2;
-END;
-/

@@ -1,7 +1,0 @@
-SELECT 1 FROM t AS e;
-
-SELECT 1 x FROM t AS;
-
-SELECT 1 AS 2 FROM t;
-
-SELECT 1 FROM t AS 'x';

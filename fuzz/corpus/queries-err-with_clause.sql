@@ -1,9 +1,0 @@
-WITH q AS SELECT 1 FROM dual;
-
-WITH a AS (SELECT 1 FROM dual), &more SELECT 1 FROM a;
-
-WITH q (a, b) AS (SELECT 1, 2 FROM dual) SEARCH FIRST a ord SELECT * FROM q;
-
-WITH q AS (SELECT 1 FROM dual) CYCLE a, SET c 'Y' 'N' SELECT * FROM q;
-
-WITH q AS (SELECT 1 FROM dual SELECT * FROM q;

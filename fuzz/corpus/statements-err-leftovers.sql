@@ -1,3 +1,0 @@
-explain plan ) x /* between */ y -- trailing
-;
-truncate table 5 x;

@@ -1,3 +1,0 @@
-/* leading comment */ -- and a line comment
-  commit /* inside */ work -- trailing
-;
