@@ -2,13 +2,12 @@
 
 #include <array>
 #include <charconv>
-#include <vector>
+#include <optional>
 
 #include "syntax/kinds.hpp"
 #include "syntax/span.hpp"
-#include "syntax/stop.hpp"
-#include "syntax/tree_reads.hpp"
 #include "syntax/unicode.hpp"
+#include "syntax/walk.hpp"
 
 namespace veltrane::syntax {
 
@@ -48,11 +47,6 @@ bool needs_code_point_escape(char32_t code_point) {
 void append_indent(std::string& sink, uint32_t depth) {
   sink.append(2 * static_cast<std::size_t>(depth), ' ');
 }
-
-struct DumpEntry {
-  Child entry;
-  uint32_t depth;
-};
 
 }  // namespace
 
@@ -123,31 +117,19 @@ std::string quoted(std::string_view text) {
 
 void dump_tree(const Tree& tree, uint32_t node, uint32_t depth, std::string_view text,
                std::string& sink) {
-  if (node >= tree.nodes.size()) stop("node index out of range");
-  std::vector<DumpEntry> stack;
-  stack.push_back(DumpEntry{node_entry(node), depth});
-  while (!stack.empty()) {
-    const DumpEntry top = stack.back();
-    stack.pop_back();
-    const uint32_t index = entry_index(top.entry);
-    if (is_token_entry(top.entry)) {
-      if (index >= tree.tokens.size()) stop("token index out of range");
-      const TreeToken& token = tree.tokens[index];
-      if (is_trivia(token.kind)) continue;
-      append_indent(sink, top.depth);
+  TreeWalk walk(tree, node, WalkTokens::Significant);
+  while (const std::optional<WalkStep> step = walk.next()) {
+    if (step->event == WalkEvent::Leave) continue;
+    append_indent(sink, depth + step->depth);
+    if (step->event == WalkEvent::Enter) {
+      append_kind_name(sink, tree.nodes[step->index].kind);
+    } else {
+      const TreeToken& token = tree.tokens[step->index];
       append_kind_name(sink, token.kind);
       sink.push_back(' ');
       append_quoted(sink, span_text(Span{token.start, token.end}, text));
-      sink.push_back('\n');
-      continue;
     }
-    append_indent(sink, top.depth);
-    append_kind_name(sink, tree.nodes[index].kind);
     sink.push_back('\n');
-    const std::span<const Child> entries = children(tree, index);
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-      stack.push_back(DumpEntry{*it, top.depth + 1});
-    }
   }
 }
 

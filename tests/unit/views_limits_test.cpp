@@ -1,8 +1,8 @@
 // Size and depth limits of the parser and of every walk over its trees, all run on a
 // thread with a 1 MiB stack: long left-nested chains (trees as deep as the chain is long)
-// through referenced_tables, node spans, the descendant walks and the dump; and 100,000-deep
-// nests of every recursive construct through the parse entries, which must stop with
-// "nesting too deep" and still keep every token.
+// through referenced_tables, node spans, the descendant walks, the shared walk and the
+// dump; and 100,000-deep nests of every recursive construct through the parse entries,
+// which must stop with "nesting too deep" and still keep every token.
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -28,6 +28,7 @@
 #include "syntax/stop.hpp"
 #include "syntax/tree.hpp"
 #include "syntax/tree_reads.hpp"
+#include "syntax/walk.hpp"
 #include "views/referenced_tables.hpp"
 
 namespace {
@@ -160,6 +161,42 @@ uint32_t tree_depth(const Tree& tree) {
   return deepest;
 }
 
+// Runs the shared walk over the whole tree and counts what goes wrong: a node entered
+// twice, left before it is entered or left twice, a token out of order, a node or token
+// never reached, a depth that disagrees with the parent links.
+std::size_t shared_walk_faults(const Tree& tree) {
+  using veltrane::syntax::WalkEvent;
+  std::vector<uint8_t> state(tree.nodes.size(), 0);  // 0 unseen, 1 entered, 2 left
+  std::vector<uint32_t> depth(tree.nodes.size(), 0);
+  std::size_t faults = 0;
+  uint32_t next_token = 0;
+  veltrane::syntax::TreeWalk walk(tree, tree.root);
+  while (const std::optional<veltrane::syntax::WalkStep> step = walk.next()) {
+    switch (step->event) {
+      case WalkEvent::Enter: {
+        faults += state[step->index] != 0;
+        state[step->index] = 1;
+        const uint32_t parent = tree.nodes[step->index].parent;
+        depth[step->index] = step->depth;
+        faults += step->index != tree.root && step->depth != depth[parent] + 1;
+        break;
+      }
+      case WalkEvent::Leave:
+        faults += state[step->index] != 1;
+        state[step->index] = 2;
+        break;
+      case WalkEvent::Token:
+        faults += step->index != next_token;
+        ++next_token;
+        break;
+    }
+  }
+  faults += static_cast<std::size_t>(
+      std::count_if(state.begin(), state.end(), [](uint8_t seen) { return seen != 2; }));
+  faults += tree.tokens.size() - next_token;
+  return faults;
+}
+
 // ---- long chains: every walk over very deep trees ----
 
 struct ChainCase {
@@ -265,6 +302,10 @@ TEST(Limits, LongChainsThroughEveryWalk) {
       veltrane::syntax::DescendantTokens walk =
           veltrane::syntax::descendant_tokens(tree, tree.root);
       EXPECT_FALSE(veltrane::syntax::contains_dot_token(walk));
+
+      // the shared Enter/Leave walk: every node entered once and then left once, every
+      // token once and in order, as deep as the tree
+      EXPECT_EQ(shared_walk_faults(tree), 0u);
     });
   }
 }
