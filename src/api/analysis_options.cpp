@@ -1,0 +1,184 @@
+#include "api/analysis_options.hpp"
+
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "syntax/json_text.hpp"
+#include "syntax/unicode.hpp"
+
+namespace veltrane::api {
+
+namespace {
+
+[[nodiscard]] bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Decimal exponent of the leading digit of a number in the digit form (digits, an
+// optional point and digits, an optional exponent); none when every digit is 0.
+[[nodiscard]] std::optional<int64_t> leading_digit_exponent(std::string_view digits) {
+  int64_t integer_digits = 0;
+  int64_t first_non_zero = -1;
+  int64_t digit_index = 0;
+  bool after_point = false;
+  std::size_t i = 0;
+  for (; i < digits.size(); ++i) {
+    const char c = digits[i];
+    if (c == '.') {
+      after_point = true;
+      continue;
+    }
+    if (!is_digit(c)) break;
+    if (!after_point) ++integer_digits;
+    if (c != '0' && first_non_zero < 0) first_non_zero = digit_index;
+    ++digit_index;
+  }
+  int64_t exponent = 0;
+  if (i < digits.size() && (digits[i] == 'e' || digits[i] == 'E')) {
+    ++i;
+    bool negative = false;
+    if (i < digits.size() && (digits[i] == '+' || digits[i] == '-')) negative = digits[i++] == '-';
+    for (; i < digits.size() && is_digit(digits[i]); ++i) {
+      exponent = std::min<int64_t>(exponent * 10 + (digits[i] - '0'), int64_t{1} << 40);
+    }
+    if (negative) exponent = -exponent;
+  }
+  if (first_non_zero < 0) return std::nullopt;
+  return integer_digits - 1 - first_non_zero + exponent;
+}
+
+// True when `text` is digits with an optional "." and fraction, at least one digit in
+// all, then an optional exponent with at least one digit.
+[[nodiscard]] bool is_digit_form(std::string_view text) {
+  std::size_t i = 0;
+  std::size_t mantissa_digits = 0;
+  while (i < text.size() && is_digit(text[i])) ++i, ++mantissa_digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && is_digit(text[i])) ++i, ++mantissa_digits;
+  }
+  if (mantissa_digits == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const std::size_t exponent_start = i;
+    while (i < text.size() && is_digit(text[i])) ++i;
+    if (i == exponent_start) return false;
+  }
+  return i == text.size();
+}
+
+// The number a flag value reads as, or none when it is not one.
+[[nodiscard]] std::optional<double> read_decimal_number(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  const double sign = negative ? -1.0 : 1.0;
+  if (syntax::equals_ascii_folded(text, "inf") || syntax::equals_ascii_folded(text, "infinity")) {
+    return sign * std::numeric_limits<double>::infinity();
+  }
+  if (syntax::equals_ascii_folded(text, "nan")) {
+    return sign * std::numeric_limits<double>::quiet_NaN();
+  }
+  if (!is_digit_form(text)) return std::nullopt;
+  // The grammar is checked above; from_chars only converts (it never sees a sign, and
+  // it would accept forms such as "nan(1)" that the grammar refuses).
+  double value = 0.0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (error == std::errc::result_out_of_range) {
+    // from_chars leaves the value unwritten: too large gives infinity, too small 0.
+    const std::optional<int64_t> exponent = leading_digit_exponent(text);
+    value = exponent.has_value() && *exponent >= 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (error != std::errc{} || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return sign * value;
+}
+
+[[nodiscard]] std::string ascii_upper_copy(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = syntax::ascii_upper(c);
+  return upper;
+}
+
+// The member's string value, or none when the key is absent or its value is not a string.
+[[nodiscard]] const std::string* string_member(const nlohmann::json& object, std::string_view key) {
+  const auto found = object.find(key);
+  if (found == object.end() || !found->is_string()) return nullptr;
+  return found->get_ptr<const std::string*>();
+}
+
+}  // namespace
+
+std::string_view trim_white_space(std::string_view text) {
+  while (!text.empty()) {
+    const syntax::DecodedChar decoded = syntax::decode_utf8(text, 0);
+    if (decoded.code_point < 0 ||
+        !syntax::is_white_space(static_cast<char32_t>(decoded.code_point))) {
+      break;
+    }
+    text.remove_prefix(decoded.length);
+  }
+  while (!text.empty()) {
+    std::size_t start = text.size() - 1;
+    while (start > 0 && syntax::is_continuation_byte(text[start])) --start;
+    const syntax::DecodedChar decoded = syntax::decode_utf8(text, start);
+    if (decoded.code_point < 0 ||
+        !syntax::is_white_space(static_cast<char32_t>(decoded.code_point))) {
+      break;
+    }
+    text.remove_suffix(text.size() - start);
+  }
+  return text;
+}
+
+lexer::CcValue read_ccflag_value(std::string_view value_text) {
+  if (syntax::equals_ascii_folded(value_text, "true")) return true;
+  if (syntax::equals_ascii_folded(value_text, "false")) return false;
+  if (const std::optional<double> number = read_decimal_number(value_text)) return *number;
+  while (!value_text.empty() && value_text.front() == '\'') value_text.remove_prefix(1);
+  while (!value_text.empty() && value_text.back() == '\'') value_text.remove_suffix(1);
+  return std::string(value_text);
+}
+
+lexer::CcFlags read_ccflags(std::string_view text) {
+  lexer::CcFlags flags;
+  while (true) {
+    const std::size_t comma = text.find(',');
+    const std::string_view piece = text.substr(0, comma);
+    const std::size_t colon = piece.find(':');
+    if (colon != std::string_view::npos) {
+      const std::string_view name = trim_white_space(piece.substr(0, colon));
+      if (!name.empty()) {
+        flags.insert_or_assign(ascii_upper_copy(name),
+                               read_ccflag_value(trim_white_space(piece.substr(colon + 1))));
+      }
+    }
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  return flags;
+}
+
+AnalysisOptions read_analysis_options(std::string_view text) {
+  AnalysisOptions options;
+  const std::optional<nlohmann::json> value = syntax::read_json(text);
+  if (!value.has_value() || !value->is_object()) return options;
+  if (const std::string* version = string_member(*value, "version")) {
+    if (const auto parsed = lexer::parse_oracle_version(*version)) options.version = *parsed;
+  }
+  if (const std::string* ccflags = string_member(*value, "ccflags")) {
+    options.ccflags = read_ccflags(*ccflags);
+  }
+  if (const std::string* schema = string_member(*value, "schema")) {
+    const std::string upper = ascii_upper_copy(trim_white_space(*schema));
+    if (!upper.empty()) options.schema = upper;
+  }
+  return options;
+}
+
+}  // namespace veltrane::api

@@ -1,0 +1,167 @@
+#include "api/analyze_json.hpp"
+
+#include <algorithm>
+#include <span>
+#include <vector>
+
+#include "api/analysis_options.hpp"
+#include "api/lossy_input.hpp"
+#include "api/result_json.hpp"
+#include "lexer/oracle_version.hpp"
+#include "lexer/script_splitter.hpp"
+#include "syntax/json_text.hpp"
+#include "syntax/kinds.hpp"
+#include "syntax/utf16_offsets.hpp"
+#include "views/created_object.hpp"
+#include "views/referenced_tables.hpp"
+
+namespace veltrane::api {
+
+namespace {
+
+// What the driver keeps of one parsed item until the result is written.
+struct ParsedItem {
+  std::size_t item_index = 0;
+  parser::ParsedStatement statement;
+  std::vector<std::string> tables;
+  uint32_t errors = 0;
+};
+
+[[nodiscard]] uint32_t error_count(const parser::ParsedStatement& statement) {
+  return static_cast<uint32_t>(std::count_if(
+      statement.diagnostics.begin(), statement.diagnostics.end(),
+      [](const syntax::Diagnostic& d) { return d.severity == syntax::Severity::Error; }));
+}
+
+[[nodiscard]] syntax::SyntaxKind root_kind(const parser::ParsedStatement& statement) {
+  return statement.tree.nodes[statement.tree.root].kind;
+}
+
+// The common keys an item has before "names": col, command (client commands), end, errors
+// (parsed items), kind and line.
+void write_item_head(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
+                     const ParsedItem* parsed, const syntax::Utf16Positions& positions) {
+  const syntax::LineCol position = positions.line_col(item.start);
+  writer.member("col", position.column);
+  if (item.command.has_value()) writer.member("command", *item.command);
+  writer.member("end", positions.offset(item.end));
+  if (parsed != nullptr) writer.member("errors", parsed->errors);
+  writer.member("kind", lexer::item_kind_name(item.kind));
+  writer.member("line", position.line);
+}
+
+// The keys after "sql": start, and for parsed items statement, tables and tree.
+void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
+                     const ParsedItem* parsed, const syntax::Utf16Positions& positions) {
+  writer.member("start", positions.offset(item.start));
+  if (parsed == nullptr) return;
+  std::string spare;
+  const syntax::Tree& tree = parsed->statement.tree;
+  writer.member("statement", kind_name_view(root_kind(parsed->statement), spare));
+  writer.key("tables");
+  writer.begin_array();
+  for (const std::string& table : parsed->tables) writer.string_value(table);
+  writer.end_array();
+  writer.key("tree");
+  node_json(writer, tree, tree.root, positions);
+}
+
+// A rough size of the result, so that the text is allocated about once.
+[[nodiscard]] std::size_t estimated_result_size(std::size_t text_size, std::size_t token_count) {
+  return 256 + text_size + token_count * 40;
+}
+
+}  // namespace
+
+OwnerAndName qualified_object_name(std::string_view text, std::string_view schema,
+                                   const parser::ParsedStatement& statement) {
+  OwnerAndName result{std::string(schema), std::nullopt};
+  std::optional<views::QualifiedName> created = views::created_object_name(statement, text);
+  if (!created.has_value()) return result;
+  if (created->owner.has_value()) result.owner = std::move(*created->owner);
+  result.name = std::move(created->name);
+  return result;
+}
+
+std::string too_large_result_json(uint64_t line_feeds, std::string_view options_text) {
+  const AnalysisOptions options = read_analysis_options(options_text);
+  std::string out;
+  syntax::JsonWriter writer(out);
+  writer.begin_object();
+  writer.key("diagnostics");
+  writer.begin_array();
+  writer.begin_object();
+  writer.member("col", 1u);
+  writer.member("end", 0u);
+  writer.member("line", 1u);
+  writer.member("message", TEXT_TOO_LARGE);
+  writer.member("severity", syntax::severity_name(syntax::Severity::Error));
+  writer.member("start", 0u);
+  writer.end_object();
+  writer.end_array();
+  writer.key("items");
+  writer.begin_array();
+  writer.end_array();
+  writer.member("lines", line_feeds + 1);
+  writer.member("version", lexer::format_version(options.version));
+  writer.end_object();
+  return out;
+}
+
+std::string analyze_json(std::string_view text, std::string_view options_text) {
+  if (text.size() >= MAX_TEXT_BYTES) {
+    return too_large_result_json(count_line_feeds(text), options_text);
+  }
+  const AnalysisOptions options = read_analysis_options(options_text);
+  const lexer::ParseOptions parse_options{options.ccflags, options.version};
+  const syntax::Utf16Positions positions(text);
+  const lexer::SplitResult split = lexer::split_script(text);
+
+  // Every item is parsed first: the diagnostics of all of them come before the items.
+  std::vector<ParsedItem> parsed_items;
+  std::vector<const ParsedItem*> parsed_of_item(split.items.size(), nullptr);
+  for (std::size_t i = 0; i < split.items.size(); ++i) {
+    std::optional<parser::ParsedStatement> statement =
+        parser::parse_item(text, split, split.items[i], parse_options);
+    if (!statement.has_value()) continue;
+    ParsedItem& parsed = parsed_items.emplace_back();
+    parsed.item_index = i;
+    parsed.tables = views::referenced_tables(statement->tree, text);
+    parsed.errors = error_count(*statement);
+    parsed.statement = std::move(*statement);
+  }
+  for (const ParsedItem& parsed : parsed_items) parsed_of_item[parsed.item_index] = &parsed;
+
+  std::string out;
+  out.reserve(estimated_result_size(text.size(), split.tokens.size()));
+  syntax::JsonWriter writer(out);
+  writer.begin_object();
+  writer.key("diagnostics");
+  writer.begin_array();
+  for (const syntax::Diagnostic& diagnostic : split.diagnostics) {
+    diagnostic_json(writer, diagnostic, positions);
+  }
+  for (const ParsedItem& parsed : parsed_items) {
+    for (const syntax::Diagnostic& diagnostic : parsed.statement.diagnostics) {
+      diagnostic_json(writer, diagnostic, positions);
+    }
+  }
+  writer.end_array();
+  writer.key("items");
+  writer.begin_array();
+  for (std::size_t i = 0; i < split.items.size(); ++i) {
+    const lexer::ScriptItem& item = split.items[i];
+    const ParsedItem* parsed = parsed_of_item[i];
+    writer.begin_object();
+    write_item_head(writer, item, parsed, positions);
+    write_item_tail(writer, item, parsed, positions);
+    writer.end_object();
+  }
+  writer.end_array();
+  writer.member("lines", positions.line_count());
+  writer.member("version", lexer::format_version(options.version));
+  writer.end_object();
+  return out;
+}
+
+}  // namespace veltrane::api

@@ -1,0 +1,41 @@
+#pragma once
+
+// The analysis driver: one whole script and its options text in, the complete analysis
+// as one compact JSON text out (items, trees, tokens, diagnostics, tables, identifier and
+// statement records, offsets in UTF-16 code units). It keeps nothing between calls.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "parser/parse_entries.hpp"
+
+namespace veltrane::api {
+
+// Texts this long or longer are refused with a result that says so: tree child entries
+// keep 31 bits of offset.
+inline constexpr uint64_t MAX_TEXT_BYTES = uint64_t{1} << 31;
+
+inline constexpr std::string_view TEXT_TOO_LARGE = "text too large (2 GiB or more)";
+
+// The analysis result of `text` under the options text; both valid UTF-8. Never fails on
+// input: a text of MAX_TEXT_BYTES or more gives the refusal result.
+[[nodiscard]] std::string analyze_json(std::string_view text, std::string_view options_text);
+
+// The result for a text that is too large: no items, one error diagnostic at the start,
+// "lines" from `line_feeds` (the text's LF count) and the options' version.
+[[nodiscard]] std::string too_large_result_json(uint64_t line_feeds, std::string_view options_text);
+
+// The owner and name under which a statement's object is resolved and its package
+// specification kept: the owner written in the CREATE, else `schema`, with the created
+// object's name; `schema` and no name when the statement creates no named object.
+struct OwnerAndName {
+  std::string owner;
+  std::optional<std::string> name;
+};
+
+[[nodiscard]] OwnerAndName qualified_object_name(std::string_view text, std::string_view schema,
+                                                 const parser::ParsedStatement& statement);
+
+}  // namespace veltrane::api

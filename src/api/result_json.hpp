@@ -1,0 +1,36 @@
+#pragma once
+
+// The writers of the analysis result: syntax tree nodes with their subtrees, tree tokens
+// and diagnostics, each streamed through a JsonWriter with offsets in UTF-16 code units.
+//
+//   node        {"c":[children],"e":end,"k":kind,"s":start}
+//   token       {"e":end,"s":start,"t":kind}
+//   diagnostic  {"col","end","line","message","severity","start"}
+
+#include <cstdint>
+
+#include "syntax/diagnostic.hpp"
+#include "syntax/json_text.hpp"
+#include "syntax/tree.hpp"
+#include "syntax/utf16_offsets.hpp"
+
+namespace veltrane::api {
+
+// The node and its whole subtree. "c" holds child nodes and the tokens that are not trivia,
+// in child order; "s" and "e" span every token below the node, trivia included, both 0
+// when none lies below it. Iterative: the depth of the tree costs heap, not stack.
+void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,
+               const syntax::Utf16Positions& positions);
+
+void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
+                const syntax::Utf16Positions& positions);
+
+// "line" and "col" belong to the start; "end" is the end offset as it stands.
+void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagnostic,
+                     const syntax::Utf16Positions& positions);
+
+// The name of a syntax kind without a temporary text for named kinds; `spare` holds the
+// text of a number that names no kind.
+[[nodiscard]] std::string_view kind_name_view(syntax::SyntaxKind kind, std::string& spare);
+
+}  // namespace veltrane::api
