@@ -1,14 +1,821 @@
 #include "catalog/build_catalog.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "lexer/script_splitter.hpp"
+#include "lexer/token_values.hpp"
+#include "parser/parse_entries.hpp"
+#include "syntax/kinds.hpp"
+#include "syntax/tree.hpp"
+#include "syntax/tree_reads.hpp"
+#include "views/declarations.hpp"
+#include "views/dictionary_text.hpp"
+#include "views/name_path.hpp"
+#include "views/tree_words.hpp"
+
 namespace veltrane::catalog {
+
+namespace {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
+using syntax::Tree;
+using views::is_node;
+using views::is_word;
+using views::node_kind_of;
+using views::token_kind_of;
+using views::token_text;
+
+bool is_name_token(TokenKind kind) {
+  return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent;
+}
+
+// The normal form of a name token (identifier text of any other token).
+std::string normal_form(const Tree& tree, uint32_t token, std::string_view text) {
+  return lexer::identifier_text(token_kind_of(tree.tokens[token]), token_text(tree, token, text));
+}
+
+// The first child node of `kind`.
+std::optional<uint32_t> child_node(const Tree& tree, uint32_t node, NodeKind kind) {
+  return syntax::child_of_kind(tree, node, syntax::syntax_kind(kind));
+}
+
+// Everything one statement is applied with.
+struct Statement {
+  const Tree& tree;
+  std::string_view text;
+  std::string_view file_name;
+  std::string& schema;
+  Catalog& catalog;
+};
+
+CatalogObject new_object(const Statement& statement, ObjectKind kind,
+                         const views::QualifiedName& name) {
+  CatalogObject object{};
+  object.owner = name.owner ? *name.owner : statement.schema;
+  object.name = name.name;
+  object.kind = kind;
+  object.origin = std::string(statement.file_name);
+  return object;
+}
+
+// ---- Columns -------------------------------------------------------------------------
+
+// How a column definition's words change its nullability: NOT NULL and PRIMARY KEY make
+// it not nullable, NULL without NOT (`allow_null`) makes it nullable; the last one
+// written wins. None when the definition says nothing.
+std::optional<bool> written_nullability(const Tree& tree, std::span<const uint32_t> tokens,
+                                        std::string_view text, bool allow_null) {
+  std::optional<bool> nullable;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const bool has_next = i + 1 < tokens.size();
+    if (is_word(tree, tokens[i], text, "NOT") && has_next &&
+        is_word(tree, tokens[i + 1], text, "NULL")) {
+      nullable = false;
+      ++i;
+    } else if (is_word(tree, tokens[i], text, "PRIMARY") && has_next &&
+               is_word(tree, tokens[i + 1], text, "KEY")) {
+      nullable = false;
+      ++i;
+    } else if (allow_null && is_word(tree, tokens[i], text, "NULL")) {
+      nullable = true;
+    }
+  }
+  return nullable;
+}
+
+// name type [DEFAULT …] [CONSTRAINT c] [NOT NULL | PRIMARY KEY | …]
+Column read_column(const Tree& tree, uint32_t column_def, std::string_view text) {
+  Column column;
+  const std::vector<uint32_t> tokens = views::significant_tokens(tree, column_def);
+  if (!tokens.empty()) column.name = normal_form(tree, tokens.front(), text);
+  if (const std::optional<uint32_t> type = child_node(tree, column_def, NodeKind::TypeName)) {
+    column.datatype = views::dictionary_text(tree, *type, text);
+  }
+  column.nullable = written_nullability(tree, tokens, text, false).value_or(true);
+  return column;
+}
+
+Column* find_column(std::vector<Column>& columns, std::string_view name) {
+  const auto found = std::find_if(columns.begin(), columns.end(),
+                                  [&](const Column& column) { return column.name == name; });
+  return found == columns.end() ? nullptr : &*found;
+}
+
+// Adds a column; with `replace`, one of an existing name is replaced in place.
+void add_column(std::vector<Column>& columns, Column column, bool replace) {
+  if (replace) {
+    if (Column* existing = find_column(columns, column.name)) {
+      *existing = std::move(column);
+      return;
+    }
+  }
+  columns.push_back(std::move(column));
+}
+
+// [CONSTRAINT c] PRIMARY KEY (a, b): the columns named in the first parenthesised list
+// after KEY become not nullable; other constraints change nothing.
+void apply_constraint(const Tree& tree, uint32_t constraint, std::string_view text,
+                      std::vector<Column>& columns) {
+  const std::vector<uint32_t> tokens = views::significant_tokens(tree, constraint);
+  std::size_t i = 0;
+  while (i + 1 < tokens.size() && !(is_word(tree, tokens[i], text, "PRIMARY") &&
+                                    is_word(tree, tokens[i + 1], text, "KEY"))) {
+    ++i;
+  }
+  if (i + 1 >= tokens.size()) return;
+  i += 2;
+  while (i < tokens.size() && token_kind_of(tree.tokens[tokens[i]]) != TokenKind::LParen) ++i;
+  for (++i; i < tokens.size(); ++i) {
+    const TokenKind kind = token_kind_of(tree.tokens[tokens[i]]);
+    if (kind == TokenKind::RParen) break;
+    if (!is_name_token(kind)) continue;
+    if (Column* column = find_column(columns, normal_form(tree, tokens[i], text))) {
+      column->nullable = false;
+    }
+  }
+}
+
+// A TableElements, ColumnDef or Constraint node as CREATE TABLE and ALTER TABLE … ADD
+// read it.
+void add_table_element(const Tree& tree, uint32_t node, std::string_view text,
+                       std::vector<Column>& columns, bool replace) {
+  const std::optional<NodeKind> kind = node_kind_of(tree, node);
+  if (kind == NodeKind::ColumnDef) {
+    add_column(columns, read_column(tree, node, text), replace);
+  } else if (kind == NodeKind::Constraint) {
+    apply_constraint(tree, node, text, columns);
+  } else if (kind == NodeKind::TableElements) {
+    for (const syntax::Child entry : syntax::children(tree, node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t element = syntax::entry_index(entry);
+      if (is_node(tree, element, NodeKind::ColumnDef) ||
+          is_node(tree, element, NodeKind::Constraint)) {
+        add_table_element(tree, element, text, columns, replace);
+      }
+    }
+  }
+}
+
+// ---- CREATE TABLE, VIEW, MATERIALIZED VIEW ---------------------------------------------
+
+// CREATE TABLE t (…) | CREATE TABLE t [(…)] AS query | CREATE TABLE t OF type …
+void apply_create_table(const Statement& statement, const views::QualifiedName& name) {
+  const Tree& tree = statement.tree;
+  CatalogObject table = new_object(statement, ObjectKind::Table, name);
+  bool after_name = false;
+  for (const syntax::Child entry : syntax::children(tree, tree.root)) {
+    const uint32_t index = syntax::entry_index(entry);
+    if (syntax::is_token_entry(entry)) {
+      if (syntax::is_trivia(tree.tokens[index].kind)) continue;
+      if (after_name && is_word(tree, index, statement.text, "OF")) table.columns_pending = true;
+      after_name = false;
+      continue;
+    }
+    after_name = is_node(tree, index, NodeKind::ObjectName);
+    if (is_node(tree, index, NodeKind::TableElements)) {
+      add_table_element(tree, index, statement.text, table.columns, false);
+    } else if (is_node(tree, index, NodeKind::Query)) {
+      table.columns_pending = true;
+    }
+  }
+  store_object(statement.catalog, std::move(table));
+}
+
+// The view's columns from its column list: the first name token after each "(" or ",";
+// an item that begins with a constraint gives none.
+void read_column_list(const Tree& tree, uint32_t column_list, std::string_view text,
+                      std::vector<Column>& columns) {
+  bool expect_name = false;
+  for (const syntax::Child entry : syntax::children(tree, column_list)) {
+    const uint32_t index = syntax::entry_index(entry);
+    if (!syntax::is_token_entry(entry)) {
+      expect_name = false;
+      continue;
+    }
+    const TokenKind kind = token_kind_of(tree.tokens[index]);
+    if (syntax::is_trivia(kind)) continue;
+    if (kind == TokenKind::LParen || kind == TokenKind::Comma) {
+      expect_name = true;
+    } else if (expect_name && is_name_token(kind)) {
+      columns.push_back(Column{normal_form(tree, index, text), {}, true});
+      expect_name = false;
+    }
+  }
+}
+
+// The query block a view's columns come from: down the first operand of each set
+// operator and parenthesised query, past a WITH clause. None when the first operand is
+// something else.
+std::optional<uint32_t> first_query_block(const Tree& tree, uint32_t query) {
+  uint32_t node = query;
+  while (true) {
+    const std::optional<NodeKind> kind = node_kind_of(tree, node);
+    if (kind == NodeKind::QueryBlock) return node;
+    if (kind != NodeKind::Query && kind != NodeKind::SetOp && kind != NodeKind::SubqueryExpr) {
+      return std::nullopt;
+    }
+    std::optional<uint32_t> operand;
+    for (const syntax::Child entry : syntax::children(tree, node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      if (is_node(tree, child, NodeKind::WithClause)) continue;
+      operand = child;
+      break;
+    }
+    if (!operand) return std::nullopt;
+    node = *operand;
+  }
+}
+
+// SELECT a, t.b, c AS x, d y, 1 + 1, t.* …: a column for each alias and each plain name;
+// anything else leaves the columns to name resolution.
+void read_select_columns(const Tree& tree, uint32_t query_block, std::string_view text,
+                         CatalogObject& view) {
+  const std::optional<uint32_t> list = child_node(tree, query_block, NodeKind::SelectList);
+  if (!list) {
+    view.columns_pending = true;
+    return;
+  }
+  for (const syntax::Child entry : syntax::children(tree, *list)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t item = syntax::entry_index(entry);
+    if (is_node(tree, item, NodeKind::Lexical)) {
+      view.columns_pending = true;
+      continue;
+    }
+    if (!is_node(tree, item, NodeKind::SelectItem)) continue;
+    if (const std::optional<uint32_t> alias = child_node(tree, item, NodeKind::Alias)) {
+      std::optional<uint32_t> last_name;
+      for (const uint32_t token : views::significant_tokens(tree, *alias)) {
+        if (is_name_token(token_kind_of(tree.tokens[token]))) last_name = token;
+      }
+      if (last_name) {
+        view.columns.push_back(Column{normal_form(tree, *last_name, text), {}, true});
+      } else {
+        view.columns_pending = true;
+      }
+      continue;
+    }
+    // The item's expression: its first child node.
+    std::optional<uint32_t> expression;
+    for (const syntax::Child child : syntax::children(tree, item)) {
+      if (!syntax::is_token_entry(child)) {
+        expression = syntax::entry_index(child);
+        break;
+      }
+    }
+    if (expression && is_node(tree, *expression, NodeKind::NameRef)) {
+      views::NamePath path = views::name_path(tree, *expression, text);
+      if (path.plain && !path.star && !path.link) {
+        view.columns.push_back(Column{std::move(path.parts.back().text), {}, true});
+        continue;
+      }
+    }
+    view.columns_pending = true;
+  }
+}
+
+// CREATE [MATERIALIZED] VIEW v [(a, b, …)] AS query
+void apply_create_view(const Statement& statement, ObjectKind kind,
+                       const views::QualifiedName& name) {
+  const Tree& tree = statement.tree;
+  CatalogObject view = new_object(statement, kind, name);
+  if (const std::optional<uint32_t> list = child_node(tree, tree.root, NodeKind::ColumnList)) {
+    read_column_list(tree, *list, statement.text, view.columns);
+  } else if (const std::optional<uint32_t> query = child_node(tree, tree.root, NodeKind::Query)) {
+    if (const std::optional<uint32_t> block = first_query_block(tree, *query)) {
+      read_select_columns(tree, *block, statement.text, view);
+    } else {
+      view.columns_pending = true;
+    }
+  } else {
+    view.columns_pending = true;
+  }
+  store_object(statement.catalog, std::move(view));
+}
+
+// ---- Synonyms and triggers -------------------------------------------------------------
+
+// CREATE [PUBLIC] SYNONYM [owner.]s FOR [owner.]target[@link]
+void apply_create_synonym(const Statement& statement, const views::QualifiedName& name) {
+  const Tree& tree = statement.tree;
+  std::vector<uint32_t> names;
+  bool is_public = false;
+  bool before_synonym = true;
+  for (const syntax::Child entry : syntax::children(tree, tree.root)) {
+    const uint32_t index = syntax::entry_index(entry);
+    if (!syntax::is_token_entry(entry)) {
+      if (is_node(tree, index, NodeKind::ObjectName)) names.push_back(index);
+      continue;
+    }
+    if (!before_synonym) continue;
+    if (is_word(tree, index, statement.text, "SYNONYM")) {
+      before_synonym = false;
+    } else if (is_word(tree, index, statement.text, "PUBLIC")) {
+      is_public = true;
+    }
+  }
+  if (names.size() < 2) return;
+  views::NamePath target = views::name_path(tree, names[1], statement.text);
+  if (!target.plain || target.star || target.parts.empty() || target.parts.size() > 2) return;
+  Synonym synonym;
+  synonym.owner = is_public ? std::string("PUBLIC") : name.owner.value_or(statement.schema);
+  synonym.name = name.name;
+  if (target.parts.size() == 2) {
+    synonym.target_owner = std::move(target.parts[0].text);
+    synonym.target_name = std::move(target.parts[1].text);
+  } else {
+    synonym.target_owner = statement.schema;
+    synonym.target_name = std::move(target.parts[0].text);
+  }
+  synonym.db_link = std::move(target.link);
+  synonym.origin = std::string(statement.file_name);
+  store_synonym(statement.catalog, std::move(synonym));
+}
+
+// CREATE TRIGGER t … ON [owner.]table …; ON SCHEMA and ON DATABASE name no table.
+void apply_create_trigger(const Statement& statement, const views::QualifiedName& name) {
+  const Tree& tree = statement.tree;
+  CatalogObject trigger = new_object(statement, ObjectKind::Trigger, name);
+  const std::optional<uint32_t> on = child_node(tree, tree.root, NodeKind::TriggerOn);
+  const std::optional<uint32_t> table =
+      on ? child_node(tree, *on, NodeKind::NameRef) : std::nullopt;
+  if (table) {
+    views::NamePath path = views::name_path(tree, *table, statement.text);
+    if (path.plain && !path.star && !path.link && path.parts.size() <= 2) {
+      const uint32_t last = path.parts.back().token;
+      if (!is_word(tree, last, statement.text, "SCHEMA") &&
+          !is_word(tree, last, statement.text, "DATABASE")) {
+        TableName on_table;
+        if (path.parts.size() == 2) {
+          on_table.owner = std::move(path.parts[0].text);
+        } else {
+          on_table.owner = statement.schema;
+        }
+        on_table.name = std::move(path.parts.back().text);
+        trigger.trigger_table = std::move(on_table);
+      }
+    }
+  }
+  store_trigger(statement.catalog, std::move(trigger));
+}
+
+// ---- Packages and types ----------------------------------------------------------------
+
+std::string declared_type_text(const Tree& tree, uint32_t node, uint32_t name_token,
+                               std::string_view text) {
+  const std::optional<uint32_t> type = views::declared_type_node(tree, node, name_token);
+  return type ? views::dictionary_text(tree, *type, text) : std::string();
+}
+
+std::string return_type_text(const Tree& tree, uint32_t node, std::string_view text) {
+  const std::optional<uint32_t> clause = child_node(tree, node, NodeKind::ReturnClause);
+  return clause ? views::return_text(tree, *clause, text) : std::string();
+}
+
+bool has_direct_word(const Tree& tree, uint32_t node, std::string_view text,
+                     std::string_view upper_word) {
+  for (const uint32_t token : views::significant_tokens(tree, node)) {
+    if (is_word(tree, token, text, upper_word)) return true;
+  }
+  return false;
+}
+
+// A subprogram or method heading as a member, typed by its RETURN clause; none without a
+// name. A subprogram is a Procedure or Function, a method always a Method.
+std::optional<Member> subprogram_member(const Tree& tree, uint32_t node, std::string_view text,
+                                        bool is_method) {
+  const views::SubprogramHeading heading = views::subprogram_heading(tree, node, text);
+  if (!heading.name_token) return std::nullopt;
+  Member member{normal_form(tree, *heading.name_token, text), {}, MemberKind::Method};
+  if (!is_method) member.kind = heading.is_function ? MemberKind::Function : MemberKind::Procedure;
+  if (is_method || heading.is_function) member.type_text = return_type_text(tree, node, text);
+  return member;
+}
+
+// One declaration of a package specification as a member; none for pragmas, errors and
+// declarations without a name.
+std::optional<Member> package_member(const Tree& tree, uint32_t node, std::string_view text) {
+  const std::optional<NodeKind> kind = node_kind_of(tree, node);
+  if (kind == NodeKind::SubprogramDecl) return subprogram_member(tree, node, text, false);
+  const std::optional<uint32_t> name_token = views::declared_name_token(tree, node, text);
+  if (!name_token) return std::nullopt;
+  Member member{normal_form(tree, *name_token, text), {}, MemberKind::Variable};
+  switch (kind.value_or(NodeKind::Error)) {
+    case NodeKind::VarDecl:
+      member.kind = has_direct_word(tree, node, text, "CONSTANT") ? MemberKind::Constant
+                                                                  : MemberKind::Variable;
+      member.type_text = declared_type_text(tree, node, *name_token, text);
+      return member;
+    case NodeKind::ExceptionDecl:
+      member.kind = MemberKind::Exception;
+      return member;
+    case NodeKind::TypeDecl: {
+      member.kind = MemberKind::Type;
+      const std::optional<uint32_t> definition = views::declared_type_node(tree, node, *name_token);
+      if (definition && is_node(tree, *definition, NodeKind::RecordDef)) {
+        member.type_text = "RECORD";
+      } else if (definition && (is_node(tree, *definition, NodeKind::CollectionDef) ||
+                                is_node(tree, *definition, NodeKind::RefCursorDef))) {
+        member.type_text = views::dictionary_text(tree, *definition, text);
+      }
+      return member;
+    }
+    case NodeKind::SubtypeDecl:
+      member.kind = MemberKind::Subtype;
+      member.type_text = declared_type_text(tree, node, *name_token, text);
+      return member;
+    case NodeKind::CursorDecl:
+      member.kind = MemberKind::Cursor;
+      member.type_text = return_type_text(tree, node, text);
+      return member;
+    default:
+      return std::nullopt;
+  }
+}
+
+// CREATE PACKAGE p AS declarations END;
+void apply_create_package(const Statement& statement, const views::QualifiedName& name) {
+  const Tree& tree = statement.tree;
+  CatalogObject package = new_object(statement, ObjectKind::Package, name);
+  if (const std::optional<uint32_t> section =
+          child_node(tree, tree.root, NodeKind::DeclareSection)) {
+    for (const syntax::Child entry : syntax::children(tree, *section)) {
+      if (syntax::is_token_entry(entry)) continue;
+      if (std::optional<Member> member =
+              package_member(tree, syntax::entry_index(entry), statement.text)) {
+        package.members.push_back(std::move(*member));
+      }
+    }
+  }
+  store_object(statement.catalog, std::move(package));
+}
+
+// CREATE TYPE t AS OBJECT (attributes, methods) | AS TABLE OF … | ;
+void apply_create_type(const Statement& statement, const views::QualifiedName& name) {
+  const Tree& tree = statement.tree;
+  CatalogObject type = new_object(statement, ObjectKind::Type, name);
+  if (const std::optional<uint32_t> definition =
+          child_node(tree, tree.root, NodeKind::ObjectTypeDef)) {
+    for (const syntax::Child entry : syntax::children(tree, *definition)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t node = syntax::entry_index(entry);
+      if (is_node(tree, node, NodeKind::AttributeDef)) {
+        const std::optional<uint32_t> name_token =
+            views::declared_name_token(tree, node, statement.text);
+        if (!name_token) continue;
+        type.members.push_back(Member{normal_form(tree, *name_token, statement.text),
+                                      declared_type_text(tree, node, *name_token, statement.text),
+                                      MemberKind::Attribute});
+      } else if (is_node(tree, node, NodeKind::MethodDecl)) {
+        if (std::optional<Member> member = subprogram_member(tree, node, statement.text, true)) {
+          type.members.push_back(std::move(*member));
+        }
+      }
+    }
+  }
+  store_object(statement.catalog, std::move(type));
+}
+
+// ---- ALTER TABLE -----------------------------------------------------------------------
+
+// MODIFY (c type [NOT NULL], …): changes existing columns only.
+void modify_columns(const Tree& tree, uint32_t elements, std::string_view text,
+                    std::vector<Column>& columns) {
+  for (const syntax::Child entry : syntax::children(tree, elements)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t column_def = syntax::entry_index(entry);
+    if (!is_node(tree, column_def, NodeKind::ColumnDef)) continue;
+    const std::vector<uint32_t> tokens = views::significant_tokens(tree, column_def);
+    if (tokens.empty()) continue;
+    Column* column = find_column(columns, normal_form(tree, tokens.front(), text));
+    if (!column) continue;
+    if (const std::optional<uint32_t> type = child_node(tree, column_def, NodeKind::TypeName)) {
+      column->datatype = views::dictionary_text(tree, *type, text);
+    }
+    if (const std::optional<bool> nullable = written_nullability(tree, tokens, text, true)) {
+      column->nullable = *nullable;
+    }
+  }
+}
+
+// The words that end the type of MODIFY c type ….
+constexpr std::array<std::string_view, 12> MODIFY_TYPE_ENDS = {
+    "DEFAULT", "NOT",        "NULL",   "CONSTRAINT", "PRIMARY", "UNIQUE",
+    "CHECK",   "REFERENCES", "ENABLE", "DISABLE",    "VISIBLE", "INVISIBLE"};
+
+bool ends_modify_type(const Tree& tree, uint32_t token, std::string_view text) {
+  if (token_kind_of(tree.tokens[token]) == TokenKind::Comma) return true;
+  return std::any_of(MODIFY_TYPE_ENDS.begin(), MODIFY_TYPE_ENDS.end(),
+                     [&](std::string_view word) { return is_word(tree, token, text, word); });
+}
+
+// The names in a parenthesised list starting at tokens[open] (a "(").
+std::vector<std::string> listed_names(const Tree& tree, std::span<const uint32_t> tokens,
+                                      std::size_t open, std::string_view text) {
+  std::vector<std::string> names;
+  for (std::size_t i = open + 1; i < tokens.size(); ++i) {
+    const TokenKind kind = token_kind_of(tree.tokens[tokens[i]]);
+    if (kind == TokenKind::RParen) break;
+    if (is_name_token(kind)) names.push_back(normal_form(tree, tokens[i], text));
+  }
+  return names;
+}
+
+void drop_columns(std::vector<Column>& columns, const std::vector<std::string>& names) {
+  std::erase_if(columns, [&](const Column& column) {
+    return std::find(names.begin(), names.end(), column.name) != names.end();
+  });
+}
+
+// The table an ALTER TABLE works on, which RENAME TO may move.
+struct AlteredTable {
+  Catalog& catalog;
+  ObjectKey key;
+
+  CatalogObject& object() { return catalog.objects.at(key); }
+
+  // Moves the table to (owner, new_name), replacing what is there, and points the
+  // triggers on it at the new name.
+  void rename(std::string new_name) {
+    if (new_name == key.second) return;
+    CatalogObject table = std::move(object());
+    catalog.objects.erase(key);
+    for (auto& [trigger_key, trigger] : catalog.triggers) {
+      if (trigger.trigger_table && trigger.trigger_table->owner == key.first &&
+          trigger.trigger_table->name == key.second) {
+        trigger.trigger_table->name = new_name;
+      }
+    }
+    table.name = new_name;
+    key.second = std::move(new_name);
+    store_object(catalog, std::move(table));
+  }
+};
+
+// DROP COLUMN c | DROP (c, …) | SET UNUSED COLUMN c | SET UNUSED (…) | RENAME COLUMN a TO b
+// | RENAME TO n | MODIFY c [type] [NOT NULL | NULL] …; anything else changes nothing.
+void apply_skipped_clause(const Tree& tree, uint32_t clause, std::string_view text,
+                          AlteredTable& table) {
+  const std::vector<uint32_t> tokens = views::significant_tokens(tree, clause);
+  const auto word_at = [&](std::size_t i, std::string_view word) {
+    return i < tokens.size() && is_word(tree, tokens[i], text, word);
+  };
+  const auto kind_at = [&](std::size_t i) {
+    return i < tokens.size() ? std::optional<TokenKind>(token_kind_of(tree.tokens[tokens[i]]))
+                             : std::nullopt;
+  };
+  const auto name_at = [&](std::size_t i) -> std::optional<std::string> {
+    const std::optional<TokenKind> kind = kind_at(i);
+    if (!kind || !is_name_token(*kind)) return std::nullopt;
+    return normal_form(tree, tokens[i], text);
+  };
+  std::vector<Column>& columns = table.object().columns;
+  // The position after DROP or SET UNUSED, where COLUMN c or (…) stands.
+  std::optional<std::size_t> dropped;
+  if (word_at(0, "DROP")) dropped = 1;
+  if (word_at(0, "SET") && word_at(1, "UNUSED")) dropped = 2;
+  if (dropped) {
+    if (word_at(*dropped, "COLUMN")) {
+      if (const std::optional<std::string> name = name_at(*dropped + 1)) {
+        drop_columns(columns, {*name});
+      }
+    } else if (kind_at(*dropped) == TokenKind::LParen) {
+      drop_columns(columns, listed_names(tree, tokens, *dropped, text));
+    }
+    return;
+  }
+  if (word_at(0, "RENAME") && word_at(1, "COLUMN") && word_at(3, "TO")) {
+    const std::optional<std::string> from = name_at(2);
+    const std::optional<std::string> to = name_at(4);
+    if (!from || !to) return;
+    if (Column* column = find_column(columns, *from)) column->name = *to;
+    return;
+  }
+  if (word_at(0, "RENAME") && word_at(1, "TO")) {
+    if (std::optional<std::string> to = name_at(2)) table.rename(std::move(*to));
+    return;
+  }
+  if (word_at(0, "MODIFY") && kind_at(1) != TokenKind::LParen) {
+    const std::optional<std::string> name = name_at(1);
+    Column* column = name ? find_column(columns, *name) : nullptr;
+    if (!column) return;
+    std::size_t end = 2;
+    while (end < tokens.size() && !ends_modify_type(tree, tokens[end], text)) ++end;
+    if (end > 2) {
+      column->datatype =
+          views::dictionary_text(tree, std::span<const uint32_t>(tokens).subspan(2, end - 2), text);
+    }
+    if (const std::optional<bool> nullable =
+            written_nullability(tree, std::span<const uint32_t>(tokens).subspan(end), text, true)) {
+      column->nullable = *nullable;
+    }
+  }
+}
+
+// ALTER TABLE t ADD … | MODIFY (…) | other clauses, read in order.
+void apply_alter_table(const Statement& statement, const views::QualifiedName& name) {
+  const Tree& tree = statement.tree;
+  AlteredTable table{statement.catalog,
+                     ObjectKey{name.owner.value_or(statement.schema), name.name}};
+  const auto found = statement.catalog.objects.find(table.key);
+  if (found == statement.catalog.objects.end() || found->second.kind != ObjectKind::Table) return;
+  enum class Mode : uint8_t { None, Add, Modify };
+  Mode mode = Mode::None;
+  for (const syntax::Child entry : syntax::children(tree, tree.root)) {
+    const uint32_t index = syntax::entry_index(entry);
+    if (syntax::is_token_entry(entry)) {
+      if (token_kind_of(tree.tokens[index]) != TokenKind::Ident) continue;
+      if (is_word(tree, index, statement.text, "ADD")) {
+        mode = Mode::Add;
+      } else if (is_word(tree, index, statement.text, "MODIFY")) {
+        mode = Mode::Modify;
+      } else {
+        mode = Mode::None;
+      }
+      continue;
+    }
+    const std::optional<NodeKind> kind = node_kind_of(tree, index);
+    if (kind == NodeKind::SkippedClause) {
+      apply_skipped_clause(tree, index, statement.text, table);
+    } else if (mode == Mode::Add && (kind == NodeKind::TableElements ||
+                                     kind == NodeKind::ColumnDef || kind == NodeKind::Constraint)) {
+      add_table_element(tree, index, statement.text, table.object().columns, true);
+    } else if (mode == Mode::Modify && kind == NodeKind::TableElements) {
+      modify_columns(tree, index, statement.text, table.object().columns);
+    }
+  }
+}
+
+// ---- Schema changes --------------------------------------------------------------------
+
+// ALTER SESSION SET name = value [name = value …]: the last CURRENT_SCHEMA whose value is
+// a name; reading stops at the first token that does not fit.
+void apply_alter_session(Statement& statement) {
+  const Tree& tree = statement.tree;
+  const std::vector<uint32_t> tokens = views::significant_tokens(tree, tree.root);
+  // Node entries do not fit the pairs either.
+  for (const syntax::Child entry : syntax::children(tree, tree.root)) {
+    if (!syntax::is_token_entry(entry)) return;
+  }
+  if (tokens.size() < 3 || !is_word(tree, tokens[0], statement.text, "ALTER") ||
+      !is_word(tree, tokens[1], statement.text, "SESSION") ||
+      !is_word(tree, tokens[2], statement.text, "SET")) {
+    return;
+  }
+  for (std::size_t i = 3; i + 2 < tokens.size(); i += 3) {
+    if (token_kind_of(tree.tokens[tokens[i]]) != TokenKind::Ident ||
+        token_kind_of(tree.tokens[tokens[i + 1]]) != TokenKind::Eq) {
+      return;
+    }
+    if (is_word(tree, tokens[i], statement.text, "CURRENT_SCHEMA") &&
+        is_name_token(token_kind_of(tree.tokens[tokens[i + 2]]))) {
+      statement.schema = normal_form(tree, tokens[i + 2], statement.text);
+    }
+  }
+}
+
+bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+bool is_white_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// CONNECT user[/password][@db] | CONNECT "User"…: the user, or none when the command
+// names none (CONNECT, CONNECT / AS SYSDBA) or holds a substitution.
+std::optional<std::string> connect_user(std::string_view command) {
+  std::size_t i = 0;
+  while (i < command.size() && is_ascii_letter(command[i])) ++i;
+  while (i < command.size() && is_blank(command[i])) ++i;
+  const std::string_view rest = command.substr(i);
+  std::string user;
+  if (!rest.empty() && rest.front() == '"') {
+    const std::size_t close = rest.find('"', 1);
+    if (close == std::string_view::npos) return std::nullopt;
+    user = std::string(rest.substr(1, close - 1));
+  } else {
+    std::size_t end = 0;
+    while (end < rest.size() && rest[end] != '/' && rest[end] != '@' &&
+           !is_white_space(rest[end])) {
+      ++end;
+    }
+    user = lexer::identifier_text(TokenKind::Ident, rest.substr(0, end));
+  }
+  if (user.empty() || user.find('&') != std::string::npos) return std::nullopt;
+  return user;
+}
+
+bool has_error(const parser::ParsedStatement& parsed) {
+  return std::any_of(parsed.diagnostics.begin(), parsed.diagnostics.end(),
+                     [](const syntax::Diagnostic& diagnostic) {
+                       return diagnostic.severity == syntax::Severity::Error;
+                     });
+}
+
+void apply_statement(Statement& statement) {
+  const Tree& tree = statement.tree;
+  if (tree.nodes.empty()) return;
+  const std::optional<NodeKind> root = node_kind_of(tree, tree.root);
+  if (!root) return;
+  if (*root == NodeKind::OtherStmt) {
+    apply_alter_session(statement);
+    return;
+  }
+  switch (*root) {
+    case NodeKind::CreateTable:
+    case NodeKind::CreateView:
+    case NodeKind::CreateMview:
+    case NodeKind::CreateSequence:
+    case NodeKind::CreateSynonym:
+    case NodeKind::CreatePackage:
+    case NodeKind::CreateProcedure:
+    case NodeKind::CreateFunction:
+    case NodeKind::CreateTrigger:
+    case NodeKind::CreateType:
+    case NodeKind::AlterTable:
+      break;
+    default:
+      return;
+  }
+  const std::optional<uint32_t> name_node = child_node(tree, tree.root, NodeKind::ObjectName);
+  if (!name_node) return;
+  const std::optional<views::QualifiedName> name =
+      views::object_name(tree, *name_node, statement.text);
+  if (!name) return;
+  switch (*root) {
+    case NodeKind::CreateTable:
+      apply_create_table(statement, *name);
+      break;
+    case NodeKind::CreateView:
+      apply_create_view(statement, ObjectKind::View, *name);
+      break;
+    case NodeKind::CreateMview:
+      apply_create_view(statement, ObjectKind::MaterializedView, *name);
+      break;
+    case NodeKind::CreateSequence:
+      store_object(statement.catalog, new_object(statement, ObjectKind::Sequence, *name));
+      break;
+    case NodeKind::CreateSynonym:
+      apply_create_synonym(statement, *name);
+      break;
+    case NodeKind::CreatePackage:
+      apply_create_package(statement, *name);
+      break;
+    case NodeKind::CreateProcedure:
+      store_object(statement.catalog, new_object(statement, ObjectKind::Procedure, *name));
+      break;
+    case NodeKind::CreateFunction:
+      store_object(statement.catalog, new_object(statement, ObjectKind::Function, *name));
+      break;
+    case NodeKind::CreateTrigger:
+      apply_create_trigger(statement, *name);
+      break;
+    case NodeKind::CreateType:
+      apply_create_type(statement, *name);
+      break;
+    case NodeKind::AlterTable:
+      apply_alter_table(statement, *name);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
 
 std::string build_catalog(Catalog& catalog, std::string_view file_name, std::string_view text,
                           std::string_view schema, const lexer::ParseOptions& options) {
-  (void)catalog;
-  (void)file_name;
-  (void)text;
-  (void)options;
-  return std::string(schema);
+  std::string current(schema);
+  const lexer::SplitResult split = lexer::split_script(text);
+  for (const lexer::ScriptItem& item : split.items) {
+    if (item.kind == lexer::ScriptItemKind::SqlPlus) {
+      if (item.command == "CONNECT" && item.start <= item.end && item.end <= text.size()) {
+        if (std::optional<std::string> user =
+                connect_user(text.substr(item.start, item.end - item.start))) {
+          current = std::move(*user);
+        }
+      }
+      continue;
+    }
+    const std::optional<parser::ParsedStatement> parsed =
+        parser::parse_item(text, split, item, options);
+    if (!parsed || has_error(*parsed)) continue;
+    Statement statement{parsed->tree, text, file_name, current, catalog};
+    apply_statement(statement);
+  }
+  return current;
 }
 
 }  // namespace veltrane::catalog

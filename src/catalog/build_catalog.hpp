@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "catalog/catalog.hpp"
-#include "lexer/conditional_compilation.hpp"
+#include "lexer/parse_options.hpp"
 
 namespace veltrane::catalog {
 

@@ -31,7 +31,7 @@ uint8_t usage(Output& output, bool allow_serve) {
   return STATUS_USAGE;
 }
 
-// TEMPORARY: the catalog, report, lab and serve commands have not landed in this build.
+// TEMPORARY: the report command has not landed in this build.
 uint8_t not_available(Output& output, std::string_view command) {
   std::string message(command);
   message.append(": not available in this build\n");
@@ -53,9 +53,11 @@ uint8_t dispatch(std::span<const std::string> args, bool allow_serve, Output& ou
   if (command == "lex") return cmd_lex(rest, false, output);
   if (command == "split") return cmd_lex(rest, true, output);
   if (command == "parse") return cmd_parse(rest, output);
+  if (command == "catalog") return cmd_catalog(rest, output);
+  if (command == "lab") return cmd_lab(rest, output);
+  if (command == "serve" && allow_serve) return cmd_serve(rest, output);
   // TEMPORARY: until their commands land.
-  if (command == "catalog" || command == "report" || command == "lab" ||
-      (command == "serve" && allow_serve)) {
+  if (command == "report") {
     return not_available(output, command);
   }
   return usage(output, allow_serve);

@@ -24,6 +24,10 @@ class Output;
 // `parse`: flags --dump, --errors, --json and --strict, option --version V.
 [[nodiscard]] uint8_t cmd_parse(std::span<const std::string> args, Output& output);
 
+// `catalog`: option --schema S (default SYSTEM); other "--" arguments are skipped. Status
+// 1 when an input could not be read.
+[[nodiscard]] uint8_t cmd_catalog(std::span<const std::string> args, Output& output);
+
 // True when the argument is an option word: it begins with "--".
 [[nodiscard]] constexpr bool is_option_word(std::string_view argument) {
   return argument.size() >= 2 && argument[0] == '-' && argument[1] == '-';
@@ -49,5 +53,13 @@ class Output;
 
 // True when any argument equals `flag`.
 [[nodiscard]] bool has_flag(std::span<const std::string> args, std::string_view flag);
+
+// `lab`: options --port N and --no-open; serves the Lab on 127.0.0.1 until the process is
+// stopped. Returns only when no port could be bound (status 1).
+[[nodiscard]] uint8_t cmd_lab(std::span<const std::string> args, Output& output);
+
+// `serve`: option --port N; serves the test page on 127.0.0.1 until the process is
+// stopped. Returns only when the port could not be bound (status 1).
+[[nodiscard]] uint8_t cmd_serve(std::span<const std::string> args, Output& output);
 
 }  // namespace veltrane::cli
