@@ -179,16 +179,14 @@ void parse_arg_list(Parser& p) {
 void parse_window_frame(Parser& p) {
   p.start_node(NodeKind::WindowFrame);
   p.bump();  // ROWS, RANGE or GROUPS
-  if (p.at_word(0, "BETWEEN")) {
-    p.bump();
+  if (p.eat_word("BETWEEN")) {
     parse_frame_bound(p);
     expect_word(p, "AND", MSG_EXPECTED_FRAME_AND);
     parse_frame_bound(p);
   } else {
     parse_frame_bound(p);
   }
-  if (p.at_word(0, "EXCLUDE")) {
-    p.bump();
+  if (p.eat_word("EXCLUDE")) {
     if (p.at_word(0, "CURRENT") || p.at_word(0, "NO")) {
       p.bump();
       p.bump();  // ROW or OTHERS, untested
@@ -201,15 +199,13 @@ void parse_window_frame(Parser& p) {
 
 // UNBOUNDED [PRECEDING|FOLLOWING] | CURRENT ROW | offset {PRECEDING|FOLLOWING}
 void parse_frame_bound(Parser& p) {
-  if (p.at_word(0, "UNBOUNDED")) {
-    p.bump();
+  if (p.eat_word("UNBOUNDED")) {
     if (p.at_any_word(0, FRAME_DIRECTION_WORDS)) {
       p.bump();
     }
     return;
   }
-  if (p.at_word(0, "CURRENT")) {
-    p.bump();
+  if (p.eat_word("CURRENT")) {
     expect_word(p, "ROW", MSG_EXPECTED_CURRENT_ROW);
     return;
   }

@@ -28,9 +28,7 @@ void parse_path_value(Parser& p) {
 // NESTED [PATH] path [COLUMNS ...]
 void parse_nested_column(Parser& p) {
   p.bump();  // NESTED
-  if (p.at_word(0, "PATH")) {
-    p.bump();
-  }
+  p.eat_word("PATH");
   parse_path_value(p);
   if (!p.at_word(0, "COLUMNS")) {
     return;
@@ -47,11 +45,9 @@ void parse_nested_column(Parser& p) {
 void parse_column_options(Parser& p) {
   while (!p.at_end() && !p.at(TokenKind::RParen) && !p.at(TokenKind::Comma) &&
          !p.at(TokenKind::Semicolon)) {
-    if (p.at_word(0, "PATH")) {
-      p.bump();
+    if (p.eat_word("PATH")) {
       parse_path_value(p);
-    } else if (p.at_word(0, "DEFAULT")) {
-      p.bump();
+    } else if (p.eat_word("DEFAULT")) {
       parse_expr(p, 0);
     } else if (p.at(TokenKind::Ident) || p.at(TokenKind::Number) || p.at(TokenKind::String)) {
       p.bump();

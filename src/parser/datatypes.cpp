@@ -23,8 +23,7 @@ void parse_interval_type_rest(Parser& p) {
     p.bump();
   }
   parse_type_size(p);
-  if (p.at_word(0, "TO")) {
-    p.bump();
+  if (p.eat_word("TO")) {
     if (p.at_word(0, "MONTH") || p.at_word(0, "SECOND")) {
       p.bump();
     }
@@ -43,14 +42,11 @@ void parse_type_name_words(Parser& p) {
     p.bump();
     return;
   }
-  if (p.at_word(0, "NATIONAL")) {
-    p.bump();
+  if (p.eat_word("NATIONAL")) {
     if (p.at_word(0, "CHARACTER") || p.at_word(0, "CHAR")) {
       p.bump();
     }
-    if (p.at_word(0, "VARYING")) {
-      p.bump();
-    }
+    p.eat_word("VARYING");
     return;
   }
   p.bump();
@@ -67,8 +63,7 @@ void parse_datatype(Parser& p) {
     p.finish_node();
     return;
   }
-  if (p.at_word(0, "INTERVAL")) {
-    p.bump();
+  if (p.eat_word("INTERVAL")) {
     parse_interval_type_rest(p);
     p.finish_node();
     return;
@@ -78,24 +73,16 @@ void parse_datatype(Parser& p) {
   if (p.at_word(0, "WITH") &&
       (p.at_word(1, "TIME") || (p.at_word(1, "LOCAL") && p.at_word(2, "TIME")))) {
     p.bump();  // WITH
-    if (p.at_word(0, "LOCAL")) {
-      p.bump();
-    }
+    p.eat_word("LOCAL");
     p.bump();  // TIME
-    if (p.at_word(0, "ZONE")) {
-      p.bump();
-    }
+    p.eat_word("ZONE");
   }
   if (p.at_word(0, "CHARACTER") && p.at_word(1, "SET")) {
     p.bump();
     p.bump();
     p.bump();  // the character set name, whatever it is
-    if (p.at(TokenKind::Percent)) {
-      p.bump();
-    }
-    if (p.at_word(0, "CHARSET")) {
-      p.bump();
-    }
+    p.eat(TokenKind::Percent);
+    p.eat_word("CHARSET");
   }
   if (p.at(TokenKind::Percent) && (p.at_word(1, "TYPE") || p.at_word(1, "ROWTYPE"))) {
     p.bump();
@@ -116,8 +103,7 @@ void parse_type_size(Parser& p) {
       p.error(MSG_EXPECTED_RPAREN);
       return;
     }
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
+    if (p.eat(TokenKind::RParen)) {
       return;
     }
     if (p.at(TokenKind::Number) || p.at(TokenKind::Comma) || p.at(TokenKind::Star) ||

@@ -5,11 +5,7 @@
 namespace veltrane::parser {
 
 void expect_word(Parser& p, std::string_view word, std::string_view message) {
-  if (p.at_word(0, word)) {
-    p.bump();
-  } else {
-    p.error(message);
-  }
+  if (!p.eat_word(word)) p.error(message);
 }
 
 }  // namespace veltrane::parser

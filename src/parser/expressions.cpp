@@ -181,8 +181,7 @@ void parse_cell_for(Parser& p) {
   // A ";" ends the loop like "]", so one typo cannot swallow later statements.
   while (!p.at_end() && !p.at(TokenKind::RBracket) && !p.at(TokenKind::Comma) &&
          !p.at(TokenKind::Semicolon)) {
-    if (p.at_word(0, "IN")) {
-      p.bump();
+    if (p.eat_word("IN")) {
       if (p.at(TokenKind::LParen)) {
         parse_paren_query_or_list(p);
       } else {
@@ -227,35 +226,26 @@ void parse_cell_ref(Parser& p, Checkpoint start) {
 
 // [ONLY] type   in IS OF ( ... )
 void parse_is_of_type(Parser& p) {
-  if (p.at_word(0, "ONLY")) {
-    p.bump();
-  }
+  p.eat_word("ONLY");
   parse_datatype(p);
 }
 
 // IS [NOT] {NULL | NAN | ... | ANY | A SET | JSON [options] | OF [TYPE] (...)}
 void parse_is_rest(Parser& p) {
   p.bump();  // IS
-  if (p.at_word(0, "NOT")) {
-    p.bump();
-  }
+  p.eat_word("NOT");
   if (p.at_any_word(0, IS_STATE_WORDS) || p.at_word(0, "ANY")) {
     p.bump();
   } else if (p.at_word(0, "A") && p.at_word(1, "SET")) {
     p.bump();
     p.bump();
-  } else if (p.at_word(0, "JSON")) {
-    p.bump();
+  } else if (p.eat_word("JSON")) {
     while (p.at_any_word(0, IS_JSON_WORDS)) {
       p.bump();
     }
-  } else if (p.at_word(0, "OF")) {
-    p.bump();
-    if (p.at_word(0, "TYPE")) {
-      p.bump();
-    }
-    if (p.at(TokenKind::LParen)) {
-      p.bump();
+  } else if (p.eat_word("OF")) {
+    p.eat_word("TYPE");
+    if (p.eat(TokenKind::LParen)) {
       parse_items_to_rparen(p, parse_is_of_type, MSG_EXPECTED_RPAREN);
     } else {
       p.error(MSG_EXPECTED_IS_OF_LPAREN);
@@ -268,7 +258,7 @@ void parse_is_rest(Parser& p) {
 // The comparison family at the current token (a comparison token, or a word of the
 // family, possibly after NOT). Returns false when the minimum stops it before
 // anything is consumed.
-bool parse_comparison(Parser& p, Checkpoint start, uint8_t min_bp) {
+bool try_parse_comparison(Parser& p, Checkpoint start, uint8_t min_bp) {
   if (min_bp > BINDING_POWERS.comparison.left) {
     return false;
   }
@@ -319,8 +309,7 @@ bool parse_comparison(Parser& p, Checkpoint start, uint8_t min_bp) {
     }
     p.bump();
     parse_expr(p, BINDING_POWERS.bound_operand);
-    if (p.at_word(0, "ESCAPE")) {
-      p.bump();
+    if (p.eat_word("ESCAPE")) {
       parse_expr(p, BINDING_POWERS.bound_operand);
     }
   } else {
@@ -330,9 +319,7 @@ bool parse_comparison(Parser& p, Checkpoint start, uint8_t min_bp) {
       p.bump();
     }
     p.bump();
-    if (p.at_word(0, "OF")) {
-      p.bump();
-    }
+    p.eat_word("OF");
     parse_expr(p, right);
   }
   p.finish_node();
@@ -340,7 +327,7 @@ bool parse_comparison(Parser& p, Checkpoint start, uint8_t min_bp) {
 }
 
 // left op right, with the operator's powers; false when the minimum stops it.
-bool parse_binary(Parser& p, Checkpoint start, uint8_t min_bp, BindingPower power) {
+bool try_parse_binary(Parser& p, Checkpoint start, uint8_t min_bp, BindingPower power) {
   if (min_bp > power.left) {
     return false;
   }
@@ -352,21 +339,21 @@ bool parse_binary(Parser& p, Checkpoint start, uint8_t min_bp, BindingPower powe
 }
 
 // The infix words at an Ident. Returns false when the expression ends here.
-bool parse_operator_word(Parser& p, Checkpoint start, uint8_t min_bp) {
+bool try_parse_operator_word(Parser& p, Checkpoint start, uint8_t min_bp) {
   if (p.at_word(0, "NOT")) {
     if (!p.at_any_word(1, NEGATABLE_OPERATOR_WORDS)) {
       return false;
     }
-    return parse_comparison(p, start, min_bp);
+    return try_parse_comparison(p, start, min_bp);
   }
   if (p.at_word(0, "OR")) {
-    return parse_binary(p, start, min_bp, BINDING_POWERS.logical_or);
+    return try_parse_binary(p, start, min_bp, BINDING_POWERS.logical_or);
   }
   if (p.at_word(0, "AND")) {
-    return parse_binary(p, start, min_bp, BINDING_POWERS.logical_and);
+    return try_parse_binary(p, start, min_bp, BINDING_POWERS.logical_and);
   }
   if (p.at_any_word(0, COMPARISON_WORDS)) {
-    return parse_comparison(p, start, min_bp);
+    return try_parse_comparison(p, start, min_bp);
   }
   if (p.at_word(0, "MULTISET") && p.at_any_word(1, MULTISET_SET_WORDS)) {
     if (min_bp > BINDING_POWERS.multiset.left) {
@@ -387,7 +374,7 @@ bool parse_operator_word(Parser& p, Checkpoint start, uint8_t min_bp) {
 
 // One pass of the postfix forms. Returns true when one was taken; sets `done` when
 // the expression ends here (AT not followed by TIME ZONE or LOCAL, or the end).
-bool parse_postfix(Parser& p, Checkpoint start, bool& done) {
+bool try_parse_postfix(Parser& p, Checkpoint start, bool& done) {
   if (p.at_word(0, "AT")) {
     if (p.at_word(1, "TIME") && p.at_word(2, "ZONE")) {
       p.start_node_at(start, NodeKind::AtTimeZone);
@@ -466,7 +453,7 @@ void parse_expr(Parser& p, uint8_t min_bp) {
 
   for (;;) {
     bool done = false;
-    if (parse_postfix(p, start, done)) {
+    if (try_parse_postfix(p, start, done)) {
       continue;
     }
     if (done) {
@@ -482,14 +469,14 @@ void parse_expr(Parser& p, uint8_t min_bp) {
       case TokenKind::Concat:
       case TokenKind::Plus:
       case TokenKind::Minus:
-        taken = parse_binary(p, start, min_bp, BINDING_POWERS.additive);
+        taken = try_parse_binary(p, start, min_bp, BINDING_POWERS.additive);
         break;
       case TokenKind::Star:
       case TokenKind::Slash:
-        taken = parse_binary(p, start, min_bp, BINDING_POWERS.multiplicative);
+        taken = try_parse_binary(p, start, min_bp, BINDING_POWERS.multiplicative);
         break;
       case TokenKind::Power:
-        taken = parse_binary(p, start, min_bp, BINDING_POWERS.power);
+        taken = try_parse_binary(p, start, min_bp, BINDING_POWERS.power);
         break;
       case TokenKind::Eq:
       case TokenKind::Ne:
@@ -497,10 +484,10 @@ void parse_expr(Parser& p, uint8_t min_bp) {
       case TokenKind::Gt:
       case TokenKind::Le:
       case TokenKind::Ge:
-        taken = parse_comparison(p, start, min_bp);
+        taken = try_parse_comparison(p, start, min_bp);
         break;
       case TokenKind::Ident:
-        taken = parse_operator_word(p, start, min_bp);
+        taken = try_parse_operator_word(p, start, min_bp);
         break;
       default:
         break;

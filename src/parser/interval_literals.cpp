@@ -22,8 +22,7 @@ void parse_interval_literal(Parser& p) {
   p.bump();  // INTERVAL
   p.bump();  // the string
   parse_interval_qualifier(p);
-  if (p.at_word(0, "TO")) {
-    p.bump();
+  if (p.eat_word("TO")) {
     parse_interval_qualifier(p);
   }
   p.finish_node();
@@ -39,14 +38,9 @@ void parse_interval_qualifier(Parser& p) {
     return;
   }
   p.bump();
-  if (p.at(TokenKind::Number)) {
-    p.bump();
-  }
-  if (p.at(TokenKind::Comma)) {
-    p.bump();
-    if (p.at(TokenKind::Number)) {
-      p.bump();
-    }
+  p.eat(TokenKind::Number);
+  if (p.eat(TokenKind::Comma)) {
+    p.eat(TokenKind::Number);
   }
   p.expect(TokenKind::RParen, MSG_EXPECTED_RPAREN);
 }

@@ -50,9 +50,7 @@ void parse_keep(Parser& p, Checkpoint start) {
   p.start_node_at(start, NodeKind::KeepClause);
   p.bump();
   p.bump();
-  if (p.at_word(0, "DENSE_RANK")) {
-    p.bump();
-  }
+  p.eat_word("DENSE_RANK");
   if (p.at_word(0, "FIRST") || p.at_word(0, "LAST")) {
     p.bump();
   }

@@ -15,9 +15,7 @@ namespace veltrane::parser {
 void parse_order_by(Parser& p) {
   p.start_node(NodeKind::OrderBy);
   p.bump();  // ORDER
-  if (p.at_word(0, "SIBLINGS")) {
-    p.bump();
-  }
+  p.eat_word("SIBLINGS");
   expect_word(p, "BY", MSG_EXPECTED_ORDER_BY);
   parse_order_by_items(p, 0);
   p.finish_node();
@@ -30,8 +28,7 @@ void parse_order_item(Parser& p, uint8_t min_bp) {
   if (p.at_word(0, "ASC") || p.at_word(0, "DESC")) {
     p.bump();
   }
-  if (p.at_word(0, "NULLS")) {
-    p.bump();
+  if (p.eat_word("NULLS")) {
     if (p.at_word(0, "FIRST") || p.at_word(0, "LAST")) {
       p.bump();
     }

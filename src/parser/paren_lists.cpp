@@ -34,8 +34,7 @@ void parse_paren_expr(Parser& p) {
   const Checkpoint start = p.checkpoint();
   p.bump();  // "("
   bool is_list = false;
-  if (p.at(TokenKind::RParen)) {
-    p.bump();
+  if (p.eat(TokenKind::RParen)) {
     is_list = true;
   } else {
     bool first = true;
@@ -50,8 +49,7 @@ void parse_paren_expr(Parser& p) {
         p.error(MSG_EXPECTED_RPAREN);
         break;
       }
-      if (p.at(TokenKind::Comma)) {
-        p.bump();
+      if (p.eat(TokenKind::Comma)) {
         is_list = true;
         continue;
       }
@@ -107,8 +105,7 @@ void parse_list_items(Parser& p, ListItemStart start, void (*parse_item)(Parser&
     if (p.at_end()) {
       return;
     }
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
+    if (p.eat(TokenKind::Comma)) {
       continue;
     }
     if (trailing && start.can_start_item(p) && p.pos > item_start) {
@@ -122,8 +119,7 @@ void parse_list_items(Parser& p, ListItemStart start, void (*parse_item)(Parser&
 void parse_items_to_rparen(Parser& p, void (*parse_item)(Parser&), std::string_view close_message) {
   for (;;) {
     parse_item(p);
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
+    if (p.eat(TokenKind::Comma)) {
       continue;
     }
     p.expect(TokenKind::RParen, close_message);

@@ -174,11 +174,7 @@ void Parser::skip_clause(std::optional<std::string_view> message) {
   builder.finish_node();
 }
 
-void Parser::eat_semicolon() {
-  if (at(TokenKind::Semicolon)) {
-    bump();
-  }
-}
+void Parser::eat_semicolon() { eat(TokenKind::Semicolon); }
 
 // ---- diagnostics ----
 
@@ -206,11 +202,7 @@ void Parser::push_unchecked(std::string_view message, TextSpan span, Severity se
 }
 
 void Parser::expect(TokenKind kind, std::string_view message) {
-  if (at(kind)) {
-    bump();
-  } else {
-    error(message);
-  }
+  if (!eat(kind)) error(message);
 }
 
 void Parser::expect_name(std::string_view message) {

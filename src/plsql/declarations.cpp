@@ -34,7 +34,7 @@ void parse_field_def(Parser& p) {
   p.start_node(NodeKind::FieldDef);
   p.expect_name("expected a field name");
   parse_type_ref(p);
-  parse_not_null(p);
+  try_parse_not_null(p);
   parse_default_value(p);
   p.finish_node();
 }
@@ -93,7 +93,7 @@ void parse_subtype_decl(Parser& p) {
     if (!p.eat(TokenKind::DotDot)) p.error("expected .. in RANGE");
     parser::parse_expr(p, parser::BINDING_POWERS.bound_operand);
   }
-  parse_not_null(p);
+  try_parse_not_null(p);
   if (!p.eat(TokenKind::Semicolon)) p.error("expected ;");
   p.finish_node();
 }
@@ -138,7 +138,7 @@ void parse_variable_decl(Parser& p) {
   p.bump();  // the name
   p.eat_word("CONSTANT");
   parse_type_ref(p);
-  parse_not_null(p);
+  try_parse_not_null(p);
   parse_default_value(p);
   if (!p.eat(TokenKind::Semicolon)) {
     p.error("expected ; after the declaration");
@@ -164,18 +164,18 @@ void parse_declare_section(Parser& p, StopWords stop_words) {
   p.start_node(NodeKind::DeclareSection);
   while (!p.at_end() && !p.at_any_word(0, stop_words)) {
     const auto before = p.pos;
-    parse_declaration(p);
+    try_parse_declaration(p);
     if (p.pos == before) p.error_bump("expected a declaration");
   }
   p.finish_node();
 }
 
-void parse_declaration(Parser& p) {
+bool try_parse_declaration(Parser& p) {
   if (p.at(TokenKind::QuotedIdent)) {
     parse_variable_decl(p);
-    return;
+    return true;
   }
-  if (!p.at(TokenKind::Ident)) return;
+  if (!p.at(TokenKind::Ident)) return false;
   if (p.at_word(0, "PRAGMA")) {
     parse_pragma_decl(p);
   } else if (p.at_word(0, "TYPE")) {
@@ -189,13 +189,14 @@ void parse_declaration(Parser& p) {
   } else {
     parse_variable_decl(p);
   }
+  return true;
 }
 
-void parse_not_null(Parser& p) {
-  if (p.at_word(0, "NOT") && p.at_word(1, "NULL")) {
-    p.bump();
-    p.bump();
-  }
+bool try_parse_not_null(Parser& p) {
+  if (!p.at_word(0, "NOT") || !p.at_word(1, "NULL")) return false;
+  p.bump();
+  p.bump();
+  return true;
 }
 
 }  // namespace veltrane::plsql

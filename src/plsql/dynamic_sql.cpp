@@ -33,8 +33,7 @@ void parse_execute_immediate(Parser& p) {
   parser::parse_expr(p, 0);
   while (true) {
     while (!p.at_end() && at_into_clause(p)) parse_into_clause(p);
-    if (p.at(TokenKind::Semicolon)) {
-      p.bump();
+    if (p.eat(TokenKind::Semicolon)) {
       break;
     }
     if (p.at_word(0, "USING")) {

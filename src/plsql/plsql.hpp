@@ -42,10 +42,10 @@ void parse_type_spec(Parser& p);
 
 // ---- declarations -------------------------------------------------------------------------
 void parse_declare_section(Parser& p, StopWords stop_words);
-// One declaration; consumes nothing when the current token cannot start one.
-void parse_declaration(Parser& p);
-// NOT NULL as two plain tokens, when present.
-void parse_not_null(Parser& p);
+// One declaration; false (nothing consumed) when the current token cannot start one.
+bool try_parse_declaration(Parser& p);
+// NOT NULL as two plain tokens, when present; returns whether they were.
+bool try_parse_not_null(Parser& p);
 // TABLE OF type [NOT NULL] [INDEX BY type] | [VARYING] VARRAY|ARRAY (n) OF type [NOT NULL]
 void parse_collection_def(Parser& p);
 

@@ -19,7 +19,7 @@ void parse_collection_def(Parser& p) {
   if (p.eat_word("TABLE")) {
     if (!p.eat_word("OF")) p.error("expected OF");
     parse_type_ref(p);
-    parse_not_null(p);
+    try_parse_not_null(p);
     if (p.eat_word("INDEX")) {
       if (!p.eat_word("BY")) p.error("expected BY");
       parse_type_ref(p);
@@ -37,7 +37,7 @@ void parse_collection_def(Parser& p) {
   }
   if (!p.eat_word("OF")) p.error("expected OF");
   parse_type_ref(p);
-  parse_not_null(p);
+  try_parse_not_null(p);
   p.finish_node();
 }
 

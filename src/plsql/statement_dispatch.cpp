@@ -135,7 +135,7 @@ void parse_pragma_stmt(Parser& p) {
 
 // Runs the rule of a keyword row; false when the row's condition fails (the
 // name road).
-bool parse_keyword_statement(Parser& p, Lead lead) {
+bool try_parse_keyword_statement(Parser& p, Lead lead) {
   const bool next_assign = p.at(TokenKind::Assign, 1);
   switch (lead) {
     case Lead::None:
@@ -289,10 +289,10 @@ void parse_plsql_statement(Parser& p) {
         skip_too_deep(p, false);
         return;
       }
-      parse_keyword_statement(p, lead);
+      try_parse_keyword_statement(p, lead);
       return;
     }
-    if (parse_keyword_statement(p, lead)) return;
+    if (try_parse_keyword_statement(p, lead)) return;
     const bool assign_or_dot = p.at(TokenKind::Assign, 1) || p.at(TokenKind::Dot, 1);
     if (!assign_or_dot && at_embedded_sql(p)) {
       parse_embedded_sql(p);

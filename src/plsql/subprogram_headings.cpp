@@ -25,8 +25,7 @@ void parse_subprogram(Parser& p, bool is_function) {
   if (p.at(TokenKind::LParen)) parse_param_list(p);
   if (is_function || p.at_word(0, "RETURN")) parse_return_clause(p);
   parse_unit_options(p);
-  if (p.at(TokenKind::Semicolon)) {
-    p.bump();
+  if (p.eat(TokenKind::Semicolon)) {
     return;
   }
   if (!p.eat_word("IS") && !p.eat_word("AS")) {

@@ -99,7 +99,7 @@ NodeKind parse_type_body(Parser& p) {
         p.at_word(0, "FUNCTION")) {
       parse_type_body_method(p);
     } else if (parser::is_name_kind(p.kind_at(0))) {
-      parse_declaration(p);
+      try_parse_declaration(p);
     }
     if (p.pos == before) p.error_bump("expected a method");
   }
@@ -143,8 +143,7 @@ NodeKind parse_unit_kind(Parser& p) {
     return NodeKind::SelectStmt;
   }
   if (p.at_word(0, "DECLARE") || p.at_word(0, "BEGIN")) return parse_anonymous_block(p);
-  if (p.at_word(0, "CREATE")) {
-    p.bump();
+  if (p.eat_word("CREATE")) {
     if (p.at_word(0, "OR") && p.at_word(1, "REPLACE")) {
       p.bump();
       p.bump();

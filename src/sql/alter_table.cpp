@@ -71,9 +71,7 @@ void parse_alter_table(Parser &p) {
     } else {
       skip_alter_action(p);
     }
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
-    }
+    p.eat(TokenKind::Comma);
   }
 }
 
@@ -84,8 +82,7 @@ void parse_comment(Parser &p) {
     p.bump();
   } while (p.at(TokenKind::Ident) && !p.at(TokenKind::Dot, 1) && !p.at_word(1, "IS"));
   parser::parse_object_name(p);
-  if (p.at_word(0, "IS")) {
-    p.bump();
+  if (p.eat_word("IS")) {
     parser::parse_expr(p, 0);
   } else {
     p.error(MSG_EXPECTED_IS);

@@ -23,8 +23,7 @@ void parse_call_stmt(Parser &p) {
   } else {
     p.error(MSG_EXPECTED_ROUTINE);
   }
-  if (p.at_word(0, "INTO")) {
-    p.bump();
+  if (p.eat_word("INTO")) {
     parser::parse_expr(p, 0);
   }
 }

@@ -46,11 +46,8 @@ StatementKind parse_create_table(Parser &p, bool private_table) {
   p.bump();
   parse_if_exists(p);
   parse_object_name(p);
-  if (p.at_word(0, "SHARING")) {
-    p.bump();
-    if (p.at(TokenKind::Eq)) {
-      p.bump();
-    }
+  if (p.eat_word("SHARING")) {
+    p.eat(TokenKind::Eq);
     p.bump();
   }
   if (p.at_word(0, "OF")) {
@@ -73,18 +70,12 @@ StatementKind parse_create_table(Parser &p, bool private_table) {
       if (p.at_word(0, "PRESERVE") || p.at_word(0, "DELETE") || p.at_word(0, "DROP")) {
         p.bump();
       }
-      if (p.at_word(0, "DEFINITION")) {
-        p.bump();
-      }
-      if (p.at_word(0, "ROWS")) {
-        p.bump();
-      }
+      p.eat_word("DEFINITION");
+      p.eat_word("ROWS");
       continue;
     }
     skip_clause_until(p, at_table_option_stop);
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
-    }
+    p.eat(TokenKind::RParen);
   }
   p.bump();
   parse_query(p);
@@ -102,8 +93,7 @@ StatementKind parse_create_view(Parser &p) {
   if (!p.at_word(0, "AS") && !p.at_end()) {
     skip_clause_until(p, at_any_as);
   }
-  if (p.at_word(0, "AS")) {
-    p.bump();
+  if (p.eat_word("AS")) {
     parse_query(p);
   } else {
     p.error(parser::MSG_EXPECTED_AS);
@@ -151,11 +141,8 @@ StatementKind parse_create_index(Parser &p) {
   p.bump();
   parse_if_exists(p);
   parse_object_name(p);
-  if (p.at_word(0, "ON")) {
-    p.bump();
-    if (p.at_word(0, "CLUSTER")) {
-      p.bump();
-    }
+  if (p.eat_word("ON")) {
+    p.eat_word("CLUSTER");
     parse_object_name(p);
     if (p.at(TokenKind::LParen)) {
       p.start_node(NodeKind::ColumnList);
@@ -186,8 +173,7 @@ StatementKind parse_create_synonym(Parser &p) {
   p.bump();
   parse_if_exists(p);
   parse_object_name(p);
-  if (p.at_word(0, "FOR")) {
-    p.bump();
+  if (p.eat_word("FOR")) {
     parse_object_name(p);
   } else {
     p.error(MSG_EXPECTED_FOR);
@@ -244,9 +230,7 @@ void parse_if_exists(Parser &p) {
   }
   parser::check_gate(p, parser::Gate::IfExists);
   p.bump();
-  if (p.at_word(0, "NOT")) {
-    p.bump();
-  }
+  p.eat_word("NOT");
   p.bump();
 }
 

@@ -23,15 +23,12 @@ void parse_for_update(Parser& p) {
   p.start_node(NodeKind::ForUpdate);
   p.bump();  // FOR
   p.bump();  // UPDATE
-  if (p.at_word(0, "OF")) {
-    p.bump();
+  if (p.eat_word("OF")) {
     parser::parse_expr_list(p);
   }
-  if (p.at_word(0, "WAIT")) {
-    p.bump();
+  if (p.eat_word("WAIT")) {
     parser::parse_expr(p, 0);
-  } else if (p.at_word(0, "SKIP")) {
-    p.bump();
+  } else if (p.eat_word("SKIP")) {
     parser::expect_word(p, "LOCKED", EXPECTED_LOCKED);
   } else if (p.at_word(0, "NOWAIT")) {
     p.bump();

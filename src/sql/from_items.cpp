@@ -148,18 +148,15 @@ bool parse_table_primary(Parser& p) {
 void parse_sample_clause(Parser& p) {
   p.start_node(NodeKind::SampleClause);
   p.bump();  // SAMPLE
-  if (p.at_word(0, "BLOCK")) p.bump();
-  if (p.at(TokenKind::LParen)) {
-    p.bump();
+  p.eat_word("BLOCK");
+  if (p.eat(TokenKind::LParen)) {
     parser::parse_expr_list(p);
     p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   } else {
     p.error(EXPECTED_SAMPLE_OPEN);
   }
-  if (p.at_word(0, "SEED")) {
-    p.bump();
-    if (p.at(TokenKind::LParen)) {
-      p.bump();
+  if (p.eat_word("SEED")) {
+    if (p.eat(TokenKind::LParen)) {
       parse_expr(p, 0);
       p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
     } else {
@@ -172,9 +169,8 @@ void parse_sample_clause(Parser& p) {
 // PERIOD [FOR] name, or SCN | TIMESTAMP. Returns whether SCN or TIMESTAMP was
 // taken.
 bool parse_flashback_kind(Parser& p) {
-  if (p.at_word(0, "PERIOD")) {
-    p.bump();
-    if (p.at_word(0, "FOR")) p.bump();
+  if (p.eat_word("PERIOD")) {
+    p.eat_word("FOR");
     p.expect_name(EXPECTED_PERIOD_NAME);
     return false;
   }
@@ -188,8 +184,7 @@ bool parse_flashback_kind(Parser& p) {
 // [VERSIONS [kind] BETWEEN [SCN|TIMESTAMP] lo AND hi] [AS OF kind expr]
 void parse_flashback(Parser& p) {
   p.start_node(NodeKind::Flashback);
-  if (p.at_word(0, "VERSIONS")) {
-    p.bump();
+  if (p.eat_word("VERSIONS")) {
     const bool period = p.at_word(0, "PERIOD");
     const bool kind_taken = parse_flashback_kind(p);
     parser::expect_word(p, "BETWEEN", EXPECTED_BETWEEN);
@@ -224,7 +219,7 @@ void parse_outer_join_partition(Parser& p) {
   p.finish_node();
 }
 
-bool parse_pivot_or_unpivot(Parser& p) {
+bool try_parse_pivot_or_unpivot(Parser& p) {
   if (p.at_word(0, "PIVOT")) {
     parse_pivot(p);
     return true;
@@ -245,9 +240,8 @@ void parse_from_item(Parser& p, std::uint8_t /*min_bp*/) { parse_joined_table(p)
 void parse_partition_extension(Parser& p) {
   p.start_node(NodeKind::PartitionExt);
   p.bump();  // PARTITION or SUBPARTITION
-  if (p.at_word(0, "FOR")) p.bump();
-  if (p.at(TokenKind::LParen)) {
-    p.bump();
+  p.eat_word("FOR");
+  if (p.eat(TokenKind::LParen)) {
     parser::parse_expr_list(p);
     p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   }
@@ -275,10 +269,10 @@ void parse_table_ref(Parser& p) {
   }
   if (p.at_word(0, "SAMPLE")) parse_sample_clause(p);
   if ((p.at_word(0, "AS") && p.at_word(1, "OF")) || p.at_word(0, "VERSIONS")) parse_flashback(p);
-  parse_pivot_or_unpivot(p);
+  try_parse_pivot_or_unpivot(p);
   if (p.at_word(0, "MATCH_RECOGNIZE") && p.at(TokenKind::LParen, 1)) parse_match_recognize(p);
   parse_alias(p, false);
-  if (parse_pivot_or_unpivot(p)) parse_alias(p, false);
+  if (try_parse_pivot_or_unpivot(p)) parse_alias(p, false);
   if (p.at_word(0, "PARTITION") && p.at_word(1, "BY")) parse_outer_join_partition(p);
   p.finish_node();
 }

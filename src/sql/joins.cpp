@@ -64,7 +64,7 @@ void parse_joined_table(Parser& p) {
     take_pieces_before_operator(p);
     if (!at_join_operator(p, 0)) return;
     p.start_node_at(first_item, NodeKind::Join);
-    if (p.at_word(0, "NATURAL")) p.bump();
+    p.eat_word("NATURAL");
     if ((p.at_word(0, "OUTER") || p.at_word(0, "CROSS")) && p.at_word(1, "APPLY")) {
       parser::check_gate(p, parser::Gate::Apply);
       p.bump();
@@ -75,7 +75,7 @@ void parse_joined_table(Parser& p) {
     }
     if (p.at_word(0, "LEFT") || p.at_word(0, "RIGHT") || p.at_word(0, "FULL")) {
       p.bump();
-      if (p.at_word(0, "OUTER")) p.bump();
+      p.eat_word("OUTER");
     } else if (p.at_word(0, "INNER") || p.at_word(0, "CROSS")) {
       p.bump();
     }

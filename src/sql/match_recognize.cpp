@@ -108,8 +108,7 @@ void parse_match_recognize(Parser &p) {
   p.bump();
   bool closed = false;
   while (!p.at_end()) {
-    if (p.at(TokenKind::RParen)) {
-      p.bump();
+    if (p.eat(TokenKind::RParen)) {
       closed = true;
       break;
     }

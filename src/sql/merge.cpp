@@ -30,8 +30,7 @@ void parse_merge_matched(Parser &p) {
   expect_word(p, "UPDATE", MSG_EXPECTED_UPDATE);
   parse_set_clause(p);
   parse_where_clause(p);
-  if (p.at_word(0, "DELETE")) {
-    p.bump();
+  if (p.eat_word("DELETE")) {
     parse_where_clause(p);
   }
   p.finish_node();

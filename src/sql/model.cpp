@@ -100,8 +100,7 @@ void parse_model_reference(Parser &p) {
   p.bump();
   p.expect_name(MSG_EXPECTED_REFERENCE_NAME);
   expect_word(p, "ON", parser::MSG_EXPECTED_ON);
-  if (p.at(TokenKind::LParen)) {
-    p.bump();
+  if (p.eat(TokenKind::LParen)) {
     parse_query(p);
     p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   } else {
@@ -115,11 +114,8 @@ void parse_model_reference(Parser &p) {
 // [UPSERT [ALL] | UPDATE] cell [ORDER [SIBLINGS] BY items] = expr
 void parse_model_rule(Parser &p) {
   p.start_node(NodeKind::ModelRule);
-  if (p.at_word(0, "UPSERT")) {
-    p.bump();
-    if (p.at_word(0, "ALL")) {
-      p.bump();
-    }
+  if (p.eat_word("UPSERT")) {
+    p.eat_word("ALL");
   } else if (p.at_word(0, "UPDATE")) {
     p.bump();
   }
@@ -127,9 +123,7 @@ void parse_model_rule(Parser &p) {
   if (p.at_word(0, "ORDER")) {
     p.start_node(NodeKind::OrderBy);
     p.bump();
-    if (p.at_word(0, "SIBLINGS")) {
-      p.bump();
-    }
+    p.eat_word("SIBLINGS");
     expect_word(p, "BY", parser::MSG_EXPECTED_ORDER_BY);
     parser::parse_order_by_items(p, CELL_MIN_BP);
     p.finish_node();
@@ -163,11 +157,9 @@ void parse_model_rules(Parser &p) {
   p.start_node(NodeKind::ModelRules);
   p.bump();
   for (;;) {
-    if (p.at_word(0, "ITERATE")) {
-      p.bump();
+    if (p.eat_word("ITERATE")) {
       parse_parenthesised_expr(p);
-      if (p.at_word(0, "UNTIL")) {
-        p.bump();
+      if (p.eat_word("UNTIL")) {
         parse_parenthesised_expr(p);
       }
       continue;
@@ -196,8 +188,7 @@ void parse_model_clause(Parser &p) {
   while (p.at_word(0, "REFERENCE")) {
     parse_model_reference(p);
   }
-  if (p.at_word(0, "MAIN")) {
-    p.bump();
+  if (p.eat_word("MAIN")) {
     p.expect_name(MSG_EXPECTED_MAIN_NAME);
   }
   parse_model_columns(p);

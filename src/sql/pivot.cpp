@@ -47,8 +47,7 @@ void parse_aliased_exprs(Parser &p) {
 
 // ANY {, ANY} | query | expr [alias], ...
 void parse_pivot_in_list(Parser &p) {
-  if (p.at_word(0, "ANY")) {
-    p.bump();
+  if (p.eat_word("ANY")) {
     while (p.at(TokenKind::Comma)) {
       p.bump();
       if (!p.at_word(0, "ANY")) {
@@ -66,8 +65,7 @@ void parse_pivot_in_list(Parser &p) {
 // item [AS value]
 void parse_unpivot_in_item(Parser &p) {
   parse_pivot_columns(p);
-  if (p.at_word(0, "AS")) {
-    p.bump();
+  if (p.eat_word("AS")) {
     parser::parse_expr(p, 0);
   }
 }
@@ -78,9 +76,7 @@ void parse_unpivot_in_item(Parser &p) {
 void parse_pivot(Parser &p) {
   p.start_node(NodeKind::PivotClause);
   p.bump();
-  if (p.at_word(0, "XML")) {
-    p.bump();
-  }
+  p.eat_word("XML");
   if (!p.at(TokenKind::LParen)) {
     p.error(MSG_PIVOT_LPAREN);
     p.finish_node();
@@ -91,8 +87,7 @@ void parse_pivot(Parser &p) {
   expect_word(p, "FOR", MSG_PIVOT_FOR);
   parse_pivot_columns(p);
   expect_word(p, "IN", MSG_PIVOT_IN);
-  if (p.at(TokenKind::LParen)) {
-    p.bump();
+  if (p.eat(TokenKind::LParen)) {
     parse_pivot_in_list(p);
     p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   } else {
@@ -120,8 +115,7 @@ void parse_unpivot(Parser &p) {
   expect_word(p, "FOR", MSG_UNPIVOT_FOR);
   parse_pivot_columns(p);
   expect_word(p, "IN", MSG_UNPIVOT_IN);
-  if (p.at(TokenKind::LParen)) {
-    p.bump();
+  if (p.eat(TokenKind::LParen)) {
     parser::parse_items_to_rparen(p, parse_unpivot_in_item, parser::MSG_EXPECTED_RPAREN);
   } else {
     p.error(MSG_IN_LPAREN);

@@ -56,8 +56,7 @@ void parse_search_clause(Parser& p) {
   parser::expect_word(p, "BY", EXPECTED_BY);
   for (;;) {
     parser::parse_order_item(p, 0);
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
+    if (p.eat(TokenKind::Comma)) {
       continue;
     }
     parser::expect_word(p, "SET", parser::MSG_EXPECTED_SET);
@@ -90,8 +89,7 @@ void parse_cte(Parser& p) {
   p.expect_name(EXPECTED_CTE_NAME);
   if (p.at(TokenKind::LParen)) parse_column_list(p);
   parser::expect_word(p, "AS", EXPECTED_CTE_AS);
-  if (p.at(TokenKind::LParen)) {
-    p.bump();
+  if (p.eat(TokenKind::LParen)) {
     parse_query(p);
     p.expect(TokenKind::RParen, EXPECTED_CTE_CLOSE);
   } else {
@@ -109,7 +107,7 @@ void parse_with_clause(Parser& p) {
   if (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) {
     parser::check_gate(p, parser::Gate::WithFunction);
     p.start_node(NodeKind::DeclareSection);
-    while (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) plsql::parse_declaration(p);
+    while (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) plsql::try_parse_declaration(p);
     p.finish_node();
     if (p.at_end() || !parser::is_name_kind(p.kind_at(0)) || p.at_word(0, "SELECT")) {
       p.finish_node();
@@ -127,8 +125,7 @@ void parse_with_clause(Parser& p) {
       parser::parse_lexical(p);
       made_lexical = true;
     }
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
+    if (p.eat(TokenKind::Comma)) {
       continue;
     }
     if (made_lexical && parser::is_name_kind(p.kind_at(0)) && !p.at_word(0, "SELECT") &&
@@ -158,13 +155,12 @@ void parse_fetch_clause(Parser& p) {
   p.bump();  // FIRST or NEXT
   if (!p.at_word(0, "ROW") && !p.at_word(0, "ROWS")) {
     parse_expr(p, 0);
-    if (p.at_word(0, "PERCENT")) p.bump();
+    p.eat_word("PERCENT");
   }
   if (p.at_word(0, "ROW") || p.at_word(0, "ROWS")) p.bump();
   if (p.at_word(0, "ONLY")) {
     p.bump();
-  } else if (p.at_word(0, "WITH")) {
-    p.bump();
+  } else if (p.eat_word("WITH")) {
     parser::expect_word(p, "TIES", EXPECTED_TIES);
   }
   p.finish_node();

@@ -74,8 +74,7 @@ void parse_select_list(Parser& p) {
 // [BULK COLLECT] INTO target, ...
 void parse_into_clause(Parser& p) {
   p.start_node(NodeKind::IntoClause);
-  if (p.at_word(0, "BULK")) {
-    p.bump();
+  if (p.eat_word("BULK")) {
     p.bump();  // COLLECT
   }
   parser::expect_word(p, "INTO", parser::MSG_EXPECTED_INTO);
@@ -93,7 +92,7 @@ void parse_hierarchical(Parser& p) {
     } else if (p.at_word(0, "CONNECT") && p.at_word(1, "BY")) {
       p.bump();
       p.bump();
-      if (p.at_word(0, "NOCYCLE")) p.bump();
+      p.eat_word("NOCYCLE");
     } else {
       break;
     }

@@ -83,8 +83,7 @@ void parse_returned_values(Parser &p) {
     if (p.at_end()) {
       return;
     }
-    if (p.at(TokenKind::Comma)) {
-      p.bump();
+    if (p.eat(TokenKind::Comma)) {
       continue;
     }
     if (!(trailing_pieces && parser::can_start_expr(p) && p.pos > item_start)) {
@@ -103,14 +102,10 @@ void parse_returning_clause(Parser &p) {
   p.start_node(NodeKind::ReturningClause);
   p.bump();
   parse_returned_values(p);
-  if (p.at_word(0, "BULK")) {
-    p.bump();
-    if (p.at_word(0, "COLLECT")) {
-      p.bump();
-    }
+  if (p.eat_word("BULK")) {
+    p.eat_word("COLLECT");
   }
-  if (p.at_word(0, "INTO")) {
-    p.bump();
+  if (p.eat_word("INTO")) {
     parser::parse_expr_list(p);
   } else {
     p.error(MSG_EXPECTED_INTO);
@@ -126,19 +121,16 @@ void parse_error_logging(Parser &p) {
   p.start_node(NodeKind::ErrorLogging);
   p.bump();
   p.bump();
-  if (p.at_word(0, "INTO")) {
-    p.bump();
+  if (p.eat_word("INTO")) {
     if (is_name_kind(p.kind_at(0))) {
       parser::parse_name_ref(p);
     }
   }
-  if (p.at(TokenKind::LParen)) {
-    p.bump();
+  if (p.eat(TokenKind::LParen)) {
     parser::parse_expr(p, 0);
     p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   }
-  if (p.at_word(0, "REJECT")) {
-    p.bump();
+  if (p.eat_word("REJECT")) {
     expect_word(p, "LIMIT", MSG_EXPECTED_LIMIT);
     if (p.at_word(0, "UNLIMITED")) {
       p.bump();

@@ -59,15 +59,12 @@ void parse_generated_run(Parser &p) {
       break;
     }
   }
-  if (p.at_word(0, "IDENTITY")) {
-    p.bump();
+  if (p.eat_word("IDENTITY")) {
     if (p.at(TokenKind::LParen)) {
       p.skip_clause(MSG_IDENTITY_OPTIONS);
     }
   }
-  if (p.at_word(0, "VIRTUAL")) {
-    p.bump();
-  }
+  p.eat_word("VIRTUAL");
 }
 
 bool at_comma(const Parser &p) { return p.at(TokenKind::Comma); }
@@ -115,8 +112,7 @@ void parse_column_definition(Parser &p) {
       p.skip_clause(MSG_COLUMN_OPTION);
     } else if (!p.at(TokenKind::Ident)) {
       p.bump();
-    } else if (p.at_word(0, "DEFAULT")) {
-      p.bump();
+    } else if (p.eat_word("DEFAULT")) {
       if (p.at_word(0, "ON") && p.at_word(1, "NULL")) {
         p.bump();
         p.bump();
@@ -124,8 +120,7 @@ void parse_column_definition(Parser &p) {
       parser::parse_expr(p, 0);
     } else if (p.at_word(0, "GENERATED") || p.at_word(0, "AS")) {
       parse_generated_run(p);
-    } else if (p.at_word(0, "REFERENCES")) {
-      p.bump();
+    } else if (p.eat_word("REFERENCES")) {
       parser::parse_object_name(p);
       if (p.at(TokenKind::LParen)) {
         parse_column_list(p);

@@ -69,9 +69,7 @@ void parse_update(Parser &p) {
 // DELETE [FROM] target [FROM ...] [WHERE ...] [RETURNING ...] [LOG ERRORS ...]
 void parse_delete(Parser &p) {
   p.bump();
-  if (p.at_word(0, "FROM")) {
-    p.bump();
-  }
+  p.eat_word("FROM");
   parse_dml_target(p);
   parse_dml_from(p);
   parse_dml_tail(p);
