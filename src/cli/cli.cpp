@@ -31,14 +31,6 @@ uint8_t usage(Output& output, bool allow_serve) {
   return STATUS_USAGE;
 }
 
-// TEMPORARY: the report command has not landed in this build.
-uint8_t not_available(Output& output, std::string_view command) {
-  std::string message(command);
-  message.append(": not available in this build\n");
-  output.err(message);
-  return STATUS_FAILED;
-}
-
 uint8_t dispatch(std::span<const std::string> args, bool allow_serve, Output& output) {
   if (args.empty()) return usage(output, allow_serve);
   const std::string_view command = args.front();
@@ -56,10 +48,7 @@ uint8_t dispatch(std::span<const std::string> args, bool allow_serve, Output& ou
   if (command == "catalog") return cmd_catalog(rest, output);
   if (command == "lab") return cmd_lab(rest, output);
   if (command == "serve" && allow_serve) return cmd_serve(rest, output);
-  // TEMPORARY: until their commands land.
-  if (command == "report") {
-    return not_available(output, command);
-  }
+  if (command == "report") return cmd_report(rest, output);
   return usage(output, allow_serve);
 }
 

@@ -28,6 +28,11 @@ class Output;
 // 1 when an input could not be read.
 [[nodiscard]] uint8_t cmd_catalog(std::span<const std::string> args, Output& output);
 
+// `report`: options --out DIR, --format LIST, --title T, --schema S, --version V and the
+// flag --fail-on-errors; any other "--" argument is refused. Status 1 when an input could
+// not be read, an output could not be written, or --fail-on-errors finds errors.
+[[nodiscard]] uint8_t cmd_report(std::span<const std::string> args, Output& output);
+
 // True when the argument is an option word: it begins with "--".
 [[nodiscard]] constexpr bool is_option_word(std::string_view argument) {
   return argument.size() >= 2 && argument[0] == '-' && argument[1] == '-';
