@@ -1,0 +1,211 @@
+#include "server/lab.hpp"
+
+#include <array>
+#include <utility>
+
+#include "report/file_analysis.hpp"
+#include "report/version_arg.hpp"
+#include "report/zip_report.hpp"
+#include "server/lab_page.hpp"
+#include "server/sample_data_warehouse.hpp"
+#include "server/sample_dynamic_sql.hpp"
+#include "server/sample_insert_all.hpp"
+#include "server/sample_load_dimensions.hpp"
+#include "server/sample_queries.hpp"
+#include "syntax/json_text.hpp"
+
+namespace veltrane::server {
+
+namespace {
+
+constexpr std::array<LabSample, 5> LAB_SAMPLES = {{
+    {"Data warehouse tables (DDL)", SAMPLE_DATA_WAREHOUSE},
+    {"Package: load dimensions", SAMPLE_LOAD_DIMENSIONS},
+    {"INSERT ALL into several tables", SAMPLE_INSERT_ALL},
+    {"Dynamic SQL in anonymous blocks", SAMPLE_DYNAMIC_SQL},
+    {"Queries: analytics, PIVOT, MATCH_RECOGNIZE", SAMPLE_QUERIES},
+}};
+
+constexpr std::string_view DEFAULT_INPUT_NAME = "input.sql";
+constexpr std::string_view DEFAULT_SCHEMA = "APP";
+constexpr std::string_view DEFAULT_TITLE = "Veltrane report";
+constexpr std::string_view ARCHIVE_NAME = "report.zip";
+constexpr std::string_view ARCHIVE_ATTACHMENT = "veltrane-report.zip";
+
+LabAnswer text_answer(std::string_view status, std::string_view text) {
+  return LabAnswer{status, TYPE_TEXT, std::string(text), std::nullopt};
+}
+
+LabAnswer not_found() { return text_answer(STATUS_NOT_FOUND, NOT_FOUND_TEXT); }
+
+bool ends_with(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+std::string_view report_file_type(std::string_view name) {
+  if (ends_with(name, ".html")) return TYPE_HTML;
+  if (ends_with(name, ".csv")) return TYPE_CSV;
+  return TYPE_JSON;
+}
+
+// POST /api/parse {"name", "source", "version"}.
+LabAnswer answer_parse(const Json& body) {
+  const std::optional<std::string_view> source_member = text_member(body, "source");
+  const std::string_view source = source_member.value_or(std::string_view());
+  if (source.size() > LAB_MAX_SOURCE) return text_answer(STATUS_TOO_LARGE, LAB_SOURCE_TOO_LARGE);
+  const report::VersionArg version = report::parse_version_arg(text_member(body, "version"));
+  if (!version.ok()) {
+    Json refusal = Json::object();
+    refusal["error"] = version.error;
+    return LabAnswer{STATUS_OK, TYPE_JSON, refusal.dump(), std::nullopt};
+  }
+  const std::string_view name = text_member(body, "name").value_or(DEFAULT_INPUT_NAME);
+  const report::FileAnalysis analysis = report::analyze_file(name, source, version.options, true);
+  return LabAnswer{STATUS_OK, TYPE_JSON, report::file_analysis_text(analysis), std::nullopt};
+}
+
+// POST /api/report {"files", "version", "schema", "title", "file"}.
+LabAnswer answer_report(const Json& body) {
+  const Json* files = nullptr;
+  if (body.is_object()) {
+    const auto found = body.find("files");
+    if (found != body.end()) files = &*found;
+  }
+  const std::vector<report::SourceInput> inputs =
+      files != nullptr ? inputs_from_json(*files) : std::vector<report::SourceInput>();
+  const report::VersionArg version = report::parse_version_arg(text_member(body, "version"));
+  if (!version.ok()) return text_answer(STATUS_BAD_REQUEST, version.error);
+  const std::string_view schema = text_member(body, "schema").value_or(DEFAULT_SCHEMA);
+  const std::string_view title = text_member(body, "title").value_or(DEFAULT_TITLE);
+  const Json data = report::build_report_data(inputs, version.options, schema, title);
+  const std::array<std::string, 3> formats = {"html", "csv", "json"};
+  const std::vector<report::ReportFile> rendered = report::render_report(data, inputs, formats);
+
+  const std::string_view file = text_member(body, "file").value_or(ARCHIVE_NAME);
+  if (file == ARCHIVE_NAME) {
+    report::ZipResult archive = report::zip_report(rendered);
+    if (!archive.ok()) return text_answer(STATUS_SERVER_ERROR, archive.error);
+    return LabAnswer{STATUS_OK, TYPE_ZIP, std::move(archive.bytes),
+                     std::string(ARCHIVE_ATTACHMENT)};
+  }
+  const report::ReportFile* found = find_report_file(rendered, file);
+  if (found == nullptr) return text_answer(STATUS_NOT_FOUND, NO_SUCH_REPORT_FILE);
+  return LabAnswer{STATUS_OK, report_file_type(found->name), found->bytes, found->name};
+}
+
+}  // namespace
+
+std::span<const LabSample> lab_samples() { return LAB_SAMPLES; }
+
+std::string_view lab_page() { return LAB_PAGE; }
+
+Json samples_json() {
+  Json samples = Json::array();
+  for (const LabSample& sample : LAB_SAMPLES) {
+    Json entry = Json::object();
+    entry["name"] = std::string(sample.title);
+    entry["text"] = std::string(sample.text);
+    samples.push_back(std::move(entry));
+  }
+  return samples;
+}
+
+JsonBody read_json_body(uint64_t content_length, RequestReader& reader, uint64_t limit) {
+  JsonBody body;
+  if (content_length > limit) {
+    body.status = BodyStatus::TooLarge;
+    return body;
+  }
+  std::string bytes(static_cast<std::size_t>(content_length), '\0');
+  if (std::optional<IoError> error = reader.read_exact(bytes.data(), bytes.size())) {
+    body.status = BodyStatus::Failed;
+    body.error = std::move(*error);
+    return body;
+  }
+  std::optional<Json> value = syntax::read_json(bytes);
+  if (value.has_value()) body.value = std::move(*value);
+  return body;
+}
+
+std::optional<std::string_view> text_member(const Json& value, std::string_view key) {
+  if (!value.is_object()) return std::nullopt;
+  const auto found = value.find(key);
+  if (found == value.end() || !found->is_string()) return std::nullopt;
+  return std::string_view(found->get_ref<const std::string&>());
+}
+
+report::SourceInput input_from_json(const Json& element) {
+  report::SourceInput input;
+  input.name = text_member(element, "name").value_or(DEFAULT_INPUT_NAME);
+  input.text = text_member(element, "text").value_or(std::string_view());
+  return input;
+}
+
+std::vector<report::SourceInput> inputs_from_json(const Json& files) {
+  std::vector<report::SourceInput> inputs;
+  if (!files.is_array()) return inputs;
+  inputs.reserve(files.size());
+  for (const Json& element : files) inputs.push_back(input_from_json(element));
+  return inputs;
+}
+
+const report::ReportFile* find_report_file(std::span<const report::ReportFile> files,
+                                           std::string_view name) {
+  for (const report::ReportFile& file : files) {
+    if (file.name == name) return &file;
+  }
+  return nullptr;
+}
+
+std::optional<LabAnswer> answer_lab_request(const RequestHead& head, RequestReader& reader,
+                                            IoError& error) {
+  if (!head.host_allowed) return text_answer(STATUS_FORBIDDEN, LAB_WRONG_HOST);
+  const std::string_view method = head.method;
+  const std::string_view path = head.path;
+  if (method == "GET") {
+    if (path == "/" || path == "/index.html") {
+      return LabAnswer{STATUS_OK, TYPE_HTML, std::string(lab_page()), std::nullopt};
+    }
+    if (path == "/api/samples") {
+      return LabAnswer{STATUS_OK, TYPE_JSON, samples_json().dump(), std::nullopt};
+    }
+    return not_found();
+  }
+  if (method != "POST" || (path != "/api/parse" && path != "/api/report")) return not_found();
+
+  JsonBody body = read_json_body(head.content_length, reader, LAB_MAX_BODY);
+  if (body.status == BodyStatus::TooLarge) return text_answer(STATUS_TOO_LARGE, LAB_BODY_TOO_LARGE);
+  if (body.status == BodyStatus::Failed) {
+    error = std::move(body.error);
+    return std::nullopt;
+  }
+  return path == "/api/parse" ? answer_parse(body.value) : answer_report(body.value);
+}
+
+void handle_lab_connection(Socket connection, const HeadLimits& limits) {
+  (void)set_socket_timeouts(connection.get(), limits.timeout);
+  RequestReader reader(connection.get());
+  HeadResult head = read_request_head(reader, limits);
+  if (head.status == HeadStatus::Idle) return;
+  if (head.status == HeadStatus::Failed) {
+    report_failed_request(head.error.text);
+    return;
+  }
+  IoError error;
+  const std::optional<LabAnswer> answer = answer_lab_request(head.head, reader, error);
+  if (!answer.has_value()) {
+    report_failed_request(error.text);
+    return;
+  }
+  std::optional<std::string_view> attachment;
+  if (answer->attachment.has_value()) attachment = *answer->attachment;
+  const std::string answer_head =
+      lab_answer_head(answer->status, answer->content_type, answer->body.size(), attachment);
+  if (std::optional<IoError> failed = send_answer(connection.get(), answer_head, answer->body)) {
+    report_failed_request(failed->text);
+    return;
+  }
+  finish_connection(connection);
+}
+
+}  // namespace veltrane::server

@@ -1,0 +1,95 @@
+#pragma once
+
+// The Lab: its page, its five sample scripts, the analysis of one script and the report
+// over several, answered on 127.0.0.1 to requests that name this machine as their host.
+
+#include <array>
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/render.hpp"
+#include "report/report_data.hpp"
+#include "server/http.hpp"
+
+namespace veltrane::server {
+
+using Json = nlohmann::json;
+
+// Bodies larger than this are refused unread.
+inline constexpr uint64_t LAB_MAX_BODY = uint64_t{64} * 1024 * 1024;
+// Sources larger than this are refused by /api/parse.
+inline constexpr uint64_t LAB_MAX_SOURCE = uint64_t{20} * 1024 * 1024;
+
+inline constexpr std::string_view LAB_BODY_TOO_LARGE = "larger than 64 MB";
+inline constexpr std::string_view LAB_SOURCE_TOO_LARGE =
+    "a file larger than 20 MB: use veltrane report for it";
+inline constexpr std::string_view LAB_WRONG_HOST = "Veltrane Lab answers on 127.0.0.1 only";
+inline constexpr std::string_view NOT_FOUND_TEXT = "not found";
+inline constexpr std::string_view NO_SUCH_REPORT_FILE = "no such report file";
+
+struct LabSample {
+  std::string_view title;
+  std::string_view text;
+};
+
+// The five built-in scripts, in the order the page lists them.
+[[nodiscard]] std::span<const LabSample> lab_samples();
+
+// The Lab's page.
+[[nodiscard]] std::string_view lab_page();
+
+// [{"name": title, "text": script}, ...] in the table's order.
+[[nodiscard]] Json samples_json();
+
+// A request body read as JSON.
+enum class BodyStatus : uint8_t { Read, TooLarge, Failed };
+struct JsonBody {
+  BodyStatus status = BodyStatus::Read;
+  // The body's value; null when it is not one JSON value (an empty body included).
+  Json value;
+  IoError error;
+};
+
+// Reads exactly `content_length` bytes (none when it is over `limit`: TooLarge) and
+// parses them with the nesting-limited reader.
+[[nodiscard]] JsonBody read_json_body(uint64_t content_length, RequestReader& reader,
+                                      uint64_t limit);
+
+// The member `key` of `value` when `value` is an object and the member is a string.
+[[nodiscard]] std::optional<std::string_view> text_member(const Json& value, std::string_view key);
+
+// One report input from an element of "files": its "name" (or "input.sql") and "text"
+// (or empty).
+[[nodiscard]] report::SourceInput input_from_json(const Json& element);
+
+// The inputs of "files" when it is an array, in order; none otherwise.
+[[nodiscard]] std::vector<report::SourceInput> inputs_from_json(const Json& files);
+
+// The first rendered file whose name equals `name` byte for byte.
+[[nodiscard]] const report::ReportFile* find_report_file(std::span<const report::ReportFile> files,
+                                                         std::string_view name);
+
+// One answer of the Lab.
+struct LabAnswer {
+  std::string_view status;
+  std::string_view content_type;
+  std::string body;
+  std::optional<std::string> attachment;
+};
+
+// The answer to a request whose head has been read (Host check included); the body, when
+// the route needs one, comes from `reader`. None, with `error` set, when reading the body
+// failed.
+[[nodiscard]] std::optional<LabAnswer> answer_lab_request(const RequestHead& head,
+                                                          RequestReader& reader, IoError& error);
+
+// One whole exchange on an accepted connection: read, route, answer, close. Failures go
+// to standard error as "request failed: {}".
+void handle_lab_connection(Socket connection, const HeadLimits& limits = HeadLimits{});
+
+}  // namespace veltrane::server

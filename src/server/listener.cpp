@@ -1,0 +1,153 @@
+#include "server/listener.hpp"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "syntax/face_guard.hpp"
+
+namespace veltrane::server {
+
+namespace {
+
+constexpr int LISTEN_BACKLOG = 128;
+constexpr std::string_view SPAWN_FAILED = "failed to spawn thread\n";
+constexpr auto ACCEPT_PAUSE = std::chrono::milliseconds(50);
+
+}  // namespace
+
+std::optional<Listener> listen_loopback(uint16_t port, int& error_number) {
+  error_number = 0;
+  Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!socket.valid()) {
+    error_number = errno;
+    return std::nullopt;
+  }
+  const int on = 1;
+  if (::setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
+    error_number = errno;
+    return std::nullopt;
+  }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(socket.get(), LISTEN_BACKLOG) != 0) {
+    error_number = errno;
+    return std::nullopt;
+  }
+  sockaddr_in bound{};
+  socklen_t length = sizeof bound;
+  if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+    error_number = errno;
+    return std::nullopt;
+  }
+  Listener listener;
+  listener.socket = std::move(socket);
+  listener.port = ntohs(bound.sin_port);
+  return listener;
+}
+
+bool start_detached_thread(std::function<void()> body) {
+  try {
+    std::thread thread(std::move(body));
+    thread.detach();
+    return true;
+  } catch (...) {
+    // std::system_error when the system has no thread left, std::bad_alloc for the
+    // thread's state: either way, no thread.
+    return false;
+  }
+}
+
+void run_connection(const ConnectionHandler& handler, Socket connection) {
+  // The handler owns the socket, so that unwinding out of it closes the connection too.
+  syntax::guard_face([&handler, &connection] { handler(std::move(connection)); },
+                     [](const syntax::FaceFailure& failure) {
+                       std::string line = "request failed: ";
+                       if (failure.kind == syntax::FaceFailureKind::Stop)
+                         line.append("internal error: ");
+                       line.append(failure.message);
+                       if (!failure.detail.empty()) line.append(": ").append(failure.detail);
+                       line.push_back('\n');
+                       write_error_line(line);
+                     });
+}
+
+void accept_connections(const Listener& listener, const ConnectionHandler& handler,
+                        const ThreadStarter& start_thread, uint64_t max_connections) {
+  uint64_t accepted = 0;
+  while (accepted < max_connections) {
+    const int descriptor = ::accept4(listener.socket.get(), nullptr, nullptr, SOCK_CLOEXEC);
+    if (descriptor < 0) {
+      const int error_number = errno;
+      // Out of descriptors or memory: wait a little rather than spin.
+      if (error_number != EINTR && error_number != ECONNABORTED) {
+        std::this_thread::sleep_for(ACCEPT_PAUSE);
+      }
+      continue;
+    }
+    ++accepted;
+    // Shared so that a thread that never starts still closes the connection.
+    auto connection = std::make_shared<Socket>(descriptor);
+    bool started = false;
+    try {
+      started =
+          start_thread([connection, &handler] { run_connection(handler, std::move(*connection)); });
+    } catch (...) {
+      started = false;
+    }
+    if (!started) {
+      write_error_line(SPAWN_FAILED);
+      connection->close();
+    }
+  }
+}
+
+std::optional<uint16_t> read_port_option(std::span<const std::string> args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--port") continue;
+    if (i + 1 >= args.size()) return std::nullopt;
+    std::string_view value = args[i + 1];
+    if (!value.empty() && value.front() == '+') value.remove_prefix(1);
+    if (value.empty()) return std::nullopt;
+    uint32_t number = 0;
+    for (const char c : value) {
+      if (c < '0' || c > '9') return std::nullopt;
+      number = number * 10 + static_cast<uint32_t>(c - '0');
+      if (number > 65535) return std::nullopt;
+    }
+    return static_cast<uint16_t>(number);
+  }
+  return std::nullopt;
+}
+
+void open_browser(const std::string& address) {
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return;
+  const bool ready = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
+                     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0;
+  if (ready) {
+    std::string program = "xdg-open";
+    std::string argument = address;
+    std::vector<char*> argv = {program.data(), argument.data(), nullptr};
+    pid_t child = 0;
+    // Not waited for: the browser command runs on its own.
+    (void)posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+}  // namespace veltrane::server
