@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
-#include "lexer/conditional_compilation.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
 
@@ -30,7 +30,6 @@ constexpr const char* DEFAULT_CORPUS = "../shared/corpus";
 #endif
 
 using veltrane::lexer::ScriptItem;
-using veltrane::lexer::ScriptItemKind;
 using veltrane::lexer::SplitResult;
 
 std::vector<std::string> read_corpus(const std::filesystem::path& folder) {
@@ -65,14 +64,10 @@ std::size_t split_and_parse(const std::string& text) {
   const SplitResult split = veltrane::lexer::split_script(text);
   std::size_t items = 0;
   for (const ScriptItem& item : split.items) {
-    if (item.kind == ScriptItemKind::SqlPlus || item.first_token == item.end_token) continue;
-    const std::span<const veltrane::lexer::Token> tokens(split.tokens.data() + item.first_token,
-                                                         item.end_token - item.first_token);
-    const veltrane::parser::ParsedStatement parsed =
-        item.kind == ScriptItemKind::PlSql
-            ? veltrane::parser::parse_plsql_unit(text, tokens, options, item.start)
-            : veltrane::parser::parse_statement(text, tokens, options, item.start);
-    benchmark::DoNotOptimize(parsed.tree.nodes.data());
+    const std::optional<veltrane::parser::ParsedStatement> parsed =
+        veltrane::parser::parse_item(text, split, item, options);
+    if (!parsed) continue;
+    benchmark::DoNotOptimize(parsed->tree.nodes.data());
     ++items;
   }
   return items;

@@ -43,6 +43,26 @@ void fail(std::string_view what, uint64_t value) {
   std::abort();
 }
 
+void fail_escaped(const syntax::FaceFailure& failure) {
+  const char* kind = "unexpected exception";
+  switch (failure.kind) {
+    case syntax::FaceFailureKind::Stop:
+      kind = "internal stop";
+      break;
+    case syntax::FaceFailureKind::OutOfMemory:
+      kind = "out of memory";
+      break;
+    case syntax::FaceFailureKind::Unexpected:
+      break;
+  }
+  const std::string_view detail =
+      failure.kind == syntax::FaceFailureKind::Stop ? failure.message : failure.detail;
+  std::fprintf(stderr, "fuzz check failed: %s%s%.*s\n", kind, detail.empty() ? "" : ": ",
+               static_cast<int>(detail.size()), detail.data());
+  std::fflush(stderr);
+  std::abort();
+}
+
 std::string input_text(const uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   return syntax::lossy_utf8(bytes);

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,7 +14,7 @@
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/script_splitter.hpp"
 #include "lexer/token.hpp"
-#include "syntax/stop.hpp"
+#include "syntax/face_guard.hpp"
 #include "syntax/tree.hpp"
 
 namespace veltrane::fuzz {
@@ -27,16 +26,15 @@ namespace veltrane::fuzz {
 // lossily, as every face does before it lexes.
 [[nodiscard]] std::string input_text(const uint8_t* data, std::size_t size);
 
-// Runs `body`, turning an internal stop or an escaping exception into a failed check.
+// Prints "fuzz check failed: <what escaped>" for a failure caught by the face guard and
+// aborts: an internal stop with its message, "out of memory", or an unexpected exception.
+[[noreturn]] void fail_escaped(const syntax::FaceFailure& failure);
+
+// Runs `body` under the face guard, turning whatever escapes it into a failed check.
 template <class Body>
 void run_checked(Body&& body) {
-  try {
-    body();
-  } catch (const syntax::InternalStop& stopped) {
-    fail(std::string("internal stop: ") + stopped.message);
-  } catch (const std::exception& error) {
-    fail(std::string("exception: ") + error.what());
-  }
+  syntax::guard_face([&] { body(); },
+                     [](const syntax::FaceFailure& failure) { fail_escaped(failure); });
 }
 
 // Non-empty tokens of valid kinds that cover the whole text in order, without gaps or

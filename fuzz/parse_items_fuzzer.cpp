@@ -43,10 +43,19 @@ std::vector<OptionSet> option_sets() {
   };
 }
 
-void check_item(std::string_view text, const lexer::ScriptItem& item,
-                std::span<const lexer::Token> item_tokens, const OptionSet& set) {
+void check_item(std::string_view text, const lexer::SplitResult& split,
+                const lexer::ScriptItem& item, std::span<const lexer::Token> item_tokens,
+                const OptionSet& set) {
   const bool plsql = item.kind == lexer::ScriptItemKind::PlSql;
   if (!plsql && !set.for_sql) return;
+  const std::optional<parser::ParsedStatement> parsed_item =
+      parser::parse_item(text, split, item, set.options);
+  if (!parsed_item) {
+    // Only an item without tokens is left unparsed.
+    if (!item_tokens.empty()) fuzz::fail("an item with tokens was not parsed", item.start);
+    return;
+  }
+  const parser::ParsedStatement& parsed = *parsed_item;
   std::vector<lexer::Token> expected(item_tokens.begin(), item_tokens.end());
   if (plsql) {
     lexer::CcResult compiled = lexer::apply_conditional_compilation(text, item_tokens, set.options);
@@ -54,15 +63,11 @@ void check_item(std::string_view text, const lexer::ScriptItem& item,
     fuzz::check_diagnostics(text, compiled.diagnostics, item.start, item.end);
     expected = std::move(compiled.tokens);
   }
-  const parser::ParsedStatement parsed =
-      plsql ? parser::parse_plsql_unit(text, item_tokens, set.options, item.start)
-            : parser::parse_statement(text, item_tokens, set.options, item.start);
   fuzz::check_tree(parsed.tree, expected);
   fuzz::check_diagnostics(text, parsed.diagnostics, item.start, item.end);
 
   const std::optional<syntax::Span> span = syntax::node_span(parsed.tree, parsed.tree.root);
-  if (item_tokens.empty() ? span.has_value()
-                          : !span || span->start != item.start || span->end != item.end) {
+  if (!span || span->start != item.start || span->end != item.end) {
     fuzz::fail("root span is not the item's span", item.start);
   }
   static_cast<void>(views::referenced_tables(parsed.tree, text));
@@ -83,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       if (item.kind == lexer::ScriptItemKind::SqlPlus) continue;
       const std::span<const lexer::Token> item_tokens =
           tokens.subspan(item.first_token, item.end_token - item.first_token);
-      for (const OptionSet& set : sets) check_item(text, item, item_tokens, set);
+      for (const OptionSet& set : sets) check_item(text, split, item, item_tokens, set);
     }
   });
   return 0;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -140,16 +141,14 @@ ParseAnswer parse_json(std::string_view bytes, std::optional<std::string_view> v
   const std::string_view text = source.view();
   const syntax::Positions positions(text);
   const lexer::SplitResult split = lexer::split_script(text);
-  const std::span<const lexer::Token> all_tokens(split.tokens);
   JsonArrayWriter writer(text.size() + split.items.size() * 160 + 2);
   for (const lexer::ScriptItem& item : split.items) {
-    if (item.kind == lexer::ScriptItemKind::SqlPlus || item.first_token == item.end_token) continue;
-    const std::span<const lexer::Token> tokens =
-        all_tokens.subspan(item.first_token, item.end_token - item.first_token);
+    // Command items and items without tokens give no record.
+    const std::optional<parser::ParsedStatement> parsed_item =
+        parser::parse_item(text, split, item, options);
+    if (!parsed_item) continue;
+    const parser::ParsedStatement& parsed = *parsed_item;
     const bool is_plsql = item.kind == lexer::ScriptItemKind::PlSql;
-    const parser::ParsedStatement parsed =
-        is_plsql ? parser::parse_plsql_unit(text, tokens, options, item.start)
-                 : parser::parse_statement(text, tokens, options, item.start);
     Json record = Json::object();
     set_position(record, positions, item.start);
     record["errors"] = diagnostic_list(parsed.diagnostics, lexer::Severity::Error, positions);

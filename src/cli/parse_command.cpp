@@ -38,7 +38,6 @@ namespace {
 
 using lexer::Diagnostic;
 using lexer::ScriptItem;
-using lexer::ScriptItemKind;
 using lexer::Severity;
 using Clock = std::chrono::steady_clock;
 
@@ -125,18 +124,17 @@ void print_json_line(const FileContext& context, const ScriptItem& item, std::st
   output.out(line);
 }
 
-void parse_item(const FileContext& context, const ScriptItem& item,
-                std::span<const lexer::Token> tokens, const lexer::ParseOptions& options,
-                const ParseFlags& flags, ParseTotals& totals, Output& output) {
-  const std::span<const lexer::Token> item_tokens =
-      tokens.subspan(item.first_token, item.end_token - item.first_token);
+// Parses one item and reports it; command items and items without tokens are skipped.
+void parse_and_report(const FileContext& context, const lexer::SplitResult& split,
+                      const ScriptItem& item, const lexer::ParseOptions& options,
+                      const ParseFlags& flags, ParseTotals& totals, Output& output) {
   const Clock::time_point before = Clock::now();
-  const parser::ParsedStatement parsed =
-      item.kind == ScriptItemKind::PlSql
-          ? parser::parse_plsql_unit(context.text, item_tokens, options, item.start)
-          : parser::parse_statement(context.text, item_tokens, options, item.start);
+  const std::optional<parser::ParsedStatement> parsed_item =
+      parser::parse_item(context.text, split, item, options);
+  if (!parsed_item) return;
   totals.parse_nanoseconds += nanoseconds_since(before);
   ++totals.statements;
+  const parser::ParsedStatement& parsed = *parsed_item;
 
   const syntax::Tree& tree = parsed.tree;
   const std::string_view item_text = syntax::span_text({item.start, item.end}, context.text);
@@ -193,8 +191,7 @@ void parse_text(const InputFile& file, std::string_view text, const lexer::Parse
   ExcerptCache excerpts;
   const FileContext context{file, text, positions, excerpts};
   for (const ScriptItem& item : split.items) {
-    if (item.kind == ScriptItemKind::SqlPlus || item.first_token == item.end_token) continue;
-    parse_item(context, item, split.tokens, options, flags, totals, output);
+    parse_and_report(context, split, item, options, flags, totals, output);
   }
 }
 
