@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "api/lossy_input.hpp"
+#include "lexer/lexer.hpp"
+#include "syntax/json_text.hpp"
+#include "syntax/stop.hpp"
+#include "syntax/utf16_offsets.hpp"
+
+namespace veltrane::syntax {
+namespace {
+
+using Json = nlohmann::json;
+
+std::vector<std::filesystem::path> corpus_files() {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(VELTRANE_CORPUS_DIR)) {
+    if (entry.is_regular_file()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string written_double(double value) {
+  std::string out;
+  append_json_double(out, value);
+  return out;
+}
+
+TEST(JsonWriter, DoublesPrintAsTheLibraryPrintsThem) {
+  const double values[] = {0.0,
+                           -0.0,
+                           152.4,
+                           1.0,
+                           -1.5,
+                           0.1,
+                           1e300,
+                           1e-300,
+                           5e-324,
+                           1e15,
+                           1e16,
+                           1e17,
+                           123456789012345678.0,
+                           0.0001,
+                           0.00001,
+                           1.5e-7,
+                           2.5e21,
+                           1.0 / 3.0,
+                           std::numeric_limits<double>::max(),
+                           std::numeric_limits<double>::min(),
+                           std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN()};
+  for (const double value : values) {
+    SCOPED_TRACE(value);
+    EXPECT_EQ(written_double(value), Json(value).dump());
+  }
+  EXPECT_EQ(written_double(152.4), "152.4");
+  EXPECT_EQ(written_double(0.0), "0.0");
+  EXPECT_EQ(written_double(std::numeric_limits<double>::quiet_NaN()), "null");
+}
+
+TEST(JsonWriter, ScalarsAndNestingMatchTheLibrary) {
+  std::string out;
+  JsonWriter writer(out);
+  writer.begin_object();
+  writer.key("a");
+  writer.begin_array();
+  writer.unsigned_value(0);
+  writer.unsigned_value(std::numeric_limits<uint64_t>::max());
+  writer.signed_value(std::numeric_limits<int64_t>::min());
+  writer.signed_value(-1);
+  writer.bool_value(true);
+  writer.bool_value(false);
+  writer.null_value();
+  writer.double_value(2.0);
+  writer.begin_object();
+  writer.end_object();
+  writer.begin_array();
+  writer.end_array();
+  writer.json_value(Json::parse(R"({"y":[1,{"z":null}],"x":"\u0001"})"));
+  writer.end_array();
+  writer.member("b", "t\xC3\xA9xt");
+  writer.member("c", uint64_t{7});
+  writer.end_object();
+  Json expected = Json::object();
+  expected["a"] =
+      Json::array({0u, std::numeric_limits<uint64_t>::max(), std::numeric_limits<int64_t>::min(),
+                   -1, true, false, nullptr, 2.0, Json::object(), Json::array(),
+                   Json::parse(R"({"y":[1,{"z":null}],"x":"\u0001"})")});
+  expected["b"] = "t\xC3\xA9xt";
+  expected["c"] = 7;
+  EXPECT_EQ(out, expected.dump());
+}
+
+TEST(JsonWriter, StringsEscapeAsTheLibraryDoes) {
+  std::string every_byte_below_128;
+  for (int c = 0; c < 128; ++c) every_byte_below_128.push_back(static_cast<char>(c));
+  const std::string cases[] = {
+      "",
+      every_byte_below_128,
+      "quote \" backslash \\ solidus / DEL \x7F",
+      "line \xE2\x80\xA8 paragraph \xE2\x80\xA9 emoji \xF0\x9F\x98\x80 \xC3\xA9",
+      "\b\t\n\f\r\x0B\x1F",
+  };
+  for (const std::string& text : cases) {
+    SCOPED_TRACE(text);
+    std::string out;
+    append_json_string(out, text);
+    EXPECT_EQ(out, Json(text).dump());
+  }
+}
+
+// Every token text and every line of every corpus file, written as arrays of strings
+// through the writer, gives the library's bytes.
+TEST(JsonWriter, CorpusTextsMatchTheLibrary) {
+  const std::vector<std::filesystem::path> files = corpus_files();
+  ASSERT_FALSE(files.empty());
+  for (const std::filesystem::path& path : files) {
+    SCOPED_TRACE(path.string());
+    const std::string bytes = read_file(path);
+    const std::string text = api::decode_lossy(bytes, api::lossy_decoded_length(bytes));
+    const lexer::LexResult lexed = lexer::lex_text(text);
+    std::string out;
+    JsonWriter writer(out);
+    Json expected = Json::array();
+    writer.begin_array();
+    for (const lexer::Token& token : lexed.tokens) {
+      const std::string_view token_text(text.data() + token.start, token.end - token.start);
+      writer.begin_object();
+      writer.member("e", uint64_t{token.end});
+      writer.member("s", uint64_t{token.start});
+      writer.member("t", token_text);
+      writer.end_object();
+      expected.push_back({{"t", std::string(token_text)}, {"s", token.start}, {"e", token.end}});
+    }
+    writer.end_array();
+    ASSERT_EQ(out, expected.dump());
+  }
+}
+
+TEST(ReadJson, TakesOneValueWithinTheNestingLimit) {
+  struct Case {
+    const char* name;
+    std::string text;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"object", R"({"a":[1,2,{"b":null}]})", true},
+      {"white space around", " \t\r\n1 \n", true},
+      {"empty", "", false},
+      {"only white space", "  ", false},
+      {"trailing text", "{} {}", false},
+      {"trailing comma", "[1,]", false},
+      {"byte-order mark", "\xEF\xBB\xBF{}", false},
+      {"comment", "{} // x", false},
+      {"invalid UTF-8 in a string", "\"\xFF\"", false},
+      {"128 arrays", std::string(128, '[') + std::string(128, ']'), true},
+      {"129 arrays", std::string(129, '[') + std::string(129, ']'), false},
+      {"brackets inside strings", "[\"" + std::string(300, '[') + "\\\"{\"]", true},
+      {"an escaped backslash ends the string",
+       "[\"\\\\\"," + std::string(127, '[') + std::string(127, ']') + "]", true},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(test_case.name);
+    EXPECT_EQ(read_json(test_case.text).has_value(), test_case.valid);
+  }
+  // Objects count as levels too.
+  std::string objects;
+  for (int i = 0; i < 128; ++i) objects += "{\"k\":";
+  objects += "1";
+  for (int i = 0; i < 128; ++i) objects += "}";
+  EXPECT_TRUE(read_json(objects).has_value());
+  EXPECT_FALSE(read_json("[" + objects + "]").has_value());
+  // The last of a repeated key counts.
+  EXPECT_EQ(read_json(R"({"a":1,"a":2})")->at("a"), 2);
+}
+
+TEST(Utf16Offsets, CountCodeUnitsAtCharacterStarts) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<uint32_t> table;
+  };
+  const Case cases[] = {
+      {"empty", "", {0}},
+      {"ASCII", "ab", {0, 1, 2}},
+      {"two-byte letter", "\xC3\xA9x", {0, 0, 1, 2}},
+      {"three-byte character", "\xE2\x82\xAC", {0, 0, 0, 1}},
+      {"astral character counts two",
+       "\xF0\x9F\x98\x80"
+       "a",
+       {0, 0, 0, 0, 2, 3}},
+      {"replacement character",
+       "\xEF\xBF\xBD"
+       "b",
+       {0, 0, 0, 1, 2}},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(test_case.name);
+    EXPECT_EQ(build_utf16_offsets(test_case.text), test_case.table);
+    EXPECT_EQ(Utf16Positions(test_case.text).table(), test_case.table);
+  }
+}
+
+TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
+  const std::string texts[] = {
+      "",
+      "a\nb",
+      "a\r\nb\r\n",
+      "\xF0\x9F\x98\x80x = \xF0\x9F\x98\x80\xF0\x9F\x98\x80y\n\xC3\xA9\xF0\x9F\x98\x80z\n",
+      std::string(1000, 'x') + "\xF0\x9F\x98\x80" + std::string(10, 'y'),
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text.substr(0, 40));
+    const LineIndex index = build_line_index(text);
+    const Utf16Positions positions(text);
+    EXPECT_EQ(positions.line_count(), index.line_starts.size());
+    for (uint32_t offset = 0; offset <= text.size(); ++offset) {
+      if (offset < text.size() && (static_cast<unsigned char>(text[offset]) & 0xC0) == 0x80) {
+        continue;
+      }
+      ASSERT_EQ(positions.line_col(offset), line_col(index, offset)) << "offset " << offset;
+    }
+  }
+  const std::string text = "\xC3\xA9";
+  const Utf16Positions positions(text);
+  EXPECT_THROW((void)positions.line_col(1), InternalStop);
+  EXPECT_THROW((void)positions.line_col(3), InternalStop);
+  EXPECT_THROW((void)positions.offset(3), InternalStop);
+}
+
+TEST(LossyInput, DecodesWithOneReplacementPerIllFormedSequence) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"valid", "a\xC3\xA9", "a\xC3\xA9"},
+      {"truncated four-byte sequence",
+       "A\xF0\x90\x80"
+       "b",
+       "A\xEF\xBF\xBD"
+       "b"},
+      {"two stray bytes", "\xFF\xFE", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"surrogate", "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"overlong", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"at the end", "x\xE2\x82", "x\xEF\xBF\xBD"},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(test_case.name);
+    const uint64_t length = api::lossy_decoded_length(test_case.bytes);
+    EXPECT_EQ(length, test_case.text.size());
+    EXPECT_EQ(api::decode_lossy(test_case.bytes, length), test_case.text);
+  }
+  EXPECT_EQ(api::count_line_feeds("\n\r\na\n"), 3u);
+  EXPECT_EQ(api::count_line_feeds(""), 0u);
+}
+
+}  // namespace
+}  // namespace veltrane::syntax

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "api/analyze_json.hpp"
+#include "api/lossy_input.hpp"
+#include "veltrane/veltrane.h"
+
+namespace veltrane::api {
+namespace {
+
+using Json = nlohmann::json;
+
+// One call of the C function on this thread, its result copied out.
+std::string call_analyze(std::string_view sql, std::string_view options = {}) {
+  const uint8_t* result = analyze(reinterpret_cast<const uint8_t*>(sql.data()), sql.size(),
+                                  reinterpret_cast<const uint8_t*>(options.data()), options.size());
+  return {reinterpret_cast<const char*>(result), result_len()};
+}
+
+bool contains(const std::string& haystack, std::string_view needle) {
+  return haystack.find(needle) != std::string::npos;
+}
+
+TEST(AnalyzeResult, ExactTexts) {
+  struct Case {
+    const char* name;
+    std::string sql;
+    std::string options;
+    std::string result;
+  };
+  const Case cases[] = {
+      {"empty text", "", "", R"({"diagnostics":[],"items":[],"lines":1,"version":"26ai"})"},
+      {"a slash line", "/\n", "",
+       R"({"diagnostics":[],"items":[{"col":1,"command":"/","end":1,"kind":"SqlPlus","line":1,)"
+       R"("start":0}],"lines":2,"version":"26ai"})"},
+      {"commands only", "SET ECHO ON\nPROMPT hi\n", R"({"version":"19c"})",
+       R"({"diagnostics":[],"items":[{"col":1,"command":"SET","end":11,"kind":"SqlPlus",)"
+       R"("line":1,"start":0},{"col":1,"command":"PROMPT","end":21,"kind":"SqlPlus","line":2,)"
+       R"("start":12}],"lines":3,"version":"19c"})"},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(test_case.name);
+    EXPECT_EQ(call_analyze(test_case.sql, test_case.options), test_case.result);
+  }
+  // Only LF ends a line, and a final LF adds an empty last line.
+  EXPECT_TRUE(call_analyze("a\r\nb").ends_with(R"("lines":2,"version":"26ai"})"));
+  EXPECT_TRUE(call_analyze("a\n\n").ends_with(R"("lines":3,"version":"26ai"})"));
+  EXPECT_EQ(call_analyze("").size(), 56u);
+  EXPECT_EQ(result_len(), 56u);
+}
+
+TEST(AnalyzeResult, OffsetsCountUtf16CodeUnits) {
+  struct Case {
+    const char* name;
+    std::string sql;
+    std::string expected_piece;
+  };
+  const Case cases[] = {
+      {"astral character in a string", "select '\xF0\x9F\x98\x80' x from dual;",
+       R"({"e":13,"s":12,"t":"Ident"})"},
+      {"ill-formed bytes are one code unit", "select 'A\xF0\x90\x80' x from dual;",
+       R"({"e":13,"s":12,"t":"Ident"})"},
+      {"two replaced sequences shift by two", "select '\xFF\xFE' x from dual;",
+       R"({"e":13,"s":12,"t":"Ident"})"},
+      {"column counts characters, start code units",
+       "/*\xF0\x9F\x98\x80\xF0\x9F\x98\x80*/select 1 from dual;",
+       R"({"col":7,"end":26,"errors":0,"kind":"Sql","line":1,"start":8,)"},
+      {"lexer diagnostics come first even when later", "select from;\nselect 'abc",
+       R"("diagnostics":[{"col":8,"end":24,"line":2,"message":"unterminated string",)"
+       R"("severity":"error","start":20},{"col":8,)"},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(test_case.name);
+    const std::string result = call_analyze(test_case.sql);
+    EXPECT_TRUE(contains(result, test_case.expected_piece)) << result;
+  }
+}
+
+TEST(AnalyzeResult, ItemKeys) {
+  const Json result = Json::parse(call_analyze("SET ECHO ON\nselect 1 from dual;"));
+  const Json& items = result.at("items");
+  ASSERT_EQ(items.size(), 2u);
+  std::vector<std::string> command_keys;
+  for (const auto& [key, value] : items[0].items()) command_keys.push_back(key);
+  EXPECT_EQ(command_keys,
+            (std::vector<std::string>{"col", "command", "end", "kind", "line", "start"}));
+  EXPECT_EQ(items[1].at("statement"), "SelectStmt");
+  EXPECT_EQ(items[1].at("errors"), 0);
+  EXPECT_EQ(items[1].at("tables"), Json::array({"DUAL"}));
+  EXPECT_FALSE(items[1].contains("names"));
+
+  // Inactive text of a branch not taken stands in no "c".
+  const std::string unit = call_analyze("begin $if false $then x := 1; $end null; end;\n/");
+  EXPECT_FALSE(contains(unit, R"("s":22,"t")")) << unit;
+  EXPECT_TRUE(contains(unit, R"("k":"NullStmt")")) << unit;
+}
+
+TEST(AnalyzeResult, OptionsReachTheResult) {
+  EXPECT_TRUE(call_analyze("", R"({"version":"19c"})").ends_with(R"("version":"19c"})"));
+  for (const char* options :
+       {"[1]", "x", "", "{\"version\":19}", "\xEF\xBB\xBF{\"version\":\"19c\"}",
+        "{\"version\":\"\xFF"
+        "19c\"}"}) {
+    SCOPED_TRACE(options);
+    EXPECT_TRUE(call_analyze("", options).ends_with(R"("version":"26ai"})"));
+  }
+  // Ill-formed bytes in the options are decoded, not refused.
+  EXPECT_TRUE(call_analyze("", "{\"version\":\"19c\",\"schema\":\"\xFF\"}")
+                  .ends_with(R"("version":"19c"})"));
+}
+
+TEST(AnalyzeResult, TooLargeTextsAreRefused) {
+  const std::string expected_diagnostic =
+      R"j({"diagnostics":[{"col":1,"end":0,"line":1,"message":"text too large (2 GiB or more)",)j"
+      R"("severity":"error","start":0}],"items":[],)";
+  EXPECT_EQ(too_large_result_json(0, ""), expected_diagnostic + R"("lines":1,"version":"26ai"})");
+  EXPECT_EQ(too_large_result_json(41, R"({"version":"12.2"})"),
+            expected_diagnostic + R"("lines":42,"version":"12.2"})");
+}
+
+std::vector<std::filesystem::path> corpus_files() {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(VELTRANE_CORPUS_DIR)) {
+    if (entry.is_regular_file()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The streamed result of every corpus file reads back as JSON whose library dump is the
+// same bytes: keys in order, escapes and numbers as the library writes them.
+TEST(AnalyzeResult, CorpusResultsEqualTheLibraryDump) {
+  const std::vector<std::filesystem::path> files = corpus_files();
+  ASSERT_FALSE(files.empty());
+  for (const std::filesystem::path& path : files) {
+    SCOPED_TRACE(path.string());
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text = decode_lossy(bytes, lossy_decoded_length(bytes));
+    const std::string result = analyze_json(text, "");
+    ASSERT_EQ(Json::parse(result).dump(), result);
+  }
+}
+
+}  // namespace
+}  // namespace veltrane::api
