@@ -1,0 +1,404 @@
+// The routes of the Lab and of the test page, driven over a socket pair, and the pieces
+// they are built from: samples, body members, report inputs and the "micros" member.
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "report/file_analysis.hpp"
+#include "report/version_arg.hpp"
+#include "server/http.hpp"
+#include "server/lab.hpp"
+#include "server/test_page.hpp"
+
+namespace veltrane::server {
+namespace {
+
+using namespace std::chrono_literals;
+
+using Handler = void (*)(Socket, const HeadLimits&);
+
+// Sends `request` to `handler` over a socket pair, closes the sending side, and returns
+// everything the handler answers until it closes.
+std::string exchange(Handler handler, std::string_view request) {
+  int descriptors[2];
+  EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, descriptors), 0);
+  Socket client(descriptors[0]);
+  HeadLimits limits;
+  limits.timeout = 5000ms;
+  std::thread server(
+      [handler, descriptor = descriptors[1], &limits] { handler(Socket(descriptor), limits); });
+  std::thread writer([&client, request] {
+    (void)send_all(client.get(), request);
+    ::shutdown(client.get(), SHUT_WR);
+  });
+  EXPECT_TRUE(set_socket_timeouts(client.get(), 10000ms));
+  std::string answer;
+  char buffer[8192];
+  for (int reads = 0; reads < 1000000; ++reads) {
+    const ssize_t got = ::recv(client.get(), buffer, sizeof buffer, 0);
+    if (got > 0) {
+      answer.append(buffer, static_cast<std::size_t>(got));
+    } else if (got < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
+  writer.join();
+  server.join();
+  return answer;
+}
+
+void lab_handler(Socket connection, const HeadLimits& limits) {
+  handle_lab_connection(std::move(connection), limits);
+}
+
+void serve_handler(Socket connection, const HeadLimits& limits) {
+  handle_serve_connection(std::move(connection), limits);
+}
+
+std::string post(std::string_view path, std::string_view body, std::string_view extra = "") {
+  std::string request = "POST ";
+  request.append(path).append(" HTTP/1.1\r\nHost: 127.0.0.1:8790\r\n");
+  request.append(extra);
+  request.append("Content-Length: ").append(std::to_string(body.size())).append("\r\n\r\n");
+  request.append(body);
+  return request;
+}
+
+struct Split {
+  std::string status_line;
+  std::string head;
+  std::string body;
+};
+
+Split split_answer(const std::string& answer) {
+  Split split;
+  const std::size_t line_end = answer.find("\r\n");
+  const std::size_t head_end = answer.find("\r\n\r\n");
+  if (line_end == std::string::npos || head_end == std::string::npos) return split;
+  split.status_line = answer.substr(0, line_end);
+  split.head = answer.substr(0, head_end + 4);
+  split.body = answer.substr(head_end + 4);
+  return split;
+}
+
+TEST(LabRoutes, AnswersByMethodAndPath) {
+  struct Case {
+    const char* name;
+    std::string request;
+    std::string_view status_line;
+    std::string_view content_type;
+    std::string_view body_start;
+  };
+  const Case cases[] = {
+      {"page", "GET / HTTP/1.1\r\nHost: localhost:8790\r\n\r\n", "HTTP/1.1 200 OK",
+       "text/html; charset=utf-8", "<!"},
+      {"page by name", "GET /index.html HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK",
+       "text/html; charset=utf-8", "<!"},
+      {"samples", "GET /api/samples HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK", "application/json",
+       "[{\"name\":\"Data warehouse tables (DDL)\",\"text\":"},
+      {"parse by GET", "GET /api/parse HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found", "text/plain",
+       "not found"},
+      {"POST to the page", "POST / HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found", "text/plain",
+       "not found"},
+      {"lower-case method", "get / HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found", "text/plain",
+       "not found"},
+      {"query string", "GET /index.html?x=1 HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found",
+       "text/plain", "not found"},
+      {"empty request", "", "HTTP/1.1 404 Not Found", "text/plain", "not found"},
+      {"foreign host", "GET / HTTP/1.1\r\nHost: example:8790\r\n\r\n", "HTTP/1.1 403 Forbidden",
+       "text/plain", "Veltrane Lab answers on 127.0.0.1 only"},
+      {"foreign host on a missing route", "GET /x HTTP/1.1\r\nHost: [::1]\r\n\r\n",
+       "HTTP/1.1 403 Forbidden", "text/plain", "Veltrane Lab answers on 127.0.0.1 only"},
+      {"body over 64 MiB, unread", "POST /api/parse HTTP/1.1\r\nContent-Length: 67108865\r\n\r\n",
+       "HTTP/1.1 413 Payload Too Large", "text/plain", "larger than 64 MB"},
+      {"report body over 64 MiB",
+       "POST /api/report HTTP/1.1\r\nContent-Length: 99999999999\r\n\r\n",
+       "HTTP/1.1 413 Payload Too Large", "text/plain", "larger than 64 MB"},
+      {"parse of an empty body", post("/api/parse", ""), "HTTP/1.1 200 OK", "application/json",
+       "{\"bytes\":0,\"classes\":[],"},
+      {"parse of a body that is not JSON", post("/api/parse", "{\"source\":"), "HTTP/1.1 200 OK",
+       "application/json", "{\"bytes\":0,"},
+      {"parse with a bad version", post("/api/parse", R"({"version":"19.x"})"), "HTTP/1.1 200 OK",
+       "application/json",
+       R"j({"error":"19.x is not an Oracle version (12.2, 19c, 21c, 23ai, 26ai...)"})j"},
+      {"report with a bad version", post("/api/report", R"({"version":"nine"})"),
+       "HTTP/1.1 400 Bad Request", "text/plain",
+       "nine is not an Oracle version (12.2, 19c, 21c, 23ai, 26ai...)"},
+      {"unknown report file", post("/api/report", R"({"file":"nope.txt"})"),
+       "HTTP/1.1 404 Not Found", "text/plain", "no such report file"},
+      {"report file by name", post("/api/report", R"({"file":"files.csv"})"), "HTTP/1.1 200 OK",
+       "text/csv; charset=utf-8", ""},
+      {"report json", post("/api/report", R"({"file":"report.json"})"), "HTTP/1.1 200 OK",
+       "application/json", "{"},
+      {"report page", post("/api/report", R"({"file":"report.html"})"), "HTTP/1.1 200 OK",
+       "text/html; charset=utf-8", "<!"},
+      {"archive by default", post("/api/report", "{}"), "HTTP/1.1 200 OK", "application/zip", "PK"},
+      {"archive when file is a number", post("/api/report", R"({"file":7})"), "HTTP/1.1 200 OK",
+       "application/zip", "PK"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Split answer = split_answer(exchange(lab_handler, c.request));
+    EXPECT_EQ(answer.status_line, c.status_line);
+    EXPECT_NE(answer.head.find("\r\nContent-Type: " + std::string(c.content_type) + "\r\n"),
+              std::string::npos)
+        << answer.head;
+    EXPECT_NE(answer.head.find("\r\nContent-Length: " + std::to_string(answer.body.size())),
+              std::string::npos);
+    EXPECT_EQ(answer.body.substr(0, c.body_start.size()), c.body_start);
+  }
+}
+
+TEST(LabRoutes, AttachmentsNameTheFile) {
+  struct Case {
+    std::string_view file;
+    std::string_view disposition;
+  };
+  const Case cases[] = {
+      {"", "attachment; filename=\"veltrane-report.zip\""},
+      {"report.zip", "attachment; filename=\"veltrane-report.zip\""},
+      {"statements.csv", "attachment; filename=\"statements.csv\""},
+      {"report.json", "attachment; filename=\"report.json\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file));
+    const std::string body =
+        c.file.empty() ? std::string("{}") : R"({"file":")" + std::string(c.file) + "\"}";
+    const Split answer = split_answer(exchange(lab_handler, post("/api/report", body)));
+    EXPECT_NE(answer.head.find("\r\nContent-Disposition: " + std::string(c.disposition) + "\r\n"),
+              std::string::npos)
+        << answer.head;
+  }
+  // Only attachments carry the header.
+  const Split samples = split_answer(exchange(lab_handler, "GET /api/samples HTTP/1.1\r\n\r\n"));
+  EXPECT_EQ(samples.head.find("Content-Disposition"), std::string::npos);
+}
+
+TEST(LabRoutes, ParseAnswersTheFileAnalysisWithTrees) {
+  const Split answer = split_answer(
+      exchange(lab_handler, post("/api/parse", R"({"source":"select * from dual;\n"})")));
+  const Json value = Json::parse(answer.body);
+  EXPECT_EQ(value["name"], "input.sql");
+  EXPECT_EQ(value["bytes"], 20);
+  EXPECT_EQ(value["lines"], 1);
+  EXPECT_EQ(value["version"], "26ai");
+  EXPECT_EQ(value["classes"].dump(), R"([[0,6,"kw"],[7,8,"op"],[9,13,"kw"],[14,18,"id"]])");
+  ASSERT_EQ(value["items"].size(), 1u);
+  EXPECT_EQ(value["items"][0]["s"], 0);
+  EXPECT_EQ(value["items"][0]["e"], 18);
+  EXPECT_EQ(value["items"][0]["tree"]["k"], "SelectStmt");
+}
+
+TEST(LabRoutes, ParseReadsOnlyStringMembers) {
+  struct Case {
+    const char* name;
+    std::string body;
+    std::string_view file_name;
+    std::string_view version;
+    uint64_t bytes;
+  };
+  const Case cases[] = {
+      {"version as a number", R"({"source":"select 1 from dual","version":19})", "input.sql",
+       "26ai", 18},
+      {"name and version", R"({"name":"a.sql","source":"select 1","version":"19c"})", "a.sql",
+       "19c", 8},
+      {"blank version", R"({"source":"x","version":"  "})", "input.sql", "26ai", 1},
+      {"source as an array", R"({"source":["select 1"]})", "input.sql", "26ai", 0},
+      {"body is an array", R"([{"source":"select 1"}])", "input.sql", "26ai", 0},
+      {"nested too deep", std::string(129, '[') + std::string(129, ']'), "input.sql", "26ai", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Split answer = split_answer(exchange(lab_handler, post("/api/parse", c.body)));
+    ASSERT_EQ(answer.status_line, "HTTP/1.1 200 OK");
+    const Json value = Json::parse(answer.body);
+    EXPECT_EQ(value["name"], c.file_name);
+    EXPECT_EQ(value["version"], c.version);
+    EXPECT_EQ(value["bytes"], c.bytes);
+  }
+}
+
+TEST(LabRoutes, SourceLimitIsTwentyMebibytes) {
+  struct Case {
+    std::size_t source_bytes;
+    std::string_view status_line;
+  };
+  const Case cases[] = {
+      {20u * 1024 * 1024, "HTTP/1.1 200 OK"},
+      {20u * 1024 * 1024 + 1, "HTTP/1.1 413 Payload Too Large"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source_bytes);
+    // A comment: the cheapest text to analyse.
+    std::string source = "--";
+    source.append(c.source_bytes - 2, 'x');
+    const Split answer =
+        split_answer(exchange(lab_handler, post("/api/parse", R"({"source":")" + source + "\"}")));
+    EXPECT_EQ(answer.status_line, c.status_line);
+    if (c.status_line != "HTTP/1.1 200 OK") {
+      EXPECT_EQ(answer.body, "a file larger than 20 MB: use veltrane report for it");
+    }
+  }
+}
+
+TEST(LabRoutes, ABodyCutShortGetsNoAnswer) {
+  struct Case {
+    const char* name;
+    std::string request;
+  };
+  const Case cases[] = {
+      {"at the limit, nothing sent",
+       "POST /api/parse HTTP/1.1\r\nContent-Length: 67108864\r\n\r\n"},
+      {"half sent", "POST /api/report HTTP/1.1\r\nContent-Length: 10\r\n\r\n{\"a\""},
+      {"head too large", "GET /" + std::string(70000, 'a') + " HTTP/1.1\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(exchange(lab_handler, c.request), "");
+  }
+}
+
+TEST(LabSamples, FiveTitledScriptsThatParseWithoutErrors) {
+  const std::vector<std::string_view> titles = {
+      "Data warehouse tables (DDL)", "Package: load dimensions", "INSERT ALL into several tables",
+      "Dynamic SQL in anonymous blocks", "Queries: analytics, PIVOT, MATCH_RECOGNIZE"};
+  ASSERT_EQ(lab_samples().size(), titles.size());
+  const report::VersionArg version = report::parse_version_arg(std::nullopt);
+  for (std::size_t i = 0; i < titles.size(); ++i) {
+    const LabSample& sample = lab_samples()[i];
+    SCOPED_TRACE(sample.title);
+    EXPECT_EQ(sample.title, titles[i]);
+    const report::FileAnalysis analysis =
+        report::analyze_file(sample.title, sample.text, version.options, false);
+    EXPECT_EQ(analysis.value["counts"]["errors"], 0);
+    EXPECT_GT(analysis.value["counts"]["statements"].get<uint64_t>(), 0u);
+  }
+  EXPECT_EQ(lab_samples()[4].text.substr(0, lab_samples()[4].text.find('\n')),
+            "-- A few constructs Veltrane reads: analytics, PIVOT, MATCH_RECOGNIZE, MERGE");
+  EXPECT_NE(lab_samples()[1].text.find("-- @dyn DYN-19 D2"), std::string_view::npos);
+  EXPECT_NE(lab_samples()[0].text.find("must expand the column list from the dictionary"),
+            std::string_view::npos);
+  EXPECT_NE(lab_samples()[0].text.find("Dictionary comments carry business meaning"),
+            std::string_view::npos);
+
+  const Json samples = samples_json();
+  ASSERT_EQ(samples.size(), 5u);
+  EXPECT_EQ(samples[2]["name"], titles[2]);
+  EXPECT_EQ(samples[2]["text"], lab_samples()[2].text);
+}
+
+TEST(LabBody, ReportInputsFromFiles) {
+  struct Case {
+    const char* name;
+    std::string files;
+    std::vector<std::pair<std::string, std::string>> inputs;
+  };
+  const Case cases[] = {
+      {"two files",
+       R"([{"name":"a.sql","text":"select 1"},{"name":"b.sql","text":""}])",
+       {{"a.sql", "select 1"}, {"b.sql", ""}}},
+      {"missing members",
+       R"([{}, {"name":5,"text":null}])",
+       {{"input.sql", ""}, {"input.sql", ""}}},
+      {"element not an object",
+       R"([1, "x", null])",
+       {{"input.sql", ""}, {"input.sql", ""}, {"input.sql", ""}}},
+      {"files an object", R"({"a":1})", {}},
+      {"files a string", R"("a.sql")", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<report::SourceInput> inputs = inputs_from_json(Json::parse(c.files));
+    ASSERT_EQ(inputs.size(), c.inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      EXPECT_EQ(inputs[i].name, c.inputs[i].first);
+      EXPECT_EQ(inputs[i].text, c.inputs[i].second);
+    }
+  }
+}
+
+TEST(LabBody, FindReportFileMatchesBytes) {
+  const std::vector<report::ReportFile> files = {
+      {"report.html", "h"}, {"files.csv", "f"}, {"files.csv", "second"}};
+  EXPECT_EQ(find_report_file(files, "files.csv"), &files[1]);
+  EXPECT_EQ(find_report_file(files, "FILES.CSV"), nullptr);
+  EXPECT_EQ(find_report_file(files, "files.csv "), nullptr);
+  EXPECT_EQ(find_report_file(files, ""), nullptr);
+}
+
+TEST(TestPage, MicrosGoesBeforeTheVersionKey) {
+  struct Case {
+    std::string_view result;
+    uint64_t micros;
+    std::string_view expected;
+  };
+  const Case cases[] = {
+      {R"({"diagnostics":[],"items":[],"lines":0,"version":"26ai"})", 12,
+       R"({"diagnostics":[],"items":[],"lines":0,"micros":12,"version":"26ai"})"},
+      // A statement text that holds the key itself comes before the real one.
+      {R"({"items":[{"text":"\"version\":1"}],"lines":1,"version":"19c"})", 0,
+       R"({"items":[{"text":"\"version\":1"}],"lines":1,"micros":0,"version":"19c"})"},
+      {R"({"x":1})", 5, R"({"x":1})"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.result));
+    EXPECT_EQ(with_micros(std::string(c.result), c.micros), c.expected);
+  }
+}
+
+TEST(TestPage, Routes) {
+  struct Case {
+    const char* name;
+    std::string request;
+    std::string_view status_line;
+    std::string_view body_start;
+  };
+  const Case cases[] = {
+      {"page", "GET / HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK", "<!"},
+      {"page by name", "GET /index.html HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK", "<!"},
+      {"analysis by GET", "GET /api/analyze HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found",
+       "not found"},
+      {"POST to the page", "POST / HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found", "not found"},
+      {"near name", "GET /index.htm HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found", "not found"},
+      {"foreign host answered",
+       post("/api/analyze", R"({"source":"select 1 from dual"})", "Host: example:8765\r\n"),
+       "HTTP/1.1 200 OK", "{\"diagnostics\":"},
+      {"over 50 MiB, unread", "POST /api/analyze HTTP/1.1\r\nContent-Length: 52428801\r\n\r\n",
+       "HTTP/1.1 413 Payload Too Large", "the source is larger than 50 MB"},
+      {"body not JSON", post("/api/analyze", "select 1"), "HTTP/1.1 200 OK",
+       "{\"diagnostics\":[],\"items\":[],\"lines\":1,\"micros\":"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Split answer = split_answer(exchange(serve_handler, c.request));
+    EXPECT_EQ(answer.status_line, c.status_line);
+    EXPECT_EQ(answer.body.substr(0, c.body_start.size()), c.body_start);
+    EXPECT_EQ(answer.head.find("Content-Security-Policy"), std::string::npos);
+    EXPECT_NE(answer.head.find("\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n"),
+              std::string::npos);
+  }
+}
+
+TEST(TestPage, AnalysisCarriesMicrosAndTheVersion) {
+  const Split answer = split_answer(exchange(
+      serve_handler, post("/api/analyze", R"({"source":"select 1","version":"19c","ccflags":1})")));
+  const Json value = Json::parse(answer.body);
+  EXPECT_TRUE(value["micros"].is_number_unsigned());
+  EXPECT_EQ(value["version"], "19c");
+  // A version that names none is analysed for the default, silently.
+  const Split fallback = split_answer(
+      exchange(serve_handler, post("/api/analyze", R"({"source":"select 1","version":"x"})")));
+  EXPECT_EQ(Json::parse(fallback.body)["version"], "26ai");
+}
+
+}  // namespace
+}  // namespace veltrane::server
