@@ -4,20 +4,32 @@
 // names it declares.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "parser/parse_entries.hpp"
 #include "resolve/records.hpp"
+#include "resolve/type_words.hpp"
 
 namespace veltrane::resolve {
+
+// A string hash that also takes views, for lookups without a copy.
+struct TextHash {
+  using is_transparent = void;
+  [[nodiscard]] std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
 
 // One declaration of a specification: its name in normal form and its type word.
 struct SpecEntry {
   std::string name;
-  std::string_view type;
+  TypeWord type = TypeWord::Variable;
 };
 
 // The owner, the name and the declarations of one CREATE PACKAGE, in order. Its holder
@@ -25,8 +37,7 @@ struct SpecEntry {
 class PackageSpec {
  public:
   PackageSpec() = default;
-  PackageSpec(std::string owner, std::string name, std::vector<SpecEntry> entries)
-      : owner_(std::move(owner)), name_(std::move(name)), entries_(std::move(entries)) {}
+  PackageSpec(std::string owner, std::string name, std::vector<SpecEntry> entries);
 
   [[nodiscard]] const std::string& owner() const { return owner_; }
   [[nodiscard]] const std::string& name() const { return name_; }
@@ -39,6 +50,8 @@ class PackageSpec {
   std::string owner_;
   std::string name_;
   std::vector<SpecEntry> entries_;
+  // Name to the index of its first entry.
+  std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> first_;
 };
 
 // The specification of a CREATE PACKAGE statement: `owner`, the name it creates ("" when

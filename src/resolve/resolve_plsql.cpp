@@ -1,0 +1,566 @@
+// PL/SQL units, declarations and statements, PL/SQL names and the type rule.
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "resolve/walker.hpp"
+#include "syntax/kinds.hpp"
+#include "syntax/tree_reads.hpp"
+#include "views/name_path.hpp"
+#include "views/tree_words.hpp"
+
+namespace veltrane::resolve::detail {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
+
+namespace {
+
+// The unit record's type word and usage by root kind.
+struct UnitWord {
+  TypeWord type;
+  IdentifierUsage usage;
+};
+
+std::optional<UnitWord> unit_word(NodeKind kind) {
+  switch (kind) {
+    case NodeKind::CreatePackage:
+      return UnitWord{TypeWord::Package, IdentifierUsage::Declaration};
+    case NodeKind::CreatePackageBody:
+      return UnitWord{TypeWord::Package, IdentifierUsage::Definition};
+    case NodeKind::CreateProcedure:
+      return UnitWord{TypeWord::Procedure, IdentifierUsage::Definition};
+    case NodeKind::CreateFunction:
+      return UnitWord{TypeWord::Function, IdentifierUsage::Definition};
+    case NodeKind::CreateTrigger:
+      return UnitWord{TypeWord::Trigger, IdentifierUsage::Definition};
+    case NodeKind::CreateType:
+      return UnitWord{TypeWord::Object, IdentifierUsage::Declaration};
+    case NodeKind::CreateTypeBody:
+      return UnitWord{TypeWord::Object, IdentifierUsage::Definition};
+    default:
+      return std::nullopt;
+  }
+}
+
+bool is_sql_statement_root(NodeKind kind) {
+  switch (kind) {
+    case NodeKind::SelectStmt:
+    case NodeKind::InsertStmt:
+    case NodeKind::UpdateStmt:
+    case NodeKind::DeleteStmt:
+    case NodeKind::MergeStmt:
+    case NodeKind::CommitStmt:
+    case NodeKind::RollbackStmt:
+    case NodeKind::SavepointStmt:
+    case NodeKind::SetTransactionStmt:
+    case NodeKind::LockTableStmt:
+    case NodeKind::CallStmt:
+      return true;
+    default:
+      return false;
+  }
+}
+
+IdentifierUsage final_usage(TypeWord type, bool is_target, bool calls) {
+  if (is_target) return IdentifierUsage::Assignment;
+  if (calls || is_subprogram(type)) return IdentifierUsage::Call;
+  return IdentifierUsage::Reference;
+}
+
+std::optional<TypeWord> catalog_type_word(catalog::ObjectKind kind) {
+  switch (kind) {
+    case catalog::ObjectKind::Table:
+      return TypeWord::Table;
+    case catalog::ObjectKind::View:
+      return TypeWord::View;
+    case catalog::ObjectKind::MaterializedView:
+      return TypeWord::MaterializedView;
+    case catalog::ObjectKind::Sequence:
+      return TypeWord::Sequence;
+    case catalog::ObjectKind::Package:
+      return TypeWord::Package;
+    case catalog::ObjectKind::Procedure:
+      return TypeWord::Procedure;
+    case catalog::ObjectKind::Function:
+      return TypeWord::Function;
+    default:
+      return std::nullopt;
+  }
+}
+
+bool object_is(const catalog::Resolved& resolved, catalog::ObjectKind kind) {
+  return resolved.object != nullptr && resolved.object->kind == kind;
+}
+
+bool is_routine(const catalog::Resolved& resolved) {
+  return object_is(resolved, catalog::ObjectKind::Procedure) ||
+         object_is(resolved, catalog::ObjectKind::Function);
+}
+
+bool is_relation(const catalog::Resolved& resolved) {
+  return object_is(resolved, catalog::ObjectKind::Table) ||
+         object_is(resolved, catalog::ObjectKind::View) ||
+         object_is(resolved, catalog::ObjectKind::MaterializedView);
+}
+
+// The type word of a catalog hit: SYNONYM when a synonym led there.
+TypeWord hit_word(const catalog::Resolved& resolved) {
+  if (resolved.synonym != nullptr) return TypeWord::Synonym;
+  return catalog_type_word(resolved.object->kind).value_or(TypeWord::Table);
+}
+
+bool lists_column(const catalog::CatalogObject& object, std::string_view column) {
+  return std::any_of(object.columns.begin(), object.columns.end(),
+                     [&](const catalog::Column& listed) { return listed.name == column; });
+}
+
+}  // namespace
+
+void Walker::visit_root(uint32_t root) {
+  const std::optional<NodeKind> kind = kind_of(root);
+  if (!kind) return;
+  if (unit_word(*kind)) {
+    visit_unit(root, *kind);
+  } else if (*kind == NodeKind::AnonymousBlock) {
+    push_children(root, 0, NONE);
+  } else if (is_sql_statement_root(*kind)) {
+    push(Step::Visit, root);
+  } else if (*kind == NodeKind::CreateView || *kind == NodeKind::CreateMview ||
+             *kind == NodeKind::CreateTable) {
+    if (const std::optional<uint32_t> query =
+            syntax::child_of_kind(tree_, root, syntax::syntax_kind(NodeKind::Query))) {
+      push(Step::VisitSelect, *query);
+    }
+  }
+}
+
+void Walker::visit_unit(uint32_t root, NodeKind kind) {
+  UnitWord word = *unit_word(kind);
+  if (kind == NodeKind::CreateType) {
+    if (const std::optional<uint32_t> collection =
+            syntax::child_of_kind(tree_, root, syntax::syntax_kind(NodeKind::CollectionDef))) {
+      bool holds_table = false;
+      for (const syntax::Child entry : syntax::children(tree_, *collection)) {
+        if (syntax::is_token_entry(entry) && is_word_token(syntax::entry_index(entry), "TABLE")) {
+          holds_table = true;
+        }
+      }
+      word.type = holds_table ? TypeWord::NestedTable : TypeWord::Varray;
+    }
+  }
+  std::string name;
+  if (const std::optional<uint32_t> object_name =
+          syntax::child_of_kind(tree_, root, syntax::syntax_kind(NodeKind::ObjectName))) {
+    views::NamePath path = views::name_path(tree_, *object_name, text_);
+    if (!path.parts.empty()) {
+      views::NamePart& last = path.parts.back();
+      name = last.text;
+      parent_ = add_identifier(std::move(last.text), last.token, word.type, word.usage);
+    }
+  }
+  if (kind == NodeKind::CreateType) return;
+  plsql_.open_frame(name, word.type, kind == NodeKind::CreatePackageBody);
+  if (!name.empty()) plsql_.enter(name, word.type);
+  push(Step::ClosePlsqlFrame, NONE);
+  if (kind == NodeKind::CreateTrigger) {
+    visit_trigger_children(root);
+  } else {
+    push_children(root, 0, NONE, static_cast<uint32_t>(NodeKind::ObjectName));
+  }
+}
+
+void Walker::visit_trigger_children(uint32_t root) {
+  const std::size_t mark = tasks_.size();
+  bool after_call = false;
+  for (const syntax::Child entry : syntax::children(tree_, root)) {
+    const uint32_t index = syntax::entry_index(entry);
+    if (syntax::is_token_entry(entry)) {
+      if (!syntax::is_trivia(tree_.tokens[index].kind)) after_call = is_word_token(index, "CALL");
+      continue;
+    }
+    const std::optional<NodeKind> kind = kind_of(index);
+    const bool body = kind == NodeKind::Block || kind == NodeKind::DeclareSection ||
+                      kind == NodeKind::CompoundSection || kind == NodeKind::TriggerWhen ||
+                      kind == NodeKind::TriggerOn;
+    // After CALL: the routine called; a name after FOLLOWS or PRECEDES records nothing.
+    if (body || after_call) push(Step::Visit, index);
+    after_call = false;
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::enter_entry(uint32_t token, TypeWord type) { plsql_.enter(name_of(token), type); }
+
+void Walker::visit_declaration(uint32_t node, NodeKind kind) {
+  (void)kind;
+  const std::optional<Declared> declared = read_declaration(tree_, node, text_);
+  if (declared) {
+    add_identifier(declared->name_token, declared->type, declared->usage);
+    push(Step::EnterEntry, declared->name_token, 0, static_cast<uint32_t>(declared->type));
+  }
+  push_children(node, 0, NONE);
+}
+
+void Walker::visit_subprogram(uint32_t node) {
+  const std::optional<Declared> declared = read_declaration(tree_, node, text_);
+  std::string name;
+  uint32_t id = parent_;
+  TypeWord type = TypeWord::Procedure;
+  if (declared) {
+    name = name_of(declared->name_token);
+    type = declared->type;
+    id = add_identifier(name, declared->name_token, type, declared->usage);
+    plsql_.enter(name, type);
+  }
+  save_and_push_restore();
+  parent_ = id;
+  in_statement_ = false;
+  sql_floor_ = sql_.frame_count();
+  plsql_.open_frame(name, type);
+  push(Step::ClosePlsqlFrame, NONE);
+  push_children(node, 0, NONE);
+}
+
+void Walker::visit_cursor(uint32_t node) {
+  const std::optional<Declared> declared = read_declaration(tree_, node, text_);
+  uint32_t id = parent_;
+  if (declared) {
+    id = add_identifier(declared->name_token, declared->type, declared->usage);
+    push(Step::EnterEntry, declared->name_token, 0, static_cast<uint32_t>(declared->type));
+  }
+  save_and_push_restore();
+  parent_ = id;
+  in_statement_ = false;
+  plsql_.open_frame({}, TypeWord::Cursor);
+  push(Step::ClosePlsqlFrame, NONE);
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    push(is_kind(child, NodeKind::Query) ? Step::VisitSelect : Step::Visit, child);
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::visit_frame_node(const Task& task, NodeKind kind) {
+  std::string owner;
+  if (task.extra != NONE) {
+    for (const syntax::Child entry : syntax::children(tree_, task.extra)) {
+      if (syntax::is_token_entry(entry) && is_name_token(syntax::entry_index(entry))) {
+        owner = name_of(syntax::entry_index(entry));
+        break;
+      }
+    }
+  }
+  plsql_.open_frame(owner, TypeWord::Label);
+  push(Step::ClosePlsqlFrame, NONE);
+  if (kind == NodeKind::Block) {
+    push_children(task.node, 0, NONE);
+    return;
+  }
+  // FOR i IN controls LOOP body: the iterator's record, the controls, then the iterator is
+  // entered and the body walked.
+  std::optional<uint32_t> iterator;
+  bool after_keyword = false;
+  std::optional<uint32_t> body;
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    const uint32_t index = syntax::entry_index(entry);
+    if (syntax::is_token_entry(entry)) {
+      if (syntax::is_trivia(tree_.tokens[index].kind) || iterator) continue;
+      if (after_keyword) {
+        if (is_name_token(index)) iterator = index;
+        after_keyword = false;
+        continue;
+      }
+      after_keyword = is_word_token(index, "FOR") || is_word_token(index, "FORALL");
+      continue;
+    }
+    if (kind == NodeKind::ForLoop ? (is_kind(index, NodeKind::StatementList) && !body) : true) {
+      body = index;
+    }
+  }
+  if (iterator) add_identifier(*iterator, TypeWord::Iterator, IdentifierUsage::Declaration);
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    if (body && child == *body && iterator) {
+      push(Step::EnterEntry, *iterator, 0, static_cast<uint32_t>(TypeWord::Iterator));
+    }
+    push(Step::Visit, child);
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::visit_label(uint32_t node) {
+  for (const syntax::Child entry : syntax::children(tree_, node)) {
+    if (!syntax::is_token_entry(entry) || !is_name_token(syntax::entry_index(entry))) continue;
+    const uint32_t token = syntax::entry_index(entry);
+    add_identifier(token, TypeWord::Label, IdentifierUsage::Declaration);
+    plsql_.enter(name_of(token), TypeWord::Label);
+    return;
+  }
+}
+
+void Walker::visit_label_statement(uint32_t node) {
+  // EXIT | CONTINUE | GOTO [label] [WHEN condition]
+  bool first = true;
+  for (const syntax::Child entry : syntax::children(tree_, node)) {
+    if (!syntax::is_token_entry(entry)) continue;
+    const uint32_t token = syntax::entry_index(entry);
+    if (syntax::is_trivia(tree_.tokens[token].kind)) continue;
+    if (first) {
+      first = false;
+      continue;
+    }
+    if (is_name_token(token) && !is_word_token(token, "WHEN")) {
+      std::string name = name_of(token);
+      if (plsql_.has_label(name)) {
+        add_identifier(std::move(name), token, TypeWord::Label, IdentifierUsage::Reference);
+      }
+    }
+    break;
+  }
+  push_children(node, 0, NONE);
+}
+
+void Walker::visit_assign(const Task& task) {
+  uint32_t target = NONE;
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (!syntax::is_token_entry(entry)) {
+      target = leading_name_ref(syntax::entry_index(entry));
+      break;
+    }
+  }
+  push_children(task.node, 0, target);
+}
+
+void Walker::visit_targets_after_word(const Task& task, std::string_view word) {
+  // Every node child is a target when `word` is empty; otherwise those after it.
+  bool targets = word.empty();
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    const uint32_t index = syntax::entry_index(entry);
+    if (syntax::is_token_entry(entry)) {
+      if (!targets && is_word_token(index, word)) targets = true;
+      continue;
+    }
+    push(Step::Visit, index, task.flags & ALIAS_CLAUSE, NONE,
+         targets ? leading_name_ref(index) : task.target);
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::visit_using(const Task& task) {
+  // USING [IN | OUT | IN OUT] argument, ...: an argument after OUT is a target.
+  bool after_out = false;
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    const uint32_t index = syntax::entry_index(entry);
+    if (syntax::is_token_entry(entry)) {
+      if (!syntax::is_trivia(tree_.tokens[index].kind)) after_out = is_word_token(index, "OUT");
+      continue;
+    }
+    push(Step::Visit, index, 0, NONE, after_out ? leading_name_ref(index) : NONE);
+    after_out = false;
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::visit_plsql_statement(const Task& task, NodeKind kind) {
+  std::string_view word = "EXECUTE IMMEDIATE";
+  if (kind == NodeKind::FetchStmt) word = "FETCH";
+  if (kind == NodeKind::CloseStmt) word = "CLOSE";
+  begin_statement(word, task.node);
+  push_children(task.node, 0, NONE);
+}
+
+void Walker::visit_open(const Task& task) {
+  begin_statement("OPEN", task.node);
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    push(is_kind(child, NodeKind::Query) ? Step::VisitSelect : Step::Visit, child);
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::visit_call(const Task& task) {
+  // The callee by the PL/SQL rules only; the arguments as expressions.
+  bool callee = true;
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    const bool plsql_name = callee && is_kind(child, NodeKind::NameRef);
+    push(plsql_name ? Step::VisitPlsqlName : Step::Visit, child, task.flags & ALIAS_CLAUSE, NONE,
+         task.target);
+    callee = false;
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::resolve_plsql_name(uint32_t name_ref, bool is_target) {
+  const views::NamePath path = views::name_path(tree_, name_ref, text_);
+  if (!path.plain || path.star || path.link || path.parts.empty()) return;
+  resolve_plsql_path(path, is_target);
+}
+
+void Walker::resolve_plsql_path(const views::NamePath& path, bool is_target) {
+  const std::vector<views::NamePart>& parts = path.parts;
+  const std::size_t count = parts.size();
+  const std::string& first = parts[0].text;
+  // A qualified local: the first part owns an open frame.
+  if (count >= 2) {
+    if (const std::optional<PlsqlScopes::OwnedFrame> owned = plsql_.owned_frame(first)) {
+      add_identifier(first, parts[0].token, owned->owner_type, IdentifierUsage::Reference);
+      if (const std::optional<TypeWord> member =
+              plsql_.lookup_in_frame(owned->frame, parts[1].text)) {
+        add_identifier(parts[1].text, parts[1].token, *member,
+                       final_usage(*member, is_target, false));
+      }
+      return;
+    }
+  }
+  // A local name: fields, methods and attributes after it record nothing.
+  if (const std::optional<TypeWord> local = plsql_.lookup(first)) {
+    add_identifier(first, parts[0].token, *local, final_usage(*local, is_target, false));
+    return;
+  }
+  // A member of a package specification, with or without its owner.
+  const auto member_of = [&](std::size_t package_part) -> bool {
+    const std::string key = package_part == 0 ? package_key(context_.default_owner, parts[0].text)
+                                              : package_key(parts[0].text, parts[1].text);
+    const auto found = context_.specs.find(key);
+    if (found == context_.specs.end()) return false;
+    add_identifier(parts[package_part].text, parts[package_part].token, TypeWord::Package,
+                   IdentifierUsage::Reference);
+    const views::NamePart& member = parts[package_part + 1];
+    if (const SpecEntry* entry = found->second.find(member.text)) {
+      add_identifier(member.text, member.token, entry->type,
+                     final_usage(entry->type, is_target, false));
+    }
+    return true;
+  };
+  if (count >= 2 && member_of(0)) return;
+  if (count >= 3 && member_of(1)) return;
+  // The catalog: routines, sequences and packages.
+  const catalog::Catalog& catalog = context_.catalog;
+  const auto record_hit = [&](const catalog::Resolved& resolved, const views::NamePart& part,
+                              bool calls) {
+    const TypeWord word = hit_word(resolved);
+    add_identifier(part.text, part.token, word,
+                   calls ? final_usage(word, is_target, true) : IdentifierUsage::Reference);
+  };
+  const auto is_sequence_word = [&](const views::NamePart& part) {
+    return is_word_token(part.token, "NEXTVAL") || is_word_token(part.token, "CURRVAL");
+  };
+  if (count == 1) {
+    const catalog::Resolved resolved = catalog.resolve(context_.default_owner, std::nullopt, first);
+    if (is_routine(resolved)) record_hit(resolved, parts[0], true);
+  } else if (count == 2) {
+    const catalog::Resolved resolved = catalog.resolve(context_.default_owner, std::nullopt, first);
+    if ((object_is(resolved, catalog::ObjectKind::Sequence) && is_sequence_word(parts[1])) ||
+        object_is(resolved, catalog::ObjectKind::Package)) {
+      record_hit(resolved, parts[0], false);
+      return;
+    }
+    const catalog::Resolved routine =
+        catalog.resolve(context_.default_owner, std::optional<std::string>(first), parts[1].text);
+    if (is_routine(routine)) record_hit(routine, parts[1], true);
+  } else if (count == 3) {
+    const catalog::Resolved resolved =
+        catalog.resolve(context_.default_owner, std::optional<std::string>(first), parts[1].text);
+    if ((object_is(resolved, catalog::ObjectKind::Sequence) && is_sequence_word(parts[2])) ||
+        object_is(resolved, catalog::ObjectKind::Package)) {
+      record_hit(resolved, parts[1], false);
+    }
+  }
+}
+
+void Walker::resolve_type_name(uint32_t type_name) {
+  // name [. name]... [% TYPE | ROWTYPE]; any other shape records nothing.
+  std::vector<uint32_t> names;
+  std::optional<uint32_t> attribute;
+  bool expect_name = true;
+  bool after_percent = false;
+  for (const syntax::Child entry : syntax::children(tree_, type_name)) {
+    if (!syntax::is_token_entry(entry)) return;
+    const uint32_t token = syntax::entry_index(entry);
+    if (syntax::is_trivia(tree_.tokens[token].kind)) continue;
+    if (attribute) return;
+    const TokenKind kind = views::token_kind_of(tree_.tokens[token]);
+    if (after_percent) {
+      if (!is_word_token(token, "TYPE") && !is_word_token(token, "ROWTYPE")) return;
+      attribute = token;
+      continue;
+    }
+    if (expect_name) {
+      if (!is_name_token(token)) return;
+      names.push_back(token);
+      expect_name = false;
+    } else if (kind == TokenKind::Dot) {
+      expect_name = true;
+    } else if (kind == TokenKind::Percent) {
+      after_percent = true;
+    } else {
+      return;
+    }
+  }
+  if (names.empty() || expect_name || (after_percent && !attribute)) return;
+  std::vector<views::NamePart> parts;
+  parts.reserve(names.size());
+  for (const uint32_t token : names) parts.push_back(views::NamePart{name_of(token), token});
+  const std::size_t count = parts.size();
+  const auto package_member = [&](bool types_only) -> bool {
+    if (count < 2) return false;
+    const auto found = context_.specs.find(package_key(context_.default_owner, parts[0].text));
+    if (found == context_.specs.end()) return false;
+    const SpecEntry* entry = found->second.find(parts[1].text);
+    if (types_only && (entry == nullptr || !is_type_entry(entry->type))) return false;
+    add_identifier(parts[0].text, parts[0].token, TypeWord::Package, IdentifierUsage::Reference);
+    if (entry != nullptr) {
+      add_identifier(parts[1].text, parts[1].token, entry->type, IdentifierUsage::Reference);
+    }
+    return true;
+  };
+  if (!attribute) {
+    if (count == 1) {
+      const std::optional<TypeWord> local = plsql_.lookup(parts[0].text);
+      if (local && is_type_entry(*local)) {
+        add_identifier(parts[0].text, parts[0].token, *local, IdentifierUsage::Reference);
+      }
+    } else if (count == 2) {
+      package_member(true);
+    }
+    return;
+  }
+  if (const std::optional<TypeWord> local = plsql_.lookup(parts[0].text)) {
+    add_identifier(parts[0].text, parts[0].token, *local, IdentifierUsage::Reference);
+    return;
+  }
+  if (package_member(false)) return;
+  // A table, view or materialized view, and for %TYPE one of its columns.
+  const bool row_type = is_word_token(*attribute, "ROWTYPE");
+  const std::size_t object_parts = row_type ? count : count - 1;
+  if (object_parts < 1 || object_parts > 2) return;
+  const views::NamePart& object_part = parts[object_parts - 1];
+  const std::optional<std::string> owner =
+      object_parts == 2 ? std::optional<std::string>(parts[0].text) : std::nullopt;
+  const catalog::Resolved resolved =
+      context_.catalog.resolve(context_.default_owner, owner, object_part.text);
+  if (!is_relation(resolved)) return;
+  add_identifier(object_part.text, object_part.token, hit_word(resolved),
+                 IdentifierUsage::Reference);
+  if (!row_type && object_parts < count && lists_column(*resolved.object, parts.back().text)) {
+    add_identifier(parts.back().text, parts.back().token, TypeWord::Column,
+                   IdentifierUsage::Reference);
+  }
+}
+
+}  // namespace veltrane::resolve::detail

@@ -1,0 +1,468 @@
+// SQL statements, queries, table items and column names.
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "resolve/walker.hpp"
+#include "syntax/kinds.hpp"
+#include "syntax/tree_reads.hpp"
+#include "views/name_path.hpp"
+#include "views/tree_words.hpp"
+
+namespace veltrane::resolve::detail {
+
+using syntax::NodeKind;
+
+namespace {
+
+std::string_view statement_word(NodeKind kind) {
+  switch (kind) {
+    case NodeKind::SelectStmt:
+      return "SELECT";
+    case NodeKind::InsertStmt:
+      return "INSERT";
+    case NodeKind::UpdateStmt:
+      return "UPDATE";
+    case NodeKind::DeleteStmt:
+      return "DELETE";
+    case NodeKind::MergeStmt:
+      return "MERGE";
+    case NodeKind::CommitStmt:
+      return "COMMIT";
+    case NodeKind::RollbackStmt:
+      return "ROLLBACK";
+    case NodeKind::SavepointStmt:
+      return "SAVEPOINT";
+    case NodeKind::SetTransactionStmt:
+      return "SET TRANSACTION";
+    case NodeKind::LockTableStmt:
+      return "LOCK TABLE";
+    default:
+      return "CALL";
+  }
+}
+
+std::optional<TypeWord> relation_word(catalog::ObjectKind kind) {
+  switch (kind) {
+    case catalog::ObjectKind::Table:
+      return TypeWord::Table;
+    case catalog::ObjectKind::View:
+      return TypeWord::View;
+    case catalog::ObjectKind::MaterializedView:
+      return TypeWord::MaterializedView;
+    case catalog::ObjectKind::Sequence:
+      return TypeWord::Sequence;
+    case catalog::ObjectKind::Package:
+      return TypeWord::Package;
+    case catalog::ObjectKind::Procedure:
+      return TypeWord::Procedure;
+    case catalog::ObjectKind::Function:
+      return TypeWord::Function;
+    default:
+      return std::nullopt;
+  }
+}
+
+bool is_tail_clause(std::optional<NodeKind> kind) {
+  return kind == NodeKind::OrderBy || kind == NodeKind::OffsetClause ||
+         kind == NodeKind::FetchClause;
+}
+
+}  // namespace
+
+void Walker::visit_sql_statement(const Task& task, NodeKind kind) {
+  switch (kind) {
+    case NodeKind::InsertStmt:
+      visit_insert(task);
+      return;
+    case NodeKind::UpdateStmt:
+    case NodeKind::DeleteStmt:
+    case NodeKind::MergeStmt:
+      visit_dml(task, kind);
+      return;
+    case NodeKind::CommitStmt:
+    case NodeKind::RollbackStmt:
+    case NodeKind::SavepointStmt:
+    case NodeKind::SetTransactionStmt:
+      begin_statement(statement_word(kind), task.node);
+      return;
+    case NodeKind::CallStmt:
+      begin_statement(statement_word(kind), task.node);
+      visit_targets_after_word(Task{Step::Visit, 0, task.node, NONE, NONE}, "INTO");
+      return;
+    default:  // SELECT, LOCK TABLE
+      begin_statement(statement_word(kind), task.node);
+      push_children(task.node, 0, NONE);
+      return;
+  }
+}
+
+void Walker::visit_dml(const Task& task, NodeKind kind) {
+  begin_statement(statement_word(kind), task.node);
+  sql_.open_frame();
+  push(Step::CloseSqlFrame, NONE);
+  // Pass 2 runs after pass 1, so its tasks go below.
+  const auto in_pass1 = [&](uint32_t child) {
+    const std::optional<NodeKind> child_kind = kind_of(child);
+    return child_kind == NodeKind::TableRef || child_kind == NodeKind::FromClause ||
+           child_kind == NodeKind::MergeUsing || child_kind == NodeKind::MergeOn;
+  };
+  for (const bool pass1 : {false, true}) {
+    const std::size_t mark = tasks_.size();
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      if (in_pass1(child) == pass1) push(Step::Visit, child);
+    }
+    std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  }
+}
+
+void Walker::visit_insert(const Task& task) {
+  begin_statement("INSERT", task.node);
+  std::optional<uint32_t> target;
+  if (const std::optional<uint32_t> into =
+          syntax::child_of_kind(tree_, task.node, syntax::syntax_kind(NodeKind::InsertInto))) {
+    target = syntax::child_of_kind(tree_, *into, syntax::syntax_kind(NodeKind::TableRef));
+  }
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    if (is_kind(child, NodeKind::ReturningClause)) {
+      // RETURNING against a frame holding the target alone.
+      uint32_t pending = NONE;
+      if (target) {
+        pending = static_cast<uint32_t>(pending_items_.size());
+        pending_items_.push_back(table_item(*target, false));
+      }
+      push(Step::OpenSqlFrame, NONE, 0, pending);
+      push(Step::Visit, child);
+      push(Step::CloseSqlFrame, NONE);
+    } else {
+      push(Step::Visit, child);
+    }
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::visit_insert_into(const Task& task) {
+  // INTO target [(columns)] [VALUES (...)]: the columns against a frame holding the target
+  // alone; a single-table VALUES has no frame, a multi-table one a frame of one opaque
+  // item.
+  const bool multi_table = (task.flags & MULTI_TABLE) != 0;
+  bool frame_open = false;
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    const std::optional<NodeKind> kind = kind_of(child);
+    if (kind == NodeKind::TableRef && !frame_open) {
+      push(Step::OpenSqlFrame, NONE);
+      push(Step::Visit, child);
+      frame_open = true;
+      continue;
+    }
+    if (kind == NodeKind::ColumnList) {
+      push(Step::Visit, child);
+      continue;
+    }
+    if (frame_open) {
+      push(Step::CloseSqlFrame, NONE);
+      frame_open = false;
+    }
+    push(multi_table && kind == NodeKind::ValuesClause ? Step::VisitOpaqueFrame : Step::Visit,
+         child);
+  }
+  if (frame_open) push(Step::CloseSqlFrame, NONE);
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+// The ForUpdate that follows a Query among its parent's children, if any.
+static std::optional<uint32_t> for_update_after(const syntax::Tree& tree, uint32_t query) {
+  const uint32_t parent = tree.nodes[query].parent;
+  if (parent == syntax::NO_PARENT) return std::nullopt;
+  bool seen = false;
+  for (const syntax::Child entry : syntax::children(tree, parent)) {
+    if (syntax::is_token_entry(entry)) {
+      if (seen && !syntax::is_trivia(tree.tokens[syntax::entry_index(entry)].kind)) {
+        return std::nullopt;
+      }
+      continue;
+    }
+    const uint32_t child = syntax::entry_index(entry);
+    if (seen) {
+      return views::is_node(tree, child, NodeKind::ForUpdate) ? std::optional<uint32_t>(child)
+                                                              : std::nullopt;
+    }
+    seen = child == query;
+  }
+  return std::nullopt;
+}
+
+void Walker::visit_query(const Task& task, bool force_record) {
+  if (force_record || !in_statement_) {
+    begin_statement("SELECT", task.node);
+  }
+  save_and_push_restore();
+  // The operands: one QueryBlock walks the Query's ORDER BY, OFFSET, FETCH and FOR UPDATE
+  // as its last clauses.
+  std::optional<uint32_t> single_block;
+  uint32_t operands = 0;
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    const std::optional<NodeKind> kind = kind_of(child);
+    if (kind == NodeKind::WithClause) {
+      if (syntax::child_of_kind(tree_, child, syntax::syntax_kind(NodeKind::DeclareSection))) {
+        // WITH FUNCTION ...: visible to the end of the Query.
+        plsql_.open_frame({}, TypeWord::Label);
+        push(Step::ClosePlsqlFrame, NONE);
+      }
+      continue;
+    }
+    if (is_tail_clause(kind)) continue;
+    ++operands;
+    if (kind == NodeKind::QueryBlock) single_block = child;
+  }
+  if (operands != 1) single_block.reset();
+  const std::optional<uint32_t> for_update = for_update_after(tree_, task.node);
+  if (for_update && !single_block) push(Step::VisitOpaqueFrame, *for_update);
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    const std::optional<NodeKind> kind = kind_of(child);
+    if (is_tail_clause(kind)) {
+      if (!single_block) push(Step::VisitOpaqueFrame, child);
+      continue;
+    }
+    push(Step::Visit, child, single_block && child == *single_block ? CLAIMS : 0);
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::visit_query_block(const Task& task) {
+  sql_.open_frame();
+  push(Step::CloseSqlFrame, NONE);
+  // Select-list aliases, for GROUP BY, HAVING and ORDER BY.
+  if (const std::optional<uint32_t> list =
+          syntax::child_of_kind(tree_, task.node, syntax::syntax_kind(NodeKind::SelectList))) {
+    for (const syntax::Child entry : syntax::children(tree_, *list)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const std::optional<uint32_t> alias = syntax::child_of_kind(
+          tree_, syntax::entry_index(entry), syntax::syntax_kind(NodeKind::Alias));
+      if (!alias) continue;
+      std::optional<uint32_t> last;
+      for (const syntax::Child token : syntax::children(tree_, *alias)) {
+        if (syntax::is_token_entry(token) && is_name_token(syntax::entry_index(token))) {
+          last = syntax::entry_index(token);
+        }
+      }
+      if (last) sql_.add_alias(name_of(*last));
+    }
+  }
+  if ((task.flags & CLAIMS) != 0) {
+    const uint32_t query = tree_.nodes[task.node].parent;
+    if (const std::optional<uint32_t> for_update = for_update_after(tree_, query)) {
+      push(Step::VisitClaimed, *for_update);
+    }
+    const std::size_t mark = tasks_.size();
+    for (const syntax::Child entry : syntax::children(tree_, query)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      const std::optional<NodeKind> kind = kind_of(child);
+      if (is_tail_clause(kind)) {
+        push(Step::Visit, child, kind == NodeKind::OrderBy ? ALIAS_CLAUSE : 0);
+      }
+    }
+    std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  }
+  push(Step::VisitBlockPass2, task.node);
+  // Pass 1: the items, in source order.
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    if (is_kind(child, NodeKind::FromClause)) push(Step::Visit, child);
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::visit_query_block_pass2(const Task& task) {
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    const std::optional<NodeKind> kind = kind_of(child);
+    if (kind == NodeKind::FromClause) continue;
+    const bool alias_clause = kind == NodeKind::GroupBy || kind == NodeKind::Having;
+    push(Step::Visit, child, alias_clause ? ALIAS_CLAUSE : 0);
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+SqlItem Walker::table_item(uint32_t table_ref, bool record) {
+  SqlItem item;
+  std::optional<uint32_t> primary;
+  bool opaque_form = false;
+  for (const syntax::Child entry : syntax::children(tree_, table_ref)) {
+    const uint32_t index = syntax::entry_index(entry);
+    if (syntax::is_token_entry(entry)) {
+      if (is_word_token(index, "ONLY")) opaque_form = true;
+      continue;
+    }
+    const std::optional<NodeKind> kind = kind_of(index);
+    if (kind == NodeKind::Alias) {
+      for (const syntax::Child token : syntax::children(tree_, index)) {
+        if (syntax::is_token_entry(token) && is_name_token(syntax::entry_index(token))) {
+          item.name = name_of(syntax::entry_index(token));
+        }
+      }
+    } else if (kind == NodeKind::PivotClause || kind == NodeKind::UnpivotClause ||
+               kind == NodeKind::MatchRecognize) {
+      opaque_form = true;
+    } else if (!primary) {
+      primary = index;
+    }
+  }
+  if (!primary || !is_kind(*primary, NodeKind::NameRef)) return item;
+  views::NamePath path = views::name_path(tree_, *primary, text_);
+  if (path.parts.empty()) return item;
+  if (item.name.empty()) item.name = path.parts.back().text;
+  if (!path.plain || path.star || path.link || path.parts.size() > 2) return item;
+  const views::NamePart& last = path.parts.back();
+  if (path.parts.size() == 1 && is_cte_name(last.text)) return item;
+  const std::optional<std::string> owner =
+      path.parts.size() == 2 ? std::optional<std::string>(path.parts[0].text) : std::nullopt;
+  const catalog::Resolved resolved =
+      context_.catalog.resolve(context_.default_owner, owner, last.text);
+  if (resolved.synonym == nullptr && resolved.object == nullptr) return item;
+  std::optional<TypeWord> word;
+  if (resolved.synonym != nullptr) {
+    word = TypeWord::Synonym;
+  } else {
+    word = relation_word(resolved.object->kind);
+  }
+  if (record && word) add_identifier(last.text, last.token, *word, IdentifierUsage::Reference);
+  if (resolved.object != nullptr && !resolved.object->columns_pending && !opaque_form &&
+      relation_word(resolved.object->kind)) {
+    item.object = resolved.object;
+    item.opaque = false;
+  }
+  return item;
+}
+
+void Walker::visit_table_ref(const Task& task) {
+  const auto pending = static_cast<uint32_t>(pending_items_.size());
+  pending_items_.push_back(table_item(task.node, true));
+  // The parts other than the primary name and the alias, in order; the item is added
+  // before a PIVOT, UNPIVOT or MATCH_RECOGNIZE that reads its columns, else after all.
+  bool added = false;
+  bool primary_seen = false;
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    const std::optional<NodeKind> kind = kind_of(child);
+    if (kind == NodeKind::Alias) continue;
+    if (kind == NodeKind::PivotClause || kind == NodeKind::UnpivotClause ||
+        kind == NodeKind::MatchRecognize) {
+      if (!added) push(Step::AddItem, NONE, 0, pending);
+      added = true;
+    } else if (!primary_seen) {
+      primary_seen = true;
+      if (kind == NodeKind::NameRef) continue;
+    }
+    push(Step::Visit, child);
+  }
+  if (!added) push(Step::AddItem, NONE, 0, pending);
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::trigger_table(uint32_t name_ref) {
+  const views::NamePath path = views::name_path(tree_, name_ref, text_);
+  if (!path.plain || path.star || path.link || path.parts.empty() || path.parts.size() > 2) return;
+  const views::NamePart& last = path.parts.back();
+  if (is_word_token(last.token, "SCHEMA") || is_word_token(last.token, "DATABASE")) return;
+  const std::optional<std::string> owner =
+      path.parts.size() == 2 ? std::optional<std::string>(path.parts[0].text) : std::nullopt;
+  const catalog::Resolved resolved =
+      context_.catalog.resolve(context_.default_owner, owner, last.text);
+  std::optional<TypeWord> word;
+  if (resolved.synonym != nullptr) {
+    word = TypeWord::Synonym;
+  } else if (resolved.object != nullptr) {
+    word = relation_word(resolved.object->kind);
+  }
+  if (word) add_identifier(last.text, last.token, *word, IdentifierUsage::Reference);
+}
+
+void Walker::visit_cte(const Task& task) {
+  push(Step::AddCte, task.node);
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    if (is_kind(child, NodeKind::Query)) push(Step::Visit, child);
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::add_cte_name(uint32_t cte) {
+  for (const syntax::Child entry : syntax::children(tree_, cte)) {
+    if (!syntax::is_token_entry(entry) || !is_name_token(syntax::entry_index(entry))) continue;
+    std::string name = name_of(syntax::entry_index(entry));
+    auto found = cte_counts_.find(name);
+    if (found == cte_counts_.end()) found = cte_counts_.emplace(name, 0).first;
+    ++found->second;
+    ctes_.push_back(std::move(name));
+    return;
+  }
+}
+
+bool Walker::is_cte_name(std::string_view name) const {
+  const auto found = cte_counts_.find(name);
+  return found != cte_counts_.end() && found->second > 0;
+}
+
+void Walker::visit_name_ref(const Task& task) {
+  const bool is_target = task.target == task.node;
+  if (is_target || sql_.frame_count() <= sql_floor_) {
+    resolve_plsql_name(task.node, is_target);
+    return;
+  }
+  const views::NamePath path = views::name_path(tree_, task.node, text_);
+  if (!path.plain || path.star || path.link || path.parts.empty()) return;
+  const views::NamePart& first = path.parts[0];
+  if (path.parts.size() == 1) {
+    if ((task.flags & ALIAS_CLAUSE) != 0 && sql_.is_alias(first.text)) return;
+    switch (sql_.find_column(first.text, sql_floor_)) {
+      case ColumnSearch::Found:
+        add_identifier(first.text, first.token, TypeWord::Column, IdentifierUsage::Reference);
+        return;
+      case ColumnSearch::Blocked:
+        return;
+      case ColumnSearch::NotFound:
+        resolve_plsql_path(path, false);
+        return;
+    }
+    return;
+  }
+  if (path.parts.size() == 2) {
+    if (const SqlItem* item = sql_.find_item(first.text, sql_floor_)) {
+      const views::NamePart& column = path.parts[1];
+      if (!item->opaque && item->object != nullptr &&
+          std::any_of(item->object->columns.begin(), item->object->columns.end(),
+                      [&](const catalog::Column& listed) { return listed.name == column.text; })) {
+        add_identifier(column.text, column.token, TypeWord::Column, IdentifierUsage::Reference);
+      }
+      return;
+    }
+  }
+  resolve_plsql_path(path, false);
+}
+
+}  // namespace veltrane::resolve::detail

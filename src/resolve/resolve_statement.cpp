@@ -1,0 +1,381 @@
+#include "resolve/resolve_statement.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "lexer/token_values.hpp"
+#include "resolve/walker.hpp"
+#include "syntax/kinds.hpp"
+#include "syntax/stop.hpp"
+#include "syntax/tree_reads.hpp"
+#include "views/tree_words.hpp"
+
+namespace veltrane::resolve {
+
+namespace detail {
+
+using syntax::NodeKind;
+using syntax::TokenKind;
+
+Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context)
+    : tree_(tree), text_(text), context_(context), plsql_(context.own_spec) {}
+
+std::string Walker::name_of(uint32_t token) const {
+  const syntax::TreeToken& tree_token = tree_.tokens[token];
+  return lexer::identifier_text(views::token_kind_of(tree_token),
+                                views::token_text(tree_token, text_));
+}
+
+std::optional<NodeKind> Walker::kind_of(uint32_t node) const {
+  return views::node_kind_of(tree_, node);
+}
+
+bool Walker::is_kind(uint32_t node, NodeKind kind) const { return kind_of(node) == kind; }
+
+bool Walker::is_word_token(uint32_t token, std::string_view upper_word) const {
+  return views::is_word(tree_, token, text_, upper_word);
+}
+
+bool Walker::is_name_token(uint32_t token) const {
+  const TokenKind kind = views::token_kind_of(tree_.tokens[token]);
+  return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent;
+}
+
+std::optional<uint32_t> Walker::first_significant_token(uint32_t node) const {
+  syntax::DescendantTokens walk = syntax::descendant_tokens(tree_, node);
+  while (const std::optional<uint32_t> token = walk.next()) {
+    if (!syntax::is_trivia(tree_.tokens[*token].kind)) return token;
+  }
+  return std::nullopt;
+}
+
+uint32_t Walker::leading_name_ref(uint32_t node) const {
+  uint32_t current = node;
+  while (true) {
+    if (is_kind(current, NodeKind::NameRef)) return current;
+    std::optional<uint32_t> first;
+    for (const syntax::Child entry : syntax::children(tree_, current)) {
+      if (!syntax::is_token_entry(entry)) {
+        first = syntax::entry_index(entry);
+        break;
+      }
+    }
+    if (!first) return NONE;
+    current = *first;
+  }
+}
+
+void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip) {
+  const std::span<const syntax::Child> entries = syntax::children(tree_, node);
+  // The label written directly before each child node, found front to back.
+  const std::size_t mark = tasks_.size();
+  uint32_t label = NONE;
+  for (const syntax::Child entry : entries) {
+    const uint32_t index = syntax::entry_index(entry);
+    if (syntax::is_token_entry(entry)) {
+      if (!syntax::is_trivia(tree_.tokens[index].kind)) label = NONE;
+      continue;
+    }
+    const std::optional<NodeKind> kind = kind_of(index);
+    if (skip == NONE || kind != static_cast<NodeKind>(skip)) {
+      const bool takes_label =
+          kind == NodeKind::Block || kind == NodeKind::ForLoop || kind == NodeKind::ForallStmt;
+      push(Step::Visit, index, flags, takes_label ? label : NONE, target);
+    }
+    label = kind == NodeKind::Label ? index : NONE;
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::save_and_push_restore() {
+  saved_.push_back(Saved{parent_, sql_floor_, ctes_.size(), in_statement_});
+  push(Step::Restore, NONE);
+}
+
+uint32_t Walker::add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage) {
+  return add_identifier(name_of(token), token, type, usage);
+}
+
+uint32_t Walker::add_identifier(std::string name, uint32_t token, TypeWord type,
+                                IdentifierUsage usage) {
+  const syntax::TreeToken& tree_token = tree_.tokens[token];
+  const uint32_t id = next_id_++;
+  records_.identifiers.push_back(IdentifierRecord{
+      std::move(name), type_word_text(type), tree_token.start, tree_token.end, id, parent_, usage});
+  return id;
+}
+
+uint32_t Walker::add_statement(std::string_view type, uint32_t node, uint32_t start_token) {
+  const std::optional<syntax::Span> span = syntax::node_span(tree_, node);
+  const uint32_t id = next_id_++;
+  records_.statements.push_back(StatementRecord{type, tree_.tokens[start_token].start,
+                                                span ? span->end : tree_.tokens[start_token].end,
+                                                id, parent_});
+  return id;
+}
+
+void Walker::begin_statement(std::string_view type, uint32_t node) {
+  save_and_push_restore();
+  in_statement_ = true;
+  const std::optional<uint32_t> start = first_significant_token(node);
+  if (start) parent_ = add_statement(type, node, *start);
+}
+
+namespace {
+
+bool is_statement_kind(NodeKind kind) {
+  switch (kind) {
+    case NodeKind::SelectStmt:
+    case NodeKind::InsertStmt:
+    case NodeKind::UpdateStmt:
+    case NodeKind::DeleteStmt:
+    case NodeKind::MergeStmt:
+    case NodeKind::CommitStmt:
+    case NodeKind::RollbackStmt:
+    case NodeKind::SavepointStmt:
+    case NodeKind::SetTransactionStmt:
+    case NodeKind::LockTableStmt:
+    case NodeKind::CallStmt:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Statement kinds that record nothing where they stand.
+bool is_silent_statement_kind(NodeKind kind) {
+  const auto number = static_cast<uint16_t>(kind);
+  return number < static_cast<uint16_t>(NodeKind::Query) && !is_statement_kind(kind);
+}
+
+}  // namespace
+
+ResolvedRecords Walker::run() {
+  if (tree_.nodes.empty()) return {};
+  visit_root(tree_.root);
+  while (!tasks_.empty()) {
+    const Task task = tasks_.back();
+    tasks_.pop_back();
+    switch (task.step) {
+      case Step::Visit:
+        break;
+      case Step::VisitChildren:
+        push_children(task.node, task.flags, task.target);
+        continue;
+      case Step::VisitPlsqlName:
+        resolve_plsql_name(task.node, task.target == task.node);
+        continue;
+      case Step::VisitSelect:
+        visit_query(task, true);
+        continue;
+      case Step::VisitBlockPass2:
+        visit_query_block_pass2(task);
+        continue;
+      case Step::VisitClaimed:
+        push_children(task.node, task.flags, NONE);
+        continue;
+      case Step::VisitOpaqueFrame:
+        sql_.open_frame();
+        sql_.add_item(SqlItem{});
+        push(Step::CloseSqlFrame, NONE);
+        push(is_kind(task.node, NodeKind::ForUpdate) ? Step::VisitClaimed : Step::Visit, task.node,
+             task.flags);
+        continue;
+      case Step::VisitTypeName:
+        resolve_type_name(task.node);
+        continue;
+      case Step::EnterEntry:
+        enter_entry(task.node, static_cast<TypeWord>(task.extra));
+        continue;
+      case Step::AddItem:
+        sql_.add_item(std::move(pending_items_[task.extra]));
+        continue;
+      case Step::AddCte:
+        add_cte_name(task.node);
+        continue;
+      case Step::OpenSqlFrame:
+        sql_.open_frame();
+        if (task.extra != NONE) sql_.add_item(pending_items_[task.extra]);
+        continue;
+      case Step::CloseSqlFrame:
+        sql_.close_frame();
+        continue;
+      case Step::ClosePlsqlFrame:
+        plsql_.close_frame();
+        continue;
+      case Step::Restore: {
+        if (saved_.empty()) syntax::stop("resolution state restored twice");
+        const Saved saved = saved_.back();
+        saved_.pop_back();
+        parent_ = saved.parent;
+        sql_floor_ = saved.sql_floor;
+        in_statement_ = saved.in_statement;
+        while (ctes_.size() > saved.cte_count) {
+          auto found = cte_counts_.find(ctes_.back());
+          if (found != cte_counts_.end() && found->second > 0) --found->second;
+          ctes_.pop_back();
+        }
+        continue;
+      }
+    }
+    // Visit: by the node's kind.
+    const std::optional<NodeKind> kind = kind_of(task.node);
+    if (!kind) continue;
+    switch (*kind) {
+      case NodeKind::NameRef:
+        visit_name_ref(task);
+        break;
+      case NodeKind::Call:
+        visit_call(task);
+        break;
+      case NodeKind::TypeName:
+        resolve_type_name(task.node);
+        break;
+      case NodeKind::BindRef:
+      case NodeKind::Literal:
+      case NodeKind::Star:
+      case NodeKind::Lexical:
+      case NodeKind::PartitionExt:
+      case NodeKind::ErrorLogging:
+      case NodeKind::SearchClause:
+      case NodeKind::CycleClause:
+      case NodeKind::PragmaDecl:
+      case NodeKind::UnitOptions:
+      case NodeKind::CallSpec:
+      case NodeKind::ForUpdate:  // walked by the Query before it
+      case NodeKind::ObjectName:
+        break;
+      case NodeKind::VarDecl:
+      case NodeKind::Param:
+      case NodeKind::ExceptionDecl:
+      case NodeKind::SubtypeDecl:
+      case NodeKind::TypeDecl:
+        visit_declaration(task.node, *kind);
+        break;
+      case NodeKind::CursorDecl:
+        visit_cursor(task.node);
+        break;
+      case NodeKind::SubprogramDecl:
+        visit_subprogram(task.node);
+        break;
+      case NodeKind::Label:
+        visit_label(task.node);
+        break;
+      case NodeKind::Block:
+      case NodeKind::ForLoop:
+      case NodeKind::ForallStmt:
+        visit_frame_node(task, *kind);
+        break;
+      case NodeKind::ExitStmt:
+      case NodeKind::ContinueStmt:
+      case NodeKind::GotoStmt:
+        visit_label_statement(task.node);
+        break;
+      case NodeKind::AssignStmt:
+        visit_assign(task);
+        break;
+      case NodeKind::IntoClause:
+        visit_targets_after_word(task, {});
+        break;
+      case NodeKind::ReturningClause:
+        visit_targets_after_word(task, "INTO");
+        break;
+      case NodeKind::UsingClause:
+        visit_using(task);
+        break;
+      case NodeKind::ExecuteImmediate:
+      case NodeKind::FetchStmt:
+      case NodeKind::CloseStmt:
+        visit_plsql_statement(task, *kind);
+        break;
+      case NodeKind::OpenStmt:
+        visit_open(task);
+        break;
+      case NodeKind::Query:
+        visit_query(task, false);
+        break;
+      case NodeKind::QueryBlock:
+        visit_query_block(task);
+        break;
+      case NodeKind::TableRef:
+        visit_table_ref(task);
+        break;
+      case NodeKind::Cte:
+        visit_cte(task);
+        break;
+      case NodeKind::InsertInto:
+        visit_insert_into(task);
+        break;
+      case NodeKind::InsertWhen: {
+        // WHEN condition THEN INTO ...: the condition against one opaque item.
+        const std::size_t mark = tasks_.size();
+        for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+          if (syntax::is_token_entry(entry)) continue;
+          const uint32_t child = syntax::entry_index(entry);
+          if (is_kind(child, NodeKind::InsertInto)) {
+            push(Step::Visit, child, MULTI_TABLE);
+          } else {
+            push(Step::VisitOpaqueFrame, child);
+          }
+        }
+        std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+        break;
+      }
+      case NodeKind::MultiInsert:
+      case NodeKind::InsertElse: {
+        const std::size_t mark = tasks_.size();
+        for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+          if (syntax::is_token_entry(entry)) continue;
+          push(Step::Visit, syntax::entry_index(entry), MULTI_TABLE);
+        }
+        std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+        break;
+      }
+      case NodeKind::TriggerOn:
+        if (const std::optional<uint32_t> name =
+                syntax::child_of_kind(tree_, task.node, syntax::syntax_kind(NodeKind::NameRef))) {
+          trigger_table(*name);
+        }
+        break;
+      default:
+        if (is_statement_kind(*kind)) {
+          visit_sql_statement(task, *kind);
+        } else if (is_silent_statement_kind(*kind)) {
+          // DDL and other statements record nothing where they stand.
+        } else {
+          push_children(task.node, task.flags & ALIAS_CLAUSE, task.target);
+        }
+        break;
+    }
+  }
+  return std::move(records_);
+}
+
+}  // namespace detail
+
+std::string_view usage_name(IdentifierUsage usage) {
+  switch (usage) {
+    case IdentifierUsage::Declaration:
+      return "DECLARATION";
+    case IdentifierUsage::Definition:
+      return "DEFINITION";
+    case IdentifierUsage::Reference:
+      return "REFERENCE";
+    case IdentifierUsage::Assignment:
+      return "ASSIGNMENT";
+    case IdentifierUsage::Call:
+      return "CALL";
+  }
+  syntax::stop("identifier usage out of range");
+}
+
+ResolvedRecords resolve_statement(const parser::ParsedStatement& statement, std::string_view text,
+                                  const ResolveContext& context) {
+  detail::Walker walker(statement.tree, text, context);
+  return walker.run();
+}
+
+}  // namespace veltrane::resolve

@@ -1,0 +1,159 @@
+#pragma once
+
+// The resolution walk shared by resolve_statement.cpp (the loop, records and the generic
+// steps), resolve_plsql.cpp (units, declarations, PL/SQL statements, PL/SQL names and
+// types) and resolve_sql.cpp (SQL statements, queries, table items and columns).
+//
+// The walk is one loop over an explicit stack of tasks. A handler never recurses: it
+// pushes the tasks of its children in reverse order, so that they run in source order,
+// and a scope node pushes its closing task before its children. Reordered walks (the
+// items of a query block before its other clauses, a declaration entered after its
+// default) are orders of pushed tasks.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "resolve/records.hpp"
+#include "resolve/resolve_statement.hpp"
+#include "resolve/scope.hpp"
+#include "resolve/type_words.hpp"
+#include "syntax/kinds.hpp"
+#include "syntax/tree.hpp"
+#include "views/name_path.hpp"
+
+namespace veltrane::resolve::detail {
+
+inline constexpr uint32_t NONE = 0xFFFFFFFFu;
+
+enum class Step : uint8_t {
+  Visit,             // node: by its kind
+  VisitChildren,     // node: its node children in order, nothing for the node itself
+  VisitPlsqlName,    // node: a NameRef resolved by the PL/SQL rules only
+  VisitSelect,       // node: a Query that gets a SELECT record wherever it stands
+  VisitBlockPass2,   // node: a QueryBlock's clauses other than its items
+  VisitClaimed,      // node: ORDER BY, OFFSET, FETCH or FOR UPDATE walked inside a block
+  VisitOpaqueFrame,  // node: walked inside a frame holding one opaque item
+  VisitTypeName,     // node: a TypeName by the type rule
+  EnterEntry,        // node: name token; extra: type word
+  AddItem,           // node: a TableRef; extra: its resolved item in pending_items_
+  AddCte,            // node: a Cte
+  OpenSqlFrame,
+  CloseSqlFrame,
+  ClosePlsqlFrame,
+  Restore,  // pops saved_ back into the walk state
+};
+
+enum TaskFlag : uint8_t {
+  ALIAS_CLAUSE = 1,  // inside GROUP BY, HAVING or ORDER BY of the innermost block
+  CLAIMS = 2,        // a QueryBlock that walks its Query's ORDER BY and FOR UPDATE
+  MULTI_TABLE = 4,   // an InsertInto of a multi-table INSERT
+};
+
+struct Task {
+  Step step;
+  uint8_t flags;
+  uint32_t node;
+  uint32_t extra;   // label node (Visit of a Block or loop), type word, pending item
+  uint32_t target;  // the NameRef that is an assignment target below, NONE otherwise
+};
+
+// The walk state that scope nodes change and restore.
+struct Saved {
+  uint32_t parent;
+  uint32_t sql_floor;
+  std::size_t cte_count;
+  bool in_statement;
+};
+
+class Walker {
+ public:
+  Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context);
+
+  [[nodiscard]] ResolvedRecords run();
+
+  // --- shared by the three files ---
+  void push(Step step, uint32_t node, uint8_t flags = 0, uint32_t extra = NONE,
+            uint32_t target = NONE) {
+    tasks_.push_back(Task{step, flags, node, extra, target});
+  }
+  // Pushes the node children of `node` (every entry but tokens) in reverse, so they run
+  // in source order; a Block or loop gets the Label node written directly before it.
+  void push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip = NONE);
+  // Saves the walk state; a Restore task pushed now brings it back.
+  void save_and_push_restore();
+
+  uint32_t add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage);
+  uint32_t add_identifier(std::string name, uint32_t token, TypeWord type, IdentifierUsage usage);
+  uint32_t add_statement(std::string_view type, uint32_t node, uint32_t start_token);
+  // Makes the statement record and walks what is inside under it.
+  void begin_statement(std::string_view type, uint32_t node);
+
+  [[nodiscard]] std::string name_of(uint32_t token) const;
+  [[nodiscard]] std::optional<syntax::NodeKind> kind_of(uint32_t node) const;
+  [[nodiscard]] bool is_kind(uint32_t node, syntax::NodeKind kind) const;
+  [[nodiscard]] std::optional<uint32_t> first_significant_token(uint32_t node) const;
+  // The NameRef reached from `node` by taking first node children.
+  [[nodiscard]] uint32_t leading_name_ref(uint32_t node) const;
+  [[nodiscard]] bool is_word_token(uint32_t token, std::string_view upper_word) const;
+  [[nodiscard]] bool is_name_token(uint32_t token) const;
+
+  // --- resolve_plsql.cpp ---
+  void visit_root(uint32_t root);
+  void visit_unit(uint32_t root, syntax::NodeKind kind);
+  void visit_trigger_children(uint32_t root);
+  void visit_declaration(uint32_t node, syntax::NodeKind kind);
+  void visit_subprogram(uint32_t node);
+  void visit_cursor(uint32_t node);
+  void visit_frame_node(const Task& task, syntax::NodeKind kind);
+  void visit_label(uint32_t node);
+  void visit_label_statement(uint32_t node);
+  void visit_assign(const Task& task);
+  void visit_targets_after_word(const Task& task, std::string_view word);
+  void visit_using(const Task& task);
+  void visit_plsql_statement(const Task& task, syntax::NodeKind kind);
+  void visit_open(const Task& task);
+  void visit_call(const Task& task);
+  void resolve_plsql_name(uint32_t name_ref, bool is_target);
+  void resolve_plsql_path(const views::NamePath& path, bool is_target);
+  void resolve_type_name(uint32_t type_name);
+  void enter_entry(uint32_t token, TypeWord type);
+
+  // --- resolve_sql.cpp ---
+  void visit_sql_statement(const Task& task, syntax::NodeKind kind);
+  void visit_dml(const Task& task, syntax::NodeKind kind);
+  void visit_insert(const Task& task);
+  void visit_insert_into(const Task& task);
+  void visit_query(const Task& task, bool force_record);
+  void visit_query_block(const Task& task);
+  void visit_query_block_pass2(const Task& task);
+  void visit_table_ref(const Task& task);
+  void visit_cte(const Task& task);
+  void visit_name_ref(const Task& task);
+  // The item of a TableRef; makes its record when `record` is set.
+  SqlItem table_item(uint32_t table_ref, bool record);
+  void trigger_table(uint32_t name_ref);
+  void add_cte_name(uint32_t cte);
+  [[nodiscard]] bool is_cte_name(std::string_view name) const;
+
+  // --- state ---
+  const syntax::Tree& tree_;
+  std::string_view text_;
+  const ResolveContext& context_;
+  ResolvedRecords records_;
+  uint32_t next_id_ = 1;
+  uint32_t parent_ = 0;
+  bool in_statement_ = false;
+  uint32_t sql_floor_ = 0;
+  std::vector<Task> tasks_;
+  std::vector<Saved> saved_;
+  std::vector<SqlItem> pending_items_;
+  std::vector<std::string> ctes_;
+  NameMap<uint32_t> cte_counts_;
+  PlsqlScopes plsql_;
+  SqlScopes sql_;
+};
+
+}  // namespace veltrane::resolve::detail
