@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "cli/output.hpp"
+#include "cli/text_format.hpp"
 #include "syntax/lossy_utf8.hpp"
 
 namespace veltrane::cli {
@@ -60,6 +61,13 @@ InputFile refused_path(std::string_view path, std::string problem, bool listed) 
   InputFile file = listed_file(std::string(path));
   file.problem = std::move(problem);
   file.listed = listed;
+  return file;
+}
+
+// A named PATH that no command can read at all (see InputFile::named_unreadable).
+InputFile unreadable_path(std::string_view path, std::string_view problem) {
+  InputFile file = refused_path(path, std::string(problem), has_sql_extension(path));
+  file.named_unreadable = true;
   return file;
 }
 
@@ -232,7 +240,7 @@ std::vector<InputFile> expand_paths(std::span<const std::string> paths) {
   std::vector<InputFile> files;
   for (const std::string& path : paths) {
     if (path.find('\0') != std::string::npos) {
-      files.push_back(refused_path(path, std::string(PATH_HOLDS_NUL), has_sql_extension(path)));
+      files.push_back(unreadable_path(path, PATH_HOLDS_NUL));
       continue;
     }
     struct stat status {};
@@ -254,7 +262,7 @@ std::vector<InputFile> expand_paths(std::span<const std::string> paths) {
         files.push_back(refused_path(path, os_error_text(error), false));
       }
     } else {
-      files.push_back(refused_path(path, std::string(NOT_A_REGULAR_FILE), has_sql_extension(path)));
+      files.push_back(unreadable_path(path, NOT_A_REGULAR_FILE));
     }
   }
   return files;
@@ -312,7 +320,7 @@ std::optional<SourceText> read_source_file(const InputFile& file, Output& output
   const auto refuse = [&](std::string_view description) -> std::optional<SourceText> {
     std::string message;
     message.reserve(file.name.size() + description.size() + 3);
-    message.append(file.name);
+    append_for_terminal(message, file.name);
     message.append(": ");
     message.append(description);
     message.push_back('\n');

@@ -40,6 +40,10 @@ struct InputFile {
   // reported and fails the run, but is not a file of the list (it does not count among
   // the files, and a list of only such entries is an empty list).
   bool listed = true;
+  // Set for a named PATH that holds a NUL byte or is neither a regular file nor a folder
+  // (a FIFO, a device): every command reports it when the entry is reached and fails the
+  // run, so `lex` and `split` do not answer "no files" for it.
+  bool named_unreadable = false;
 };
 
 // The last component of a path, trailing "/" and "." components not counting; none for a

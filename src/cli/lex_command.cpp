@@ -64,7 +64,7 @@ void print_diagnostics(std::span<const Diagnostic> diagnostics, std::string_view
   std::string line;
   for (const Diagnostic& diagnostic : diagnostics) {
     line.clear();
-    append_position(line, name, positions.at(diagnostic.start));
+    append_position_for_terminal(line, name, positions.at(diagnostic.start));
     line.append(": ");
     line.append(diagnostic.message);
     line.push_back('\n');
@@ -141,7 +141,8 @@ ItemCounts count_items(std::span<const ScriptItem> items) {
 }
 
 void print_summary(std::string_view name, const ItemCounts& counts, Output& output) {
-  std::string line(name);
+  std::string line;
+  append_for_terminal(line, name);
   for (const uint64_t count :
        {counts.sql, counts.plsql, counts.sqlplus, counts.execute, counts.slash}) {
     line.push_back('\t');
@@ -149,6 +150,16 @@ void print_summary(std::string_view name, const ItemCounts& counts, Output& outp
   }
   line.push_back('\n');
   output.out(line);
+}
+
+// "{name}: {problem}" on standard error.
+void print_file_problem(const InputFile& file, std::string_view problem, Output& output) {
+  std::string line;
+  append_for_terminal(line, file.name);
+  line.append(": ");
+  line.append(problem);
+  line.push_back('\n');
+  output.err(line);
 }
 
 uint64_t significant_count(std::span<const Token> tokens) {
@@ -167,7 +178,7 @@ void process_text(const InputFile& file, std::string_view text, const LexFlags& 
     totals.nanoseconds += nanoseconds_since(before);
     if (!tokens_cover(result.tokens, text.size())) {
       ++totals.coverage_failures;
-      output.err(file.name + ": token spans do not cover the file\n");
+      print_file_problem(file, "token spans do not cover the file", output);
     }
     totals.tokens += significant_count(result.tokens);
     totals.diagnostics += result.diagnostics.size();
@@ -181,7 +192,7 @@ void process_text(const InputFile& file, std::string_view text, const LexFlags& 
   totals.nanoseconds += nanoseconds_since(before);
   if (!tokens_and_commands_cover(result.tokens, result.items, text.size())) {
     ++totals.coverage_failures;
-    output.err(file.name + ": tokens and commands do not cover the file\n");
+    print_file_problem(file, "tokens and commands do not cover the file", output);
   }
   totals.tokens += significant_count(result.tokens);
   totals.diagnostics += result.diagnostics.size();
@@ -280,7 +291,10 @@ uint8_t cmd_lex(std::span<const std::string> args, bool split, Output& output) {
   }
 
   const std::vector<InputFile> files = expand_paths(paths);
-  if (std::none_of(files.begin(), files.end(), [](const InputFile& file) { return file.listed; })) {
+  // A named input that cannot be read at all is reported below, as `parse` does; a list
+  // without it and without files is "no files".
+  if (std::none_of(files.begin(), files.end(),
+                   [](const InputFile& file) { return file.listed || file.named_unreadable; })) {
     output.err("no files\n");
     return STATUS_USAGE;
   }

@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
+
+#include "cli/input_files.hpp"
 
 namespace veltrane::cli {
 
@@ -23,7 +26,10 @@ bool write_all(int file_descriptor, std::string_view bytes) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (written == 0) return false;
+    if (written == 0) {
+      errno = EIO;
+      return false;
+    }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
@@ -40,13 +46,24 @@ void Output::out(std::string_view text) {
 void Output::err(std::string_view text) {
   flush();
   if (err_failed_) return;
-  if (!write_all(STANDARD_ERROR, text)) err_failed_ = true;
+  if (!write_all(STANDARD_ERROR, text)) report_failure(false, errno);
 }
 
 void Output::flush() {
   if (out_buffer_.empty()) return;
-  if (!out_failed_ && !write_all(STANDARD_OUTPUT, out_buffer_)) out_failed_ = true;
+  if (!out_failed_ && !write_all(STANDARD_OUTPUT, out_buffer_)) report_failure(true, errno);
   out_buffer_.clear();
+}
+
+void Output::report_failure(bool standard_output, int error_number) {
+  (standard_output ? out_failed_ : err_failed_) = true;
+  std::string line = "veltrane: cannot write ";
+  line.append(standard_output ? "standard output" : "standard error");
+  line.append(": ");
+  line.append(os_error_text(error_number));
+  line.push_back('\n');
+  // Tried once even when standard error itself failed: the failure may have been passing.
+  if (!standard_output || !err_failed_) (void)write_all(STANDARD_ERROR, line);
 }
 
 }  // namespace veltrane::cli

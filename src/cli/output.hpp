@@ -7,8 +7,9 @@
 // Standard output is collected in a buffer of this object and written in large pieces;
 // before anything goes to standard error the buffer is written out, so that the two
 // streams keep the order in which lines were produced. A write that fails (a closed pipe,
-// a full disk) marks its stream as failed: later text for that stream is dropped and the
-// write is never retried.
+// a full disk) marks its stream as failed: one line on standard error names the stream and
+// the system's message ("veltrane: cannot write standard output: No space left on device
+// (os error 28)"), later text for that stream is dropped and the write is never retried.
 
 #include <cstddef>
 #include <string>
@@ -35,13 +36,16 @@ class Output {
   [[nodiscard]] bool failed() const { return out_failed_ || err_failed_; }
 
  private:
+  // Marks the stream failed and says so once on standard error.
+  void report_failure(bool standard_output, int error_number);
+
   std::string out_buffer_;
   bool out_failed_ = false;
   bool err_failed_ = false;
 };
 
 // Writes all of `bytes` to the file descriptor, retrying after an interrupted or partial
-// write; false when the write fails.
+// write; false when the write fails, with errno telling why.
 [[nodiscard]] bool write_all(int file_descriptor, std::string_view bytes);
 
 }  // namespace veltrane::cli

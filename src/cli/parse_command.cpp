@@ -75,7 +75,8 @@ struct ParseTotals {
 // on one long line.
 struct ExcerptCache {
   uint32_t line = 0;
-  std::string_view excerpt;
+  // Written for a terminal (append_for_terminal).
+  std::string excerpt;
 };
 
 // Per file: what every item of it needs.
@@ -89,13 +90,15 @@ struct FileContext {
 void print_error_line(const FileContext& context, const Diagnostic& error, Output& output) {
   const syntax::LineCol position = context.positions.at(error.start);
   std::string line;
-  append_position(line, context.file.name, position);
+  append_position_for_terminal(line, context.file.name, position);
   line.append(": ");
   line.append(error.message);
   line.append(" | ");
   if (context.excerpts.line != position.line) {
     context.excerpts.line = position.line;
-    context.excerpts.excerpt = error_excerpt(context.positions.line_index(), position.line);
+    context.excerpts.excerpt.clear();
+    append_for_terminal(context.excerpts.excerpt,
+                        error_excerpt(context.positions.line_index(), position.line));
   }
   line.append(context.excerpts.excerpt);
   line.push_back('\n');
@@ -140,7 +143,8 @@ void parse_and_report(const FileContext& context, const lexer::SplitResult& spli
   const std::string_view item_text = syntax::span_text({item.start, item.end}, context.text);
   if (syntax::node_text(tree, tree.root, context.text) != item_text) {
     ++totals.not_lossless;
-    std::string message(context.file.name);
+    std::string message;
+    append_for_terminal(message, context.file.name);
     message.append(": statement at byte ");
     append_integer(message, item.start);
     message.append(" is not reproduced by its tree\n");

@@ -61,6 +61,49 @@ void append_position(std::string& sink, std::string_view name, syntax::LineCol p
   append_integer(sink, position.column);
 }
 
+namespace {
+
+constexpr std::string_view REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
+
+// The length of the control character at `text[i]` (1 for C0 but tab and for DEL, 2 for a
+// C1 control in UTF-8), or 0 when none starts there.
+std::size_t control_length(std::string_view text, std::size_t i) {
+  const auto byte = static_cast<unsigned char>(text[i]);
+  if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return 1;
+  if (byte == 0xC2 && i + 1 < text.size()) {
+    const auto next = static_cast<unsigned char>(text[i + 1]);
+    if (next >= 0x80 && next <= 0x9F) return 2;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void append_for_terminal(std::string& sink, std::string_view text) {
+  std::size_t copied = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = control_length(text, i);
+    if (length == 0) {
+      ++i;
+      continue;
+    }
+    sink.append(text.substr(copied, i - copied));
+    sink.append(REPLACEMENT_CHARACTER);
+    i += length;
+    copied = i;
+  }
+  sink.append(text.substr(copied));
+}
+
+void append_position_for_terminal(std::string& sink, std::string_view name,
+                                  syntax::LineCol position) {
+  append_for_terminal(sink, name);
+  sink.push_back(':');
+  append_integer(sink, position.line);
+  sink.push_back(':');
+  append_integer(sink, position.column);
+}
+
 double append_speed(std::string& sink, std::string_view done, uint64_t nanoseconds,
                     uint64_t bytes) {
   const double seconds = std::max(static_cast<double>(nanoseconds) / 1e9, 1e-9);

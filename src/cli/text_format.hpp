@@ -37,6 +37,16 @@ void append_integer_padded_left(std::string& sink, uint64_t value, std::size_t w
 // Appends "name:line:column".
 void append_position(std::string& sink, std::string_view name, syntax::LineCol position);
 
+// Appends valid UTF-8 `text` for a person's terminal: every C0 control character but tab
+// (U+0000-U+0008, U+000A-U+001F), DEL (U+007F) and every C1 control (U+0080-U+009F) becomes
+// U+FFFD, so that a script or a file name cannot move the cursor, retitle or clear the
+// terminal. Everything else is appended as it stands.
+void append_for_terminal(std::string& sink, std::string_view text);
+
+// Appends "name:line:column" with the name written by append_for_terminal.
+void append_position_for_terminal(std::string& sink, std::string_view name,
+                                  syntax::LineCol position);
+
 // Appends "<done> in X ms: Y MB/s" for `bytes` handled in `nanoseconds` (taken as at least
 // 1 ns) and returns those seconds.
 double append_speed(std::string& sink, std::string_view done, uint64_t nanoseconds, uint64_t bytes);

@@ -506,7 +506,9 @@ def test_panic_exception(tmp_path):
          "-DPy_LIMITED_API=0x030A0000", "-DVELTRANE_PYTHON_PANIC_PROBE",
          f"-I{REPO / 'src'}", f"-I{generated}", f"-I{sysconfig.get_paths()['include']}",
          str(REPO / "src" / "python" / "module.cpp"), "-o", str(package / "_native.abi3.so"),
-         "-Wl,--start-group", *map(str, libraries), "-Wl,--end-group", "-licuuc"],
+         "-Wl,--start-group", *map(str, libraries), "-Wl,--end-group", "-licuuc",
+         *(["-lzip"] if any(library.name == "libveltrane_report.a" for library in libraries)
+           else [])],
         check=True, timeout=TIMEOUT,
     )
     done = subprocess.run(
