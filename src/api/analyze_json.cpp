@@ -2,13 +2,19 @@
 
 #include <algorithm>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "api/analysis_options.hpp"
 #include "api/lossy_input.hpp"
 #include "api/result_json.hpp"
+#include "catalog/build_catalog.hpp"
+#include "catalog/catalog.hpp"
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
+#include "resolve/package_spec.hpp"
+#include "resolve/records.hpp"
+#include "resolve/resolve_statement.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/utf16_offsets.hpp"
@@ -25,7 +31,10 @@ struct ParsedItem {
   parser::ParsedStatement statement;
   std::vector<std::string> tables;
   uint32_t errors = 0;
+  resolve::ResolvedRecords records;
 };
+
+using SpecMap = std::unordered_map<std::string, resolve::PackageSpec>;
 
 [[nodiscard]] uint32_t error_count(const parser::ParsedStatement& statement) {
   return static_cast<uint32_t>(std::count_if(
@@ -35,6 +44,83 @@ struct ParsedItem {
 
 [[nodiscard]] syntax::SyntaxKind root_kind(const parser::ParsedStatement& statement) {
   return statement.tree.nodes[statement.tree.root].kind;
+}
+
+[[nodiscard]] bool has_root(const parser::ParsedStatement& statement, syntax::NodeKind kind) {
+  return root_kind(statement) == syntax::syntax_kind(kind);
+}
+
+// The specification of every CREATE PACKAGE under owner "." name, a later one replacing an
+// earlier one; all of them are known before any statement is resolved.
+[[nodiscard]] SpecMap collect_package_specs(std::string_view text, std::string_view schema,
+                                            const std::vector<ParsedItem>& parsed_items) {
+  SpecMap specs;
+  for (const ParsedItem& parsed : parsed_items) {
+    if (!has_root(parsed.statement, syntax::NodeKind::CreatePackage)) continue;
+    const OwnerAndName owner_and_name = qualified_object_name(text, schema, parsed.statement);
+    if (!owner_and_name.name.has_value()) continue;
+    specs.insert_or_assign(
+        resolve::package_key(owner_and_name.owner, *owner_and_name.name),
+        resolve::resolve_package_spec(parsed.statement, text, owner_and_name.owner));
+  }
+  return specs;
+}
+
+// Resolves every parsed statement in script order. The default owner is the owner the
+// statement's CREATE writes, else the options' schema: schema changes made by the script
+// reach only the catalog. A package body sees the specification under its own key.
+void resolve_statements(std::string_view text, std::string_view schema,
+                        const catalog::Catalog& catalog, const SpecMap& specs,
+                        std::vector<ParsedItem>& parsed_items) {
+  for (ParsedItem& parsed : parsed_items) {
+    const OwnerAndName owner_and_name = qualified_object_name(text, schema, parsed.statement);
+    const resolve::PackageSpec* own_spec = nullptr;
+    if (has_root(parsed.statement, syntax::NodeKind::CreatePackageBody) &&
+        owner_and_name.name.has_value()) {
+      const auto found =
+          specs.find(resolve::package_key(owner_and_name.owner, *owner_and_name.name));
+      if (found != specs.end()) own_spec = &found->second;
+    }
+    const resolve::ResolveContext context{owner_and_name.owner, catalog, own_spec, specs};
+    parsed.records = resolve::resolve_statement(parsed.statement, text, context);
+  }
+}
+
+// "names" and "sql", both written when either list holds a record.
+void write_item_records(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
+                        const syntax::Utf16Positions& positions) {
+  if (records.identifiers.empty() && records.statements.empty()) return;
+  writer.key("names");
+  writer.begin_array();
+  for (const resolve::IdentifierRecord& record : records.identifiers) {
+    const syntax::LineCol position = positions.line_col(record.start);
+    writer.begin_object();
+    writer.member("col", position.column);
+    writer.member("end", positions.offset(record.end));
+    writer.member("id", record.id);
+    writer.member("line", position.line);
+    writer.member("name", record.name);
+    writer.member("parent", record.parent);
+    writer.member("start", positions.offset(record.start));
+    writer.member("type", record.type);
+    writer.member("usage", resolve::usage_name(record.usage));
+    writer.end_object();
+  }
+  writer.end_array();
+  writer.key("sql");
+  writer.begin_array();
+  for (const resolve::StatementRecord& record : records.statements) {
+    const syntax::LineCol position = positions.line_col(record.start);
+    writer.begin_object();
+    writer.member("col", position.column);
+    writer.member("id", record.id);
+    writer.member("line", position.line);
+    writer.member("parent", record.parent);
+    writer.member("start", positions.offset(record.start));
+    writer.member("type", record.type);
+    writer.end_object();
+  }
+  writer.end_array();
 }
 
 // The common keys an item has before "names": col, command (client commands), end, errors
@@ -132,6 +218,13 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
   }
   for (const ParsedItem& parsed : parsed_items) parsed_of_item[parsed.item_index] = &parsed;
 
+  // The catalog of the script's own DDL: the builder splits and parses the text by itself,
+  // and neither the schema it ends with nor anything of its work reaches the result.
+  catalog::Catalog catalog;
+  (void)catalog::build_catalog(catalog, "script", text, options.schema, parse_options);
+  const SpecMap specs = collect_package_specs(text, options.schema, parsed_items);
+  resolve_statements(text, options.schema, catalog, specs, parsed_items);
+
   std::string out;
   out.reserve(estimated_result_size(text.size(), split.tokens.size()));
   syntax::JsonWriter writer(out);
@@ -154,6 +247,7 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
     const ParsedItem* parsed = parsed_of_item[i];
     writer.begin_object();
     write_item_head(writer, item, parsed, positions);
+    if (parsed != nullptr) write_item_records(writer, parsed->records, positions);
     write_item_tail(writer, item, parsed, positions);
     writer.end_object();
   }

@@ -72,7 +72,8 @@ TEST(AnalyzeResult, OffsetsCountUtf16CodeUnits) {
        R"({"e":13,"s":12,"t":"Ident"})"},
       {"column counts characters, start code units",
        "/*\xF0\x9F\x98\x80\xF0\x9F\x98\x80*/select 1 from dual;",
-       R"({"col":7,"end":26,"errors":0,"kind":"Sql","line":1,"start":8,)"},
+       R"({"col":7,"end":26,"errors":0,"kind":"Sql","line":1,"names":[],"sql":[{"col":7,)"
+       R"("id":1,"line":1,"parent":0,"start":8,"type":"SELECT"}],"start":8,)"},
       {"lexer diagnostics come first even when later", "select from;\nselect 'abc",
        R"("diagnostics":[{"col":8,"end":24,"line":2,"message":"unterminated string",)"
        R"("severity":"error","start":20},{"col":8,)"},
@@ -95,7 +96,9 @@ TEST(AnalyzeResult, ItemKeys) {
   EXPECT_EQ(items[1].at("statement"), "SelectStmt");
   EXPECT_EQ(items[1].at("errors"), 0);
   EXPECT_EQ(items[1].at("tables"), Json::array({"DUAL"}));
-  EXPECT_FALSE(items[1].contains("names"));
+  // A query records its statement only: "names" is written, empty, beside "sql".
+  EXPECT_EQ(items[1].at("names"), Json::array());
+  EXPECT_EQ(items[1].at("sql").size(), 1u);
 
   // Inactive text of a branch not taken stands in no "c".
   const std::string unit = call_analyze("begin $if false $then x := 1; $end null; end;\n/");
