@@ -1,5 +1,6 @@
 #include "lexer/script_splitter.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "lexer/lexer.hpp"
@@ -88,6 +89,8 @@ bool only_blanks_after(std::string_view text, uint32_t offset) {
   return offset == text.size() || text[offset] == '\n';
 }
 
+uint32_t length_of(std::string_view text) { return static_cast<uint32_t>(text.size()); }
+
 // Offset of the LF that ends the line holding `offset`, or the text's length.
 uint32_t line_end(std::string_view text, uint32_t offset) {
   const void* found = std::memchr(text.data() + offset, '\n', text.size() - offset);
@@ -99,6 +102,10 @@ constexpr std::string_view COMMAND_SLASH = "/";
 constexpr std::string_view COMMAND_AT = "@";
 constexpr std::string_view COMMAND_AT_AT = "@@";
 constexpr std::string_view COMMAND_HOST = "HOST";
+// A line of digits: SQL*Plus's "enter line n" buffer edit.
+constexpr std::string_view COMMAND_LINE = "LINE";
+// A "." alone on its line: ends the statement being entered without running it.
+constexpr std::string_view COMMAND_PERIOD = ".";
 
 // The command name of line `line` (from the item's first character to the LF),
 // or none when the line is not a client command. The "/" line is tested by the
@@ -110,6 +117,13 @@ std::optional<std::string_view> command_of_line(std::string_view line) {
   if (first == '@') return COMMAND_AT;
   if (first == '$') {
     if (line.size() > 1 && is_blank_tab_or_cr(line[1])) return COMMAND_HOST;
+    return std::nullopt;
+  }
+  if (is_digit(first)) {
+    // No statement starts with a number. A CR counts as the line's end (CR LF text).
+    std::size_t digits = 1;
+    while (digits < line.size() && is_digit(static_cast<unsigned char>(line[digits]))) ++digits;
+    if (digits == line.size() || is_blank_tab_or_cr(line[digits])) return COMMAND_LINE;
     return std::nullopt;
   }
   std::size_t run = 0;
@@ -182,6 +196,10 @@ class Splitter {
       push_command(p, p + 1, COMMAND_SLASH);
       return true;
     }
+    if (content_end == p + 1 && text_[p] == '.') {
+      push_command(p, p + 1, COMMAND_PERIOD);
+      return true;
+    }
     const std::optional<std::string_view> name = command_of_line(text_.substr(p, end_of_line - p));
     if (!name) return false;
     uint32_t end = content_end;
@@ -218,12 +236,24 @@ class Splitter {
     Leader leader = Leader::None;
     bool seen_significant = false;
     std::optional<Token> terminator;
+    // A line-final "-" continues a SQL statement's line only while every line so far
+    // has ended in one: up to here each line did.
+    bool continuing = true;
+    uint32_t continued_to = p;
+    // A "." alone on its line ends the statement; it becomes a command of its own.
+    std::optional<uint32_t> period;
 
     // Each token is appended first and read back field by field.
     for (bool more = first_taken || append_next_token(lexer_, tokens); more;
          more = append_next_token(lexer_, tokens)) {
       const Token& token = tokens.back();
       if (syntax::is_trivia(token.kind)) continue;
+      if (token.kind == TokenKind::Dot && only_blanks_before(text_, token.start) &&
+          only_blanks_after(text_, token.end)) {
+        period = token.start;
+        tokens.pop_back();
+        break;
+      }
       const bool first_significant = !seen_significant;
       seen_significant = true;
       if (decision == Decision::Undecided) {
@@ -257,9 +287,15 @@ class Splitter {
         break;
       }
       if (decision == Decision::Sql) {
-        if (token.kind == TokenKind::Minus && only_blanks_after(text_, token.end)) {
-          tokens.back().kind = TokenKind::LineContinuation;
-          continue;
+        if (token.kind == TokenKind::Minus && continuing && only_blanks_after(text_, token.end)) {
+          // A line between that ended otherwise makes this "-" a minus sign.
+          continuing =
+              std::memchr(text_.data() + continued_to, '\n', token.start - continued_to) == nullptr;
+          if (continuing) {
+            tokens.back().kind = TokenKind::LineContinuation;
+            continued_to = std::min(line_end(text_, token.end) + 1, length_of(text_));
+            continue;
+          }
         }
         if (token.kind == TokenKind::Semicolon) {
           terminator = token;
@@ -282,6 +318,7 @@ class Splitter {
     }
     item.kind = decision == Decision::PlSql ? ScriptItemKind::PlSql : ScriptItemKind::Sql;
     result_.items.push_back(item);
+    if (period) push_command(*period, *period + 1, COMMAND_PERIOD);
   }
 
   std::string_view text_;

@@ -33,10 +33,12 @@ struct ScriptItem {
   // statement without significant tokens.
   uint32_t first_token = 0;
   uint32_t end_token = 0;
-  // Canonical command name ("SET", "EXECUTE", "/", "@", "@@", "HOST", ...),
-  // viewing static text; absent for statements.
+  // Canonical command name ("SET", "EXECUTE", "/", "@", "@@", "HOST", "LINE" for a
+  // numbered line, "." for a line holding only "." ...), viewing static text; absent
+  // for statements.
   std::optional<std::string_view> command;
-  // 1 when a ";" or a "/" line ended the statement, else 0.
+  // 1 when a ";" or a "/" line ended the statement, else 0 (the end of the text, or a
+  // "." line, which ends statement entry without running it).
   uint32_t terminated = 0;
   // The terminator token's span; both 0 when `terminated` is 0.
   uint32_t terminator_start = 0;

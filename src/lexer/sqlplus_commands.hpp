@@ -15,15 +15,19 @@ struct SqlplusCommand {
   uint8_t min_length;
 };
 
-// Searched in this order; the first row that fits a word wins.
-inline constexpr std::array<SqlplusCommand, 33> SQLPLUS_COMMANDS = {{
-    {"ACCEPT", 3},    {"BREAK", 3},    {"BTITLE", 3},   {"CLEAR", 2},    {"COLUMN", 3},
-    {"COMPUTE", 4},   {"CONNECT", 4},  {"DEFINE", 3},   {"DESCRIBE", 4}, {"DISCONNECT", 4},
-    {"EXECUTE", 4},   {"EXIT", 4},     {"HOST", 2},     {"PASSWORD", 5}, {"PAUSE", 3},
-    {"PRINT", 3},     {"PROMPT", 3},   {"QUIT", 4},     {"REMARK", 3},   {"REPFOOTER", 4},
-    {"REPHEADER", 4}, {"RUN", 3},      {"SET", 3},      {"SHOW", 3},     {"SHUTDOWN", 8},
-    {"SPOOL", 3},     {"START", 3},    {"STARTUP", 7},  {"TIMING", 4},   {"TTITLE", 3},
-    {"UNDEFINE", 5},  {"VARIABLE", 3}, {"WHENEVER", 8},
+// Searched in this order; the first row that fits a word wins. Besides the commands
+// that act, the buffer-edit commands (APPEND, CHANGE, DEL, EDIT, GET, INPUT, LIST, SAVE,
+// STORE) and ORADEBUG, so that a line of theirs never opens a statement.
+inline constexpr std::array<SqlplusCommand, 43> SQLPLUS_COMMANDS = {{
+    {"ACCEPT", 3},   {"APPEND", 1},   {"BREAK", 3},      {"BTITLE", 3},    {"CHANGE", 1},
+    {"CLEAR", 2},    {"COLUMN", 3},   {"COMPUTE", 4},    {"CONNECT", 4},   {"DEFINE", 3},
+    {"DEL", 3},      {"DESCRIBE", 4}, {"DISCONNECT", 4}, {"EDIT", 2},      {"EXECUTE", 4},
+    {"EXIT", 4},     {"GET", 3},      {"HOST", 2},       {"INPUT", 1},     {"LIST", 1},
+    {"ORADEBUG", 8}, {"PASSWORD", 5}, {"PAUSE", 3},      {"PRINT", 3},     {"PROMPT", 3},
+    {"QUIT", 4},     {"REMARK", 3},   {"REPFOOTER", 4},  {"REPHEADER", 4}, {"RUN", 3},
+    {"SAVE", 3},     {"SET", 3},      {"SHOW", 3},       {"SHUTDOWN", 8},  {"SPOOL", 3},
+    {"START", 3},    {"STARTUP", 7},  {"STORE", 5},      {"TIMING", 4},    {"TTITLE", 3},
+    {"UNDEFINE", 5}, {"VARIABLE", 3}, {"WHENEVER", 8},
 }};
 
 // The first row whose full name begins with `word` and whose minimum length <=

@@ -279,6 +279,110 @@ TEST(SplitScript, Items) {
   }
 }
 
+// Client commands that edit the buffer, ORADEBUG and numbered lines: each is a command
+// line of its own, so the statement after it stays whole.
+TEST(SplitScript, BufferEditCommands) {
+  static const SplitCase CASES[] = {
+      {"oradebug", "oradebug setmypid\nselect 1 from dual;",
+       "SqlPlus [0,17) tokens [0,0) term - cmd ORADEBUG\n"
+       "Sql [18,36) tokens [1,8) term [36,37) cmd -"},
+      {"get", "get q.sql\nselect 1 from dual;",
+       "SqlPlus [0,9) tokens [0,0) term - cmd GET\nSql [10,28) tokens [1,8) term [28,29) cmd -"},
+      {"list", "list\nselect 1 from dual;",
+       "SqlPlus [0,4) tokens [0,0) term - cmd LIST\nSql [5,23) tokens [1,8) term [23,24) cmd -"},
+      {"l", "l\nselect 1 from dual;",
+       "SqlPlus [0,1) tokens [0,0) term - cmd LIST\nSql [2,20) tokens [1,8) term [20,21) cmd -"},
+      {"ed", "ed\nselect 1 from dual;",
+       "SqlPlus [0,2) tokens [0,0) term - cmd EDIT\nSql [3,21) tokens [1,8) term [21,22) cmd -"},
+      {"c", "c /x/y/\nselect 1 from dual;",
+       "SqlPlus [0,7) tokens [0,0) term - cmd CHANGE\nSql [8,26) tokens [1,8) term [26,27) cmd -"},
+      {"a, i, del, sav, store", "a  text\ni\ndel 2 3\nsav f.sql rep\nstore set s.sql\nselect 1;",
+       "SqlPlus [0,7) tokens [0,0) term - cmd APPEND\n"
+       "SqlPlus [8,9) tokens [0,0) term - cmd INPUT\n"
+       "SqlPlus [10,17) tokens [0,0) term - cmd DEL\n"
+       "SqlPlus [18,31) tokens [0,0) term - cmd SAVE\n"
+       "SqlPlus [32,47) tokens [0,0) term - cmd STORE\n"
+       "Sql [48,56) tokens [5,8) term [56,57) cmd -"},
+      {"line number with text", "0 select 1\nselect 1 from dual;",
+       "SqlPlus [0,10) tokens [0,0) term - cmd LINE\nSql [11,29) tokens [1,8) term [29,30) cmd -"},
+      {"line number with semicolons", "999999 x;;\nselect 1 from dual;",
+       "SqlPlus [0,10) tokens [0,0) term - cmd LINE\nSql [11,29) tokens [1,8) term [29,30) cmd -"},
+      {"line number alone, tab, CR", "5\n7\tx\n12\r\nselect 1;",
+       "SqlPlus [0,1) tokens [0,0) term - cmd LINE\n"
+       "SqlPlus [2,5) tokens [0,0) term - cmd LINE\n"
+       "SqlPlus [6,8) tokens [0,0) term - cmd LINE\n"
+       "Sql [10,18) tokens [3,6) term [18,19) cmd -"},
+      {"line number continues with -", "3 a -\nb\nselect 1;",
+       "SqlPlus [0,7) tokens [0,0) term - cmd LINE\nSql [8,16) tokens [1,4) term [16,17) cmd -"},
+      {"digits glued to a letter stay a statement", "1e5;",
+       "Sql [0,3) tokens [0,1) term [3,4) cmd -"},
+      {"digits glued to a dot stay a statement", "12.5;",
+       "Sql [0,4) tokens [0,1) term [4,5) cmd -"},
+      {"no command inside a statement", "select 1\nlist\nfrom dual;",
+       "Sql [0,23) tokens [0,9) term [23,24) cmd -"},
+      {"no line number inside a statement", "select\n1 from dual;",
+       "Sql [0,18) tokens [0,7) term [18,19) cmd -"},
+      {"alter", "alter table t add (a int);", "Sql [0,25) tokens [0,13) term [25,26) cmd -"},
+      {"call", "call p();", "Sql [0,8) tokens [0,5) term [8,9) cmd -"},
+      {"commit", "commit;", "Sql [0,6) tokens [0,1) term [6,7) cmd -"},
+      {"comment", "comment on table t is 'x';", "Sql [0,25) tokens [0,11) term [25,26) cmd -"},
+      {"delete", "delete from t;", "Sql [0,13) tokens [0,5) term [13,14) cmd -"},
+      {"insert", "insert into t values (1);", "Sql [0,24) tokens [0,11) term [24,25) cmd -"},
+      {"lock", "lock table t in share mode;", "Sql [0,26) tokens [0,11) term [26,27) cmd -"},
+      {"savepoint", "savepoint a;", "Sql [0,11) tokens [0,3) term [11,12) cmd -"},
+      {"a glued to a dot stays a command", "a.b", "SqlPlus [0,3) tokens [0,0) term - cmd APPEND"},
+  };
+  for (const SplitCase& test_case : CASES) {
+    SCOPED_TRACE(test_case.name);
+    const SplitResult result = split_script(test_case.text);
+    EXPECT_EQ(render_items(result), test_case.items);
+    expect_split_invariants(test_case.text, result);
+  }
+}
+
+// A "." alone on its line ends the statement being entered, unterminated, and is a
+// command "." itself; a later "/" line is the "/" command.
+TEST(SplitScript, PeriodLine) {
+  static const SplitCase CASES[] = {
+      {"ends a statement", "select 1 from dual\n.\nspool out.txt\n/\n",
+       "Sql [0,18) tokens [0,7) term - cmd -\n"
+       "SqlPlus [19,20) tokens [0,0) term - cmd .\n"
+       "SqlPlus [21,34) tokens [0,0) term - cmd SPOOL\n"
+       "SqlPlus [35,36) tokens [0,0) term - cmd /"},
+      {"between items", ".\nset echo on\nselect 1 from dual;",
+       "SqlPlus [0,1) tokens [0,0) term - cmd .\n"
+       "SqlPlus [2,13) tokens [0,0) term - cmd SET\n"
+       "Sql [14,32) tokens [2,9) term [32,33) cmd -"},
+      {"ends a PL/SQL unit", "begin\n  null;\n  .  \n/",
+       "PlSql [0,13) tokens [0,4) term - cmd -\n"
+       "SqlPlus [16,17) tokens [0,0) term - cmd .\n"
+       "SqlPlus [20,21) tokens [0,0) term - cmd /"},
+      {"with tabs and CR", "select 1\n\t.\t\r\nselect 2;",
+       "Sql [0,8) tokens [0,3) term - cmd -\n"
+       "SqlPlus [10,11) tokens [0,0) term - cmd .\n"
+       "Sql [14,22) tokens [5,8) term [22,23) cmd -"},
+      {"at the end of the text", "select 1\n.",
+       "Sql [0,8) tokens [0,3) term - cmd -\nSqlPlus [9,10) tokens [0,0) term - cmd ."},
+      {"ends an undecided CREATE", "create\n.\n",
+       "Sql [0,6) tokens [0,1) term - cmd -\nSqlPlus [7,8) tokens [0,0) term - cmd ."},
+      {"a dot inside a line", "select t . c from t;",
+       "Sql [0,19) tokens [0,11) term [19,20) cmd -"},
+      {"a dot starting a line with more text", "select t\n. c from t;",
+       "Sql [0,19) tokens [0,11) term [19,20) cmd -"},
+      {"a dot after a comment on its line", "select 1\n/* c */ .\nfrom dual;",
+       "Sql [0,28) tokens [0,11) term [28,29) cmd -"},
+      {"a dot inside a string", "select '\n.\n' from dual;",
+       "Sql [0,22) tokens [0,7) term [22,23) cmd -"},
+      {"two dots", "..\n", "Sql [0,2) tokens [0,1) term - cmd -"},
+  };
+  for (const SplitCase& test_case : CASES) {
+    SCOPED_TRACE(test_case.name);
+    const SplitResult result = split_script(test_case.text);
+    EXPECT_EQ(render_items(result), test_case.items);
+    expect_split_invariants(test_case.text, result);
+  }
+}
+
 TEST(SplitScript, LineContinuationKinds) {
   struct Case {
     const char* name;
@@ -293,6 +397,19 @@ TEST(SplitScript, LineContinuationKinds) {
       {"sql minus at the end", "select 1 -", 4, TokenKind::LineContinuation},
       {"plsql minus at line end", "begin x := 1 -\n2; end;", 8, TokenKind::Minus},
       {"minus deciding after CREATE", "create -\ntable t (a int);", 2, TokenKind::LineContinuation},
+      // Once a line of the statement has ended without "-", a line-final "-" is a minus.
+      {"minus on a later line", "select a,\nb -\nc x from t;", 7, TokenKind::Minus},
+      {"minus on the second line of an expression", "select 1\n- \n2 from dual;", 4,
+       TokenKind::Minus},
+      {"chain from the first line, first", "insert into t values (1, -\n2, -\n3);", 12,
+       TokenKind::LineContinuation},
+      {"chain from the first line, second", "insert into t values (1, -\n2, -\n3);", 17,
+       TokenKind::LineContinuation},
+      {"chain broken, its first -", "select 1 -\n+ 2\n- \nfrom dual;", 4,
+       TokenKind::LineContinuation},
+      {"chain broken by a line without -", "select 1 -\n+ 2\n- \nfrom dual;", 10, TokenKind::Minus},
+      {"a string over two lines ends a line", "select 'a\nb' -\nfrom dual;", 4, TokenKind::Minus},
+      {"a comment ends a line", "select 1 -- c\n- \nfrom dual;", 6, TokenKind::Minus},
   };
   for (const Case& test_case : CASES) {
     SCOPED_TRACE(test_case.name);
@@ -349,8 +466,42 @@ TEST(SqlplusCommands, FindByAbbreviation) {
       {"WHENEVER", "WHENEVER"},
       {"UNDEF", "UNDEFINE"},
       {"VAR", "VARIABLE"},
+      {"A", "APPEND"},
+      {"APP", "APPEND"},
+      {"ACC", "ACCEPT"},
+      {"C", "CHANGE"},
+      {"CH", "CHANGE"},
+      {"CL", "CLEAR"},
+      {"CO", ""},
+      {"DEL", "DEL"},
+      {"DE", ""},
+      {"DELE", ""},
+      {"E", ""},
+      {"ED", "EDIT"},
+      {"EDITX", ""},
+      {"GET", "GET"},
+      {"GE", ""},
+      {"I", "INPUT"},
+      {"INPUT", "INPUT"},
+      {"L", "LIST"},
+      {"LIS", "LIST"},
+      {"SA", ""},
+      {"SAV", "SAVE"},
+      {"STOR", ""},
+      {"STORE", "STORE"},
+      {"ORADEBU", ""},
+      {"oradebug", "ORADEBUG"},
+      // Statement words that begin like a command, or are longer than one.
+      {"ALTER", ""},
+      {"CALL", ""},
+      {"COMMIT", ""},
+      {"COMMENT", ""},
+      {"DELETE", ""},
+      {"INSERT", ""},
+      {"LOCK", ""},
+      {"SAVEPOINT", ""},
   };
-  ASSERT_EQ(SQLPLUS_COMMANDS.size(), 33u);
+  ASSERT_EQ(SQLPLUS_COMMANDS.size(), 43u);
   for (const Case& test_case : CASES) {
     SCOPED_TRACE(std::string(test_case.word));
     const SqlplusCommand* command = find_sqlplus_command(test_case.word);
