@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -193,6 +195,25 @@ TEST(FuzzChecksTest, SplitChecksFire) {
        }),
        "significant token outside every statement"},
   });
+}
+
+}  // namespace
+}  // namespace veltrane::fuzz
+
+namespace veltrane::fuzz {
+namespace {
+
+TEST(FuzzChecksTest, WhatEscapesAHarnessFails) {
+  expect_each_fires({
+      {"internal stop", [] { run_checked([] { syntax::stop("checkpoint is stale"); }); },
+       "internal stop: checkpoint is stale"},
+      {"exhausted allocator", [] { run_checked([] { throw std::bad_alloc(); }); }, "out of memory"},
+      {"unexpected exception", [] { run_checked([] { throw std::runtime_error("boom"); }); },
+       "unexpected exception: boom"},
+  });
+  bool ran = false;
+  run_checked([&] { ran = true; });
+  EXPECT_TRUE(ran);
 }
 
 }  // namespace

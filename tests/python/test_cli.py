@@ -73,6 +73,37 @@ def test_output_that_cannot_be_written_is_a_failure():
     assert done.returncode == 1
 
 
+@pytest.mark.parametrize("args", [["--version"], ["lex", "--dump", str(REPO / "samples")]])
+def test_a_failed_write_names_the_stream_once(args):
+    if not EXE.exists() or not os.path.exists("/dev/full"):
+        pytest.skip("no executable or no /dev/full")
+    with open("/dev/full", "wb") as full:
+        done = subprocess.run(
+            [str(EXE), *args], stdout=full, stderr=subprocess.PIPE, timeout=TIMEOUT, check=False
+        )
+    err = done.stderr.decode("utf-8")
+    line = "veltrane: cannot write standard output: No space left on device (os error 28)\n"
+    assert done.returncode == 1
+    assert err.startswith(line) and err.count(line) == 1
+
+
+def test_out_of_memory_is_a_failure_not_an_abort(tmp_path):
+    # The indented dump of a long left-nested chain is quadratic in size.
+    chain = write(tmp_path, "chain.sql", "select " + "+".join(["1"] * 100_000) + " from dual;\n")
+    import resource
+
+    def limit_memory():
+        resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+
+    if not EXE.exists():
+        pytest.skip(f"no executable at {EXE}")
+    done = subprocess.run(
+        [str(EXE), "parse", "--dump", str(chain)], stdout=subprocess.DEVNULL,
+        stderr=subprocess.PIPE, preexec_fn=limit_memory, timeout=TIMEOUT, check=False,
+    )
+    assert (done.returncode, done.stderr) == (1, b"veltrane: out of memory\n")
+
+
 # Input files and read errors
 
 
@@ -137,6 +168,36 @@ def test_read_errors_fail_the_run(tmp_path):
         "-: No such file or directory (os error 2)\n"
         "1 files, 2 lines, "
     )
+
+
+@pytest.mark.parametrize("command", ["lex", "split", "parse"])
+def test_a_named_input_that_is_no_file_is_reported(tmp_path, command):
+    os.mkfifo(tmp_path / "pipe")
+    status, out, err = run(command, "pipe", cwd=tmp_path)
+    assert (status, out) == (1, "")
+    assert err.startswith("pipe: not a regular file\n0 files, ")
+    # A PATH that does not exist keeps its old answer.
+    if command != "parse":
+        assert run(command, "nope", cwd=tmp_path) == (2, "", "no files\n")
+
+
+def test_control_characters_reach_no_terminal(tmp_path):
+    # ESC, BEL and the C1 control U+009B (CSI) become U+FFFD in the lines meant for a
+    # person; a tab stays; the JSON lines keep their own escapes.
+    name = "t\x1b[2J.sql"
+    write(tmp_path, name, "select \x1b]0;title\x07, \u009b1 from dual;\nselect \x1b[31m\tx from\n")
+    shown = "t\ufffd[2J.sql"
+    status, out, err = run("parse", "--errors", "--json", name, cwd=tmp_path)
+    lines = out.splitlines()
+    assert lines[0] == (
+        f"{shown}:1:8: expected an expression | select \ufffd]0;title\ufffd, \ufffd1 from dual;"
+    )
+    assert lines[1].startswith('{"file":"t\\u001b[2J.sql","start":0,')
+    assert lines[3] == f"{shown}:2:8: expected an expression | select \ufffd[31m\tx from"
+    status, out, err = run("lex", name, cwd=tmp_path)
+    assert out.startswith(f"{shown}:1:8: unexpected character\n")
+    status, out, err = run("parse", name + "\x9b.sql", cwd=tmp_path)
+    assert err.startswith(f"{shown}\ufffd.sql: No such file or directory (os error 2)\n")
 
 
 def test_dangling_link_in_a_folder_is_unreadable(tmp_path):

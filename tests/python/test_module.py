@@ -6,6 +6,7 @@ import inspect
 import json
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -352,6 +353,43 @@ def test_cli_lex_of_a_missing_file(capfd, tmp_path):
         "0 files, 0 lines, 0.0 MB, 0 tokens, 0 diagnostics, 0 not UTF-8 (read lossy)\n"
         "lexed in 0.0 ms: 0 MB/s, 0.0 M lines/s\n"
     )
+
+
+@pytest.mark.parametrize("command", ["lex", "split", "parse"])
+def test_cli_path_holding_nul(capfd, command):
+    assert native.cli([command, "x.sql\0junk"]) == 1
+    out, err = capfd.readouterr()
+    assert out == ""
+    assert err.startswith("x.sql\ufffdjunk: path contains a NUL byte\n")
+
+
+class LyingLength:
+    """A sequence whose length hint is far beyond what it holds."""
+
+    def __init__(self, items, length):
+        self.items, self.length = items, length
+
+    def __len__(self):
+        return self.length
+
+    def __getitem__(self, index):
+        return self.items[index]
+
+
+@pytest.mark.parametrize("length", [2**62, 2**31, 0, 1])
+def test_cli_trusts_no_length_hint(capfd, length):
+    assert native.cli(LyingLength(["--version"], length)) == 0
+    assert capfd.readouterr() == ("veltrane 0.1.5\n", "")
+
+
+def test_version_has_one_source():
+    cmake_lists = (REPO / "CMakeLists.txt").read_text(encoding="utf-8")
+    declared = re.search(r"^project\(veltrane VERSION ([0-9.]+)", cmake_lists, re.MULTILINE)
+    assert declared is not None
+    assert native.version() == declared.group(1)
+    pyproject = (REPO / "pyproject.toml").read_text(encoding="utf-8").splitlines()
+    assert 'dynamic = ["version"]' in pyproject
+    assert not any(line.startswith("version") for line in pyproject)
 
 
 def test_cli_parse_json(capfd, tmp_path):
