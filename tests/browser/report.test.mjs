@@ -1,0 +1,250 @@
+// The offline report page in a real browser: Debian's chromium driven by playwright-core,
+// over a report.html built by the `veltrane report` command from fixture scripts with
+// errors, warnings, tables, objects, and names and texts that hold markup.
+
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const HERE = dirname(fileURLToPath(import.meta.url));
+const REPO = resolve(HERE, '..', '..');
+const EXE = process.env.VELTRANE_EXE ?? join(REPO, 'build', 'release', 'veltrane');
+const BROWSER_ARGS = ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
+  '--disable-component-update', '--no-first-run'];
+
+const MARKUP_FILE = '<img src=x onerror=window.__pwned=1>.sql';
+const FIXTURES = {
+  'objects.sql': [
+    'create table emp (id number primary key, name varchar2(30), dept_id number);',
+    'create sequence emp_seq;',
+    'create or replace package pay as',
+    '  rate number;',
+    '  bonus number;',
+    'end pay;',
+    '/',
+    'select name from emp where id = 1;',
+    'select e.name, d.dname from emp e join dept d on e.dept_id = d.id;',
+    'select "<b id=quoted>bold</b>" from emp;',
+    "select '</script><img src=x onerror=window.__pwned=2>' from dual;",
+    'PROMPT done',
+    '',
+  ].join('\n'),
+  'broken.sql': 'select from;\ninsert into emp values (;\nselect * from emp fetch first 5 rows only;\n',
+  [MARKUP_FILE]: 'select 1 from emp;\n',
+};
+
+let work;
+let browser;
+let pageUrl;
+let data;
+
+before(async () => {
+  work = mkdtempSync(join(tmpdir(), 'veltrane-report-page-'));
+  for (const [name, text] of Object.entries(FIXTURES)) writeFileSync(join(work, name), text);
+  execFileSync(EXE, ['report', '--version', '11.2', '--title', 'Fixture <i>report</i>',
+    'objects.sql', 'broken.sql', MARKUP_FILE], { cwd: work, stdio: 'pipe' });
+  pageUrl = pathToFileURL(join(work, 'veltrane-report', 'report.html')).href;
+  data = JSON.parse(readFileSync(join(work, 'veltrane-report', 'report.json'), 'utf8'));
+  browser = await chromium.launch({
+    executablePath: '/usr/bin/chromium', headless: true, args: BROWSER_ARGS,
+  });
+});
+
+after(async () => {
+  await browser?.close();
+  if (work) rmSync(work, { recursive: true, force: true });
+});
+
+// A fresh context (empty storage) and page; any console error or page error fails the test.
+async function openPage(t, options = {}) {
+  const context = await browser.newContext({ locale: 'en-US', acceptDownloads: true, ...options });
+  const page = await context.newPage();
+  const problems = [];
+  page.on('console', (message) => {
+    if (message.type() === 'error') problems.push(message.text());
+  });
+  page.on('pageerror', (error) => problems.push(String(error)));
+  t.after(async () => {
+    await context.close();
+    assert.deepEqual(problems, []);
+  });
+  await page.goto(pageUrl);
+  return page;
+}
+
+const visiblePanels = (page) => page.$$eval('#panels .panel',
+  (panels) => panels.filter((p) => getComputedStyle(p).display !== 'none').map((p) => p.id));
+
+async function downloadText(page, click) {
+  const [download] = await Promise.all([page.waitForEvent('download'), click()]);
+  const path = await download.path();
+  return { name: download.suggestedFilename(), text: readFileSync(path, 'utf8') };
+}
+
+test('header, cards and tabs', async (t) => {
+  const page = await openPage(t);
+  const summary = data.summary;
+  assert.equal(await page.title(), 'Fixture <i>report</i>');
+  assert.equal(await page.textContent('#title'), 'Fixture <i>report</i>');
+  assert.equal(await page.textContent('#sub'),
+    `3 files \u00b7 ${summary.lines} lines \u00b7 Oracle 11.2 \u00b7 objects created from schema APP \u00b7 Veltrane 0.1.5`);
+  const cards = await page.$$eval('#cards .card', (list) => list.map((card) => ({
+    state: card.className, number: card.querySelector('.n').textContent,
+    label: card.querySelector('.l').textContent,
+  })));
+  assert.deepEqual(cards, [
+    { state: 'card', number: String(summary.statements), label: 'statements and PL/SQL units' },
+    { state: 'card bad', number: String(summary.with_errors), label: 'with errors' },
+    { state: 'card bad', number: String(summary.errors), label: 'errors' },
+    { state: 'card warn', number: String(summary.warnings),
+      label: 'warnings (newer than the target version, or kept as tokens)' },
+    { state: 'card', number: '1', label: 'SQL*Plus commands' },
+    { state: 'card', number: '3', label: 'objects created' },
+  ]);
+  const problems = summary.errors + summary.warnings;
+  assert.deepEqual(await page.$$eval('#nav button', (list) => list.map((b) => b.textContent)), [
+    'Files', `Problems (${problems})`, `Statements (${summary.statements})`, 'Tables used (3)',
+    'Objects created (3)',
+  ]);
+  assert.equal(await page.textContent('#nav button.active'), 'Files');
+  assert.deepEqual(await visiblePanels(page), ['panel-files']);
+  assert.equal(await page.textContent('#foot'),
+    'Made by Veltrane 0.1.5. Only what the parser sees: names are not resolved and no lineage is drawn here.');
+  await page.screenshot({ path: join(tmpdir(), 'veltrane-report-page.png'), fullPage: true });
+});
+
+test('markup in the data stays text', async (t) => {
+  const page = await openPage(t);
+  await page.click('#nav button[data-tab="statements"]');
+  assert.equal(await page.$$eval('img, b, i, #quoted', (list) => list.length), 0);
+  assert.equal(await page.evaluate(() => window.__pwned), undefined);
+  const cells = await page.$$eval('#panel-statements td', (list) => list.map((td) => td.textContent));
+  assert.ok(cells.includes(MARKUP_FILE));
+  assert.equal(await page.$$eval('script', (list) => list.length), 1);
+  await page.click('#nav button[data-tab="files"]');
+  assert.ok((await page.$$eval('#panel-files td.mono', (list) => list.map((td) => td.textContent)))
+    .includes(MARKUP_FILE));
+});
+
+test('tabs show one panel at a time', async (t) => {
+  const page = await openPage(t);
+  for (const id of ['problems', 'tables', 'objects', 'files', 'statements']) {
+    await page.click(`#nav button[data-tab="${id}"]`);
+    assert.deepEqual(await visiblePanels(page), [`panel-${id}`]);
+    assert.equal(await page.getAttribute('#nav button.active', 'data-tab'), id);
+  }
+});
+
+test('filter counts the visible rows', async (t) => {
+  const page = await openPage(t);
+  await page.click('#nav button[data-tab="statements"]');
+  const all = data.summary.statements;
+  const count = () => page.textContent('#panel-statements .count');
+  assert.equal(await count(), `${all} of ${all}`);
+  await page.fill('#panel-statements input', 'BROKEN.SQL');
+  assert.equal(await count(), `3 of ${all}`);
+  assert.equal(await page.$$eval('#panel-statements tbody tr', (list) => list.length), 3);
+  await page.fill('#panel-statements input', 'no such text');
+  assert.equal(await count(), `0 of ${all}`);
+  assert.equal(await page.$$eval('#panel-statements th', (list) => list.length), 9);
+  assert.equal(await page.$$eval('#panel-statements tbody tr', (list) => list.length), 0);
+});
+
+test('sorting by a number column and by a text column', async (t) => {
+  const page = await openPage(t);
+  await page.click('#nav button[data-tab="statements"]');
+  const column = (index) => page.$$eval(`#panel-statements tbody tr td:nth-child(${index})`,
+    (list) => list.map((td) => td.textContent));
+  const heads = () => page.$$eval('#panel-statements th', (list) => list.map((th) => th.textContent));
+  const bytes = data.files.flatMap((f) => f.items.filter((i) => i.kind !== 'sqlplus').map((i) => i.bytes));
+
+  await page.click('#panel-statements th:nth-child(8)');
+  assert.deepEqual((await column(8)).map(Number), [...bytes].sort((a, b) => a - b));
+  assert.equal((await heads())[7], 'Bytes \u25b2');
+  await page.click('#panel-statements th:nth-child(8)');
+  assert.deepEqual((await column(8)).map(Number), [...bytes].sort((a, b) => b - a));
+  assert.equal((await heads())[7], 'Bytes \u25bc');
+
+  await page.click('#panel-statements th:nth-child(4)');
+  const kinds = await column(4);
+  assert.deepEqual(kinds, [...kinds].sort((a, b) => a.localeCompare(b)));
+  assert.deepEqual(await heads(), ['File', 'Line', 'Kind', 'Statement \u25b2', 'Errors', 'Warnings',
+    'Tables', 'Bytes', 'Lossless']);
+  await page.click('#panel-statements th:nth-child(4)');
+  assert.deepEqual(await column(4), [...kinds].reverse());
+});
+
+test('Download CSV writes the visible rows in their order', async (t) => {
+  const page = await openPage(t);
+  await page.click('#nav button[data-tab="problems"]');
+  await page.fill('#panel-problems input', 'broken');
+  await page.click('#panel-problems th:nth-child(3)');
+  await page.click('#panel-problems th:nth-child(3)');
+  const rows = await page.$$eval('#panel-problems tbody tr',
+    (list) => list.map((tr) => [...tr.children].map((td) => td.textContent)));
+  assert.ok(rows.length >= 3);
+  const lines = rows.map((row) => Number(row[2]));
+  assert.deepEqual(lines, [...lines].sort((a, b) => b - a));
+  const { name, text } = await downloadText(page, () => page.click('#panel-problems button.csv'));
+  assert.equal(name, 'problems.csv');
+  const quote = (cell) => (/[",\r\n]/.test(cell) ? `"${cell.replace(/"/g, '""')}"` : cell);
+  const expected = [['Severity', 'File', 'Line', 'Col', 'Message', 'Statement'], ...rows]
+    .map((row) => row.map(quote).join(',') + '\r\n').join('');
+  assert.equal(text, expected);
+  assert.ok(text.endsWith('\r\n'));
+});
+
+test('JSON writes the visible rows as objects', async (t) => {
+  const page = await openPage(t);
+  await page.click('#nav button[data-tab="objects"]');
+  await page.fill('#panel-objects input', 'emp');
+  const { name, text } = await downloadText(page, () => page.click('#panel-objects button.json'));
+  assert.equal(name, 'objects.json');
+  assert.deepEqual(JSON.parse(text), [
+    { Type: 'TABLE', Owner: 'APP', Name: 'EMP', Columns: 3, Members: 0 },
+    { Type: 'SEQUENCE', Owner: 'APP', Name: 'EMP_SEQ', Columns: 0, Members: 0 },
+  ]);
+  assert.equal(text, JSON.stringify(JSON.parse(text), null, 1));
+});
+
+test('print shows every panel without the tools', async (t) => {
+  const page = await openPage(t);
+  await page.emulateMedia({ media: 'print' });
+  assert.deepEqual(await visiblePanels(page),
+    ['panel-files', 'panel-problems', 'panel-statements', 'panel-tables', 'panel-objects']);
+  assert.equal(await page.$eval('#nav', (nav) => getComputedStyle(nav).display), 'none');
+  assert.ok(await page.$$eval('.tools', (list) => list.every((tools) => getComputedStyle(tools).display === 'none')));
+});
+
+test('the dark scheme changes the page background', async (t) => {
+  const background = (page) => page.$eval('body', (body) => getComputedStyle(body).backgroundColor);
+  const light = await openPage(t, { colorScheme: 'light' });
+  assert.equal(await background(light), 'rgb(238, 241, 244)');
+  const dark = await openPage(t, { colorScheme: 'dark' });
+  assert.equal(await background(dark), 'rgb(16, 22, 28)');
+});
+
+test('a report without statements shows the empty texts', async (t) => {
+  const empty = mkdtempSync(join(tmpdir(), 'veltrane-report-empty-'));
+  t.after(() => rmSync(empty, { recursive: true, force: true }));
+  writeFileSync(join(empty, 'only.sql'), 'PROMPT nothing\n');
+  execFileSync(EXE, ['report', '--format', 'html', 'only.sql'], { cwd: empty, stdio: 'pipe' });
+  const context = await browser.newContext({ locale: 'en-US' });
+  t.after(() => context.close());
+  const page = await context.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(String(error)));
+  await page.goto(pathToFileURL(join(empty, 'veltrane-report', 'report.html')).href);
+  assert.equal(await page.textContent('#sub'),
+    '1 file \u00b7 1 lines \u00b7 Oracle 26ai \u00b7 objects created from schema APP \u00b7 Veltrane 0.1.5');
+  assert.equal(await page.textContent('#panel-problems td.empty'),
+    'No problems: every statement parsed without errors or warnings.');
+  assert.equal(await page.textContent('#panel-statements td.empty'), 'Nothing here.');
+  assert.equal(await page.textContent('#panel-tables .count'), '0 of 0');
+  assert.deepEqual(errors, []);
+});
