@@ -85,9 +85,22 @@ void parse_tail_piece(Parser& p) {
   }
 }
 
-// The words and pieces after an argument's expression, up to "," or ")".
-void parse_arg_tail(Parser& p) {
+// KEY 'k' IS v: the IS form of a JSON key-value pair. IS followed by an IS test
+// (KEY 'k' IS NULL) stays that test.
+[[nodiscard]] bool at_key_is_value(const Parser& p) {
+  return p.at_word(0, "KEY") && p.at(TokenKind::String, 1) && p.at_word(2, "IS") &&
+         !at_is_test(p, 3);
+}
+
+// The words and pieces after an argument's expression, up to "," or ")". After KEY of
+// the IS form, the tail starts with 'k' IS v: the key is read above the comparisons so
+// that it stops before IS, and IS stays a plain token before the value.
+void parse_arg_tail(Parser& p, bool key_is_value) {
   p.start_node(NodeKind::ArgTail);
+  if (key_is_value) {
+    parse_expr(p, BINDING_POWERS.comparison.right);
+    if (p.eat_word("IS")) parse_expr(p, 0);
+  }
   while (!at_argument_end(p)) {
     const uint32_t pass_start = p.pos;
     parse_tail_piece(p);
@@ -110,13 +123,14 @@ void parse_named_arg(Parser& p) {
 // query | expr [tail]
 void parse_positional_arg(Parser& p) {
   p.start_node(NodeKind::Arg);
+  const bool key_is_value = at_key_is_value(p);
   if (p.at_word(0, "SELECT") || p.at_word(0, "WITH")) {
     sql::parse_query(p);
   } else {
     parse_expr(p, 0);
   }
   if (!at_argument_end(p)) {
-    parse_arg_tail(p);
+    parse_arg_tail(p, key_is_value);
   }
   p.finish_node();
 }

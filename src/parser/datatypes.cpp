@@ -58,7 +58,7 @@ void parse_type_name_words(Parser& p) {
 // name [size] [WITH [LOCAL] TIME ZONE] [CHARACTER SET cs [%CHARSET]] [%TYPE|%ROWTYPE]
 void parse_datatype(Parser& p) {
   p.start_node(NodeKind::TypeName);
-  if (!is_name_kind(p.kind_at(0))) {
+  if (!at_object_name(p)) {
     p.error(MSG_EXPECTED_TYPE);
     p.finish_node();
     return;

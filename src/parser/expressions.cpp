@@ -230,6 +230,17 @@ void parse_is_of_type(Parser& p) {
   parse_datatype(p);
 }
 
+}  // namespace
+
+bool at_is_test(const Parser& p, uint32_t n) {
+  if (p.at_word(n, "NOT")) ++n;
+  return p.at_any_word(n, IS_STATE_WORDS) || p.at_word(n, "ANY") ||
+         (p.at_word(n, "A") && p.at_word(n + 1, "SET")) || p.at_word(n, "JSON") ||
+         p.at_word(n, "OF");
+}
+
+namespace {
+
 // IS [NOT] {NULL | NAN | ... | ANY | A SET | JSON [options] | OF [TYPE] (...)}
 void parse_is_rest(Parser& p) {
   p.bump();  // IS
@@ -354,6 +365,11 @@ bool try_parse_operator_word(Parser& p, Checkpoint start, uint8_t min_bp) {
   }
   if (p.at_any_word(0, COMPARISON_WORDS)) {
     return try_parse_comparison(p, start, min_bp);
+  }
+  // n MOD 2: PL/SQL's modulus operator, with the powers of "*" and "/". SQL has only the
+  // MOD function, which is a primary.
+  if (p.in_plsql && p.at_word(0, "MOD")) {
+    return try_parse_binary(p, start, min_bp, BINDING_POWERS.multiplicative);
   }
   if (p.at_word(0, "MULTISET") && p.at_any_word(1, MULTISET_SET_WORDS)) {
     if (min_bp > BINDING_POWERS.multiset.left) {

@@ -96,6 +96,10 @@ inline constexpr TokenSet EXPR_START_TOKENS = {
 // operator.
 void parse_expr(Parser& p, std::uint8_t min_bp);
 
+// The words from lookahead n on complete an IS test ([NOT] NULL, NAN, ..., ANY, A SET,
+// JSON, OF): what IS followed by them means in an expression.
+[[nodiscard]] bool at_is_test(const Parser& p, std::uint32_t n);
+
 // ---- parenthesised expressions and lists (paren_lists.cpp) ----
 
 // ( query ) | ( expr [AS type] ) | ( expr, ... ) | ()     (current token "(")

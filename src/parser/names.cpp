@@ -34,12 +34,14 @@ void name_tail(Parser& p) {
   }
 }
 
+bool at_object_name(const Parser& p) {
+  return is_name_kind(p.kind_at(0)) || p.at(TokenKind::Substitution);
+}
+
 // [schema.]name[@link]
 void parse_object_name(Parser& p) {
   p.start_node(NodeKind::ObjectName);
-  const std::optional<TokenKind> kind = p.kind_at(0);
-  if (kind == TokenKind::Ident || kind == TokenKind::QuotedIdent ||
-      kind == TokenKind::Substitution) {
+  if (at_object_name(p)) {
     parse_name_ref(p);
   } else {
     p.error(MSG_EXPECTED_NAME);

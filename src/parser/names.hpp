@@ -20,8 +20,12 @@ void parse_name_ref(Parser& p);
 // Bumps continuation pieces while name_continuation(0) > 0.
 void name_tail(Parser& p);
 
-// ObjectName[NameRef] at an Ident, QuotedIdent or Substitution; otherwise an empty
-// ObjectName and "expected a name".
+// An object's name may start here: an Ident, a QuotedIdent or a Substitution (&owner..t,
+// &name).
+[[nodiscard]] bool at_object_name(const Parser& p);
+
+// ObjectName[NameRef] where at_object_name holds; otherwise an empty ObjectName and
+// "expected a name".
 void parse_object_name(Parser& p);
 
 // Lookahead only: the current token is a Substitution that, with its glued pieces, is

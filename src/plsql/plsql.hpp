@@ -17,7 +17,7 @@ using StopWords = std::span<const std::string_view>;
 // ---- unit dispatch ------------------------------------------------------------------------
 // One PL/SQL item as a whole: chooses the root kind, parses the unit, wraps the root.
 void parse_unit(Parser& p);
-// ObjectName around a unit name (a leading substitution is refused).
+// ObjectName around a unit name, read as every object name (a substitution may lead it).
 void parse_unit_name(Parser& p);
 // END [name] [;]
 void parse_unit_end(Parser& p);

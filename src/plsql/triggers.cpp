@@ -66,7 +66,7 @@ void parse_trigger_on(Parser& p) {
       p.expect_name(parser::MSG_EXPECTED_COLUMN);
       if (!p.eat_word("OF")) p.error("expected OF");
     }
-    if (parser::is_name_kind(p.kind_at(0))) parser::parse_name_ref(p);
+    if (parser::at_object_name(p)) parser::parse_name_ref(p);
   } else {
     p.error(parser::MSG_EXPECTED_ON);
   }
@@ -102,7 +102,7 @@ void parse_trigger_clauses(Parser& p) {
       p.bump();
     } else if (p.at_any_word(0, TRIGGER_ORDER_WORDS)) {
       p.bump();
-      while (parser::is_name_kind(p.kind_at(0))) {
+      while (parser::at_object_name(p)) {
         parser::parse_name_ref(p);
         if (!p.eat(TokenKind::Comma)) break;
       }
@@ -145,7 +145,7 @@ void parse_trigger_body(Parser& p) {
     return;
   }
   if (p.eat_word("CALL")) {
-    if (parser::is_name_kind(p.kind_at(0))) parser::parse_name_expr(p);
+    if (parser::at_object_name(p)) parser::parse_name_expr(p);
     p.eat_semicolon();
     return;
   }

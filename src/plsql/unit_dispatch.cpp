@@ -163,15 +163,7 @@ void parse_unit(Parser& p) {
 }
 
 // ObjectName[NameRef]; a leading substitution variable is no unit name.
-void parse_unit_name(Parser& p) {
-  p.start_node(NodeKind::ObjectName);
-  if (parser::is_name_kind(p.kind_at(0))) {
-    parser::parse_name_ref(p);
-  } else {
-    p.error(parser::MSG_EXPECTED_NAME);
-  }
-  p.finish_node();
-}
+void parse_unit_name(Parser& p) { parser::parse_object_name(p); }
 
 // END [name] [;]
 void parse_unit_end(Parser& p) {

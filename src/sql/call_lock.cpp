@@ -2,6 +2,7 @@
 // n].
 
 #include "parser/expressions.hpp"
+#include "parser/names.hpp"
 #include "parser/parser.hpp"
 #include "sql/dml_ddl.hpp"
 
@@ -18,7 +19,7 @@ constexpr std::string_view MSG_EXPECTED_ROUTINE = "expected a routine to call";
 // CALL name[(args)] [INTO target]
 void parse_call_stmt(Parser &p) {
   p.bump();
-  if (parser::is_name_kind(p.kind_at(0))) {
+  if (parser::at_object_name(p)) {
     parser::parse_name_expr(p);
   } else {
     p.error(MSG_EXPECTED_ROUTINE);

@@ -125,7 +125,7 @@ bool parse_table_primary(Parser& p) {
   } else if (p.at_word(0, "ONLY") && p.at(TokenKind::LParen, 1)) {
     p.bump();
     p.bump();
-    if (parser::is_name_kind(p.kind_at(0))) parser::parse_name_ref(p);
+    if (parser::at_object_name(p)) parser::parse_name_ref(p);
     p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
   } else if (p.at_word(0, "JSON_TABLE") && p.at(TokenKind::LParen, 1)) {
     parse_table_function_call(p, NodeKind::JsonTable);

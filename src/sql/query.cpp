@@ -83,10 +83,21 @@ void parse_cycle_clause(Parser& p) {
   p.finish_node();
 }
 
+// The query's name: a name and the substitution pieces glued to it (max_&&d.wd1); a
+// query name has no dotted parts.
+void parse_cte_name(Parser& p) {
+  if (!parser::is_name_kind(p.kind_at(0))) {
+    p.error(EXPECTED_CTE_NAME);
+    return;
+  }
+  p.bump();
+  while (p.name_continuation(0) == 1) p.bump();
+}
+
 // name [(columns)] AS ( query ) [SEARCH ...] [CYCLE ...]
 void parse_cte(Parser& p) {
   p.start_node(NodeKind::Cte);
-  p.expect_name(EXPECTED_CTE_NAME);
+  parse_cte_name(p);
   if (p.at(TokenKind::LParen)) parse_column_list(p);
   parser::expect_word(p, "AS", EXPECTED_CTE_AS);
   if (p.eat(TokenKind::LParen)) {
