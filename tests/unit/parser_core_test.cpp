@@ -316,6 +316,37 @@ TEST(ParserPrimitives, SkipClause) {
   }
 }
 
+TEST(ParserPrimitives, EatAndEatWordConsumeOnlyWhatIsThere) {
+  struct Case {
+    const char* name;
+    std::string text;
+    bool by_word;
+    std::string_view word;  // for eat_word
+    TokenKind kind;         // for eat
+    bool eaten;
+    uint32_t pos_after;
+  };
+  const Case cases[] = {
+      {"the word, folded", "nowait x", true, "NOWAIT", TokenKind::Ident, true, 1},
+      {"another word", "wait x", true, "NOWAIT", TokenKind::Ident, false, 0},
+      {"a longer word", "nowaits", true, "NOWAIT", TokenKind::Ident, false, 0},
+      {"a quoted name is no word", "\"NOWAIT\"", true, "NOWAIT", TokenKind::Ident, false, 0},
+      {"end of input", "  ", true, "NOWAIT", TokenKind::Ident, false, 0},
+      {"the kind, after trivia", " /* c */ ; x", false, "", TokenKind::Semicolon, true, 1},
+      {"another kind", ", x", false, "", TokenKind::Semicolon, false, 0},
+      {"kind at end of input", "", false, "", TokenKind::Semicolon, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fixture fixture(c.text);
+    Parser& p = fixture.p();
+    const bool eaten = c.by_word ? p.eat_word(c.word) : p.eat(c.kind);
+    EXPECT_EQ(eaten, c.eaten);
+    EXPECT_EQ(p.pos, c.pos_after);
+    EXPECT_TRUE(p.diagnostics.empty());
+  }
+}
+
 TEST(ParserPrimitives, SkipClauseWarnsBeforeTheRepeatTest) {
   const RuleResult result = run_rule("x", [](Parser& p) {
     p.error("an error at x");

@@ -509,6 +509,64 @@ TEST(ParseExpr, Datatypes) {
   for (const Case& c : cases) check(c);
 }
 
+TEST(ParseExpr, ModOperatorInPlsqlOnly) {
+  const Case cases[] = {
+      {"MOD has the power of *", plsql_expr_rule, "a + b MOD c * d",
+       "BinaryExpr[NameRef[a] + BinaryExpr[BinaryExpr[NameRef[b] MOD NameRef[c]] * "
+       "NameRef[d]]]"},
+      {"MOD before a comparison", plsql_expr_rule, "n mod 2 = 0",
+       "BinaryExpr[BinaryExpr[NameRef[n] mod Literal[2]] = Literal[0]]"},
+      {"a sign binds tighter than MOD", plsql_expr_rule, "-n MOD 3",
+       "BinaryExpr[UnaryExpr[- NameRef[n]] MOD Literal[3]]"},
+      {"MOD of a parenthesised operand", plsql_expr_rule, "n MOD (m + 1)",
+       "BinaryExpr[NameRef[n] MOD ParenExpr[( BinaryExpr[NameRef[m] + Literal[1]] )]]"},
+      {"the MOD function stays a call", plsql_expr_rule, "mod(n, 2) MOD 2",
+       "BinaryExpr[Call[NameRef[mod] ArgList[( Arg[NameRef[n]] , Arg[Literal[2]] )]] MOD "
+       "Literal[2]]"},
+      {"minimum 14 stops before MOD", operand_rule, "n MOD 2", "NameRef[n] Error[MOD 2]",
+       "unexpected tokens after the statement @MOD"},
+      {"SQL has no MOD operator", expr_rule, "n MOD 2", "NameRef[n] Error[MOD 2]",
+       "unexpected tokens after the statement @MOD"},
+  };
+  for (const Case& c : cases) check(c);
+}
+
+TEST(ParseExpr, JsonKeyIsValue) {
+  const Case cases[] = {
+      {"KEY 'k' IS v", expr_rule, "json_object(KEY 'id' IS e.id)",
+       "Call[NameRef[json_object] ArgList[( Arg[NameRef[KEY] ArgTail[Literal['id'] IS "
+       "NameRef[e . id]]] )]]"},
+      {"the value is a whole expression", expr_rule, "json_object(key 'n' is a || b)",
+       "Call[NameRef[json_object] ArgList[( Arg[NameRef[key] ArgTail[Literal['n'] is "
+       "BinaryExpr[NameRef[a] || NameRef[b]]]] )]]"},
+      {"NOT before a value that is no IS test", expr_rule, "json_object(key 'f' is not x)",
+       "Call[NameRef[json_object] ArgList[( Arg[NameRef[key] ArgTail[Literal['f'] is "
+       "UnaryExpr[not NameRef[x]]]] )]]"},
+      {"IS NULL stays the IS test", expr_rule, "json_object(key 'a' is null)",
+       "Call[NameRef[json_object] ArgList[( Arg[NameRef[key] ArgTail[IsExpr[Literal['a'] is "
+       "null]]] )]]"},
+      {"IS A SET stays the IS test", expr_rule, "json_object(key 'a' is a set)",
+       "Call[NameRef[json_object] ArgList[( Arg[NameRef[key] ArgTail[IsExpr[Literal['a'] is a "
+       "set]]] )]]"},
+      {"A alone is a value", expr_rule, "json_object(key 'a' is a.b)",
+       "Call[NameRef[json_object] ArgList[( Arg[NameRef[key] ArgTail[Literal['a'] is "
+       "NameRef[a . b]]] )]]"},
+      {"without KEY, IS stays the IS test", expr_rule, "f('k' is v)",
+       "Call[NameRef[f] ArgList[( Arg[IsExpr[Literal['k'] is] ArgTail[NameRef[v]]] )]]",
+       "expected NULL, NAN, EMPTY, A SET, JSON or OF after IS @v"},
+  };
+  for (const Case& c : cases) check(c);
+}
+
+TEST(ParseExpr, SubstitutionTypeNames) {
+  const Case cases[] = {
+      {"owner and type", datatype_rule, "&o..ty", "TypeName[&o. . ty]"},
+      {"glued pieces", datatype_rule, "t_&sfx%rowtype", "TypeName[t_ &sfx % rowtype]"},
+      {"substitution alone", datatype_rule, "&typ", "TypeName[&typ]"},
+  };
+  for (const Case& c : cases) check(c);
+}
+
 TEST(ParseExpr, NestingLimitRecovery) {
   // 199 parentheses and a sign open 200 levels: the sign's operand meets the limit.
   // At ")" an empty Error node, and every level closes normally.
