@@ -71,8 +71,8 @@ CatalogObject new_object(const Statement& statement, ObjectKind kind,
 // ---- Columns -------------------------------------------------------------------------
 
 // How a column definition's words change its nullability: NOT NULL and PRIMARY KEY make
-// it not nullable, NULL without NOT (`allow_null`) makes it nullable; the last one
-// written wins. None when the definition says nothing.
+// it not nullable, NULL without NOT (`allow_null`) makes it nullable, unless it follows
+// DEFAULT; the last one written wins. None when the definition says nothing.
 std::optional<bool> written_nullability(const Tree& tree, std::span<const uint32_t> tokens,
                                         std::string_view text, bool allow_null) {
   std::optional<bool> nullable;
@@ -86,7 +86,9 @@ std::optional<bool> written_nullability(const Tree& tree, std::span<const uint32
                is_word(tree, tokens[i + 1], text, "KEY")) {
       nullable = false;
       ++i;
-    } else if (allow_null && is_word(tree, tokens[i], text, "NULL")) {
+    } else if (allow_null && is_word(tree, tokens[i], text, "NULL") &&
+               !(i > 0 && is_word(tree, tokens[i - 1], text, "DEFAULT"))) {
+      // DEFAULT NULL gives the column's default, not its nullability.
       nullable = true;
     }
   }
@@ -155,12 +157,14 @@ void add_table_element(const Tree& tree, uint32_t node, std::string_view text,
   } else if (kind == NodeKind::Constraint) {
     apply_constraint(tree, node, text, columns);
   } else if (kind == NodeKind::TableElements) {
-    for (const syntax::Child entry : syntax::children(tree, node)) {
-      if (syntax::is_token_entry(entry)) continue;
-      const uint32_t element = syntax::entry_index(entry);
-      if (is_node(tree, element, NodeKind::ColumnDef) ||
-          is_node(tree, element, NodeKind::Constraint)) {
-        add_table_element(tree, element, text, columns, replace);
+    // Columns first, so that a constraint may name a column defined after it.
+    for (const NodeKind element_kind : {NodeKind::ColumnDef, NodeKind::Constraint}) {
+      for (const syntax::Child entry : syntax::children(tree, node)) {
+        if (syntax::is_token_entry(entry)) continue;
+        const uint32_t element = syntax::entry_index(entry);
+        if (is_node(tree, element, element_kind)) {
+          add_table_element(tree, element, text, columns, replace);
+        }
       }
     }
   }
@@ -663,10 +667,12 @@ void apply_alter_table(const Statement& statement, const views::QualifiedName& n
 // a name; reading stops at the first token that does not fit.
 void apply_alter_session(Statement& statement) {
   const Tree& tree = statement.tree;
-  const std::vector<uint32_t> tokens = views::significant_tokens(tree, tree.root);
-  // Node entries do not fit the pairs either.
+  // The significant tokens up to the first node entry, which does not fit the pairs.
+  std::vector<uint32_t> tokens;
   for (const syntax::Child entry : syntax::children(tree, tree.root)) {
-    if (!syntax::is_token_entry(entry)) return;
+    if (!syntax::is_token_entry(entry)) break;
+    const uint32_t token = syntax::entry_index(entry);
+    if (!syntax::is_trivia(tree.tokens[token].kind)) tokens.push_back(token);
   }
   if (tokens.size() < 3 || !is_word(tree, tokens[0], statement.text, "ALTER") ||
       !is_word(tree, tokens[1], statement.text, "SESSION") ||

@@ -150,13 +150,14 @@ TEST(BuildCatalog, AlterTable) {
         "ALTER TABLE t MODIFY b DEFAULT 0 NOT NULL;\n"
         "ALTER TABLE t SET UNUSED COLUMN c;\n"
         "ALTER TABLE t DROP (d, nope);\n"
-        "ALTER TABLE t ADD b DATE;\n"
+        "ALTER TABLE t ADD (CONSTRAINT bk PRIMARY KEY (b), b DATE);\n"
         "ALTER TABLE t ADD CONSTRAINT pk PRIMARY KEY (e);\n"
         "ALTER TABLE t MODIFY (nope NUMBER, e NULL);\n"
-        "ALTER TABLE t DROP CONSTRAINT pk;\n"},
+        "ALTER TABLE t DROP CONSTRAINT pk;\n"
+        "ALTER TABLE t MODIFY b DEFAULT NULL;\n"},
        "TABLE APP.T\n"
        "    A                              VARCHAR2(5)\n"
-       "    B                              DATE\n"
+       "    B                              DATE NOT NULL\n"
        "    E                              NUMBER\n"},
       {"only tables are altered, under the written owner or the schema",
        {"CREATE VIEW v AS SELECT a FROM t;\nCREATE TABLE hr.t (a NUMBER);\n"
