@@ -23,6 +23,7 @@
 #include "resolve/records.hpp"
 #include "resolve/resolve_statement.hpp"
 #include "syntax/kinds.hpp"
+#include "syntax/positions.hpp"
 #include "syntax/span.hpp"
 #include "views/created_object.hpp"
 
@@ -49,14 +50,14 @@ inline OwnerAndName qualified_name(const parser::ParsedStatement& statement, std
 }
 
 inline std::string print_records(const resolve::ResolvedRecords& records,
-                                 const syntax::LineIndex& lines) {
+                                 const syntax::Positions& positions) {
   struct Line {
     uint32_t id;
     std::string text;
   };
   std::vector<Line> printed;
   const auto at = [&](uint32_t offset) {
-    const syntax::LineCol position = syntax::line_col(lines, offset);
+    const syntax::LineCol position = positions.at(offset);
     return " @" + std::to_string(position.line) + ":" + std::to_string(position.column);
   };
   for (const resolve::IdentifierRecord& record : records.identifiers) {
@@ -99,7 +100,7 @@ inline std::vector<ResolvedItem> resolve_script(std::string_view text,
     specs.insert_or_assign(resolve::package_key(key.owner, *key.name),
                            resolve::resolve_package_spec(statement, text, key.owner));
   }
-  const syntax::LineIndex lines = syntax::build_line_index(text);
+  const syntax::Positions positions(text);
   std::vector<ResolvedItem> resolved;
   for (parser::ParsedStatement& statement : statements) {
     const OwnerAndName key = qualified_name(statement, text, schema);
@@ -111,10 +112,63 @@ inline std::vector<ResolvedItem> resolve_script(std::string_view text,
     }
     const resolve::ResolveContext context{key.owner, catalog, own_spec, specs, nullptr};
     resolve::ResolvedRecords records = resolve::resolve_statement(statement, text, context);
-    std::string printed = print_records(records, lines);
+    std::string printed = print_records(records, positions);
     resolved.push_back(ResolvedItem{std::move(statement), std::move(records), std::move(printed)});
   }
   return resolved;
+}
+
+// The invariants every resolution keeps, checked over one statement's records: ids run
+// 1, 2, ... over both lists together, each list in increasing order; a parent is 0 or an
+// earlier id; an identifier record lies exactly on a name token of the statement, and a
+// statement record starts at one of its significant tokens. Empty when all hold,
+// otherwise the first broken one.
+inline std::string broken_invariant(const parser::ParsedStatement& statement,
+                                    const resolve::ResolvedRecords& records) {
+  const syntax::Tree& tree = statement.tree;
+  std::vector<bool> seen(records.identifiers.size() + records.statements.size() + 1, false);
+  const auto check_id = [&](uint32_t id, uint32_t parent, uint32_t& last) -> std::string {
+    if (id == 0 || id >= seen.size() || seen[id])
+      return "id " + std::to_string(id) + " out of order";
+    if (id <= last) return "ids not increasing at " + std::to_string(id);
+    if (parent >= id)
+      return "parent " + std::to_string(parent) + " not before " + std::to_string(id);
+    seen[id] = true;
+    last = id;
+    return {};
+  };
+  // Token index by start offset (tokens are in source order).
+  const auto token_at = [&](uint32_t start) -> std::optional<uint32_t> {
+    const auto found = std::lower_bound(
+        tree.tokens.begin(), tree.tokens.end(), start,
+        [](const syntax::TreeToken& token, uint32_t offset) { return token.start < offset; });
+    if (found == tree.tokens.end() || found->start != start) return std::nullopt;
+    return static_cast<uint32_t>(found - tree.tokens.begin());
+  };
+  uint32_t last = 0;
+  for (const resolve::IdentifierRecord& record : records.identifiers) {
+    if (std::string error = check_id(record.id, record.parent, last); !error.empty()) return error;
+    const std::optional<uint32_t> token = token_at(record.start);
+    const bool name_token =
+        token && (tree.tokens[*token].kind == syntax::syntax_kind(syntax::TokenKind::Ident) ||
+                  tree.tokens[*token].kind == syntax::syntax_kind(syntax::TokenKind::QuotedIdent));
+    if (!name_token || tree.tokens[*token].end != record.end) {
+      return "record " + std::to_string(record.id) + " is not on a name token";
+    }
+    if (record.name.empty()) return "record " + std::to_string(record.id) + " has no name";
+  }
+  last = 0;
+  for (const resolve::StatementRecord& record : records.statements) {
+    if (std::string error = check_id(record.id, record.parent, last); !error.empty()) return error;
+    const std::optional<uint32_t> token = token_at(record.start);
+    if (!token || syntax::is_trivia(tree.tokens[*token].kind) || record.end < record.start) {
+      return "statement record " + std::to_string(record.id) + " is not on a token";
+    }
+  }
+  for (std::size_t id = 1; id < seen.size(); ++id) {
+    if (!seen[id]) return "id " + std::to_string(id) + " missing";
+  }
+  return {};
 }
 
 }  // namespace veltrane::test_support
