@@ -1,10 +1,13 @@
 #include "api/result_json.hpp"
 
+#include <array>
+#include <charconv>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "syntax/kinds.hpp"
-#include "syntax/walk.hpp"
+#include "syntax/stop.hpp"
 
 namespace veltrane::api {
 
@@ -25,6 +28,87 @@ struct OpenSpan {
   }
 };
 
+// The text after a token's "s" number: `,"t":"Kind"}`, per token kind.
+constexpr std::string_view TOKEN_TAILS[] = {
+#define VELTRANE_TOKEN_KIND(name) ",\"t\":\"" #name "\"}",
+#include "syntax/kinds.def"
+};
+
+// The text between a node's "e" and "s" numbers: `,"k":"Kind","s":`, per node kind.
+constexpr std::string_view NODE_MIDDLES[] = {
+#define VELTRANE_NODE_KIND(name) ",\"k\":\"" #name "\",\"s\":",
+#include "syntax/kinds.def"
+};
+
+static_assert(std::size(TOKEN_TAILS) == syntax::TOKEN_KIND_COUNT);
+static_assert(std::size(NODE_MIDDLES) == syntax::NODE_KIND_COUNT);
+
+// Collects the text of many small objects in a buffer on the stack and hands it to the
+// result in large appends. Every object written is far shorter than ROOM.
+class Chunk {
+ public:
+  static constexpr std::size_t ROOM = 256;
+
+  explicit Chunk(std::string& out) : out_(out) {}
+  Chunk(const Chunk&) = delete;
+  Chunk& operator=(const Chunk&) = delete;
+
+  // Makes room for one more object.
+  void reserve_object() {
+    if (static_cast<std::size_t>(buffer_.data() + buffer_.size() - at_) < ROOM) flush();
+  }
+  void text(std::string_view piece) {
+    std::memcpy(at_, piece.data(), piece.size());
+    at_ += piece.size();
+  }
+  void character(char c) { *at_++ = c; }
+  void number(uint32_t value) { at_ = std::to_chars(at_, at_ + 10, value).ptr; }
+  void flush() {
+    out_.append(buffer_.data(), static_cast<std::size_t>(at_ - buffer_.data()));
+    at_ = buffer_.data();
+  }
+
+ private:
+  std::string& out_;
+  std::array<char, 16384> buffer_;  // not cleared: only the written prefix is read
+  char* at_ = buffer_.data();
+};
+
+// A token object: {"e":end,"s":start,"t":"Kind"}.
+void write_token(Chunk& chunk, const syntax::TreeToken& token,
+                 const syntax::Utf16Positions& positions, std::string& spare) {
+  chunk.reserve_object();
+  chunk.text("{\"e\":");
+  chunk.number(positions.offset(token.end));
+  chunk.text(",\"s\":");
+  chunk.number(positions.offset(token.start));
+  if (const auto kind = syntax::as_token_kind(token.kind)) {
+    chunk.text(TOKEN_TAILS[static_cast<std::size_t>(*kind)]);
+  } else {
+    // A kind name needs no escape: letters, or "?" and digits.
+    chunk.text(",\"t\":\"");
+    chunk.text(kind_name_view(token.kind, spare));
+    chunk.text("\"}");
+  }
+}
+
+// The end of a node object, after its children: ],"e":end,"k":"Kind","s":start}.
+void write_node_end(Chunk& chunk, syntax::SyntaxKind kind, const OpenSpan& span,
+                    const syntax::Utf16Positions& positions, std::string& spare) {
+  chunk.reserve_object();
+  chunk.text("],\"e\":");
+  chunk.number(span.present ? positions.offset(span.end) : 0u);
+  if (const auto node_kind = syntax::as_node_kind(kind)) {
+    chunk.text(NODE_MIDDLES[static_cast<std::size_t>(*node_kind)]);
+  } else {
+    chunk.text(",\"k\":\"");
+    chunk.text(kind_name_view(kind, spare));
+    chunk.text("\",\"s\":");
+  }
+  chunk.number(span.present ? positions.offset(span.start) : 0u);
+  chunk.character('}');
+}
+
 }  // namespace
 
 std::string_view kind_name_view(syntax::SyntaxKind kind, std::string& spare) {
@@ -41,11 +125,11 @@ std::string_view kind_name_view(syntax::SyntaxKind kind, std::string& spare) {
 void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
                 const syntax::Utf16Positions& positions) {
   std::string spare;
-  writer.begin_object();
-  writer.member("e", positions.offset(token.end));
-  writer.member("s", positions.offset(token.start));
-  writer.member("t", kind_name_view(token.kind, spare));
-  writer.end_object();
+  writer.raw_open({});
+  Chunk chunk(writer.out());
+  write_token(chunk, token, positions, spare);
+  chunk.flush();
+  writer.raw_close({});
 }
 
 void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagnostic,
@@ -63,38 +147,52 @@ void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagn
 
 void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,
                const syntax::Utf16Positions& positions) {
-  // "c" comes first, so each node opens on Enter and is closed on Leave, when the span of
-  // everything below it is known; a node's span then widens its parent's.
-  std::vector<OpenSpan> spans;
+  if (node >= tree.nodes.size()) syntax::stop("node index out of range");
+  // One frame per open node. "c" comes first, so a node's object opens when it is entered
+  // and closes after its last child, when the span of everything below it is known; a
+  // node's span then widens its parent's.
+  struct Frame {
+    uint32_t node;
+    uint32_t position;  // the next child entry
+    bool wrote_child;
+    OpenSpan span;
+  };
+  std::vector<Frame> frames;
   std::string spare;
-  syntax::TreeWalk walk(tree, node);
-  while (const std::optional<syntax::WalkStep> step = walk.next()) {
-    switch (step->event) {
-      case syntax::WalkEvent::Enter:
-        spans.emplace_back();
-        writer.begin_object();
-        writer.key("c");
-        writer.begin_array();
-        break;
-      case syntax::WalkEvent::Token: {
-        const syntax::TreeToken& token = tree.tokens[step->index];
-        spans.back().add(token.start, token.end);
-        if (!syntax::is_trivia(token.kind)) token_json(writer, token, positions);
-        break;
-      }
-      case syntax::WalkEvent::Leave: {
-        const OpenSpan span = spans.back();
-        spans.pop_back();
-        writer.end_array();
-        writer.member("e", span.present ? positions.offset(span.end) : 0u);
-        writer.member("k", kind_name_view(tree.nodes[step->index].kind, spare));
-        writer.member("s", span.present ? positions.offset(span.start) : 0u);
-        writer.end_object();
-        if (span.present && !spans.empty()) spans.back().add(span.start, span.end);
-        break;
-      }
+  writer.raw_open({});
+  Chunk chunk(writer.out());
+  frames.push_back(Frame{node, 0, false, {}});
+  chunk.text("{\"c\":[");
+  while (!frames.empty()) {
+    Frame& frame = frames.back();
+    const syntax::Node& open = tree.nodes[frame.node];
+    if (frame.position == open.count) {
+      write_node_end(chunk, open.kind, frame.span, positions, spare);
+      const OpenSpan span = frame.span;
+      frames.pop_back();
+      if (span.present && !frames.empty()) frames.back().span.add(span.start, span.end);
+      continue;
     }
+    const syntax::Child entry = tree.children[open.first + frame.position];
+    ++frame.position;
+    const uint32_t index = syntax::entry_index(entry);
+    if (syntax::is_token_entry(entry)) {
+      const syntax::TreeToken& token = tree.tokens[index];
+      frame.span.add(token.start, token.end);
+      if (syntax::is_trivia(token.kind)) continue;
+      if (frame.wrote_child) chunk.character(',');
+      frame.wrote_child = true;
+      write_token(chunk, token, positions, spare);
+      continue;
+    }
+    if (frame.wrote_child) chunk.character(',');
+    frame.wrote_child = true;
+    frames.push_back(Frame{index, 0, false, {}});  // `frame` is not used past this point
+    chunk.reserve_object();
+    chunk.text("{\"c\":[");
   }
+  chunk.flush();
+  writer.raw_close({});
 }
 
 }  // namespace veltrane::api

@@ -67,6 +67,24 @@ class JsonWriter {
   // printer recurses once per level.
   void json_value(const nlohmann::json& value);
 
+  // Already formed JSON text, for writers that format their hot objects themselves: a
+  // complete value (a comma goes before it when needed), the opening of a value whose
+  // members or elements follow, or the closing of one.
+  void raw_value(std::string_view json) {
+    separate();
+    out_.append(json);
+    need_comma_ = true;
+  }
+  void raw_open(std::string_view json) {
+    separate();
+    out_.append(json);
+    need_comma_ = false;
+  }
+  void raw_close(std::string_view json) {
+    out_.append(json);
+    need_comma_ = true;
+  }
+
   // Shorthands for one member.
   void member(std::string_view name, std::string_view text) {
     key(name);
