@@ -19,16 +19,17 @@ constexpr std::string_view MSG_EXPECTED_SET_TARGET = "expected a column to set";
 constexpr std::string_view MSG_EXPECTED_SET_EQ = "expected = in SET";
 
 // [FROM item, ...]   after UPDATE's SET clause or DELETE's target (the newer
-// form)
-void parse_dml_from(Parser &p) {
+// form); false (nothing consumed) without FROM
+bool try_parse_dml_from(Parser &p) {
   if (!p.at_word(0, "FROM")) {
-    return;
+    return false;
   }
   parser::check_gate(p, parser::Gate::DmlFromOrJoins);
   p.start_node(NodeKind::FromClause);
   p.bump();
   parse_from_list(p);
   p.finish_node();
+  return true;
 }
 
 // [WHERE ...] [RETURNING ...] [LOG ERRORS ...]
@@ -62,7 +63,7 @@ void parse_update(Parser &p) {
   p.bump();
   parse_dml_target(p);
   parse_set_clause(p);
-  parse_dml_from(p);
+  try_parse_dml_from(p);
   parse_dml_tail(p);
 }
 
@@ -71,7 +72,7 @@ void parse_delete(Parser &p) {
   p.bump();
   p.eat_word("FROM");
   parse_dml_target(p);
-  parse_dml_from(p);
+  try_parse_dml_from(p);
   parse_dml_tail(p);
 }
 
