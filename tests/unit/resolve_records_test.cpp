@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "resolve_printer.hpp"
@@ -228,6 +230,284 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "6/5 X FORMAL IN OUT DECLARATION @1:74\n"}}},
   };
   for (const ScriptCase& test : cases) check(test);
+}
+
+// Column search against table aliases, select-list aliases, set operators and WITH;
+// DML frames; the type rule, dynamic SQL, package members, labels and catalog routines;
+// the unit kinds.
+TEST(ResolveRecords, ScopesAndStatements) {
+  const std::vector<ScriptCase> cases = {
+      {"queries: aliases, set operators, WITH, FOR UPDATE",
+       "CREATE TABLE emp (id NUMBER, name VARCHAR2(10), dept_id NUMBER);\n"
+       "CREATE TABLE dept (id NUMBER, dname VARCHAR2(10));\n"
+       "SELECT e.name AS n, dname, COUNT(*) cnt FROM emp e JOIN dept d ON e.dept_id = d.id GROUP "
+       "BY n, dname HAVING cnt > 1 ORDER BY n, e.id;\n"
+       "SELECT name FROM emp UNION ALL SELECT dname FROM dept ORDER BY name;\n"
+       "WITH w AS (SELECT id FROM emp), w2 AS (SELECT id FROM w) SELECT w2.id, dname FROM w2, "
+       "dept;\n"
+       "SELECT * FROM emp, hr.zz WHERE zz.a = 1 AND id = 2 FOR UPDATE OF name;\n",
+       {{2,
+         "1/0 SELECT @3:1\n"
+         "2/1 EMP TABLE REFERENCE @3:46\n"
+         "3/1 DEPT TABLE REFERENCE @3:57\n"
+         "4/1 DEPT_ID COLUMN REFERENCE @3:69\n"
+         "5/1 ID COLUMN REFERENCE @3:81\n"
+         "6/1 NAME COLUMN REFERENCE @3:10\n"
+         "7/1 DNAME COLUMN REFERENCE @3:21\n"
+         "8/1 DNAME COLUMN REFERENCE @3:96\n"
+         "9/1 ID COLUMN REFERENCE @3:131\n"},
+        {3,
+         "1/0 SELECT @4:1\n"
+         "2/1 EMP TABLE REFERENCE @4:18\n"
+         "3/1 NAME COLUMN REFERENCE @4:8\n"
+         "4/1 DEPT TABLE REFERENCE @4:50\n"
+         "5/1 DNAME COLUMN REFERENCE @4:39\n"},
+        {4,
+         "1/0 SELECT @5:1\n"
+         "2/1 EMP TABLE REFERENCE @5:27\n"
+         "3/1 ID COLUMN REFERENCE @5:19\n"
+         "4/1 DEPT TABLE REFERENCE @5:87\n"
+         "5/1 DNAME COLUMN REFERENCE @5:72\n"},
+        {5,
+         "1/0 SELECT @6:1\n"
+         "2/1 EMP TABLE REFERENCE @6:15\n"
+         "3/1 ID COLUMN REFERENCE @6:45\n"
+         "4/1 NAME COLUMN REFERENCE @6:66\n"}}},
+      {"DML: MERGE, multi-table INSERT, correlated UPDATE",
+       "CREATE TABLE emp (id NUMBER, name VARCHAR2(10));\n"
+       "CREATE TABLE dept (id NUMBER, dname VARCHAR2(10));\n"
+       "CREATE PACKAGE pk AS g NUMBER; END;\n"
+       "/\n"
+       "MERGE INTO emp t USING dept s ON (t.id = s.id) WHEN MATCHED THEN UPDATE SET t.name = "
+       "s.dname WHEN NOT MATCHED THEN INSERT (id, name) VALUES (s.id, s.dname);\n"
+       "INSERT ALL WHEN id > 1 THEN INTO emp (id) VALUES (id) ELSE INTO dept (id) VALUES (pk.g) "
+       "SELECT id FROM emp;\n"
+       "UPDATE emp SET name = (SELECT dname FROM dept WHERE dept.id = emp.id) WHERE id = 1 "
+       "RETURNING name INTO :x;\n",
+       {{2,
+         "1/0 PK PACKAGE DECLARATION @3:16\n"
+         "2/1 G VARIABLE DECLARATION @3:22\n"},
+        {3,
+         "1/0 MERGE @5:1\n"
+         "2/1 EMP TABLE REFERENCE @5:12\n"
+         "3/1 DEPT TABLE REFERENCE @5:24\n"
+         "4/1 ID COLUMN REFERENCE @5:37\n"
+         "5/1 ID COLUMN REFERENCE @5:44\n"
+         "6/1 NAME COLUMN REFERENCE @5:79\n"
+         "7/1 DNAME COLUMN REFERENCE @5:88\n"
+         "8/1 ID COLUMN REFERENCE @5:124\n"
+         "9/1 NAME COLUMN REFERENCE @5:128\n"
+         "10/1 ID COLUMN REFERENCE @5:144\n"
+         "11/1 DNAME COLUMN REFERENCE @5:150\n"},
+        {4,
+         "1/0 INSERT @6:1\n"
+         "2/1 EMP TABLE REFERENCE @6:34\n"
+         "3/1 ID COLUMN REFERENCE @6:39\n"
+         "4/1 DEPT TABLE REFERENCE @6:65\n"
+         "5/1 ID COLUMN REFERENCE @6:71\n"
+         "6/1 PK PACKAGE REFERENCE @6:83\n"
+         "7/1 G VARIABLE REFERENCE @6:86\n"
+         "8/1 EMP TABLE REFERENCE @6:104\n"
+         "9/1 ID COLUMN REFERENCE @6:96\n"},
+        {5,
+         "1/0 UPDATE @7:1\n"
+         "2/1 EMP TABLE REFERENCE @7:8\n"
+         "3/1 NAME COLUMN REFERENCE @7:16\n"
+         "4/1 DEPT TABLE REFERENCE @7:42\n"
+         "5/1 DNAME COLUMN REFERENCE @7:31\n"
+         "6/1 ID COLUMN REFERENCE @7:58\n"
+         "7/1 ID COLUMN REFERENCE @7:67\n"
+         "8/1 ID COLUMN REFERENCE @7:77\n"
+         "9/1 NAME COLUMN REFERENCE @7:94\n"}}},
+      {"PL/SQL: types, dynamic SQL, packages, labels, catalog routines",
+       "CREATE TABLE emp (id NUMBER, name VARCHAR2(10));\n"
+       "CREATE SYNONYM run_it FOR app.proc;\n"
+       "CREATE PROCEDURE proc IS BEGIN NULL; END;\n"
+       "/\n"
+       "CREATE PACKAGE pk AS TYPE rec_t IS RECORD (a NUMBER); TYPE tab_t IS TABLE OF NUMBER INDEX "
+       "BY VARCHAR2(10); g NUMBER; FUNCTION f(x NUMBER) RETURN NUMBER; END;\n"
+       "/\n"
+       "DECLARE v emp.name%TYPE; r emp%ROWTYPE; t pk.tab_t; q pk.rec_t; w emp.nope%TYPE; s "
+       "pk.g%TYPE; n NUMBER(5); BEGIN\n"
+       "  EXECUTE IMMEDIATE 'x' USING IN v, OUT r, IN OUT t;\n"
+       "  v := pk.f(1) + app.pk.f(2) + pk.nothing;\n"
+       "  <<blk>> DECLARE v NUMBER; BEGIN blk.v := 1; GOTO later; END blk;\n"
+       "  <<later>> run_it; app.proc;\n"
+       "END;\n"
+       "/\n",
+       {{2, "1/0 PROC PROCEDURE DEFINITION @3:18\n"},
+        {3,
+         "1/0 PK PACKAGE DECLARATION @5:16\n"
+         "2/1 REC_T RECORD DECLARATION @5:27\n"
+         "3/1 TAB_T ASSOCIATIVE ARRAY DECLARATION @5:60\n"
+         "4/1 G VARIABLE DECLARATION @5:108\n"
+         "5/1 F FUNCTION DECLARATION @5:127\n"
+         "6/5 X FORMAL IN DECLARATION @5:129\n"},
+        {4,
+         "1/0 V VARIABLE DECLARATION @7:9\n"
+         "2/0 EMP TABLE REFERENCE @7:11\n"
+         "3/0 NAME COLUMN REFERENCE @7:15\n"
+         "4/0 R VARIABLE DECLARATION @7:26\n"
+         "5/0 EMP TABLE REFERENCE @7:28\n"
+         "6/0 T VARIABLE DECLARATION @7:41\n"
+         "7/0 PK PACKAGE REFERENCE @7:43\n"
+         "8/0 TAB_T ASSOCIATIVE ARRAY REFERENCE @7:46\n"
+         "9/0 Q VARIABLE DECLARATION @7:53\n"
+         "10/0 PK PACKAGE REFERENCE @7:55\n"
+         "11/0 REC_T RECORD REFERENCE @7:58\n"
+         "12/0 W VARIABLE DECLARATION @7:65\n"
+         "13/0 EMP TABLE REFERENCE @7:67\n"
+         "14/0 S VARIABLE DECLARATION @7:82\n"
+         "15/0 PK PACKAGE REFERENCE @7:84\n"
+         "16/0 G VARIABLE REFERENCE @7:87\n"
+         "17/0 N VARIABLE DECLARATION @7:95\n"
+         "18/0 EXECUTE IMMEDIATE @8:3\n"
+         "19/18 V VARIABLE REFERENCE @8:34\n"
+         "20/18 R VARIABLE ASSIGNMENT @8:41\n"
+         "21/18 T VARIABLE ASSIGNMENT @8:51\n"
+         "22/0 V VARIABLE ASSIGNMENT @9:3\n"
+         "23/0 PK PACKAGE REFERENCE @9:8\n"
+         "24/0 F FUNCTION CALL @9:11\n"
+         "25/0 PK PACKAGE REFERENCE @9:22\n"
+         "26/0 F FUNCTION CALL @9:25\n"
+         "27/0 PK PACKAGE REFERENCE @9:32\n"
+         "28/0 BLK LABEL DECLARATION @10:5\n"
+         "29/0 V VARIABLE DECLARATION @10:19\n"
+         "30/0 BLK LABEL REFERENCE @10:35\n"
+         "31/0 V VARIABLE ASSIGNMENT @10:39\n"
+         "32/0 LATER LABEL DECLARATION @11:5\n"
+         "33/0 RUN_IT SYNONYM CALL @11:13\n"
+         "34/0 PROC PROCEDURE CALL @11:25\n"}}},
+      {"units: trigger CALL, FOLLOWS, compound triggers, WITH FUNCTION, types",
+       "CREATE TABLE emp (id NUMBER);\n"
+       "CREATE PACKAGE pk AS PROCEDURE f; END;\n"
+       "/\n"
+       "CREATE TRIGGER t2 AFTER LOGON ON DATABASE CALL pk.f\n"
+       "/\n"
+       "CREATE TRIGGER ct FOR UPDATE ON emp FOLLOWS other_trg COMPOUND TRIGGER\n"
+       "  g NUMBER;\n"
+       "  BEFORE STATEMENT IS BEGIN g := 0; END BEFORE STATEMENT;\n"
+       "END ct;\n"
+       "/\n"
+       "WITH FUNCTION f2(x NUMBER) RETURN NUMBER IS BEGIN RETURN x; END;\n"
+       "SELECT f2(id) FROM emp\n"
+       "/\n"
+       "CREATE TYPE nl AS TABLE OF NUMBER;\n"
+       "/\n"
+       "CREATE TYPE va AS VARRAY(3) OF NUMBER;\n"
+       "/\n"
+       "CREATE TYPE BODY pt AS MEMBER FUNCTION dist RETURN NUMBER IS BEGIN RETURN x; END; END;\n"
+       "/\n",
+       {{1,
+         "1/0 PK PACKAGE DECLARATION @2:16\n"
+         "2/1 F PROCEDURE DECLARATION @2:32\n"},
+        {2,
+         "1/0 T2 TRIGGER DEFINITION @4:16\n"
+         "2/1 PK PACKAGE REFERENCE @4:48\n"
+         "3/1 F PROCEDURE CALL @4:51\n"},
+        {3,
+         "1/0 CT TRIGGER DEFINITION @6:16\n"
+         "2/1 EMP TABLE REFERENCE @6:33\n"
+         "3/1 G VARIABLE DECLARATION @7:3\n"
+         "4/1 G VARIABLE ASSIGNMENT @8:29\n"},
+        {4,
+         "1/0 SELECT @11:1\n"
+         "2/1 F2 FUNCTION DEFINITION @11:15\n"
+         "3/2 X FORMAL IN DECLARATION @11:18\n"
+         "4/2 X FORMAL IN REFERENCE @11:58\n"
+         "5/1 EMP TABLE REFERENCE @12:20\n"
+         "6/1 F2 FUNCTION CALL @12:8\n"
+         "7/1 ID COLUMN REFERENCE @12:11\n"},
+        {5, "1/0 NL NESTED TABLE DECLARATION @14:13\n"},
+        {6, "1/0 VA VARRAY DECLARATION @16:13\n"},
+        {7,
+         "1/0 PT OBJECT DEFINITION @18:18\n"
+         "2/1 DIST FUNCTION DEFINITION @18:40\n"}}},
+
+  };
+  for (const ScriptCase& test : cases) check(test);
+}
+
+// A record's start and end are its name token's, also for a quoted name and for a name
+// whose normal form is longer or shorter than its text.
+TEST(ResolveRecords, StartAndEndAreTheNameToken) {
+  struct Case {
+    std::string_view name;
+    std::string_view script;
+    std::vector<std::tuple<std::string_view, uint32_t, uint32_t>> records;
+  };
+  const std::vector<Case> cases = {
+      {"quoted",
+       "DECLARE \"My Var\" NUMBER; BEGIN \"My Var\" := 1; END;\n/\n",
+       {{"My Var", 8, 16}, {"My Var", 31, 39}}},
+      {"dotless i", "DECLARE x\u0131 NUMBER; BEGIN NULL; END;\n/\n", {{"XI", 8, 11}}},
+      {"sharp s",
+       "DECLARE stra\u00dfe NUMBER; BEGIN stra\u00dfe := 1; END;\n/\n",
+       {{"STRASSE", 8, 15}, {"STRASSE", 30, 37}}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    const std::vector<test_support::ResolvedItem> items = test_support::resolve_script(test.script);
+    ASSERT_EQ(items.size(), 1u);
+    const std::vector<IdentifierRecord>& records = items[0].records.identifiers;
+    ASSERT_EQ(records.size(), test.records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      EXPECT_EQ(records[i].name, std::get<0>(test.records[i]));
+      EXPECT_EQ(records[i].start, std::get<1>(test.records[i]));
+      EXPECT_EQ(records[i].end, std::get<2>(test.records[i]));
+    }
+  }
+}
+
+// The entries of a specification, with their type words, and the first entry of a name.
+TEST(ResolvePackageSpec, EntriesInOrder) {
+  struct Case {
+    std::string_view name;
+    std::string_view script;
+    std::string_view key;  // expected owner.name
+    std::string_view entries;
+  };
+  const std::vector<Case> cases = {
+      {"every declaration kind",
+       "CREATE PACKAGE hr.pay AS c CONSTANT NUMBER := 1; v NUMBER; e EXCEPTION; SUBTYPE s IS "
+       "NUMBER; TYPE r IS RECORD (a NUMBER); TYPE rc IS REF CURSOR; TYPE nt IS TABLE OF NUMBER; "
+       "TYPE va IS VARRAY(2) OF NUMBER; TYPE it IS TABLE OF NUMBER INDEX BY BINARY_INTEGER; "
+       "TYPE aa IS TABLE OF NUMBER INDEX BY VARCHAR2(10); CURSOR cur RETURN r; PROCEDURE p; "
+       "FUNCTION f RETURN NUMBER; PROCEDURE p(x NUMBER); PRAGMA SERIALLY_REUSABLE; END;\n/\n",
+       "HR.PAY",
+       "C CONSTANT\nV VARIABLE\nE EXCEPTION\nS SUBTYPE\nR RECORD\nRC REFCURSOR\n"
+       "NT NESTED TABLE\nVA VARRAY\nIT INDEX TABLE\nAA ASSOCIATIVE ARRAY\nCUR CURSOR\n"
+       "P PROCEDURE\nF FUNCTION\nP PROCEDURE\n"},
+      {"not a package", "CREATE PROCEDURE p IS BEGIN NULL; END;\n/\n", "APP.P", ""},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    const lexer::SplitResult split = lexer::split_script(test.script);
+    ASSERT_FALSE(split.items.empty());
+    const std::optional<parser::ParsedStatement> statement =
+        parser::parse_item(test.script, split, split.items[0], lexer::ParseOptions{});
+    ASSERT_TRUE(statement.has_value());
+    const test_support::OwnerAndName key =
+        test_support::qualified_name(*statement, test.script, "APP");
+    const PackageSpec spec = resolve_package_spec(*statement, test.script, key.owner);
+    EXPECT_EQ(package_key(spec.owner(), spec.name()), test.key);
+    std::string entries;
+    for (const SpecEntry& entry : spec.entries()) {
+      entries += entry.name + " " + std::string(type_word_text(entry.type)) + "\n";
+    }
+    EXPECT_EQ(entries, test.entries);
+  }
+}
+
+TEST(ResolvePackageSpec, LookupGivesTheFirstEntryOfAName) {
+  const PackageSpec spec(
+      "APP", "PAY",
+      {{"P", TypeWord::Procedure}, {"P", TypeWord::Variable}, {"Q", TypeWord::Cursor}});
+  ASSERT_NE(spec.find("P"), nullptr);
+  EXPECT_EQ(spec.find("P")->type, TypeWord::Procedure);
+  EXPECT_EQ(spec.find("Q")->type, TypeWord::Cursor);
+  EXPECT_EQ(spec.find("p"), nullptr);
+  EXPECT_EQ(package_key("A.B", "C"), "A.B.C");
 }
 
 }  // namespace
