@@ -17,6 +17,7 @@ namespace veltrane::plsql {
 
 using syntax::NodeKind;
 using syntax::TokenKind;
+
 namespace {
 
 constexpr std::array<std::string_view, 2> BODY_END_WORDS = {"EXCEPTION", "END"};

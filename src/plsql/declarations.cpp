@@ -11,6 +11,7 @@ namespace veltrane::plsql {
 
 using syntax::NodeKind;
 using syntax::TokenKind;
+
 namespace {
 
 void expect_is_or_as(Parser& p) {

@@ -12,6 +12,7 @@ namespace veltrane::plsql {
 
 using syntax::NodeKind;
 using syntax::TokenKind;
+
 namespace {
 
 constexpr std::array<std::string_view, 5> FORALL_STATEMENT_WORDS = {"INSERT", "UPDATE", "DELETE",

@@ -14,6 +14,7 @@ namespace veltrane::plsql {
 
 using syntax::NodeKind;
 using syntax::TokenKind;
+
 namespace {
 
 constexpr std::array<std::string_view, 4> TYPE_MODIFIER_WORDS = {"NOT", "FINAL", "INSTANTIABLE",

@@ -19,6 +19,7 @@ namespace veltrane::plsql {
 
 using syntax::NodeKind;
 using syntax::TokenKind;
+
 namespace {
 
 constexpr std::array<std::string_view, 5> STATEMENT_STOP_WORDS = {"END", "EXCEPTION", "ELSIF",

@@ -16,6 +16,7 @@ namespace veltrane::plsql {
 
 using syntax::NodeKind;
 using syntax::TokenKind;
+
 namespace {
 
 constexpr std::array<std::string_view, 4> TIMING_WORDS = {"BEFORE", "AFTER", "INSTEAD", "FOR"};

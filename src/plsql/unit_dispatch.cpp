@@ -16,6 +16,7 @@ namespace veltrane::plsql {
 
 using syntax::NodeKind;
 using syntax::TokenKind;
+
 namespace {
 
 // Words that may follow CREATE [OR REPLACE] before a PL/SQL unit word.
