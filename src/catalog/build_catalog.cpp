@@ -407,7 +407,7 @@ std::optional<Member> subprogram_member(const Tree& tree, uint32_t node, std::st
   return member;
 }
 
-// One declaration of a package specification as a member; none for pragmas, errors and
+// One declaration of a package's visible part as a member; none for pragmas, errors and
 // declarations without a name.
 std::optional<Member> package_member(const Tree& tree, uint32_t node, std::string_view text) {
   const std::optional<NodeKind> kind = node_kind_of(tree, node);
