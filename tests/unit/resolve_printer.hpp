@@ -155,7 +155,6 @@ inline std::string broken_invariant(const parser::ParsedStatement& statement,
     if (!name_token || tree.tokens[*token].end != record.end) {
       return "record " + std::to_string(record.id) + " is not on a name token";
     }
-    if (record.name.empty()) return "record " + std::to_string(record.id) + " has no name";
   }
   last = 0;
   for (const resolve::StatementRecord& record : records.statements) {
