@@ -90,8 +90,19 @@ Json diagnostics_json(std::span<const syntax::Diagnostic> diagnostics, syntax::S
   return list;
 }
 
-FileAnalysis analyze_file(std::string_view name, std::string_view text,
-                          const lexer::ParseOptions& options, bool lab) {
+namespace {
+
+// What one analysis makes: the trees (lab mode), and the highlighting rows with the
+// timings (left out of a report's file entries, which never show them).
+struct AnalysisParts {
+  bool lab = false;
+  bool rows_and_timings = true;
+};
+
+FileAnalysis analyze(std::string_view name, std::string_view text,
+                     const lexer::ParseOptions& options, AnalysisParts parts) {
+  const bool lab = parts.lab;
+  const bool with_rows = parts.rows_and_timings;
   const Clock::time_point file_start = Clock::now();
   const Utf16Positions positions(text);
   const lexer::SplitResult split = lexer::split_script(text);
@@ -100,7 +111,7 @@ FileAnalysis analyze_file(std::string_view name, std::string_view text,
   FileAnalysis analysis;
   Json items = Json::array();
   std::vector<ClassRow> rows;
-  rows.reserve(split.tokens.size());
+  if (with_rows) rows.reserve(split.tokens.size());
   Totals totals;
 
   for (const ScriptItem& item : split.items) {
@@ -119,16 +130,18 @@ FileAnalysis analyze_file(std::string_view name, std::string_view text,
     if (item.kind != ScriptItemKind::SqlPlus && item.first_token < item.end_token) {
       const Clock::time_point parse_start = Clock::now();
       parsed = parser::parse_item(text, split, item, options);
-      parse_micros = micros_since(parse_start);
+      if (with_rows) parse_micros = micros_since(parse_start);
     }
 
     if (parsed) {
       ++totals.statements;
       const syntax::Tree& tree = parsed->tree;
-      const TokenParentKinds parents(tree);
-      append_item_rows(std::span<const lexer::Token>(split.tokens)
-                           .subspan(item.first_token, item.end_token - item.first_token),
-                       text, parents, contexts, positions, rows);
+      if (with_rows) {
+        const TokenParentKinds parents(tree);
+        append_item_rows(std::span<const lexer::Token>(split.tokens)
+                             .subspan(item.first_token, item.end_token - item.first_token),
+                         text, parents, contexts, positions, rows);
+      }
       Json errors = diagnostics_json(parsed->diagnostics, syntax::Severity::Error, positions);
       Json warnings = diagnostics_json(parsed->diagnostics, syntax::Severity::Warning, positions);
       totals.errors += errors.size();
@@ -145,7 +158,7 @@ FileAnalysis analyze_file(std::string_view name, std::string_view text,
       object["kind"] = item.kind == ScriptItemKind::PlSql ? "plsql" : "sql";
       object["statement"] = syntax::kind_name(tree.nodes[tree.root].kind);
       object["text"] = item_text;
-      object["micros"] = parse_micros;
+      if (with_rows) object["micros"] = parse_micros;
       object["bytes"] = item.end - item.start;
       object["errors"] = std::move(errors);
       object["warnings"] = std::move(warnings);
@@ -161,8 +174,10 @@ FileAnalysis analyze_file(std::string_view name, std::string_view text,
     if (lab) analysis.trees.push_back(std::move(tree_text));
   }
 
-  append_comment_rows(split.tokens, positions, rows);
-  sort_rows_by_number(rows);
+  if (with_rows) {
+    append_comment_rows(split.tokens, positions, rows);
+    sort_rows_by_number(rows);
+  }
   const double file_micros = micros_since(file_start);
 
   uint64_t sqlplus = 0;
@@ -173,23 +188,37 @@ FileAnalysis analyze_file(std::string_view name, std::string_view text,
     if (errors != item.end() && !errors->empty()) ++with_errors;
   }
 
-  Json classes = Json::array();
-  for (const ClassRow& row : rows)
-    classes.push_back(Json::array({row.start, row.end, row.class_name}));
-
   Json& value = analysis.value;
   value = Json::object();
   value["name"] = name;
   value["bytes"] = text.size();
   value["lines"] = counted_lines(text);
-  value["micros"] = file_micros;
+  if (with_rows) value["micros"] = file_micros;
   value["version"] = lexer::format_version(options.version);
   value["counts"] = Json{{"errors", totals.errors},     {"nodes", totals.nodes},
                          {"sqlplus", sqlplus},          {"statements", totals.statements},
                          {"warnings", totals.warnings}, {"with_errors", with_errors}};
   value["items"] = std::move(items);
-  value["classes"] = std::move(classes);
+  if (with_rows) {
+    Json classes = Json::array();
+    for (const ClassRow& row : rows) {
+      classes.push_back(Json::array({row.start, row.end, row.class_name}));
+    }
+    value["classes"] = std::move(classes);
+  }
   return analysis;
+}
+
+}  // namespace
+
+FileAnalysis analyze_file(std::string_view name, std::string_view text,
+                          const lexer::ParseOptions& options, bool lab) {
+  return analyze(name, text, options, AnalysisParts{lab, true});
+}
+
+Json report_file_entry(std::string_view name, std::string_view text,
+                       const lexer::ParseOptions& options) {
+  return analyze(name, text, options, AnalysisParts{false, false}).value;
 }
 
 std::string file_analysis_text(const FileAnalysis& analysis) {

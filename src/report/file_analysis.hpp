@@ -37,6 +37,12 @@ struct FileAnalysis {
 [[nodiscard]] FileAnalysis analyze_file(std::string_view name, std::string_view text,
                                         const lexer::ParseOptions& options, bool lab);
 
+// The file entry of a report: what analyze_file gives in report mode, without the file's
+// "classes" and "micros" and without each item's "micros", which a report never shows
+// (the highlighting rows are not made at all).
+[[nodiscard]] Json report_file_entry(std::string_view name, std::string_view text,
+                                     const lexer::ParseOptions& options);
+
 // The compact JSON text of the analysis, each item's "tree" (lab mode) in its sorted
 // place between "text" and "warnings". Equals the library's dump() of the same value.
 [[nodiscard]] std::string file_analysis_text(const FileAnalysis& analysis);

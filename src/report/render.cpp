@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "report/document_text.hpp"
 #include "report/report_template.hpp"
 #include "report/white_space.hpp"
 #include "syntax/unicode.hpp"
@@ -42,7 +43,8 @@ const Json& list(const Json& value) {
 // nothing in it can end the page's script or change how the HTML parser reads it. A "<"
 // occurs only inside JSON strings, where both forms keep the value.
 std::string embedded_data(const Json& data) {
-  const std::string compact = data.dump();
+  std::string compact;
+  append_compact_json(compact, data);
   std::string out;
   out.reserve(compact.size() + compact.size() / 64);
   for (std::size_t i = 0; i < compact.size(); ++i) {
@@ -155,7 +157,11 @@ std::string render_report_html(const Json& data) {
   return page;
 }
 
-std::string render_report_json(const Json& data) { return data.dump(2); }
+std::string render_report_json(const Json& data) {
+  std::string text;
+  append_indented_json(text, data);
+  return text;
+}
 
 std::vector<ReportFile> render_csv_tables(const Json& data,
                                           const std::vector<SourceInput>& inputs) {

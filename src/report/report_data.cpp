@@ -70,12 +70,7 @@ Json build_report_data(const std::vector<SourceInput>& inputs, const lexer::Pars
                        std::string_view schema, std::string_view title) {
   Json files = Json::array();
   for (const SourceInput& input : inputs) {
-    FileAnalysis analysis = analyze_file(input.name, input.text, options, false);
-    Json& file = analysis.value;
-    file.erase("classes");
-    file.erase("micros");
-    for (Json& item : file["items"]) item.erase("micros");
-    files.push_back(std::move(file));
+    files.push_back(report_file_entry(input.name, input.text, options));
   }
 
   const std::string upper_schema = ascii_upper_copy(schema);

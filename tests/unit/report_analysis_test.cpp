@@ -330,3 +330,25 @@ TEST(ReportAnalysis, MillionTermChainOnASmallStack) {
 
 }  // namespace
 }  // namespace veltrane::report
+
+namespace veltrane::report {
+namespace {
+
+TEST(ReportAnalysis, ReportEntryIsTheAnalysisWithoutRowsAndTimings) {
+  const char* texts[] = {
+      "",
+      "set echo on\n-- note\nselect a, b from t where c = 1;\nbegin null; end;\n/\n",
+      "select from;\ncreate table t (a number);\n",
+  };
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    Json expected = analyze_file("n.sql", text, lexer::ParseOptions{}, false).value;
+    expected.erase("classes");
+    expected.erase("micros");
+    for (Json& item : expected["items"]) item.erase("micros");
+    EXPECT_EQ(report_file_entry("n.sql", text, lexer::ParseOptions{}), expected);
+  }
+}
+
+}  // namespace
+}  // namespace veltrane::report

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "report/document_text.hpp"
 #include "report/render.hpp"
 #include "report/report_template.hpp"
 #include "report/zip_report.hpp"
@@ -141,6 +142,29 @@ TEST(ReportData, TheSameInputsGiveTheSameBytes) {
   for (std::size_t i = 0; i < first.size(); ++i) {
     SCOPED_TRACE(first[i].name);
     EXPECT_EQ(first[i].bytes, second[i].bytes);
+  }
+}
+
+TEST(ReportRender, DocumentTextEqualsTheLibraryDump) {
+  const Json values[] = {
+      nullptr,
+      Json::array(),
+      Json::object(),
+      "quote \" backslash \\ tab \t nul " + std::string(1, '\0') + " \x7f caf\xC3\xA9 </",
+      Json{{"b", Json::array({1, -2, 3.5, 0.0, 1e300, true, false, nullptr})},
+           {"a", Json::object()},
+           {"c", Json{{"d", Json::array({Json::array(), Json::object(), "x"})}}}},
+      report_of({{"a.sql", "create table t (a number);\nselect \"x\ty\" from t;\nselect (;\n"},
+                 {"b.sql", "prompt \x01\n"}}),
+  };
+  for (const Json& value : values) {
+    SCOPED_TRACE(value.dump());
+    std::string compact;
+    append_compact_json(compact, value);
+    EXPECT_EQ(compact, value.dump());
+    std::string indented;
+    append_indented_json(indented, value);
+    EXPECT_EQ(indented, value.dump(2));
   }
 }
 

@@ -1,0 +1,110 @@
+// Report speed over a folder of real scripts: the per-file analysis, the whole report
+// (document, page, CSV tables and JSON) and its ZIP archive. Usage: report_bench
+// [benchmark flags] [corpus folder]. A missing folder skips the run.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "lexer/parse_options.hpp"
+#include "report/file_analysis.hpp"
+#include "report/render.hpp"
+#include "report/report_data.hpp"
+#include "report/zip_report.hpp"
+#include "syntax/lossy_utf8.hpp"
+
+namespace {
+
+#ifdef VELTRANE_CORPUS_DIR
+constexpr const char* DEFAULT_CORPUS = VELTRANE_CORPUS_DIR;
+#else
+constexpr const char* DEFAULT_CORPUS = "../shared/corpus";
+#endif
+
+using veltrane::report::SourceInput;
+
+// Every regular file under `folder`, in path order, read as text the way the command line
+// reads it (invalid UTF-8 replaced); empty when the folder is missing.
+std::vector<SourceInput> read_corpus(const std::filesystem::path& folder) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) return {};
+  std::vector<std::filesystem::path> paths;
+  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    if (it->is_regular_file(error)) paths.push_back(it->path());
+  }
+  std::sort(paths.begin(), paths.end());
+  std::vector<SourceInput> inputs;
+  for (const auto& path : paths) {
+    std::ifstream input(path, std::ios::binary);
+    std::ostringstream content;
+    content << input.rdbuf();
+    inputs.push_back({path.string(), veltrane::syntax::lossy_utf8(content.str())});
+  }
+  return inputs;
+}
+
+int64_t total_bytes(const std::vector<SourceInput>& inputs) {
+  int64_t bytes = 0;
+  for (const SourceInput& input : inputs) bytes += static_cast<int64_t>(input.text.size());
+  return bytes;
+}
+
+const std::vector<std::string> ALL_FORMATS = {"html", "csv", "json"};
+
+void BM_analyze_file(benchmark::State& state, const std::vector<SourceInput>& inputs) {
+  const veltrane::lexer::ParseOptions options;
+  for (auto _ : state) {
+    for (const SourceInput& input : inputs) {
+      benchmark::DoNotOptimize(
+          veltrane::report::analyze_file(input.name, input.text, options, false));
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * total_bytes(inputs));
+}
+
+void BM_report(benchmark::State& state, const std::vector<SourceInput>& inputs) {
+  const veltrane::lexer::ParseOptions options;
+  for (auto _ : state) {
+    const veltrane::report::Json data =
+        veltrane::report::build_report_data(inputs, options, "APP", "Veltrane report");
+    benchmark::DoNotOptimize(veltrane::report::render_report(data, inputs, ALL_FORMATS));
+  }
+  state.SetBytesProcessed(state.iterations() * total_bytes(inputs));
+}
+
+void BM_zip_report(benchmark::State& state, const std::vector<SourceInput>& inputs) {
+  const veltrane::lexer::ParseOptions options;
+  const veltrane::report::Json data =
+      veltrane::report::build_report_data(inputs, options, "APP", "Veltrane report");
+  const std::vector<veltrane::report::ReportFile> files =
+      veltrane::report::render_report(data, inputs, ALL_FORMATS);
+  int64_t bytes = 0;
+  for (const auto& file : files) bytes += static_cast<int64_t>(file.bytes.size());
+  for (auto _ : state) benchmark::DoNotOptimize(veltrane::report::zip_report(files));
+  state.SetBytesProcessed(state.iterations() * bytes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  const std::filesystem::path folder = argc > 1 ? argv[1] : DEFAULT_CORPUS;
+  static const std::vector<SourceInput> inputs = read_corpus(folder);
+  if (inputs.empty()) return 0;
+  benchmark::RegisterBenchmark("BM_analyze_file", BM_analyze_file, inputs)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_report", BM_report, inputs)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_zip_report", BM_zip_report, inputs)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
