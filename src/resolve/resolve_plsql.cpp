@@ -126,6 +126,9 @@ void Walker::visit_root(uint32_t root) {
   if (unit_word(*kind)) {
     visit_unit(root, *kind);
   } else if (*kind == NodeKind::AnonymousBlock) {
+    // A frame for a label written before the block.
+    plsql_.open_frame({}, TypeWord::Label);
+    push(Step::ClosePlsqlFrame, NONE);
     push_children(root, 0, NONE);
   } else if (is_sql_statement_root(*kind)) {
     push(Step::Visit, root);

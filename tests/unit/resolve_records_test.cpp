@@ -424,6 +424,17 @@ TEST(ResolveRecords, ScopesAndStatements) {
          "1/0 PT OBJECT DEFINITION @18:18\n"
          "2/1 DIST FUNCTION DEFINITION @18:40\n"}}},
 
+      {"a label before an anonymous block",
+       "<<outer>> DECLARE x NUMBER; BEGIN FOR i IN 1..2 LOOP EXIT outer; outer.x := i; END LOOP; "
+       "END outer;\n/\n",
+       {{0,
+         "1/0 OUTER LABEL DECLARATION @1:3\n"
+         "2/0 X VARIABLE DECLARATION @1:19\n"
+         "3/0 I ITERATOR DECLARATION @1:39\n"
+         "4/0 OUTER LABEL REFERENCE @1:59\n"
+         "5/0 OUTER LABEL REFERENCE @1:66\n"
+         "6/0 X VARIABLE ASSIGNMENT @1:72\n"
+         "7/0 I ITERATOR REFERENCE @1:77\n"}}},
   };
   for (const ScriptCase& test : cases) check(test);
 }
