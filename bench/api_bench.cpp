@@ -111,6 +111,7 @@ void BM_analyze_one_script(benchmark::State& state, const std::vector<std::strin
   }
   double extra_per_byte = 0.0;
   double result_per_byte = 0.0;
+  double reserved_per_result_byte = 0.0;
   for (auto _ : state) {
     const std::size_t before = heap_in_use.load();
     heap_peak = before;
@@ -120,10 +121,13 @@ void BM_analyze_one_script(benchmark::State& state, const std::vector<std::strin
     extra_per_byte = (static_cast<double>(peak) - static_cast<double>(result.capacity())) /
                      static_cast<double>(script.size());
     result_per_byte = static_cast<double>(result.size()) / static_cast<double>(script.size());
+    reserved_per_result_byte =
+        static_cast<double>(result.capacity()) / static_cast<double>(result.size());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * script.size()));
   state.counters["heap_beyond_result_per_byte"] = extra_per_byte;
   state.counters["result_per_source_byte"] = result_per_byte;
+  state.counters["reserved_per_result_byte"] = reserved_per_result_byte;
 }
 
 }  // namespace

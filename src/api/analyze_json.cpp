@@ -152,9 +152,62 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
   node_json(writer, tree, tree.root, positions);
 }
 
-// A rough size of the result, so that the text is allocated about once.
-[[nodiscard]] std::size_t estimated_result_size(std::size_t text_size, std::size_t token_count) {
-  return 256 + text_size + token_count * 40;
+// Decimal digits of the largest number the result can hold for a text of this size.
+[[nodiscard]] std::size_t number_digits(std::size_t text_size) {
+  std::size_t digits = 1;
+  for (std::size_t bound = text_size + 1; bound >= 10; bound /= 10) ++digits;
+  return digits;
+}
+
+// The length of a JSON string literal of `text`, quotes included.
+[[nodiscard]] std::size_t json_string_size(std::string_view text) {
+  std::size_t size = text.size() + 2;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\' || byte < 0x20) size += 5;  // at most \u00xx
+  }
+  return size;
+}
+
+// An upper bound of the result's length, close enough that it is allocated once and not
+// much more: every object's fixed text and names exactly, every number at the largest
+// width the text allows.
+[[nodiscard]] std::size_t result_size_bound(const lexer::SplitResult& split,
+                                            const std::vector<ParsedItem>& parsed_items,
+                                            std::size_t text_size) {
+  const std::size_t digits = number_digits(text_size);
+  std::string spare;
+  std::size_t size = 64 + 2 * digits;
+  for (const lexer::ScriptItem& item : split.items) {
+    size += 96 + 4 * digits + (item.command.has_value() ? json_string_size(*item.command) : 0);
+  }
+  for (const syntax::Diagnostic& diagnostic : split.diagnostics) {
+    size += 80 + 4 * digits + json_string_size(diagnostic.message);
+  }
+  for (const ParsedItem& parsed : parsed_items) {
+    const syntax::Tree& tree = parsed.statement.tree;
+    size += 64 + digits;
+    for (const syntax::Diagnostic& diagnostic : parsed.statement.diagnostics) {
+      size += 80 + 4 * digits + json_string_size(diagnostic.message);
+    }
+    for (const std::string& table : parsed.tables) size += 1 + json_string_size(table);
+    // {"c":[ ],"e": ,"k":" ","s": } and a comma; {"e": ,"s": ,"t":" "} and a comma.
+    for (const syntax::Node& node : tree.nodes) {
+      size += 26 + 2 * digits + kind_name_view(node.kind, spare).size();
+    }
+    for (const syntax::TreeToken& token : tree.tokens) {
+      if (!syntax::is_trivia(token.kind)) {
+        size += 20 + 2 * digits + kind_name_view(token.kind, spare).size();
+      }
+    }
+    for (const resolve::IdentifierRecord& record : parsed.records.identifiers) {
+      size += 100 + 6 * digits + json_string_size(record.name) + json_string_size(record.type);
+    }
+    for (const resolve::StatementRecord& record : parsed.records.statements) {
+      size += 64 + 5 * digits + json_string_size(record.type);
+    }
+  }
+  return size;
 }
 
 }  // namespace
@@ -201,7 +254,7 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
   const AnalysisOptions options = read_analysis_options(options_text);
   const lexer::ParseOptions parse_options{options.ccflags, options.version};
   const syntax::Utf16Positions positions(text);
-  const lexer::SplitResult split = lexer::split_script(text);
+  lexer::SplitResult split = lexer::split_script(text);
 
   // Every item is parsed first: the diagnostics of all of them come before the items.
   std::vector<ParsedItem> parsed_items;
@@ -217,6 +270,8 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
     parsed.statement = std::move(*statement);
   }
   for (const ParsedItem& parsed : parsed_items) parsed_of_item[parsed.item_index] = &parsed;
+  // The trees hold their own tokens: the script's list is not needed any more.
+  std::vector<lexer::Token>().swap(split.tokens);
 
   // The catalog of the script's own DDL: the builder splits and parses the text by itself,
   // and neither the schema it ends with nor anything of its work reaches the result.
@@ -226,7 +281,7 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
   resolve_statements(text, options.schema, catalog, specs, parsed_items);
 
   std::string out;
-  out.reserve(estimated_result_size(text.size(), split.tokens.size()));
+  out.reserve(result_size_bound(split, parsed_items, text.size()));
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("diagnostics");

@@ -7,12 +7,8 @@
 
 namespace veltrane::syntax {
 
-namespace {
-
-// Fills `units` (text.size() + 1 entries, all 0 on entry) and calls
-// `on_astral` with the byte offset of each character at U+10000 or above.
-template <class OnAstral>
-void fill_utf16_offsets(std::string_view text, std::vector<uint32_t>& units, OnAstral on_astral) {
+std::vector<uint32_t> build_utf16_offsets(std::string_view text) {
+  std::vector<uint32_t> units(text.size() + 1, 0);
   const auto size = static_cast<uint32_t>(text.size());
   uint32_t count = 0;
   uint32_t i = 0;
@@ -29,43 +25,74 @@ void fill_utf16_offsets(std::string_view text, std::vector<uint32_t>& units, OnA
       ++count;
       i += 3;
     } else {
-      on_astral(i);
       count += 2;
       i += 4;
     }
   }
   units[size] = count;
-}
-
-}  // namespace
-
-std::vector<uint32_t> build_utf16_offsets(std::string_view text) {
-  std::vector<uint32_t> units(text.size() + 1, 0);
-  fill_utf16_offsets(text, units, [](uint32_t) {});
   return units;
 }
 
 Utf16Positions::Utf16Positions(std::string_view text)
-    : units_(text.size() + 1, 0), index_(build_line_index(text)) {
-  fill_utf16_offsets(text, units_, [this](uint32_t at) { astral_starts_.push_back(at); });
+    : text_(text), index_(build_line_index(text)) {
+  const auto size = static_cast<uint32_t>(text.size());
+  const uint32_t blocks = size / BLOCK + 1;
+  block_units_.reserve(blocks);
+  block_characters_.reserve(blocks);
+  uint32_t units = 0;
+  uint32_t characters = 0;
+  for (uint32_t block_start = 0; block_start <= size; block_start += BLOCK) {
+    const uint32_t block_end = std::min(size, block_start + BLOCK);
+    bool ascii = true;
+    uint32_t block_units = 0;
+    uint32_t block_characters = 0;
+    for (uint32_t i = block_start; i < block_end; ++i) {
+      const auto byte = static_cast<unsigned char>(text[i]);
+      if (byte < 0x80) {
+        ++block_units;
+        ++block_characters;
+        continue;
+      }
+      ascii = false;
+      if (is_continuation_byte(text[i])) continue;
+      ++block_characters;
+      block_units += byte >= 0xF0 ? 2 : 1;
+    }
+    block_units_.push_back(ascii ? (units | ASCII_BLOCK) : units);
+    block_characters_.push_back(characters);
+    units += block_units;
+    characters += block_characters;
+    if (size - block_start < BLOCK) break;
+  }
 }
 
-void Utf16Positions::stop_outside_table() { stop(OFFSET_OUT_OF_RANGE); }
+void Utf16Positions::stop_outside_text() { stop(OFFSET_OUT_OF_RANGE); }
+
+uint32_t Utf16Positions::offset_in_mixed_block(uint32_t byte_offset) const {
+  if (byte_offset < text_.size() && is_continuation_byte(text_[byte_offset])) return 0;
+  const uint32_t block = byte_offset / BLOCK;
+  uint32_t units = block_units_[block];
+  for (uint32_t i = block * BLOCK; i < byte_offset; ++i) {
+    const auto byte = static_cast<unsigned char>(text_[i]);
+    if (is_continuation_byte(text_[i])) continue;
+    units += byte >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
 
 uint32_t Utf16Positions::characters_before(uint32_t byte_offset) const {
-  uint32_t astral = 0;
-  if (!astral_starts_.empty()) {
-    astral = static_cast<uint32_t>(
-        std::lower_bound(astral_starts_.begin(), astral_starts_.end(), byte_offset) -
-        astral_starts_.begin());
+  const uint32_t block = byte_offset / BLOCK;
+  uint32_t characters = block_characters_[block];
+  if ((block_units_[block] & ASCII_BLOCK) != 0) return characters + byte_offset % BLOCK;
+  for (uint32_t i = block * BLOCK; i < byte_offset; ++i) {
+    if (!is_continuation_byte(text_[i])) ++characters;
   }
-  return units_[byte_offset] - astral;
+  return characters;
 }
 
 LineCol Utf16Positions::line_col(uint32_t byte_offset) const {
-  const std::string_view text = index_.text;
-  if (byte_offset > text.size()) stop(OFFSET_OUT_OF_RANGE);
-  if (byte_offset < text.size() && is_continuation_byte(text[byte_offset])) {
+  if (byte_offset > text_.size()) stop(OFFSET_OUT_OF_RANGE);
+  if (byte_offset < text_.size() && is_continuation_byte(text_[byte_offset])) {
     stop(NOT_A_CHARACTER_BOUNDARY);
   }
   const auto& starts = index_.line_starts;

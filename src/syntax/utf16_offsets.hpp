@@ -9,6 +9,7 @@
 // only character starts and the end of the text: a continuation byte silently gives 0.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,38 +21,52 @@ namespace veltrane::syntax {
 // than 4 GiB.
 [[nodiscard]] std::vector<uint32_t> build_utf16_offsets(std::string_view text);
 
-// The table together with what turns a byte offset into a line and a column in constant
-// time after a bisection of the line starts: columns count characters, which are the
-// code units minus the characters at U+10000 or above.
+// The same lookups as the table (UTF-16 offsets of character starts and of the end),
+// and lines and columns, for many offsets of one text, without four bytes per byte: a
+// count of code units and of characters before every block of BLOCK bytes, a flag on the
+// all-ASCII blocks (where an offset is one addition), and a scan of at most one block
+// elsewhere. Columns count characters, as `line_col` does.
 class Utf16Positions {
  public:
-  // Borrows the text: it must outlive this object.
-  explicit Utf16Positions(std::string_view text);
+  static constexpr uint32_t BLOCK = 64;
 
-  // The UTF-16 offset of a byte offset (a character start or the end). Stops past the
-  // end of the table.
+  // Borrows the text (valid UTF-8, shorter than 2 GiB): it must outlive this object.
+  explicit Utf16Positions(std::string_view text);
+  Utf16Positions(std::string&&) = delete;
+
+  // The UTF-16 offset of a byte offset: the code units before the character that starts
+  // there, or the total at the end; 0 at a continuation byte, as in the table. Stops past
+  // the end of the text.
   [[nodiscard]] uint32_t offset(uint32_t byte_offset) const {
-    if (byte_offset >= units_.size()) stop_outside_table();
-    return units_[byte_offset];
+    if (byte_offset > text_.size()) stop_outside_text();
+    const uint32_t block = byte_offset / BLOCK;
+    const uint32_t units = block_units_[block];
+    if ((units & ASCII_BLOCK) != 0) return (units & ~ASCII_BLOCK) + byte_offset % BLOCK;
+    return offset_in_mixed_block(byte_offset);
   }
   // 1-based line and column (in characters) of a character start or the end: the same
-  // answer as `line_col`.
+  // answer as `line_col`, with the same stops.
   [[nodiscard]] LineCol line_col(uint32_t byte_offset) const;
   // The number of lines: LF characters plus one.
   [[nodiscard]] uint32_t line_count() const {
     return static_cast<uint32_t>(index_.line_starts.size());
   }
-  [[nodiscard]] const std::vector<uint32_t>& table() const { return units_; }
 
  private:
-  [[noreturn]] static void stop_outside_table();
+  // Set on the code-unit count of a block that holds only ASCII.
+  static constexpr uint32_t ASCII_BLOCK = 0x80000000u;
+
+  [[noreturn]] static void stop_outside_text();
+  [[nodiscard]] uint32_t offset_in_mixed_block(uint32_t byte_offset) const;
   // Characters before a character start or the end.
   [[nodiscard]] uint32_t characters_before(uint32_t byte_offset) const;
 
-  std::vector<uint32_t> units_;
+  std::string_view text_;
+  // Per block: code units before it (ASCII_BLOCK set when it is all ASCII), characters
+  // before it.
+  std::vector<uint32_t> block_units_;
+  std::vector<uint32_t> block_characters_;
   LineIndex index_;
-  // Byte offsets of the characters at U+10000 or above, in order.
-  std::vector<uint32_t> astral_starts_;
 };
 
 }  // namespace veltrane::syntax

@@ -213,7 +213,10 @@ TEST(Utf16Offsets, CountCodeUnitsAtCharacterStarts) {
   for (const Case& test_case : cases) {
     SCOPED_TRACE(test_case.name);
     EXPECT_EQ(build_utf16_offsets(test_case.text), test_case.table);
-    EXPECT_EQ(Utf16Positions(test_case.text).table(), test_case.table);
+    const Utf16Positions positions(test_case.text);
+    for (uint32_t offset = 0; offset <= test_case.text.size(); ++offset) {
+      EXPECT_EQ(positions.offset(offset), test_case.table[offset]) << "offset " << offset;
+    }
   }
 }
 
@@ -224,17 +227,22 @@ TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
       "a\r\nb\r\n",
       "\xF0\x9F\x98\x80x = \xF0\x9F\x98\x80\xF0\x9F\x98\x80y\n\xC3\xA9\xF0\x9F\x98\x80z\n",
       std::string(1000, 'x') + "\xF0\x9F\x98\x80" + std::string(10, 'y'),
+      std::string(63, 'a') + "\xC3\xA9" + std::string(62, 'b') + "\xF0\x9F\x98\x80\n" +
+          std::string(64, 'c'),
+      std::string(64, 'x'),
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(text.substr(0, 40));
     const LineIndex index = build_line_index(text);
     const Utf16Positions positions(text);
+    const std::vector<uint32_t> table = build_utf16_offsets(text);
     EXPECT_EQ(positions.line_count(), index.line_starts.size());
     for (uint32_t offset = 0; offset <= text.size(); ++offset) {
       if (offset < text.size() && (static_cast<unsigned char>(text[offset]) & 0xC0) == 0x80) {
         continue;
       }
       ASSERT_EQ(positions.line_col(offset), line_col(index, offset)) << "offset " << offset;
+      ASSERT_EQ(positions.offset(offset), table[offset]) << "offset " << offset;
     }
   }
   const std::string text = "\xC3\xA9";
