@@ -239,7 +239,6 @@ ResolvedRecords Walker::run() {
       case NodeKind::Star:
       case NodeKind::Lexical:
       case NodeKind::PartitionExt:
-      case NodeKind::ErrorLogging:
       case NodeKind::SearchClause:
       case NodeKind::CycleClause:
       case NodeKind::PragmaDecl:
@@ -334,6 +333,23 @@ ResolvedRecords Walker::run() {
         std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
         break;
       }
+      case NodeKind::ErrorLogging:
+        // LOG ERRORS INTO table (tag) REJECT LIMIT n: the table name is no column.
+        {
+          bool table_name = true;
+          const std::size_t mark = tasks_.size();
+          for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+            if (syntax::is_token_entry(entry)) continue;
+            const uint32_t child = syntax::entry_index(entry);
+            if (table_name && is_kind(child, NodeKind::NameRef)) {
+              table_name = false;
+              continue;
+            }
+            push(Step::Visit, child);
+          }
+          std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+          break;
+        }
       case NodeKind::TriggerOn:
         if (const std::optional<uint32_t> name =
                 syntax::child_of_kind(tree_, task.node, syntax::syntax_kind(NodeKind::NameRef))) {

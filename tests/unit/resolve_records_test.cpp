@@ -424,6 +424,33 @@ TEST(ResolveRecords, ScopesAndStatements) {
          "1/0 PT OBJECT DEFINITION @18:18\n"
          "2/1 DIST FUNCTION DEFINITION @18:40\n"}}},
 
+      {"the error logging table is no column; its tag is an expression",
+       "CREATE TABLE t (a NUMBER);\n"
+       "CREATE PROCEDURE p(v_tag VARCHAR2) IS BEGIN INSERT INTO t (a) VALUES (1) LOG ERRORS INTO "
+       "err$_t (v_tag) REJECT LIMIT 10; END;\n/\n",
+       {{1,
+         "1/0 P PROCEDURE DEFINITION @2:18\n"
+         "2/1 V_TAG FORMAL IN DECLARATION @2:20\n"
+         "3/1 INSERT @2:45\n"
+         "4/3 T TABLE REFERENCE @2:57\n"
+         "5/3 A COLUMN REFERENCE @2:60\n"
+         "6/3 V_TAG FORMAL IN REFERENCE @2:98\n"}}},
+      // The table of a PIVOT or ONLY item gets its record; the item hides its columns, so
+      // K is never taken for the parameter.
+      {"PIVOT and ONLY items",
+       "CREATE TABLE s (k NUMBER, v NUMBER);\n"
+       "CREATE PROCEDURE p(k NUMBER) IS BEGIN FOR r IN (SELECT * FROM s PIVOT (SUM(v) FOR k IN "
+       "(1 AS one)) WHERE one > k) LOOP NULL; END LOOP; FOR r IN (SELECT * FROM ONLY (s) WHERE v "
+       "= k) LOOP NULL; END LOOP; END;\n/\n",
+       {{1,
+         "1/0 P PROCEDURE DEFINITION @2:18\n"
+         "2/1 K FORMAL IN DECLARATION @2:20\n"
+         "3/1 R ITERATOR DECLARATION @2:43\n"
+         "4/1 SELECT @2:49\n"
+         "5/4 S TABLE REFERENCE @2:63\n"
+         "6/1 R ITERATOR DECLARATION @2:140\n"
+         "7/1 SELECT @2:146\n"
+         "8/7 S TABLE REFERENCE @2:166\n"}}},
       {"a label before an anonymous block",
        "<<outer>> DECLARE x NUMBER; BEGIN FOR i IN 1..2 LOOP EXIT outer; outer.x := i; END LOOP; "
        "END outer;\n/\n",
