@@ -209,7 +209,7 @@ void Walker::visit_query(const Task& task, bool force_record) {
   save_and_push_restore();
   // The operands: one QueryBlock walks the Query's ORDER BY, OFFSET, FETCH and FOR UPDATE
   // as its last clauses.
-  std::optional<uint32_t> single_block;
+  uint32_t single_block = NONE;
   uint32_t operands = 0;
   for (const syntax::Child entry : syntax::children(tree_, task.node)) {
     if (syntax::is_token_entry(entry)) continue;
@@ -227,19 +227,19 @@ void Walker::visit_query(const Task& task, bool force_record) {
     ++operands;
     if (kind == NodeKind::QueryBlock) single_block = child;
   }
-  if (operands != 1) single_block.reset();
+  if (operands != 1) single_block = NONE;
   const std::optional<uint32_t> for_update = for_update_after(tree_, task.node);
-  if (for_update && !single_block) push(Step::VisitOpaqueFrame, *for_update);
+  if (for_update && single_block == NONE) push(Step::VisitOpaqueFrame, *for_update);
   const std::size_t mark = tasks_.size();
   for (const syntax::Child entry : syntax::children(tree_, task.node)) {
     if (syntax::is_token_entry(entry)) continue;
     const uint32_t child = syntax::entry_index(entry);
     const std::optional<NodeKind> kind = kind_of(child);
     if (is_tail_clause(kind)) {
-      if (!single_block) push(Step::VisitOpaqueFrame, child);
+      if (single_block == NONE) push(Step::VisitOpaqueFrame, child);
       continue;
     }
-    push(Step::Visit, child, single_block && child == *single_block ? CLAIMS : 0);
+    push(Step::Visit, child, child == single_block ? CLAIMS : 0);
   }
   std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
 }
