@@ -1,8 +1,10 @@
 #include "syntax/json_text.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 namespace veltrane::syntax {
@@ -70,6 +72,16 @@ std::optional<nlohmann::json> read_json(std::string_view text) {
 }
 
 void append_json_string(std::string& out, std::string_view text) {
+  // Most texts (keys, names, kind words) need no escape: one append, quotes included.
+  if (std::none_of(text.begin(), text.end(), needs_escape)) {
+    const std::size_t at = out.size();
+    out.resize(at + text.size() + 2);
+    char* to = out.data() + at;
+    to[0] = '"';
+    if (!text.empty()) std::memcpy(to + 1, text.data(), text.size());
+    to[text.size() + 1] = '"';
+    return;
+  }
   out.push_back('"');
   std::size_t run_start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
