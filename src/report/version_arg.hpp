@@ -12,7 +12,8 @@ namespace veltrane::report {
 
 // Options with no conditional-compilation flags and the version read from `text`: none,
 // empty or blank gives 23.26 ("26ai"). A text that is no version gives the error text
-// "{text} is not an Oracle version (12.2, 19c, 21c, 23ai, 26ai...)", the text as given.
+// "{text} is not an Oracle version (12.2, 19c, 21c, 23ai, 26ai...)", the text as given; so does
+// a release before Oracle9i ("7", "8.1.7").
 struct VersionArg {
   lexer::ParseOptions options;
   std::string error;  // empty when the text was read

@@ -59,6 +59,10 @@ def listing(folder):
         (["--format", "HTML", "a.sql"], "veltrane report: --format takes html, csv, json (not HTML)\n"),
         (["--format", " json ,xml", "a.sql"], "veltrane report: --format takes html, csv, json (not xml)\n"),
         (
+            ["--version", "7", "a.sql"],
+            "veltrane report: 7 is not an Oracle version (12.2, 19c, 21c, 23ai, 26ai...)\n",
+        ),
+        (
             ["--version", "7x", "a.sql"],
             "veltrane report: 7x is not an Oracle version (12.2, 19c, 21c, 23ai, 26ai...)\n",
         ),
