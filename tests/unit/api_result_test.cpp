@@ -129,6 +129,25 @@ TEST(AnalyzeResult, TooLargeTextsAreRefused) {
             expected_diagnostic + R"("lines":42,"version":"12.2"})");
 }
 
+// Calls result_len from a thread-exit destructor that runs after the slot's own.
+struct CallsResultLenAtThreadExit {
+  ~CallsResultLenAtThreadExit() { (void)result_len(); }
+};
+
+TEST(AnalyzeSlotDeathTest, ACallAfterTheSlotWasFreedAborts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        std::thread([] {
+          // Made before the slot, so destroyed after it.
+          thread_local CallsResultLenAtThreadExit late;
+          (void)&late;
+          EXPECT_EQ(result_len(), 0u);
+        }).join();
+      },
+      "result_len: called after this thread's result slot was freed");
+}
+
 std::vector<std::filesystem::path> corpus_files() {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(VELTRANE_CORPUS_DIR)) {
