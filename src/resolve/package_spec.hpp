@@ -26,7 +26,7 @@ struct TextHash {
   }
 };
 
-// One declaration of a specification: its name in normal form and its type word.
+// One declaration of a package specification: its name in normal form and its type word.
 struct SpecEntry {
   std::string name;
   TypeWord type = TypeWord::Variable;
@@ -43,7 +43,7 @@ class PackageSpec {
   [[nodiscard]] const std::string& name() const { return name_; }
   [[nodiscard]] const std::vector<SpecEntry>& entries() const { return entries_; }
 
-  // The first entry declared under `name`; none when the specification has none.
+  // The first entry declared under `name`; none when the package specification has none.
   [[nodiscard]] const SpecEntry* find(std::string_view name) const;
 
  private:
@@ -54,10 +54,10 @@ class PackageSpec {
   std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> first_;
 };
 
-// The specification of a CREATE PACKAGE statement: `owner`, the name it creates ("" when
+// The package specification of a CREATE PACKAGE statement: `owner`, the name it creates ("" when
 // it names none) and one entry per declaration of its declare section, with the type
 // words of name resolution. `text` is the whole source text. Makes no records and never
-// fails; a statement of another kind gives a specification without entries.
+// fails; a statement of another kind gives one without entries.
 [[nodiscard]] PackageSpec resolve_package_spec(const parser::ParsedStatement& statement,
                                                std::string_view text, std::string_view owner);
 

@@ -51,8 +51,8 @@ class PackageSpec;
 struct ResolveExtras {};
 
 // Everything a resolution reads besides the statement: the owner of names written
-// without one, the catalog, the specification of the package whose body is resolved (if
-// it was found) and every specification keyed by package_key. All borrowed.
+// without one, the catalog, the package specification of the package whose body is resolved
+// (if it was found) and every package specification keyed by package_key. All borrowed.
 struct ResolveContext {
   std::string_view default_owner;
   const catalog::Catalog& catalog;
@@ -61,7 +61,7 @@ struct ResolveContext {
   const ResolveExtras* extras = nullptr;
 };
 
-// The key of a specification: owner + "." + name (both in identifier normal form). The
+// The key of a package specification: owner + "." + name (both in identifier normal form). The
 // analysis driver keys its map with it too.
 [[nodiscard]] std::string package_key(std::string_view owner, std::string_view name);
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // The scopes of name resolution. PL/SQL frames hold declared names (innermost frame first,
-// the latest entry of a frame winning, then the package's own specification); SQL frames
+// the latest entry of a frame winning, then the package's own package specification); SQL frames
 // hold the items of query blocks and DML statements, with their columns when the catalog
 // knows them. Both index names as they are entered, so a lookup costs the same at any
 // nesting depth.
@@ -29,7 +29,7 @@ class PlsqlScopes {
 
   // Opens a frame, owned by `owner` unless it is empty; `owner_type` is the type word of
   // the owner's own entry. `sees_own_spec`: a frame-only lookup in this frame also looks
-  // at the own specification (a package body's unit frame).
+  // at the own package specification (a package body's unit frame).
   void open_frame(std::string_view owner, TypeWord owner_type, bool sees_own_spec = false);
   // Closes the innermost frame and forgets its entries. Stops when no frame is open.
   void close_frame();
@@ -37,7 +37,7 @@ class PlsqlScopes {
   void enter(std::string_view name, TypeWord type);
 
   // The type of the name's latest visible entry, innermost frame first, then the own
-  // specification.
+  // package specification.
   [[nodiscard]] std::optional<TypeWord> lookup(std::string_view name) const;
   // The same among LABEL entries only.
   [[nodiscard]] bool has_label(std::string_view name) const;
@@ -48,7 +48,7 @@ class PlsqlScopes {
   };
   // The innermost open frame owned by `name`.
   [[nodiscard]] std::optional<OwnedFrame> owned_frame(std::string_view name) const;
-  // The name's latest entry in that frame only (and the own specification for the frame
+  // The name's latest entry in that frame only (and the own package specification for the frame
   // that sees it).
   [[nodiscard]] std::optional<TypeWord> lookup_in_frame(uint32_t frame,
                                                         std::string_view name) const;

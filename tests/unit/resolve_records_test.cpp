@@ -39,14 +39,14 @@ void check(const ScriptCase& test) {
 
 TEST(ResolveRecords, ChecksFromTheIssue) {
   const std::vector<ScriptCase> cases = {
-      {"N1 columns of a catalog table",
+      {"columns of a catalog table",
        "CREATE TABLE emp (id NUMBER, ename VARCHAR2(20));\nSELECT ename, e2 FROM emp;\n",
        {{0, ""},
         {1,
          "1/0 SELECT @2:1\n"
          "2/1 EMP TABLE REFERENCE @2:23\n"
          "3/1 ENAME COLUMN REFERENCE @2:8\n"}}},
-      {"N2 views, COMMIT and a SELECT of nothing known",
+      {"views, COMMIT and a SELECT of nothing known",
        "CREATE TABLE emp (id NUMBER);\nCREATE VIEW v AS SELECT id FROM emp;\nCOMMIT;\n"
        "SELECT 1 FROM dual;\n",
        {{1,
@@ -55,7 +55,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "3/1 ID COLUMN REFERENCE @2:25\n"},
         {2, "1/0 COMMIT @3:1\n"},
         {3, "1/0 SELECT @4:1\n"}}},
-      {"N3 a body before its specification, and pkg.member",
+      {"a body before its package, and pkg.member",
        "CREATE PACKAGE BODY pay AS\n"
        "  PROCEDURE bump IS BEGIN g_count := g_count + 1; END;\n"
        "END;\n/\n"
@@ -74,7 +74,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "1/0 RUN PROCEDURE DEFINITION @10:18\n"
          "2/1 PAY PACKAGE REFERENCE @10:31\n"
          "3/1 BUMP PROCEDURE CALL @10:35\n"}}},
-      {"N4 the later specification wins",
+      {"the later package wins",
        "CREATE PACKAGE pay AS a NUMBER; END;\n/\nCREATE PACKAGE pay AS b NUMBER; END;\n/\n"
        "CREATE PACKAGE BODY pay AS PROCEDURE p IS v NUMBER; BEGIN v := a + b; END; END;\n/\n",
        {{2,
@@ -83,7 +83,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "3/2 V VARIABLE DECLARATION @5:43\n"
          "4/2 V VARIABLE ASSIGNMENT @5:59\n"
          "5/2 B VARIABLE REFERENCE @5:68\n"}}},
-      {"N5 owners",
+      {"owners",
        "CREATE PACKAGE pay AS g NUMBER; END;\n/\n"
        "CREATE PACKAGE BODY hr.pay AS PROCEDURE p IS BEGIN g := 1; END; END;\n/\n"
        "CREATE PACKAGE BODY scott.pay AS PROCEDURE p IS BEGIN g := 1; END; END;\n/\n",
@@ -95,7 +95,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "1/0 PAY PACKAGE DEFINITION @5:27\n"
          "2/1 P PROCEDURE DEFINITION @5:44\n"}},
        "HR"},
-      {"N6 default owners",
+      {"default owners",
        "ALTER SESSION SET CURRENT_SCHEMA = hr;\nCREATE TABLE t (a NUMBER);\nSELECT a FROM t;\n"
        "SELECT a FROM hr.t;\n"
        "CREATE PROCEDURE hr.p IS BEGIN FOR r IN (SELECT a FROM t) LOOP NULL; END LOOP; END;\n/\n",
@@ -110,7 +110,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "3/1 SELECT @5:42\n"
          "4/3 T TABLE REFERENCE @5:56\n"
          "5/3 A COLUMN REFERENCE @5:49\n"}}},
-      {"N7 scopes, cursors, blocks, handlers",
+      {"scopes, cursors, blocks, handlers",
        "CREATE TABLE emp (id NUMBER);\n"
        "CREATE PROCEDURE q(p_id IN NUMBER, p_out OUT NUMBER) IS\n"
        "  CURSOR c IS SELECT id FROM emp WHERE id = p_id;\n"
@@ -153,7 +153,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "25/1 E_NONE EXCEPTION REFERENCE @12:27\n"
          "26/1 E_NONE EXCEPTION REFERENCE @13:16\n"
          "27/1 P_OUT FORMAL OUT ASSIGNMENT @13:28\n"}}},
-      {"N9 dynamic SQL",
+      {"dynamic SQL",
        "DECLARE n NUMBER; k NUMBER := 1; s VARCHAR2(100) := 'SELECT :x FROM dual'; BEGIN EXECUTE "
        "IMMEDIATE s INTO n USING k; END;\n/\n",
        {{0,
@@ -164,7 +164,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "5/4 S VARIABLE REFERENCE @1:100\n"
          "6/4 N VARIABLE ASSIGNMENT @1:107\n"
          "7/4 K VARIABLE REFERENCE @1:115\n"}}},
-      {"N10 sequences, public synonyms, catalog functions",
+      {"sequences, public synonyms, catalog functions",
        "CREATE TABLE emp (id NUMBER);\nCREATE SEQUENCE emp_seq;\n"
        "CREATE PUBLIC SYNONYM staff FOR app.emp;\n"
        "CREATE FUNCTION next_id RETURN NUMBER IS BEGIN RETURN emp_seq.NEXTVAL; END;\n/\n"
@@ -177,7 +177,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "2/1 STAFF SYNONYM REFERENCE @6:13\n"
          "3/1 ID COLUMN REFERENCE @6:20\n"
          "4/1 NEXT_ID FUNCTION CALL @6:32\n"}}},
-      {"N11 columns win; qualified locals",
+      {"columns win; qualified locals",
        "CREATE TABLE emp (id NUMBER, name VARCHAR2(10));\n"
        "CREATE PROCEDURE r(name VARCHAR2) IS n NUMBER; BEGIN SELECT COUNT(*) INTO n FROM emp "
        "WHERE name = r.name AND x = 1; END;\n/\n",
@@ -191,7 +191,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "7/4 NAME COLUMN REFERENCE @2:92\n"
          "8/4 R PROCEDURE REFERENCE @2:99\n"
          "9/4 NAME FORMAL IN REFERENCE @2:101\n"}}},
-      {"N12 triggers",
+      {"triggers",
        "CREATE TABLE emp (id NUMBER);\nCREATE SEQUENCE emp_seq;\n"
        "CREATE TRIGGER trg BEFORE INSERT ON emp FOR EACH ROW BEGIN :new.id := emp_seq.NEXTVAL; "
        "END;\n/\n",
@@ -199,14 +199,14 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "1/0 TRG TRIGGER DEFINITION @3:16\n"
          "2/1 EMP TABLE REFERENCE @3:37\n"
          "3/1 EMP_SEQ SEQUENCE REFERENCE @3:71\n"}}},
-      {"N13 labels and iterators",
+      {"labels and iterators",
        "BEGIN <<outer>> FOR i IN 1..3 LOOP EXIT outer WHEN i > 2; END LOOP; END;\n/\n",
        {{0,
          "1/0 OUTER LABEL DECLARATION @1:9\n"
          "2/0 I ITERATOR DECLARATION @1:21\n"
          "3/0 OUTER LABEL REFERENCE @1:41\n"
          "4/0 I ITERATOR REFERENCE @1:52\n"}}},
-      {"N14 an unknown table blocks variables",
+      {"an unknown table blocks variables",
        "CREATE TABLE emp (id NUMBER);\n"
        "CREATE PROCEDURE s(p NUMBER) IS BEGIN DELETE FROM other WHERE id = p; DELETE FROM emp "
        "WHERE id = p; END;\n/\n",
@@ -218,7 +218,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "5/4 EMP TABLE REFERENCE @2:83\n"
          "6/4 ID COLUMN REFERENCE @2:93\n"
          "7/4 P FORMAL IN REFERENCE @2:98\n"}}},
-      {"N15 a specification, in order",
+      {"a package, in order",
        "CREATE PACKAGE pay AS c CONSTANT NUMBER := 1; v NUMBER := c; PROCEDURE p(x IN OUT "
        "NUMBER); END;\n/\n",
        {{0,
@@ -497,7 +497,7 @@ TEST(ResolveRecords, StartAndEndAreTheNameToken) {
   }
 }
 
-// The entries of a specification, with their type words, and the first entry of a name.
+// The entries of a package specification, with their type words, and the first entry of a name.
 TEST(ResolvePackageSpec, EntriesInOrder) {
   struct Case {
     std::string_view name;
@@ -527,10 +527,10 @@ TEST(ResolvePackageSpec, EntriesInOrder) {
     ASSERT_TRUE(statement.has_value());
     const test_support::OwnerAndName key =
         test_support::qualified_name(*statement, test.script, "APP");
-    const PackageSpec spec = resolve_package_spec(*statement, test.script, key.owner);
-    EXPECT_EQ(package_key(spec.owner(), spec.name()), test.key);
+    const PackageSpec package = resolve_package_spec(*statement, test.script, key.owner);
+    EXPECT_EQ(package_key(package.owner(), package.name()), test.key);
     std::string entries;
-    for (const SpecEntry& entry : spec.entries()) {
+    for (const SpecEntry& entry : package.entries()) {
       entries += entry.name + " " + std::string(type_word_text(entry.type)) + "\n";
     }
     EXPECT_EQ(entries, test.entries);
@@ -538,13 +538,13 @@ TEST(ResolvePackageSpec, EntriesInOrder) {
 }
 
 TEST(ResolvePackageSpec, LookupGivesTheFirstEntryOfAName) {
-  const PackageSpec spec(
+  const PackageSpec package(
       "APP", "PAY",
       {{"P", TypeWord::Procedure}, {"P", TypeWord::Variable}, {"Q", TypeWord::Cursor}});
-  ASSERT_NE(spec.find("P"), nullptr);
-  EXPECT_EQ(spec.find("P")->type, TypeWord::Procedure);
-  EXPECT_EQ(spec.find("Q")->type, TypeWord::Cursor);
-  EXPECT_EQ(spec.find("p"), nullptr);
+  ASSERT_NE(package.find("P"), nullptr);
+  EXPECT_EQ(package.find("P")->type, TypeWord::Procedure);
+  EXPECT_EQ(package.find("Q")->type, TypeWord::Cursor);
+  EXPECT_EQ(package.find("p"), nullptr);
   EXPECT_EQ(package_key("A.B", "C"), "A.B.C");
 }
 
