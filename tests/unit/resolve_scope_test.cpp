@@ -1,0 +1,120 @@
+// The scope indexes: SQL frames (column search across frames, blocked by opaque items,
+// limited by a floor; items by name) and PL/SQL frames (latest entry, owned frames,
+// frame-only lookups, the package's own declarations last).
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalog/catalog.hpp"
+#include "resolve/package_spec.hpp"
+#include "resolve/scope.hpp"
+
+namespace veltrane::resolve {
+namespace {
+
+catalog::CatalogObject table(std::string name, std::vector<std::string> columns) {
+  catalog::CatalogObject object{"APP", std::move(name), catalog::ObjectKind::Table, {}, {}, {},
+                                false, "script"};
+  for (std::string& column : columns) object.columns.push_back({std::move(column), "NUMBER", true});
+  return object;
+}
+
+TEST(ResolveScope, ColumnSearchAcrossFrames) {
+  const catalog::CatalogObject emp = table("EMP", {"ID", "NAME"});
+  const catalog::CatalogObject dept = table("DEPT", {"ID", "DNAME"});
+  // Frames are built from a layout: each string is one frame, each letter one item
+  // (e = EMP, d = DEPT, o = opaque).
+  struct Case {
+    std::string_view name;
+    std::vector<std::string_view> frames;
+    std::string_view column;
+    uint32_t floor;
+    ColumnSearch expected;
+  };
+  const std::vector<Case> cases = {
+      {"innermost known item", {"e"}, "NAME", 0, ColumnSearch::Found},
+      {"known items pass outward", {"d", "e"}, "DNAME", 0, ColumnSearch::Found},
+      {"every frame passed", {"d", "e"}, "SAL", 0, ColumnSearch::NotFound},
+      {"a known column beats an opaque item of its frame", {"oe"}, "ID", 0, ColumnSearch::Found},
+      {"an opaque frame ends the search", {"d", "o"}, "DNAME", 0, ColumnSearch::Blocked},
+      {"an opaque frame outside is not reached", {"o", "e"}, "ID", 0, ColumnSearch::Found},
+      {"an opaque outer frame blocks an unknown name", {"o", "e"}, "SAL", 0, ColumnSearch::Blocked},
+      {"below the floor nothing is seen", {"d", "e"}, "DNAME", 1, ColumnSearch::NotFound},
+      {"below the floor nothing blocks", {"o", "e"}, "SAL", 1, ColumnSearch::NotFound},
+      {"no frame", {}, "ID", 0, ColumnSearch::NotFound},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    SqlScopes scopes;
+    for (const std::string_view frame : test.frames) {
+      scopes.open_frame();
+      for (const char item : frame) {
+        if (item == 'o') {
+          scopes.add_item(SqlItem{"X", nullptr, true});
+        } else {
+          const catalog::CatalogObject* object = item == 'e' ? &emp : &dept;
+          scopes.add_item(SqlItem{object->name, object, false});
+        }
+      }
+    }
+    EXPECT_EQ(scopes.find_column(test.column, test.floor), test.expected);
+  }
+}
+
+TEST(ResolveScope, ClosingFramesForgetsTheirItems) {
+  const catalog::CatalogObject emp = table("EMP", {"ID"});
+  SqlScopes scopes;
+  scopes.open_frame();
+  scopes.add_item(SqlItem{"E", &emp, false});
+  scopes.add_alias("TOTAL");
+  scopes.open_frame();
+  scopes.add_item(SqlItem{"E", nullptr, true});
+  EXPECT_EQ(scopes.find_item("E", 0)->opaque, true);
+  EXPECT_EQ(scopes.find_column("ID", 0), ColumnSearch::Blocked);
+  EXPECT_FALSE(scopes.is_alias("TOTAL"));
+  scopes.close_frame();
+  EXPECT_EQ(scopes.find_item("E", 0)->opaque, false);
+  EXPECT_EQ(scopes.find_column("ID", 0), ColumnSearch::Found);
+  EXPECT_TRUE(scopes.is_alias("TOTAL"));
+  scopes.close_frame();
+  EXPECT_EQ(scopes.find_item("E", 0), nullptr);
+  EXPECT_EQ(scopes.find_column("ID", 0), ColumnSearch::NotFound);
+}
+
+TEST(ResolveScope, PlsqlFrames) {
+  const PackageSpec own("APP", "PAY", {{"G", TypeWord::Variable}, {"V", TypeWord::Constant}});
+  PlsqlScopes scopes(&own);
+  scopes.open_frame("PAY", TypeWord::Package, true);
+  scopes.enter("PAY", TypeWord::Package);
+  scopes.enter("V", TypeWord::Variable);
+  scopes.open_frame("P", TypeWord::Procedure);
+  scopes.enter("V", TypeWord::Cursor);
+  scopes.enter("V", TypeWord::Exception);
+  scopes.enter("L", TypeWord::Label);
+  scopes.enter("L", TypeWord::Variable);
+
+  EXPECT_EQ(scopes.lookup("V"), TypeWord::Exception);  // the latest entry wins
+  EXPECT_EQ(scopes.lookup("G"), TypeWord::Variable);   // the own declarations come last
+  EXPECT_EQ(scopes.lookup("X"), std::nullopt);
+  EXPECT_TRUE(scopes.has_label("L"));
+  const std::optional<PlsqlScopes::OwnedFrame> unit = scopes.owned_frame("PAY");
+  ASSERT_TRUE(unit.has_value());
+  EXPECT_EQ(unit->owner_type, TypeWord::Package);
+  EXPECT_EQ(scopes.lookup_in_frame(unit->frame, "V"), TypeWord::Variable);
+  EXPECT_EQ(scopes.lookup_in_frame(unit->frame, "G"), TypeWord::Variable);
+  const std::optional<PlsqlScopes::OwnedFrame> inner = scopes.owned_frame("P");
+  ASSERT_TRUE(inner.has_value());
+  EXPECT_EQ(scopes.lookup_in_frame(inner->frame, "G"), std::nullopt);
+
+  scopes.close_frame();
+  EXPECT_EQ(scopes.lookup("V"), TypeWord::Variable);
+  EXPECT_FALSE(scopes.has_label("L"));
+  EXPECT_FALSE(scopes.owned_frame("P").has_value());
+}
+
+}  // namespace
+}  // namespace veltrane::resolve
