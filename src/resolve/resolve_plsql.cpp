@@ -198,8 +198,7 @@ void Walker::visit_trigger_children(uint32_t root) {
 
 void Walker::enter_entry(uint32_t token, TypeWord type) { plsql_.enter(name_of(token), type); }
 
-void Walker::visit_declaration(uint32_t node, NodeKind kind) {
-  (void)kind;
+void Walker::visit_declaration(uint32_t node) {
   const std::optional<Declared> declared = read_declaration(tree_, node, text_);
   if (declared) {
     add_identifier(declared->name_token, declared->type, declared->usage);

@@ -162,9 +162,6 @@ ResolvedRecords Walker::run() {
     switch (task.step) {
       case Step::Visit:
         break;
-      case Step::VisitChildren:
-        push_children(task.node, task.flags, task.target);
-        continue;
       case Step::VisitPlsqlName:
         resolve_plsql_name(task.node, task.target == task.node);
         continue;
@@ -183,9 +180,6 @@ ResolvedRecords Walker::run() {
         push(Step::CloseSqlFrame, NONE);
         push(is_kind(task.node, NodeKind::ForUpdate) ? Step::VisitClaimed : Step::Visit, task.node,
              task.flags);
-        continue;
-      case Step::VisitTypeName:
-        resolve_type_name(task.node);
         continue;
       case Step::EnterEntry:
         enter_entry(task.node, static_cast<TypeWord>(task.extra));
@@ -252,7 +246,7 @@ ResolvedRecords Walker::run() {
       case NodeKind::ExceptionDecl:
       case NodeKind::SubtypeDecl:
       case NodeKind::TypeDecl:
-        visit_declaration(task.node, *kind);
+        visit_declaration(task.node);
         break;
       case NodeKind::CursorDecl:
         visit_cursor(task.node);

@@ -30,13 +30,11 @@ inline constexpr uint32_t NONE = 0xFFFFFFFFu;
 
 enum class Step : uint8_t {
   Visit,             // node: by its kind
-  VisitChildren,     // node: its node children in order, nothing for the node itself
   VisitPlsqlName,    // node: a NameRef resolved by the PL/SQL rules only
   VisitSelect,       // node: a Query that gets a SELECT record wherever it stands
   VisitBlockPass2,   // node: a QueryBlock's clauses other than its items
   VisitClaimed,      // node: ORDER BY, OFFSET, FETCH or FOR UPDATE walked inside a block
   VisitOpaqueFrame,  // node: walked inside a frame holding one opaque item
-  VisitTypeName,     // node: a TypeName by the type rule
   EnterEntry,        // node: name token; extra: type word
   AddItem,           // node: a TableRef; extra: its resolved item in pending_items_
   AddCte,            // node: a Cte
@@ -104,7 +102,7 @@ class Walker {
   void visit_root(uint32_t root);
   void visit_unit(uint32_t root, syntax::NodeKind kind);
   void visit_trigger_children(uint32_t root);
-  void visit_declaration(uint32_t node, syntax::NodeKind kind);
+  void visit_declaration(uint32_t node);
   void visit_subprogram(uint32_t node);
   void visit_cursor(uint32_t node);
   void visit_frame_node(const Task& task, syntax::NodeKind kind);
