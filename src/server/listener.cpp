@@ -100,12 +100,13 @@ void accept_connections(const Listener& listener, const ConnectionHandler& handl
       continue;
     }
     ++accepted;
-    // Shared so that a thread that never starts still closes the connection.
+    // Shared so that a thread that never starts still closes the connection; the thread
+    // keeps its own copy of the handler.
     auto connection = std::make_shared<Socket>(descriptor);
     bool started = false;
     try {
       started =
-          start_thread([connection, &handler] { run_connection(handler, std::move(*connection)); });
+          start_thread([connection, handler] { run_connection(handler, std::move(*connection)); });
     } catch (...) {
       started = false;
     }
