@@ -296,6 +296,29 @@ TEST(LabSamples, FiveTitledScriptsThatParseWithoutErrors) {
   EXPECT_EQ(samples[2]["text"], lab_samples()[2].text);
 }
 
+TEST(Pages, SelfContained) {
+  struct Case {
+    const char* name;
+    std::string_view page;
+    std::string_view title;
+  };
+  const Case cases[] = {
+      {"lab", lab_page(), "<title>Veltrane Lab</title>"},
+      {"test page", test_page(), "<title>Veltrane Playground</title>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.page.substr(0, 15), "<!doctype html>");
+    EXPECT_NE(c.page.find(c.title), std::string_view::npos);
+    // No browser asks for /favicon.ico, and nothing is loaded from anywhere else.
+    EXPECT_NE(c.page.find("<link rel=\"icon\" href=\"data:,\">"), std::string_view::npos);
+    for (const std::string_view outside : {"<script src", "rel=\"stylesheet\"", "@import",
+                                           "url(http", "src=\"http", "href=\"http"}) {
+      EXPECT_EQ(c.page.find(outside), std::string_view::npos) << outside;
+    }
+  }
+}
+
 TEST(LabBody, ReportInputsFromFiles) {
   struct Case {
     const char* name;
