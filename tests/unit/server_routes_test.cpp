@@ -265,6 +265,10 @@ TEST(LabRoutes, ABodyCutShortGetsNoAnswer) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(exchange(lab_handler, c.request), "");
   }
+  // The test page reads a body of exactly 50 MiB too.
+  EXPECT_EQ(
+      exchange(serve_handler, "POST /api/analyze HTTP/1.1\r\nContent-Length: 52428800\r\n\r\n"),
+      "");
 }
 
 TEST(LabSamples, FiveTitledScriptsThatParseWithoutErrors) {
