@@ -1,5 +1,6 @@
 #include "fuzz_checks.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -304,6 +305,64 @@ void check_tree(const syntax::Tree& tree, std::span<const Token> tokens) {
   }
   if (next_node != node_count) fail("nodes unreachable from the root", node_count - next_node);
   if (next_token != tree.tokens.size()) fail("tokens unreachable from the root", next_token);
+}
+
+void check_resolved(const syntax::Tree& tree, const resolve::ResolvedRecords& records) {
+  const std::size_t record_count = records.identifiers.size() + records.statements.size();
+  // Ids strictly increasing within each list, never reused across the two and never above
+  // the count, so together they are exactly 1 to the count.
+  std::vector<bool> used(record_count + 1, false);
+  const auto check_id = [&](uint32_t id, uint32_t parent, uint32_t& last) {
+    if (id == 0 || id > record_count) fail("record id outside 1 to the record count", id);
+    if (id <= last) fail("record ids not increasing at id", id);
+    if (used[id]) fail("record id used twice", id);
+    if (parent >= id) fail("record parent is not an earlier id, at id", id);
+    used[id] = true;
+    last = id;
+  };
+  const std::vector<syntax::TreeToken>& tokens = tree.tokens;
+  // Tokens are in source order without overlaps, so their starts and ends both ascend.
+  const auto token_starting_at = [&](uint32_t offset) -> std::optional<std::size_t> {
+    const auto found = std::lower_bound(
+        tokens.begin(), tokens.end(), offset,
+        [](const syntax::TreeToken& token, uint32_t value) { return token.start < value; });
+    if (found == tokens.end() || found->start != offset) return std::nullopt;
+    return static_cast<std::size_t>(found - tokens.begin());
+  };
+  const auto token_ending_at = [&](uint32_t offset) -> std::optional<std::size_t> {
+    const auto found = std::lower_bound(
+        tokens.begin(), tokens.end(), offset,
+        [](const syntax::TreeToken& token, uint32_t value) { return token.end < value; });
+    if (found == tokens.end() || found->end != offset) return std::nullopt;
+    return static_cast<std::size_t>(found - tokens.begin());
+  };
+
+  uint32_t last = 0;
+  for (const resolve::IdentifierRecord& record : records.identifiers) {
+    check_id(record.id, record.parent, last);
+    const std::optional<std::size_t> token = token_starting_at(record.start);
+    if (!token) fail("identifier record does not start on a token of its statement", record.id);
+    const syntax::SyntaxKind kind = tokens[*token].kind;
+    if (kind != syntax::syntax_kind(TokenKind::Ident) &&
+        kind != syntax::syntax_kind(TokenKind::QuotedIdent)) {
+      fail("identifier record is not on a name token", record.id);
+    }
+    if (tokens[*token].end != record.end) {
+      fail("identifier record does not end with its name token", record.id);
+    }
+  }
+  last = 0;
+  for (const resolve::StatementRecord& record : records.statements) {
+    check_id(record.id, record.parent, last);
+    const std::optional<std::size_t> first = token_starting_at(record.start);
+    if (!first || syntax::is_trivia(tokens[*first].kind)) {
+      fail("statement record does not start on a significant token of its statement", record.id);
+    }
+    const std::optional<std::size_t> end = token_ending_at(record.end);
+    if (!end || *end < *first) {
+      fail("statement record does not end on a token end after its start", record.id);
+    }
+  }
 }
 
 }  // namespace veltrane::fuzz

@@ -14,6 +14,7 @@
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/script_splitter.hpp"
 #include "lexer/token.hpp"
+#include "resolve/resolve_statement.hpp"
 #include "syntax/face_guard.hpp"
 #include "syntax/tree.hpp"
 
@@ -61,5 +62,12 @@ void check_conditional_compilation(std::span<const lexer::Token> before,
 // and lie before their parent's list, parents are right, the numbering is post-order
 // with the root last, and the walk from the root meets the tokens in source order.
 void check_tree(const syntax::Tree& tree, std::span<const lexer::Token> tokens);
+
+// One statement's name resolution over its tree: the ids of both record lists together
+// are 1, 2, ... up to the number of records, each list in increasing order; every parent
+// is 0 or an earlier id; an identifier record starts and ends exactly on one name token
+// of the tree (plain or quoted); a statement record starts on a significant token of the
+// tree and ends at the end of one at or after it.
+void check_resolved(const syntax::Tree& tree, const resolve::ResolvedRecords& records);
 
 }  // namespace veltrane::fuzz

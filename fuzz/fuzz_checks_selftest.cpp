@@ -7,17 +7,23 @@
 
 #include <functional>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "catalog/catalog.hpp"
 #include "fuzz_checks.hpp"
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/lexer.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
+#include "resolve/package_spec.hpp"
+#include "resolve/records.hpp"
+#include "resolve/resolve_statement.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
 
@@ -194,6 +200,66 @@ TEST(FuzzChecksTest, SplitChecksFire) {
          s.items[0].terminator_end = 0;
        }),
        "significant token outside every statement"},
+  });
+}
+
+TEST(FuzzChecksTest, ResolutionChecksFire) {
+  // 1/0 V VARIABLE DECLARATION, 2/0 SELECT, 3/2 V VARIABLE ASSIGNMENT.
+  constexpr std::string_view BLOCK = "declare v number; begin select 1 into v from dual; end;";
+  const lexer::SplitResult split = lexer::split_script(BLOCK);
+  ASSERT_EQ(split.items.size(), 1u);
+  const std::optional<parser::ParsedStatement> parsed =
+      parser::parse_item(BLOCK, split, split.items[0], {});
+  ASSERT_TRUE(parsed.has_value());
+  const catalog::Catalog catalog;
+  const std::unordered_map<std::string, resolve::PackageSpec> specs;
+  const resolve::ResolvedRecords records =
+      resolve::resolve_statement(*parsed, BLOCK, {"APP", catalog, nullptr, specs});
+  ASSERT_EQ(records.identifiers.size(), 2u);
+  ASSERT_EQ(records.statements.size(), 1u);
+  ASSERT_EQ(records.statements[0].id, 2u);
+  ASSERT_EQ(records.identifiers[1].parent, 2u);
+  check_resolved(parsed->tree, records);
+  check_resolved(parsed->tree, resolve::ResolvedRecords{});
+
+  const syntax::Tree& tree = parsed->tree;
+  const auto broken = [&](auto change) {
+    return [=, &tree] {
+      resolve::ResolvedRecords copy = records;
+      change(copy);
+      check_resolved(tree, copy);
+    };
+  };
+  using Records = resolve::ResolvedRecords;
+  expect_each_fires({
+      {"id zero", broken([](Records& r) { r.identifiers[0].id = 0; }), "record id outside"},
+      {"id past the count", broken([](Records& r) { r.identifiers[1].id = 4; }),
+       "record id outside"},
+      {"ids out of order",
+       broken([](Records& r) { std::swap(r.identifiers[0], r.identifiers[1]); }),
+       "record ids not increasing"},
+      {"id in both lists", broken([](Records& r) { r.statements[0].id = 1; }),
+       "record id used twice"},
+      {"parent is itself", broken([](Records& r) { r.identifiers[1].parent = 3; }),
+       "record parent is not an earlier id"},
+      {"parent is later", broken([](Records& r) { r.statements[0].parent = 3; }),
+       "record parent is not an earlier id"},
+      {"start inside a token", broken([](Records& r) { r.identifiers[0].start = 1; }),
+       "identifier record does not start on a token"},
+      {"on a semicolon", broken([](Records& r) {
+         r.identifiers[0].start = 16;  // the ";" after "number"
+         r.identifiers[0].end = 17;
+       }),
+       "identifier record is not on a name token"},
+      {"end past its token", broken([](Records& r) { ++r.identifiers[1].end; }),
+       "identifier record does not end with its name token"},
+      {"statement on whitespace", broken([](Records& r) { --r.statements[0].start; }),
+       "statement record does not start on a significant token"},
+      {"statement end inside a token", broken([](Records& r) { --r.statements[0].end; }),
+       "statement record does not end on a token end"},
+      {"statement end before its start",
+       broken([](Records& r) { r.statements[0].end = r.statements[0].start - 1; }),
+       "statement record does not end on a token end"},
   });
 }
 
