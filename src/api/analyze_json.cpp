@@ -86,43 +86,6 @@ void resolve_statements(std::string_view text, std::string_view schema,
   }
 }
 
-// "names" and "sql", both written when either list holds a record.
-void write_item_records(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
-                        const syntax::Utf16Positions& positions) {
-  if (records.identifiers.empty() && records.statements.empty()) return;
-  writer.key("names");
-  writer.begin_array();
-  for (const resolve::IdentifierRecord& record : records.identifiers) {
-    const syntax::LineCol position = positions.line_col(record.start);
-    writer.begin_object();
-    writer.member("col", position.column);
-    writer.member("end", positions.offset(record.end));
-    writer.member("id", record.id);
-    writer.member("line", position.line);
-    writer.member("name", record.name);
-    writer.member("parent", record.parent);
-    writer.member("start", positions.offset(record.start));
-    writer.member("type", record.type);
-    writer.member("usage", resolve::usage_name(record.usage));
-    writer.end_object();
-  }
-  writer.end_array();
-  writer.key("sql");
-  writer.begin_array();
-  for (const resolve::StatementRecord& record : records.statements) {
-    const syntax::LineCol position = positions.line_col(record.start);
-    writer.begin_object();
-    writer.member("col", position.column);
-    writer.member("id", record.id);
-    writer.member("line", position.line);
-    writer.member("parent", record.parent);
-    writer.member("start", positions.offset(record.start));
-    writer.member("type", record.type);
-    writer.end_object();
-  }
-  writer.end_array();
-}
-
 // The common keys an item has before "names": col, command (client commands), end, errors
 // (parsed items), kind and line.
 void write_item_head(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
@@ -302,7 +265,7 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
     const ParsedItem* parsed = parsed_of_item[i];
     writer.begin_object();
     write_item_head(writer, item, parsed, positions);
-    if (parsed != nullptr) write_item_records(writer, parsed->records, positions);
+    if (parsed != nullptr) records_json(writer, parsed->records, positions);
     write_item_tail(writer, item, parsed, positions);
     writer.end_object();
   }

@@ -48,6 +48,8 @@ static_assert(std::size(NODE_MIDDLES) == syntax::NODE_KIND_COUNT);
 class Chunk {
  public:
   static constexpr std::size_t ROOM = 256;
+  // Strings longer than this go to the result directly.
+  static constexpr std::size_t INLINE_STRING = 128;
 
   explicit Chunk(std::string& out) : out_(out) {}
   Chunk(const Chunk&) = delete;
@@ -62,6 +64,20 @@ class Chunk {
     at_ += piece.size();
   }
   void character(char c) { *at_++ = c; }
+  // A JSON string literal of `text`.
+  void string(std::string_view value) {
+    if (value.size() > INLINE_STRING || !syntax::json_string_needs_no_escape(value)) {
+      flush();
+      syntax::append_json_string(out_, value);
+      return;
+    }
+    if (static_cast<std::size_t>(buffer_.data() + buffer_.size() - at_) < value.size() + 2) {
+      flush();
+    }
+    character('"');
+    text(value);
+    character('"');
+  }
   void number(uint32_t value) { at_ = std::to_chars(at_, at_ + 10, value).ptr; }
   void flush() {
     out_.append(buffer_.data(), static_cast<std::size_t>(at_ - buffer_.data()));
@@ -90,6 +106,54 @@ void write_token(Chunk& chunk, const syntax::TreeToken& token,
     chunk.text(kind_name_view(token.kind, spare));
     chunk.text("\"}");
   }
+}
+
+// {"col","end","id","line","name","parent","start","type","usage"}
+void write_names_entry(Chunk& chunk, const resolve::IdentifierRecord& record,
+                       const syntax::Utf16Positions& positions) {
+  const syntax::LineCol position = positions.line_col(record.start);
+  chunk.reserve_object();
+  chunk.text("{\"col\":");
+  chunk.number(position.column);
+  chunk.text(",\"end\":");
+  chunk.number(positions.offset(record.end));
+  chunk.text(",\"id\":");
+  chunk.number(record.id);
+  chunk.text(",\"line\":");
+  chunk.number(position.line);
+  chunk.text(",\"name\":");
+  chunk.string(record.name);
+  chunk.reserve_object();
+  chunk.text(",\"parent\":");
+  chunk.number(record.parent);
+  chunk.text(",\"start\":");
+  chunk.number(positions.offset(record.start));
+  chunk.text(",\"type\":");
+  chunk.string(record.type);
+  chunk.reserve_object();
+  chunk.text(",\"usage\":\"");
+  chunk.text(resolve::usage_name(record.usage));
+  chunk.text("\"}");
+}
+
+// {"col","id","line","parent","start","type"}
+void write_sql_entry(Chunk& chunk, const resolve::StatementRecord& record,
+                     const syntax::Utf16Positions& positions) {
+  const syntax::LineCol position = positions.line_col(record.start);
+  chunk.reserve_object();
+  chunk.text("{\"col\":");
+  chunk.number(position.column);
+  chunk.text(",\"id\":");
+  chunk.number(record.id);
+  chunk.text(",\"line\":");
+  chunk.number(position.line);
+  chunk.text(",\"parent\":");
+  chunk.number(record.parent);
+  chunk.text(",\"start\":");
+  chunk.number(positions.offset(record.start));
+  chunk.text(",\"type\":");
+  chunk.string(record.type);
+  chunk.character('}');
 }
 
 // The end of a node object, after its children: ],"e":end,"k":"Kind","s":start}.
@@ -143,6 +207,41 @@ void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagn
   writer.member("severity", syntax::severity_name(diagnostic.severity));
   writer.member("start", positions.offset(diagnostic.start));
   writer.end_object();
+}
+
+void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
+                  const syntax::Utf16Positions& positions) {
+  if (records.identifiers.empty() && records.statements.empty()) return;
+  writer.key("names");
+  writer.raw_open({});
+  {
+    Chunk chunk(writer.out());
+    chunk.character('[');
+    bool first = true;
+    for (const resolve::IdentifierRecord& record : records.identifiers) {
+      if (!first) chunk.character(',');
+      first = false;
+      write_names_entry(chunk, record, positions);
+    }
+    chunk.character(']');
+    chunk.flush();
+  }
+  writer.raw_close({});
+  writer.key("sql");
+  writer.raw_open({});
+  {
+    Chunk chunk(writer.out());
+    chunk.character('[');
+    bool first = true;
+    for (const resolve::StatementRecord& record : records.statements) {
+      if (!first) chunk.character(',');
+      first = false;
+      write_sql_entry(chunk, record, positions);
+    }
+    chunk.character(']');
+    chunk.flush();
+  }
+  writer.raw_close({});
 }
 
 void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "resolve/resolve_statement.hpp"
 #include "syntax/diagnostic.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/tree.hpp"
@@ -28,6 +29,14 @@ void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
 // "line" and "col" belong to the start; "end" is the end offset as it stands.
 void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagnostic,
                      const syntax::Utf16Positions& positions);
+
+// The "names" and "sql" members of an item: one names entry per identifier record and one
+// sql entry per statement record, in order; both members, even when one list is empty,
+// or neither when both are.
+//   names entry  {"col","end","id","line","name","parent","start","type","usage"}
+//   sql entry    {"col","id","line","parent","start","type"}
+void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
+                  const syntax::Utf16Positions& positions);
 
 // The name of a syntax kind without a temporary text for named kinds; `spare` holds the
 // text of a number that names no kind.

@@ -71,9 +71,13 @@ std::optional<nlohmann::json> read_json(std::string_view text) {
   return value;
 }
 
+bool json_string_needs_no_escape(std::string_view text) {
+  return std::none_of(text.begin(), text.end(), needs_escape);
+}
+
 void append_json_string(std::string& out, std::string_view text) {
   // Most texts (keys, names, kind words) need no escape: one append, quotes included.
-  if (std::none_of(text.begin(), text.end(), needs_escape)) {
+  if (json_string_needs_no_escape(text)) {
     const std::size_t at = out.size();
     out.resize(at + text.size() + 2);
     char* to = out.data() + at;

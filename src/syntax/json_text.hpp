@@ -39,6 +39,9 @@ inline constexpr std::size_t JSON_NESTING_LIMIT = 128;
 // characters below U+0020.
 void append_json_string(std::string& out, std::string_view text);
 
+// True when `text` is written inside the quotes as it stands.
+[[nodiscard]] bool json_string_needs_no_escape(std::string_view text);
+
 // Appends the library's compact form of a double: "null" for NaN and the infinities,
 // otherwise the shortest text that reads back as the same double, such as 152.4, 0.0,
 // -1.5e-07 or 1e+300.
