@@ -338,15 +338,16 @@ def test_parse_worked_example():
     assert (item["s"], item["e"], item["tree"]["k"]) == (0, 18, "SelectStmt")
 
 
-def test_version_errors_in_both_forms():
+@pytest.mark.parametrize("version", ["7", "19.x", "nine"])
+def test_version_errors_in_both_forms(version):
     with lab() as server:
-        parse = request(server.port, "POST", "/api/parse", {"source": "select 1", "version": "19.x"})
-        report = request(server.port, "POST", "/api/report", {"version": "19.x"})
+        parse = request(server.port, "POST", "/api/parse", {"source": "select 1", "version": version})
+        report = request(server.port, "POST", "/api/report", {"version": version})
     assert parse[0] == "HTTP/1.1 200 OK"
-    assert json.loads(parse[2]) == {"error": "19.x" + NOT_A_VERSION}
+    assert json.loads(parse[2]) == {"error": version + NOT_A_VERSION}
     assert report[0] == "HTTP/1.1 400 Bad Request"
     assert "Content-Type: text/plain" in report[1]
-    assert report[2].decode() == "19.x" + NOT_A_VERSION
+    assert report[2].decode() == version + NOT_A_VERSION
 
 
 def test_body_that_is_not_json_reads_as_null():
