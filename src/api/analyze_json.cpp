@@ -139,7 +139,6 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
                                             const std::vector<ParsedItem>& parsed_items,
                                             std::size_t text_size) {
   const std::size_t digits = number_digits(text_size);
-  std::string spare;
   std::size_t size = 64 + 2 * digits;
   for (const lexer::ScriptItem& item : split.items) {
     size += 96 + 4 * digits + (item.command.has_value() ? json_string_size(*item.command) : 0);
@@ -154,15 +153,7 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
       size += 80 + 4 * digits + json_string_size(diagnostic.message);
     }
     for (const std::string& table : parsed.tables) size += 1 + json_string_size(table);
-    // {"c":[ ],"e": ,"k":" ","s": } and a comma; {"e": ,"s": ,"t":" "} and a comma.
-    for (const syntax::Node& node : tree.nodes) {
-      size += 26 + 2 * digits + kind_name_view(node.kind, spare).size();
-    }
-    for (const syntax::TreeToken& token : tree.tokens) {
-      if (!syntax::is_trivia(token.kind)) {
-        size += 20 + 2 * digits + kind_name_view(token.kind, spare).size();
-      }
-    }
+    size += node_json_size_bound(tree, digits);
     for (const resolve::IdentifierRecord& record : parsed.records.identifiers) {
       size += 100 + 6 * digits + json_string_size(record.name) + json_string_size(record.type);
     }

@@ -209,6 +209,29 @@ void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagn
   writer.end_object();
 }
 
+std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_digits) {
+  // {"c":[ and ],"e": around a node's children, } after it, a comma before all but one.
+  constexpr std::size_t NODE_FIXED = 6 + 6 + 1 + 1;
+  // {"e": and ,"s": before a token's tail, a comma before all but one.
+  constexpr std::size_t TOKEN_FIXED = 5 + 5 + 1;
+  std::size_t size = 0;
+  std::string spare;
+  for (const syntax::Node& node : tree.nodes) {
+    const auto kind = syntax::as_node_kind(node.kind);
+    size += NODE_FIXED + 2 * number_digits +
+            (kind.has_value() ? NODE_MIDDLES[static_cast<std::size_t>(*kind)].size()
+                              : 16 + kind_name_view(node.kind, spare).size());
+  }
+  for (const syntax::TreeToken& token : tree.tokens) {
+    if (syntax::is_trivia(token.kind)) continue;
+    const auto kind = syntax::as_token_kind(token.kind);
+    size += TOKEN_FIXED + 2 * number_digits +
+            (kind.has_value() ? TOKEN_TAILS[static_cast<std::size_t>(*kind)].size()
+                              : 16 + kind_name_view(token.kind, spare).size());
+  }
+  return size;
+}
+
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
                   const syntax::Utf16Positions& positions) {
   if (records.identifiers.empty() && records.statements.empty()) return;

@@ -23,6 +23,10 @@ namespace veltrane::api {
 void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,
                const syntax::Utf16Positions& positions);
 
+// An upper bound of the length of node_json of the tree's root, exact but for the numbers,
+// each counted at `number_digits` digits.
+[[nodiscard]] std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_digits);
+
 void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
                 const syntax::Utf16Positions& positions);
 
