@@ -34,7 +34,7 @@ struct ParsedItem {
   resolve::ResolvedRecords records;
 };
 
-using SpecMap = std::unordered_map<std::string, resolve::PackageSpec>;
+using SpecificationMap = std::unordered_map<std::string, resolve::PackageSpec>;
 
 [[nodiscard]] uint32_t error_count(const parser::ParsedStatement& statement) {
   return static_cast<uint32_t>(std::count_if(
@@ -52,36 +52,37 @@ using SpecMap = std::unordered_map<std::string, resolve::PackageSpec>;
 
 // The specification of every CREATE PACKAGE under owner "." name, a later one replacing an
 // earlier one; all of them are known before any statement is resolved.
-[[nodiscard]] SpecMap collect_package_specs(std::string_view text, std::string_view schema,
-                                            const std::vector<ParsedItem>& parsed_items) {
-  SpecMap specs;
+[[nodiscard]] SpecificationMap collect_package_specifications(
+    std::string_view text, std::string_view schema, const std::vector<ParsedItem>& parsed_items) {
+  SpecificationMap specifications;
   for (const ParsedItem& parsed : parsed_items) {
     if (!has_root(parsed.statement, syntax::NodeKind::CreatePackage)) continue;
     const OwnerAndName owner_and_name = qualified_object_name(text, schema, parsed.statement);
     if (!owner_and_name.name.has_value()) continue;
-    specs.insert_or_assign(
+    specifications.insert_or_assign(
         resolve::package_key(owner_and_name.owner, *owner_and_name.name),
         resolve::resolve_package_spec(parsed.statement, text, owner_and_name.owner));
   }
-  return specs;
+  return specifications;
 }
 
 // Resolves every parsed statement in script order. The default owner is the owner the
 // statement's CREATE writes, else the options' schema: schema changes made by the script
 // reach only the catalog. A package body sees the specification under its own key.
 void resolve_statements(std::string_view text, std::string_view schema,
-                        const catalog::Catalog& catalog, const SpecMap& specs,
+                        const catalog::Catalog& catalog, const SpecificationMap& specifications,
                         std::vector<ParsedItem>& parsed_items) {
   for (ParsedItem& parsed : parsed_items) {
     const OwnerAndName owner_and_name = qualified_object_name(text, schema, parsed.statement);
-    const resolve::PackageSpec* own_spec = nullptr;
+    const resolve::PackageSpec* own_specification = nullptr;
     if (has_root(parsed.statement, syntax::NodeKind::CreatePackageBody) &&
         owner_and_name.name.has_value()) {
       const auto found =
-          specs.find(resolve::package_key(owner_and_name.owner, *owner_and_name.name));
-      if (found != specs.end()) own_spec = &found->second;
+          specifications.find(resolve::package_key(owner_and_name.owner, *owner_and_name.name));
+      if (found != specifications.end()) own_specification = &found->second;
     }
-    const resolve::ResolveContext context{owner_and_name.owner, catalog, own_spec, specs};
+    const resolve::ResolveContext context{owner_and_name.owner, catalog, own_specification,
+                                          specifications};
     parsed.records = resolve::resolve_statement(parsed.statement, text, context);
   }
 }
@@ -231,8 +232,9 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
   // and neither the schema it ends with nor anything of its work reaches the result.
   catalog::Catalog catalog;
   (void)catalog::build_catalog(catalog, "script", text, options.schema, parse_options);
-  const SpecMap specs = collect_package_specs(text, options.schema, parsed_items);
-  resolve_statements(text, options.schema, catalog, specs, parsed_items);
+  const SpecificationMap specifications =
+      collect_package_specifications(text, options.schema, parsed_items);
+  resolve_statements(text, options.schema, catalog, specifications, parsed_items);
 
   std::string out;
   out.reserve(result_size_bound(split, parsed_items, text.size()));
