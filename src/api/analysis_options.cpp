@@ -53,10 +53,13 @@ namespace {
 [[nodiscard]] bool is_digit_form(std::string_view text) {
   std::size_t i = 0;
   std::size_t mantissa_digits = 0;
-  while (i < text.size() && is_digit(text[i])) ++i, ++mantissa_digits;
+  const auto skip_digits = [&] {
+    for (; i < text.size() && is_digit(text[i]); ++i) ++mantissa_digits;
+  };
+  skip_digits();
   if (i < text.size() && text[i] == '.') {
     ++i;
-    while (i < text.size() && is_digit(text[i])) ++i, ++mantissa_digits;
+    skip_digits();
   }
   if (mantissa_digits == 0) return false;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {

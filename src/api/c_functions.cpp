@@ -13,11 +13,8 @@
 #include "api/analyze_json.hpp"
 #include "api/lossy_input.hpp"
 #include "syntax/face_guard.hpp"
-#include "syntax/unicode.hpp"
-#include "veltrane/veltrane.h"
-
-// lossy_utf8.hpp's validity check.
 #include "syntax/lossy_utf8.hpp"
+#include "veltrane/veltrane.h"
 
 namespace veltrane::api {
 
