@@ -79,7 +79,8 @@ def listing(folder):
         (["--bad\x1b]0;x\x07", "a.sql"], "veltrane report: unknown option --bad\ufffd]0;x\ufffd\n"),
     ],
     ids=[
-        "no-path", "unknown", "dashes", "HTML", "xml", "version", "blank-version-text",
+        "no-path", "unknown", "dashes", "HTML", "xml", "old-version", "version",
+        "blank-version-text",
         "missing-dir", "empty-dir", "scan-first", "format-before-version", "control",
     ],
 )
