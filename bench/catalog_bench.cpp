@@ -11,14 +11,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
-#include <system_error>
+#include <utility>
 #include <vector>
 
+#include "bench_corpus.hpp"
 #include "catalog/build_catalog.hpp"
 #include "catalog/catalog.hpp"
 #include "lexer/parse_options.hpp"
@@ -26,12 +25,6 @@
 #include "parser/parse_entries.hpp"
 
 namespace {
-
-#ifdef VELTRANE_CORPUS_DIR
-constexpr const char* DEFAULT_CORPUS = VELTRANE_CORPUS_DIR;
-#else
-constexpr const char* DEFAULT_CORPUS = "../shared/corpus";
-#endif
 
 constexpr std::array<std::string_view, 16> SCRIPT_EXTENSIONS = {
     ".sql", ".pks", ".pkb", ".pls", ".plb", ".prc", ".fnc", ".trg",
@@ -42,28 +35,20 @@ struct Script {
   std::string text;
 };
 
+bool is_script_file(const std::filesystem::path& path) {
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return std::find(SCRIPT_EXTENSIONS.begin(), SCRIPT_EXTENSIONS.end(), extension) !=
+         SCRIPT_EXTENSIONS.end();
+}
+
 // Every script file under `folder` in path order; empty when the folder is missing.
 std::vector<Script> read_scripts(const std::filesystem::path& folder) {
-  std::error_code error;
   std::vector<Script> scripts;
-  if (!std::filesystem::is_directory(folder, error)) return scripts;
-  std::vector<std::filesystem::path> files;
-  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    std::string extension = it->path().extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (it->is_regular_file(error) && std::find(SCRIPT_EXTENSIONS.begin(), SCRIPT_EXTENSIONS.end(),
-                                                extension) != SCRIPT_EXTENSIONS.end()) {
-      files.push_back(it->path());
-    }
-  }
-  std::sort(files.begin(), files.end());
-  for (const auto& file : files) {
-    std::ifstream input(file, std::ios::binary);
-    std::ostringstream content;
-    content << input.rdbuf();
-    scripts.push_back(Script{file.string(), content.str()});
+  for (veltrane::bench::CorpusFile& file :
+       veltrane::bench::read_corpus_files(folder, is_script_file)) {
+    scripts.push_back(Script{file.path.string(), std::move(file.bytes)});
   }
   return scripts;
 }
@@ -110,7 +95,7 @@ void BM_split_and_parse_items(benchmark::State& state, const std::vector<Script>
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const std::string folder = argc > 1 ? argv[1] : DEFAULT_CORPUS;
+  const std::string folder = veltrane::bench::corpus_folder(argc, argv);
   const std::vector<Script> scripts = read_scripts(folder);
   if (scripts.empty()) {
     std::fprintf(stderr, "catalog_bench: no scripts at %s, skipped\n", folder.c_str());

@@ -4,17 +4,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "bench_corpus.hpp"
 #include "lexer/parse_options.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
@@ -22,42 +18,11 @@
 
 namespace {
 
-#ifdef VELTRANE_CORPUS_DIR
-constexpr const char* DEFAULT_CORPUS = VELTRANE_CORPUS_DIR;
-#else
-constexpr const char* DEFAULT_CORPUS = "../shared/corpus";
-#endif
-
 using veltrane::lexer::ScriptItem;
 using veltrane::lexer::SplitResult;
 using veltrane::parser::ParsedStatement;
 
-// The text of every regular file under `folder`, in path order; empty when the folder is
-// missing or holds nothing.
-std::vector<std::string> read_corpus(const std::filesystem::path& folder) {
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) return {};
-  std::vector<std::filesystem::path> paths;
-  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->is_regular_file(error)) paths.push_back(it->path());
-  }
-  std::sort(paths.begin(), paths.end());
-  std::vector<std::string> files;
-  for (const auto& path : paths) {
-    std::ifstream input(path, std::ios::binary);
-    std::ostringstream content;
-    content << input.rdbuf();
-    files.push_back(content.str());
-  }
-  return files;
-}
-
-std::size_t total_bytes(const std::vector<std::string>& files) {
-  std::size_t bytes = 0;
-  for (const std::string& file : files) bytes += file.size();
-  return bytes;
-}
+using veltrane::bench::total_bytes;
 
 // Bytes a tree holds on the heap: what its vectors reserved, and what they use; and the
 // node vector alone, the one whose length the parser can only estimate up front.
@@ -174,8 +139,8 @@ void BM_TreeMemory(benchmark::State& state, const std::vector<std::string>* file
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const std::string folder = argc > 1 ? argv[1] : DEFAULT_CORPUS;
-  const std::vector<std::string> files = read_corpus(folder);
+  const std::string folder = veltrane::bench::corpus_folder(argc, argv);
+  const std::vector<std::string> files = veltrane::bench::read_corpus_texts(folder);
   if (total_bytes(files) == 0) {
     std::fprintf(stderr, "parse_bench: no corpus at %s, skipped\n", folder.c_str());
     return 0;

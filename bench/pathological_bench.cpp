@@ -6,50 +6,21 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
+#include "bench_corpus.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
 
 namespace {
 
-#ifdef VELTRANE_CORPUS_DIR
-constexpr const char* DEFAULT_CORPUS = VELTRANE_CORPUS_DIR;
-#else
-constexpr const char* DEFAULT_CORPUS = "../shared/corpus";
-#endif
-
 using veltrane::lexer::ScriptItem;
 using veltrane::lexer::SplitResult;
-
-std::vector<std::string> read_corpus(const std::filesystem::path& folder) {
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) return {};
-  std::vector<std::filesystem::path> paths;
-  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->is_regular_file(error)) paths.push_back(it->path());
-  }
-  std::sort(paths.begin(), paths.end());
-  std::vector<std::string> files;
-  for (const auto& path : paths) {
-    std::ifstream input(path, std::ios::binary);
-    std::ostringstream content;
-    content << input.rdbuf();
-    files.push_back(content.str());
-  }
-  return files;
-}
 
 std::string repeat(std::string_view piece, std::size_t count) {
   std::string text;
@@ -111,8 +82,7 @@ void BM_Shape(benchmark::State& state, Shape shape) {
 }
 
 void BM_Corpus(benchmark::State& state, const std::vector<std::string>* files) {
-  std::size_t bytes = 0;
-  for (const std::string& file : *files) bytes += file.size();
+  const std::size_t bytes = veltrane::bench::total_bytes(*files);
   for (auto _ : state) {
     for (const std::string& file : *files) benchmark::DoNotOptimize(split_and_parse(file));
   }
@@ -124,8 +94,8 @@ void BM_Corpus(benchmark::State& state, const std::vector<std::string>* files) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const std::string folder = argc > 1 ? argv[1] : DEFAULT_CORPUS;
-  const std::vector<std::string> files = read_corpus(folder);
+  const std::string folder = veltrane::bench::corpus_folder(argc, argv);
+  const std::vector<std::string> files = veltrane::bench::read_corpus_texts(folder);
   if (files.empty()) {
     std::fprintf(stderr, "pathological_bench: no corpus at %s, comparison skipped\n",
                  folder.c_str());

@@ -4,15 +4,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "bench_corpus.hpp"
 #include "lexer/parse_options.hpp"
 #include "report/file_analysis.hpp"
 #include "report/render.hpp"
@@ -22,31 +19,14 @@
 
 namespace {
 
-#ifdef VELTRANE_CORPUS_DIR
-constexpr const char* DEFAULT_CORPUS = VELTRANE_CORPUS_DIR;
-#else
-constexpr const char* DEFAULT_CORPUS = "../shared/corpus";
-#endif
-
 using veltrane::report::SourceInput;
 
 // Every regular file under `folder`, in path order, read as text the way the command line
 // reads it (invalid UTF-8 replaced); empty when the folder is missing.
 std::vector<SourceInput> read_corpus(const std::filesystem::path& folder) {
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) return {};
-  std::vector<std::filesystem::path> paths;
-  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->is_regular_file(error)) paths.push_back(it->path());
-  }
-  std::sort(paths.begin(), paths.end());
   std::vector<SourceInput> inputs;
-  for (const auto& path : paths) {
-    std::ifstream input(path, std::ios::binary);
-    std::ostringstream content;
-    content << input.rdbuf();
-    inputs.push_back({path.string(), veltrane::syntax::lossy_utf8(content.str())});
+  for (const veltrane::bench::CorpusFile& file : veltrane::bench::read_corpus_files(folder)) {
+    inputs.push_back({file.path.string(), veltrane::syntax::lossy_utf8(file.bytes)});
   }
   return inputs;
 }
@@ -96,7 +76,7 @@ void BM_zip_report(benchmark::State& state, const std::vector<SourceInput>& inpu
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const std::filesystem::path folder = argc > 1 ? argv[1] : DEFAULT_CORPUS;
+  const std::filesystem::path folder = veltrane::bench::corpus_folder(argc, argv);
   static const std::vector<SourceInput> inputs = read_corpus(folder);
   if (inputs.empty()) return 0;
   benchmark::RegisterBenchmark("BM_analyze_file", BM_analyze_file, inputs)

@@ -4,45 +4,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <system_error>
-#include <vector>
 
+#include "bench_corpus.hpp"
 #include "lexer/script_splitter.hpp"
 
 namespace {
-
-#ifdef VELTRANE_CORPUS_DIR
-constexpr const char* DEFAULT_CORPUS = VELTRANE_CORPUS_DIR;
-#else
-constexpr const char* DEFAULT_CORPUS = "../shared/corpus";
-#endif
-
-// Every regular file under `folder`, concatenated in path order; empty when
-// the folder is missing or holds nothing.
-std::string read_corpus(const std::filesystem::path& folder) {
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) return {};
-  std::vector<std::filesystem::path> files;
-  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->is_regular_file(error)) files.push_back(it->path());
-  }
-  std::sort(files.begin(), files.end());
-  std::string text;
-  for (const auto& file : files) {
-    std::ifstream input(file, std::ios::binary);
-    std::ostringstream content;
-    content << input.rdbuf();
-    text += content.str();
-  }
-  return text;
-}
 
 void BM_split(benchmark::State& state, const std::string* text) {
   size_t items = 0;
@@ -65,8 +33,8 @@ void BM_split(benchmark::State& state, const std::string* text) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const std::string folder = argc > 1 ? argv[1] : DEFAULT_CORPUS;
-  const std::string text = read_corpus(folder);
+  const std::string folder = veltrane::bench::corpus_folder(argc, argv);
+  const std::string text = veltrane::bench::read_corpus_concatenated(folder);
   if (text.empty()) {
     std::fprintf(stderr, "split_bench: no corpus at %s, skipped\n", folder.c_str());
     return 0;
