@@ -46,50 +46,10 @@ std::optional<UnitWord> unit_word(NodeKind kind) {
   }
 }
 
-bool is_sql_statement_root(NodeKind kind) {
-  switch (kind) {
-    case NodeKind::SelectStmt:
-    case NodeKind::InsertStmt:
-    case NodeKind::UpdateStmt:
-    case NodeKind::DeleteStmt:
-    case NodeKind::MergeStmt:
-    case NodeKind::CommitStmt:
-    case NodeKind::RollbackStmt:
-    case NodeKind::SavepointStmt:
-    case NodeKind::SetTransactionStmt:
-    case NodeKind::LockTableStmt:
-    case NodeKind::CallStmt:
-      return true;
-    default:
-      return false;
-  }
-}
-
 IdentifierUsage final_usage(TypeWord type, bool is_target, bool calls) {
   if (is_target) return IdentifierUsage::Assignment;
   if (calls || is_subprogram(type)) return IdentifierUsage::Call;
   return IdentifierUsage::Reference;
-}
-
-std::optional<TypeWord> catalog_type_word(catalog::ObjectKind kind) {
-  switch (kind) {
-    case catalog::ObjectKind::Table:
-      return TypeWord::Table;
-    case catalog::ObjectKind::View:
-      return TypeWord::View;
-    case catalog::ObjectKind::MaterializedView:
-      return TypeWord::MaterializedView;
-    case catalog::ObjectKind::Sequence:
-      return TypeWord::Sequence;
-    case catalog::ObjectKind::Package:
-      return TypeWord::Package;
-    case catalog::ObjectKind::Procedure:
-      return TypeWord::Procedure;
-    case catalog::ObjectKind::Function:
-      return TypeWord::Function;
-    default:
-      return std::nullopt;
-  }
 }
 
 bool object_is(const catalog::Resolved& resolved, catalog::ObjectKind kind) {
@@ -110,7 +70,7 @@ bool is_relation(const catalog::Resolved& resolved) {
 // The type word of a catalog hit: SYNONYM when a synonym led there.
 TypeWord hit_word(const catalog::Resolved& resolved) {
   if (resolved.synonym != nullptr) return TypeWord::Synonym;
-  return catalog_type_word(resolved.object->kind).value_or(TypeWord::Table);
+  return object_type_word(resolved.object->kind).value_or(TypeWord::Table);
 }
 
 bool lists_column(const catalog::CatalogObject& object, std::string_view column) {
@@ -130,7 +90,7 @@ void Walker::visit_root(uint32_t root) {
     plsql_.open_frame({}, TypeWord::Label);
     push(Step::ClosePlsqlFrame, NONE);
     push_children(root, 0, NONE);
-  } else if (is_sql_statement_root(*kind)) {
+  } else if (is_sql_statement_kind(*kind)) {
     push(Step::Visit, root);
   } else if (*kind == NodeKind::CreateView || *kind == NodeKind::CreateMview ||
              *kind == NodeKind::CreateTable) {

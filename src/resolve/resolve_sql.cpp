@@ -44,27 +44,6 @@ std::string_view statement_word(NodeKind kind) {
   }
 }
 
-std::optional<TypeWord> relation_word(catalog::ObjectKind kind) {
-  switch (kind) {
-    case catalog::ObjectKind::Table:
-      return TypeWord::Table;
-    case catalog::ObjectKind::View:
-      return TypeWord::View;
-    case catalog::ObjectKind::MaterializedView:
-      return TypeWord::MaterializedView;
-    case catalog::ObjectKind::Sequence:
-      return TypeWord::Sequence;
-    case catalog::ObjectKind::Package:
-      return TypeWord::Package;
-    case catalog::ObjectKind::Procedure:
-      return TypeWord::Procedure;
-    case catalog::ObjectKind::Function:
-      return TypeWord::Function;
-    default:
-      return std::nullopt;
-  }
-}
-
 bool is_tail_clause(std::optional<NodeKind> kind) {
   return kind == NodeKind::OrderBy || kind == NodeKind::OffsetClause ||
          kind == NodeKind::FetchClause;
@@ -344,11 +323,11 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
   if (resolved.synonym != nullptr) {
     word = TypeWord::Synonym;
   } else {
-    word = relation_word(resolved.object->kind);
+    word = object_type_word(resolved.object->kind);
   }
   if (record && word) add_identifier(last.text, last.token, *word, IdentifierUsage::Reference);
   if (resolved.object != nullptr && !resolved.object->columns_pending && !opaque_form &&
-      relation_word(resolved.object->kind)) {
+      object_type_word(resolved.object->kind)) {
     item.object = resolved.object;
     item.opaque = false;
   }
@@ -395,7 +374,7 @@ void Walker::trigger_table(uint32_t name_ref) {
   if (resolved.synonym != nullptr) {
     word = TypeWord::Synonym;
   } else if (resolved.object != nullptr) {
-    word = relation_word(resolved.object->kind);
+    word = object_type_word(resolved.object->kind);
   }
   if (word) add_identifier(last.text, last.token, *word, IdentifierUsage::Reference);
 }

@@ -124,9 +124,7 @@ void Walker::begin_statement(std::string_view type, uint32_t node) {
   if (start) parent_ = add_statement(type, node, *start);
 }
 
-namespace {
-
-bool is_statement_kind(NodeKind kind) {
+bool is_sql_statement_kind(NodeKind kind) {
   switch (kind) {
     case NodeKind::SelectStmt:
     case NodeKind::InsertStmt:
@@ -145,10 +143,33 @@ bool is_statement_kind(NodeKind kind) {
   }
 }
 
+std::optional<TypeWord> object_type_word(catalog::ObjectKind kind) {
+  switch (kind) {
+    case catalog::ObjectKind::Table:
+      return TypeWord::Table;
+    case catalog::ObjectKind::View:
+      return TypeWord::View;
+    case catalog::ObjectKind::MaterializedView:
+      return TypeWord::MaterializedView;
+    case catalog::ObjectKind::Sequence:
+      return TypeWord::Sequence;
+    case catalog::ObjectKind::Package:
+      return TypeWord::Package;
+    case catalog::ObjectKind::Procedure:
+      return TypeWord::Procedure;
+    case catalog::ObjectKind::Function:
+      return TypeWord::Function;
+    default:
+      return std::nullopt;
+  }
+}
+
+namespace {
+
 // Statement kinds that record nothing where they stand.
 bool is_silent_statement_kind(NodeKind kind) {
   const auto number = static_cast<uint16_t>(kind);
-  return number < static_cast<uint16_t>(NodeKind::Query) && !is_statement_kind(kind);
+  return number < static_cast<uint16_t>(NodeKind::Query) && !is_sql_statement_kind(kind);
 }
 
 }  // namespace
@@ -351,7 +372,7 @@ ResolvedRecords Walker::run() {
         }
         break;
       default:
-        if (is_statement_kind(*kind)) {
+        if (is_sql_statement_kind(*kind)) {
           visit_sql_statement(task, *kind);
         } else if (is_silent_statement_kind(*kind)) {
           // DDL and other statements record nothing where they stand.

@@ -28,6 +28,13 @@ namespace veltrane::resolve::detail {
 
 inline constexpr uint32_t NONE = 0xFFFFFFFFu;
 
+// The root kinds of the SQL statements that get a statement record: queries, DML,
+// transaction control, LOCK TABLE and CALL.
+[[nodiscard]] bool is_sql_statement_kind(syntax::NodeKind kind);
+
+// The type word of a catalog object that a name resolves to; none for the other kinds.
+[[nodiscard]] std::optional<TypeWord> object_type_word(catalog::ObjectKind kind);
+
 enum class Step : uint8_t {
   Visit,             // node: by its kind
   VisitPlsqlName,    // node: a NameRef resolved by the PL/SQL rules only
