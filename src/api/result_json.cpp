@@ -173,6 +173,26 @@ void write_node_end(Chunk& chunk, syntax::SyntaxKind kind, const OpenSpan& span,
   chunk.character('}');
 }
 
+// The member `key` holding an array of one entry per record.
+template <typename Record>
+void records_array(syntax::JsonWriter& writer, std::string_view key,
+                   const std::vector<Record>& records, const syntax::Utf16Positions& positions,
+                   void (*write_entry)(Chunk&, const Record&, const syntax::Utf16Positions&)) {
+  writer.key(key);
+  writer.raw_open({});
+  Chunk chunk(writer.out());
+  chunk.character('[');
+  bool first = true;
+  for (const Record& record : records) {
+    if (!first) chunk.character(',');
+    first = false;
+    write_entry(chunk, record, positions);
+  }
+  chunk.character(']');
+  chunk.flush();
+  writer.raw_close({});
+}
+
 }  // namespace
 
 std::string_view kind_name_view(syntax::SyntaxKind kind, std::string& spare) {
@@ -235,36 +255,8 @@ std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_di
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
                   const syntax::Utf16Positions& positions) {
   if (records.identifiers.empty() && records.statements.empty()) return;
-  writer.key("names");
-  writer.raw_open({});
-  {
-    Chunk chunk(writer.out());
-    chunk.character('[');
-    bool first = true;
-    for (const resolve::IdentifierRecord& record : records.identifiers) {
-      if (!first) chunk.character(',');
-      first = false;
-      write_names_entry(chunk, record, positions);
-    }
-    chunk.character(']');
-    chunk.flush();
-  }
-  writer.raw_close({});
-  writer.key("sql");
-  writer.raw_open({});
-  {
-    Chunk chunk(writer.out());
-    chunk.character('[');
-    bool first = true;
-    for (const resolve::StatementRecord& record : records.statements) {
-      if (!first) chunk.character(',');
-      first = false;
-      write_sql_entry(chunk, record, positions);
-    }
-    chunk.character(']');
-    chunk.flush();
-  }
-  writer.raw_close({});
+  records_array(writer, "names", records.identifiers, positions, write_names_entry);
+  records_array(writer, "sql", records.statements, positions, write_sql_entry);
 }
 
 void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,
