@@ -357,4 +357,26 @@ void report_failed_request(std::string_view text) {
   write_error_line(line);
 }
 
+void serve_exchange(Socket connection, const HeadLimits& limits, AnswerRequest answer) {
+  (void)set_socket_timeouts(connection.get(), limits.timeout);
+  RequestReader reader(connection.get());
+  HeadResult head = read_request_head(reader, limits);
+  if (head.status == HeadStatus::Idle) return;
+  if (head.status == HeadStatus::Failed) {
+    report_failed_request(head.error.text);
+    return;
+  }
+  IoError error;
+  const std::optional<Reply> reply = answer(head.head, reader, error);
+  if (!reply.has_value()) {
+    report_failed_request(error.text);
+    return;
+  }
+  if (std::optional<IoError> failed = send_answer(connection.get(), reply->head, reply->body)) {
+    report_failed_request(failed->text);
+    return;
+  }
+  finish_connection(connection);
+}
+
 }  // namespace veltrane::server

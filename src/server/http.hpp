@@ -184,6 +184,22 @@ void finish_connection(Socket& socket,
 // Writes "request failed: {text}\n" to standard error in one piece.
 void report_failed_request(std::string_view text);
 
+// An answer ready to send: its head (empty line included) and its body.
+struct Reply {
+  std::string head;
+  std::string body;
+};
+
+// Answers a request whose head has been read; none, with `error` set, when reading the
+// body failed.
+using AnswerRequest = std::optional<Reply> (*)(const RequestHead& head, RequestReader& reader,
+                                               IoError& error);
+
+// One whole exchange on an accepted connection: the timeouts set, the head read (an idle
+// connection is dropped unanswered), the answer built by `answer` and sent, the connection
+// finished. Failures go to standard error as "request failed: {}".
+void serve_exchange(Socket connection, const HeadLimits& limits, AnswerRequest answer);
+
 // Writes `line` to standard error in one write, retrying after EINTR; a failure is dropped.
 void write_error_line(std::string_view line);
 

@@ -182,30 +182,22 @@ std::optional<LabAnswer> answer_lab_request(const RequestHead& head, RequestRead
   return path == "/api/parse" ? answer_parse(body.value) : answer_report(body.value);
 }
 
-void handle_lab_connection(Socket connection, const HeadLimits& limits) {
-  (void)set_socket_timeouts(connection.get(), limits.timeout);
-  RequestReader reader(connection.get());
-  HeadResult head = read_request_head(reader, limits);
-  if (head.status == HeadStatus::Idle) return;
-  if (head.status == HeadStatus::Failed) {
-    report_failed_request(head.error.text);
-    return;
-  }
-  IoError error;
-  const std::optional<LabAnswer> answer = answer_lab_request(head.head, reader, error);
-  if (!answer.has_value()) {
-    report_failed_request(error.text);
-    return;
-  }
+namespace {
+
+std::optional<Reply> lab_reply(const RequestHead& head, RequestReader& reader, IoError& error) {
+  std::optional<LabAnswer> answer = answer_lab_request(head, reader, error);
+  if (!answer.has_value()) return std::nullopt;
   std::optional<std::string_view> attachment;
   if (answer->attachment.has_value()) attachment = *answer->attachment;
-  const std::string answer_head =
+  std::string answer_head =
       lab_answer_head(answer->status, answer->content_type, answer->body.size(), attachment);
-  if (std::optional<IoError> failed = send_answer(connection.get(), answer_head, answer->body)) {
-    report_failed_request(failed->text);
-    return;
-  }
-  finish_connection(connection);
+  return Reply{std::move(answer_head), std::move(answer->body)};
+}
+
+}  // namespace
+
+void handle_lab_connection(Socket connection, const HeadLimits& limits) {
+  serve_exchange(std::move(connection), limits, lab_reply);
 }
 
 }  // namespace veltrane::server

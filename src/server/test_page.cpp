@@ -64,28 +64,20 @@ std::optional<ServeAnswer> answer_serve_request(const RequestHead& head, Request
   return answer_analyze(body.value);
 }
 
-void handle_serve_connection(Socket connection, const HeadLimits& limits) {
-  (void)set_socket_timeouts(connection.get(), limits.timeout);
-  RequestReader reader(connection.get());
-  HeadResult head = read_request_head(reader, limits);
-  if (head.status == HeadStatus::Idle) return;
-  if (head.status == HeadStatus::Failed) {
-    report_failed_request(head.error.text);
-    return;
-  }
-  IoError error;
-  const std::optional<ServeAnswer> answer = answer_serve_request(head.head, reader, error);
-  if (!answer.has_value()) {
-    report_failed_request(error.text);
-    return;
-  }
-  const std::string answer_head =
+namespace {
+
+std::optional<Reply> serve_reply(const RequestHead& head, RequestReader& reader, IoError& error) {
+  std::optional<ServeAnswer> answer = answer_serve_request(head, reader, error);
+  if (!answer.has_value()) return std::nullopt;
+  std::string answer_head =
       serve_answer_head(answer->status, answer->content_type, answer->body.size());
-  if (std::optional<IoError> failed = send_answer(connection.get(), answer_head, answer->body)) {
-    report_failed_request(failed->text);
-    return;
-  }
-  finish_connection(connection);
+  return Reply{std::move(answer_head), std::move(answer->body)};
+}
+
+}  // namespace
+
+void handle_serve_connection(Socket connection, const HeadLimits& limits) {
+  serve_exchange(std::move(connection), limits, serve_reply);
 }
 
 }  // namespace veltrane::server
