@@ -12,6 +12,7 @@
 
 #include "cli/output.hpp"
 #include "cli/text_format.hpp"
+#include "server/http.hpp"
 #include "syntax/lossy_utf8.hpp"
 
 namespace veltrane::cli {
@@ -268,20 +269,7 @@ std::vector<InputFile> expand_paths(std::span<const std::string> paths) {
   return files;
 }
 
-std::string os_error_text(int error_number) {
-  std::string text;
-  const char* description = ::strerrordesc_np(error_number);
-  if (description != nullptr) {
-    text.append(description);
-  } else {
-    text.append("Unknown error ");
-    text.append(std::to_string(error_number));
-  }
-  text.append(" (os error ");
-  text.append(std::to_string(error_number));
-  text.push_back(')');
-  return text;
-}
+std::string os_error_text(int error_number) { return server::system_error_text(error_number); }
 
 namespace {
 
