@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "lexer/conditional_compilation.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/unicode.hpp"
 
@@ -14,39 +15,6 @@ namespace veltrane::api {
 namespace {
 
 [[nodiscard]] bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Decimal exponent of the leading digit of a number in the digit form (digits, an
-// optional point and digits, an optional exponent); none when every digit is 0.
-[[nodiscard]] std::optional<int64_t> leading_digit_exponent(std::string_view digits) {
-  int64_t integer_digits = 0;
-  int64_t first_non_zero = -1;
-  int64_t digit_index = 0;
-  bool after_point = false;
-  std::size_t i = 0;
-  for (; i < digits.size(); ++i) {
-    const char c = digits[i];
-    if (c == '.') {
-      after_point = true;
-      continue;
-    }
-    if (!is_digit(c)) break;
-    if (!after_point) ++integer_digits;
-    if (c != '0' && first_non_zero < 0) first_non_zero = digit_index;
-    ++digit_index;
-  }
-  int64_t exponent = 0;
-  if (i < digits.size() && (digits[i] == 'e' || digits[i] == 'E')) {
-    ++i;
-    bool negative = false;
-    if (i < digits.size() && (digits[i] == '+' || digits[i] == '-')) negative = digits[i++] == '-';
-    for (; i < digits.size() && is_digit(digits[i]); ++i) {
-      exponent = std::min<int64_t>(exponent * 10 + (digits[i] - '0'), int64_t{1} << 40);
-    }
-    if (negative) exponent = -exponent;
-  }
-  if (first_non_zero < 0) return std::nullopt;
-  return integer_digits - 1 - first_non_zero + exponent;
-}
 
 // True when `text` is digits with an optional "." and fraction, at least one digit in
 // all, then an optional exponent with at least one digit.
@@ -94,8 +62,7 @@ namespace {
       std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (error == std::errc::result_out_of_range) {
     // from_chars leaves the value unwritten: too large gives infinity, too small 0.
-    const std::optional<int64_t> exponent = leading_digit_exponent(text);
-    value = exponent.has_value() && *exponent >= 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    value = lexer::out_of_range_value(text);
   } else if (error != std::errc{} || end != text.data() + text.size()) {
     return std::nullopt;
   }

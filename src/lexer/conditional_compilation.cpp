@@ -166,42 +166,6 @@ CcValue compare(const CcValue& left, const CcValue& right, TokenKind op) {
   }
 }
 
-// A number literal that does not fit a double: infinity when it is too large,
-// 0 when it is too small. `upper` is a number as the lexer reads one (digits,
-// an optional "." and digits, an optional exponent).
-double out_of_range_value(std::string_view upper) {
-  // Decimal exponent of the first non-zero digit, plus the written exponent.
-  int64_t integer_digits = 0;
-  int64_t first_non_zero = -1;
-  int64_t digit_index = 0;
-  bool after_point = false;
-  std::size_t i = 0;
-  for (; i < upper.size(); ++i) {
-    const char c = upper[i];
-    if (c == '.') {
-      after_point = true;
-      continue;
-    }
-    if (c < '0' || c > '9') break;
-    if (!after_point) ++integer_digits;
-    if (c != '0' && first_non_zero < 0) first_non_zero = digit_index;
-    ++digit_index;
-  }
-  int64_t exponent = 0;
-  if (i < upper.size() && upper[i] == 'E') {
-    ++i;
-    bool negative = false;
-    if (i < upper.size() && (upper[i] == '+' || upper[i] == '-')) negative = upper[i++] == '-';
-    for (; i < upper.size() && upper[i] >= '0' && upper[i] <= '9'; ++i) {
-      exponent = std::min<int64_t>(exponent * 10 + (upper[i] - '0'), int64_t{1} << 40);
-    }
-    if (negative) exponent = -exponent;
-  }
-  if (first_non_zero < 0) return 0.0;
-  const int64_t magnitude = integer_digits - 1 - first_non_zero + exponent;
-  return magnitude >= 0 ? std::numeric_limits<double>::infinity() : 0.0;
-}
-
 // A `Number` token's value: upper-cased, every trailing D and F dropped, read
 // as a decimal double that must take the whole text.
 CcValue number_value(std::string_view raw) {
@@ -350,6 +314,39 @@ struct Branch {
 };
 
 }  // namespace
+
+double out_of_range_value(std::string_view upper) {
+  // Decimal exponent of the first non-zero digit, plus the written exponent.
+  int64_t integer_digits = 0;
+  int64_t first_non_zero = -1;
+  int64_t digit_index = 0;
+  bool after_point = false;
+  std::size_t i = 0;
+  for (; i < upper.size(); ++i) {
+    const char c = upper[i];
+    if (c == '.') {
+      after_point = true;
+      continue;
+    }
+    if (c < '0' || c > '9') break;
+    if (!after_point) ++integer_digits;
+    if (c != '0' && first_non_zero < 0) first_non_zero = digit_index;
+    ++digit_index;
+  }
+  int64_t exponent = 0;
+  if (i < upper.size() && (upper[i] == 'E' || upper[i] == 'e')) {
+    ++i;
+    bool negative = false;
+    if (i < upper.size() && (upper[i] == '+' || upper[i] == '-')) negative = upper[i++] == '-';
+    for (; i < upper.size() && upper[i] >= '0' && upper[i] <= '9'; ++i) {
+      exponent = std::min<int64_t>(exponent * 10 + (upper[i] - '0'), int64_t{1} << 40);
+    }
+    if (negative) exponent = -exponent;
+  }
+  if (first_non_zero < 0) return 0.0;
+  const int64_t magnitude = integer_digits - 1 - first_non_zero + exponent;
+  return magnitude >= 0 ? std::numeric_limits<double>::infinity() : 0.0;
+}
 
 CcEvaluator::CcEvaluator(std::string_view source_text, std::span<const Token> condition_tokens,
                          const ParseOptions& parse_options)

@@ -39,6 +39,12 @@ struct CcResult {
                                                         std::span<const Token> tokens,
                                                         std::size_t start, std::string_view word);
 
+// The value of a decimal number that does not fit a double: infinity when it is too
+// large, 0 when it is too small. `upper` is digits, an optional "." and digits, then an
+// optional exponent ("E" or "e", an optional sign, digits), as a number reads once its
+// sign is taken off.
+[[nodiscard]] double out_of_range_value(std::string_view upper);
+
 // Nesting bound of the evaluator (NOT, unary minus and parentheses together);
 // a deeper condition is "not understood".
 inline constexpr uint32_t CC_MAX_NESTING = 256;

@@ -320,6 +320,35 @@ TEST(ConditionalCompilation, FindDirective) {
   EXPECT_EQ(find_directive(text, lexed.tokens, 0, "$END"), std::nullopt);
 }
 
+// Numbers beyond a double's range: the place of the leading digit, moved by the written
+// exponent, decides between infinity and 0.
+TEST(ConditionalCompilation, OutOfRangeValue) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    std::string_view number;
+    double value;
+  };
+  const Case cases[] = {
+      {"1E400", inf},
+      {"1e400", inf},
+      {"1E+400", inf},
+      {"1E-400", 0.0},
+      {"1e-400", 0.0},
+      {"10E-1", inf},
+      {"0.01E1", 0.0},
+      {".5E400", inf},
+      {"000.000E999", 0.0},
+      {"5", inf},
+      {"0.5", 0.0},
+      {"7E99999999999999999999", inf},
+      {"7E-99999999999999999999", 0.0},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(std::string(test_case.number));
+    EXPECT_EQ(out_of_range_value(test_case.number), test_case.value);
+  }
+}
+
 // Random directive soups: the list keeps its length, only kinds change (to
 // Inactive), and every diagnostic sits on a token of the list.
 TEST(ConditionalCompilation, PropertiesHoldOnRandomTokens) {
