@@ -4,9 +4,9 @@
 // which may only change kinds), keep the tree invariants and keep its diagnostics inside
 // the item; the tree walks of the catalog and the dump must get through it. Every tree is
 // then resolved twice, as the analysis driver resolves it: once with an empty catalog and no
-// package specifications, and once with the catalog built from the input itself (schema
-// "APP") and the specifications of the input's packages; both must keep the record
-// invariants.
+// package specifications, and once through the driver's own road (the catalog built from
+// the parsed input, schema "APP", and the specifications of the input's packages); both
+// must keep the record invariants.
 
 #include <array>
 #include <cstddef>
@@ -19,7 +19,6 @@
 #include <utility>
 #include <vector>
 
-#include "catalog/build_catalog.hpp"
 #include "catalog/catalog.hpp"
 #include "fuzz_checks.hpp"
 #include "lexer/conditional_compilation.hpp"
@@ -28,11 +27,11 @@
 #include "parser/parse_entries.hpp"
 #include "resolve/package_spec.hpp"
 #include "resolve/records.hpp"
+#include "resolve/resolve_script.hpp"
 #include "resolve/resolve_statement.hpp"
 #include "syntax/dump.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree_reads.hpp"
-#include "views/created_object.hpp"
 #include "views/referenced_tables.hpp"
 
 namespace {
@@ -97,51 +96,30 @@ std::optional<parser::ParsedStatement> check_item(std::string_view text,
   return parsed_item;
 }
 
-bool has_root(const parser::ParsedStatement& statement, syntax::NodeKind kind) {
-  return statement.tree.nodes[statement.tree.root].kind == syntax::syntax_kind(kind);
-}
-
-// The owner and name a statement creates as the driver keys them: the owner written, else
-// the schema; no name for a statement that creates none.
-struct OwnerAndName {
-  std::string owner;
-  std::optional<std::string> name;
-};
-
-OwnerAndName created_name(const parser::ParsedStatement& statement, std::string_view text) {
-  std::optional<views::QualifiedName> created = views::created_object_name(statement, text);
-  if (!created) return {std::string(SCHEMA), std::nullopt};
-  return {created->owner.value_or(std::string(SCHEMA)), std::move(created->name)};
-}
-
 using SpecMap = std::unordered_map<std::string, resolve::PackageSpec>;
 
-// The specification of every CREATE PACKAGE, a later one replacing an earlier one.
-SpecMap package_specs(std::string_view text, const std::vector<parser::ParsedStatement>& parsed) {
-  SpecMap specs;
-  for (const parser::ParsedStatement& statement : parsed) {
-    if (!has_root(statement, syntax::NodeKind::CreatePackage)) continue;
-    const OwnerAndName key = created_name(statement, text);
-    if (!key.name) continue;
-    specs.insert_or_assign(resolve::package_key(key.owner, *key.name),
-                           resolve::resolve_package_spec(statement, text, key.owner));
+// Resolves every statement with an empty catalog and no package specifications, each
+// under its default owner, and checks the records.
+void check_resolution_alone(std::string_view text,
+                            std::span<const parser::ParsedStatement* const> statements) {
+  const catalog::Catalog empty_catalog;
+  const SpecMap no_specs;
+  for (const parser::ParsedStatement* statement : statements) {
+    if (statement == nullptr) continue;
+    const resolve::OwnerAndName key = resolve::qualified_object_name(text, SCHEMA, *statement);
+    const resolve::ResolveContext context{key.owner, empty_catalog, nullptr, no_specs};
+    fuzz::check_resolved(statement->tree, resolve::resolve_statement(*statement, text, context));
   }
-  return specs;
 }
 
-// Resolves every statement with `catalog` and `specs` (a package body sees the
-// specification under its own key) and checks the records.
-void check_resolution(std::string_view text, const std::vector<parser::ParsedStatement>& parsed,
-                      const catalog::Catalog& catalog, const SpecMap& specs) {
-  for (const parser::ParsedStatement& statement : parsed) {
-    const OwnerAndName key = created_name(statement, text);
-    const resolve::PackageSpec* own_spec = nullptr;
-    if (key.name && has_root(statement, syntax::NodeKind::CreatePackageBody)) {
-      const auto found = specs.find(resolve::package_key(key.owner, *key.name));
-      if (found != specs.end()) own_spec = &found->second;
-    }
-    const resolve::ResolveContext context{key.owner, catalog, own_spec, specs};
-    fuzz::check_resolved(statement.tree, resolve::resolve_statement(statement, text, context));
+// Resolves the script as the analysis driver does (its own catalog and package
+// specifications from the same statements) and checks the records.
+void check_script_resolution(std::string_view text, const lexer::SplitResult& split,
+                             std::span<const parser::ParsedStatement* const> statements) {
+  const std::vector<resolve::ResolvedRecords> records =
+      resolve::resolve_script(text, split.items, statements, SCHEMA);
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    if (statements[i] != nullptr) fuzz::check_resolved(statements[i]->tree, records[i]);
   }
 }
 
@@ -154,24 +132,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const lexer::SplitResult split = lexer::split_script(text);
     fuzz::check_split(text, split);
     const std::span<const lexer::Token> tokens(split.tokens);
-    // The catalog of the input under the first option set; its statements are parsed anew.
-    catalog::Catalog input_catalog;
-    static_cast<void>(
-        catalog::build_catalog(input_catalog, "script", text, SCHEMA, sets.front().options));
-    const catalog::Catalog empty_catalog;
-    const SpecMap no_specs;
+    // The statements of the last set that parsed SQL: SQL never reads the flags, so a set
+    // that skips SQL resolves its PL/SQL among the SQL statements of the set before it,
+    // which has the same version.
+    std::vector<std::optional<parser::ParsedStatement>> sql_set_parsed(split.items.size());
     for (const OptionSet& set : sets) {
-      std::vector<parser::ParsedStatement> parsed;
-      for (const lexer::ScriptItem& item : split.items) {
+      std::vector<std::optional<parser::ParsedStatement>> parsed(split.items.size());
+      std::vector<const parser::ParsedStatement*> statements(split.items.size(), nullptr);
+      std::vector<const parser::ParsedStatement*> own_statements(split.items.size(), nullptr);
+      for (std::size_t i = 0; i < split.items.size(); ++i) {
+        const lexer::ScriptItem& item = split.items[i];
         if (item.kind == lexer::ScriptItemKind::SqlPlus) continue;
         const std::span<const lexer::Token> item_tokens =
             tokens.subspan(item.first_token, item.end_token - item.first_token);
-        std::optional<parser::ParsedStatement> statement =
-            check_item(text, split, item, item_tokens, set);
-        if (statement) parsed.push_back(std::move(*statement));
+        parsed[i] = check_item(text, split, item, item_tokens, set);
+        if (parsed[i]) {
+          statements[i] = &*parsed[i];
+          own_statements[i] = &*parsed[i];
+        } else if (!set.for_sql && sql_set_parsed[i]) {
+          statements[i] = &*sql_set_parsed[i];
+        }
       }
-      check_resolution(text, parsed, empty_catalog, no_specs);
-      check_resolution(text, parsed, input_catalog, package_specs(text, parsed));
+      check_resolution_alone(text, own_statements);
+      check_script_resolution(text, split, statements);
+      if (set.for_sql) sql_set_parsed = std::move(parsed);
     }
   });
   return 0;

@@ -2,23 +2,18 @@
 
 #include <algorithm>
 #include <span>
-#include <unordered_map>
 #include <vector>
 
 #include "api/analysis_options.hpp"
 #include "api/lossy_input.hpp"
 #include "api/result_json.hpp"
-#include "catalog/build_catalog.hpp"
-#include "catalog/catalog.hpp"
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
-#include "resolve/package_spec.hpp"
 #include "resolve/records.hpp"
-#include "resolve/resolve_statement.hpp"
+#include "resolve/resolve_script.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/utf16_offsets.hpp"
-#include "views/created_object.hpp"
 #include "views/referenced_tables.hpp"
 
 namespace veltrane::api {
@@ -34,8 +29,6 @@ struct ParsedItem {
   resolve::ResolvedRecords records;
 };
 
-using SpecificationMap = std::unordered_map<std::string, resolve::PackageSpec>;
-
 [[nodiscard]] uint32_t error_count(const parser::ParsedStatement& statement) {
   return static_cast<uint32_t>(std::count_if(
       statement.diagnostics.begin(), statement.diagnostics.end(),
@@ -44,47 +37,6 @@ using SpecificationMap = std::unordered_map<std::string, resolve::PackageSpec>;
 
 [[nodiscard]] syntax::SyntaxKind root_kind(const parser::ParsedStatement& statement) {
   return statement.tree.nodes[statement.tree.root].kind;
-}
-
-[[nodiscard]] bool has_root(const parser::ParsedStatement& statement, syntax::NodeKind kind) {
-  return root_kind(statement) == syntax::syntax_kind(kind);
-}
-
-// The specification of every CREATE PACKAGE under owner "." name, a later one replacing an
-// earlier one; all of them are known before any statement is resolved.
-[[nodiscard]] SpecificationMap collect_package_specifications(
-    std::string_view text, std::string_view schema, const std::vector<ParsedItem>& parsed_items) {
-  SpecificationMap specifications;
-  for (const ParsedItem& parsed : parsed_items) {
-    if (!has_root(parsed.statement, syntax::NodeKind::CreatePackage)) continue;
-    const OwnerAndName owner_and_name = qualified_object_name(text, schema, parsed.statement);
-    if (!owner_and_name.name.has_value()) continue;
-    specifications.insert_or_assign(
-        resolve::package_key(owner_and_name.owner, *owner_and_name.name),
-        resolve::resolve_package_spec(parsed.statement, text, owner_and_name.owner));
-  }
-  return specifications;
-}
-
-// Resolves every parsed statement in script order. The default owner is the owner the
-// statement's CREATE writes, else the options' schema: schema changes made by the script
-// reach only the catalog. A package body sees the specification under its own key.
-void resolve_statements(std::string_view text, std::string_view schema,
-                        const catalog::Catalog& catalog, const SpecificationMap& specifications,
-                        std::vector<ParsedItem>& parsed_items) {
-  for (ParsedItem& parsed : parsed_items) {
-    const OwnerAndName owner_and_name = qualified_object_name(text, schema, parsed.statement);
-    const resolve::PackageSpec* own_specification = nullptr;
-    if (has_root(parsed.statement, syntax::NodeKind::CreatePackageBody) &&
-        owner_and_name.name.has_value()) {
-      const auto found =
-          specifications.find(resolve::package_key(owner_and_name.owner, *owner_and_name.name));
-      if (found != specifications.end()) own_specification = &found->second;
-    }
-    const resolve::ResolveContext context{owner_and_name.owner, catalog, own_specification,
-                                          specifications};
-    parsed.records = resolve::resolve_statement(parsed.statement, text, context);
-  }
 }
 
 // The common keys an item has before "names": col, command (client commands), end, errors
@@ -167,16 +119,6 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
 
 }  // namespace
 
-OwnerAndName qualified_object_name(std::string_view text, std::string_view schema,
-                                   const parser::ParsedStatement& statement) {
-  OwnerAndName result{std::string(schema), std::nullopt};
-  std::optional<views::QualifiedName> created = views::created_object_name(statement, text);
-  if (!created.has_value()) return result;
-  if (created->owner.has_value()) result.owner = std::move(*created->owner);
-  result.name = std::move(created->name);
-  return result;
-}
-
 std::string too_large_result_json(uint64_t line_feeds, std::string_view options_text) {
   const AnalysisOptions options = read_analysis_options(options_text);
   std::string out;
@@ -213,7 +155,6 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
 
   // Every item is parsed first: the diagnostics of all of them come before the items.
   std::vector<ParsedItem> parsed_items;
-  std::vector<const ParsedItem*> parsed_of_item(split.items.size(), nullptr);
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     std::optional<parser::ParsedStatement> statement =
         parser::parse_item(text, split, split.items[i], parse_options);
@@ -224,17 +165,21 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
     parsed.errors = error_count(*statement);
     parsed.statement = std::move(*statement);
   }
-  for (const ParsedItem& parsed : parsed_items) parsed_of_item[parsed.item_index] = &parsed;
+  std::vector<const ParsedItem*> parsed_of_item(split.items.size(), nullptr);
+  std::vector<const parser::ParsedStatement*> statement_of_item(split.items.size(), nullptr);
+  for (const ParsedItem& parsed : parsed_items) {
+    parsed_of_item[parsed.item_index] = &parsed;
+    statement_of_item[parsed.item_index] = &parsed.statement;
+  }
   // The trees hold their own tokens: the script's list is not needed any more.
   std::vector<lexer::Token>().swap(split.tokens);
 
-  // The catalog of the script's own DDL: the builder splits and parses the text by itself,
-  // and neither the schema it ends with nor anything of its work reaches the result.
-  catalog::Catalog catalog;
-  (void)catalog::build_catalog(catalog, "script", text, options.schema, parse_options);
-  const SpecificationMap specifications =
-      collect_package_specifications(text, options.schema, parsed_items);
-  resolve_statements(text, options.schema, catalog, specifications, parsed_items);
+  // The catalog of the script's own DDL from the statements just parsed, the package
+  // specifications, then the records of every statement.
+  std::vector<resolve::ResolvedRecords> records =
+      resolve::resolve_script(text, split.items, statement_of_item, options.schema);
+  for (ParsedItem& parsed : parsed_items) parsed.records = std::move(records[parsed.item_index]);
+  std::vector<resolve::ResolvedRecords>().swap(records);
 
   std::string out;
   out.reserve(result_size_bound(split, parsed_items, text.size()));

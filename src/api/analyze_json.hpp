@@ -5,11 +5,10 @@
 // statement records, offsets in UTF-16 code units). It keeps nothing between calls.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
-#include "parser/parse_entries.hpp"
+#include "resolve/resolve_script.hpp"
 
 namespace veltrane::api {
 
@@ -28,14 +27,8 @@ inline constexpr std::string_view TEXT_TOO_LARGE = "text too large (2 GiB or mor
 [[nodiscard]] std::string too_large_result_json(uint64_t line_feeds, std::string_view options_text);
 
 // The owner and name under which a statement's object is resolved and its package
-// specification kept: the owner written in the CREATE, else `schema`, with the created
-// object's name; `schema` and no name when the statement creates no named object.
-struct OwnerAndName {
-  std::string owner;
-  std::optional<std::string> name;
-};
-
-[[nodiscard]] OwnerAndName qualified_object_name(std::string_view text, std::string_view schema,
-                                                 const parser::ParsedStatement& statement);
+// specification kept (see resolve/resolve_script.hpp).
+using resolve::OwnerAndName;
+using resolve::qualified_object_name;
 
 }  // namespace veltrane::api

@@ -15,6 +15,7 @@
 #include "lexer/token_values.hpp"
 #include "parser/parse_entries.hpp"
 #include "syntax/kinds.hpp"
+#include "syntax/stop.hpp"
 #include "syntax/tree.hpp"
 #include "syntax/tree_reads.hpp"
 #include "views/declarations.hpp"
@@ -799,27 +800,55 @@ void apply_statement(Statement& statement) {
   }
 }
 
+// One item of the script in order: a CONNECT command changes the schema, a statement
+// without error diagnostics is applied; a client command's statement slot is not read.
+void apply_item(Catalog& catalog, std::string_view file_name, std::string_view text,
+                const lexer::ScriptItem& item, const parser::ParsedStatement* parsed,
+                std::string& schema) {
+  if (item.kind == lexer::ScriptItemKind::SqlPlus) {
+    if (item.command == "CONNECT" && item.start <= item.end && item.end <= text.size()) {
+      if (std::optional<std::string> user =
+              connect_user(text.substr(item.start, item.end - item.start))) {
+        schema = std::move(*user);
+      }
+    }
+    return;
+  }
+  if (parsed == nullptr || has_error(*parsed)) return;
+  Statement statement{parsed->tree, text, file_name, schema, catalog};
+  apply_statement(statement);
+}
+
 }  // namespace
 
 std::string build_catalog(Catalog& catalog, std::string_view file_name, std::string_view text,
                           std::string_view schema, const lexer::ParseOptions& options) {
   std::string current(schema);
   const lexer::SplitResult split = lexer::split_script(text);
+  // One statement alive at a time: the whole script's trees are never held together.
   for (const lexer::ScriptItem& item : split.items) {
     if (item.kind == lexer::ScriptItemKind::SqlPlus) {
-      if (item.command == "CONNECT" && item.start <= item.end && item.end <= text.size()) {
-        if (std::optional<std::string> user =
-                connect_user(text.substr(item.start, item.end - item.start))) {
-          current = std::move(*user);
-        }
-      }
+      apply_item(catalog, file_name, text, item, nullptr, current);
       continue;
     }
     const std::optional<parser::ParsedStatement> parsed =
         parser::parse_item(text, split, item, options);
-    if (!parsed || has_error(*parsed)) continue;
-    Statement statement{parsed->tree, text, file_name, current, catalog};
-    apply_statement(statement);
+    apply_item(catalog, file_name, text, item, parsed ? &*parsed : nullptr, current);
+  }
+  return current;
+}
+
+std::string build_catalog_from_parsed(Catalog& catalog, std::string_view file_name,
+                                      std::string_view text,
+                                      std::span<const lexer::ScriptItem> items,
+                                      std::span<const parser::ParsedStatement* const> statements,
+                                      std::string_view schema) {
+  if (items.size() != statements.size()) {
+    syntax::stop("build_catalog_from_parsed: one statement slot per item expected");
+  }
+  std::string current(schema);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    apply_item(catalog, file_name, text, items[i], statements[i], current);
   }
   return current;
 }

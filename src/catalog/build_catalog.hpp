@@ -2,11 +2,14 @@
 
 // Adds the DDL of one script to a catalog.
 
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "catalog/catalog.hpp"
 #include "lexer/parse_options.hpp"
+#include "lexer/script_splitter.hpp"
+#include "parser/parse_entries.hpp"
 
 namespace veltrane::catalog {
 
@@ -18,5 +21,15 @@ namespace veltrane::catalog {
 [[nodiscard]] std::string build_catalog(Catalog& catalog, std::string_view file_name,
                                         std::string_view text, std::string_view schema,
                                         const lexer::ParseOptions& options);
+
+// The same for a script its caller has already split and parsed: `items` are the split's
+// items in text order and `statements` holds, item by item, the statement parsed from it,
+// or null where there is none (client commands, items that gave no statement). The
+// catalog and the schema returned are those the call above gives for the same text and
+// parse options. Stops when the two lists differ in length.
+[[nodiscard]] std::string build_catalog_from_parsed(
+    Catalog& catalog, std::string_view file_name, std::string_view text,
+    std::span<const lexer::ScriptItem> items,
+    std::span<const parser::ParsedStatement* const> statements, std::string_view schema);
 
 }  // namespace veltrane::catalog

@@ -1,31 +1,25 @@
 #pragma once
-// Test support: resolves a whole script the way the analysis driver does (the catalog of
-// the script under the file name "script", every package specification collected first,
-// then each statement in order with its default owner) and prints the records compactly,
+// Test support: resolves a whole script through the analysis driver's own road
+// (resolve::resolve_script) and prints the records compactly,
 // one line per record in id order:
 //   identifier records  "id/parent NAME TYPE USAGE @line:col"
 //   statement records   "id/parent TYPE @line:col"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "catalog/build_catalog.hpp"
-#include "catalog/catalog.hpp"
 #include "lexer/parse_options.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
-#include "resolve/package_spec.hpp"
 #include "resolve/records.hpp"
-#include "resolve/resolve_statement.hpp"
+#include "resolve/resolve_script.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/positions.hpp"
-#include "syntax/span.hpp"
-#include "views/created_object.hpp"
 
 namespace veltrane::test_support {
 
@@ -37,16 +31,11 @@ struct ResolvedItem {
 
 // The owner and name a statement creates as the driver keys them: the owner written,
 // else the schema.
-struct OwnerAndName {
-  std::string owner;
-  std::optional<std::string> name;
-};
+using resolve::OwnerAndName;
 
 inline OwnerAndName qualified_name(const parser::ParsedStatement& statement, std::string_view text,
                                    std::string_view schema) {
-  const std::optional<views::QualifiedName> created = views::created_object_name(statement, text);
-  if (!created) return {std::string(schema), std::nullopt};
-  return {created->owner.value_or(std::string(schema)), created->name};
+  return resolve::qualified_object_name(text, schema, statement);
 }
 
 inline std::string print_records(const resolve::ResolvedRecords& records,
@@ -82,38 +71,22 @@ inline std::vector<ResolvedItem> resolve_script(std::string_view text,
                                                 std::string_view schema = "APP") {
   const lexer::ParseOptions options{};
   const lexer::SplitResult split = lexer::split_script(text);
-  std::vector<parser::ParsedStatement> statements;
+  std::vector<std::optional<parser::ParsedStatement>> parsed_by_item;
+  parsed_by_item.reserve(split.items.size());
+  std::vector<const parser::ParsedStatement*> statement_of_item;
   for (const lexer::ScriptItem& item : split.items) {
-    std::optional<parser::ParsedStatement> parsed = parser::parse_item(text, split, item, options);
-    if (parsed) statements.push_back(std::move(*parsed));
+    parsed_by_item.push_back(parser::parse_item(text, split, item, options));
+    statement_of_item.push_back(parsed_by_item.back() ? &*parsed_by_item.back() : nullptr);
   }
-  catalog::Catalog catalog;
-  (void)catalog::build_catalog(catalog, "script", text, schema, options);
-  std::unordered_map<std::string, resolve::PackageSpec> specs;
-  for (const parser::ParsedStatement& statement : statements) {
-    if (statement.tree.nodes[statement.tree.root].kind !=
-        syntax::syntax_kind(syntax::NodeKind::CreatePackage)) {
-      continue;
-    }
-    const OwnerAndName key = qualified_name(statement, text, schema);
-    if (!key.name) continue;
-    specs.insert_or_assign(resolve::package_key(key.owner, *key.name),
-                           resolve::resolve_package_spec(statement, text, key.owner));
-  }
+  std::vector<resolve::ResolvedRecords> records =
+      resolve::resolve_script(text, split.items, statement_of_item, schema);
   const syntax::Positions positions(text);
   std::vector<ResolvedItem> resolved;
-  for (parser::ParsedStatement& statement : statements) {
-    const OwnerAndName key = qualified_name(statement, text, schema);
-    const resolve::PackageSpec* own_spec = nullptr;
-    if (key.name && statement.tree.nodes[statement.tree.root].kind ==
-                        syntax::syntax_kind(syntax::NodeKind::CreatePackageBody)) {
-      const auto found = specs.find(resolve::package_key(key.owner, *key.name));
-      if (found != specs.end()) own_spec = &found->second;
-    }
-    const resolve::ResolveContext context{key.owner, catalog, own_spec, specs, nullptr};
-    resolve::ResolvedRecords records = resolve::resolve_statement(statement, text, context);
-    std::string printed = print_records(records, positions);
-    resolved.push_back(ResolvedItem{std::move(statement), std::move(records), std::move(printed)});
+  for (std::size_t i = 0; i < split.items.size(); ++i) {
+    if (!parsed_by_item[i]) continue;
+    std::string printed = print_records(records[i], positions);
+    resolved.push_back(
+        ResolvedItem{std::move(*parsed_by_item[i]), std::move(records[i]), std::move(printed)});
   }
   return resolved;
 }
