@@ -4,38 +4,11 @@
 
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
 import { readFileSync } from 'node:fs';
-import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
+import { launchBrowser, openWatchedPage, startServer } from './browser_harness.mjs';
 
-const HERE = dirname(fileURLToPath(import.meta.url));
-const REPO = resolve(HERE, '..', '..');
-const EXE = process.env.VELTRANE_EXE ?? join(REPO, 'build', 'release', 'veltrane');
-const BROWSER_ARGS = ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
-  '--disable-component-update', '--no-first-run'];
 const SUMMARY = /^\d+ statements · \d+ with errors · \d+ warnings · \d+ SQL\*Plus commands · parsed in \d+\.\d\d ms$/;
 const WAIT = { timeout: 15000 };
-
-// Starts a server command and resolves with the process and its port, read from the
-// start line on standard error.
-function startServer(args) {
-  return new Promise((resolvePort, reject) => {
-    const child = spawn(EXE, args, { stdio: ['ignore', 'ignore', 'pipe'] });
-    let err = '';
-    const timer = setTimeout(() => reject(new Error('no start line: ' + err)), 15000);
-    child.stderr.on('data', (chunk) => {
-      err += chunk;
-      const match = /http:\/\/127\.0\.0\.1:(\d+)\//.exec(err);
-      if (match) {
-        clearTimeout(timer);
-        resolvePort({ child, port: Number(match[1]) });
-      }
-    });
-    child.on('error', reject);
-  });
-}
 
 let server;
 let browser;
@@ -44,7 +17,7 @@ let base;
 before(async () => {
   server = await startServer(['lab', '--port', '0', '--no-open']);
   base = `http://127.0.0.1:${server.port}/`;
-  browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args: BROWSER_ARGS });
+  browser = await launchBrowser();
 });
 
 after(async () => {
@@ -53,22 +26,15 @@ after(async () => {
 });
 
 async function openLab(t) {
-  const context = await browser.newContext({ acceptDownloads: true, viewport: { width: 1400, height: 850 } });
-  const page = await context.newPage();
-  const problems = [];
-  page.on('console', (message) => {
-    if (message.type() === 'error') problems.push(message.text());
-  });
-  page.on('pageerror', (error) => problems.push(String(error)));
+  const page = await openWatchedPage(t, browser,
+    { acceptDownloads: true, viewport: { width: 1400, height: 850 } },
+    async (shown) => {
+      const violations = await shown.evaluate(() => window.__violations).catch(() => []);
+      return () => assert.deepEqual(violations, []);
+    });
   await page.addInitScript(() => {
     window.__violations = [];
     document.addEventListener('securitypolicyviolation', (ev) => window.__violations.push(ev.violatedDirective));
-  });
-  t.after(async () => {
-    const violations = await page.evaluate(() => window.__violations).catch(() => []);
-    await context.close();
-    assert.deepEqual(problems, []);
-    assert.deepEqual(violations, []);
   });
   await page.goto(base);
   await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'), null, WAIT);

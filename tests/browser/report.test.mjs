@@ -7,15 +7,9 @@ import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath, pathToFileURL } from 'node:url';
-import { chromium } from 'playwright-core';
-
-const HERE = dirname(fileURLToPath(import.meta.url));
-const REPO = resolve(HERE, '..', '..');
-const EXE = process.env.VELTRANE_EXE ?? join(REPO, 'build', 'release', 'veltrane');
-const BROWSER_ARGS = ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
-  '--disable-component-update', '--no-first-run'];
+import { join } from 'node:path';
+import { pathToFileURL } from 'node:url';
+import { EXE, launchBrowser, openWatchedPage } from './browser_harness.mjs';
 
 const MARKUP_FILE = '<img src=x onerror=window.__pwned=1>.sql';
 const FIXTURES = {
@@ -50,9 +44,7 @@ before(async () => {
     'objects.sql', 'broken.sql', MARKUP_FILE], { cwd: work, stdio: 'pipe' });
   pageUrl = pathToFileURL(join(work, 'veltrane-report', 'report.html')).href;
   data = JSON.parse(readFileSync(join(work, 'veltrane-report', 'report.json'), 'utf8'));
-  browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium', headless: true, args: BROWSER_ARGS,
-  });
+  browser = await launchBrowser();
 });
 
 after(async () => {
@@ -62,17 +54,7 @@ after(async () => {
 
 // A fresh context (empty storage) and page; any console error or page error fails the test.
 async function openPage(t, options = {}) {
-  const context = await browser.newContext({ locale: 'en-US', acceptDownloads: true, ...options });
-  const page = await context.newPage();
-  const problems = [];
-  page.on('console', (message) => {
-    if (message.type() === 'error') problems.push(message.text());
-  });
-  page.on('pageerror', (error) => problems.push(String(error)));
-  t.after(async () => {
-    await context.close();
-    assert.deepEqual(problems, []);
-  });
+  const page = await openWatchedPage(t, browser, { locale: 'en-US', acceptDownloads: true, ...options });
   await page.goto(pageUrl);
   return page;
 }

@@ -3,42 +3,16 @@
 
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
-import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
+import { launchBrowser, openWatchedPage, startServer } from './browser_harness.mjs';
 
-const HERE = dirname(fileURLToPath(import.meta.url));
-const EXE = process.env.VELTRANE_EXE ?? join(resolve(HERE, '..', '..'), 'build', 'release', 'veltrane');
-
-const BROWSER_ARGS = ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
-  '--disable-component-update', '--no-first-run'];
 const WAIT = { timeout: 15000 };
-
-// Starts `veltrane serve` and resolves with the process and the port of its start line.
-function startServer(args) {
-  return new Promise((resolvePort, reject) => {
-    const child = spawn(EXE, args, { stdio: ['ignore', 'ignore', 'pipe'] });
-    let err = '';
-    const timer = setTimeout(() => reject(new Error('no start line: ' + err)), 15000);
-    child.stderr.on('data', (chunk) => {
-      err += chunk;
-      const match = /http:\/\/127\.0\.0\.1:(\d+)\//.exec(err);
-      if (match) {
-        clearTimeout(timer);
-        resolvePort({ child, port: Number(match[1]) });
-      }
-    });
-    child.on('error', reject);
-  });
-}
 
 let server;
 let browser;
 
 before(async () => {
   server = await startServer(['serve', '--port', '0']);
-  browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args: BROWSER_ARGS });
+  browser = await launchBrowser();
 });
 
 after(async () => {
@@ -47,17 +21,7 @@ after(async () => {
 });
 
 async function openPage(t, hash) {
-  const context = await browser.newContext();
-  const page = await context.newPage();
-  const problems = [];
-  page.on('console', (message) => {
-    if (message.type() === 'error') problems.push(message.text());
-  });
-  page.on('pageerror', (error) => problems.push(String(error)));
-  t.after(async () => {
-    await context.close();
-    assert.deepEqual(problems, []);
-  });
+  const page = await openWatchedPage(t, browser);
   await page.goto(`http://127.0.0.1:${server.port}/${hash}`);
   return page;
 }
