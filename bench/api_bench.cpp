@@ -6,21 +6,18 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <new>
-#include <sstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "api/analyze_json.hpp"
 #include "api/lossy_input.hpp"
+#include "bench_corpus.hpp"
 
 // The heap in use and its peak while `heap_counting` is set, counted by the program's own
 // operator new and delete: a measuring aid of this benchmark alone, off while speed is
@@ -57,30 +54,12 @@ void operator delete[](void* p, std::size_t) noexcept { counted_release(p); }
 
 namespace {
 
-#ifdef VELTRANE_CORPUS_DIR
-constexpr const char* DEFAULT_CORPUS = VELTRANE_CORPUS_DIR;
-#else
-constexpr const char* DEFAULT_CORPUS = "../shared/corpus";
-#endif
-
-// The text of every regular file under `folder`, in path order, decoded as analyze
-// decodes it; empty when the folder is missing or holds nothing.
+// The text of every file under `folder`, in path order, decoded as analyze decodes it;
+// empty when the folder is missing or holds nothing.
 std::vector<std::string> read_corpus(const std::filesystem::path& folder) {
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) return {};
-  std::vector<std::filesystem::path> paths;
-  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->is_regular_file(error)) paths.push_back(it->path());
-  }
-  std::sort(paths.begin(), paths.end());
-  std::vector<std::string> files;
-  for (const auto& path : paths) {
-    std::ifstream input(path, std::ios::binary);
-    std::ostringstream content;
-    content << input.rdbuf();
-    const std::string bytes = content.str();
-    files.push_back(veltrane::api::decode_lossy(bytes, veltrane::api::lossy_decoded_length(bytes)));
+  std::vector<std::string> files = veltrane::bench::read_corpus_texts(folder);
+  for (std::string& file : files) {
+    file = veltrane::api::decode_lossy(file, veltrane::api::lossy_decoded_length(file));
   }
   return files;
 }
@@ -140,10 +119,10 @@ void BM_analyze_one_script(benchmark::State& state, const std::vector<std::strin
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const char* folder = argc > 1 ? argv[1] : DEFAULT_CORPUS;
+  const std::string folder = veltrane::bench::corpus_folder(argc, argv);
   const std::vector<std::string> corpus = read_corpus(folder);
   if (corpus.empty()) {
-    std::fprintf(stderr, "api_bench: no scripts under %s; nothing to measure\n", folder);
+    std::fprintf(stderr, "api_bench: no scripts under %s; nothing to measure\n", folder.c_str());
     return 0;
   }
   benchmark::RegisterBenchmark("BM_analyze", BM_analyze, &corpus)->Unit(benchmark::kMillisecond);

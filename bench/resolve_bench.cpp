@@ -8,21 +8,18 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "bench_corpus.hpp"
 #include "lexer/parse_options.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
@@ -32,41 +29,16 @@
 
 namespace {
 
-#ifdef VELTRANE_CORPUS_DIR
-constexpr const char* DEFAULT_CORPUS = VELTRANE_CORPUS_DIR;
-#else
-constexpr const char* DEFAULT_CORPUS = "../shared/corpus";
-#endif
-
 using namespace veltrane;
 
 constexpr std::string_view SCHEMA = "APP";
 
-// The text of every regular file under `folder`, in path order, decoded lossily as every
-// face decodes its input; empty when the folder is missing or holds nothing.
+// The text of every file under `folder`, in path order, decoded lossily as every face
+// decodes its input; empty when the folder is missing or holds nothing.
 std::vector<std::string> read_corpus(const std::filesystem::path& folder) {
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) return {};
-  std::vector<std::filesystem::path> paths;
-  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    if (it->is_regular_file(error)) paths.push_back(it->path());
-  }
-  std::sort(paths.begin(), paths.end());
-  std::vector<std::string> files;
-  for (const auto& path : paths) {
-    std::ifstream input(path, std::ios::binary);
-    std::ostringstream content;
-    content << input.rdbuf();
-    files.push_back(syntax::lossy_utf8(content.str()));
-  }
+  std::vector<std::string> files = bench::read_corpus_texts(folder);
+  for (std::string& file : files) file = syntax::lossy_utf8(file);
   return files;
-}
-
-std::size_t total_bytes(const std::vector<std::string>& files) {
-  std::size_t bytes = 0;
-  for (const std::string& file : files) bytes += file.size();
-  return bytes;
 }
 
 // Every item of one file parsed: the statement of each item, or none.
@@ -155,7 +127,7 @@ void BM_split_parse_resolve(benchmark::State& state, const std::vector<std::stri
       benchmark::DoNotOptimize(resolved.data());
     }
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * total_bytes(*corpus)));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bench::total_bytes(*corpus)));
   state.counters["records"] = static_cast<double>(records);
 }
 
@@ -163,14 +135,15 @@ void BM_split_parse_resolve(benchmark::State& state, const std::vector<std::stri
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const char* folder = argc > 1 ? argv[1] : DEFAULT_CORPUS;
+  const std::string folder = bench::corpus_folder(argc, argv);
   const std::vector<std::string> corpus = read_corpus(folder);
   if (corpus.empty()) {
-    std::fprintf(stderr, "resolve_bench: no scripts under %s; nothing to measure\n", folder);
+    std::fprintf(stderr, "resolve_bench: no scripts under %s; nothing to measure\n",
+                 folder.c_str());
     return 0;
   }
   const std::vector<PreparedFile> prepared = prepare_files(corpus);
-  benchmark::RegisterBenchmark("BM_resolve", BM_resolve, &prepared, total_bytes(corpus))
+  benchmark::RegisterBenchmark("BM_resolve", BM_resolve, &prepared, bench::total_bytes(corpus))
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("BM_split_parse_resolve", BM_split_parse_resolve, &corpus)
       ->Unit(benchmark::kMillisecond);
