@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "api/lossy_input.hpp"
+#include "corpus_files.hpp"
 #include "lexer/lexer.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/stop.hpp"
@@ -20,15 +21,6 @@ namespace veltrane::syntax {
 namespace {
 
 using Json = nlohmann::json;
-
-std::vector<std::filesystem::path> corpus_files() {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(VELTRANE_CORPUS_DIR)) {
-    if (entry.is_regular_file()) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
 
 std::string read_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -128,7 +120,7 @@ TEST(JsonWriter, StringsEscapeAsTheLibraryDoes) {
 // Every token text and every line of every corpus file, written as arrays of strings
 // through the writer, gives the library's bytes.
 TEST(JsonWriter, CorpusTextsMatchTheLibrary) {
-  const std::vector<std::filesystem::path> files = corpus_files();
+  const std::vector<std::filesystem::path> files = test_support::corpus_files();
   ASSERT_FALSE(files.empty());
   for (const std::filesystem::path& path : files) {
     SCOPED_TRACE(path.string());

@@ -13,25 +13,14 @@
 #include <string>
 #include <string_view>
 
+#include "limits_scale.hpp"
 #include "small_stack.hpp"
 #include "veltrane/veltrane.h"
 
 namespace {
 
-// Optimised builds run the full sizes; unoptimised and sanitizer builds a tenth, still far
-// past what recursion could hold on 1 MiB, and they skip the gigabyte inputs.
-#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
-#define VELTRANE_LIMITS_REDUCED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VELTRANE_LIMITS_REDUCED 1
-#endif
-#endif
-#ifdef VELTRANE_LIMITS_REDUCED
-constexpr std::size_t SCALE = 10;
-#else
-constexpr std::size_t SCALE = 1;
-#endif
+// Reduced builds run a tenth of the sizes and skip the gigabyte inputs.
+constexpr std::size_t SCALE = veltrane::test_support::LIMITS_REDUCED ? 10 : 1;
 
 // Counts nesting as the iterative SAX parser reports it; keeps no values.
 struct DepthCounter : nlohmann::json::json_sax_t {

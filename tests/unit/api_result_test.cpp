@@ -11,6 +11,7 @@
 
 #include "api/analyze_json.hpp"
 #include "api/lossy_input.hpp"
+#include "corpus_files.hpp"
 #include "veltrane/veltrane.h"
 
 namespace veltrane::api {
@@ -148,19 +149,10 @@ TEST(AnalyzeSlotDeathTest, ACallAfterTheSlotWasFreedAborts) {
       "result_len: called after this thread's result slot was freed");
 }
 
-std::vector<std::filesystem::path> corpus_files() {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(VELTRANE_CORPUS_DIR)) {
-    if (entry.is_regular_file()) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 // The streamed result of every corpus file reads back as JSON whose library dump is the
 // same bytes: keys in order, escapes and numbers as the library writes them.
 TEST(AnalyzeResult, CorpusResultsEqualTheLibraryDump) {
-  const std::vector<std::filesystem::path> files = corpus_files();
+  const std::vector<std::filesystem::path> files = test_support::corpus_files();
   ASSERT_FALSE(files.empty());
   for (const std::filesystem::path& path : files) {
     SCOPED_TRACE(path.string());

@@ -13,6 +13,7 @@
 #include "catalog/build_catalog.hpp"
 #include "catalog/catalog.hpp"
 #include "lexer/parse_options.hpp"
+#include "limits_scale.hpp"
 #include "small_stack.hpp"
 
 namespace {
@@ -433,12 +434,8 @@ TEST(MemberKindName, NamesEveryKind) {
   }
 }
 
-// Optimised builds run the full sizes; unoptimised and sanitizer builds a tenth.
-#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
-constexpr std::size_t DEEP_SCALE = 10;
-#else
-constexpr std::size_t DEEP_SCALE = 1;
-#endif
+// Reduced builds run a tenth of the sizes.
+constexpr std::size_t DEEP_SCALE = veltrane::test_support::LIMITS_REDUCED ? 10 : 1;
 
 TEST(BuildCatalog, DeepTreesOnASmallStack) {
   struct Case {

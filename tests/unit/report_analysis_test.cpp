@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "limits_scale.hpp"
 #include "report/file_analysis.hpp"
 #include "report/token_classes.hpp"
 #include "small_stack.hpp"
@@ -306,13 +307,8 @@ TEST(ReportAnalysis, TreeJsonLeavesTriviaOutButCountsItInSpans) {
   EXPECT_EQ(analysis.value["classes"][1], Json::array({7, 14, "com"}));
 }
 
-// Optimised builds run the full million terms; unoptimised and sanitizer builds a tenth,
-// still far deeper than recursion could go on 1 MiB with their larger frames.
-#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
-constexpr int CHAIN_TERMS = 100'000;
-#else
-constexpr int CHAIN_TERMS = 1'000'000;
-#endif
+// The full million terms; a tenth in reduced builds.
+constexpr int CHAIN_TERMS = test_support::LIMITS_REDUCED ? 100'000 : 1'000'000;
 
 TEST(ReportAnalysis, MillionTermChainOnASmallStack) {
   std::string text = "select 1";

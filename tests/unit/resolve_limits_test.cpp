@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "corpus_files.hpp"
+#include "limits_scale.hpp"
 #include "resolve_printer.hpp"
 #include "small_stack.hpp"
 #include "syntax/stop.hpp"
@@ -22,13 +24,8 @@
 namespace veltrane::resolve {
 namespace {
 
-// Optimised builds run the full sizes; unoptimised and sanitizer builds a tenth of them,
-// still far past what a walk recursing per level could hold on 1 MiB.
-#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
-constexpr std::size_t SCALE = 10;
-#else
-constexpr std::size_t SCALE = 1;
-#endif
+// Reduced builds run a tenth of the sizes.
+constexpr std::size_t SCALE = test_support::LIMITS_REDUCED ? 10 : 1;
 
 struct Totals {
   std::size_t identifiers = 0;
@@ -112,14 +109,10 @@ TEST(ResolveLimits, DeepAndWideTrees) {
 TEST(ResolveLimits, Corpus) {
   const std::filesystem::path root = VELTRANE_CORPUS_DIR;
   if (!std::filesystem::exists(root)) GTEST_SKIP() << "no corpus at " << root;
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    const std::string extension = entry.path().extension().string();
-    if (entry.is_regular_file() && extension != ".md" && entry.path().filename() != "LICENSE") {
-      files.push_back(entry.path());
-    }
-  }
-  std::sort(files.begin(), files.end());
+  const std::vector<std::filesystem::path> files =
+      test_support::corpus_files(root, [](const std::filesystem::path& path) {
+        return path.extension() != ".md" && path.filename() != "LICENSE";
+      });
   ASSERT_FALSE(files.empty());
   std::map<std::string, std::size_t, std::less<>> counts;
   for (const std::filesystem::path& file : files) {

@@ -21,6 +21,7 @@
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/lexer.hpp"
 #include "lexer/script_splitter.hpp"
+#include "limits_scale.hpp"
 #include "parser/parse_entries.hpp"
 #include "syntax/dump.hpp"
 #include "syntax/kinds.hpp"
@@ -42,24 +43,10 @@ using veltrane::syntax::NodeKind;
 using veltrane::syntax::syntax_kind;
 using veltrane::syntax::Tree;
 
-// Optimised builds run the full sizes. Unoptimised and sanitizer builds (the debug and
-// asan-ubsan runs of CI) run the long chains at a tenth and the nests at a quarter of their
-// size, still far past every limit and, with their larger frames, far past what recursion
-// could hold on 1 MiB, so that the test stays within CI's time.
-#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
-#define VELTRANE_LIMITS_REDUCED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VELTRANE_LIMITS_REDUCED 1
-#endif
-#endif
-#ifdef VELTRANE_LIMITS_REDUCED
-constexpr std::size_t CHAIN_SCALE = 10;
-constexpr std::size_t NEST_SCALE = 4;
-#else
-constexpr std::size_t CHAIN_SCALE = 1;
-constexpr std::size_t NEST_SCALE = 1;
-#endif
+// Reduced builds run the long chains at a tenth and the nests at a quarter of their size,
+// still far past every limit.
+constexpr std::size_t CHAIN_SCALE = veltrane::test_support::LIMITS_REDUCED ? 10 : 1;
+constexpr std::size_t NEST_SCALE = veltrane::test_support::LIMITS_REDUCED ? 4 : 1;
 
 constexpr std::string_view TOO_DEEP = "nesting too deep";
 
