@@ -5,7 +5,6 @@
 // which must stop with "nesting too deep" and still keep every token.
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -23,6 +22,7 @@
 #include "lexer/script_splitter.hpp"
 #include "limits_scale.hpp"
 #include "parser/parse_entries.hpp"
+#include "small_stack.hpp"
 #include "syntax/dump.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/span.hpp"
@@ -53,30 +53,15 @@ constexpr std::string_view TOO_DEEP = "nesting too deep";
 // Runs `body` on a thread with a 1 MiB stack. An exception leaving the body (a broken
 // invariant) is reported as a failure instead of crossing the thread's entry function.
 void on_small_stack(const std::function<void()>& body) {
-  struct Call {
-    const std::function<void()>* body;
-    bool threw = false;
-  } call{&body};
-  pthread_attr_t attributes;
-  ASSERT_EQ(pthread_attr_init(&attributes), 0);
-  ASSERT_EQ(pthread_attr_setstacksize(&attributes, std::size_t{1} << 20), 0);
-  pthread_t thread;
-  const int started = pthread_create(
-      &thread, &attributes,
-      [](void* raw) -> void* {
-        auto* c = static_cast<Call*>(raw);
-        try {
-          (*c->body)();
-        } catch (...) {
-          c->threw = true;
-        }
-        return nullptr;
-      },
-      &call);
-  pthread_attr_destroy(&attributes);
-  ASSERT_EQ(started, 0);
-  pthread_join(thread, nullptr);
-  EXPECT_FALSE(call.threw) << "the body stopped with an exception";
+  bool threw = false;
+  ASSERT_TRUE(veltrane::test_support::run_on_small_stack([&] {
+    try {
+      body();
+    } catch (...) {
+      threw = true;
+    }
+  }));
+  EXPECT_FALSE(threw) << "the body stopped with an exception";
 }
 
 std::string repeat(std::string_view piece, std::size_t count) {
