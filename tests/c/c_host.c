@@ -130,7 +130,8 @@ int main(void) {
   if (result_len() != 0) fail("result_len is not 0 before the first analyze", 0, -1);
   result = analyze(NULL, 0, NULL, 0);
   if (result_len() != 56 ||
-      memcmp(result, "{\"diagnostics\":[],\"items\":[],\"lines\":1,\"version\":\"26ai\"}", 56) != 0) {
+      memcmp(result, "{\"diagnostics\":[],\"items\":[],\"lines\":1,\"version\":\"26ai\"}", 56) !=
+          0) {
     fail("the empty analysis differs", 0, -1);
   }
 
