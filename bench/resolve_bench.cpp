@@ -1,9 +1,9 @@
 // Name resolution speed over a folder of real scripts, file by file, each file resolved by
 // the analysis driver's own road from schema "APP": its catalog built under the file name
-// "script", the specification of every CREATE PACKAGE collected, then every statement
-// resolved with its default owner (the owner its CREATE writes, else "APP").
-// BM_resolve times the resolution alone, over trees, catalogs and specifications made
-// before the loop; BM_split_parse_resolve times every step from the text on. Usage:
+// "script", the package specification of every CREATE PACKAGE collected, then every
+// statement resolved with its default owner (the owner its CREATE writes, else "APP").
+// BM_resolve times the resolution alone, over trees, catalogs and package specifications
+// made before the loop; BM_split_parse_resolve times every step from the text on. Usage:
 // resolve_bench [benchmark flags] [corpus folder]. A missing folder skips the run.
 
 #include <benchmark/benchmark.h>
@@ -88,7 +88,7 @@ std::vector<PreparedFile> prepare_files(const std::vector<std::string>& corpus) 
 }
 
 // Each statement resolved by its file's resolver: the default owner and the package's own
-// specification looked up, then the walk.
+// package specification looked up, then the walk.
 void BM_resolve(benchmark::State& state, const std::vector<PreparedFile>* prepared,
                 std::size_t source_bytes) {
   const std::vector<PreparedFile>& files = *prepared;
@@ -109,7 +109,7 @@ void BM_resolve(benchmark::State& state, const std::vector<PreparedFile>* prepar
 }
 
 // The driver's steps from the text on: split and parse, then the catalog from those
-// statements, the specifications and the resolution.
+// statements, the package specifications and the resolution.
 void BM_split_parse_resolve(benchmark::State& state, const std::vector<std::string>* corpus) {
   const lexer::ParseOptions options;
   std::size_t records = 0;

@@ -5,7 +5,7 @@
 // the item; the tree walks of the catalog and the dump must get through it. Every tree is
 // then resolved twice, as the analysis driver resolves it: once with an empty catalog and no
 // package specifications, and once through the driver's own road (the catalog built from
-// the parsed input, schema "APP", and the specifications of the input's packages); both
+// the parsed input, schema "APP", and the package specifications of the input's packages); both
 // must keep the record invariants.
 
 #include <array>
@@ -113,7 +113,7 @@ void check_resolution_alone(std::string_view text,
 }
 
 // Resolves the script as the analysis driver does (its own catalog and package
-// specifications from the same statements) and checks the records.
+// package specifications from the same statements) and checks the records.
 void check_script_resolution(std::string_view text, const lexer::SplitResult& split,
                              std::span<const parser::ParsedStatement* const> statements) {
   const std::vector<resolve::ResolvedRecords> records =

@@ -175,7 +175,7 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
   std::vector<lexer::Token>().swap(split.tokens);
 
   // The catalog of the script's own DDL from the statements just parsed, the package
-  // specifications, then the records of every statement.
+  // package specifications, then the records of every statement.
   std::vector<resolve::ResolvedRecords> records =
       resolve::resolve_script(text, split.items, statement_of_item, options.schema);
   for (ParsedItem& parsed : parsed_items) parsed.records = std::move(records[parsed.item_index]);

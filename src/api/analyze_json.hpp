@@ -27,7 +27,7 @@ inline constexpr std::string_view TEXT_TOO_LARGE = "text too large (2 GiB or mor
 [[nodiscard]] std::string too_large_result_json(uint64_t line_feeds, std::string_view options_text);
 
 // The owner and name under which a statement's object is resolved and its package
-// specification kept (see resolve/resolve_script.hpp).
+// package specification kept (see resolve/resolve_script.hpp).
 using resolve::OwnerAndName;
 using resolve::qualified_object_name;
 

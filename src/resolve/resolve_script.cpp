@@ -37,7 +37,7 @@ ScriptResolver::ScriptResolver(std::string_view text, std::span<const lexer::Scr
   // The schema the script ends in does not reach resolution.
   static_cast<void>(catalog::build_catalog_from_parsed(catalog_, SCRIPT_FILE_NAME, text, items,
                                                        statements, schema));
-  // A later specification under the same key replaces an earlier one.
+  // A later package specification under the same key replaces an earlier one.
   for (const parser::ParsedStatement* statement : statements) {
     if (statement == nullptr || !has_root(*statement, syntax::NodeKind::CreatePackage)) continue;
     OwnerAndName owner_and_name = qualified_object_name(text, schema, *statement);

@@ -1,8 +1,9 @@
 #pragma once
 
 // Name resolution of a whole script, as the analysis resolves it: the catalog of the
-// script's own DDL under the file name "script", the specification of every CREATE PACKAGE
-// known before anything is resolved, then every statement with its default owner.
+// script's own DDL under the file name "script", the package specification of every
+// CREATE PACKAGE known before anything is resolved, then every statement with its default
+// owner.
 
 #include <optional>
 #include <span>
@@ -21,7 +22,7 @@
 namespace veltrane::resolve {
 
 // The owner and name under which a statement's object is resolved and its package
-// specification kept: the owner written in the CREATE, else `schema`, with the created
+// package specification kept: the owner written in the CREATE, else `schema`, with the created
 // object's name; `schema` and no name when the statement creates no named object.
 struct OwnerAndName {
   std::string owner;
@@ -35,7 +36,7 @@ struct OwnerAndName {
 // `statements` holds, item by item, the statement parsed from it or null; both are read
 // during construction only, while `text` must outlive the resolver. Schema changes made
 // by the script (CONNECT, ALTER SESSION SET CURRENT_SCHEMA) reach the catalog only:
-// owners and specification keys come from the CREATE or from `schema`.
+// owners and package specification keys come from the CREATE or from `schema`.
 class ScriptResolver {
  public:
   ScriptResolver(std::string_view text, std::span<const lexer::ScriptItem> items,
@@ -44,7 +45,7 @@ class ScriptResolver {
   ScriptResolver(const ScriptResolver&) = delete;
   ScriptResolver& operator=(const ScriptResolver&) = delete;
 
-  // The records of one statement of the script. A package body sees the specification
+  // The records of one statement of the script. A package body sees the package specification
   // kept under its own key.
   [[nodiscard]] ResolvedRecords resolve(const parser::ParsedStatement& statement) const;
 

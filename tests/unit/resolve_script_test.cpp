@@ -1,5 +1,5 @@
 // A whole script resolved as the analysis resolves it: one entry per item, the package
-// specifications of the whole script known to every body, owners from the CREATE or the
+// package specifications of the whole script known to every body, owners from the CREATE or the
 // given schema (never from the script's schema changes, which reach only the catalog).
 
 #include "resolve/resolve_script.hpp"
@@ -53,7 +53,7 @@ TEST(ResolveScript, RecordsByItem) {
        "SET ECHO ON\nSELECT 1 FROM dual;\n",
        "APP",
        {"-", "1/0 SELECT @2:1\n"}},
-      {"a body before its specification sees it",
+      {"a body before its package specification sees it",
        "CREATE PACKAGE BODY hr.pk AS PROCEDURE p IS BEGIN v := w; END; END;\n/\n"
        "CREATE PACKAGE pk AS v NUMBER; PROCEDURE p; END;\n/\n",
        "HR",
@@ -74,7 +74,7 @@ TEST(ResolveScript, RecordsByItem) {
        {"-", "1/0 PK PACKAGE DECLARATION @2:16\n2/1 V VARIABLE DECLARATION @2:22\n",
         "1/0 PK PACKAGE DEFINITION @4:21\n2/1 P PROCEDURE DEFINITION @4:37\n"
         "3/2 V VARIABLE ASSIGNMENT @4:48\n"}},
-      {"the last specification under a key wins",
+      {"the last package specification under a key wins",
        "CREATE PACKAGE pk AS v NUMBER; END;\n/\nCREATE PACKAGE pk AS w NUMBER; END;\n/\n"
        "CREATE PACKAGE BODY pk AS PROCEDURE p IS BEGIN v := w; END; END;\n/\n",
        "APP",
