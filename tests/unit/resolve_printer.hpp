@@ -66,27 +66,38 @@ inline std::string print_records(const resolve::ResolvedRecords& records,
   return out;
 }
 
+// A script split and every item parsed, with the statement slots resolution takes: one
+// per item, null where the item gave no statement. Not copyable: the slots point into
+// `parsed`.
+struct ParsedScript {
+  lexer::SplitResult split;
+  std::vector<std::optional<parser::ParsedStatement>> parsed;
+  std::vector<const parser::ParsedStatement*> statements;
+
+  explicit ParsedScript(std::string_view text) : split(lexer::split_script(text)) {
+    parsed.reserve(split.items.size());
+    for (const lexer::ScriptItem& item : split.items) {
+      parsed.push_back(parser::parse_item(text, split, item, lexer::ParseOptions{}));
+      statements.push_back(parsed.back() ? &*parsed.back() : nullptr);
+    }
+  }
+  ParsedScript(const ParsedScript&) = delete;
+  ParsedScript& operator=(const ParsedScript&) = delete;
+};
+
 // Every parsed statement of the script with its records, in script order.
 inline std::vector<ResolvedItem> resolve_script(std::string_view text,
                                                 std::string_view schema = "APP") {
-  const lexer::ParseOptions options{};
-  const lexer::SplitResult split = lexer::split_script(text);
-  std::vector<std::optional<parser::ParsedStatement>> parsed_by_item;
-  parsed_by_item.reserve(split.items.size());
-  std::vector<const parser::ParsedStatement*> statement_of_item;
-  for (const lexer::ScriptItem& item : split.items) {
-    parsed_by_item.push_back(parser::parse_item(text, split, item, options));
-    statement_of_item.push_back(parsed_by_item.back() ? &*parsed_by_item.back() : nullptr);
-  }
+  ParsedScript script(text);
   std::vector<resolve::ResolvedRecords> records =
-      resolve::resolve_script(text, split.items, statement_of_item, schema);
+      resolve::resolve_script(text, script.split.items, script.statements, schema);
   const syntax::Positions positions(text);
   std::vector<ResolvedItem> resolved;
-  for (std::size_t i = 0; i < split.items.size(); ++i) {
-    if (!parsed_by_item[i]) continue;
+  for (std::size_t i = 0; i < script.parsed.size(); ++i) {
+    if (!script.parsed[i]) continue;
     std::string printed = print_records(records[i], positions);
     resolved.push_back(
-        ResolvedItem{std::move(*parsed_by_item[i]), std::move(records[i]), std::move(printed)});
+        ResolvedItem{std::move(*script.parsed[i]), std::move(records[i]), std::move(printed)});
   }
   return resolved;
 }

@@ -6,13 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "lexer/script_splitter.hpp"
-#include "parser/parse_entries.hpp"
 #include "resolve_printer.hpp"
 #include "syntax/positions.hpp"
 
@@ -21,22 +18,15 @@ namespace {
 
 // The printed records of every item, "-" for an item whose slot is null.
 std::vector<std::string> printed_by_item(std::string_view text, std::string_view schema) {
-  const lexer::SplitResult split = lexer::split_script(text);
-  std::vector<std::optional<parser::ParsedStatement>> parsed;
-  std::vector<const parser::ParsedStatement*> statements;
-  parsed.reserve(split.items.size());
-  for (const lexer::ScriptItem& item : split.items) {
-    parsed.push_back(parser::parse_item(text, split, item, {}));
-    statements.push_back(parsed.back() ? &*parsed.back() : nullptr);
-  }
+  const test_support::ParsedScript script(text);
   const std::vector<ResolvedRecords> records =
-      resolve_script(text, split.items, statements, schema);
-  EXPECT_EQ(records.size(), split.items.size());
+      resolve_script(text, script.split.items, script.statements, schema);
+  EXPECT_EQ(records.size(), script.split.items.size());
   const syntax::Positions positions(text);
   std::vector<std::string> printed;
   for (std::size_t i = 0; i < records.size(); ++i) {
     printed.push_back(
-        statements[i] == nullptr ? "-" : test_support::print_records(records[i], positions));
+        script.statements[i] == nullptr ? "-" : test_support::print_records(records[i], positions));
   }
   return printed;
 }
@@ -92,20 +82,13 @@ TEST(ResolveScript, RecordsByItem) {
 TEST(ResolveScript, ScriptSchemaChangesReachTheCatalogOnly) {
   const std::string text =
       "CREATE TABLE t1 (a NUMBER);\nCONNECT scott\nCREATE TABLE t2 (a NUMBER);\n";
-  const lexer::SplitResult split = lexer::split_script(text);
-  std::vector<std::optional<parser::ParsedStatement>> parsed;
-  std::vector<const parser::ParsedStatement*> statements;
-  parsed.reserve(split.items.size());
-  for (const lexer::ScriptItem& item : split.items) {
-    parsed.push_back(parser::parse_item(text, split, item, {}));
-    statements.push_back(parsed.back() ? &*parsed.back() : nullptr);
-  }
-  const ScriptResolver resolver(text, split.items, statements, "APP");
+  const test_support::ParsedScript script(text);
+  const ScriptResolver resolver(text, script.split.items, script.statements, "APP");
   const catalog::Catalog& catalog = resolver.script_catalog();
   EXPECT_TRUE(catalog.objects.contains({"APP", "T1"}));
   EXPECT_TRUE(catalog.objects.contains({"SCOTT", "T2"}));
   EXPECT_EQ(catalog.objects.at({"SCOTT", "T2"}).origin, "script");
-  EXPECT_EQ(qualified_object_name(text, "APP", *statements[2]).owner, "APP");
+  EXPECT_EQ(qualified_object_name(text, "APP", *script.statements[2]).owner, "APP");
 }
 
 }  // namespace
