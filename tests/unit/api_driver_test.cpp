@@ -44,13 +44,13 @@ TEST(AnalyzeDriver, PackageSpecificationsAndOwners) {
     std::vector<std::string> names;
   };
   const Case cases[] = {
-      {"a body before its specification sees it",
+      {"a body before its package specification sees it",
        "create package body pay as procedure p is begin y := 1; end; end;\n/\n"
        "create package pay as y number; end;\n/\n",
        "",
        {"PAY PACKAGE DEFINITION, P PROCEDURE DEFINITION, Y VARIABLE ASSIGNMENT",
         "PAY PACKAGE DECLARATION, Y VARIABLE DECLARATION"}},
-      {"of two specifications the body sees the later",
+      {"of two package specifications the body sees the later",
        "create package pay as x number; end;\n/\ncreate package pay as y number; end;\n/\n"
        "create package body pay as procedure p is begin x := 1; y := 2; end; end;\n/\n",
        "",

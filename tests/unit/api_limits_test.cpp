@@ -1,6 +1,6 @@
 // Size and depth limits of the analysis, on a thread with a 1 MiB stack: left-nested
 // chains a million levels deep through the whole road (parse, tables, catalog,
-// specifications, resolution, result writer), read back with an iterative parser; and
+// package specifications, resolution, result writer), read back with an iterative parser; and
 // inputs past the 2 GiB limit, before and after their decoding, refused without a copy.
 
 #include <gtest/gtest.h>
