@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "syntax/lossy_utf8.hpp"
@@ -294,17 +295,41 @@ std::string serve_answer_head(std::string_view status, std::string_view content_
 }
 
 std::optional<IoError> send_all(int socket, std::string_view bytes) {
+  // The socket's send timeout bounds the time without progress. A blocking send that times
+  // out after queueing part of its bytes would start a fresh wait, so each send queues only
+  // what fits now, and poll waits for room with the time left since the last progress.
+  timeval timeout{};
+  socklen_t timeout_size = sizeof timeout;
+  long long timeout_ms = -1;
+  if (::getsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, &timeout_size) == 0 &&
+      (timeout.tv_sec != 0 || timeout.tv_usec != 0)) {
+    timeout_ms = static_cast<long long>(timeout.tv_sec) * 1000 + timeout.tv_usec / 1000;
+  }
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point last_progress = Clock::now();
   while (!bytes.empty()) {
-    const ssize_t sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    const ssize_t sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(sent));
+      last_progress = Clock::now();
       continue;
     }
     if (sent == 0) return IoError{std::string(SEND_ACCEPTED_NOTHING)};
     const int error_number = errno;
     if (error_number == EINTR) continue;
-    if (is_timeout(error_number)) return IoError{std::string(TIMED_OUT)};
-    return IoError{system_error_text(error_number)};
+    if (!is_timeout(error_number)) return IoError{system_error_text(error_number)};
+    int wait_ms = -1;
+    if (timeout_ms >= 0) {
+      const long long waited =
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_progress)
+              .count();
+      if (waited >= timeout_ms) return IoError{std::string(TIMED_OUT)};
+      wait_ms = static_cast<int>(timeout_ms - waited);
+    }
+    pollfd waiting{socket, POLLOUT, 0};
+    if (::poll(&waiting, 1, wait_ms) < 0 && errno != EINTR) {
+      return IoError{system_error_text(errno)};
+    }
   }
   return std::nullopt;
 }

@@ -355,6 +355,17 @@ TEST(AnswerWriting, ClosedClientIsAnErrorNotASignal) {
   EXPECT_NE(error->text.find("(os error 32)"), std::string::npos) << error->text;
 }
 
+// A client that stops reading: the send fills the socket's buffers, then waits the send
+// timeout without progress and gives up; it is not restarted by the part queued before.
+TEST(AnswerWriting, AClientThatStopsReadingTimesOut) {
+  Pair pair = make_pair();
+  ASSERT_TRUE(set_socket_timeouts(pair.server.get(), 200ms));
+  const std::string answer(8 << 20, 'x');
+  const std::optional<IoError> error = send_all(pair.server.get(), answer);
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->text, TIMED_OUT);
+}
+
 TEST(AnswerWriting, FinishLetsTheClientReadAnAnswerDespiteUnreadBytes) {
   // A large unread body: closing at once would reset the connection under the answer.
   const Listener listener = [] {
