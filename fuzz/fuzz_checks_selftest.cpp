@@ -212,9 +212,9 @@ TEST(FuzzChecksTest, ResolutionChecksFire) {
       parser::parse_item(BLOCK, split, split.items[0], {});
   ASSERT_TRUE(parsed.has_value());
   const catalog::Catalog catalog;
-  const std::unordered_map<std::string, resolve::PackageSpec> specs;
+  const std::unordered_map<std::string, resolve::PackageSpec> package_specs;
   const resolve::ResolvedRecords records =
-      resolve::resolve_statement(*parsed, BLOCK, {"APP", catalog, nullptr, specs});
+      resolve::resolve_statement(*parsed, BLOCK, {"APP", catalog, nullptr, package_specs});
   ASSERT_EQ(records.identifiers.size(), 2u);
   ASSERT_EQ(records.statements.size(), 1u);
   ASSERT_EQ(records.statements[0].id, 2u);
