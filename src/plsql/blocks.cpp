@@ -68,8 +68,19 @@ void parse_block_body(Parser& p) {
     p.error("expected BEGIN");
   }
   if (!p.eat_word("END")) p.error("expected END");
-  if (!parser::is_name_kind(p.kind_at(0)) || p.at_any_word(0, CLOSED_BY_END_WORDS)) return;
-  if (!p.has(1) || p.at(TokenKind::Semicolon, 1)) p.bump();
+  if (p.at_any_word(0, CLOSED_BY_END_WORDS)) return;
+  const uint32_t name_length = end_name_length(p);
+  if (name_length == 0) return;
+  if (!p.has(name_length) || p.at(TokenKind::Semicolon, name_length)) {
+    for (uint32_t i = 0; i < name_length; ++i) p.bump();
+  }
+}
+
+uint32_t end_name_length(const Parser& p) {
+  if (!parser::is_name_kind(p.kind_at(0)) && !p.at(TokenKind::Substitution)) return 0;
+  uint32_t length = 1;
+  while (p.name_continuation(length) == 1) ++length;
+  return length;
 }
 
 void recover_to_semicolon(Parser& p) {

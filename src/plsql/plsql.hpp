@@ -58,6 +58,10 @@ void parse_plsql_statement(Parser& p);
 void parse_block(Parser& p);
 // BEGIN statements [EXCEPTION handlers] END [name]
 void parse_block_body(Parser& p);
+
+// The number of tokens of the name after an END: a name or a substitution piece with the
+// pieces glued to it (END p_&s, END &&pkg); 0 when no name stands there.
+[[nodiscard]] uint32_t end_name_length(const Parser& p);
 // Statement-level recovery: tokens up to the next ; at depth 0 in an Error node, ; consumed.
 void recover_to_semicolon(Parser& p);
 

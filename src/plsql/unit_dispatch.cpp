@@ -169,7 +169,8 @@ void parse_unit_name(Parser& p) { parser::parse_object_name(p); }
 // END [name] [;]
 void parse_unit_end(Parser& p) {
   if (!p.eat_word("END")) p.error("expected END");
-  if (parser::is_name_kind(p.kind_at(0))) p.bump();
+  const uint32_t name_length = end_name_length(p);
+  for (uint32_t i = 0; i < name_length; ++i) p.bump();
   p.eat_semicolon();
 }
 

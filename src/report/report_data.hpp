@@ -10,6 +10,7 @@
 #include "catalog/catalog.hpp"
 #include "lexer/parse_options.hpp"
 #include "report/file_analysis.hpp"
+#include "syntax/version.hpp"
 
 namespace veltrane::report {
 
@@ -21,7 +22,7 @@ struct SourceInput {
 };
 
 inline constexpr std::string_view REPORT_TOOL = "Veltrane";
-inline constexpr std::string_view REPORT_TOOL_VERSION = "0.1.5";
+inline constexpr std::string_view REPORT_TOOL_VERSION = syntax::VERSION_TEXT;
 
 // The document: files, objects, oracle_version, schema, summary, title, tool,
 // tool_version. The same arguments give the same document on every run.

@@ -168,7 +168,7 @@ void parse_sample_clause(Parser& p) {
 
 // PERIOD [FOR] name, or SCN | TIMESTAMP. Returns whether SCN or TIMESTAMP was
 // taken.
-bool parse_flashback_kind(Parser& p) {
+bool try_parse_flashback_kind(Parser& p) {
   if (p.eat_word("PERIOD")) {
     p.eat_word("FOR");
     p.expect_name(EXPECTED_PERIOD_NAME);
@@ -186,7 +186,7 @@ void parse_flashback(Parser& p) {
   p.start_node(NodeKind::Flashback);
   if (p.eat_word("VERSIONS")) {
     const bool period = p.at_word(0, "PERIOD");
-    const bool kind_taken = parse_flashback_kind(p);
+    const bool kind_taken = try_parse_flashback_kind(p);
     parser::expect_word(p, "BETWEEN", EXPECTED_BETWEEN);
     // SCN or TIMESTAMP may also stand after BETWEEN, when neither came before
     // it.
@@ -198,7 +198,7 @@ void parse_flashback(Parser& p) {
   if (p.at_word(0, "AS") && p.at_word(1, "OF")) {
     p.bump();
     p.bump();
-    parse_flashback_kind(p);
+    try_parse_flashback_kind(p);
     parse_expr(p, BOUND_POWER);
   }
   p.finish_node();
