@@ -84,13 +84,10 @@ Parsed parse_one(const std::string& text) {
   Parsed parsed;
   parsed.lexed_tokens = split.tokens.size();
   for (const auto& item : split.items) {
-    if (item.kind == ScriptItemKind::SqlPlus || item.first_token == item.end_token) continue;
+    auto result = veltrane::parser::parse_item(text, split, item, options);
+    if (!result) continue;
     ++parsed.items;
-    const auto tokens = std::span<const Token>(split.tokens)
-                            .subspan(item.first_token, item.end_token - item.first_token);
-    parsed.result = item.kind == ScriptItemKind::PlSql
-                        ? veltrane::parser::parse_plsql_unit(text, tokens, options, item.start)
-                        : veltrane::parser::parse_statement(text, tokens, options, item.start);
+    parsed.result = std::move(*result);
   }
   return parsed;
 }

@@ -33,13 +33,8 @@ std::vector<Names> tables_per_item(const std::string& text) {
   const veltrane::lexer::ParseOptions options{};
   std::vector<Names> result;
   for (const auto& item : split.items) {
-    if (item.kind == ScriptItemKind::SqlPlus || item.first_token == item.end_token) continue;
-    const auto tokens = std::span<const Token>(split.tokens)
-                            .subspan(item.first_token, item.end_token - item.first_token);
-    const auto parsed = item.kind == ScriptItemKind::PlSql
-                            ? veltrane::parser::parse_plsql_unit(text, tokens, options, item.start)
-                            : veltrane::parser::parse_statement(text, tokens, options, item.start);
-    result.push_back(referenced_tables(parsed.tree, text));
+    const auto parsed = veltrane::parser::parse_item(text, split, item, options);
+    if (parsed) result.push_back(referenced_tables(parsed->tree, text));
   }
   return result;
 }
