@@ -25,9 +25,9 @@ after(async () => {
   server?.child.kill('SIGTERM');
 });
 
-async function openLab(t) {
+async function openLab(t, viewport = { width: 1400, height: 850 }) {
   const page = await openWatchedPage(t, browser,
-    { acceptDownloads: true, viewport: { width: 1400, height: 850 } },
+    { acceptDownloads: true, viewport },
     async (shown) => {
       const violations = await shown.evaluate(() => window.__violations).catch(() => []);
       return () => assert.deepEqual(violations, []);
@@ -210,4 +210,136 @@ test('tree: the JSON download equals the indented tree, and folding by depth', a
   assert.equal(Math.max(...depths), 3 * 54);
   await page.click('#unfold');
   assert.equal((await page.$$('#treeg .node.folded')).length, 0);
+});
+
+// Drags the divider between the panes to the window's x position `x`.
+async function dragDivider(page, x) {
+  const handle = await page.$eval('#divider', (d) => {
+    const r = d.getBoundingClientRect();
+    return { x: r.left + r.width / 2, y: r.top + r.height / 2 };
+  });
+  await page.mouse.move(handle.x, handle.y);
+  await page.mouse.down();
+  await page.mouse.move(x, handle.y, { steps: 4 });
+  await page.mouse.up();
+}
+
+// The rectangles of the selector's elements and of the element `outer`, in window coordinates.
+function rectsOf(page, selector, outer) {
+  return page.evaluate(([sel, out]) => {
+    const plain = (r) => ({ left: r.left, right: r.right, top: r.top, bottom: r.bottom });
+    return {
+      inner: Array.from(document.querySelectorAll(sel), (e) => plain(e.getBoundingClientRect())),
+      outer: plain(document.querySelector(out).getBoundingClientRect()),
+    };
+  }, [selector, outer]);
+}
+
+function assertInside(inner, outer, what) {
+  assert.ok(inner.left >= outer.left - 0.5 && inner.right <= outer.right + 0.5 &&
+    inner.top >= outer.top - 0.5 && inner.bottom <= outer.bottom + 0.5,
+  `${what}: ${JSON.stringify(inner)} lies outside ${JSON.stringify(outer)}`);
+}
+
+test('files: a file over 20 MB is skipped and its message shows with the count', async (t) => {
+  const page = await openLab(t);
+  await page.setInputFiles('#picker', [
+    { name: 'big.sql', mimeType: 'text/plain', buffer: Buffer.alloc(20 * 1024 * 1024 + 1, 0x20) },
+    { name: 'small.sql', mimeType: 'text/plain', buffer: Buffer.from('select 1 from dual;\n') },
+  ]);
+  await page.waitForFunction(() => document.getElementById('toast').textContent.includes('Opened'), null, WAIT);
+  assert.deepEqual(await page.$$eval('#toast > div', (lines) => lines.map((line) => line.textContent)),
+    ['big.sql: over 20 MB, use veltrane report', 'Opened 1 file']);
+  assert.equal(await page.$eval('#toast', (toast) => toast.classList.contains('on')), true);
+  assert.deepEqual(await page.$$eval('#tabs .tab .name', (tabs) => tabs.map((tab) => tab.textContent)),
+    ['queries_analytics_pivot_match_recognize.sql', 'small.sql']);
+
+  // Only the big file: nothing is opened, and both messages are still there.
+  await page.setInputFiles('#picker', [
+    { name: 'big.sql', mimeType: 'text/plain', buffer: Buffer.alloc(20 * 1024 * 1024 + 1, 0x20) },
+  ]);
+  await page.waitForFunction(() => document.getElementById('toast').textContent.includes('Opened 0'), null, WAIT);
+  assert.deepEqual(await page.$$eval('#toast > div', (lines) => lines.map((line) => line.textContent)),
+    ['big.sql: over 20 MB, use veltrane report', 'Opened 0 files']);
+  assert.equal((await page.$$('#tabs .tab')).length, 2);
+});
+
+test('layout: with the divider at its right limit every view tab is reachable and the page never widens', async (t) => {
+  for (const width of [1400, 1000]) {
+    await t.test(`${width} px`, async (t) => {
+      const page = await openLab(t, { width, height: 800 });
+      await dragDivider(page, width - 5);
+      assert.equal(await page.$eval('#left', (left) => parseFloat(left.style.width)), 80);
+      const { inner, outer } = await rectsOf(page, '#views button', '#right');
+      assert.equal(inner.length, 6);
+      inner.forEach((rect, i) => assertInside(rect, outer, `view tab ${i + 1}`));
+      assert.deepEqual(await page.evaluate(() => [document.documentElement.scrollWidth, window.innerWidth]), [width, width]);
+      await page.click('#vb-profile');
+      await page.waitForSelector('#view-profile.cur', WAIT);
+      assert.equal(await page.evaluate(() => window.scrollX), 0);
+    });
+  }
+
+  await t.test('a very long line scrolls inside the editor', async (t) => {
+    const page = await openLab(t, { width: 1400, height: 800 });
+    await dragDivider(page, 1395);
+    await typeScript(page, 'select ' + 'x'.repeat(300000) + ' from dual;');
+    await page.focus('#editor');
+    await page.keyboard.press('End');
+    await page.waitForFunction(() => document.getElementById('editor').scrollLeft > 0, null, WAIT);
+    assert.deepEqual(await page.evaluate(() => [window.scrollX, document.documentElement.scrollLeft,
+      document.body.scrollLeft, document.documentElement.scrollWidth]), [0, 0, 0, 1400]);
+    const { inner, outer } = await rectsOf(page, '#right, #left, footer, header', 'body');
+    inner.forEach((rect, i) => assertInside(rect, outer, `part ${i + 1}`));
+    // The coloured copy follows the text area sideways.
+    assert.equal(await page.$eval('#mirror', (m) => m.scrollLeft), await page.$eval('#editor', (e) => e.scrollLeft));
+  });
+});
+
+test('tree: folding keeps the drawing in the pane', async (t) => {
+  const page = await openLab(t, { width: 1400, height: 800 });
+  await dragDivider(page, 1395);
+  await typeScript(page, 'select a, b, c, d, e, f, g, h, i, j, k, l, m, n, o, p from t1 join t2 on t1.a = t2.b ' +
+    'join t3 on t3.c = t2.d where a = 1 and b = 2 and c = 3 and d = 4 and e = 5 and f = 6 ' +
+    'group by a, b, c, d order by a, b, c, d;');
+  await page.waitForFunction(() => /^SelectStmt · line 1 · /.test(document.getElementById('legend').textContent), null, WAIT);
+  const rootRect = async () => {
+    const { inner, outer } = await rectsOf(page, '#treeg .node:not(.tok)', '#treebox');
+    return { root: inner.at(-1), pane: outer };
+  };
+  for (const [button, folded] of [['#fold3', true], ['#unfold', false], ['#fold3', true]]) {
+    await page.click(button);
+    assert.equal((await page.$$('#treeg .node.folded')).length > 0, folded);
+    const { root, pane } = await rootRect();
+    assertInside(root, pane, `the root after ${button}`);
+  }
+
+  // A double-click unfolds a node where it stands.
+  const folded = await page.$$eval('#treeg .node.folded', (nodes) => nodes.map((node) => {
+    const r = node.getBoundingClientRect();
+    return { x: r.left + r.width / 2, y: r.top + r.height / 2, label: node.querySelector('text').textContent };
+  }));
+  const pane = (await rootRect()).pane;
+  const target = folded.find((f) => f.x > pane.left + 20 && f.x < pane.right - 20);
+  assert.ok(target, 'a folded node in view');
+  await page.mouse.dblclick(target.x, target.y);
+  const kind = target.label.replace(/ …\d+$/, '');
+  await page.waitForFunction((k) => Array.from(document.querySelectorAll('#treeg .node:not(.folded) > text'))
+    .some((text) => text.textContent === k), kind, WAIT);
+  const opened = await page.$$eval('#treeg .node:not(.tok):not(.folded)', (nodes, k) => nodes
+    .filter((node) => node.querySelector('text').textContent === k)
+    .map((node) => { const r = node.getBoundingClientRect(); return r.left + r.width / 2; }), kind);
+  assert.ok(opened.some((x) => Math.abs(x - target.x) < 1), `${kind} stays at ${target.x}: ${opened}`);
+});
+
+test('files: the footer shows the chosen file\'s caret', async (t) => {
+  const page = await openLab(t);
+  await typeScript(page, 'select 1\nfrom dual;');
+  assert.equal(await page.textContent('#caret'), 'Ln 2, Col 11');
+  await page.click('#new');
+  assert.equal(await page.textContent('#tabs .tab.cur .name'), 'untitled-1.sql');
+  assert.equal(await page.textContent('#caret'), 'Ln 1, Col 1');
+  await page.click('#tabs .tab:nth-child(1)');
+  assert.equal(await page.textContent('#caret'), 'Ln 2, Col 11');
+  assert.equal(await page.$eval('#editor', (e) => e.selectionStart), 'select 1\nfrom dual;'.length);
 });
