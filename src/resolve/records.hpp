@@ -57,7 +57,7 @@ struct ResolveContext {
   std::string_view default_owner;
   const catalog::Catalog& catalog;
   const PackageSpec* own_spec;
-  const std::unordered_map<std::string, PackageSpec>& specs;
+  const std::unordered_map<std::string, PackageSpec>& package_specs;
   const ResolveExtras* extras = nullptr;
 };
 

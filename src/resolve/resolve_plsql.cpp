@@ -398,8 +398,8 @@ void Walker::resolve_plsql_path(const views::NamePath& path, bool is_target) {
   const auto member_of = [&](std::size_t package_part) -> bool {
     const std::string key = package_part == 0 ? package_key(context_.default_owner, parts[0].text)
                                               : package_key(parts[0].text, parts[1].text);
-    const auto found = context_.specs.find(key);
-    if (found == context_.specs.end()) return false;
+    const auto found = context_.package_specs.find(key);
+    if (found == context_.package_specs.end()) return false;
     add_identifier(parts[package_part].text, parts[package_part].token, TypeWord::Package,
                    IdentifierUsage::Reference);
     const views::NamePart& member = parts[package_part + 1];
@@ -481,8 +481,9 @@ void Walker::resolve_type_name(uint32_t type_name) {
   const std::size_t count = parts.size();
   const auto package_member = [&](bool types_only) -> bool {
     if (count < 2) return false;
-    const auto found = context_.specs.find(package_key(context_.default_owner, parts[0].text));
-    if (found == context_.specs.end()) return false;
+    const auto found =
+        context_.package_specs.find(package_key(context_.default_owner, parts[0].text));
+    if (found == context_.package_specs.end()) return false;
     const SpecEntry* entry = found->second.find(parts[1].text);
     if (types_only && (entry == nullptr || !is_type_entry(entry->type))) return false;
     add_identifier(parts[0].text, parts[0].token, TypeWord::Package, IdentifierUsage::Reference);
