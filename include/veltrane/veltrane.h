@@ -75,7 +75,9 @@ VELTRANE_API void dealloc(uint8_t *p) VELTRANE_NOEXCEPT;
  * terminated by NUL. It stays valid until this thread calls `analyze` again or ends;
  * another thread may read it meanwhile. Thread-safe: each thread has its own result.
  * Calling it from a thread-exit handler that runs after this thread's slot was freed
- * aborts.
+ * aborts; a thread whose first call comes from a thread-exit handler (a pthread key
+ * destructor, which runs after the C++ thread-exit hooks) keeps its result until the
+ * process ends.
  */
 VELTRANE_API const uint8_t *analyze(const uint8_t *sql, size_t sql_len, const uint8_t *options,
                                     size_t options_len) VELTRANE_NOEXCEPT;
