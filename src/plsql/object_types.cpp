@@ -73,7 +73,7 @@ void parse_object_body(Parser& p) {
 
 void parse_type_spec(Parser& p) {
   p.bump();  // TYPE
-  parse_unit_name(p);
+  parse_created_unit_name(p);
   p.eat_word("FORCE");
   if (p.eat_word("OID")) p.eat(TokenKind::String);
   if (p.at_end()) return;

@@ -19,6 +19,9 @@ using StopWords = std::span<const std::string_view>;
 void parse_unit(Parser& p);
 // ObjectName around a unit name, read as every object name (a substitution may lead it).
 void parse_unit_name(Parser& p);
+// The name of the unit being created: IF [NOT] EXISTS (Oracle 23ai) as plain tokens, then
+// the ObjectName. Without this, IF would be taken for the unit's name.
+void parse_created_unit_name(Parser& p);
 // END [name] [;]
 void parse_unit_end(Parser& p);
 // Block[BEGIN ... END [name]] of a package body's initialisation part.

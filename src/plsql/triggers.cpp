@@ -160,7 +160,7 @@ void parse_trigger_body(Parser& p) {
 // TRIGGER name [options] timing events ON object [clauses] body
 void parse_trigger(Parser& p) {
   p.bump();  // TRIGGER
-  parse_unit_name(p);
+  parse_created_unit_name(p);
   if (p.at_word(0, "SHARING") || (p.at_word(0, "DEFAULT") && p.at_word(1, "COLLATION"))) {
     while (!p.at_end() && !p.at_any_word(0, TIMING_WORDS)) p.bump();
   }

@@ -9,6 +9,7 @@
 #include "parser/parser.hpp"
 #include "parser/word_tables.hpp"
 #include "plsql/plsql.hpp"
+#include "sql/dml_ddl.hpp"
 #include "sql/queries.hpp"
 #include "syntax/kinds.hpp"
 
@@ -46,7 +47,7 @@ void expect_is_or_as(Parser& p) {
 // PACKAGE name [options] IS|AS declarations END [name] [;]
 NodeKind parse_package(Parser& p) {
   p.bump();  // PACKAGE
-  parse_unit_name(p);
+  parse_created_unit_name(p);
   parse_unit_options(p);
   expect_is_or_as(p);
   parse_declare_section(p, parser::END_STOP_WORDS);
@@ -59,7 +60,7 @@ NodeKind parse_package(Parser& p) {
 NodeKind parse_package_body(Parser& p) {
   p.bump();  // PACKAGE
   p.bump();  // BODY
-  parse_unit_name(p);
+  parse_created_unit_name(p);
   parse_unit_options(p);
   expect_is_or_as(p);
   parse_declare_section(p, parser::BEGIN_END_STOP_WORDS);
@@ -92,7 +93,7 @@ void parse_type_body_method(Parser& p) {
 NodeKind parse_type_body(Parser& p) {
   p.bump();  // TYPE
   p.bump();  // BODY
-  parse_unit_name(p);
+  parse_created_unit_name(p);
   expect_is_or_as(p);
   while (!p.at_end() && !p.at_word(0, "END")) {
     const auto before = p.pos;
@@ -118,7 +119,7 @@ NodeKind parse_unit_word(Parser& p) {
   if (p.at_word(0, "PROCEDURE") || p.at_word(0, "FUNCTION")) {
     const bool is_function = p.at_word(0, "FUNCTION");
     p.bump();
-    parse_unit_name(p);
+    parse_created_unit_name(p);
     parse_subprogram(p, is_function);
     return is_function ? NodeKind::CreateFunction : NodeKind::CreateProcedure;
   }
@@ -165,6 +166,11 @@ void parse_unit(Parser& p) {
 
 // ObjectName[NameRef]; a leading substitution variable is no unit name.
 void parse_unit_name(Parser& p) { parser::parse_object_name(p); }
+
+void parse_created_unit_name(Parser& p) {
+  sql::parse_if_exists(p);
+  parse_unit_name(p);
+}
 
 // END [name] [;]
 void parse_unit_end(Parser& p) {

@@ -275,6 +275,20 @@ TEST(BuildCatalog, ProgramUnitsAndTypes) {
        "    ON APP.SCHEMA\n"
        "TRIGGER HR.IO_TRG\n"
        "    ON SCOTT.V\n"},
+      {"IF NOT EXISTS before a unit's name",
+       {"CREATE PACKAGE IF NOT EXISTS pie AS x NUMBER; END;\n/\n"
+        "CREATE OR REPLACE PROCEDURE IF NOT EXISTS hr.p IS BEGIN NULL; END;\n/\n"
+        "CREATE FUNCTION IF NOT EXISTS f RETURN NUMBER IS BEGIN RETURN 1; END;\n/\n"
+        "CREATE TYPE IF NOT EXISTS t AS OBJECT (a NUMBER);\n/\n"
+        "CREATE TRIGGER IF NOT EXISTS trg BEFORE INSERT ON emp BEGIN NULL; END;\n/\n"},
+       "FUNCTION APP.F\n"
+       "PACKAGE APP.PIE\n"
+       "    X                              Variable NUMBER\n"
+       "TYPE APP.T\n"
+       "    A                              Attribute NUMBER\n"
+       "PROCEDURE HR.P\n"
+       "TRIGGER APP.TRG\n"
+       "    ON APP.EMP\n"},
       {"what creates nothing",
        {"CREATE PACKAGE BODY pay AS END;\n/\nCREATE TYPE BODY t AS END;\n/\n"
         "CREATE INDEX i ON t (a);\nCOMMENT ON TABLE t IS 'x';\nGRANT SELECT ON t TO PUBLIC;\n"

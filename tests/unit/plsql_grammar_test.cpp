@@ -137,6 +137,28 @@ TEST(PlsqlUnitDispatch, ChoosesTheRootKind) {
   }
 }
 
+// IF [NOT] EXISTS (Oracle 23ai) stands before a unit's name and is no part of it.
+TEST(PlsqlUnitDispatch, IfExistsBeforeTheUnitName) {
+  const char* const texts[] = {
+      "CREATE PACKAGE IF NOT EXISTS p AS x NUMBER; END;",
+      "CREATE OR REPLACE PACKAGE BODY IF EXISTS p AS END;",
+      "CREATE PROCEDURE IF NOT EXISTS p IS BEGIN NULL; END;",
+      "CREATE FUNCTION IF NOT EXISTS p RETURN NUMBER IS BEGIN RETURN 1; END;",
+      "CREATE TYPE IF NOT EXISTS p AS OBJECT (a NUMBER);",
+      "CREATE TYPE BODY IF NOT EXISTS p AS END;",
+      "CREATE TRIGGER IF NOT EXISTS p BEFORE INSERT ON t BEGIN NULL; END;",
+  };
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    const Parsed at_23ai = parse_unit_text(text, "23ai");
+    EXPECT_EQ(messages(at_23ai, Severity::Error), std::vector<std::string>{});
+    EXPECT_EQ(messages(at_23ai, Severity::Warning), std::vector<std::string>{});
+    const Parsed at_19c = parse_unit_text(text, "19c");
+    EXPECT_EQ(messages(at_19c, Severity::Warning),
+              std::vector<std::string>{"IF [NOT] EXISTS needs Oracle 23ai or later @IF"});
+  }
+}
+
 TEST(PlsqlUnitDispatch, LeftoversAndTriviaSitInTheRoot) {
   const Parsed parsed = parse_unit_text("-- lead\nBEGIN NULL; END; /* mid */ junk here; -- tail\n");
   const Tree& tree = parsed.result.tree;
