@@ -12,7 +12,8 @@ DECLARE
   v_note   VARCHAR2(200);
 BEGIN
   EXECUTE IMMEDIATE 'CREATE TABLE stage_work AS SELECT id, payload FROM stage_rows WHERE 1 = 0';
-  INSERT INTO stage_log (id, note) SELECT id, payload FROM stage_rows;
+  -- The work table is not there when the block is compiled, so it is read dynamically too.
+  EXECUTE IMMEDIATE 'INSERT INTO stage_log (id, note) SELECT id, payload FROM stage_work';
   EXECUTE IMMEDIATE 'INSERT INTO stage_extra (id, extra) VALUES (:1, :2)' USING 1, 'first';
   EXECUTE IMMEDIATE 'UPDATE stage_log SET note = note || :suffix WHERE id = :id RETURNING note INTO :out'
     USING ' (seen)', 1 RETURNING INTO v_note;
