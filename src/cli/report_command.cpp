@@ -81,7 +81,8 @@ std::string output_path(std::string_view folder, std::string_view name) {
 }
 
 // Creates the folder and its missing parents (rwxrwxrwx less the umask). An existing
-// folder is reused; anything else in the way is the system's error. 0 or the error number.
+// folder is reused; anything else in the way is the system's error ("File exists" for the
+// folder itself, "Not a directory" below a file). 0 or the error number.
 int create_folders(const std::string& folder) {
   if (folder.empty()) return 0;
   if (folder.find('\0') != std::string::npos) return EINVAL;
@@ -94,9 +95,11 @@ int create_folders(const std::string& folder) {
       if (::mkdir(prefix.c_str(), 0777) != 0) {
         const int error = errno;
         struct stat status {};
-        if (error != EEXIST || ::stat(prefix.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
-          return error;
-        }
+        if (error != EEXIST || ::stat(prefix.c_str(), &status) != 0) return error;
+        // A file in the middle of the path: the next component's mkdir says "Not a
+        // directory", which names the fault better than "File exists".
+        const bool last = folder.find_first_not_of('/', slash) == std::string::npos;
+        if (!S_ISDIR(status.st_mode) && last) return error;
       }
     }
     position = slash + 1;

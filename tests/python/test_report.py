@@ -199,12 +199,22 @@ def test_empty_out_writes_into_the_working_folder(tmp_path):
     assert err.endswith("report in \n")
 
 
-def test_out_naming_a_file(tmp_path):
+@pytest.mark.parametrize(
+    "out, reason",
+    [
+        ("afile", "File exists (os error 17)"),
+        ("afile/", "File exists (os error 17)"),
+        ("afile/sub", "Not a directory (os error 20)"),
+        ("afile//sub/", "Not a directory (os error 20)"),
+    ],
+)
+def test_out_naming_a_file(tmp_path, out, reason):
     write(tmp_path, "t.sql", T_SQL)
     write(tmp_path, "afile", "x")
-    status, _, err = run("t.sql", "--out", "afile", cwd=tmp_path)
+    status, _, err = run("t.sql", "--out", out, cwd=tmp_path)
     assert status == 1
-    assert err == "veltrane report: afile: File exists (os error 17)\n"
+    assert err == f"veltrane report: {out}: {reason}\n"
+    assert (tmp_path / "afile").read_text() == "x"
     assert (tmp_path / "afile").read_text() == "x"
 
 
