@@ -133,11 +133,11 @@ void Parser::start_node_at(Checkpoint at_checkpoint, NodeKind kind) {
 
 void Parser::finish_node() { builder.finish_node(); }
 
-void Parser::skip_to_statement_end() {
+void Parser::skip_to_statement_end(std::span<const std::string_view> end_words) {
   int64_t paren_depth = 0;
   while (!at_end()) {
     const TokenKind kind = tokens[sig[pos]].kind;
-    if (kind == TokenKind::Semicolon && paren_depth <= 0) {
+    if (paren_depth <= 0 && (kind == TokenKind::Semicolon || at_any_word(0, end_words))) {
       return;
     }
     if (kind == TokenKind::LParen) {

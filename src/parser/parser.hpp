@@ -82,6 +82,9 @@ class Parser {
   // Open structural levels (limit MAX_STRUCTURE_DEPTH); see StructureGuard.
   uint32_t structure_depth = 0;
   uint32_t item_start = 0;
+  // The words that end the innermost PL/SQL statement list being read (END, ELSE, WHEN
+  // ...); empty outside one and inside declarations. See StatementListGuard.
+  std::span<const std::string_view> statement_list_end_words;
 
   // ---- lookahead (n = 0 is the current significant token) ----
   // The reads every rule makes many times per token are defined here, inline.
@@ -153,9 +156,9 @@ class Parser {
   void flush();
   // Moves the tokens raw .. sig[pos] into the builder; nothing at end of input.
   void flush_to_current();
-  // Bumps tokens flat until a ";" at parenthesis depth 0 or below, or the end; the ";"
-  // is not consumed.
-  void skip_to_statement_end();
+  // Bumps tokens flat until a ";" or one of `end_words` at parenthesis depth 0 or below,
+  // or the end; neither is consumed.
+  void skip_to_statement_end(std::span<const std::string_view> end_words = {});
   // One clause-like piece as plain tokens in a SkippedClause node: one token, or a
   // whole parenthesis group when it starts with "(". With a message, first records a
   // warning at the current token without the repeat test.
@@ -260,6 +263,22 @@ class [[nodiscard]] ClearFlagsGuard {
  private:
   PlsqlGuard plsql_;
   ConditionGuard condition_;
+};
+
+// statement_list_end_words set for the guard's lifetime and restored after it.
+class [[nodiscard]] StatementListGuard {
+ public:
+  StatementListGuard(Parser& p, std::span<const std::string_view> end_words)
+      : parser_(p), saved_(p.statement_list_end_words) {
+    parser_.statement_list_end_words = end_words;
+  }
+  ~StatementListGuard() { parser_.statement_list_end_words = saved_; }
+  StatementListGuard(const StatementListGuard&) = delete;
+  StatementListGuard& operator=(const StatementListGuard&) = delete;
+
+ private:
+  Parser& parser_;
+  std::span<const std::string_view> saved_;
 };
 
 // Tests and raises `depth`: entered() is false (and nothing changed) when MAX_DEPTH

@@ -68,7 +68,7 @@ void parse_block_body(Parser& p) {
     p.error("expected BEGIN");
   }
   if (!p.eat_word("END")) p.error("expected END");
-  if (p.at_any_word(0, CLOSED_BY_END_WORDS)) return;
+  if (p.at_any_word(0, CLOSED_BY_END_WORDS) || at_statement_list_end(p)) return;
   const uint32_t name_length = end_name_length(p);
   if (name_length == 0) return;
   if (!p.has(name_length) || p.at(TokenKind::Semicolon, name_length)) {
@@ -91,10 +91,22 @@ void recover_to_semicolon(Parser& p) {
   p.eat_semicolon();
 }
 
+bool at_statement_list_end(const Parser& p) {
+  return p.at_end() || p.at_any_word(0, p.statement_list_end_words);
+}
+
+bool at_name_in_statement(const Parser& p) {
+  return parser::is_name_kind(p.kind_at(0)) && !at_statement_list_end(p);
+}
+
+void recover_statement_end(Parser& p) {
+  if (!at_statement_list_end(p)) recover_to_semicolon(p);
+}
+
 void finish_statement(Parser& p) {
   if (!p.eat(TokenKind::Semicolon)) {
     p.error("expected ;");
-    recover_to_semicolon(p);
+    recover_statement_end(p);
   }
   p.finish_node();
 }

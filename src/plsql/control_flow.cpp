@@ -68,7 +68,7 @@ void parse_case_stmt(Parser& p) {
   parse_else_branch(p);
   if (!p.eat_word("END")) p.error("expected END CASE");
   if (!p.eat_word("CASE")) p.error("expected CASE after END");
-  if (parser::is_name_kind(p.kind_at(0))) p.bump();
+  if (at_name_in_statement(p)) p.bump();
   finish_statement(p);
 }
 
@@ -78,7 +78,7 @@ void parse_loop(Parser& p) {
   parse_statement_list(p, parser::END_STOP_WORDS);
   if (!p.eat_word("END")) p.error("expected END LOOP");
   if (!p.eat_word("LOOP")) p.error("expected LOOP after END");
-  if (parser::is_name_kind(p.kind_at(0))) p.bump();
+  if (at_name_in_statement(p)) p.bump();
 }
 
 // FOR i [, j] IN controls LOOP ... END LOOP [label] ;
@@ -124,7 +124,7 @@ void parse_for_loop(Parser& p) {
 void parse_exit_stmt(Parser& p, bool is_exit) {
   p.start_node(is_exit ? NodeKind::ExitStmt : NodeKind::ContinueStmt);
   p.bump();
-  if (parser::is_name_kind(p.kind_at(0)) && !p.at_word(0, "WHEN")) p.bump();
+  if (at_name_in_statement(p) && !p.at_word(0, "WHEN")) p.bump();
   if (p.eat_word("WHEN")) parser::parse_expr(p, 0);
   finish_statement(p);
 }

@@ -162,6 +162,7 @@ void parse_pragma_head(Parser& p) {
 
 void parse_declare_section(Parser& p, StopWords stop_words) {
   if (p.at_end() || p.at_any_word(0, stop_words)) return;
+  const parser::StatementListGuard no_statement_list(p, {});
   p.start_node(NodeKind::DeclareSection);
   while (!p.at_end() && !p.at_any_word(0, stop_words)) {
     const auto before = p.pos;

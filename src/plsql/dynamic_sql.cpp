@@ -49,7 +49,7 @@ void parse_execute_immediate(Parser& p) {
       continue;
     }
     p.error("expected ;");
-    recover_to_semicolon(p);
+    recover_statement_end(p);
     break;
   }
   p.finish_node();

@@ -67,6 +67,15 @@ void parse_block_body(Parser& p);
 [[nodiscard]] uint32_t end_name_length(const Parser& p);
 // Statement-level recovery: tokens up to the next ; at depth 0 in an Error node, ; consumed.
 void recover_to_semicolon(Parser& p);
+// The end of the input, or a word that ends the statement list being read (END before
+// a missing ";", ELSE in an IF, WHEN in a CASE or an exception handler).
+[[nodiscard]] bool at_statement_list_end(const Parser& p);
+// After a statement's missing ";": recover_to_semicolon, unless the statement list ends
+// here, so that a missing ";" before END is one error and the END still closes its block.
+void recover_statement_end(Parser& p);
+// A name that may be a label after END LOOP, END CASE, EXIT or CONTINUE, or a raised
+// exception: a name that is not a word ending the statement list (END LOOP END).
+[[nodiscard]] bool at_name_in_statement(const Parser& p);
 
 // ---- control flow -------------------------------------------------------------------------
 void parse_if_stmt(Parser& p);

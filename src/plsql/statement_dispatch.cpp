@@ -99,7 +99,7 @@ Lead lead_word(const Parser& p) {
 void parse_raise_stmt(Parser& p) {
   p.start_node(NodeKind::RaiseStmt);
   p.bump();
-  if (parser::is_name_kind(p.kind_at(0))) parser::parse_name_ref(p);
+  if (at_name_in_statement(p)) parser::parse_name_ref(p);
   finish_statement(p);
 }
 
@@ -107,7 +107,10 @@ void parse_raise_stmt(Parser& p) {
 void parse_return_stmt(Parser& p) {
   p.start_node(NodeKind::ReturnStmt);
   p.bump();
-  if (!p.at(TokenKind::Semicolon)) parser::parse_expr(p, 0);
+  // RETURN before END lacks its ";", not its value.
+  const bool without_value =
+      p.at(TokenKind::Semicolon) || p.at_any_word(0, p.statement_list_end_words);
+  if (!without_value) parser::parse_expr(p, 0);
   finish_statement(p);
 }
 
@@ -148,7 +151,10 @@ bool try_parse_keyword_statement(Parser& p, Lead lead) {
       parse_for_loop(p);
       return true;
     case Lead::Null:
-      if (!p.at(TokenKind::Semicolon, 1)) return false;
+      // NULL before END is the NULL statement without its ";".
+      if (!p.at(TokenKind::Semicolon, 1) && !p.at_any_word(1, p.statement_list_end_words)) {
+        return false;
+      }
       parse_null_stmt(p);
       return true;
     case Lead::Case:
@@ -243,7 +249,7 @@ void parse_embedded_sql(Parser& p) {
   }
   if (p.eat(TokenKind::Semicolon)) return;
   p.error("expected ; after the SQL statement");
-  recover_to_semicolon(p);
+  recover_statement_end(p);
 }
 
 // target := value ;   |   call ;
@@ -269,6 +275,7 @@ void parse_assign_or_call(Parser& p) {
 }  // namespace
 
 void parse_statement_list(Parser& p, StopWords stop_words) {
+  const parser::StatementListGuard list(p, stop_words);
   p.start_node(NodeKind::StatementList);
   while (!p.at_end() && !p.at_any_word(0, stop_words)) {
     const auto before = p.pos;

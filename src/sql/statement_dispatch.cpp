@@ -136,9 +136,11 @@ StatementKind parse_not_modelled(Parser& p) {
   return StatementKind::OtherStmt;
 }
 
-// Statements kept as plain tokens directly in the statement node.
+// Statements kept as plain tokens directly in the statement node. Inside a PL/SQL
+// statement list a word that ends the list ends the statement too, outside
+// parentheses: COMMIT before END lacks its ";" and leaves the END to the block.
 StatementKind parse_plain(Parser& p, StatementKind kind) {
-  p.skip_to_statement_end();
+  p.skip_to_statement_end(p.statement_list_end_words);
   return kind;
 }
 
