@@ -141,6 +141,8 @@ void parse_flat_tokens_until(Parser& p, syntax::NodeKind kind, bool (*stop)(cons
 
 // Whether the current token can begin another list item.
 [[nodiscard]] bool can_start_expr(const Parser& p);
+// The same test at lookahead n.
+[[nodiscard]] bool can_start_expr_at(const Parser& p, std::uint32_t n);
 
 // ---- ORDER BY (order_by.cpp) ----
 

@@ -146,12 +146,14 @@ void parse_flat_tokens_until(Parser& p, NodeKind kind, bool (*stop)(const Parser
   p.finish_node();
 }
 
-bool can_start_expr(const Parser& p) {
-  if (EXPR_START_TOKENS.contains(p.kind_at(0))) {
+bool can_start_expr(const Parser& p) { return can_start_expr_at(p, 0); }
+
+bool can_start_expr_at(const Parser& p, uint32_t n) {
+  if (EXPR_START_TOKENS.contains(p.kind_at(n))) {
     return true;
   }
-  return p.at(TokenKind::Ident) &&
-         (!is_reserved(p, 0, MODE_LIST) || p.at_any_word(0, EXPR_START_WORDS));
+  return p.at(TokenKind::Ident, n) &&
+         (!is_reserved(p, n, MODE_LIST) || p.at_any_word(n, EXPR_START_WORDS));
 }
 
 }  // namespace veltrane::parser

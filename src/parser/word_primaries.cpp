@@ -81,9 +81,10 @@ void parse_case(Parser& p) {
 }
 
 // Whether the word at the current token may still stand as a name although it is
-// reserved: pseudo-columns, SET(collection), SQL%attribute.
+// reserved: pseudo-columns, SET(collection), SQL%attribute, and TYPE, which PL/SQL
+// reserves for type declarations but accepts as a parameter, variable or column.
 bool is_reserved_name(const Parser& p) {
-  return p.at_any_word(0, PSEUDO_COLUMN_WORDS) ||
+  return p.at_any_word(0, PSEUDO_COLUMN_WORDS) || p.at_word(0, "TYPE") ||
          (p.at_word(0, "SET") && p.at(TokenKind::LParen, 1)) ||
          (p.at_word(0, "SQL") && p.at(TokenKind::Percent, 1));
 }

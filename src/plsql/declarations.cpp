@@ -180,7 +180,10 @@ bool try_parse_declaration(Parser& p) {
   if (!p.at(TokenKind::Ident)) return false;
   if (p.at_word(0, "PRAGMA")) {
     parse_pragma_decl(p);
-  } else if (p.at_word(0, "TYPE")) {
+  } else if (p.at_word(0, "TYPE") &&
+             (parser::is_name_kind(p.kind_at(1)) || p.at(TokenKind::Substitution, 1)) &&
+             (p.at_word(2, "IS") || p.at_word(2, "AS"))) {
+    // TYPE name IS ...; TYPE followed by anything else is a variable named TYPE.
     parse_type_decl(p);
   } else if (p.at_word(0, "SUBTYPE")) {
     parse_subtype_decl(p);

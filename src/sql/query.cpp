@@ -208,7 +208,8 @@ void parse_query(Parser& p) {
   if (p.at_word(0, "ORDER") && (p.at_word(1, "BY") || p.at_word(1, "SIBLINGS"))) {
     parser::parse_order_by(p);
   }
-  if (p.at_word(0, "OFFSET")) parse_offset_clause(p);
+  // OFFSET starts the clause only before its offset; otherwise it is left to the caller.
+  if (p.at_word(0, "OFFSET") && parser::can_start_expr_at(p, 1)) parse_offset_clause(p);
   if (p.at_word(0, "FETCH") && (p.at_word(1, "FIRST") || p.at_word(1, "NEXT"))) {
     parse_fetch_clause(p);
   }

@@ -54,11 +54,25 @@ bool at_select_item_start(const Parser& p) {
   }
 }
 
+// OFFSET right after a select item names the column when what follows it cannot be
+// the offset of a row-limiting clause: FROM, ",", INTO, ";" or the end.
+bool at_offset_alias(const Parser& p) {
+  return p.at_word(0, "OFFSET") &&
+         (!p.has(1) || p.at(TokenKind::Comma, 1) || p.at(TokenKind::Semicolon, 1) ||
+          p.at_word(1, "FROM") || p.at_word(1, "INTO"));
+}
+
 // expr [alias]
 void parse_select_item(Parser& p, std::uint8_t min_bp) {
   p.start_node(NodeKind::SelectItem);
   parse_expr(p, min_bp);
-  parse_alias(p, true);
+  if (at_offset_alias(p)) {
+    p.start_node(NodeKind::Alias);
+    p.bump();
+    p.finish_node();
+  } else {
+    parse_alias(p, true);
+  }
   p.finish_node();
 }
 

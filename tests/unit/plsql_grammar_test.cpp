@@ -226,15 +226,16 @@ TEST(PlsqlVersionGates, WarnBelowTheirFirstRelease) {
 }
 
 TEST(PlsqlStatements, EmbeddedSqlUsesTheSqlReservedWords) {
-  // TYPE is reserved in PL/SQL but not in SQL: it is a column inside the SELECT and no
+  // VIEWS is reserved in PL/SQL but not in SQL: it is a column inside the SELECT and no
   // operand in the assignments before and after it.
-  const Parsed parsed =
-      parse_unit_text("BEGIN x := type; SELECT type INTO x FROM t WHERE type = 1; y := type; END;");
+  const Parsed parsed = parse_unit_text(
+      "BEGIN x := views; SELECT views INTO x FROM t WHERE views = 1; y := views; END;");
   EXPECT_EQ(
       messages(parsed, Severity::Error),
-      (std::vector<std::string>{"expected an expression @type", "expected an expression @type"}));
+      (std::vector<std::string>{"expected an expression @views", "expected an expression @views"}));
+  ASSERT_EQ(parsed.result.diagnostics.size(), 2u);
   EXPECT_EQ(parsed.result.diagnostics[0].start, 11u);
-  EXPECT_EQ(parsed.result.diagnostics[1].start, 64u);
+  EXPECT_EQ(parsed.result.diagnostics[1].start, 67u);
 }
 
 TEST(PlsqlStatements, StopWordsMatchOnlyPlainWords) {
