@@ -85,11 +85,25 @@ void parse_tail_piece(Parser& p) {
   }
 }
 
-// KEY 'k' IS v: the IS form of a JSON key-value pair. IS followed by an IS test
-// (KEY 'k' IS NULL) stays that test.
+// The number of tokens of a JSON key at lookahead n: a literal, a bind or a name with
+// its dotted and glued parts; 0 when no such key starts there.
+[[nodiscard]] uint32_t key_length(const Parser& p, uint32_t n) {
+  constexpr TokenSet KEY_START_TOKENS = {TokenKind::String, TokenKind::Number,
+                                         TokenKind::Bind,   TokenKind::Substitution,
+                                         TokenKind::Ident,  TokenKind::QuotedIdent};
+  if (!KEY_START_TOKENS.contains(p.kind_at(n))) return 0;
+  uint32_t end = n + 1;
+  while (const uint32_t more = p.name_continuation(end)) end += more;
+  return end - n;
+}
+
+// KEY k IS v: the IS form of a JSON key-value pair, with a literal ('k'), a bind or a
+// column (e.k) as the key. IS followed by an IS test (KEY 'k' IS NULL) stays that
+// test.
 [[nodiscard]] bool at_key_is_value(const Parser& p) {
-  return p.at_word(0, "KEY") && p.at(TokenKind::String, 1) && p.at_word(2, "IS") &&
-         !at_is_test(p, 3);
+  if (!p.at_word(0, "KEY")) return false;
+  const uint32_t key = key_length(p, 1);
+  return key > 0 && p.at_word(1 + key, "IS") && !at_is_test(p, 2 + key);
 }
 
 // The words and pieces after an argument's expression, up to "," or ")". After KEY of
@@ -120,13 +134,14 @@ void parse_named_arg(Parser& p) {
   p.finish_node();
 }
 
-// query | expr [tail]
+// query | expr [tail] | DEFAULT value [tail]
 void parse_positional_arg(Parser& p) {
   p.start_node(NodeKind::Arg);
   const bool key_is_value = at_key_is_value(p);
   if (p.at_word(0, "SELECT") || p.at_word(0, "WITH")) {
     sql::parse_query(p);
-  } else {
+  } else if (!p.at_word(0, "DEFAULT")) {
+    // An argument that begins with DEFAULT is all tail: XMLNAMESPACES(DEFAULT 'uri').
     parse_expr(p, 0);
   }
   if (!at_argument_end(p)) {

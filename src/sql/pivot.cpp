@@ -24,12 +24,29 @@ constexpr std::string_view MSG_UNPIVOT_IN = "expected IN in UNPIVOT";
 constexpr std::string_view MSG_UNPIVOT_CLOSE = "expected ) to close UNPIVOT";
 constexpr std::string_view MSG_IN_LPAREN = "expected ( after IN";
 
-// name | ( name, ... )
+// name | &substitution   one plain token with the substitution pieces glued to it
+// (&unit, c_&sfx); `message` where no name stands
+void parse_pivot_column(Parser &p, std::string_view message) {
+  if (!parser::is_name_kind(p.kind_at(0)) && !p.at(TokenKind::Substitution)) {
+    p.error(message);
+    return;
+  }
+  p.bump();
+  while (p.name_continuation(0) == 1) p.bump();
+}
+
+// column   inside ( ... )
+void parse_listed_column(Parser &p) { parse_pivot_column(p, parser::MSG_EXPECTED_COLUMN_NAME); }
+
+// column | ( column, ... )
 void parse_pivot_columns(Parser &p) {
   if (p.at(TokenKind::LParen)) {
-    parse_column_list(p);
+    p.start_node(NodeKind::ColumnList);
+    p.bump();  // (
+    parser::parse_items_to_rparen(p, parse_listed_column, parser::MSG_EXPECTED_RPAREN);
+    p.finish_node();
   } else {
-    p.expect_name(parser::MSG_EXPECTED_COLUMN);
+    parse_pivot_column(p, parser::MSG_EXPECTED_COLUMN);
   }
 }
 

@@ -118,7 +118,13 @@ void parse_with_clause(Parser& p) {
   if (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) {
     parser::check_gate(p, parser::Gate::WithFunction);
     p.start_node(NodeKind::DeclareSection);
-    while (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) plsql::try_parse_declaration(p);
+    {
+      // The functions and procedures are PL/SQL (a MOD b, PL/SQL's reserved words).
+      const parser::PlsqlGuard plsql(p, true);
+      while (p.at_word(0, "FUNCTION") || p.at_word(0, "PROCEDURE")) {
+        plsql::try_parse_declaration(p);
+      }
+    }
     p.finish_node();
     if (p.at_end() || !parser::is_name_kind(p.kind_at(0)) || p.at_word(0, "SELECT")) {
       p.finish_node();
