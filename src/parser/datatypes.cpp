@@ -8,6 +8,8 @@
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
+#include "parser/word_tables.hpp"
 
 namespace veltrane::parser {
 
@@ -16,6 +18,42 @@ namespace {
 // Words that form a two-word type with a following VARYING.
 constexpr std::array<std::string_view, 4> VARYING_LEADERS = {"NATIONAL", "CHARACTER", "CHAR",
                                                              "NCHAR"};
+
+// The words of a size besides numbers, "," and "*".
+constexpr std::array<std::string_view, 2> SIZE_WORDS = {"BYTE", "CHAR"};
+// The element formats and storage forms of a VECTOR's size: VECTOR(768, INT8),
+// VECTOR(*, FLOAT32, SPARSE).
+constexpr std::array<std::string_view, 6> VECTOR_SIZE_WORDS = {"INT8",   "FLOAT32", "FLOAT64",
+                                                               "BINARY", "DENSE",   "SPARSE"};
+
+// ( {number | -number | , | * | word} ... )   with the words of `words`; nothing unless
+// the current token is "(".
+void parse_size(Parser& p, WordList words) {
+  if (!p.at(TokenKind::LParen)) {
+    return;
+  }
+  p.bump();
+  for (;;) {
+    // A ";" ends an unclosed size as the end of the item does.
+    if (p.at_end() || p.at(TokenKind::Semicolon)) {
+      p.error(MSG_EXPECTED_RPAREN);
+      return;
+    }
+    if (p.eat(TokenKind::RParen)) {
+      return;
+    }
+    if (p.at(TokenKind::Number) || p.at(TokenKind::Comma) || p.at(TokenKind::Star) ||
+        p.at_any_word(0, words)) {
+      p.bump();
+    } else if (p.at(TokenKind::Minus) && p.at(TokenKind::Number, 1)) {
+      // A negative scale, as in NUMBER(7, -2).
+      p.bump();
+      p.bump();
+    } else {
+      p.error_bump(MSG_UNEXPECTED_IN_TYPE_SIZE);
+    }
+  }
+}
 
 // INTERVAL [YEAR|DAY] [(p)] [TO [MONTH|SECOND] [(s)]]   (INTERVAL already bumped)
 void parse_interval_type_rest(Parser& p) {
@@ -68,6 +106,13 @@ void parse_datatype(Parser& p) {
     p.finish_node();
     return;
   }
+  if (p.at_word(0, "VECTOR") && p.at(TokenKind::LParen, 1)) {
+    check_gate(p, Gate::VectorType);
+    p.bump();
+    parse_size(p, VECTOR_SIZE_WORDS);
+    p.finish_node();
+    return;
+  }
   parse_type_name_words(p);
   parse_type_size(p);
   if (p.at_word(0, "WITH") &&
@@ -92,31 +137,6 @@ void parse_datatype(Parser& p) {
 }
 
 // ( {number | -number | , | * | BYTE | CHAR} ... )
-void parse_type_size(Parser& p) {
-  if (!p.at(TokenKind::LParen)) {
-    return;
-  }
-  p.bump();
-  for (;;) {
-    // A ";" ends an unclosed size as the end of the item does.
-    if (p.at_end() || p.at(TokenKind::Semicolon)) {
-      p.error(MSG_EXPECTED_RPAREN);
-      return;
-    }
-    if (p.eat(TokenKind::RParen)) {
-      return;
-    }
-    if (p.at(TokenKind::Number) || p.at(TokenKind::Comma) || p.at(TokenKind::Star) ||
-        p.at_word(0, "BYTE") || p.at_word(0, "CHAR")) {
-      p.bump();
-    } else if (p.at(TokenKind::Minus) && p.at(TokenKind::Number, 1)) {
-      // A negative scale, as in NUMBER(7, -2).
-      p.bump();
-      p.bump();
-    } else {
-      p.error_bump(MSG_UNEXPECTED_IN_TYPE_SIZE);
-    }
-  }
-}
+void parse_type_size(Parser& p) { parse_size(p, SIZE_WORDS); }
 
 }  // namespace veltrane::parser

@@ -2,6 +2,7 @@
 // FETCH clauses; the nesting limit on the query side and the lookaheads that
 // tell a query start from an operand or a join.
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -154,6 +155,15 @@ void parse_with_clause(Parser& p) {
   p.finish_node();
 }
 
+constexpr std::array<std::string_view, 3> FETCH_ACCURACY_WORDS = {"EXACT", "APPROX", "APPROXIMATE"};
+
+// FETCH [EXACT|APPROX|APPROXIMATE] {FIRST|NEXT}
+bool at_fetch_clause(const Parser& p) {
+  if (!p.at_word(0, "FETCH")) return false;
+  const std::uint32_t first = p.at_any_word(1, FETCH_ACCURACY_WORDS) ? 2 : 1;
+  return p.at_word(first, "FIRST") || p.at_word(first, "NEXT");
+}
+
 // OFFSET n [ROW|ROWS]
 void parse_offset_clause(Parser& p) {
   parser::check_gate(p, parser::Gate::RowLimiting);
@@ -164,21 +174,43 @@ void parse_offset_clause(Parser& p) {
   p.finish_node();
 }
 
-// FETCH {FIRST|NEXT} [n [PERCENT]] [ROW|ROWS] [ONLY | WITH TIES]
+// FETCH [EXACT|APPROX|APPROXIMATE] {FIRST|NEXT} {n PARTITIONS BY expr ,}...
+//   [n [PERCENT]] [ROW|ROWS] [ONLY | WITH TIES] [WITH TARGET ACCURACY n [PERCENT]]
 void parse_fetch_clause(Parser& p) {
   parser::check_gate(p, parser::Gate::RowLimiting);
   p.start_node(NodeKind::FetchClause);
   p.bump();  // FETCH
+  if (p.at_any_word(0, FETCH_ACCURACY_WORDS)) {
+    parser::check_gate(p, parser::Gate::ApproximateFetch);
+    p.bump();
+  }
   p.bump();  // FIRST or NEXT
   if (!p.at_word(0, "ROW") && !p.at_word(0, "ROWS")) {
     parse_expr(p, 0);
+    // n PARTITIONS BY expr, ... n ROWS ONLY: the first rows of the first n groups.
+    while (p.at_word(0, "PARTITIONS")) {
+      parser::check_gate(p, parser::Gate::PartitionedFetch);
+      p.bump();
+      parser::expect_word(p, "BY", EXPECTED_BY);
+      parse_expr(p, 0);
+      if (!p.eat(TokenKind::Comma)) break;
+      parse_expr(p, 0);
+    }
     p.eat_word("PERCENT");
   }
   if (p.at_word(0, "ROW") || p.at_word(0, "ROWS")) p.bump();
   if (p.at_word(0, "ONLY")) {
     p.bump();
-  } else if (p.eat_word("WITH")) {
+  } else if (p.at_word(0, "WITH") && !p.at_word(1, "TARGET")) {
+    p.bump();
     parser::expect_word(p, "TIES", EXPECTED_TIES);
+  }
+  if (p.at_word(0, "WITH") && p.at_word(1, "TARGET") && p.at_word(2, "ACCURACY")) {
+    p.bump();
+    p.bump();
+    p.bump();
+    parse_expr(p, 0);
+    p.eat_word("PERCENT");
   }
   p.finish_node();
 }
@@ -216,9 +248,7 @@ void parse_query(Parser& p) {
   }
   // OFFSET starts the clause only before its offset; otherwise it is left to the caller.
   if (p.at_word(0, "OFFSET") && parser::can_start_expr_at(p, 1)) parse_offset_clause(p);
-  if (p.at_word(0, "FETCH") && (p.at_word(1, "FIRST") || p.at_word(1, "NEXT"))) {
-    parse_fetch_clause(p);
-  }
+  if (at_fetch_clause(p)) parse_fetch_clause(p);
   p.finish_node();
 }
 

@@ -898,6 +898,17 @@ TEST(VersionGates, EachGateBelowAndAtItsFirstRelease) {
        version(23, 0), 1},
       {Gate::ReturningOldNew, "update t set a = 1 returning old a into :x", false, version(19, 0),
        version(23, 0), 1},
+      {Gate::VectorType, "create table t (v vector(768, int8), w vector(*, float32, sparse))",
+       false, version(19, 0), version(23, 0), 2},
+      {Gate::VectorType, "declare v vector(3); w vector; begin null; end;", true, version(19, 0),
+       version(23, 0), 1},
+      {Gate::ApproximateFetch,
+       "select * from t order by v fetch approx first 3 rows only with target accuracy 90 percent",
+       false, version(19, 0), version(23, 0), 1},
+      {Gate::ApproximateFetch, "select * from t fetch exact first 3 rows only", false,
+       version(19, 0), version(23, 0), 1},
+      {Gate::PartitionedFetch, "select * from t fetch first 2 partitions by g, 4 rows only", false,
+       version(19, 0), version(23, 0), 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
