@@ -465,7 +465,11 @@ void parse_expr(Parser& p, uint8_t min_bp) {
     take_condition_pieces(p);
   }
   const Checkpoint start = p.checkpoint();
+  const bool parenthesised = p.at(TokenKind::LParen);
   parse_primary(p);
+  if (parenthesised && at_interval_expr_qualifier(p)) {
+    parse_interval_expr(p, start);
+  }
 
   for (;;) {
     bool done = false;

@@ -12,6 +12,7 @@
 #include "parser/messages.hpp"
 #include "parser/token_set.hpp"
 #include "syntax/kinds.hpp"
+#include "syntax/tree.hpp"
 
 namespace veltrane::parser {
 
@@ -203,5 +204,14 @@ void parse_interval_literal(Parser& p);
 
 // YEAR | MONTH | DAY | HOUR | MINUTE | SECOND [(p [, s])]; nothing otherwise.
 void parse_interval_qualifier(Parser& p);
+
+// DAY [(n)] TO SECOND or YEAR [(n)] TO MONTH from the current token on: the qualifier
+// that makes a parenthesised datetime difference an interval.
+[[nodiscard]] bool at_interval_expr_qualifier(const Parser& p);
+
+// ( d1 - d2 ) DAY [(n)] TO SECOND [(n)] | ( d1 - d2 ) YEAR [(n)] TO MONTH
+// An IntervalExpr at the checkpoint over the parenthesised operand built since, with the
+// qualifier. Precondition: at_interval_expr_qualifier.
+void parse_interval_expr(Parser& p, syntax::Checkpoint start);
 
 }  // namespace veltrane::parser

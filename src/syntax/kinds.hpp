@@ -1,6 +1,6 @@
 #pragma once
 
-// Syntax kinds: the 48 token kinds, the 203 node kinds and the 16-bit number that a tree
+// Syntax kinds: the 48 token kinds, the 204 node kinds and the 16-bit number that a tree
 // stores for either. Token kinds and node kinds are separate types (both have a `Star`);
 // a `SyntaxKind` is made from one of them only through `syntax_kind`.
 
@@ -22,7 +22,7 @@ enum class NodeKind : uint8_t {
 #include "syntax/kinds.def"
 };
 
-// The number a tree keeps for a token or a node: 0-47 token kinds, 1000-1202 node kinds.
+// The number a tree keeps for a token or a node: 0-47 token kinds, 1000-1203 node kinds.
 // Every other number names no kind. No enumerators: build one with `syntax_kind`.
 enum class SyntaxKind : uint16_t {};
 
@@ -37,7 +37,7 @@ inline constexpr std::size_t NODE_KIND_COUNT = 0
     ;
 
 static_assert(TOKEN_KIND_COUNT == 48, "there are 48 token kinds");
-static_assert(NODE_KIND_COUNT == 203, "there are 203 node kinds");
+static_assert(NODE_KIND_COUNT == 204, "there are 204 node kinds");
 
 // Syntax kind of node kind 0.
 inline constexpr uint16_t NODE_KIND_BASE = 1000;
