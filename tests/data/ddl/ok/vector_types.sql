@@ -1,9 +1,4 @@
 -- VECTOR columns and variables with their dimensions, element format and storage.
-create table docs (id number, embedding vector(768, int8), sparse_v vector(*, float32, sparse), v vector);
-declare
-  v vector(3, float64);
-  w vector(*, *, dense);
-begin
-  null;
-end;
+create table docs (embedding vector(768, int8), sparse_v vector(*, float32, sparse), v vector);
+declare v vector(3, float64); w vector(*, *, dense); begin null; end;
 /
