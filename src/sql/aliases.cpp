@@ -31,7 +31,9 @@ void parse_alias(Parser& p, bool column_alias) {
     return;
   }
   bool take = p.at(TokenKind::QuotedIdent);
-  if (p.at(TokenKind::Ident)) {
+  // Inside a PL/SQL statement list, END (EXCEPTION, ...) after a table or column ends
+  // the statement that lacks its ";", and is no alias.
+  if (p.at(TokenKind::Ident) && !p.at_any_word(0, p.statement_list_end_words)) {
     const std::string_view word = p.text_at(0);
     take = column_alias ? !parser::is_reserved_or_clause_word(word)
                         : !parser::is_reserved_or_join_word(word);

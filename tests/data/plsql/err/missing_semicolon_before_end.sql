@@ -12,6 +12,10 @@ create function f return number is begin return end;
 /
 begin commit end;
 /
+begin delete from t end;
+/
+begin select a into b from t where c = 1 exception when others then null; end;
+/
 begin if a then x := 1 elsif b then rollback else y := 2 end if; case v when 1 then p(1) when 2 then raise else null end case; loop exit end loop; end;
 /
 begin loop null; end loop end;
