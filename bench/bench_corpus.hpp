@@ -66,7 +66,7 @@ std::vector<CorpusFile> read_corpus_files(const std::filesystem::path& folder, K
   if (folder == DEFAULT_CORPUS && !std::filesystem::is_directory(folder, error)) {
     std::fprintf(stderr,
                  "no corpus at %s: reading the repository's scripts (tests/data, samples)\n",
-                 folder.string().c_str());
+                 folder.lexically_normal().string().c_str());
     const std::filesystem::path source = SOURCE_FOLDER;
     const auto keep_script = [&](const std::filesystem::path& path) {
       return path.extension() == ".sql" && keep(path);
