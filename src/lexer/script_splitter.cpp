@@ -89,6 +89,23 @@ bool only_blanks_after(std::string_view text, uint32_t offset) {
   return offset == text.size() || text[offset] == '\n';
 }
 
+// Every line that ends at an LF in [from, to) has "-" as its last character, blanks, tabs
+// and CRs aside. The lines are read as text, as SQL*Plus reads them: a "-" inside a string
+// or a comment ends its line as well as one of its own. `from` is a line's start or a
+// significant character.
+bool lines_end_in_minus(std::string_view text, uint32_t from, uint32_t to) {
+  while (from < to) {
+    const void* found = std::memchr(text.data() + from, '\n', to - from);
+    if (found == nullptr) return true;
+    const auto line_feed = static_cast<uint32_t>(static_cast<const char*>(found) - text.data());
+    uint32_t last = line_feed;
+    while (last > from && is_blank_tab_or_cr(text[last - 1])) --last;
+    if (last == from || text[last - 1] != '-') return false;
+    from = line_feed + 1;
+  }
+  return true;
+}
+
 uint32_t length_of(std::string_view text) { return static_cast<uint32_t>(text.size()); }
 
 // Offset of the LF that ends the line holding `offset`, or the text's length.
@@ -289,8 +306,7 @@ class Splitter {
       if (decision == Decision::Sql) {
         if (token.kind == TokenKind::Minus && continuing && only_blanks_after(text_, token.end)) {
           // A line between that ended otherwise makes this "-" a minus sign.
-          continuing =
-              std::memchr(text_.data() + continued_to, '\n', token.start - continued_to) == nullptr;
+          continuing = lines_end_in_minus(text_, continued_to, token.start);
           if (continuing) {
             tokens.back().kind = TokenKind::LineContinuation;
             continued_to = std::min(line_end(text_, token.end) + 1, length_of(text_));

@@ -5,13 +5,13 @@ import pathlib
 import subprocess
 
 import pytest
+from corpus_scripts import corpus_folders
 
 import veltrane._native as native
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 EXE = pathlib.Path(os.environ.get("VELTRANE_EXE", REPO / "build" / "release" / "veltrane"))
 CASES = REPO / "tests" / "cli" / "catalog"
-CORPUS = REPO.parent / "shared" / "corpus"
 TIMEOUT = 120
 
 
@@ -47,9 +47,10 @@ def test_through_the_python_cli(capfd, monkeypatch):
 
 
 def test_corpus():
-    if not EXE.exists() or not CORPUS.is_dir():
-        pytest.skip("no executable or no corpus")
-    done = subprocess.run([str(EXE), "catalog", str(CORPUS)], capture_output=True, timeout=TIMEOUT, check=False)
+    if not EXE.exists():
+        pytest.skip("no executable")
+    folders = [str(folder) for folder in corpus_folders()]
+    done = subprocess.run([str(EXE), "catalog", *folders], capture_output=True, timeout=TIMEOUT, check=False)
     assert done.returncode == 0
     last = done.stderr.decode("utf-8").splitlines()[-1]
     assert last.endswith(" files") and " objects, " in last

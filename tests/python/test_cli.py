@@ -6,10 +6,10 @@ import re
 import subprocess
 
 import pytest
+from corpus_scripts import corpus_folders
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 EXE = pathlib.Path(os.environ.get("VELTRANE_EXE", REPO / "build" / "release" / "veltrane"))
-CORPUS = REPO.parent / "shared" / "corpus"
 TIMEOUT = 120
 
 USAGE = [
@@ -412,9 +412,8 @@ def test_parse_counts_files_and_skips_commands(tmp_path):
 
 
 def test_parse_corpus():
-    if not CORPUS.is_dir():
-        pytest.skip("no corpus")
-    status, _, err = run("parse", "../shared/corpus", cwd=REPO)
+    folders = [os.path.relpath(folder, REPO) for folder in corpus_folders()]
+    status, _, err = run("parse", *folders, cwd=REPO)
     files, statements = re.match(r"(\d+) files, (\d+) SQL statements, ", err).groups()
     assert int(files) > 0 and int(statements) > 0
     assert re.search(r"; 0 not lossless\n", err)

@@ -15,12 +15,12 @@ import textwrap
 import threading
 
 import pytest
+from corpus_scripts import corpus_files
 
 import veltrane
 import veltrane._native as native
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
-CORPUS = REPO.parent / "shared" / "corpus"
 TIMEOUT = 300
 NAMES = ["tokenize", "split", "parse", "cli", "version"]
 NOT_A_VERSION = " is not an Oracle version (12.2, 19c, 21c, 23ai, 26ai...)"
@@ -296,16 +296,9 @@ def test_parse_takes_no_flags_and_drops_lexer_diagnostics():
     assert all("unterminated" not in d["message"] for d in statement["errors"] + statement["warnings"])
 
 
-def corpus_files():
-    if not CORPUS.is_dir():
-        return []
-    return sorted(p for p in CORPUS.rglob("*") if p.is_file())
-
-
 def test_tokenize_round_trip_over_the_corpus():
     files = corpus_files()
-    if not files:
-        pytest.skip(f"no corpus at {CORPUS}")
+    assert files
     for path in files:
         text = path.read_bytes().decode("utf-8", "replace")
         tokens = json.loads(native.tokenize(text))

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +16,7 @@
 
 #include "catalog/build_catalog.hpp"
 #include "catalog/catalog.hpp"
+#include "corpus_files.hpp"
 #include "lexer/parse_options.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
@@ -128,13 +128,8 @@ TEST(BuildCatalogFromParsed, EqualsTheCatalogOfTheText) {
 }
 
 TEST(BuildCatalogFromParsed, EqualsTheCatalogOfEveryCorpusFile) {
-  const std::filesystem::path folder = VELTRANE_CORPUS_DIR;
-  if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no corpus";
-  std::vector<std::filesystem::path> paths;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) paths.push_back(entry.path());
-  }
-  std::sort(paths.begin(), paths.end());
+  const std::vector<std::filesystem::path> paths = test_support::corpus_files();
+  ASSERT_FALSE(paths.empty());
   for (const std::filesystem::path& path : paths) {
     SCOPED_TRACE(path.string());
     std::ifstream input(path, std::ios::binary);

@@ -410,6 +410,18 @@ TEST(SplitScript, LineContinuationKinds) {
       {"chain broken by a line without -", "select 1 -\n+ 2\n- \nfrom dual;", 10, TokenKind::Minus},
       {"a string over two lines ends a line", "select 'a\nb' -\nfrom dual;", 4, TokenKind::Minus},
       {"a comment ends a line", "select 1 -- c\n- \nfrom dual;", 6, TokenKind::Minus},
+      // Lines are read as text: a line-final "-" inside a string or a comment keeps the
+      // chain going, and its own token stays as it is.
+      {"chain through a string, first", "insert into t values (1-\n, 'a-\nb'-\n);\n", 10,
+       TokenKind::LineContinuation},
+      {"chain through a string, the string", "insert into t values (1-\n, 'a-\nb'-\n);\n", 14,
+       TokenKind::String},
+      {"chain through a string, last", "insert into t values (1-\n, 'a-\nb'-\n);\n", 15,
+       TokenKind::LineContinuation},
+      {"chain through a comment", "select 1 -- c -\n- \nfrom dual;", 6,
+       TokenKind::LineContinuation},
+      {"a string ending in - then a line without", "select 'a-\nb' x,\nc -\nd from t;", 9,
+       TokenKind::Minus},
   };
   for (const Case& test_case : CASES) {
     SCOPED_TRACE(test_case.name);
