@@ -17,8 +17,10 @@ namespace veltrane::resolve {
 namespace {
 
 catalog::CatalogObject table(std::string name, std::vector<std::string> columns) {
-  catalog::CatalogObject object{"APP", std::move(name), catalog::ObjectKind::Table, {}, {}, {},
-                                false, "script"};
+  catalog::CatalogObject object{};
+  object.owner = "APP";
+  object.name = std::move(name);
+  object.kind = catalog::ObjectKind::Table;
   for (std::string& column : columns) object.columns.push_back({std::move(column), "NUMBER", true});
   return object;
 }
