@@ -159,6 +159,29 @@ void Walker::visit_insert_into(const Task& task) {
   std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
 }
 
+void Walker::visit_set_item(const Task& task) {
+  // SET column = value | SET (columns) = (query): the left side names columns only.
+  bool left = true;
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    push(Step::Visit, syntax::entry_index(entry), left ? COLUMN_ONLY : 0);
+    left = false;
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::visit_column_list(const Task& task) {
+  // The columns of an INSERT target, of MERGE's INSERT and of a SET (a, b) = (...) name
+  // columns only.
+  const uint32_t parent = tree_.nodes[task.node].parent;
+  const std::optional<NodeKind> parent_kind =
+      parent == syntax::NO_PARENT ? std::nullopt : kind_of(parent);
+  const bool columns = (task.flags & COLUMN_ONLY) != 0 || parent_kind == NodeKind::InsertInto ||
+                       parent_kind == NodeKind::MergeNotMatched;
+  push_children(task.node, columns ? COLUMN_ONLY : task.flags & ALIAS_CLAUSE, task.target);
+}
+
 // The ForUpdate that follows a Query among its parent's children, if any.
 static std::optional<uint32_t> for_update_after(const syntax::Tree& tree, uint32_t query) {
   const uint32_t parent = tree.nodes[query].parent;
@@ -326,10 +349,10 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
     word = object_type_word(resolved.object->kind);
   }
   if (record && word) add_identifier(last.text, last.token, *word, IdentifierUsage::Reference);
-  if (resolved.object != nullptr && !resolved.object->columns_pending && !opaque_form &&
+  if (resolved.object != nullptr && !resolved.object->columns_pending &&
       object_type_word(resolved.object->kind)) {
     item.object = resolved.object;
-    item.opaque = false;
+    item.opaque = opaque_form;
   }
   return item;
 }
@@ -415,6 +438,9 @@ void Walker::visit_name_ref(const Task& task) {
   }
   const views::NamePath path = views::name_path(tree_, task.node, text_);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
+  // A column a frame's known item lists wins; a name no known item lists may be a PL/SQL
+  // name, except where only a column can stand.
+  const bool column_only = (task.flags & COLUMN_ONLY) != 0;
   const views::NamePart& first = path.parts[0];
   if (path.parts.size() == 1) {
     if ((task.flags & ALIAS_CLAUSE) != 0 && sql_.is_alias(first.text)) return;
@@ -422,10 +448,10 @@ void Walker::visit_name_ref(const Task& task) {
       case ColumnSearch::Found:
         add_identifier(first.text, first.token, TypeWord::Column, IdentifierUsage::Reference);
         return;
-      case ColumnSearch::Blocked:
+      case ColumnSearch::Hidden:
         return;
       case ColumnSearch::NotFound:
-        resolve_plsql_path(path, false);
+        if (!column_only) resolve_plsql_path(path, false);
         return;
     }
     return;
@@ -441,7 +467,7 @@ void Walker::visit_name_ref(const Task& task) {
       return;
     }
   }
-  resolve_plsql_path(path, false);
+  if (!column_only) resolve_plsql_path(path, false);
 }
 
 }  // namespace veltrane::resolve::detail

@@ -323,6 +323,12 @@ ResolvedRecords Walker::run() {
       case NodeKind::InsertInto:
         visit_insert_into(task);
         break;
+      case NodeKind::SetItem:
+        visit_set_item(task);
+        break;
+      case NodeKind::ColumnList:
+        visit_column_list(task);
+        break;
       case NodeKind::InsertWhen: {
         // WHEN condition THEN INTO ...: the condition against one opaque item.
         const std::size_t mark = tasks_.size();

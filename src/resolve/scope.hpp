@@ -77,14 +77,18 @@ class PlsqlScopes {
 
 // One item of a SQL frame: a table, view or other row source of a FROM clause or DML
 // statement. `object` is the catalog object whose columns are known, null when it is not
-// known; an opaque item hides which columns it has.
+// known; an opaque item hides which columns it has. An opaque item with an object (a table
+// under ONLY, PIVOT, UNPIVOT or MATCH_RECOGNIZE) hides which of the object's columns it
+// keeps.
 struct SqlItem {
   std::string name;  // alias or last part of the written name; "" for none
   const catalog::CatalogObject* object = nullptr;
   bool opaque = true;
 };
 
-enum class ColumnSearch : uint8_t { Found, Blocked, NotFound };
+// A one-part name among the items of SQL frames: a column of a known item, a column of
+// an object whose item hides its columns, or neither.
+enum class ColumnSearch : uint8_t { Found, Hidden, NotFound };
 
 class SqlScopes {
  public:
@@ -99,9 +103,9 @@ class SqlScopes {
 
   [[nodiscard]] uint32_t frame_count() const { return static_cast<uint32_t>(frames_.size()); }
 
-  // A one-part column name, from the innermost frame down to frame `floor`: Found when a
-  // known item lists it before a frame with an opaque item is passed, Blocked when such
-  // a frame ends the search, NotFound when every frame was passed.
+  // The innermost item of the frames from the innermost down to frame `floor` whose object
+  // lists the column: Found for a known item, Hidden for an opaque one, NotFound when
+  // none does. Items whose object is unknown do not end the search.
   [[nodiscard]] ColumnSearch find_column(std::string_view name, uint32_t floor) const;
   // The first item named `name` in the innermost frame (down to `floor`) that has one.
   [[nodiscard]] const SqlItem* find_item(std::string_view name, uint32_t floor) const;
@@ -114,16 +118,13 @@ class SqlScopes {
   struct Frame {
     std::size_t first_item;
     std::size_t first_alias;
-    uint32_t opaque_through;  // opaque items in this frame and every frame below it
   };
-
-  [[nodiscard]] uint32_t opaque_between(uint32_t lowest, uint32_t highest) const;
 
   std::vector<SqlItem> items_;
   std::vector<Frame> frames_;
   std::vector<std::string> aliases_;
   NameMap<std::vector<Placed>> items_by_name_;
-  NameMap<std::vector<Placed>> columns_;  // column name to the known items that list it
+  NameMap<std::vector<Placed>> columns_;  // column name to the items whose object lists it
 };
 
 }  // namespace veltrane::resolve

@@ -55,6 +55,7 @@ enum TaskFlag : uint8_t {
   ALIAS_CLAUSE = 1,  // inside GROUP BY, HAVING or ORDER BY of the innermost block
   CLAIMS = 2,        // a QueryBlock that walks its Query's ORDER BY and FOR UPDATE
   MULTI_TABLE = 4,   // an InsertInto of a multi-table INSERT
+  COLUMN_ONLY = 8,   // a name where only a column can stand: never a PL/SQL name
 };
 
 struct Task {
@@ -108,6 +109,7 @@ class Walker {
   // --- resolve_plsql.cpp ---
   void visit_root(uint32_t root);
   void visit_unit(uint32_t root, syntax::NodeKind kind);
+  void visit_type_definition(uint32_t root);
   void visit_trigger_children(uint32_t root);
   void visit_declaration(uint32_t node);
   void visit_subprogram(uint32_t node);
@@ -131,6 +133,8 @@ class Walker {
   void visit_dml(const Task& task, syntax::NodeKind kind);
   void visit_insert(const Task& task);
   void visit_insert_into(const Task& task);
+  void visit_set_item(const Task& task);
+  void visit_column_list(const Task& task);
   void visit_query(const Task& task, bool force_record);
   void visit_query_block(const Task& task);
   void visit_query_block_pass2(const Task& task);
