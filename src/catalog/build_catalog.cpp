@@ -21,6 +21,7 @@
 #include "views/declarations.hpp"
 #include "views/dictionary_text.hpp"
 #include "views/name_path.hpp"
+#include "views/query_columns.hpp"
 #include "views/tree_words.hpp"
 
 namespace veltrane::catalog {
@@ -284,98 +285,9 @@ void apply_create_table(const Statement& statement, const views::QualifiedName& 
   store_object(statement.catalog, std::move(table));
 }
 
-// The view's columns from its column list: the first name token after each "(" or ",";
-// an item that begins with a constraint gives none.
-void read_column_list(const Tree& tree, uint32_t column_list, std::string_view text,
-                      std::vector<Column>& columns) {
-  bool expect_name = false;
-  for (const syntax::Child entry : syntax::children(tree, column_list)) {
-    const uint32_t index = syntax::entry_index(entry);
-    if (!syntax::is_token_entry(entry)) {
-      expect_name = false;
-      continue;
-    }
-    const TokenKind kind = token_kind_of(tree.tokens[index]);
-    if (syntax::is_trivia(kind)) continue;
-    if (kind == TokenKind::LParen || kind == TokenKind::Comma) {
-      expect_name = true;
-    } else if (expect_name && is_name_token(kind)) {
-      columns.push_back(Column{normal_form(tree, index, text), {}, true});
-      expect_name = false;
-    }
-  }
-}
-
-// The query block a view's columns come from: down the first operand of each set
-// operator and parenthesised query, past a WITH clause. None when the first operand is
-// something else.
-std::optional<uint32_t> first_query_block(const Tree& tree, uint32_t query) {
-  uint32_t node = query;
-  while (true) {
-    const std::optional<NodeKind> kind = node_kind_of(tree, node);
-    if (kind == NodeKind::QueryBlock) return node;
-    if (kind != NodeKind::Query && kind != NodeKind::SetOp && kind != NodeKind::SubqueryExpr) {
-      return std::nullopt;
-    }
-    std::optional<uint32_t> operand;
-    for (const syntax::Child entry : syntax::children(tree, node)) {
-      if (syntax::is_token_entry(entry)) continue;
-      const uint32_t child = syntax::entry_index(entry);
-      if (is_node(tree, child, NodeKind::WithClause)) continue;
-      operand = child;
-      break;
-    }
-    if (!operand) return std::nullopt;
-    node = *operand;
-  }
-}
-
-// SELECT a, t.b, c AS x, d y, 1 + 1, t.* …: a column for each alias and each plain name;
-// anything else leaves the columns to name resolution.
-void read_select_columns(const Tree& tree, uint32_t query_block, std::string_view text,
-                         CatalogObject& view) {
-  const std::optional<uint32_t> list = child_node(tree, query_block, NodeKind::SelectList);
-  if (!list) {
-    view.columns_pending = true;
-    return;
-  }
-  for (const syntax::Child entry : syntax::children(tree, *list)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t item = syntax::entry_index(entry);
-    if (is_node(tree, item, NodeKind::Lexical)) {
-      view.columns_pending = true;
-      continue;
-    }
-    if (!is_node(tree, item, NodeKind::SelectItem)) continue;
-    if (const std::optional<uint32_t> alias = child_node(tree, item, NodeKind::Alias)) {
-      std::optional<uint32_t> last_name;
-      for (const uint32_t token : views::significant_tokens(tree, *alias)) {
-        if (is_name_token(token_kind_of(tree.tokens[token]))) last_name = token;
-      }
-      if (last_name) {
-        view.columns.push_back(Column{normal_form(tree, *last_name, text), {}, true});
-      } else {
-        view.columns_pending = true;
-      }
-      continue;
-    }
-    // The item's expression: its first child node.
-    std::optional<uint32_t> expression;
-    for (const syntax::Child child : syntax::children(tree, item)) {
-      if (!syntax::is_token_entry(child)) {
-        expression = syntax::entry_index(child);
-        break;
-      }
-    }
-    if (expression && is_node(tree, *expression, NodeKind::NameRef)) {
-      views::NamePath path = views::name_path(tree, *expression, text);
-      if (path.plain && !path.star && !path.link) {
-        view.columns.push_back(Column{std::move(path.parts.back().text), {}, true});
-        continue;
-      }
-    }
-    view.columns_pending = true;
-  }
+// Columns of unknown type, nullable, by name.
+void add_named_columns(std::vector<std::string> names, std::vector<Column>& columns) {
+  for (std::string& name : names) columns.push_back(Column{std::move(name), {}, true});
 }
 
 // CREATE [MATERIALIZED] VIEW v [(a, b, …)] AS query
@@ -398,13 +310,11 @@ void apply_create_view(const Statement& statement, ObjectKind kind,
     }
   }
   if (const std::optional<uint32_t> list = child_node(tree, tree.root, NodeKind::ColumnList)) {
-    read_column_list(tree, *list, statement.text, view.columns);
+    add_named_columns(views::column_list_names(tree, *list, statement.text), view.columns);
   } else if (const std::optional<uint32_t> query = child_node(tree, tree.root, NodeKind::Query)) {
-    if (const std::optional<uint32_t> block = first_query_block(tree, *query)) {
-      read_select_columns(tree, *block, statement.text, view);
-    } else {
-      view.columns_pending = true;
-    }
+    views::QueryColumns columns = views::query_columns(tree, *query, statement.text);
+    add_named_columns(std::move(columns.names), view.columns);
+    view.columns_pending = !columns.complete;
   } else {
     view.columns_pending = true;
   }

@@ -9,6 +9,7 @@
 #include "syntax/kinds.hpp"
 #include "syntax/tree_reads.hpp"
 #include "views/name_path.hpp"
+#include "views/query_columns.hpp"
 #include "views/tree_words.hpp"
 
 namespace veltrane::resolve::detail {
@@ -238,7 +239,13 @@ void Walker::visit_query(const Task& task, bool force_record) {
     const uint32_t child = syntax::entry_index(entry);
     const std::optional<NodeKind> kind = kind_of(child);
     if (is_tail_clause(kind)) {
-      if (single_block == NONE) push(Step::VisitOpaqueFrame, child);
+      // After a set operator, the names of the first operand's select list are columns.
+      if (single_block == NONE) {
+        const auto pending = static_cast<uint32_t>(pending_items_.size());
+        pending_items_.push_back(
+            SqlItem{{}, nullptr, true, views::query_columns(tree_, task.node, text_).names});
+        push(Step::VisitOpaqueFrame, child, 0, pending);
+      }
       continue;
     }
     push(Step::Visit, child, child == single_block ? CLAIMS : 0);
@@ -330,13 +337,22 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
       primary = index;
     }
   }
+  if (primary && is_kind(*primary, NodeKind::SubqueryRef)) {
+    item.hidden_columns = subquery_columns(*primary);
+    return item;
+  }
   if (!primary || !is_kind(*primary, NodeKind::NameRef)) return item;
   views::NamePath path = views::name_path(tree_, *primary, text_);
   if (path.parts.empty()) return item;
   if (item.name.empty()) item.name = path.parts.back().text;
   if (!path.plain || path.star || path.link || path.parts.size() > 2) return item;
   const views::NamePart& last = path.parts.back();
-  if (path.parts.size() == 1 && is_cte_name(last.text)) return item;
+  if (path.parts.size() == 1) {
+    if (const std::optional<uint32_t> cte = visible_cte(last.text)) {
+      item.hidden_columns = cte_columns(*cte);
+      return item;
+    }
+  }
   const std::optional<std::string> owner =
       path.parts.size() == 2 ? std::optional<std::string>(path.parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =
@@ -417,17 +433,37 @@ void Walker::add_cte_name(uint32_t cte) {
   for (const syntax::Child entry : syntax::children(tree_, cte)) {
     if (!syntax::is_token_entry(entry) || !is_name_token(syntax::entry_index(entry))) continue;
     std::string name = name_of(syntax::entry_index(entry));
-    auto found = cte_counts_.find(name);
-    if (found == cte_counts_.end()) found = cte_counts_.emplace(name, 0).first;
-    ++found->second;
+    auto found = cte_nodes_.find(name);
+    if (found == cte_nodes_.end()) found = cte_nodes_.emplace(name, std::vector<uint32_t>{}).first;
+    found->second.push_back(cte);
     ctes_.push_back(std::move(name));
     return;
   }
 }
 
-bool Walker::is_cte_name(std::string_view name) const {
-  const auto found = cte_counts_.find(name);
-  return found != cte_counts_.end() && found->second > 0;
+std::optional<uint32_t> Walker::visible_cte(std::string_view name) const {
+  const auto found = cte_nodes_.find(name);
+  if (found == cte_nodes_.end() || found->second.empty()) return std::nullopt;
+  return found->second.back();
+}
+
+std::vector<std::string> Walker::subquery_columns(uint32_t subquery_ref) const {
+  const std::optional<uint32_t> query =
+      syntax::child_of_kind(tree_, subquery_ref, syntax::syntax_kind(NodeKind::Query));
+  if (!query) return {};
+  return views::query_columns(tree_, *query, text_).names;
+}
+
+std::vector<std::string> Walker::cte_columns(uint32_t cte) const {
+  // name [(columns)] AS (query): the written columns, else the query's.
+  if (const std::optional<uint32_t> list =
+          syntax::child_of_kind(tree_, cte, syntax::syntax_kind(NodeKind::ColumnList))) {
+    return views::column_list_names(tree_, *list, text_);
+  }
+  const std::optional<uint32_t> query =
+      syntax::child_of_kind(tree_, cte, syntax::syntax_kind(NodeKind::Query));
+  if (!query) return {};
+  return views::query_columns(tree_, *query, text_).names;
 }
 
 void Walker::visit_name_ref(const Task& task) {

@@ -25,6 +25,15 @@ std::vector<Value>& list_for(NameMap<std::vector<Value>>& map, std::string_view 
   return found->second;
 }
 
+// Calls `visit` with each column an item lists: its object's and its hidden ones.
+template <class Visit>
+void for_each_column(const SqlItem& item, Visit visit) {
+  if (item.object != nullptr) {
+    for (const catalog::Column& column : item.object->columns) visit(column.name);
+  }
+  for (const std::string& column : item.hidden_columns) visit(column);
+}
+
 }  // namespace
 
 void PlsqlScopes::open_frame(std::string_view owner, TypeWord owner_type, bool sees_own_spec) {
@@ -106,14 +115,12 @@ void SqlScopes::close_frame() {
       std::vector<Placed>* named = find_list(items_by_name_, item.name);
       if (named != nullptr && !named->empty()) named->pop_back();
     }
-    if (item.object != nullptr) {
-      for (const catalog::Column& column : item.object->columns) {
-        std::vector<Placed>* listed = find_list(columns_, column.name);
-        while (listed != nullptr && !listed->empty() && listed->back().frame == frame_index) {
-          listed->pop_back();
-        }
+    for_each_column(item, [&](const std::string& column) {
+      std::vector<Placed>* listed = find_list(columns_, column);
+      while (listed != nullptr && !listed->empty() && listed->back().frame == frame_index) {
+        listed->pop_back();
       }
-    }
+    });
     items_.pop_back();
   }
   aliases_.resize(frame.first_alias);
@@ -125,11 +132,9 @@ void SqlScopes::add_item(SqlItem item) {
   const auto frame = static_cast<uint32_t>(frames_.size() - 1);
   const auto index = static_cast<uint32_t>(items_.size());
   if (!item.name.empty()) list_for(items_by_name_, item.name).push_back(Placed{frame, index});
-  if (item.object != nullptr) {
-    for (const catalog::Column& column : item.object->columns) {
-      list_for(columns_, column.name).push_back(Placed{frame, index});
-    }
-  }
+  for_each_column(item, [&](const std::string& column) {
+    list_for(columns_, column).push_back(Placed{frame, index});
+  });
   items_.push_back(std::move(item));
 }
 

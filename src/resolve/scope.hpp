@@ -79,15 +79,17 @@ class PlsqlScopes {
 // statement. `object` is the catalog object whose columns are known, null when it is not
 // known; an opaque item hides which columns it has. An opaque item with an object (a table
 // under ONLY, PIVOT, UNPIVOT or MATCH_RECOGNIZE) hides which of the object's columns it
-// keeps.
+// keeps; `hidden_columns` are names an opaque item is known to give (the select list of an
+// inline view or WITH query). Hidden columns get no record and are no PL/SQL names.
 struct SqlItem {
   std::string name;  // alias or last part of the written name; "" for none
   const catalog::CatalogObject* object = nullptr;
   bool opaque = true;
+  std::vector<std::string> hidden_columns;
 };
 
-// A one-part name among the items of SQL frames: a column of a known item, a column of
-// an object whose item hides its columns, or neither.
+// A one-part name among the items of SQL frames: a column of a known item, a column an
+// opaque item hides, or neither.
 enum class ColumnSearch : uint8_t { Found, Hidden, NotFound };
 
 class SqlScopes {
@@ -103,9 +105,9 @@ class SqlScopes {
 
   [[nodiscard]] uint32_t frame_count() const { return static_cast<uint32_t>(frames_.size()); }
 
-  // The innermost item of the frames from the innermost down to frame `floor` whose object
-  // lists the column: Found for a known item, Hidden for an opaque one, NotFound when
-  // none does. Items whose object is unknown do not end the search.
+  // The innermost item of the frames from the innermost down to frame `floor` that lists
+  // the column: Found for a known item, Hidden for an opaque one, NotFound when none does.
+  // Items that list nothing do not end the search.
   [[nodiscard]] ColumnSearch find_column(std::string_view name, uint32_t floor) const;
   // The first item named `name` in the innermost frame (down to `floor`) that has one.
   [[nodiscard]] const SqlItem* find_item(std::string_view name, uint32_t floor) const;
@@ -124,7 +126,7 @@ class SqlScopes {
   std::vector<Frame> frames_;
   std::vector<std::string> aliases_;
   NameMap<std::vector<Placed>> items_by_name_;
-  NameMap<std::vector<Placed>> columns_;  // column name to the items whose object lists it
+  NameMap<std::vector<Placed>> columns_;  // column name to the items that list it
 };
 
 }  // namespace veltrane::resolve

@@ -145,7 +145,11 @@ class Walker {
   SqlItem table_item(uint32_t table_ref, bool record);
   void trigger_table(uint32_t name_ref);
   void add_cte_name(uint32_t cte);
-  [[nodiscard]] bool is_cte_name(std::string_view name) const;
+  // The innermost visible WITH query of that name, if any.
+  [[nodiscard]] std::optional<uint32_t> visible_cte(std::string_view name) const;
+  // The column names an inline view or a WITH query gives.
+  [[nodiscard]] std::vector<std::string> subquery_columns(uint32_t subquery_ref) const;
+  [[nodiscard]] std::vector<std::string> cte_columns(uint32_t cte) const;
 
   // --- state ---
   const syntax::Tree& tree_;
@@ -159,8 +163,8 @@ class Walker {
   std::vector<Task> tasks_;
   std::vector<Saved> saved_;
   std::vector<SqlItem> pending_items_;
-  std::vector<std::string> ctes_;
-  NameMap<uint32_t> cte_counts_;
+  std::vector<std::string> ctes_;             // visible WITH query names, in the order met
+  NameMap<std::vector<uint32_t>> cte_nodes_;  // name to its visible Cte nodes, oldest first
   PlsqlScopes plsql_;
   SqlScopes sql_;
 };

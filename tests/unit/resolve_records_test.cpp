@@ -514,6 +514,29 @@ TEST(ResolveRecords, NamesBesideUnknownTablesAndCatalogTypes) {
          "3/1 R ITERATOR DECLARATION @1:43\n"
          "4/1 SELECT @1:49\n"
          "5/4 A FORMAL IN REFERENCE @1:96\n"}}},
+      {"the columns of inline views, WITH queries and set operators are no PL/SQL names",
+       "CREATE PROCEDURE p(a NUMBER) IS x NUMBER; y NUMBER; BEGIN\n"
+       "  FOR r IN (SELECT x, y FROM (SELECT 1 x FROM dual) WHERE x = a) LOOP NULL; END LOOP;\n"
+       "  FOR r IN (WITH w (x) AS (SELECT 1 FROM dual), v AS (SELECT x, 2 FROM w) SELECT x, y "
+       "FROM v) LOOP NULL; END LOOP;\n"
+       "  FOR r IN (SELECT 1 x FROM dual UNION SELECT a FROM dual ORDER BY x) LOOP NULL; END "
+       "LOOP;\n"
+       "END;\n/\n",
+       {{0,
+         "1/0 P PROCEDURE DEFINITION @1:18\n"
+         "2/1 A FORMAL IN DECLARATION @1:20\n"
+         "3/1 X VARIABLE DECLARATION @1:33\n"
+         "4/1 Y VARIABLE DECLARATION @1:43\n"
+         "5/1 R ITERATOR DECLARATION @2:7\n"
+         "6/1 SELECT @2:13\n"
+         "7/6 Y VARIABLE REFERENCE @2:23\n"
+         "8/6 A FORMAL IN REFERENCE @2:63\n"
+         "9/1 R ITERATOR DECLARATION @3:7\n"
+         "10/1 SELECT @3:13\n"
+         "11/10 Y VARIABLE REFERENCE @3:85\n"
+         "12/1 R ITERATOR DECLARATION @4:7\n"
+         "13/1 SELECT @4:13\n"
+         "14/13 A FORMAL IN REFERENCE @4:47\n"}}},
       {"object and collection types",
        "CREATE TYPE ot AS OBJECT (a NUMBER);\n/\n"
        "CREATE TYPE ntt AS TABLE OF ot;\n/\n"
