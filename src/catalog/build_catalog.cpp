@@ -21,6 +21,7 @@
 #include "views/declarations.hpp"
 #include "views/dictionary_text.hpp"
 #include "views/name_path.hpp"
+#include "views/query_columns.hpp"
 #include "views/tree_words.hpp"
 
 namespace veltrane::catalog {
@@ -71,24 +72,31 @@ CatalogObject new_object(const Statement& statement, ObjectKind kind,
 
 // ---- Columns -------------------------------------------------------------------------
 
-// How a column definition's words change its nullability: NOT NULL and PRIMARY KEY make
-// it not nullable, NULL without NOT (`allow_null`) makes it nullable, unless it follows
-// DEFAULT; the last one written wins. None when the definition says nothing.
+// How a column definition's words change its nullability: NOT NULL, PRIMARY KEY, DEFAULT
+// ON NULL and an identity column (GENERATED … AS IDENTITY) make it not nullable; NULL
+// without NOT (`allow_null`) makes it nullable, unless it is the DEFAULT value; the last
+// one written wins. None when the definition says nothing.
 std::optional<bool> written_nullability(const Tree& tree, std::span<const uint32_t> tokens,
                                         std::string_view text, bool allow_null) {
+  const auto word_at = [&](std::size_t i, std::string_view word) {
+    return i < tokens.size() && is_word(tree, tokens[i], text, word);
+  };
   std::optional<bool> nullable;
+  bool generated = false;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    const bool has_next = i + 1 < tokens.size();
-    if (is_word(tree, tokens[i], text, "NOT") && has_next &&
-        is_word(tree, tokens[i + 1], text, "NULL")) {
+    if ((word_at(i, "NOT") && word_at(i + 1, "NULL")) ||
+        (word_at(i, "PRIMARY") && word_at(i + 1, "KEY"))) {
       nullable = false;
       ++i;
-    } else if (is_word(tree, tokens[i], text, "PRIMARY") && has_next &&
-               is_word(tree, tokens[i + 1], text, "KEY")) {
+    } else if (word_at(i, "DEFAULT") && word_at(i + 1, "ON") && word_at(i + 2, "NULL")) {
+      nullable = false;
+      i += 2;
+    } else if (word_at(i, "GENERATED")) {
+      generated = true;
+    } else if (generated && word_at(i, "AS") && word_at(i + 1, "IDENTITY")) {
       nullable = false;
       ++i;
-    } else if (allow_null && is_word(tree, tokens[i], text, "NULL") &&
-               !(i > 0 && is_word(tree, tokens[i - 1], text, "DEFAULT"))) {
+    } else if (allow_null && word_at(i, "NULL") && !(i > 0 && word_at(i - 1, "DEFAULT"))) {
       // DEFAULT NULL gives the column's default, not its nullability.
       nullable = true;
     }
@@ -173,19 +181,92 @@ void add_table_element(const Tree& tree, uint32_t node, std::string_view text,
 
 // ---- CREATE TABLE, VIEW, MATERIALIZED VIEW ---------------------------------------------
 
+// OF [owner.]type, from the OF on: the type an object table or view is made of. None for
+// any other shape.
+std::optional<views::QualifiedName> type_after_of(const Tree& tree,
+                                                  std::span<const uint32_t> tokens,
+                                                  std::string_view text) {
+  const auto name_at = [&](std::size_t i) {
+    return i < tokens.size() && is_name_token(token_kind_of(tree.tokens[tokens[i]]));
+  };
+  if (tokens.empty() || !is_word(tree, tokens[0], text, "OF") || !name_at(1)) return std::nullopt;
+  views::QualifiedName name;
+  name.name = normal_form(tree, tokens[1], text);
+  name.name_token = tokens[1];
+  if (tokens.size() > 3 && token_kind_of(tree.tokens[tokens[2]]) == TokenKind::Dot) {
+    if (!name_at(3)) return std::nullopt;
+    name.owner = std::move(name.name);
+    name.name = normal_form(tree, tokens[3], text);
+    name.name_token = tokens[3];
+  }
+  return name;
+}
+
+// The columns of an object table or view: the attributes of its object type, those of a
+// supertype the catalog holds first. None when the catalog holds no object type of that
+// name.
+std::optional<std::vector<Column>> object_type_columns(const Statement& statement,
+                                                       const views::QualifiedName& type_name) {
+  const Catalog& catalog = statement.catalog;
+  const auto object_type = [&](std::string_view owner, const std::optional<std::string>& written,
+                               std::string_view name) -> const CatalogObject* {
+    const CatalogObject* object = catalog.resolve(owner, written, name).object;
+    return object != nullptr && object->kind == ObjectKind::Type &&
+                   object->type_shape == TypeShape::Object
+               ? object
+               : nullptr;
+  };
+  const CatalogObject* type = object_type(statement.schema, type_name.owner, type_name.name);
+  if (type == nullptr) return std::nullopt;
+  // The type, then its supertypes, each once (a replaced type may close a loop).
+  std::vector<const CatalogObject*> chain{type};
+  while (chain.back()->supertype) {
+    const TableName& super = *chain.back()->supertype;
+    const CatalogObject* next =
+        object_type(super.owner, std::optional<std::string>(super.owner), super.name);
+    if (next == nullptr || std::find(chain.begin(), chain.end(), next) != chain.end()) break;
+    chain.push_back(next);
+  }
+  std::vector<Column> columns;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    for (const Member& member : (*it)->members) {
+      if (member.kind == MemberKind::Attribute) {
+        columns.push_back(Column{member.name, member.type_text, true});
+      }
+    }
+  }
+  return columns;
+}
+
+// An object table's or view's columns from its type, or columns_pending when the catalog
+// does not hold the type.
+void take_object_type_columns(const Statement& statement, const views::QualifiedName& type_name,
+                              CatalogObject& object) {
+  if (std::optional<std::vector<Column>> columns = object_type_columns(statement, type_name)) {
+    object.columns = std::move(*columns);
+  } else {
+    object.columns_pending = true;
+  }
+}
+
 // CREATE TABLE t (…) | CREATE TABLE t [(…)] AS query | CREATE TABLE t OF type …
 void apply_create_table(const Statement& statement, const views::QualifiedName& name) {
   const Tree& tree = statement.tree;
   CatalogObject table = new_object(statement, ObjectKind::Table, name);
   bool after_name = false;
+  // The direct tokens from an OF right after the name up to the next node.
+  std::vector<uint32_t> of_tokens;
+  bool reading_of = false;
   for (const syntax::Child entry : syntax::children(tree, tree.root)) {
     const uint32_t index = syntax::entry_index(entry);
     if (syntax::is_token_entry(entry)) {
       if (syntax::is_trivia(tree.tokens[index].kind)) continue;
-      if (after_name && is_word(tree, index, statement.text, "OF")) table.columns_pending = true;
+      if (after_name && is_word(tree, index, statement.text, "OF")) reading_of = true;
+      if (reading_of) of_tokens.push_back(index);
       after_name = false;
       continue;
     }
+    reading_of = false;
     after_name = is_node(tree, index, NodeKind::ObjectName);
     if (is_node(tree, index, NodeKind::TableElements)) {
       add_table_element(tree, index, statement.text, table.columns, false);
@@ -193,101 +274,20 @@ void apply_create_table(const Statement& statement, const views::QualifiedName& 
       table.columns_pending = true;
     }
   }
+  if (!of_tokens.empty()) {
+    if (const std::optional<views::QualifiedName> type =
+            type_after_of(tree, of_tokens, statement.text)) {
+      take_object_type_columns(statement, *type, table);
+    } else {
+      table.columns_pending = true;
+    }
+  }
   store_object(statement.catalog, std::move(table));
 }
 
-// The view's columns from its column list: the first name token after each "(" or ",";
-// an item that begins with a constraint gives none.
-void read_column_list(const Tree& tree, uint32_t column_list, std::string_view text,
-                      std::vector<Column>& columns) {
-  bool expect_name = false;
-  for (const syntax::Child entry : syntax::children(tree, column_list)) {
-    const uint32_t index = syntax::entry_index(entry);
-    if (!syntax::is_token_entry(entry)) {
-      expect_name = false;
-      continue;
-    }
-    const TokenKind kind = token_kind_of(tree.tokens[index]);
-    if (syntax::is_trivia(kind)) continue;
-    if (kind == TokenKind::LParen || kind == TokenKind::Comma) {
-      expect_name = true;
-    } else if (expect_name && is_name_token(kind)) {
-      columns.push_back(Column{normal_form(tree, index, text), {}, true});
-      expect_name = false;
-    }
-  }
-}
-
-// The query block a view's columns come from: down the first operand of each set
-// operator and parenthesised query, past a WITH clause. None when the first operand is
-// something else.
-std::optional<uint32_t> first_query_block(const Tree& tree, uint32_t query) {
-  uint32_t node = query;
-  while (true) {
-    const std::optional<NodeKind> kind = node_kind_of(tree, node);
-    if (kind == NodeKind::QueryBlock) return node;
-    if (kind != NodeKind::Query && kind != NodeKind::SetOp && kind != NodeKind::SubqueryExpr) {
-      return std::nullopt;
-    }
-    std::optional<uint32_t> operand;
-    for (const syntax::Child entry : syntax::children(tree, node)) {
-      if (syntax::is_token_entry(entry)) continue;
-      const uint32_t child = syntax::entry_index(entry);
-      if (is_node(tree, child, NodeKind::WithClause)) continue;
-      operand = child;
-      break;
-    }
-    if (!operand) return std::nullopt;
-    node = *operand;
-  }
-}
-
-// SELECT a, t.b, c AS x, d y, 1 + 1, t.* …: a column for each alias and each plain name;
-// anything else leaves the columns to name resolution.
-void read_select_columns(const Tree& tree, uint32_t query_block, std::string_view text,
-                         CatalogObject& view) {
-  const std::optional<uint32_t> list = child_node(tree, query_block, NodeKind::SelectList);
-  if (!list) {
-    view.columns_pending = true;
-    return;
-  }
-  for (const syntax::Child entry : syntax::children(tree, *list)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t item = syntax::entry_index(entry);
-    if (is_node(tree, item, NodeKind::Lexical)) {
-      view.columns_pending = true;
-      continue;
-    }
-    if (!is_node(tree, item, NodeKind::SelectItem)) continue;
-    if (const std::optional<uint32_t> alias = child_node(tree, item, NodeKind::Alias)) {
-      std::optional<uint32_t> last_name;
-      for (const uint32_t token : views::significant_tokens(tree, *alias)) {
-        if (is_name_token(token_kind_of(tree.tokens[token]))) last_name = token;
-      }
-      if (last_name) {
-        view.columns.push_back(Column{normal_form(tree, *last_name, text), {}, true});
-      } else {
-        view.columns_pending = true;
-      }
-      continue;
-    }
-    // The item's expression: its first child node.
-    std::optional<uint32_t> expression;
-    for (const syntax::Child child : syntax::children(tree, item)) {
-      if (!syntax::is_token_entry(child)) {
-        expression = syntax::entry_index(child);
-        break;
-      }
-    }
-    if (expression && is_node(tree, *expression, NodeKind::NameRef)) {
-      views::NamePath path = views::name_path(tree, *expression, text);
-      if (path.plain && !path.star && !path.link) {
-        view.columns.push_back(Column{std::move(path.parts.back().text), {}, true});
-        continue;
-      }
-    }
-    view.columns_pending = true;
-  }
+// Columns of unknown type, nullable, by name.
+void add_named_columns(std::vector<std::string> names, std::vector<Column>& columns) {
+  for (std::string& name : names) columns.push_back(Column{std::move(name), {}, true});
 }
 
 // CREATE [MATERIALIZED] VIEW v [(a, b, …)] AS query
@@ -295,14 +295,26 @@ void apply_create_view(const Statement& statement, ObjectKind kind,
                        const views::QualifiedName& name) {
   const Tree& tree = statement.tree;
   CatalogObject view = new_object(statement, kind, name);
-  if (const std::optional<uint32_t> list = child_node(tree, tree.root, NodeKind::ColumnList)) {
-    read_column_list(tree, *list, statement.text, view.columns);
-  } else if (const std::optional<uint32_t> query = child_node(tree, tree.root, NodeKind::Query)) {
-    if (const std::optional<uint32_t> block = first_query_block(tree, *query)) {
-      read_select_columns(tree, *block, statement.text, view);
-    } else {
-      view.columns_pending = true;
+  // An object view: OF type … AS query.
+  if (const std::optional<uint32_t> clause = child_node(tree, tree.root, NodeKind::SkippedClause)) {
+    const std::vector<uint32_t> tokens = views::significant_tokens(tree, *clause);
+    if (!tokens.empty() && is_word(tree, tokens[0], statement.text, "OF")) {
+      if (const std::optional<views::QualifiedName> type =
+              type_after_of(tree, tokens, statement.text)) {
+        take_object_type_columns(statement, *type, view);
+      } else {
+        view.columns_pending = true;
+      }
+      store_object(statement.catalog, std::move(view));
+      return;
     }
+  }
+  if (const std::optional<uint32_t> list = child_node(tree, tree.root, NodeKind::ColumnList)) {
+    add_named_columns(views::column_list_names(tree, *list, statement.text), view.columns);
+  } else if (const std::optional<uint32_t> query = child_node(tree, tree.root, NodeKind::Query)) {
+    views::QueryColumns columns = views::query_columns(tree, *query, statement.text);
+    add_named_columns(std::move(columns.names), view.columns);
+    view.columns_pending = !columns.complete;
   } else {
     view.columns_pending = true;
   }
@@ -466,10 +478,33 @@ void apply_create_package(const Statement& statement, const views::QualifiedName
   store_object(statement.catalog, std::move(package));
 }
 
-// CREATE TYPE t AS OBJECT (attributes, methods) | AS TABLE OF … | ;
+// CREATE TYPE t [UNDER s] AS OBJECT (attributes, methods) | AS TABLE OF … | AS VARRAY …
+// | ;
 void apply_create_type(const Statement& statement, const views::QualifiedName& name) {
   const Tree& tree = statement.tree;
   CatalogObject type = new_object(statement, ObjectKind::Type, name);
+  if (const std::optional<uint32_t> collection =
+          child_node(tree, tree.root, NodeKind::CollectionDef)) {
+    type.type_shape = has_direct_word(tree, *collection, statement.text, "TABLE")
+                          ? TypeShape::NestedTable
+                          : TypeShape::Varray;
+  }
+  // UNDER [owner.]supertype: the second name of the root.
+  std::optional<uint32_t> first_name;
+  for (const syntax::Child entry : syntax::children(tree, tree.root)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t index = syntax::entry_index(entry);
+    if (!is_node(tree, index, NodeKind::ObjectName)) continue;
+    if (!first_name) {
+      first_name = index;
+      continue;
+    }
+    if (std::optional<views::QualifiedName> super =
+            views::object_name(tree, index, statement.text)) {
+      type.supertype = TableName{super->owner.value_or(statement.schema), std::move(super->name)};
+    }
+    break;
+  }
   if (const std::optional<uint32_t> definition =
           child_node(tree, tree.root, NodeKind::ObjectTypeDef)) {
     for (const syntax::Child entry : syntax::children(tree, *definition)) {
@@ -514,10 +549,11 @@ void modify_columns(const Tree& tree, uint32_t elements, std::string_view text,
   }
 }
 
-// The words that end the type of MODIFY c type ….
-constexpr std::array<std::string_view, 12> MODIFY_TYPE_ENDS = {
-    "DEFAULT", "NOT",        "NULL",   "CONSTRAINT", "PRIMARY", "UNIQUE",
-    "CHECK",   "REFERENCES", "ENABLE", "DISABLE",    "VISIBLE", "INVISIBLE"};
+// The words that end the type of MODIFY c type …, or stand where a type would begin.
+constexpr std::array<std::string_view, 20> MODIFY_TYPE_ENDS = {
+    "DEFAULT",    "NOT",     "NULL",    "CONSTRAINT", "PRIMARY",       "UNIQUE",    "CHECK",
+    "REFERENCES", "ENABLE",  "DISABLE", "VISIBLE",    "INVISIBLE",     "GENERATED", "COLLATE",
+    "ENCRYPT",    "DECRYPT", "SORT",    "NOSORT",     "SUBSTITUTABLE", "LOB"};
 
 bool ends_modify_type(const Tree& tree, uint32_t token, std::string_view text) {
   if (token_kind_of(tree.tokens[token]) == TokenKind::Comma) return true;

@@ -67,6 +67,10 @@ struct TableName {
   std::string name;
 };
 
+// What a TYPE is: an object type (also one declared without a definition and one created
+// UNDER another), a nested table type (AS TABLE OF) or a varray type.
+enum class TypeShape : uint8_t { Object, NestedTable, Varray };
+
 struct CatalogObject {
   std::string owner;
   std::string name;
@@ -79,6 +83,9 @@ struct CatalogObject {
   bool columns_pending = false;
   // The file the object was last defined in.
   std::string origin;
+  // A TYPE's shape, and the type it was created UNDER (always with an owner).
+  TypeShape type_shape = TypeShape::Object;
+  std::optional<TableName> supertype;
 };
 
 struct Synonym {

@@ -73,6 +73,19 @@ TypeWord hit_word(const catalog::Resolved& resolved) {
   return object_type_word(resolved.object->kind).value_or(TypeWord::Table);
 }
 
+// The type word a catalog TYPE's own declaration record carries.
+TypeWord declared_type_word(catalog::TypeShape shape) {
+  switch (shape) {
+    case catalog::TypeShape::NestedTable:
+      return TypeWord::NestedTable;
+    case catalog::TypeShape::Varray:
+      return TypeWord::Varray;
+    case catalog::TypeShape::Object:
+      break;
+  }
+  return TypeWord::Object;
+}
+
 bool lists_column(const catalog::CatalogObject& object, std::string_view column) {
   return std::any_of(object.columns.begin(), object.columns.end(),
                      [&](const catalog::Column& listed) { return listed.name == column; });
@@ -125,7 +138,10 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
       parent_ = add_identifier(std::move(last.text), last.token, word.type, word.usage);
     }
   }
-  if (kind == NodeKind::CreateType) return;
+  if (kind == NodeKind::CreateType) {
+    visit_type_definition(root);
+    return;
+  }
   plsql_.open_frame(name, word.type, kind == NodeKind::CreatePackageBody);
   if (!name.empty()) plsql_.enter(name, word.type);
   push(Step::ClosePlsqlFrame, NONE);
@@ -134,6 +150,24 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
   } else {
     push_children(root, 0, NONE, static_cast<uint32_t>(NodeKind::ObjectName));
   }
+}
+
+void Walker::visit_type_definition(uint32_t root) {
+  // AS OBJECT (attribute type, ...) | AS TABLE OF type | AS VARRAY(n) OF type: the types
+  // written, under the type's record; methods and the supertype record nothing.
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, root)) {
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t child = syntax::entry_index(entry);
+    if (is_kind(child, NodeKind::CollectionDef)) push(Step::Visit, child);
+    if (!is_kind(child, NodeKind::ObjectTypeDef)) continue;
+    for (const syntax::Child member : syntax::children(tree_, child)) {
+      if (syntax::is_token_entry(member)) continue;
+      const uint32_t attribute = syntax::entry_index(member);
+      if (is_kind(attribute, NodeKind::AttributeDef)) push(Step::Visit, attribute);
+    }
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
 }
 
 void Walker::visit_trigger_children(uint32_t root) {
@@ -497,10 +531,22 @@ void Walker::resolve_type_name(uint32_t type_name) {
       const std::optional<TypeWord> local = plsql_.lookup(parts[0].text);
       if (local && is_type_entry(*local)) {
         add_identifier(parts[0].text, parts[0].token, *local, IdentifierUsage::Reference);
+        return;
       }
-    } else if (count == 2) {
-      package_member(true);
+    } else if (count == 2 && package_member(true)) {
+      return;
     }
+    // An object, nested table or varray type the catalog holds.
+    if (count > 2) return;
+    const std::optional<std::string> owner =
+        count == 2 ? std::optional<std::string>(parts[0].text) : std::nullopt;
+    const catalog::Resolved resolved =
+        context_.catalog.resolve(context_.default_owner, owner, parts.back().text);
+    if (!object_is(resolved, catalog::ObjectKind::Type)) return;
+    add_identifier(parts.back().text, parts.back().token,
+                   resolved.synonym != nullptr ? TypeWord::Synonym
+                                               : declared_type_word(resolved.object->type_shape),
+                   IdentifierUsage::Reference);
     return;
   }
   if (const std::optional<TypeWord> local = plsql_.lookup(parts[0].text)) {

@@ -9,6 +9,7 @@
 #include "syntax/kinds.hpp"
 #include "syntax/tree_reads.hpp"
 #include "views/name_path.hpp"
+#include "views/query_columns.hpp"
 #include "views/tree_words.hpp"
 
 namespace veltrane::resolve::detail {
@@ -159,6 +160,29 @@ void Walker::visit_insert_into(const Task& task) {
   std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
 }
 
+void Walker::visit_set_item(const Task& task) {
+  // SET column = value | SET (columns) = (query): the left side names columns only.
+  bool left = true;
+  const std::size_t mark = tasks_.size();
+  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+    if (syntax::is_token_entry(entry)) continue;
+    push(Step::Visit, syntax::entry_index(entry), left ? COLUMN_ONLY : 0);
+    left = false;
+  }
+  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+}
+
+void Walker::visit_column_list(const Task& task) {
+  // The columns of an INSERT target, of MERGE's INSERT and of a SET (a, b) = (...) name
+  // columns only.
+  const uint32_t parent = tree_.nodes[task.node].parent;
+  const std::optional<NodeKind> parent_kind =
+      parent == syntax::NO_PARENT ? std::nullopt : kind_of(parent);
+  const bool columns = (task.flags & COLUMN_ONLY) != 0 || parent_kind == NodeKind::InsertInto ||
+                       parent_kind == NodeKind::MergeNotMatched;
+  push_children(task.node, columns ? COLUMN_ONLY : task.flags & ALIAS_CLAUSE, task.target);
+}
+
 // The ForUpdate that follows a Query among its parent's children, if any.
 static std::optional<uint32_t> for_update_after(const syntax::Tree& tree, uint32_t query) {
   const uint32_t parent = tree.nodes[query].parent;
@@ -215,7 +239,13 @@ void Walker::visit_query(const Task& task, bool force_record) {
     const uint32_t child = syntax::entry_index(entry);
     const std::optional<NodeKind> kind = kind_of(child);
     if (is_tail_clause(kind)) {
-      if (single_block == NONE) push(Step::VisitOpaqueFrame, child);
+      // After a set operator, the names of the first operand's select list are columns.
+      if (single_block == NONE) {
+        const auto pending = static_cast<uint32_t>(pending_items_.size());
+        pending_items_.push_back(
+            SqlItem{{}, nullptr, true, views::query_columns(tree_, task.node, text_).names});
+        push(Step::VisitOpaqueFrame, child, 0, pending);
+      }
       continue;
     }
     push(Step::Visit, child, child == single_block ? CLAIMS : 0);
@@ -307,13 +337,22 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
       primary = index;
     }
   }
+  if (primary && is_kind(*primary, NodeKind::SubqueryRef)) {
+    item.hidden_columns = subquery_columns(*primary);
+    return item;
+  }
   if (!primary || !is_kind(*primary, NodeKind::NameRef)) return item;
   views::NamePath path = views::name_path(tree_, *primary, text_);
   if (path.parts.empty()) return item;
   if (item.name.empty()) item.name = path.parts.back().text;
   if (!path.plain || path.star || path.link || path.parts.size() > 2) return item;
   const views::NamePart& last = path.parts.back();
-  if (path.parts.size() == 1 && is_cte_name(last.text)) return item;
+  if (path.parts.size() == 1) {
+    if (const std::optional<uint32_t> cte = visible_cte(last.text)) {
+      item.hidden_columns = cte_columns(*cte);
+      return item;
+    }
+  }
   const std::optional<std::string> owner =
       path.parts.size() == 2 ? std::optional<std::string>(path.parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =
@@ -326,10 +365,10 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
     word = object_type_word(resolved.object->kind);
   }
   if (record && word) add_identifier(last.text, last.token, *word, IdentifierUsage::Reference);
-  if (resolved.object != nullptr && !resolved.object->columns_pending && !opaque_form &&
+  if (resolved.object != nullptr && !resolved.object->columns_pending &&
       object_type_word(resolved.object->kind)) {
     item.object = resolved.object;
-    item.opaque = false;
+    item.opaque = opaque_form;
   }
   return item;
 }
@@ -394,17 +433,37 @@ void Walker::add_cte_name(uint32_t cte) {
   for (const syntax::Child entry : syntax::children(tree_, cte)) {
     if (!syntax::is_token_entry(entry) || !is_name_token(syntax::entry_index(entry))) continue;
     std::string name = name_of(syntax::entry_index(entry));
-    auto found = cte_counts_.find(name);
-    if (found == cte_counts_.end()) found = cte_counts_.emplace(name, 0).first;
-    ++found->second;
+    auto found = cte_nodes_.find(name);
+    if (found == cte_nodes_.end()) found = cte_nodes_.emplace(name, std::vector<uint32_t>{}).first;
+    found->second.push_back(cte);
     ctes_.push_back(std::move(name));
     return;
   }
 }
 
-bool Walker::is_cte_name(std::string_view name) const {
-  const auto found = cte_counts_.find(name);
-  return found != cte_counts_.end() && found->second > 0;
+std::optional<uint32_t> Walker::visible_cte(std::string_view name) const {
+  const auto found = cte_nodes_.find(name);
+  if (found == cte_nodes_.end() || found->second.empty()) return std::nullopt;
+  return found->second.back();
+}
+
+std::vector<std::string> Walker::subquery_columns(uint32_t subquery_ref) const {
+  const std::optional<uint32_t> query =
+      syntax::child_of_kind(tree_, subquery_ref, syntax::syntax_kind(NodeKind::Query));
+  if (!query) return {};
+  return views::query_columns(tree_, *query, text_).names;
+}
+
+std::vector<std::string> Walker::cte_columns(uint32_t cte) const {
+  // name [(columns)] AS (query): the written columns, else the query's.
+  if (const std::optional<uint32_t> list =
+          syntax::child_of_kind(tree_, cte, syntax::syntax_kind(NodeKind::ColumnList))) {
+    return views::column_list_names(tree_, *list, text_);
+  }
+  const std::optional<uint32_t> query =
+      syntax::child_of_kind(tree_, cte, syntax::syntax_kind(NodeKind::Query));
+  if (!query) return {};
+  return views::query_columns(tree_, *query, text_).names;
 }
 
 void Walker::visit_name_ref(const Task& task) {
@@ -415,6 +474,9 @@ void Walker::visit_name_ref(const Task& task) {
   }
   const views::NamePath path = views::name_path(tree_, task.node, text_);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
+  // A column a frame's known item lists wins; a name no known item lists may be a PL/SQL
+  // name, except where only a column can stand.
+  const bool column_only = (task.flags & COLUMN_ONLY) != 0;
   const views::NamePart& first = path.parts[0];
   if (path.parts.size() == 1) {
     if ((task.flags & ALIAS_CLAUSE) != 0 && sql_.is_alias(first.text)) return;
@@ -422,10 +484,10 @@ void Walker::visit_name_ref(const Task& task) {
       case ColumnSearch::Found:
         add_identifier(first.text, first.token, TypeWord::Column, IdentifierUsage::Reference);
         return;
-      case ColumnSearch::Blocked:
+      case ColumnSearch::Hidden:
         return;
       case ColumnSearch::NotFound:
-        resolve_plsql_path(path, false);
+        if (!column_only) resolve_plsql_path(path, false);
         return;
     }
     return;
@@ -441,7 +503,7 @@ void Walker::visit_name_ref(const Task& task) {
       return;
     }
   }
-  resolve_plsql_path(path, false);
+  if (!column_only) resolve_plsql_path(path, false);
 }
 
 }  // namespace veltrane::resolve::detail

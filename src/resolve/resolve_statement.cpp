@@ -197,7 +197,7 @@ ResolvedRecords Walker::run() {
         continue;
       case Step::VisitOpaqueFrame:
         sql_.open_frame();
-        sql_.add_item(SqlItem{});
+        sql_.add_item(task.extra == NONE ? SqlItem{} : std::move(pending_items_[task.extra]));
         push(Step::CloseSqlFrame, NONE);
         push(is_kind(task.node, NodeKind::ForUpdate) ? Step::VisitClaimed : Step::Visit, task.node,
              task.flags);
@@ -229,8 +229,8 @@ ResolvedRecords Walker::run() {
         sql_floor_ = saved.sql_floor;
         in_statement_ = saved.in_statement;
         while (ctes_.size() > saved.cte_count) {
-          auto found = cte_counts_.find(ctes_.back());
-          if (found != cte_counts_.end() && found->second > 0) --found->second;
+          auto found = cte_nodes_.find(ctes_.back());
+          if (found != cte_nodes_.end() && !found->second.empty()) found->second.pop_back();
           ctes_.pop_back();
         }
         continue;
@@ -322,6 +322,12 @@ ResolvedRecords Walker::run() {
         break;
       case NodeKind::InsertInto:
         visit_insert_into(task);
+        break;
+      case NodeKind::SetItem:
+        visit_set_item(task);
+        break;
+      case NodeKind::ColumnList:
+        visit_column_list(task);
         break;
       case NodeKind::InsertWhen: {
         // WHEN condition THEN INTO ...: the condition against one opaque item.

@@ -25,6 +25,15 @@ std::vector<Value>& list_for(NameMap<std::vector<Value>>& map, std::string_view 
   return found->second;
 }
 
+// Calls `visit` with each column an item lists: its object's and its hidden ones.
+template <class Visit>
+void for_each_column(const SqlItem& item, Visit visit) {
+  if (item.object != nullptr) {
+    for (const catalog::Column& column : item.object->columns) visit(column.name);
+  }
+  for (const std::string& column : item.hidden_columns) visit(column);
+}
+
 }  // namespace
 
 void PlsqlScopes::open_frame(std::string_view owner, TypeWord owner_type, bool sees_own_spec) {
@@ -94,10 +103,7 @@ std::optional<TypeWord> PlsqlScopes::lookup_in_frame(uint32_t frame, std::string
   return std::nullopt;
 }
 
-void SqlScopes::open_frame() {
-  const uint32_t below = frames_.empty() ? 0 : frames_.back().opaque_through;
-  frames_.push_back(Frame{items_.size(), aliases_.size(), below});
-}
+void SqlScopes::open_frame() { frames_.push_back(Frame{items_.size(), aliases_.size()}); }
 
 void SqlScopes::close_frame() {
   if (frames_.empty()) syntax::stop("closing a SQL frame that is not open");
@@ -109,14 +115,12 @@ void SqlScopes::close_frame() {
       std::vector<Placed>* named = find_list(items_by_name_, item.name);
       if (named != nullptr && !named->empty()) named->pop_back();
     }
-    if (!item.opaque && item.object != nullptr) {
-      for (const catalog::Column& column : item.object->columns) {
-        std::vector<Placed>* listed = find_list(columns_, column.name);
-        while (listed != nullptr && !listed->empty() && listed->back().frame == frame_index) {
-          listed->pop_back();
-        }
+    for_each_column(item, [&](const std::string& column) {
+      std::vector<Placed>* listed = find_list(columns_, column);
+      while (listed != nullptr && !listed->empty() && listed->back().frame == frame_index) {
+        listed->pop_back();
       }
-    }
+    });
     items_.pop_back();
   }
   aliases_.resize(frame.first_alias);
@@ -128,13 +132,9 @@ void SqlScopes::add_item(SqlItem item) {
   const auto frame = static_cast<uint32_t>(frames_.size() - 1);
   const auto index = static_cast<uint32_t>(items_.size());
   if (!item.name.empty()) list_for(items_by_name_, item.name).push_back(Placed{frame, index});
-  if (item.opaque || item.object == nullptr) {
-    ++frames_.back().opaque_through;
-  } else {
-    for (const catalog::Column& column : item.object->columns) {
-      list_for(columns_, column.name).push_back(Placed{frame, index});
-    }
-  }
+  for_each_column(item, [&](const std::string& column) {
+    list_for(columns_, column).push_back(Placed{frame, index});
+  });
   items_.push_back(std::move(item));
 }
 
@@ -151,23 +151,12 @@ bool SqlScopes::is_alias(std::string_view name) const {
   return false;
 }
 
-uint32_t SqlScopes::opaque_between(uint32_t lowest, uint32_t highest) const {
-  const uint32_t below = lowest == 0 ? 0 : frames_[lowest - 1].opaque_through;
-  return frames_[highest].opaque_through - below;
-}
-
 ColumnSearch SqlScopes::find_column(std::string_view name, uint32_t floor) const {
-  if (frames_.size() <= floor) return ColumnSearch::NotFound;
-  const auto innermost = static_cast<uint32_t>(frames_.size() - 1);
   const std::vector<Placed>* listed = find_list(columns_, name);
-  if (listed != nullptr && !listed->empty() && listed->back().frame >= floor) {
-    const uint32_t frame = listed->back().frame;
-    if (frame < innermost && opaque_between(frame + 1, innermost) > 0) {
-      return ColumnSearch::Blocked;
-    }
-    return ColumnSearch::Found;
+  if (listed == nullptr || listed->empty() || listed->back().frame < floor) {
+    return ColumnSearch::NotFound;
   }
-  return opaque_between(floor, innermost) > 0 ? ColumnSearch::Blocked : ColumnSearch::NotFound;
+  return items_[listed->back().item].opaque ? ColumnSearch::Hidden : ColumnSearch::Found;
 }
 
 const SqlItem* SqlScopes::find_item(std::string_view name, uint32_t floor) const {

@@ -77,14 +77,20 @@ class PlsqlScopes {
 
 // One item of a SQL frame: a table, view or other row source of a FROM clause or DML
 // statement. `object` is the catalog object whose columns are known, null when it is not
-// known; an opaque item hides which columns it has.
+// known; an opaque item hides which columns it has. An opaque item with an object (a table
+// under ONLY, PIVOT, UNPIVOT or MATCH_RECOGNIZE) hides which of the object's columns it
+// keeps; `hidden_columns` are names an opaque item is known to give (the select list of an
+// inline view or WITH query). Hidden columns get no record and are no PL/SQL names.
 struct SqlItem {
   std::string name;  // alias or last part of the written name; "" for none
   const catalog::CatalogObject* object = nullptr;
   bool opaque = true;
+  std::vector<std::string> hidden_columns;
 };
 
-enum class ColumnSearch : uint8_t { Found, Blocked, NotFound };
+// A one-part name among the items of SQL frames: a column of a known item, a column an
+// opaque item hides, or neither.
+enum class ColumnSearch : uint8_t { Found, Hidden, NotFound };
 
 class SqlScopes {
  public:
@@ -99,9 +105,9 @@ class SqlScopes {
 
   [[nodiscard]] uint32_t frame_count() const { return static_cast<uint32_t>(frames_.size()); }
 
-  // A one-part column name, from the innermost frame down to frame `floor`: Found when a
-  // known item lists it before a frame with an opaque item is passed, Blocked when such
-  // a frame ends the search, NotFound when every frame was passed.
+  // The innermost item of the frames from the innermost down to frame `floor` that lists
+  // the column: Found for a known item, Hidden for an opaque one, NotFound when none does.
+  // Items that list nothing do not end the search.
   [[nodiscard]] ColumnSearch find_column(std::string_view name, uint32_t floor) const;
   // The first item named `name` in the innermost frame (down to `floor`) that has one.
   [[nodiscard]] const SqlItem* find_item(std::string_view name, uint32_t floor) const;
@@ -114,16 +120,13 @@ class SqlScopes {
   struct Frame {
     std::size_t first_item;
     std::size_t first_alias;
-    uint32_t opaque_through;  // opaque items in this frame and every frame below it
   };
-
-  [[nodiscard]] uint32_t opaque_between(uint32_t lowest, uint32_t highest) const;
 
   std::vector<SqlItem> items_;
   std::vector<Frame> frames_;
   std::vector<std::string> aliases_;
   NameMap<std::vector<Placed>> items_by_name_;
-  NameMap<std::vector<Placed>> columns_;  // column name to the known items that list it
+  NameMap<std::vector<Placed>> columns_;  // column name to the items that list it
 };
 
 }  // namespace veltrane::resolve

@@ -55,6 +55,7 @@ enum TaskFlag : uint8_t {
   ALIAS_CLAUSE = 1,  // inside GROUP BY, HAVING or ORDER BY of the innermost block
   CLAIMS = 2,        // a QueryBlock that walks its Query's ORDER BY and FOR UPDATE
   MULTI_TABLE = 4,   // an InsertInto of a multi-table INSERT
+  COLUMN_ONLY = 8,   // a name where only a column can stand: never a PL/SQL name
 };
 
 struct Task {
@@ -108,6 +109,7 @@ class Walker {
   // --- resolve_plsql.cpp ---
   void visit_root(uint32_t root);
   void visit_unit(uint32_t root, syntax::NodeKind kind);
+  void visit_type_definition(uint32_t root);
   void visit_trigger_children(uint32_t root);
   void visit_declaration(uint32_t node);
   void visit_subprogram(uint32_t node);
@@ -131,6 +133,8 @@ class Walker {
   void visit_dml(const Task& task, syntax::NodeKind kind);
   void visit_insert(const Task& task);
   void visit_insert_into(const Task& task);
+  void visit_set_item(const Task& task);
+  void visit_column_list(const Task& task);
   void visit_query(const Task& task, bool force_record);
   void visit_query_block(const Task& task);
   void visit_query_block_pass2(const Task& task);
@@ -141,7 +145,11 @@ class Walker {
   SqlItem table_item(uint32_t table_ref, bool record);
   void trigger_table(uint32_t name_ref);
   void add_cte_name(uint32_t cte);
-  [[nodiscard]] bool is_cte_name(std::string_view name) const;
+  // The innermost visible WITH query of that name, if any.
+  [[nodiscard]] std::optional<uint32_t> visible_cte(std::string_view name) const;
+  // The column names an inline view or a WITH query gives.
+  [[nodiscard]] std::vector<std::string> subquery_columns(uint32_t subquery_ref) const;
+  [[nodiscard]] std::vector<std::string> cte_columns(uint32_t cte) const;
 
   // --- state ---
   const syntax::Tree& tree_;
@@ -155,8 +163,8 @@ class Walker {
   std::vector<Task> tasks_;
   std::vector<Saved> saved_;
   std::vector<SqlItem> pending_items_;
-  std::vector<std::string> ctes_;
-  NameMap<uint32_t> cte_counts_;
+  std::vector<std::string> ctes_;             // visible WITH query names, in the order met
+  NameMap<std::vector<uint32_t>> cte_nodes_;  // name to its visible Cte nodes, oldest first
   PlsqlScopes plsql_;
   SqlScopes sql_;
 };

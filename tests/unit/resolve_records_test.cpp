@@ -206,7 +206,7 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "2/0 I ITERATOR DECLARATION @1:21\n"
          "3/0 OUTER LABEL REFERENCE @1:41\n"
          "4/0 I ITERATOR REFERENCE @1:52\n"}}},
-      {"an unknown table blocks variables",
+      {"a variable beside an unknown table",
        "CREATE TABLE emp (id NUMBER);\n"
        "CREATE PROCEDURE s(p NUMBER) IS BEGIN DELETE FROM other WHERE id = p; DELETE FROM emp "
        "WHERE id = p; END;\n/\n",
@@ -214,10 +214,11 @@ TEST(ResolveRecords, ChecksFromTheIssue) {
          "1/0 S PROCEDURE DEFINITION @2:18\n"
          "2/1 P FORMAL IN DECLARATION @2:20\n"
          "3/1 DELETE @2:39\n"
-         "4/1 DELETE @2:71\n"
-         "5/4 EMP TABLE REFERENCE @2:83\n"
-         "6/4 ID COLUMN REFERENCE @2:93\n"
-         "7/4 P FORMAL IN REFERENCE @2:98\n"}}},
+         "4/3 P FORMAL IN REFERENCE @2:68\n"
+         "5/1 DELETE @2:71\n"
+         "6/5 EMP TABLE REFERENCE @2:83\n"
+         "7/5 ID COLUMN REFERENCE @2:93\n"
+         "8/5 P FORMAL IN REFERENCE @2:98\n"}}},
       {"a package, in order",
        "CREATE PACKAGE pay AS c CONSTANT NUMBER := 1; v NUMBER := c; PROCEDURE p(x IN OUT "
        "NUMBER); END;\n/\n",
@@ -462,6 +463,109 @@ TEST(ResolveRecords, ScopesAndStatements) {
          "5/0 OUTER LABEL REFERENCE @1:66\n"
          "6/0 X VARIABLE ASSIGNMENT @1:72\n"
          "7/0 I ITERATOR REFERENCE @1:77\n"}}},
+  };
+  for (const ScriptCase& test : cases) check(test);
+}
+
+// PL/SQL names inside queries over tables the script does not create, where only columns
+// may stand, and references to the object and collection types of the catalog.
+TEST(ResolveRecords, NamesBesideUnknownTablesAndCatalogTypes) {
+  const std::vector<ScriptCase> cases = {
+      {"SELECT … INTO … FROM dual",
+       "CREATE PROCEDURE p(a NUMBER) IS v NUMBER; BEGIN SELECT a INTO v FROM dual; END;\n/\n",
+       {{0,
+         "1/0 P PROCEDURE DEFINITION @1:18\n"
+         "2/1 A FORMAL IN DECLARATION @1:20\n"
+         "3/1 V VARIABLE DECLARATION @1:33\n"
+         "4/1 SELECT @1:49\n"
+         "5/4 A FORMAL IN REFERENCE @1:56\n"
+         "6/4 V VARIABLE ASSIGNMENT @1:63\n"}}},
+      {"positions where only a column stands",
+       "CREATE PROCEDURE p(a NUMBER) IS id NUMBER; v NUMBER; BEGIN\n"
+       "  UPDATE other SET id = v WHERE k = a;\n"
+       "  INSERT INTO other (id) VALUES (v);\n"
+       "  MERGE INTO other o USING dual ON (1 = 1) WHEN MATCHED THEN UPDATE SET id = v, o.id = a "
+       "WHEN NOT MATCHED THEN INSERT (id) VALUES (a);\n"
+       "END;\n/\n",
+       {{0,
+         "1/0 P PROCEDURE DEFINITION @1:18\n"
+         "2/1 A FORMAL IN DECLARATION @1:20\n"
+         "3/1 ID VARIABLE DECLARATION @1:33\n"
+         "4/1 V VARIABLE DECLARATION @1:44\n"
+         "5/1 UPDATE @2:3\n"
+         "6/5 V VARIABLE REFERENCE @2:25\n"
+         "7/5 A FORMAL IN REFERENCE @2:37\n"
+         "8/1 INSERT @3:3\n"
+         "9/8 V VARIABLE REFERENCE @3:34\n"
+         "10/1 MERGE @4:3\n"
+         "11/10 V VARIABLE REFERENCE @4:78\n"
+         "12/10 A FORMAL IN REFERENCE @4:88\n"
+         "13/10 A FORMAL IN REFERENCE @4:132\n"}}},
+      {"a subquery's column alias is no PL/SQL name",
+       "CREATE PROCEDURE p(a NUMBER) IS BEGIN FOR r IN (SELECT x FROM (SELECT 1 x FROM dual) "
+       "WHERE x = a) LOOP NULL; END LOOP; END;\n/\n",
+       {{0,
+         "1/0 P PROCEDURE DEFINITION @1:18\n"
+         "2/1 A FORMAL IN DECLARATION @1:20\n"
+         "3/1 R ITERATOR DECLARATION @1:43\n"
+         "4/1 SELECT @1:49\n"
+         "5/4 A FORMAL IN REFERENCE @1:96\n"}}},
+      {"the columns of inline views, WITH queries and set operators are no PL/SQL names",
+       "CREATE PROCEDURE p(a NUMBER) IS x NUMBER; y NUMBER; BEGIN\n"
+       "  FOR r IN (SELECT x, y FROM (SELECT 1 x FROM dual) WHERE x = a) LOOP NULL; END LOOP;\n"
+       "  FOR r IN (WITH w (x) AS (SELECT 1 FROM dual), v AS (SELECT x, 2 FROM w) SELECT x, y "
+       "FROM v) LOOP NULL; END LOOP;\n"
+       "  FOR r IN (SELECT 1 x FROM dual UNION SELECT a FROM dual ORDER BY x) LOOP NULL; END "
+       "LOOP;\n"
+       "END;\n/\n",
+       {{0,
+         "1/0 P PROCEDURE DEFINITION @1:18\n"
+         "2/1 A FORMAL IN DECLARATION @1:20\n"
+         "3/1 X VARIABLE DECLARATION @1:33\n"
+         "4/1 Y VARIABLE DECLARATION @1:43\n"
+         "5/1 R ITERATOR DECLARATION @2:7\n"
+         "6/1 SELECT @2:13\n"
+         "7/6 Y VARIABLE REFERENCE @2:23\n"
+         "8/6 A FORMAL IN REFERENCE @2:63\n"
+         "9/1 R ITERATOR DECLARATION @3:7\n"
+         "10/1 SELECT @3:13\n"
+         "11/10 Y VARIABLE REFERENCE @3:85\n"
+         "12/1 R ITERATOR DECLARATION @4:7\n"
+         "13/1 SELECT @4:13\n"
+         "14/13 A FORMAL IN REFERENCE @4:47\n"}}},
+      {"object and collection types",
+       "CREATE TYPE ot AS OBJECT (a NUMBER);\n/\n"
+       "CREATE TYPE ntt AS TABLE OF ot;\n/\n"
+       "CREATE PROCEDURE p(x ot) IS v ntt; BEGIN NULL; END;\n/\n",
+       {{1,
+         "1/0 NTT NESTED TABLE DECLARATION @3:13\n"
+         "2/1 OT OBJECT REFERENCE @3:29\n"},
+        {2,
+         "1/0 P PROCEDURE DEFINITION @5:18\n"
+         "2/1 X FORMAL IN DECLARATION @5:20\n"
+         "3/1 OT OBJECT REFERENCE @5:22\n"
+         "4/1 V VARIABLE DECLARATION @5:29\n"
+         "5/1 NTT NESTED TABLE REFERENCE @5:31\n"}}},
+      {"types through owners and synonyms, as attributes and in CAST",
+       "CREATE TYPE hr.va AS VARRAY(3) OF NUMBER;\n/\n"
+       "CREATE SYNONYM syn_va FOR hr.va;\n"
+       "CREATE TYPE pt AS OBJECT (a hr.va, b syn_va, MEMBER FUNCTION f(q pt) RETURN pt);\n/\n"
+       "SELECT CAST(NULL AS pt) FROM dual;\n",
+       {{2,
+         "1/0 PT OBJECT DECLARATION @4:13\n"
+         "2/1 VA VARRAY REFERENCE @4:32\n"
+         "3/1 SYN_VA SYNONYM REFERENCE @4:38\n"},
+        {3,
+         "1/0 SELECT @6:1\n"
+         "2/1 PT OBJECT REFERENCE @6:21\n"}}},
+      {"a query over an object view resolves the type's attributes",
+       "CREATE TYPE ot AS OBJECT (a NUMBER, b NUMBER);\n/\n"
+       "CREATE VIEW ov OF ot WITH OBJECT IDENTIFIER (a) AS SELECT 1 x, 2 y FROM dual;\n"
+       "SELECT a, x FROM ov;\n",
+       {{2,
+         "1/0 SELECT @4:1\n"
+         "2/1 OV VIEW REFERENCE @4:18\n"
+         "3/1 A COLUMN REFERENCE @4:8\n"}}},
   };
   for (const ScriptCase& test : cases) check(test);
 }

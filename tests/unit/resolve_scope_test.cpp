@@ -17,8 +17,10 @@ namespace veltrane::resolve {
 namespace {
 
 catalog::CatalogObject table(std::string name, std::vector<std::string> columns) {
-  catalog::CatalogObject object{"APP", std::move(name), catalog::ObjectKind::Table, {}, {}, {},
-                                false, "script"};
+  catalog::CatalogObject object{};
+  object.owner = "APP";
+  object.name = std::move(name);
+  object.kind = catalog::ObjectKind::Table;
   for (std::string& column : columns) object.columns.push_back({std::move(column), "NUMBER", true});
   return object;
 }
@@ -27,7 +29,8 @@ TEST(ResolveScope, ColumnSearchAcrossFrames) {
   const catalog::CatalogObject emp = table("EMP", {"ID", "NAME"});
   const catalog::CatalogObject dept = table("DEPT", {"ID", "DNAME"});
   // Frames are built from a layout: each string is one frame, each letter one item
-  // (e = EMP, d = DEPT, o = opaque).
+  // (e = EMP, d = DEPT, h = DEPT hiding its columns, q = an inline view giving SAL,
+  // o = opaque).
   struct Case {
     std::string_view name;
     std::vector<std::string_view> frames;
@@ -39,12 +42,13 @@ TEST(ResolveScope, ColumnSearchAcrossFrames) {
       {"innermost known item", {"e"}, "NAME", 0, ColumnSearch::Found},
       {"known items pass outward", {"d", "e"}, "DNAME", 0, ColumnSearch::Found},
       {"every frame passed", {"d", "e"}, "SAL", 0, ColumnSearch::NotFound},
-      {"a known column beats an opaque item of its frame", {"oe"}, "ID", 0, ColumnSearch::Found},
-      {"an opaque frame ends the search", {"d", "o"}, "DNAME", 0, ColumnSearch::Blocked},
-      {"an opaque frame outside is not reached", {"o", "e"}, "ID", 0, ColumnSearch::Found},
-      {"an opaque outer frame blocks an unknown name", {"o", "e"}, "SAL", 0, ColumnSearch::Blocked},
+      {"a known column beside an opaque item of its frame", {"oe"}, "ID", 0, ColumnSearch::Found},
+      {"an opaque frame passes the search outward", {"d", "o"}, "DNAME", 0, ColumnSearch::Found},
+      {"opaque items list nothing", {"o", "eo"}, "SAL", 0, ColumnSearch::NotFound},
+      {"a hidden column of the innermost item", {"e", "h"}, "DNAME", 0, ColumnSearch::Hidden},
+      {"a known column inside a hiding item", {"h", "e"}, "ID", 0, ColumnSearch::Found},
+      {"a column an inline view gives", {"e", "qo"}, "SAL", 0, ColumnSearch::Hidden},
       {"below the floor nothing is seen", {"d", "e"}, "DNAME", 1, ColumnSearch::NotFound},
-      {"below the floor nothing blocks", {"o", "e"}, "SAL", 1, ColumnSearch::NotFound},
       {"no frame", {}, "ID", 0, ColumnSearch::NotFound},
   };
   for (const Case& test : cases) {
@@ -54,10 +58,14 @@ TEST(ResolveScope, ColumnSearchAcrossFrames) {
       scopes.open_frame();
       for (const char item : frame) {
         if (item == 'o') {
-          scopes.add_item(SqlItem{"X", nullptr, true});
+          scopes.add_item(SqlItem{"X", nullptr, true, {}});
+        } else if (item == 'h') {
+          scopes.add_item(SqlItem{"P", &dept, true, {}});
+        } else if (item == 'q') {
+          scopes.add_item(SqlItem{"Q", nullptr, true, {"SAL"}});
         } else {
           const catalog::CatalogObject* object = item == 'e' ? &emp : &dept;
-          scopes.add_item(SqlItem{object->name, object, false});
+          scopes.add_item(SqlItem{object->name, object, false, {}});
         }
       }
     }
@@ -69,12 +77,12 @@ TEST(ResolveScope, ClosingFramesForgetsTheirItems) {
   const catalog::CatalogObject emp = table("EMP", {"ID"});
   SqlScopes scopes;
   scopes.open_frame();
-  scopes.add_item(SqlItem{"E", &emp, false});
+  scopes.add_item(SqlItem{"E", &emp, false, {}});
   scopes.add_alias("TOTAL");
   scopes.open_frame();
-  scopes.add_item(SqlItem{"E", nullptr, true});
+  scopes.add_item(SqlItem{"E", nullptr, true, {"ID"}});
   EXPECT_EQ(scopes.find_item("E", 0)->opaque, true);
-  EXPECT_EQ(scopes.find_column("ID", 0), ColumnSearch::Blocked);
+  EXPECT_EQ(scopes.find_column("ID", 0), ColumnSearch::Hidden);
   EXPECT_FALSE(scopes.is_alias("TOTAL"));
   scopes.close_frame();
   EXPECT_EQ(scopes.find_item("E", 0)->opaque, false);
