@@ -42,12 +42,23 @@ struct IoError {
 // "{system text} (os error {code})" for an error number.
 [[nodiscard]] std::string system_error_text(int error_number);
 
-// The bounds on one request head, and how long a read or a write may wait for progress.
+// The bounds on one exchange: the size of its head, how long a read or a write may wait
+// for progress, and how long the head and the body may take in all.
 struct HeadLimits {
   std::size_t max_line = std::size_t{64} * 1024;
   std::size_t max_head = std::size_t{1024} * 1024;
   std::chrono::milliseconds timeout{30'000};
+  // The whole head must arrive within this time of the exchange's start.
+  std::chrono::milliseconds head_deadline{30'000};
+  // The body must arrive within `body_deadline` of the end of the head, plus
+  // `body_time_per_mib` for every MiB (1,048,576 bytes) that the head declares.
+  std::chrono::milliseconds body_deadline{30'000};
+  std::chrono::milliseconds body_time_per_mib{10'000};
 };
+
+// The time a body of `content_length` bytes may take to arrive under `limits`.
+[[nodiscard]] std::chrono::milliseconds body_time_allowed(const HeadLimits& limits,
+                                                          uint64_t content_length);
 
 // Status texts.
 inline constexpr std::string_view STATUS_OK = "200 OK";
@@ -73,12 +84,21 @@ inline constexpr std::string_view TIMED_OUT = "timed out";
 
 // A buffered reader of 8192 bytes over one connection. The head and the body are read
 // through it, so bytes that arrived together with the head are the body's first bytes.
-// Borrows the socket; reads repeat after EINTR; a receive timeout is the error "timed out".
+// Borrows the socket; reads repeat after EINTR. A read waits for progress at most the
+// socket's receive timeout, and never past the reader's deadline; either running out is
+// the error "timed out".
 class RequestReader {
  public:
+  using Clock = std::chrono::steady_clock;
   static constexpr std::size_t BUFFER_SIZE = 8192;
+  // The first block of a body buffer; it doubles as bytes arrive.
+  static constexpr std::size_t FIRST_BODY_BLOCK = std::size_t{64} * 1024;
 
   explicit RequestReader(int socket) : socket_(socket) {}
+
+  // From now on, a read that would wait past `deadline` fails with "timed out", also
+  // when bytes keep coming. Replaces an earlier deadline.
+  void set_deadline(Clock::time_point deadline) { deadline_ = deadline; }
 
   enum class LineStatus : uint8_t { Read, TooLong, Failed };
 
@@ -91,6 +111,12 @@ class RequestReader {
   // ending early is an error, like a failed read.
   [[nodiscard]] std::optional<IoError> read_exact(char* out, std::size_t count);
 
+  // Reads exactly `count` bytes into `out` (replacing its contents) as `read_exact` does,
+  // growing `out` as the bytes arrive: FIRST_BODY_BLOCK, then doubling up to `count`. So
+  // a large declared length costs memory only once its bytes come. `out` is empty after
+  // a failure.
+  [[nodiscard]] std::optional<IoError> read_body(uint64_t count, std::string& out);
+
   // True once any byte has come from the connection.
   [[nodiscard]] bool received_any() const { return received_any_; }
   // True when the last failure was a timeout.
@@ -102,6 +128,7 @@ class RequestReader {
   long refill(IoError& error);
 
   int socket_;
+  std::optional<Clock::time_point> deadline_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool received_any_ = false;
@@ -195,9 +222,10 @@ struct Reply {
 using AnswerRequest = std::optional<Reply> (*)(const RequestHead& head, RequestReader& reader,
                                                IoError& error);
 
-// One whole exchange on an accepted connection: the timeouts set, the head read (an idle
-// connection is dropped unanswered), the answer built by `answer` and sent, the connection
-// finished. Failures go to standard error as "request failed: {}".
+// One whole exchange on an accepted connection: the timeouts set, the head read within
+// the head deadline (an idle connection is dropped unanswered), the body deadline set from
+// the declared length, the answer built by `answer` and sent, the connection finished.
+// Failures go to standard error as "request failed: {}".
 void serve_exchange(Socket connection, const HeadLimits& limits, AnswerRequest answer);
 
 // Writes `line` to standard error in one write, retrying after EINTR; a failure is dropped.

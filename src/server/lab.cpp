@@ -116,8 +116,8 @@ JsonBody read_json_body(uint64_t content_length, RequestReader& reader, uint64_t
     body.status = BodyStatus::TooLarge;
     return body;
   }
-  std::string bytes(static_cast<std::size_t>(content_length), '\0');
-  if (std::optional<IoError> error = reader.read_exact(bytes.data(), bytes.size())) {
+  std::string bytes;
+  if (std::optional<IoError> error = reader.read_body(content_length, bytes)) {
     body.status = BodyStatus::Failed;
     body.error = std::move(*error);
     return body;

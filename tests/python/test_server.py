@@ -486,6 +486,34 @@ def test_short_body_gets_no_answer():
     assert "request failed: request body ended early\n" in err
 
 
+# Bounded connections
+
+
+def resident_kib(pid):
+    for line in pathlib.Path(f"/proc/{pid}/status").read_text().splitlines():
+        if line.startswith("VmRSS:"):
+            return int(line.split()[1])
+    pytest.skip("no VmRSS in /proc")
+
+
+def test_declared_lengths_cost_no_memory_before_their_bytes():
+    with lab() as server:
+        before = resident_kib(server.process.pid)
+        held = []
+        try:
+            for _ in range(8):
+                sock = socket.create_connection(("127.0.0.1", server.port), timeout=TIMEOUT)
+                held.append(sock)
+                sock.sendall(b"POST /api/parse HTTP/1.1\r\nHost: localhost\r\nContent-Length: 67108864\r\n\r\n{")
+            time.sleep(1)  # lets every exchange reach its body
+            after = resident_kib(server.process.pid)
+        finally:
+            for sock in held:
+                sock.close()
+    # A buffer of the declared length would be 64 MiB per connection.
+    assert after - before < 32 * 1024
+
+
 # The test page
 
 

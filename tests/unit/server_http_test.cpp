@@ -280,20 +280,95 @@ TEST(RequestReader, BodyComesAfterTheHeadFromTheSameBuffer) {
 }
 
 TEST(RequestReader, LargeBodyAcrossManyBuffers) {
-  Pair pair = make_pair();
   std::string body(300'000, 'x');
   for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
-  std::thread writer([&] {
-    (void)send_all(pair.client.get(), "POST / HTTP/1.1\r\nContent-Length: 300000\r\n\r\n");
-    (void)send_all(pair.client.get(), body);
-  });
-  RequestReader reader(pair.server.get());
-  const HeadResult head = read_request_head(reader, HeadLimits{});
-  ASSERT_EQ(head.head.content_length, body.size());
-  std::string got(body.size(), '\0');
-  EXPECT_FALSE(reader.read_exact(got.data(), got.size()).has_value());
-  writer.join();
-  EXPECT_EQ(got, body);
+  // Into a buffer of the whole length, and into one that grows past several doublings.
+  for (const bool growing : {false, true}) {
+    SCOPED_TRACE(growing ? "growing buffer" : "whole buffer");
+    Pair pair = make_pair();
+    std::thread writer([&] {
+      (void)send_all(pair.client.get(), "POST / HTTP/1.1\r\nContent-Length: 300000\r\n\r\n");
+      (void)send_all(pair.client.get(), body);
+    });
+    RequestReader reader(pair.server.get());
+    const HeadResult head = read_request_head(reader, HeadLimits{});
+    ASSERT_EQ(head.head.content_length, body.size());
+    std::string got(growing ? 0 : body.size(), '\0');
+    const std::optional<IoError> error =
+        growing ? reader.read_body(body.size(), got) : reader.read_exact(got.data(), got.size());
+    EXPECT_FALSE(error.has_value());
+    writer.join();
+    EXPECT_EQ(got, body);
+  }
+}
+
+// An answer that reads the declared body first, as the routes do.
+std::optional<Reply> read_body_then_answer(const RequestHead& head, RequestReader& reader,
+                                           IoError& error) {
+  std::string body;
+  if (std::optional<IoError> failed = reader.read_body(head.content_length, body)) {
+    error = std::move(*failed);
+    return std::nullopt;
+  }
+  return Reply{"", "answered"};
+}
+
+using Clock = std::chrono::steady_clock;
+
+long long elapsed_ms(Clock::time_point since) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+}
+
+// A client that sends a byte every 20 ms is still cut off when its head or its body is
+// due, however steady its progress.
+TEST(Exchange, DeadlinesEndSlowHeadsAndBodies) {
+  struct Case {
+    const char* name;
+    std::string_view sent_at_once;
+    std::chrono::milliseconds head_deadline;
+    std::chrono::milliseconds body_deadline;
+    std::chrono::milliseconds body_time_per_mib;
+    // Bounds on when the exchange ends; the upper one is generous.
+    long long ends_after_ms;
+    long long ends_before_ms;
+    bool answered;
+  };
+  const Case cases[] = {
+      {"head dripping", "GET / HTTP/1.1\r\nX-Slow: ", 500ms, 5000ms, 0ms, 450, 3000, false},
+      {"body dripping", "POST / HTTP/1.1\r\nContent-Length: 100000\r\n\r\n", 300ms, 800ms, 0ms, 750,
+       3300, false},
+      {"body time grows with the declared length",
+       "POST / HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n", 300ms, 300ms, 900ms, 1150, 3700,
+       false},
+      {"whole request in time", "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n", 300ms, 300ms, 0ms,
+       0, 3000, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HeadLimits limits;
+    limits.timeout = 5000ms;  // longer than every deadline: progress never stalls
+    limits.head_deadline = c.head_deadline;
+    limits.body_deadline = c.body_deadline;
+    limits.body_time_per_mib = c.body_time_per_mib;
+    Pair pair = make_pair();
+    send_text(pair.client, c.sent_at_once);
+    std::atomic<bool> stop{false};
+    std::thread dripper([&pair, &stop] {
+      // Bounded: 300 bytes, six seconds at most.
+      for (int sent = 0; sent < 300 && !stop.load(); ++sent) {
+        if (send_all(pair.client.get(), "x").has_value()) return;
+        std::this_thread::sleep_for(20ms);
+      }
+    });
+    const Clock::time_point started = Clock::now();
+    serve_exchange(std::move(pair.server), limits, read_body_then_answer);
+    const long long took = elapsed_ms(started);
+    stop = true;
+    dripper.join();
+    EXPECT_GE(took, c.ends_after_ms);
+    EXPECT_LT(took, c.ends_before_ms);
+    EXPECT_EQ(receive_all(pair.client), c.answered ? "answered" : "");
+  }
 }
 
 constexpr std::string_view CSP =
