@@ -1,5 +1,6 @@
 #include "server/http.hpp"
 
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -286,7 +287,35 @@ void apply_header_line(std::string_view line, RequestHead& head) {
     head.host_allowed = host_is_local(value);
   } else if (syntax::equals_ascii_folded(name, "content-length")) {
     head.content_length = read_content_length(value);
+  } else if (syntax::equals_ascii_folded(name, "origin")) {
+    head.origin = std::string(value);
   }
+}
+
+bool origin_is_own(std::string_view origin, uint16_t port) {
+  constexpr std::string_view SCHEME = "http://";
+  if (origin.substr(0, SCHEME.size()) != SCHEME) return false;
+  const std::string_view authority = origin.substr(SCHEME.size());
+  const std::size_t colon = authority.rfind(':');
+  if (colon == std::string_view::npos) return false;
+  const std::string_view host = authority.substr(0, colon);
+  if (host != "127.0.0.1" && host != "localhost" && host != "[::1]") return false;
+  return authority.substr(colon + 1) == std::to_string(port);
+}
+
+std::optional<uint16_t> local_port(int socket) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    return std::nullopt;
+  }
+  if (address.ss_family == AF_INET) {
+    return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
+  }
+  if (address.ss_family == AF_INET6) {
+    return ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port);
+  }
+  return std::nullopt;
 }
 
 HeadResult read_request_head(RequestReader& reader, const HeadLimits& limits) {
@@ -452,6 +481,10 @@ void serve_exchange(Socket connection, const HeadLimits& limits, AnswerRequest a
   }
   reader.set_deadline(RequestReader::Clock::now() +
                       body_time_allowed(limits, head.head.content_length));
+  if (head.head.origin.has_value()) {
+    const std::optional<uint16_t> port = local_port(connection.get());
+    head.head.cross_site = !port.has_value() || !origin_is_own(*head.head.origin, *port);
+  }
   IoError error;
   const std::optional<Reply> reply = answer(head.head, reader, error);
   if (!reply.has_value()) {

@@ -77,6 +77,8 @@ inline constexpr std::string_view TYPE_ZIP = "application/zip";
 
 inline constexpr std::string_view HEAD_TOO_LARGE = "request head too large";
 inline constexpr std::string_view TIMED_OUT = "timed out";
+// The body of the 403 answer to a request sent by a page of another site.
+inline constexpr std::string_view CROSS_SITE_REFUSED = "requests from other sites are refused";
 
 // Sets the socket's receive and send timeouts (SO_RCVTIMEO, SO_SNDTIMEO). False when the
 // system refuses.
@@ -142,6 +144,11 @@ struct RequestHead {
   std::string path;
   bool host_allowed = true;
   uint64_t content_length = 0;
+  // The value of the last Origin line, when there is one.
+  std::optional<std::string> origin;
+  // Set by the exchange: the request names an origin other than the server's own. The
+  // servers refuse it with 403 and do no work for it.
+  bool cross_site = false;
 };
 
 enum class HeadStatus : uint8_t {
@@ -168,13 +175,22 @@ struct HeadResult {
 void read_request_line(std::string_view line, RequestHead& head);
 
 // Applies one header line (valid UTF-8, line end included or not) to the head: Host sets
-// host_allowed, Content-Length sets content_length (names ASCII case-blind, a later line
-// replacing an earlier one); a line without ":" and other names change nothing.
+// host_allowed, Content-Length sets content_length, Origin sets origin (names ASCII
+// case-blind, a later line replacing an earlier one); a line without ":" and other names
+// change nothing.
 void apply_header_line(std::string_view line, RequestHead& head);
 
 // True when the Host value names this machine: its text before the last ":" (or the
 // whole value) is exactly "127.0.0.1", "localhost" or "[::1]".
 [[nodiscard]] bool host_is_local(std::string_view value);
+
+// True when an Origin value is the server's own origin on `port`: exactly
+// "http://127.0.0.1:{port}", "http://localhost:{port}" or "http://[::1]:{port}".
+[[nodiscard]] bool origin_is_own(std::string_view origin, uint16_t port);
+
+// The local port of a connected TCP socket; none for other sockets or when the system
+// cannot tell.
+[[nodiscard]] std::optional<uint16_t> local_port(int socket);
 
 // A Content-Length value: an optional "+" and ASCII digits fitting 64 bits; anything else
 // gives 0.
@@ -224,8 +240,9 @@ using AnswerRequest = std::optional<Reply> (*)(const RequestHead& head, RequestR
 
 // One whole exchange on an accepted connection: the timeouts set, the head read within
 // the head deadline (an idle connection is dropped unanswered), the body deadline set from
-// the declared length, the answer built by `answer` and sent, the connection finished.
-// Failures go to standard error as "request failed: {}".
+// the declared length, `cross_site` set from the Origin and the connection's own port, the
+// answer built by `answer` and sent, the connection finished. Failures go to standard
+// error as "request failed: {}".
 void serve_exchange(Socket connection, const HeadLimits& limits, AnswerRequest answer);
 
 // Writes `line` to standard error in one write, retrying after EINTR; a failure is dropped.

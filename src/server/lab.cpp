@@ -160,6 +160,7 @@ const report::ReportFile* find_report_file(std::span<const report::ReportFile> f
 std::optional<LabAnswer> answer_lab_request(const RequestHead& head, RequestReader& reader,
                                             IoError& error) {
   if (!head.host_allowed) return text_answer(STATUS_FORBIDDEN, LAB_WRONG_HOST);
+  if (head.cross_site) return text_answer(STATUS_FORBIDDEN, CROSS_SITE_REFUSED);
   const std::string_view method = head.method;
   const std::string_view path = head.path;
   if (method == "GET") {

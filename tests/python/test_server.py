@@ -514,6 +514,28 @@ def test_declared_lengths_cost_no_memory_before_their_bytes():
     assert after - before < 32 * 1024
 
 
+@pytest.mark.parametrize(
+    "start, path, body",
+    [(lab, "/api/parse", {"source": "select 1 from dual"}), (serve, "/api/analyze", {"source": "select 1 from dual"})],
+)
+def test_requests_from_other_sites_are_refused(start, path, body):
+    with start() as server:
+        port = server.port
+        foreign = ["http://evil.example", f"http://127.0.0.1:{port % 65535 + 1}", "null", f"https://localhost:{port}"]
+        for origin in foreign:
+            status, _, answer = request(port, "POST", path, body, headers=[f"Origin: {origin}"])
+            assert (origin, status) == (origin, "HTTP/1.1 403 Forbidden")
+            assert answer == b"requests from other sites are refused"
+        # Refused before any work: the declared body is never waited for.
+        head = f"POST {path} HTTP/1.1\r\nOrigin: http://evil.example\r\nContent-Length: 10\r\n\r\n"
+        assert split_answer(exchange(port, head.encode()))[0] == "HTTP/1.1 403 Forbidden"
+        own = [f"http://127.0.0.1:{port}", f"http://localhost:{port}", f"http://[::1]:{port}"]
+        for headers in [[]] + [[f"Origin: {origin}"] for origin in own]:
+            status, _, answer = request(port, "POST", path, body, headers=headers)
+            assert (headers, status) == (headers, "HTTP/1.1 200 OK")
+            assert "items" in json.loads(answer)
+
+
 # The test page
 
 
