@@ -7,9 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -24,6 +27,47 @@ namespace {
 constexpr int LISTEN_BACKLOG = 128;
 constexpr std::string_view SPAWN_FAILED = "failed to spawn thread\n";
 constexpr auto ACCEPT_PAUSE = std::chrono::milliseconds(50);
+
+// The free places for exchanges, shared by the accept loop and the connection threads.
+class ExchangeSlots {
+ public:
+  explicit ExchangeSlots(std::size_t count) : free_(count) {}
+
+  // Waits until a place is free and takes it.
+  void take() {
+    std::unique_lock lock(mutex_);
+    freed_.wait(lock, [this] { return free_ > 0; });
+    --free_;
+  }
+
+  void give_back() {
+    {
+      const std::lock_guard lock(mutex_);
+      ++free_;
+    }
+    freed_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  std::size_t free_;
+};
+
+// One taken place, given back when the last owner lets go of it: the connection thread
+// when its exchange ends, or the accept loop when no thread could be started.
+class ExchangeSlot {
+ public:
+  explicit ExchangeSlot(std::shared_ptr<ExchangeSlots> slots) : slots_(std::move(slots)) {
+    slots_->take();
+  }
+  ~ExchangeSlot() { slots_->give_back(); }
+  ExchangeSlot(const ExchangeSlot&) = delete;
+  ExchangeSlot& operator=(const ExchangeSlot&) = delete;
+
+ private:
+  std::shared_ptr<ExchangeSlots> slots_;
+};
 
 }  // namespace
 
@@ -87,9 +131,15 @@ void run_connection(const ConnectionHandler& handler, Socket connection) {
 }
 
 void accept_connections(const Listener& listener, const ConnectionHandler& handler,
-                        const ThreadStarter& start_thread, uint64_t max_connections) {
+                        const ThreadStarter& start_thread, const AcceptLimits& limits) {
+  const auto slots =
+      std::make_shared<ExchangeSlots>(std::max<std::size_t>(limits.max_exchanges, 1));
+  // The place for the next connection, taken before accepting it, so that connections
+  // beyond the cap wait in the listen queue.
+  std::shared_ptr<ExchangeSlot> slot;
   uint64_t accepted = 0;
-  while (accepted < max_connections) {
+  while (accepted < limits.max_connections) {
+    if (slot == nullptr) slot = std::make_shared<ExchangeSlot>(slots);
     const int descriptor = ::accept4(listener.socket.get(), nullptr, nullptr, SOCK_CLOEXEC);
     if (descriptor < 0) {
       const int error_number = errno;
@@ -101,15 +151,18 @@ void accept_connections(const Listener& listener, const ConnectionHandler& handl
     }
     ++accepted;
     // Shared so that a thread that never starts still closes the connection; the thread
-    // keeps its own copy of the handler.
+    // keeps its own copy of the handler, and the slot until its exchange ends.
     auto connection = std::make_shared<Socket>(descriptor);
     bool started = false;
     try {
-      started =
-          start_thread([connection, handler] { run_connection(handler, std::move(*connection)); });
+      started = start_thread([connection, handler, taken = std::move(slot)]() mutable {
+        run_connection(handler, std::move(*connection));
+        taken.reset();
+      });
     } catch (...) {
       started = false;
     }
+    slot.reset();
     if (!started) {
       write_error_line(SPAWN_FAILED);
       connection->close();

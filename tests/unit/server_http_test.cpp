@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -399,6 +400,62 @@ TEST(Exchange, DeadlinesEndSlowHeadsAndBodies) {
   }
 }
 
+Socket connect_loopback(uint16_t port) {
+  Socket client(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  EXPECT_EQ(::connect(client.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address),
+            0);
+  return client;
+}
+
+std::optional<Reply> answer_at_once(const RequestHead&, RequestReader&, IoError&) {
+  return Reply{"", "answered"};
+}
+
+// Slow clients fill every slot: a real request waits in the listen queue, is answered soon
+// after one of them leaves, and the others are cut off at the head deadline.
+TEST(AcceptLoop, SlowClientsHoldAtMostTheCapForAtMostTheHeadDeadline) {
+  constexpr std::size_t SLOTS = 3;
+  int error_number = 0;
+  std::optional<Listener> listener = listen_loopback(0, error_number);
+  ASSERT_TRUE(listener.has_value()) << error_number;
+  const ConnectionHandler handler = [](Socket connection) {
+    HeadLimits limits;
+    limits.timeout = 10'000ms;  // only the head deadline ends a silent client
+    limits.head_deadline = 1500ms;
+    serve_exchange(std::move(connection), limits, answer_at_once);
+  };
+  std::thread loop([&] {
+    accept_connections(*listener, handler, start_detached_thread,
+                       {.max_exchanges = SLOTS, .max_connections = SLOTS + 1});
+  });
+  const Clock::time_point slow_start = Clock::now();
+  std::vector<Socket> slow;
+  for (std::size_t i = 0; i < SLOTS; ++i) {
+    slow.push_back(connect_loopback(listener->port));
+    send_text(slow.back(), "GET / HT");
+  }
+  Socket real = connect_loopback(listener->port);
+  send_text(real, "GET / HTTP/1.1\r\n\r\n");
+  pollfd waiting{real.get(), POLLIN, 0};
+  EXPECT_EQ(::poll(&waiting, 1, 300), 0) << "answered while every slot was taken";
+
+  slow.front().close();
+  const Clock::time_point freed = Clock::now();
+  EXPECT_EQ(receive_all(real), "answered");
+  EXPECT_LT(elapsed_ms(freed), 2000);
+
+  for (std::size_t i = 1; i < SLOTS; ++i) {
+    EXPECT_EQ(receive_all(slow[i]), "");
+    EXPECT_GE(elapsed_ms(slow_start), 1400);
+    EXPECT_LT(elapsed_ms(slow_start), 1500 + 2000);
+  }
+  loop.join();
+}
+
 constexpr std::string_view CSP =
     "Content-Security-Policy: default-src 'self'; style-src 'self' 'unsafe-inline'; "
     "script-src 'self' 'unsafe-inline'; img-src 'self' data: blob:\r\n";
@@ -558,7 +615,8 @@ TEST(AcceptLoop, AFailedThreadStartDropsOnlyThatConnection) {
     (void)send_all(connection.get(), "answered");
     finish_connection(connection, 200ms);
   };
-  std::thread loop([&] { accept_connections(*listener, answer, fail_first, 3); });
+  std::thread loop(
+      [&] { accept_connections(*listener, answer, fail_first, {.max_connections = 3}); });
   EXPECT_EQ(exchange(listener->port), "");
   EXPECT_EQ(exchange(listener->port), "answered");
   EXPECT_EQ(exchange(listener->port), "answered");
@@ -576,7 +634,8 @@ TEST(AcceptLoop, AHandlerThatThrowsEndsOnlyItsOwnExchange) {
     (void)send_all(connection.get(), "fine");
     finish_connection(connection, 200ms);
   };
-  std::thread loop([&] { accept_connections(*listener, flaky, start_detached_thread, 2); });
+  std::thread loop(
+      [&] { accept_connections(*listener, flaky, start_detached_thread, {.max_connections = 2}); });
   EXPECT_EQ(exchange(listener->port), "");
   EXPECT_EQ(exchange(listener->port), "fine");
   loop.join();
