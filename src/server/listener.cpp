@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -191,16 +192,28 @@ std::optional<uint16_t> read_port_option(std::span<const std::string> args) {
 void open_browser(const std::string& address) {
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return;
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return;
+  }
+  // The servers ignore SIGPIPE; the browser must not inherit that.
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
   const bool ready = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
-                     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0;
+                     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
+                     posix_spawnattr_setsigdefault(&attributes, &defaults) == 0 &&
+                     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF) == 0;
   if (ready) {
     std::string program = "xdg-open";
     std::string argument = address;
     std::vector<char*> argv = {program.data(), argument.data(), nullptr};
     pid_t child = 0;
     // Not waited for: the browser command runs on its own.
-    (void)posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    (void)posix_spawnp(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
   }
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
 }
 

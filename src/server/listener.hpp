@@ -62,8 +62,9 @@ void accept_connections(const Listener& listener, const ConnectionHandler& handl
 // None when there is no such option or its value does not read so.
 [[nodiscard]] std::optional<uint16_t> read_port_option(std::span<const std::string> args);
 
-// Starts the user's browser on `address` (xdg-open), its output sent to the null device
-// and never waited for. A failure to start it is ignored.
+// Starts the user's browser on `address` (xdg-open), its output sent to the null device,
+// SIGPIPE back at its default action, and never waited for. A failure to start it is
+// ignored.
 void open_browser(const std::string& address);
 
 }  // namespace veltrane::server

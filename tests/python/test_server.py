@@ -536,6 +536,31 @@ def test_requests_from_other_sites_are_refused(start, path, body):
             assert "items" in json.loads(answer)
 
 
+@pytest.mark.parametrize(
+    "args, path", [(["lab", "--port", "0", "--no-open"], "/api/parse"), (["serve", "--port", "0"], "/api/analyze")]
+)
+def test_a_closed_standard_error_leaves_the_server_serving(args, path):
+    need_exe()
+    process = subprocess.Popen(
+        [str(EXE), *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE
+    )
+    try:
+        first = read_line(process.stderr, time.monotonic() + TIMEOUT).rstrip("\n")
+        match = LAB_LINE.match(first) or SERVE_LINE.match(first)
+        assert match, first
+        port = int(match.group(1))
+        process.stderr.close()
+        # Each short body ends with a "request failed" line that no one reads any more.
+        for _ in range(3):
+            short = f"POST {path} HTTP/1.1\r\nContent-Length: 50\r\n\r\n{{".encode()
+            assert exchange(port, short, shut=True) == b""
+        assert request(port, "GET", "/")[0] == "HTTP/1.1 200 OK"
+        assert process.poll() is None
+    finally:
+        process.terminate()
+        process.wait(timeout=TIMEOUT)
+
+
 # The test page
 
 
