@@ -53,6 +53,16 @@ int wait_for(int socket, short events, long long wait_ms) {
   return ::poll(&waiting, 1, bounded);
 }
 
+// The time a body of `content_length` bytes may take to arrive under `limits`.
+std::chrono::milliseconds body_time_allowed(const HeadLimits& limits, uint64_t content_length) {
+  const uint64_t length = std::min(content_length, LONGEST_TIMED_BODY);
+  const auto per_mib =
+      static_cast<uint64_t>(std::max<long long>(limits.body_time_per_mib.count(), 0));
+  // Rounded up, so that any declared byte earns its share.
+  const uint64_t extra_ms = (length * per_mib + MEBIBYTE - 1) / MEBIBYTE;
+  return limits.body_deadline + std::chrono::milliseconds(static_cast<long long>(extra_ms));
+}
+
 // The byte length of the White_Space character at `offset`, or 0 when another character
 // (or none) stands there.
 std::size_t white_space_at(std::string_view text, std::size_t offset) {
@@ -121,15 +131,6 @@ std::string system_error_text(int error_number) {
   text.append(std::to_string(error_number));
   text.push_back(')');
   return text;
-}
-
-std::chrono::milliseconds body_time_allowed(const HeadLimits& limits, uint64_t content_length) {
-  const uint64_t length = std::min(content_length, LONGEST_TIMED_BODY);
-  const auto per_mib =
-      static_cast<uint64_t>(std::max<long long>(limits.body_time_per_mib.count(), 0));
-  // Rounded up, so that any declared byte earns its share.
-  const uint64_t extra_ms = (length * per_mib + MEBIBYTE - 1) / MEBIBYTE;
-  return limits.body_deadline + std::chrono::milliseconds(static_cast<long long>(extra_ms));
 }
 
 bool set_socket_timeouts(int socket, std::chrono::milliseconds timeout) {

@@ -56,10 +56,6 @@ struct HeadLimits {
   std::chrono::milliseconds body_time_per_mib{10'000};
 };
 
-// The time a body of `content_length` bytes may take to arrive under `limits`.
-[[nodiscard]] std::chrono::milliseconds body_time_allowed(const HeadLimits& limits,
-                                                          uint64_t content_length);
-
 // Status texts.
 inline constexpr std::string_view STATUS_OK = "200 OK";
 inline constexpr std::string_view STATUS_BAD_REQUEST = "400 Bad Request";
