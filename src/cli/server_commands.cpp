@@ -1,6 +1,7 @@
 // The `lab` and `serve` commands: choose a port on 127.0.0.1, say where the server
 // answers, and accept connections until the process is stopped.
 
+#include <csignal>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,6 +24,10 @@ constexpr uint16_t LAB_FIRST_PORT = 8790;
 constexpr uint16_t LAB_PORTS = 20;
 constexpr uint16_t SERVE_PORT = 8765;
 
+// A reader that goes away (a client, or a pipe on standard error) makes a write fail
+// instead of ending the server: failed answers and log lines are dropped and serving goes on.
+void ignore_broken_pipes() { (void)std::signal(SIGPIPE, SIG_IGN); }
+
 std::string loopback_address(uint16_t port) {
   std::string address = "http://127.0.0.1:";
   address.append(std::to_string(port));
@@ -33,6 +38,7 @@ std::string loopback_address(uint16_t port) {
 }  // namespace
 
 uint8_t cmd_lab(std::span<const std::string> args, Output& output) {
+  ignore_broken_pipes();
   const std::optional<uint16_t> chosen = server::read_port_option(args);
   const bool open = !has_flag(args, "--no-open");
   const uint16_t first = chosen.value_or(LAB_FIRST_PORT);
@@ -69,6 +75,7 @@ uint8_t cmd_lab(std::span<const std::string> args, Output& output) {
 }
 
 uint8_t cmd_serve(std::span<const std::string> args, Output& output) {
+  ignore_broken_pipes();
   const uint16_t port = server::read_port_option(args).value_or(SERVE_PORT);
   int error_number = 0;
   std::optional<server::Listener> listener = server::listen_loopback(port, error_number);

@@ -1,12 +1,15 @@
 #include "server/http.hpp"
 
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 
 #include "syntax/lossy_utf8.hpp"
@@ -24,7 +27,41 @@ constexpr std::string_view HEAD_NOT_UTF8 = "request head is not valid UTF-8";
 constexpr std::string_view BODY_ENDED_EARLY = "request body ended early";
 constexpr std::string_view SEND_ACCEPTED_NOTHING = "the connection accepted no bytes";
 
+constexpr uint64_t MEBIBYTE = uint64_t{1024} * 1024;
+// Declared lengths beyond this earn no more body time (no route takes a body this large).
+constexpr uint64_t LONGEST_TIMED_BODY = uint64_t{1} << 40;
+
 bool is_timeout(int error_number) { return error_number == EAGAIN || error_number == EWOULDBLOCK; }
+
+// The socket's receive or send timeout (`option` SO_RCVTIMEO or SO_SNDTIMEO) in
+// milliseconds; -1 when none is set or the system cannot tell.
+long long socket_timeout_ms(int socket, int option) {
+  timeval timeout{};
+  socklen_t timeout_size = sizeof timeout;
+  if (::getsockopt(socket, SOL_SOCKET, option, &timeout, &timeout_size) != 0 ||
+      (timeout.tv_sec == 0 && timeout.tv_usec == 0)) {
+    return -1;
+  }
+  return static_cast<long long>(timeout.tv_sec) * 1000 + timeout.tv_usec / 1000;
+}
+
+// Waits until `socket` is ready for `events` or `wait_ms` have passed (-1: no limit).
+// 1 when ready, 0 on timeout, -1 on failure with errno set (EINTR included).
+int wait_for(int socket, short events, long long wait_ms) {
+  pollfd waiting{socket, events, 0};
+  const int bounded = wait_ms < 0 ? -1 : static_cast<int>(std::min<long long>(wait_ms, INT_MAX));
+  return ::poll(&waiting, 1, bounded);
+}
+
+// The time a body of `content_length` bytes may take to arrive under `limits`.
+std::chrono::milliseconds body_time_allowed(const HeadLimits& limits, uint64_t content_length) {
+  const uint64_t length = std::min(content_length, LONGEST_TIMED_BODY);
+  const auto per_mib =
+      static_cast<uint64_t>(std::max<long long>(limits.body_time_per_mib.count(), 0));
+  // Rounded up, so that any declared byte earns its share.
+  const uint64_t extra_ms = (length * per_mib + MEBIBYTE - 1) / MEBIBYTE;
+  return limits.body_deadline + std::chrono::milliseconds(static_cast<long long>(extra_ms));
+}
 
 // The byte length of the White_Space character at `offset`, or 0 when another character
 // (or none) stands there.
@@ -107,23 +144,36 @@ bool set_socket_timeouts(int socket, std::chrono::milliseconds timeout) {
 long RequestReader::refill(IoError& error) {
   begin_ = 0;
   end_ = 0;
+  const long long progress_ms = socket_timeout_ms(socket_, SO_RCVTIMEO);
   for (;;) {
-    const ssize_t got = ::recv(socket_, buffer_, BUFFER_SIZE, 0);
+    long long wait_ms = progress_ms;
+    if (deadline_.has_value()) {
+      const long long left =
+          std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - Clock::now()).count();
+      if (left <= 0) break;
+      if (wait_ms < 0 || left < wait_ms) wait_ms = left;
+    }
+    const int ready = wait_for(socket_, POLLIN, wait_ms);
+    if (ready == 0) break;
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      error.text = system_error_text(errno);
+      return -1;
+    }
+    const ssize_t got = ::recv(socket_, buffer_, BUFFER_SIZE, MSG_DONTWAIT);
     if (got >= 0) {
       end_ = static_cast<std::size_t>(got);
       if (got > 0) received_any_ = true;
       return static_cast<long>(got);
     }
     const int error_number = errno;
-    if (error_number == EINTR) continue;
-    if (is_timeout(error_number)) {
-      timed_out_ = true;
-      error.text = TIMED_OUT;
-    } else {
-      error.text = system_error_text(error_number);
-    }
+    if (error_number == EINTR || is_timeout(error_number)) continue;
+    error.text = system_error_text(error_number);
     return -1;
   }
+  timed_out_ = true;
+  error.text = TIMED_OUT;
+  return -1;
 }
 
 RequestReader::LineStatus RequestReader::read_line(std::string& line, std::size_t max_length,
@@ -161,6 +211,22 @@ std::optional<IoError> RequestReader::read_exact(char* out, std::size_t count) {
     std::memcpy(out + done, buffer_ + begin_, take);
     begin_ += take;
     done += take;
+  }
+  return std::nullopt;
+}
+
+std::optional<IoError> RequestReader::read_body(uint64_t count, std::string& out) {
+  out.clear();
+  while (out.size() < count) {
+    const std::size_t have = out.size();
+    const auto next =
+        static_cast<std::size_t>(std::min<uint64_t>(count, std::max(FIRST_BODY_BLOCK, have * 2)));
+    out.resize(next);
+    if (std::optional<IoError> error = read_exact(out.data() + have, next - have)) {
+      out.clear();
+      out.shrink_to_fit();
+      return error;
+    }
   }
   return std::nullopt;
 }
@@ -222,7 +288,35 @@ void apply_header_line(std::string_view line, RequestHead& head) {
     head.host_allowed = host_is_local(value);
   } else if (syntax::equals_ascii_folded(name, "content-length")) {
     head.content_length = read_content_length(value);
+  } else if (syntax::equals_ascii_folded(name, "origin")) {
+    head.origin = std::string(value);
   }
+}
+
+bool origin_is_own(std::string_view origin, uint16_t port) {
+  constexpr std::string_view SCHEME = "http://";
+  if (origin.substr(0, SCHEME.size()) != SCHEME) return false;
+  const std::string_view authority = origin.substr(SCHEME.size());
+  const std::size_t colon = authority.rfind(':');
+  if (colon == std::string_view::npos) return false;
+  const std::string_view host = authority.substr(0, colon);
+  if (host != "127.0.0.1" && host != "localhost" && host != "[::1]") return false;
+  return authority.substr(colon + 1) == std::to_string(port);
+}
+
+std::optional<uint16_t> local_port(int socket) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    return std::nullopt;
+  }
+  if (address.ss_family == AF_INET) {
+    return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
+  }
+  if (address.ss_family == AF_INET6) {
+    return ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port);
+  }
+  return std::nullopt;
 }
 
 HeadResult read_request_head(RequestReader& reader, const HeadLimits& limits) {
@@ -298,13 +392,7 @@ std::optional<IoError> send_all(int socket, std::string_view bytes) {
   // The socket's send timeout bounds the time without progress. A blocking send that times
   // out after queueing part of its bytes would start a fresh wait, so each send queues only
   // what fits now, and poll waits for room with the time left since the last progress.
-  timeval timeout{};
-  socklen_t timeout_size = sizeof timeout;
-  long long timeout_ms = -1;
-  if (::getsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, &timeout_size) == 0 &&
-      (timeout.tv_sec != 0 || timeout.tv_usec != 0)) {
-    timeout_ms = static_cast<long long>(timeout.tv_sec) * 1000 + timeout.tv_usec / 1000;
-  }
+  const long long timeout_ms = socket_timeout_ms(socket, SO_SNDTIMEO);
   using Clock = std::chrono::steady_clock;
   Clock::time_point last_progress = Clock::now();
   while (!bytes.empty()) {
@@ -318,16 +406,15 @@ std::optional<IoError> send_all(int socket, std::string_view bytes) {
     const int error_number = errno;
     if (error_number == EINTR) continue;
     if (!is_timeout(error_number)) return IoError{system_error_text(error_number)};
-    int wait_ms = -1;
+    long long wait_ms = -1;
     if (timeout_ms >= 0) {
       const long long waited =
           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_progress)
               .count();
       if (waited >= timeout_ms) return IoError{std::string(TIMED_OUT)};
-      wait_ms = static_cast<int>(timeout_ms - waited);
+      wait_ms = timeout_ms - waited;
     }
-    pollfd waiting{socket, POLLOUT, 0};
-    if (::poll(&waiting, 1, wait_ms) < 0 && errno != EINTR) {
+    if (wait_for(socket, POLLOUT, wait_ms) < 0 && errno != EINTR) {
       return IoError{system_error_text(errno)};
     }
   }
@@ -383,13 +470,21 @@ void report_failed_request(std::string_view text) {
 }
 
 void serve_exchange(Socket connection, const HeadLimits& limits, AnswerRequest answer) {
+  const RequestReader::Clock::time_point started = RequestReader::Clock::now();
   (void)set_socket_timeouts(connection.get(), limits.timeout);
   RequestReader reader(connection.get());
+  reader.set_deadline(started + limits.head_deadline);
   HeadResult head = read_request_head(reader, limits);
   if (head.status == HeadStatus::Idle) return;
   if (head.status == HeadStatus::Failed) {
     report_failed_request(head.error.text);
     return;
+  }
+  reader.set_deadline(RequestReader::Clock::now() +
+                      body_time_allowed(limits, head.head.content_length));
+  if (head.head.origin.has_value()) {
+    const std::optional<uint16_t> port = local_port(connection.get());
+    head.head.cross_site = !port.has_value() || !origin_is_own(*head.head.origin, *port);
   }
   IoError error;
   const std::optional<Reply> reply = answer(head.head, reader, error);

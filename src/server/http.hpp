@@ -42,11 +42,18 @@ struct IoError {
 // "{system text} (os error {code})" for an error number.
 [[nodiscard]] std::string system_error_text(int error_number);
 
-// The bounds on one request head, and how long a read or a write may wait for progress.
+// The bounds on one exchange: the size of its head, how long a read or a write may wait
+// for progress, and how long the head and the body may take in all.
 struct HeadLimits {
   std::size_t max_line = std::size_t{64} * 1024;
   std::size_t max_head = std::size_t{1024} * 1024;
   std::chrono::milliseconds timeout{30'000};
+  // The whole head must arrive within this time of the exchange's start.
+  std::chrono::milliseconds head_deadline{30'000};
+  // The body must arrive within `body_deadline` of the end of the head, plus
+  // `body_time_per_mib` for every MiB (1,048,576 bytes) that the head declares.
+  std::chrono::milliseconds body_deadline{30'000};
+  std::chrono::milliseconds body_time_per_mib{10'000};
 };
 
 // Status texts.
@@ -66,6 +73,8 @@ inline constexpr std::string_view TYPE_ZIP = "application/zip";
 
 inline constexpr std::string_view HEAD_TOO_LARGE = "request head too large";
 inline constexpr std::string_view TIMED_OUT = "timed out";
+// The body of the 403 answer to a request sent by a page of another site.
+inline constexpr std::string_view CROSS_SITE_REFUSED = "requests from other sites are refused";
 
 // Sets the socket's receive and send timeouts (SO_RCVTIMEO, SO_SNDTIMEO). False when the
 // system refuses.
@@ -73,12 +82,21 @@ inline constexpr std::string_view TIMED_OUT = "timed out";
 
 // A buffered reader of 8192 bytes over one connection. The head and the body are read
 // through it, so bytes that arrived together with the head are the body's first bytes.
-// Borrows the socket; reads repeat after EINTR; a receive timeout is the error "timed out".
+// Borrows the socket; reads repeat after EINTR. A read waits for progress at most the
+// socket's receive timeout, and never past the reader's deadline; either running out is
+// the error "timed out".
 class RequestReader {
  public:
+  using Clock = std::chrono::steady_clock;
   static constexpr std::size_t BUFFER_SIZE = 8192;
+  // The first block of a body buffer; it doubles as bytes arrive.
+  static constexpr std::size_t FIRST_BODY_BLOCK = std::size_t{64} * 1024;
 
   explicit RequestReader(int socket) : socket_(socket) {}
+
+  // From now on, a read that would wait past `deadline` fails with "timed out", also
+  // when bytes keep coming. Replaces an earlier deadline.
+  void set_deadline(Clock::time_point deadline) { deadline_ = deadline; }
 
   enum class LineStatus : uint8_t { Read, TooLong, Failed };
 
@@ -91,6 +109,12 @@ class RequestReader {
   // ending early is an error, like a failed read.
   [[nodiscard]] std::optional<IoError> read_exact(char* out, std::size_t count);
 
+  // Reads exactly `count` bytes into `out` (replacing its contents) as `read_exact` does,
+  // growing `out` as the bytes arrive: FIRST_BODY_BLOCK, then doubling up to `count`. So
+  // a large declared length costs memory only once its bytes come. `out` is empty after
+  // a failure.
+  [[nodiscard]] std::optional<IoError> read_body(uint64_t count, std::string& out);
+
   // True once any byte has come from the connection.
   [[nodiscard]] bool received_any() const { return received_any_; }
   // True when the last failure was a timeout.
@@ -102,6 +126,7 @@ class RequestReader {
   long refill(IoError& error);
 
   int socket_;
+  std::optional<Clock::time_point> deadline_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool received_any_ = false;
@@ -115,6 +140,11 @@ struct RequestHead {
   std::string path;
   bool host_allowed = true;
   uint64_t content_length = 0;
+  // The value of the last Origin line, when there is one.
+  std::optional<std::string> origin;
+  // Set by the exchange: the request names an origin other than the server's own. The
+  // servers refuse it with 403 and do no work for it.
+  bool cross_site = false;
 };
 
 enum class HeadStatus : uint8_t {
@@ -141,13 +171,22 @@ struct HeadResult {
 void read_request_line(std::string_view line, RequestHead& head);
 
 // Applies one header line (valid UTF-8, line end included or not) to the head: Host sets
-// host_allowed, Content-Length sets content_length (names ASCII case-blind, a later line
-// replacing an earlier one); a line without ":" and other names change nothing.
+// host_allowed, Content-Length sets content_length, Origin sets origin (names ASCII
+// case-blind, a later line replacing an earlier one); a line without ":" and other names
+// change nothing.
 void apply_header_line(std::string_view line, RequestHead& head);
 
 // True when the Host value names this machine: its text before the last ":" (or the
 // whole value) is exactly "127.0.0.1", "localhost" or "[::1]".
 [[nodiscard]] bool host_is_local(std::string_view value);
+
+// True when an Origin value is the server's own origin on `port`: exactly
+// "http://127.0.0.1:{port}", "http://localhost:{port}" or "http://[::1]:{port}".
+[[nodiscard]] bool origin_is_own(std::string_view origin, uint16_t port);
+
+// The local port of a connected TCP socket; none for other sockets or when the system
+// cannot tell.
+[[nodiscard]] std::optional<uint16_t> local_port(int socket);
 
 // A Content-Length value: an optional "+" and ASCII digits fitting 64 bits; anything else
 // gives 0.
@@ -195,9 +234,11 @@ struct Reply {
 using AnswerRequest = std::optional<Reply> (*)(const RequestHead& head, RequestReader& reader,
                                                IoError& error);
 
-// One whole exchange on an accepted connection: the timeouts set, the head read (an idle
-// connection is dropped unanswered), the answer built by `answer` and sent, the connection
-// finished. Failures go to standard error as "request failed: {}".
+// One whole exchange on an accepted connection: the timeouts set, the head read within
+// the head deadline (an idle connection is dropped unanswered), the body deadline set from
+// the declared length, `cross_site` set from the Origin and the connection's own port, the
+// answer built by `answer` and sent, the connection finished. Failures go to standard
+// error as "request failed: {}".
 void serve_exchange(Socket connection, const HeadLimits& limits, AnswerRequest answer);
 
 // Writes `line` to standard error in one write, retrying after EINTR; a failure is dropped.

@@ -116,8 +116,8 @@ JsonBody read_json_body(uint64_t content_length, RequestReader& reader, uint64_t
     body.status = BodyStatus::TooLarge;
     return body;
   }
-  std::string bytes(static_cast<std::size_t>(content_length), '\0');
-  if (std::optional<IoError> error = reader.read_exact(bytes.data(), bytes.size())) {
+  std::string bytes;
+  if (std::optional<IoError> error = reader.read_body(content_length, bytes)) {
     body.status = BodyStatus::Failed;
     body.error = std::move(*error);
     return body;
@@ -160,6 +160,7 @@ const report::ReportFile* find_report_file(std::span<const report::ReportFile> f
 std::optional<LabAnswer> answer_lab_request(const RequestHead& head, RequestReader& reader,
                                             IoError& error) {
   if (!head.host_allowed) return text_answer(STATUS_FORBIDDEN, LAB_WRONG_HOST);
+  if (head.cross_site) return text_answer(STATUS_FORBIDDEN, CROSS_SITE_REFUSED);
   const std::string_view method = head.method;
   const std::string_view path = head.path;
   if (method == "GET") {

@@ -7,9 +7,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -24,6 +28,47 @@ namespace {
 constexpr int LISTEN_BACKLOG = 128;
 constexpr std::string_view SPAWN_FAILED = "failed to spawn thread\n";
 constexpr auto ACCEPT_PAUSE = std::chrono::milliseconds(50);
+
+// The free places for exchanges, shared by the accept loop and the connection threads.
+class ExchangeSlots {
+ public:
+  explicit ExchangeSlots(std::size_t count) : free_(count) {}
+
+  // Waits until a place is free and takes it.
+  void take() {
+    std::unique_lock lock(mutex_);
+    freed_.wait(lock, [this] { return free_ > 0; });
+    --free_;
+  }
+
+  void give_back() {
+    {
+      const std::lock_guard lock(mutex_);
+      ++free_;
+    }
+    freed_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  std::size_t free_;
+};
+
+// One taken place, given back when the last owner lets go of it: the connection thread
+// when its exchange ends, or the accept loop when no thread could be started.
+class ExchangeSlot {
+ public:
+  explicit ExchangeSlot(std::shared_ptr<ExchangeSlots> slots) : slots_(std::move(slots)) {
+    slots_->take();
+  }
+  ~ExchangeSlot() { slots_->give_back(); }
+  ExchangeSlot(const ExchangeSlot&) = delete;
+  ExchangeSlot& operator=(const ExchangeSlot&) = delete;
+
+ private:
+  std::shared_ptr<ExchangeSlots> slots_;
+};
 
 }  // namespace
 
@@ -87,9 +132,15 @@ void run_connection(const ConnectionHandler& handler, Socket connection) {
 }
 
 void accept_connections(const Listener& listener, const ConnectionHandler& handler,
-                        const ThreadStarter& start_thread, uint64_t max_connections) {
+                        const ThreadStarter& start_thread, const AcceptLimits& limits) {
+  const auto slots =
+      std::make_shared<ExchangeSlots>(std::max<std::size_t>(limits.max_exchanges, 1));
+  // The place for the next connection, taken before accepting it, so that connections
+  // beyond the cap wait in the listen queue.
+  std::shared_ptr<ExchangeSlot> slot;
   uint64_t accepted = 0;
-  while (accepted < max_connections) {
+  while (accepted < limits.max_connections) {
+    if (slot == nullptr) slot = std::make_shared<ExchangeSlot>(slots);
     const int descriptor = ::accept4(listener.socket.get(), nullptr, nullptr, SOCK_CLOEXEC);
     if (descriptor < 0) {
       const int error_number = errno;
@@ -101,15 +152,18 @@ void accept_connections(const Listener& listener, const ConnectionHandler& handl
     }
     ++accepted;
     // Shared so that a thread that never starts still closes the connection; the thread
-    // keeps its own copy of the handler.
+    // keeps its own copy of the handler, and the slot until its exchange ends.
     auto connection = std::make_shared<Socket>(descriptor);
     bool started = false;
     try {
-      started =
-          start_thread([connection, handler] { run_connection(handler, std::move(*connection)); });
+      started = start_thread([connection, handler, taken = std::move(slot)]() mutable {
+        run_connection(handler, std::move(*connection));
+        taken.reset();
+      });
     } catch (...) {
       started = false;
     }
+    slot.reset();
     if (!started) {
       write_error_line(SPAWN_FAILED);
       connection->close();
@@ -138,16 +192,28 @@ std::optional<uint16_t> read_port_option(std::span<const std::string> args) {
 void open_browser(const std::string& address) {
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return;
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return;
+  }
+  // The servers ignore SIGPIPE; the browser must not inherit that.
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
   const bool ready = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
-                     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0;
+                     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
+                     posix_spawnattr_setsigdefault(&attributes, &defaults) == 0 &&
+                     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF) == 0;
   if (ready) {
     std::string program = "xdg-open";
     std::string argument = address;
     std::vector<char*> argv = {program.data(), argument.data(), nullptr};
     pid_t child = 0;
     // Not waited for: the browser command runs on its own.
-    (void)posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    (void)posix_spawnp(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
   }
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
 }
 

@@ -3,6 +3,7 @@
 // The listener on 127.0.0.1 and the accept loop that gives every connection its own
 // detached thread.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -40,22 +41,30 @@ using ConnectionHandler = std::function<void(Socket connection)>;
 // connection is closed.
 void run_connection(const ConnectionHandler& handler, Socket connection);
 
+struct AcceptLimits {
+  // Exchanges that run at once (at least 1). Further connections wait in the listen queue
+  // until an exchange ends.
+  std::size_t max_exchanges = 64;
+  // Connections accepted before the loop returns; the servers never reach it.
+  uint64_t max_connections = std::numeric_limits<uint64_t>::max();
+};
+
 // Accepts connections on `listener` and hands each one to `handler` on a thread started by
-// `start_thread`. A failed accept is dropped (after a pause of about 50 ms unless it was
-// EINTR or ECONNABORTED); a thread that cannot be started prints "failed to spawn thread"
-// and closes that connection. Returns after `max_connections` accepted connections, which
-// the servers never reach.
+// `start_thread`, accepting only while fewer than `limits.max_exchanges` exchanges run. A
+// failed accept is dropped (after a pause of about 50 ms unless it was EINTR or
+// ECONNABORTED); a thread that cannot be started prints "failed to spawn thread" and
+// closes that connection.
 void accept_connections(const Listener& listener, const ConnectionHandler& handler,
-                        const ThreadStarter& start_thread,
-                        uint64_t max_connections = std::numeric_limits<uint64_t>::max());
+                        const ThreadStarter& start_thread, const AcceptLimits& limits = {});
 
 // Reads the `--port N` option of `lab` and `serve`: the first argument that is exactly
 // "--port", its value the next argument, an optional "+" and decimal digits up to 65535.
 // None when there is no such option or its value does not read so.
 [[nodiscard]] std::optional<uint16_t> read_port_option(std::span<const std::string> args);
 
-// Starts the user's browser on `address` (xdg-open), its output sent to the null device
-// and never waited for. A failure to start it is ignored.
+// Starts the user's browser on `address` (xdg-open), its output sent to the null device,
+// SIGPIPE back at its default action, and never waited for. A failure to start it is
+// ignored.
 void open_browser(const std::string& address);
 
 }  // namespace veltrane::server

@@ -49,6 +49,9 @@ std::string with_micros(std::string result, uint64_t micros) {
 
 std::optional<ServeAnswer> answer_serve_request(const RequestHead& head, RequestReader& reader,
                                                 IoError& error) {
+  if (head.cross_site) {
+    return ServeAnswer{STATUS_FORBIDDEN, TYPE_TEXT, std::string(CROSS_SITE_REFUSED)};
+  }
   if (head.method == "GET" && (head.path == "/" || head.path == "/index.html")) {
     return ServeAnswer{STATUS_OK, TYPE_HTML, std::string(test_page())};
   }

@@ -35,7 +35,8 @@ struct ServeAnswer {
                                                               IoError& error);
 
 // One whole exchange on an accepted connection: read, route, answer, close. There is no
-// Host check. Failures go to standard error as "request failed: {}".
+// Host check; a request from a page of another site gets 403. Failures go to standard
+// error as "request failed: {}".
 void handle_serve_connection(Socket connection, const HeadLimits& limits = HeadLimits{});
 
 }  // namespace veltrane::server

@@ -486,6 +486,55 @@ def test_short_body_gets_no_answer():
     assert "request failed: request body ended early\n" in err
 
 
+# Bounded connections
+
+
+def test_declared_lengths_cost_no_memory_before_their_bytes():
+    head = b"POST /api/parse HTTP/1.1\r\nContent-Length: 67108864\r\n\r\n{"
+    with lab() as server:
+        status = pathlib.Path(f"/proc/{server.process.pid}/status")
+        resident_kib = lambda: int(re.search(r"VmRSS:\s+(\d+)", status.read_text()).group(1))
+        before = resident_kib()
+        held = [socket.create_connection(("127.0.0.1", server.port), timeout=TIMEOUT) for _ in range(8)]
+        for sock in held:
+            sock.sendall(head)
+        time.sleep(1)  # lets every exchange reach its body
+        grown = resident_kib() - before
+        for sock in held:
+            sock.close()
+    assert grown < 32 * 1024  # buffers of the declared length would take 512 MiB
+
+
+@pytest.mark.parametrize("start, path", [(lab, "/api/parse"), (serve, "/api/analyze")])
+def test_requests_from_other_sites_are_refused(start, path):
+    with start() as server:
+        port = server.port
+
+        def post(*headers):
+            return request(port, "POST", path, {"source": "select 1 from dual"}, headers=headers)[::2]
+
+        for origin in ["http://evil.example", f"http://127.0.0.1:{port % 65535 + 1}", "null"]:
+            # Refused before any work: the declared body is not even waited for.
+            head = f"POST {path} HTTP/1.1\r\nOrigin: {origin}\r\nContent-Length: 10\r\n\r\n"
+            answer = split_answer(exchange(port, head.encode()))
+            assert answer[::2] == ("HTTP/1.1 403 Forbidden", b"requests from other sites are refused")
+        for origin in [f"http://127.0.0.1:{port}", f"http://localhost:{port}", f"http://[::1]:{port}"]:
+            assert post(f"Origin: {origin}")[0] == "HTTP/1.1 200 OK"
+        assert post()[0] == "HTTP/1.1 200 OK"
+
+
+@pytest.mark.parametrize("start, path", [(lab, "/api/parse"), (serve, "/api/analyze")])
+def test_a_closed_standard_error_leaves_the_server_serving(start, path):
+    with start() as server:
+        server.process.stderr.close()
+        # Each short body ends with a "request failed" line that no one reads any more.
+        for _ in range(3):
+            short = f"POST {path} HTTP/1.1\r\nContent-Length: 9\r\n\r\n{{".encode()
+            assert exchange(server.port, short, shut=True) == b""
+        assert request(server.port, "GET", "/")[0] == "HTTP/1.1 200 OK"
+        assert server.process.poll() is None
+
+
 # The test page
 
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "server/http.hpp"
+#include "server/lab.hpp"
 #include "server/listener.hpp"
 
 namespace veltrane::server {
@@ -424,16 +426,20 @@ TEST(PortOption, ReadsTheFirstExactOption) {
   }
 }
 
-// Connects to the listener, sends a request line and returns all that comes back.
-std::string exchange(uint16_t port) {
+Socket connect_loopback(uint16_t port) {
   Socket client(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(client.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    return "connect failed";
-  }
+  EXPECT_EQ(::connect(client.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address),
+            0);
+  return client;
+}
+
+// Connects to the listener, sends a request line and returns all that comes back.
+std::string exchange(uint16_t port) {
+  Socket client = connect_loopback(port);
   (void)send_all(client.get(), "GET / HTTP/1.1\r\n\r\n");
   return receive_all(client);
 }
@@ -455,7 +461,8 @@ TEST(AcceptLoop, AFailedThreadStartDropsOnlyThatConnection) {
     (void)send_all(connection.get(), "answered");
     finish_connection(connection, 200ms);
   };
-  std::thread loop([&] { accept_connections(*listener, answer, fail_first, 3); });
+  std::thread loop(
+      [&] { accept_connections(*listener, answer, fail_first, {.max_connections = 3}); });
   EXPECT_EQ(exchange(listener->port), "");
   EXPECT_EQ(exchange(listener->port), "answered");
   EXPECT_EQ(exchange(listener->port), "answered");
@@ -473,10 +480,87 @@ TEST(AcceptLoop, AHandlerThatThrowsEndsOnlyItsOwnExchange) {
     (void)send_all(connection.get(), "fine");
     finish_connection(connection, 200ms);
   };
-  std::thread loop([&] { accept_connections(*listener, flaky, start_detached_thread, 2); });
+  std::thread loop(
+      [&] { accept_connections(*listener, flaky, start_detached_thread, {.max_connections = 2}); });
   EXPECT_EQ(exchange(listener->port), "");
   EXPECT_EQ(exchange(listener->port), "fine");
   loop.join();
+}
+
+using Clock = std::chrono::steady_clock;
+
+long long elapsed_ms(Clock::time_point since) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+}
+
+// Slow clients fill every slot: a real request waits in the listen queue until one of them
+// leaves, and the others are cut off at the head deadline.
+TEST(AcceptLoop, SlowClientsHoldAtMostTheCapForAtMostTheHeadDeadline) {
+  int error_number = 0;
+  std::optional<Listener> listener = listen_loopback(0, error_number);
+  ASSERT_TRUE(listener.has_value()) << error_number;
+  const ConnectionHandler handler = [](Socket connection) {
+    // Only the head deadline ends a silent client.
+    handle_lab_connection(std::move(connection), {.timeout = 10'000ms, .head_deadline = 1500ms});
+  };
+  std::thread loop([&] {
+    accept_connections(*listener, handler, start_detached_thread,
+                       {.max_exchanges = 3, .max_connections = 4});
+  });
+  const Clock::time_point started = Clock::now();
+  std::vector<Socket> slow;
+  for (int i = 0; i < 3; ++i) {
+    slow.push_back(connect_loopback(listener->port));
+    send_text(slow.back(), "GET / HT");
+  }
+  Socket real = connect_loopback(listener->port);
+  send_text(real, "GET / HTTP/1.1\r\n\r\n");
+  pollfd waiting{real.get(), POLLIN, 0};
+  EXPECT_EQ(::poll(&waiting, 1, 300), 0) << "answered while every slot was taken";
+  slow.front().close();
+  const Clock::time_point freed = Clock::now();
+  EXPECT_EQ(receive_all(real).substr(0, 15), "HTTP/1.1 200 OK");
+  EXPECT_LT(elapsed_ms(freed), 2000);
+  for (std::size_t i = 1; i < slow.size(); ++i) EXPECT_EQ(receive_all(slow[i]), "");
+  EXPECT_GE(elapsed_ms(started), 1400);
+  EXPECT_LT(elapsed_ms(started), 3500);
+  loop.join();
+}
+
+// A client that sends a byte every 20 ms is still cut off when its head or body is due.
+TEST(Exchange, DeadlinesEndSlowHeadsAndBodies) {
+  struct Case {
+    const char* name;
+    std::string_view sent_at_once;
+    long long due_ms;
+  };
+  const Case cases[] = {
+      {"head", "GET / HTTP/1.1\r\nX-Slow: ", 400},
+      // 200 ms for any body, and 400 ms for the one MiB declared.
+      {"body", "POST /api/parse HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n", 600},
+  };
+  // The client never stalls for the 5 s timeout.
+  const HeadLimits limits{.timeout = 5000ms,
+                          .head_deadline = 400ms,
+                          .body_deadline = 200ms,
+                          .body_time_per_mib = 400ms};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pair pair = make_pair();
+    send_text(pair.client, c.sent_at_once);
+    std::thread dripper([&pair] {  // six seconds at most
+      for (int i = 0; i < 300 && !send_all(pair.client.get(), "x").has_value(); ++i) {
+        std::this_thread::sleep_for(20ms);
+      }
+    });
+    const Clock::time_point started = Clock::now();
+    handle_lab_connection(std::move(pair.server), limits);
+    const long long took = elapsed_ms(started);
+    EXPECT_GE(took, c.due_ms - 50);
+    EXPECT_LT(took, c.due_ms + 2500);
+    EXPECT_EQ(receive_all(pair.client), "");
+    dripper.join();
+  }
 }
 
 TEST(Listener, ABusyPortIsRefused) {
