@@ -26,6 +26,8 @@ const REPO = resolve(dirname(fileURLToPath(import.meta.url)), '..');
 const CORPUS = resolve(REPO, '..', 'shared', 'corpus');
 const KEYS = 12;
 const KEY_GAP_MS = 80;
+// Long enough for what a page does once typing pauses (the Lab saves its files then).
+const AFTER_PAUSE_MS = 1000;
 
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 const round = (ms) => Math.round(ms * 10) / 10;
@@ -116,7 +118,8 @@ function packageBodies(size) {
 }
 
 // Types KEYS keys KEY_GAP_MS apart in the middle of the editor's text: the main-thread
-// time per key during the burst, then that of what follows once typing stops.
+// time per key during the burst, then that of what follows once typing stops (for the page
+// as it was, part of that may have happened during the burst).
 async function typeBurst(page, cdp) {
   await page.evaluate(() => {
     const editor = document.getElementById('editor');
@@ -134,6 +137,7 @@ async function typeBurst(page, cdp) {
   }
   await nextFrame(page);
   const burst = await taskSeconds(cdp);
+  await sleep(AFTER_PAUSE_MS);
   const after = await settle(cdp);
   return { perKey: round((burst - before) * 1000 / KEYS), afterPause: round((after - burst) * 1000) };
 }
