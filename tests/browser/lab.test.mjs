@@ -25,7 +25,9 @@ after(async () => {
   server?.child.kill('SIGTERM');
 });
 
-async function openLab(t, viewport = { width: 1400, height: 850 }) {
+// `init`, when given, is a function and its argument run in the page before its own script,
+// on every load.
+async function openLab(t, viewport = { width: 1400, height: 850 }, init = null) {
   const page = await openWatchedPage(t, browser,
     { acceptDownloads: true, viewport },
     async (shown) => {
@@ -36,6 +38,7 @@ async function openLab(t, viewport = { width: 1400, height: 850 }) {
     window.__violations = [];
     document.addEventListener('securitypolicyviolation', (ev) => window.__violations.push(ev.violatedDirective));
   });
+  if (init) await page.addInitScript(...init);
   await page.goto(base);
   await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'), null, WAIT);
   return page;
@@ -342,4 +345,55 @@ test('files: the footer shows the chosen file\'s caret', async (t) => {
   await page.click('#tabs .tab:nth-child(1)');
   assert.equal(await page.textContent('#caret'), 'Ln 2, Col 11');
   assert.equal(await page.$eval('#editor', (e) => e.selectionStart), 'select 1\nfrom dual;'.length);
+});
+
+test('choosing a statement brings its first line four lines from the top', async (t) => {
+  const page = await openLab(t);
+  await typeScript(page, Array.from({ length: 300 }, (_, i) => `select ${i + 1} from dual;`).join('\n'));
+  const scrollTop = () => page.$eval('#editor', (editor) => editor.scrollTop);
+  await page.click('#vb-statements');
+  await page.click('#statements tbody tr:nth-child(100)');
+  assert.equal(await scrollTop(), 96 * 20);
+  assert.ok((await page.textContent('#mirror')).includes('select 100 from dual;'));
+  await page.selectOption('#stmtsel', '59');
+  assert.equal(await scrollTop(), 56 * 20);
+  await page.click('#vb-profile');
+  const line = Number((await page.textContent('#profile .barrow .lbl')).replace('line ', ''));
+  await page.click('#profile .barrow');
+  assert.equal(await scrollTop(), Math.max(0, line - 4) * 20);
+});
+
+// Storage that refuses a write taking it over `limit` characters, as a full browser
+// storage does.
+function standInQuota(limit) {
+  const setItem = Storage.prototype.setItem;
+  Storage.prototype.setItem = function (key, value) {
+    let used = key.length + String(value).length;
+    for (let i = 0; i < this.length; i++) {
+      if (this.key(i) !== key) used += this.key(i).length + this.getItem(this.key(i)).length;
+    }
+    if (used > limit) throw new DOMException('The quota has been exceeded.', 'QuotaExceededError');
+    setItem.call(this, key, value);
+  };
+}
+
+test('files: when storage is full the largest texts give way and the small file\'s edits are kept', async (t) => {
+  const page = await openLab(t, undefined, [standInQuota, 300000]);
+  const comments = (lines) => Buffer.from(('-- ' + 'x'.repeat(96) + '\n').repeat(lines));
+  await page.setInputFiles('#picker', [
+    { name: 'small.sql', mimeType: 'text/plain', buffer: Buffer.from('select 1 from dual;\n') },
+    { name: 'big.sql', mimeType: 'text/plain', buffer: comments(2000) },
+    { name: 'bigger.sql', mimeType: 'text/plain', buffer: comments(1500) },
+  ]);
+  await page.waitForSelector('#unkept:not([hidden])', WAIT);
+  assert.equal(await page.textContent('#unkept'), '1 large file is not kept in this browser; reopen it after a reload');
+  await page.click('#tabs .tab:nth-child(2)');
+  await typeScript(page, 'select 2 from dual;\n');
+  await page.reload();
+  await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'), null, WAIT);
+  assert.deepEqual(await page.$$eval('#tabs .tab .name', (tabs) => tabs.map((tab) => tab.textContent)),
+    ['queries_analytics_pivot_match_recognize.sql', 'small.sql', 'big.sql', 'bigger.sql']);
+  assert.equal(await page.inputValue('#editor'), 'select 2 from dual;\n');
+  const stored = await page.evaluate(() => JSON.parse(localStorage.getItem('veltrane.lab.files')));
+  assert.deepEqual(stored.map((f) => f.text.length), [stored[0].text.length, 20, 0, 150000]);
 });

@@ -230,3 +230,36 @@ test('a report without statements shows the empty texts', async (t) => {
   assert.equal(await page.textContent('#panel-tables .count'), '0 of 0');
   assert.deepEqual(errors, []);
 });
+
+test('a large table draws the rows in view, the rest as it scrolls, and all of them in print', async (t) => {
+  const large = mkdtempSync(join(tmpdir(), 'veltrane-report-large-'));
+  t.after(() => rmSync(large, { recursive: true, force: true }));
+  const count = 1500;
+  const lines = Array.from({ length: count }, (_, i) => `select ${i + 1} from t${i % 7};`);
+  writeFileSync(join(large, 'many.sql'), lines.join('\n') + '\n');
+  execFileSync(EXE, ['report', '--format', 'html', 'many.sql'], { cwd: large, stdio: 'pipe' });
+  const page = await openWatchedPage(t, browser, { locale: 'en-US' });
+  await page.goto(pathToFileURL(join(large, 'veltrane-report', 'report.html')).href);
+  await page.click('#nav button[data-tab="statements"]');
+  const lineCells = () => page.$$eval('#panel-statements tbody tr:not(.gap) td:nth-child(2)',
+    (list) => list.map((td) => Number(td.textContent)));
+  const drawn = await lineCells();
+  assert.ok(drawn.length > 10 && drawn.length < count / 4, `${drawn.length} rows drawn`);
+  assert.equal(await page.textContent('#panel-statements .count'), `1,500 of 1,500`);
+
+  // Sorting from the keyboard: the header is a button, and the sort covers every row.
+  await page.focus('#panel-statements th:nth-child(2) button');
+  await page.keyboard.press('Enter');
+  await page.keyboard.press('Enter');
+  assert.equal(await page.textContent('#panel-statements th:nth-child(2)'), 'Line \u25bc');
+  assert.equal((await lineCells())[0], count);
+
+  await page.$eval('#panel-statements .scroll', (box) => { box.scrollTop = box.scrollHeight; });
+  await page.waitForFunction(() => [...document.querySelectorAll('#panel-statements tbody tr:not(.gap)')]
+    .at(-1).children[1].textContent === '1');
+
+  await page.emulateMedia({ media: 'print' });
+  await page.waitForFunction((n) => document.querySelectorAll('#panel-statements tbody tr').length === n, count);
+  assert.deepEqual(await lineCells(), Array.from({ length: count }, (_, i) => count - i));
+  assert.equal(await page.$$eval('#panel-files tbody tr', (list) => list.length), 1);
+});
