@@ -31,20 +31,13 @@ namespace {
 using syntax::NodeKind;
 using syntax::TokenKind;
 using syntax::Tree;
+using views::is_name_token;
 using views::is_node;
 using views::is_word;
 using views::node_kind_of;
+using views::normal_form;
 using views::token_kind_of;
 using views::token_text;
-
-bool is_name_token(TokenKind kind) {
-  return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent;
-}
-
-// The normal form of a name token (identifier text of any other token).
-std::string normal_form(const Tree& tree, uint32_t token, std::string_view text) {
-  return lexer::identifier_text(token_kind_of(tree.tokens[token]), token_text(tree, token, text));
-}
 
 // The first child node of `kind`.
 std::optional<uint32_t> child_node(const Tree& tree, uint32_t node, NodeKind kind) {
@@ -238,11 +231,16 @@ std::optional<std::vector<Column>> object_type_columns(const Statement& statemen
   return columns;
 }
 
-// An object table's or view's columns from its type, or columns_pending when the catalog
-// does not hold the type.
-void take_object_type_columns(const Statement& statement, const views::QualifiedName& type_name,
+// An object table's or view's columns from the type its OF tokens name, or
+// columns_pending when they name none the catalog holds.
+void take_object_type_columns(const Statement& statement, std::span<const uint32_t> of_tokens,
                               CatalogObject& object) {
-  if (std::optional<std::vector<Column>> columns = object_type_columns(statement, type_name)) {
+  std::optional<std::vector<Column>> columns;
+  if (const std::optional<views::QualifiedName> type =
+          type_after_of(statement.tree, of_tokens, statement.text)) {
+    columns = object_type_columns(statement, *type);
+  }
+  if (columns) {
     object.columns = std::move(*columns);
   } else {
     object.columns_pending = true;
@@ -274,14 +272,7 @@ void apply_create_table(const Statement& statement, const views::QualifiedName& 
       table.columns_pending = true;
     }
   }
-  if (!of_tokens.empty()) {
-    if (const std::optional<views::QualifiedName> type =
-            type_after_of(tree, of_tokens, statement.text)) {
-      take_object_type_columns(statement, *type, table);
-    } else {
-      table.columns_pending = true;
-    }
-  }
+  if (!of_tokens.empty()) take_object_type_columns(statement, of_tokens, table);
   store_object(statement.catalog, std::move(table));
 }
 
@@ -299,12 +290,7 @@ void apply_create_view(const Statement& statement, ObjectKind kind,
   if (const std::optional<uint32_t> clause = child_node(tree, tree.root, NodeKind::SkippedClause)) {
     const std::vector<uint32_t> tokens = views::significant_tokens(tree, *clause);
     if (!tokens.empty() && is_word(tree, tokens[0], statement.text, "OF")) {
-      if (const std::optional<views::QualifiedName> type =
-              type_after_of(tree, tokens, statement.text)) {
-        take_object_type_columns(statement, *type, view);
-      } else {
-        view.columns_pending = true;
-      }
+      take_object_type_columns(statement, tokens, view);
       store_object(statement.catalog, std::move(view));
       return;
     }

@@ -17,14 +17,6 @@ using syntax::NodeKind;
 using syntax::TokenKind;
 using syntax::Tree;
 
-bool is_name_token(TokenKind kind) {
-  return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent;
-}
-
-std::string normal_form(const Tree& tree, uint32_t token, std::string_view text) {
-  return lexer::identifier_text(token_kind_of(tree.tokens[token]), token_text(tree, token, text));
-}
-
 // The query block a query's columns come from: down the first operand of each set
 // operator and parenthesised query, past a WITH clause. None when the first operand is
 // something else.

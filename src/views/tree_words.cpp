@@ -50,6 +50,14 @@ bool is_name_start(TokenKind kind) {
          kind == TokenKind::Substitution;
 }
 
+bool is_name_token(TokenKind kind) {
+  return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent;
+}
+
+std::string normal_form(const Tree& tree, uint32_t token, std::string_view text) {
+  return lexer::identifier_text(token_kind_of(tree.tokens[token]), token_text(tree, token, text));
+}
+
 void append_name_piece(std::string& sink, const TreeToken& token, std::string_view text) {
   switch (token_kind_of(token)) {
     case TokenKind::Dot:

@@ -37,6 +37,13 @@ namespace veltrane::views {
 // True for the kinds a name piece starts with: Ident, QuotedIdent and Substitution.
 [[nodiscard]] bool is_name_start(syntax::TokenKind kind);
 
+// True for the kinds that are a name by themselves: Ident and QuotedIdent.
+[[nodiscard]] bool is_name_token(syntax::TokenKind kind);
+
+// The identifier normal form of a token's text ("emp" gives "EMP", "\"x\"" gives "x").
+[[nodiscard]] std::string normal_form(const syntax::Tree& tree, uint32_t token,
+                                      std::string_view text);
+
 // Appends one name piece in identifier normal form: "." for a Dot, "@" for an At, the
 // identifier text of anything else.
 void append_name_piece(std::string& sink, const syntax::TreeToken& token, std::string_view text);
