@@ -1,19 +1,40 @@
 #pragma once
 
-// Printing a report document: the same bytes as the JSON library's dump() (compact) and
-// dump(2) (indented), written with an explicit stack and a string escaper that copies
-// runs of plain bytes at once, since a report's documents run to megabytes of text.
+// The two printed forms of a report's JSON document, made from its compact text (as the
+// stream writer prints it, the JSON library's dump()) piece by piece, so that the
+// document itself is never held: the indented form of report.json (the library's
+// dump(2)) and the form embedded in the page's script.
 
+#include <cstddef>
 #include <string>
-
-#include "report/file_analysis.hpp"
+#include <string_view>
 
 namespace veltrane::report {
 
-// Appends `value` as compact JSON.
-void append_compact_json(std::string& out, const Json& value);
+// Re-writes compact JSON in the indented form, two spaces per level, no final line feed.
+// Pieces may be cut anywhere; the depth and whether a string or a just-opened container is
+// pending carry over from one piece to the next.
+class JsonIndenter {
+ public:
+  explicit JsonIndenter(std::string& out) : out_(out) {}
 
-// Appends `value` as indented JSON, two spaces per level, no final line feed.
-void append_indented_json(std::string& out, const Json& value);
+  void append(std::string_view compact);
+
+ private:
+  void new_line();
+
+  std::string& out_;
+  std::size_t depth_ = 0;
+  bool in_string_ = false;
+  bool escaped_ = false;
+  // A "{" or "[" was written and whether it holds anything is not known yet.
+  bool opened_ = false;
+};
+
+// Appends compact JSON with each "</" written "<\/" and each "<!--" written "\u003c!--",
+// so that nothing in it can end the page's script or change how the HTML parser reads it.
+// A "<" occurs only inside JSON strings, where both forms keep the value; a piece must not
+// end inside a string.
+void append_script_safe_json(std::string& out, std::string_view compact);
 
 }  // namespace veltrane::report

@@ -1,52 +1,19 @@
 #include "report/report_data.hpp"
 
-#include <array>
-#include <cstdint>
+#include <utility>
 
 #include "catalog/build_catalog.hpp"
 #include "lexer/oracle_version.hpp"
+#include "lexer/script_splitter.hpp"
+#include "syntax/json_text.hpp"
 #include "syntax/unicode.hpp"
+#include "syntax/utf16_offsets.hpp"
 
 namespace veltrane::report {
 
 namespace {
 
-// The summary values summed over the file entries, with the key path they come from.
-struct SummedCount {
-  std::string_view summary_key;
-  std::string_view counts_key;  // empty: a member of the file entry itself
-  std::string_view file_key;
-};
-
-constexpr std::array<SummedCount, 7> SUMMED_COUNTS = {{
-    {"bytes", "", "bytes"},
-    {"lines", "", "lines"},
-    {"statements", "counts", "statements"},
-    {"with_errors", "counts", "with_errors"},
-    {"errors", "counts", "errors"},
-    {"warnings", "counts", "warnings"},
-    {"sqlplus", "counts", "sqlplus"},
-}};
-
-// A member that is a non-negative integer, else 0.
-uint64_t count_member(const Json& object, std::string_view key) {
-  if (!object.is_object()) return 0;
-  const auto found = object.find(key);
-  if (found == object.end()) return 0;
-  if (found->is_number_unsigned()) return found->get<uint64_t>();
-  if (found->is_number_integer()) {
-    const int64_t value = found->get<int64_t>();
-    return value > 0 ? static_cast<uint64_t>(value) : 0;
-  }
-  return 0;
-}
-
-uint64_t summed(const Json& file, const SummedCount& count) {
-  if (count.counts_key.empty()) return count_member(file, count.file_key);
-  if (!file.is_object()) return 0;
-  const auto counts = file.find(count.counts_key);
-  return counts == file.end() ? 0 : count_member(*counts, count.file_key);
-}
+constexpr std::size_t PIECE_SIZE = 64 * 1024;
 
 std::string ascii_upper_copy(std::string_view text) {
   std::string upper(text);
@@ -54,55 +21,147 @@ std::string ascii_upper_copy(std::string_view text) {
   return upper;
 }
 
-}  // namespace
-
-Json object_json(const catalog::CatalogObject& object) {
-  Json entry = Json::object();
-  entry["type"] = catalog::OBJECT_TYPE_NAMES[static_cast<std::size_t>(object.kind)];
-  entry["owner"] = object.owner;
-  entry["name"] = object.name;
-  entry["columns"] = object.columns.size();
-  entry["members"] = object.members.size();
-  return entry;
+void add_counts(ReportSummary& summary, const FileCounts& counts) {
+  summary.errors += counts.errors;
+  summary.sqlplus += counts.sqlplus;
+  summary.statements += counts.statements;
+  summary.warnings += counts.warnings;
+  summary.with_errors += counts.with_errors;
 }
 
-Json build_report_data(const std::vector<SourceInput>& inputs, const lexer::ParseOptions& options,
-                       std::string_view schema, std::string_view title) {
-  Json files = Json::array();
-  for (const SourceInput& input : inputs) {
-    files.push_back(report_file_entry(input.name, input.text, options));
+// One object entry: columns, members (counts), name, owner, type.
+void write_object_json(syntax::JsonWriter& writer, const catalog::CatalogObject& object) {
+  writer.begin_object();
+  writer.member("columns", object.columns.size());
+  writer.member("members", object.members.size());
+  writer.member("name", object.name);
+  writer.member("owner", object.owner);
+  writer.member("type", catalog::OBJECT_TYPE_NAMES[static_cast<std::size_t>(object.kind)]);
+  writer.end_object();
+}
+
+void write_summary_json(syntax::JsonWriter& writer, const ReportSummary& summary) {
+  writer.begin_object();
+  writer.member("bytes", summary.bytes);
+  writer.member("errors", summary.errors);
+  writer.member("files", summary.files);
+  writer.member("lines", summary.lines);
+  writer.member("objects", summary.objects);
+  writer.member("sqlplus", summary.sqlplus);
+  writer.member("statements", summary.statements);
+  writer.member("warnings", summary.warnings);
+  writer.member("with_errors", summary.with_errors);
+  writer.end_object();
+}
+
+// The document's structure is written through one writer into a small piece that goes to
+// the outputs whenever a file's items are due or it grows large; the items of a file are
+// written into a text of their own, since the file's counts come before them.
+class DocumentPieces {
+ public:
+  explicit DocumentPieces(ReportWriter& outputs) : outputs_(outputs), writer_(piece_) {}
+
+  syntax::JsonWriter& writer() { return writer_; }
+
+  void flush() {
+    outputs_.document(piece_);
+    piece_.clear();
+  }
+  void flush_when_large() {
+    if (piece_.size() >= PIECE_SIZE) flush();
   }
 
+ private:
+  ReportWriter& outputs_;
+  std::string piece_;
+  syntax::JsonWriter writer_;
+};
+
+}  // namespace
+
+Report build_report(std::span<const SourceInput> inputs, const lexer::ParseOptions& options,
+                    std::string_view schema, std::string_view title,
+                    std::span<const std::string> formats) {
+  ReportWriter outputs(formats);
+  DocumentPieces pieces(outputs);
+  syntax::JsonWriter& document = pieces.writer();
+  Report report;
+  ReportSummary& summary = report.summary;
+  summary.files = inputs.size();
+
   const std::string upper_schema = ascii_upper_copy(schema);
+  const std::string version = lexer::format_version(options.version);
   catalog::Catalog catalog;
   std::string current_schema = upper_schema;
+
+  document.begin_object();
+  document.key("files");
+  document.begin_array();
+  std::string items;
   for (const SourceInput& input : inputs) {
+    const std::string_view text = input.text;
+    const uint64_t lines = counted_lines(text);
+    items.clear();
+    FileCounts counts;
+    {
+      const syntax::Utf16Positions positions(text);
+      const lexer::SplitResult split = lexer::split_script(text);
+      syntax::JsonWriter items_writer(items);
+      outputs.begin_file(input.name, text);
+      counts = analyze_items(text, split, positions, options, false, [&](const AnalyzedItem& item) {
+                 write_item_json(items_writer, item, nullptr);
+                 outputs.item_rows(item);
+               }).counts;
+      outputs.end_file(text.size(), lines, counts);
+    }
+    summary.bytes += text.size();
+    summary.lines += lines;
+    add_counts(summary, counts);
+
+    document.begin_object();
+    document.member("bytes", text.size());
+    document.key("counts");
+    write_counts_json(document, counts);
+    document.key("items");
+    document.begin_array();
+    pieces.flush();
+    outputs.document(items);
+    document.end_array();
+    document.member("lines", lines);
+    document.member("name", input.name);
+    document.member("version", version);
+    document.end_object();
+    pieces.flush_when_large();
+
     current_schema =
         catalog::build_catalog(catalog, input.name, input.text, current_schema, options);
   }
-  Json objects = Json::array();
-  for (const auto& [key, object] : catalog.objects) objects.push_back(object_json(object));
-  for (const auto& [key, trigger] : catalog.triggers) objects.push_back(object_json(trigger));
+  document.end_array();
 
-  Json summary = Json::object();
-  for (const SummedCount& count : SUMMED_COUNTS) {
-    uint64_t total = 0;
-    for (const Json& file : files) total += summed(file, count);
-    summary[std::string(count.summary_key)] = total;
+  document.key("objects");
+  document.begin_array();
+  for (const auto* objects : {&catalog.objects, &catalog.triggers}) {
+    for (const auto& [key, object] : *objects) {
+      write_object_json(document, object);
+      outputs.object_row(object);
+      ++summary.objects;
+      pieces.flush_when_large();
+    }
   }
-  summary["files"] = inputs.size();
-  summary["objects"] = objects.size();
+  document.end_array();
 
-  Json data = Json::object();
-  data["tool"] = REPORT_TOOL;
-  data["tool_version"] = REPORT_TOOL_VERSION;
-  data["title"] = title;
-  data["oracle_version"] = lexer::format_version(options.version);
-  data["schema"] = upper_schema;
-  data["summary"] = std::move(summary);
-  data["files"] = std::move(files);
-  data["objects"] = std::move(objects);
-  return data;
+  document.member("oracle_version", version);
+  document.member("schema", upper_schema);
+  document.key("summary");
+  write_summary_json(document, summary);
+  document.member("title", title);
+  document.member("tool", REPORT_TOOL);
+  document.member("tool_version", REPORT_TOOL_VERSION);
+  document.end_object();
+  pieces.flush();
+
+  report.outputs = std::move(outputs).finish();
+  return report;
 }
 
 }  // namespace veltrane::report
