@@ -211,6 +211,9 @@ uint8_t cmd_report(std::span<const std::string> args, Output& output) {
       unreadable = true;
       continue;
     }
+    // The read leaves room for a file larger than its size said (4 KiB at least): kept for
+    // every input of a large tree, that room would outweigh the texts.
+    source->text.shrink_to_fit();
     inputs.push_back(report::SourceInput{file.name, std::move(source->text)});
   }
 
