@@ -8,18 +8,17 @@ constexpr std::size_t INDENT = 2;
 
 }  // namespace
 
-void JsonIndenter::new_line() {
-  out_.push_back('\n');
-  out_.append(depth_ * INDENT, ' ');
-}
-
-void JsonIndenter::append(std::string_view compact) {
+void JsonIndenter::append(std::string& out, std::string_view compact) {
+  const auto new_line = [&] {
+    out.push_back('\n');
+    out.append(depth_ * INDENT, ' ');
+  };
   std::size_t i = 0;
   const std::size_t size = compact.size();
   while (i < size) {
     const char byte = compact[i];
     if (escaped_) {
-      out_.push_back(byte);
+      out.push_back(byte);
       escaped_ = false;
       ++i;
       continue;
@@ -27,10 +26,10 @@ void JsonIndenter::append(std::string_view compact) {
     if (in_string_) {
       std::size_t run = i;
       while (run < size && compact[run] != '"' && compact[run] != '\\') ++run;
-      out_.append(compact.substr(i, run - i));
+      out.append(compact.substr(i, run - i));
       i = run;
       if (i == size) break;
-      out_.push_back(compact[i]);
+      out.push_back(compact[i]);
       if (compact[i] == '\\') {
         escaped_ = true;
       } else {
@@ -42,7 +41,7 @@ void JsonIndenter::append(std::string_view compact) {
     if (opened_) {
       opened_ = false;
       if (byte == '}' || byte == ']') {
-        out_.push_back(byte);
+        out.push_back(byte);
         ++i;
         continue;
       }
@@ -52,28 +51,28 @@ void JsonIndenter::append(std::string_view compact) {
     switch (byte) {
       case '{':
       case '[':
-        out_.push_back(byte);
+        out.push_back(byte);
         opened_ = true;
         break;
       case '}':
       case ']':
         --depth_;
         new_line();
-        out_.push_back(byte);
+        out.push_back(byte);
         break;
       case ',':
-        out_.push_back(',');
+        out.push_back(',');
         new_line();
         break;
       case ':':
-        out_.append(": ");
+        out.append(": ");
         break;
       case '"':
-        out_.push_back('"');
+        out.push_back('"');
         in_string_ = true;
         break;
       default:
-        out_.push_back(byte);
+        out.push_back(byte);
         break;
     }
     ++i;

@@ -13,17 +13,14 @@ namespace veltrane::report {
 
 // Re-writes compact JSON in the indented form, two spaces per level, no final line feed.
 // Pieces may be cut anywhere; the depth and whether a string or a just-opened container is
-// pending carry over from one piece to the next.
+// pending carry over from one piece to the next. The state is a plain value: a copy taken
+// before a piece indents that piece again in the same place.
 class JsonIndenter {
  public:
-  explicit JsonIndenter(std::string& out) : out_(out) {}
-
-  void append(std::string_view compact);
+  // Appends the indented form of the next piece to `out`.
+  void append(std::string& out, std::string_view compact);
 
  private:
-  void new_line();
-
-  std::string& out_;
   std::size_t depth_ = 0;
   bool in_string_ = false;
   bool escaped_ = false;

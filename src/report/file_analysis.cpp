@@ -104,6 +104,7 @@ ItemsOutcome analyze_items(std::string_view text, const lexer::SplitResult& spli
 
   for (const ScriptItem& item : split.items) {
     const syntax::LineCol start = positions.line_col(item.start);
+    entry.script_item = &item;
     entry.line = start.line;
     entry.col = start.column;
     entry.end_line = end_line_of(item, text, positions);

@@ -41,6 +41,7 @@ struct ItemDiagnostic {
 // One analysed script item, valid while its writers run: the views borrow the source
 // text and the item's tree.
 struct AnalyzedItem {
+  const lexer::ScriptItem* script_item = nullptr;
   uint32_t line = 0;
   uint32_t col = 0;
   uint32_t end_line = 0;

@@ -27,6 +27,18 @@ constexpr std::array<std::string_view, 5> CSV_HEADS = {
 };
 enum CsvTable : uint8_t { Files, Statements, Problems, Tables, Objects };
 
+// Room in a file entry's head gap for its seven numbers at their widest.
+constexpr std::size_t HEAD_NUMBERS_ROOM = 7 * 20;
+
+// Makes room for `more` bytes at once, so that a large file's text is not copied again
+// and again as it grows: a reallocation copies what is there, and during the copy both
+// buffers are resident. Never shrinks the growth below one half of what is there.
+void reserve_more(std::string& out, std::size_t more) {
+  const std::size_t needed = out.size() + more;
+  if (needed <= out.capacity()) return;
+  out.reserve(std::max(needed, out.capacity() + out.capacity() / 2));
+}
+
 bool has_format(std::span<const std::string> formats, std::string_view word) {
   return std::find(formats.begin(), formats.end(), word) != formats.end();
 }
@@ -106,8 +118,7 @@ void append_csv_field(std::string& out, std::string_view cell) {
 ReportWriter::ReportWriter(std::span<const std::string> formats)
     : html_(has_format(formats, "html")),
       csv_(has_format(formats, "csv")),
-      json_(has_format(formats, "json")),
-      indenter_(json_text_) {
+      json_(has_format(formats, "json")) {
   if (html_) page_.append(REPORT_TEMPLATE.substr(0, REPORT_TEMPLATE.find(DATA_SLOT)));
   if (csv_) {
     for (std::size_t i = 0; i < tables_.size(); ++i) tables_[i].append(CSV_HEADS[i]);
@@ -116,7 +127,37 @@ ReportWriter::ReportWriter(std::span<const std::string> formats)
 
 void ReportWriter::document(std::string_view compact) {
   if (html_) append_script_safe_json(page_, compact);
-  if (json_) indenter_.append(compact);
+  if (json_) indenter_.append(json_text_, compact);
+}
+
+void ReportWriter::open_file_entry(std::string_view head_shape, ExpectedBytes expected) {
+  if (html_) {
+    // The head holds numbers and fixed keys only: nothing in it is escaped.
+    page_gap_ = page_.size();
+    page_gap_size_ = head_shape.size() + HEAD_NUMBERS_ROOM;
+    reserve_more(page_, page_gap_size_ + expected.compact);
+    page_.append(page_gap_size_, ' ');
+  }
+  if (json_) {
+    indenter_before_head_ = indenter_;
+    std::string indented_shape;
+    indenter_.append(indented_shape, head_shape);
+    json_gap_ = json_text_.size();
+    json_gap_size_ = indented_shape.size() + HEAD_NUMBERS_ROOM;
+    reserve_more(json_text_, json_gap_size_ + expected.indented);
+    json_text_.append(json_gap_size_, ' ');
+  }
+}
+
+void ReportWriter::close_file_entry(std::string_view head) {
+  // A replacement no longer than the gap stays in place; a longer one, which the room for
+  // the numbers rules out, would still be right.
+  if (html_) page_.replace(page_gap_, page_gap_size_, head);
+  if (json_) {
+    std::string indented_head;
+    indenter_before_head_.append(indented_head, head);
+    json_text_.replace(json_gap_, json_gap_size_, indented_head);
+  }
 }
 
 void ReportWriter::begin_file(std::string_view name, std::string_view text) {

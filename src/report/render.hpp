@@ -50,6 +50,19 @@ class ReportWriter {
   // must not end inside a string.
   void document(std::string_view compact);
 
+  // A file entry's members before its items (bytes, counts) are known only after them, so
+  // the items are written after a gap: open_file_entry leaves one in each output, sized
+  // for a head of the shape of `head_shape` (the head with every count 0), sets the
+  // indentation for the items that follow and makes room for them (`expected` bytes of
+  // compact text, and of indented text); close_file_entry writes the real head into the
+  // gaps and closes what is left of them, without moving more than the file's own text.
+  struct ExpectedBytes {
+    std::size_t compact = 0;
+    std::size_t indented = 0;
+  };
+  void open_file_entry(std::string_view head_shape, ExpectedBytes expected);
+  void close_file_entry(std::string_view head);
+
   // The CSV rows of one input: begin_file, then item_rows for each of its items in order,
   // then end_file. `name` and `text` must outlive the calls up to end_file.
   void begin_file(std::string_view name, std::string_view text);
@@ -69,6 +82,13 @@ class ReportWriter {
   std::string page_;
   std::string json_text_;
   JsonIndenter indenter_;
+  // The open file entry: where its gaps start in the page and report.json, their sizes,
+  // and the indentation in force before the head.
+  std::size_t page_gap_ = 0;
+  std::size_t page_gap_size_ = 0;
+  std::size_t json_gap_ = 0;
+  std::size_t json_gap_size_ = 0;
+  JsonIndenter indenter_before_head_;
   std::array<std::string, 5> tables_;
   std::string_view file_name_;
   std::optional<SourceLines> source_;

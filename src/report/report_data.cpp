@@ -14,6 +14,24 @@ namespace veltrane::report {
 namespace {
 
 constexpr std::size_t PIECE_SIZE = 64 * 1024;
+// The text of one item beyond its source text, about, as measured on large scripts: its
+// keys and numbers, compact and indented, for a client command (or an item with nothing
+// to parse) and for a parsed statement.
+constexpr ReportWriter::ExpectedBytes COMMAND_ITEM_BYTES = {112, 240};
+constexpr ReportWriter::ExpectedBytes PARSED_ITEM_BYTES = {224, 448};
+
+// What the items of a file will take in the outputs, about; the source text once in each.
+ReportWriter::ExpectedBytes expected_bytes(std::string_view text, const lexer::SplitResult& split) {
+  ReportWriter::ExpectedBytes expected{text.size(), text.size()};
+  for (const lexer::ScriptItem& item : split.items) {
+    const bool parsed =
+        item.kind != lexer::ScriptItemKind::SqlPlus && item.first_token < item.end_token;
+    const ReportWriter::ExpectedBytes& per_item = parsed ? PARSED_ITEM_BYTES : COMMAND_ITEM_BYTES;
+    expected.compact += per_item.compact;
+    expected.indented += per_item.indented;
+  }
+  return expected;
+}
 
 std::string ascii_upper_copy(std::string_view text) {
   std::string upper(text);
@@ -38,6 +56,28 @@ void write_object_json(syntax::JsonWriter& writer, const catalog::CatalogObject&
   writer.member("owner", object.owner);
   writer.member("type", catalog::OBJECT_TYPE_NAMES[static_cast<std::size_t>(object.kind)]);
   writer.end_object();
+}
+
+// The members of a file entry before its items: bytes and counts, and the opening of
+// "items"; a comma first for every file but the first.
+void write_file_head(std::string& head, bool first_file, uint64_t bytes, const FileCounts& counts) {
+  head.clear();
+  if (!first_file) head.push_back(',');
+  syntax::JsonWriter writer(head);
+  writer.begin_object();
+  writer.member("bytes", bytes);
+  writer.key("counts");
+  write_counts_json(writer, counts);
+  writer.key("items");
+  writer.raw_open("[");
+}
+
+// Applies one analysed item to the catalog, from the tree the analysis parsed; the schema
+// in force after it.
+std::string catalog_item(catalog::Catalog& catalog, std::string_view file_name,
+                         std::string_view text, const AnalyzedItem& item, std::string_view schema) {
+  return catalog::build_catalog_from_parsed(
+      catalog, file_name, text, std::span(item.script_item, 1), std::span(&item.parsed, 1), schema);
 }
 
 void write_summary_json(syntax::JsonWriter& writer, const ReportSummary& summary) {
@@ -97,44 +137,45 @@ Report build_report(std::span<const SourceInput> inputs, const lexer::ParseOptio
   document.begin_object();
   document.key("files");
   document.begin_array();
-  std::string items;
-  for (const SourceInput& input : inputs) {
+  pieces.flush();
+  std::string head;
+  std::string item_text;
+  for (std::size_t index = 0; index < inputs.size(); ++index) {
+    const SourceInput& input = inputs[index];
+    const bool first_file = index == 0;
     const std::string_view text = input.text;
     const uint64_t lines = counted_lines(text);
-    items.clear();
-    FileCounts counts;
-    {
-      const syntax::Utf16Positions positions(text);
-      const lexer::SplitResult split = lexer::split_script(text);
-      syntax::JsonWriter items_writer(items);
-      outputs.begin_file(input.name, text);
-      counts = analyze_items(text, split, positions, options, false, [&](const AnalyzedItem& item) {
-                 write_item_json(items_writer, item, nullptr);
-                 outputs.item_rows(item);
-               }).counts;
-      outputs.end_file(text.size(), lines, counts);
-    }
+    const syntax::Utf16Positions positions(text);
+    const lexer::SplitResult split = lexer::split_script(text);
+
+    write_file_head(head, first_file, text.size(), FileCounts{});
+    outputs.open_file_entry(head, expected_bytes(text, split));
+    outputs.begin_file(input.name, text);
+    syntax::JsonWriter items_writer(item_text);
+    const FileCounts counts =
+        analyze_items(text, split, positions, options, false, [&](const AnalyzedItem& item) {
+          item_text.clear();
+          write_item_json(items_writer, item, nullptr);
+          outputs.document(item_text);
+          outputs.item_rows(item);
+          current_schema = catalog_item(catalog, input.name, text, item, current_schema);
+        }).counts;
+    outputs.end_file(text.size(), lines, counts);
+    write_file_head(head, first_file, text.size(), counts);
+    outputs.close_file_entry(head);
+
+    item_text.clear();
+    syntax::JsonWriter tail(item_text);
+    tail.raw_close("]");
+    tail.member("lines", lines);
+    tail.member("name", input.name);
+    tail.member("version", version);
+    tail.raw_close("}");
+    outputs.document(item_text);
+
     summary.bytes += text.size();
     summary.lines += lines;
     add_counts(summary, counts);
-
-    document.begin_object();
-    document.member("bytes", text.size());
-    document.key("counts");
-    write_counts_json(document, counts);
-    document.key("items");
-    document.begin_array();
-    pieces.flush();
-    outputs.document(items);
-    document.end_array();
-    document.member("lines", lines);
-    document.member("name", input.name);
-    document.member("version", version);
-    document.end_object();
-    pieces.flush_when_large();
-
-    current_schema =
-        catalog::build_catalog(catalog, input.name, input.text, current_schema, options);
   }
   document.end_array();
 

@@ -178,9 +178,9 @@ TEST(ReportRender, IndentedTextEqualsTheLibraryDumpInAnyPieces) {
     const std::string compact = value.dump();
     for (const std::size_t piece_size : {compact.size() + 1, std::size_t{1}, std::size_t{3}}) {
       std::string indented;
-      JsonIndenter indenter(indented);
+      JsonIndenter indenter;
       for (std::size_t at = 0; at < compact.size(); at += piece_size) {
-        indenter.append(std::string_view(compact).substr(at, piece_size));
+        indenter.append(indented, std::string_view(compact).substr(at, piece_size));
       }
       EXPECT_EQ(indented, value.dump(2));
     }
