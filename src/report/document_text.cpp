@@ -1,83 +1,106 @@
 #include "report/document_text.hpp"
 
+#include <cstddef>
+
 namespace veltrane::report {
 
 namespace {
 
 constexpr std::size_t INDENT = 2;
+constexpr std::string_view ESCAPED_LESS = "u003c";
 
-}  // namespace
+// Counts the bytes of the indented form without writing them.
+struct SizeSink {
+  std::size_t size = 0;
+  void text(std::string_view piece) { size += piece.size(); }
+  void byte(char) { ++size; }
+  void spaces(std::size_t count) { size += count; }
+};
 
-void JsonIndenter::append(std::string& out, std::string_view compact) {
+struct TextSink {
+  std::string& out;
+  void text(std::string_view piece) { out.append(piece); }
+  void byte(char value) { out.push_back(value); }
+  void spaces(std::size_t count) { out.append(count, ' '); }
+};
+
+template <class Sink>
+void indent(Sink& sink, std::string_view embedded) {
+  std::size_t depth = 0;
+  // A "{" or "[" was written and whether it holds anything is not known yet.
+  bool opened = false;
   const auto new_line = [&] {
-    out.push_back('\n');
-    out.append(depth_ * INDENT, ' ');
+    sink.byte('\n');
+    sink.spaces(depth * INDENT);
   };
   std::size_t i = 0;
-  const std::size_t size = compact.size();
+  const std::size_t size = embedded.size();
   while (i < size) {
-    const char byte = compact[i];
-    if (escaped_) {
-      out.push_back(byte);
-      escaped_ = false;
-      ++i;
-      continue;
-    }
-    if (in_string_) {
-      std::size_t run = i;
-      while (run < size && compact[run] != '"' && compact[run] != '\\') ++run;
-      out.append(compact.substr(i, run - i));
-      i = run;
-      if (i == size) break;
-      out.push_back(compact[i]);
-      if (compact[i] == '\\') {
-        escaped_ = true;
-      } else {
-        in_string_ = false;
-      }
-      ++i;
-      continue;
-    }
-    if (opened_) {
-      opened_ = false;
+    const char byte = embedded[i];
+    if (opened) {
+      opened = false;
       if (byte == '}' || byte == ']') {
-        out.push_back(byte);
+        sink.byte(byte);
         ++i;
         continue;
       }
-      ++depth_;
+      ++depth;
       new_line();
     }
     switch (byte) {
+      case '"': {
+        // A string, escapes and all: runs of plain bytes are copied at once.
+        sink.byte('"');
+        ++i;
+        while (i < size) {
+          std::size_t run = i;
+          while (run < size && embedded[run] != '"' && embedded[run] != '\\') ++run;
+          sink.text(embedded.substr(i, run - i));
+          i = run;
+          if (i == size || embedded[i] == '"') break;
+          // A backslash: "\/" and "\u003c" are the page's own, anything else the JSON's.
+          const std::string_view rest = embedded.substr(i + 1);
+          if (rest.substr(0, 1) == "/") {
+            sink.byte('/');
+            i += 2;
+          } else if (rest.substr(0, ESCAPED_LESS.size()) == ESCAPED_LESS) {
+            sink.byte('<');
+            i += 1 + ESCAPED_LESS.size();
+          } else {
+            sink.text(embedded.substr(i, 2));
+            i += 2;
+          }
+        }
+        sink.byte('"');
+        break;
+      }
       case '{':
       case '[':
-        out.push_back(byte);
-        opened_ = true;
+        sink.byte(byte);
+        opened = true;
         break;
       case '}':
       case ']':
-        --depth_;
+        --depth;
         new_line();
-        out.push_back(byte);
+        sink.byte(byte);
         break;
       case ',':
-        out.push_back(',');
+        sink.byte(',');
         new_line();
         break;
       case ':':
-        out.append(": ");
-        break;
-      case '"':
-        out.push_back('"');
-        in_string_ = true;
+        sink.text(": ");
         break;
       default:
-        out.push_back(byte);
+        sink.byte(byte);
         break;
     }
     ++i;
   }
 }
+
+}  // namespace
 
 void append_script_safe_json(std::string& out, std::string_view compact) {
   std::size_t i = 0;
@@ -99,6 +122,15 @@ void append_script_safe_json(std::string& out, std::string_view compact) {
       i = less + 1;
     }
   }
+}
+
+void append_indented_json(std::string& out, std::string_view embedded) {
+  // Measured first, so that the text, often the largest output, is allocated once.
+  SizeSink size;
+  indent(size, embedded);
+  out.reserve(out.size() + size.size);
+  TextSink text{out};
+  indent(text, embedded);
 }
 
 }  // namespace veltrane::report

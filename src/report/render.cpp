@@ -119,45 +119,30 @@ ReportWriter::ReportWriter(std::span<const std::string> formats)
     : html_(has_format(formats, "html")),
       csv_(has_format(formats, "csv")),
       json_(has_format(formats, "json")) {
-  if (html_) page_.append(REPORT_TEMPLATE.substr(0, REPORT_TEMPLATE.find(DATA_SLOT)));
+  if (html_) document_.append(REPORT_TEMPLATE.substr(0, REPORT_TEMPLATE.find(DATA_SLOT)));
+  data_start_ = document_.size();
   if (csv_) {
     for (std::size_t i = 0; i < tables_.size(); ++i) tables_[i].append(CSV_HEADS[i]);
   }
 }
 
 void ReportWriter::document(std::string_view compact) {
-  if (html_) append_script_safe_json(page_, compact);
-  if (json_) indenter_.append(json_text_, compact);
+  if (html_ || json_) append_script_safe_json(document_, compact);
 }
 
-void ReportWriter::open_file_entry(std::string_view head_shape, ExpectedBytes expected) {
-  if (html_) {
-    // The head holds numbers and fixed keys only: nothing in it is escaped.
-    page_gap_ = page_.size();
-    page_gap_size_ = head_shape.size() + HEAD_NUMBERS_ROOM;
-    reserve_more(page_, page_gap_size_ + expected.compact);
-    page_.append(page_gap_size_, ' ');
-  }
-  if (json_) {
-    indenter_before_head_ = indenter_;
-    std::string indented_shape;
-    indenter_.append(indented_shape, head_shape);
-    json_gap_ = json_text_.size();
-    json_gap_size_ = indented_shape.size() + HEAD_NUMBERS_ROOM;
-    reserve_more(json_text_, json_gap_size_ + expected.indented);
-    json_text_.append(json_gap_size_, ' ');
-  }
+void ReportWriter::open_file_entry(std::string_view head_shape, std::size_t expected_bytes) {
+  if (!html_ && !json_) return;
+  // The head holds numbers and fixed keys only: nothing in it is escaped.
+  gap_ = document_.size();
+  gap_size_ = head_shape.size() + HEAD_NUMBERS_ROOM;
+  reserve_more(document_, gap_size_ + expected_bytes);
+  document_.append(gap_size_, ' ');
 }
 
 void ReportWriter::close_file_entry(std::string_view head) {
   // A replacement no longer than the gap stays in place; a longer one, which the room for
   // the numbers rules out, would still be right.
-  if (html_) page_.replace(page_gap_, page_gap_size_, head);
-  if (json_) {
-    std::string indented_head;
-    indenter_before_head_.append(indented_head, head);
-    json_text_.replace(json_gap_, json_gap_size_, indented_head);
-  }
+  if (html_ || json_) document_.replace(gap_, gap_size_, head);
 }
 
 void ReportWriter::begin_file(std::string_view name, std::string_view text) {
@@ -220,16 +205,18 @@ void ReportWriter::object_row(const catalog::CatalogObject& object) {
 
 std::vector<ReportFile> ReportWriter::finish() && {
   std::vector<ReportFile> outputs;
+  std::string json_text;
+  if (json_) append_indented_json(json_text, std::string_view(document_).substr(data_start_));
   if (html_) {
-    page_.append(REPORT_TEMPLATE.substr(REPORT_TEMPLATE.find(DATA_SLOT) + DATA_SLOT.size()));
-    outputs.push_back({"report.html", std::move(page_)});
+    document_.append(REPORT_TEMPLATE.substr(REPORT_TEMPLATE.find(DATA_SLOT) + DATA_SLOT.size()));
+    outputs.push_back({"report.html", std::move(document_)});
   }
   if (csv_) {
     for (std::size_t i = 0; i < tables_.size(); ++i) {
       outputs.push_back({std::string(CSV_NAMES[i]), std::move(tables_[i])});
     }
   }
-  if (json_) outputs.push_back({"report.json", std::move(json_text_)});
+  if (json_) outputs.push_back({"report.json", std::move(json_text)});
   return outputs;
 }
 

@@ -51,16 +51,11 @@ class ReportWriter {
   void document(std::string_view compact);
 
   // A file entry's members before its items (bytes, counts) are known only after them, so
-  // the items are written after a gap: open_file_entry leaves one in each output, sized
-  // for a head of the shape of `head_shape` (the head with every count 0), sets the
-  // indentation for the items that follow and makes room for them (`expected` bytes of
-  // compact text, and of indented text); close_file_entry writes the real head into the
-  // gaps and closes what is left of them, without moving more than the file's own text.
-  struct ExpectedBytes {
-    std::size_t compact = 0;
-    std::size_t indented = 0;
-  };
-  void open_file_entry(std::string_view head_shape, ExpectedBytes expected);
+  // the items are written after a gap: open_file_entry leaves one sized for a head of the
+  // shape of `head_shape` (the head with every count 0) and makes room for about
+  // `expected_bytes` of items; close_file_entry writes the real head into the gap and
+  // closes what is left of it, moving no more than the file's own text.
+  void open_file_entry(std::string_view head_shape, std::size_t expected_bytes);
   void close_file_entry(std::string_view head);
 
   // The CSV rows of one input: begin_file, then item_rows for each of its items in order,
@@ -79,16 +74,13 @@ class ReportWriter {
   bool html_ = false;
   bool csv_ = false;
   bool json_ = false;
-  std::string page_;
-  std::string json_text_;
-  JsonIndenter indenter_;
-  // The open file entry: where its gaps start in the page and report.json, their sizes,
-  // and the indentation in force before the head.
-  std::size_t page_gap_ = 0;
-  std::size_t page_gap_size_ = 0;
-  std::size_t json_gap_ = 0;
-  std::size_t json_gap_size_ = 0;
-  JsonIndenter indenter_before_head_;
+  // The document in its embedded form, after the page's text before the data when the
+  // page is wanted: report.json is made from it at the end.
+  std::string document_;
+  std::size_t data_start_ = 0;
+  // The open file entry's gap.
+  std::size_t gap_ = 0;
+  std::size_t gap_size_ = 0;
   std::array<std::string, 5> tables_;
   std::string_view file_name_;
   std::optional<SourceLines> source_;

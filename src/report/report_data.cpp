@@ -14,21 +14,19 @@ namespace veltrane::report {
 namespace {
 
 constexpr std::size_t PIECE_SIZE = 64 * 1024;
-// The text of one item beyond its source text, about, as measured on large scripts: its
-// keys and numbers, compact and indented, for a client command (or an item with nothing
-// to parse) and for a parsed statement.
-constexpr ReportWriter::ExpectedBytes COMMAND_ITEM_BYTES = {112, 240};
-constexpr ReportWriter::ExpectedBytes PARSED_ITEM_BYTES = {224, 448};
+// The compact text of one item beyond its source text, about, as measured on large
+// scripts: its keys and numbers, for a client command (or an item with nothing to parse)
+// and for a parsed statement.
+constexpr std::size_t COMMAND_ITEM_BYTES = 112;
+constexpr std::size_t PARSED_ITEM_BYTES = 224;
 
-// What the items of a file will take in the outputs, about; the source text once in each.
-ReportWriter::ExpectedBytes expected_bytes(std::string_view text, const lexer::SplitResult& split) {
-  ReportWriter::ExpectedBytes expected{text.size(), text.size()};
+// What the items of a file will take in the document, about.
+std::size_t expected_bytes(std::string_view text, const lexer::SplitResult& split) {
+  std::size_t expected = text.size();
   for (const lexer::ScriptItem& item : split.items) {
     const bool parsed =
         item.kind != lexer::ScriptItemKind::SqlPlus && item.first_token < item.end_token;
-    const ReportWriter::ExpectedBytes& per_item = parsed ? PARSED_ITEM_BYTES : COMMAND_ITEM_BYTES;
-    expected.compact += per_item.compact;
-    expected.indented += per_item.indented;
+    expected += parsed ? PARSED_ITEM_BYTES : COMMAND_ITEM_BYTES;
   }
   return expected;
 }
