@@ -229,12 +229,68 @@ void write_counts_json(syntax::JsonWriter& writer, const FileCounts& counts) {
 
 namespace {
 
-// The longest text of one highlighting row, its comma included: two offsets and a class
-// name of at most four letters.
-std::size_t row_size_bound(std::size_t text_size) {
+// Decimal digits of the largest offset or count of a text of this size.
+std::size_t number_digits(std::size_t text_size) {
   std::size_t digits = 1;
   for (std::size_t bound = text_size; bound >= 10; bound /= 10) ++digits;
-  return 2 * digits + 12;
+  return digits;
+}
+
+// The tokens that can have a highlighting row: all but white space and line continuations.
+std::size_t row_token_count(std::span<const lexer::Token> tokens) {
+  std::size_t count = 0;
+  for (const lexer::Token& token : tokens) {
+    if (token.kind != lexer::TokenKind::Whitespace &&
+        token.kind != lexer::TokenKind::LineContinuation) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// The longest text of one highlighting row, its comma included: two offsets and a class
+// name of at most four letters.
+std::size_t row_size_bound(std::size_t digits) { return 2 * digits + 12; }
+
+// The text of one item beyond its source text and its tree, about: its keys, numbers
+// and diagnostics.
+std::size_t item_size_bound(const AnalyzedItem& item, std::size_t digits) {
+  constexpr std::size_t ITEM_FIXED = 256;
+  constexpr std::size_t DIAGNOSTIC_FIXED = 48;
+  constexpr std::size_t ESCAPE_GROWTH = 5;
+  std::size_t size = ITEM_FIXED + 8 * digits + item.text.size() + 2;
+  if (!syntax::json_string_needs_no_escape(item.text)) size += ESCAPE_GROWTH * item.text.size();
+  for (const auto* diagnostics : {&item.errors, &item.warnings}) {
+    for (const ItemDiagnostic& diagnostic : *diagnostics) {
+      size += DIAGNOSTIC_FIXED + 4 * digits + ESCAPE_GROWTH * diagnostic.message.size();
+    }
+  }
+  for (const std::string& table : item.tables) size += 3 + ESCAPE_GROWTH * table.size();
+  return size;
+}
+
+// What the items of a file will take, about, as measured on large scripts: a client
+// command (or an item with nothing to parse) its keys and text, a parsed statement also
+// its tree, some 32 bytes per source byte.
+std::size_t expected_items_size(std::string_view text, const lexer::SplitResult& split) {
+  constexpr std::size_t COMMAND_ITEM_BYTES = 112;
+  constexpr std::size_t PARSED_ITEM_BYTES = 256;
+  constexpr std::size_t TREE_BYTES_PER_BYTE = 32;
+  std::size_t size = text.size();
+  for (const ScriptItem& item : split.items) {
+    const bool parsed = item.kind != ScriptItemKind::SqlPlus && item.first_token < item.end_token;
+    size += parsed ? PARSED_ITEM_BYTES + TREE_BYTES_PER_BYTE * (item.end - item.start)
+                   : COMMAND_ITEM_BYTES;
+  }
+  return size;
+}
+
+// Makes room for `more` bytes at once: a reallocation copies what is there, and during
+// the copy both buffers are resident. Never grows by less than half of what is there.
+void reserve_more(std::string& out, std::size_t more) {
+  const std::size_t needed = out.size() + more;
+  if (needed <= out.capacity()) return;
+  out.reserve(std::max(needed, out.capacity() + out.capacity() / 2));
 }
 
 // Writes text into a gap kept at the front of `out`, piece by piece, so that what comes
@@ -286,15 +342,20 @@ std::string file_analysis_json(std::string_view name, std::string_view text,
 
   // The members before "items" (bytes, classes, counts) are known only once every item is
   // written: the items go after a gap sized for them, filled in at the end.
-  const std::size_t gap = 64 + split->tokens.size() * row_size_bound(text.size());
+  const std::size_t digits = number_digits(text.size());
+  const std::size_t gap = 64 + row_token_count(split->tokens) * row_size_bound(digits);
   std::string out;
-  out.reserve(gap + text.size() * 8);
+  out.reserve(gap + expected_items_size(text, *split));
   out.resize(gap);
   syntax::JsonWriter items_writer(out);
   const TreeSource tree{text, positions};
   ItemsOutcome outcome =
-      analyze_items(text, *split, positions, options, true,
-                    [&](const AnalyzedItem& item) { write_item_json(items_writer, item, &tree); });
+      analyze_items(text, *split, positions, options, true, [&](const AnalyzedItem& item) {
+        std::size_t bound = item_size_bound(item, digits);
+        if (item.parsed != nullptr) bound += tree_json_size_bound(item.parsed->tree, text, digits);
+        reserve_more(out, bound);
+        write_item_json(items_writer, item, &tree);
+      });
   split.reset();
 
   syntax::JsonWriter tail(out);
