@@ -10,6 +10,7 @@
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
+#include "report/string_room.hpp"
 #include "report/token_classes.hpp"
 #include "report/tree_json.hpp"
 #include "syntax/json_text.hpp"
@@ -283,14 +284,6 @@ std::size_t expected_items_size(std::string_view text, const lexer::SplitResult&
                    : COMMAND_ITEM_BYTES;
   }
   return size;
-}
-
-// Makes room for `more` bytes at once: a reallocation copies what is there, and during
-// the copy both buffers are resident. Never grows by less than half of what is there.
-void reserve_more(std::string& out, std::size_t more) {
-  const std::size_t needed = out.size() + more;
-  if (needed <= out.capacity()) return;
-  out.reserve(std::max(needed, out.capacity() + out.capacity() / 2));
 }
 
 // Writes text into a gap kept at the front of `out`, piece by piece, so that what comes

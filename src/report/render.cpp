@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "report/report_template.hpp"
+#include "report/string_room.hpp"
 #include "report/white_space.hpp"
 #include "syntax/unicode.hpp"
 
@@ -25,19 +26,15 @@ constexpr std::array<std::string_view, 5> CSV_HEADS = {
     "table,file,line,statement\r\n",
     "type,owner,name,columns,members\r\n",
 };
-enum CsvTable : uint8_t { Files, Statements, Problems, Tables, Objects };
+// Positions of the tables in CSV_NAMES and the writer's texts.
+constexpr std::size_t FILES_TABLE = 0;
+constexpr std::size_t STATEMENTS_TABLE = 1;
+constexpr std::size_t PROBLEMS_TABLE = 2;
+constexpr std::size_t TABLES_TABLE = 3;
+constexpr std::size_t OBJECTS_TABLE = 4;
 
 // Room in a file entry's head gap for its seven numbers at their widest.
 constexpr std::size_t HEAD_NUMBERS_ROOM = 7 * 20;
-
-// Makes room for `more` bytes at once, so that a large file's text is not copied again
-// and again as it grows: a reallocation copies what is there, and during the copy both
-// buffers are resident. Never shrinks the growth below one half of what is there.
-void reserve_more(std::string& out, std::size_t more) {
-  const std::size_t needed = out.size() + more;
-  if (needed <= out.capacity()) return;
-  out.reserve(std::max(needed, out.capacity() + out.capacity() / 2));
-}
 
 bool has_format(std::span<const std::string> formats, std::string_view word) {
   return std::find(formats.begin(), formats.end(), word) != formats.end();
@@ -152,7 +149,7 @@ void ReportWriter::begin_file(std::string_view name, std::string_view text) {
 
 void ReportWriter::item_rows(const AnalyzedItem& item) {
   if (!csv_ || item.parsed == nullptr) return;
-  CsvLine statement(tables_[Statements]);
+  CsvLine statement(tables_[STATEMENTS_TABLE]);
   statement.text(file_name_).number(item.line).number(item.col).number(item.end_line);
   statement.text(item.plsql ? "plsql" : "sql").text(item.statement);
   statement.number(item.errors.size()).number(item.warnings.size());
@@ -168,7 +165,7 @@ void ReportWriter::item_rows(const AnalyzedItem& item) {
        {std::pair<std::string_view, const std::vector<ItemDiagnostic>*>{"error", &item.errors},
         {"warning", &item.warnings}}) {
     for (const ItemDiagnostic& diagnostic : *diagnostics) {
-      CsvLine problem(tables_[Problems]);
+      CsvLine problem(tables_[PROBLEMS_TABLE]);
       problem.text(file_name_).number(diagnostic.line).number(diagnostic.col).text(severity);
       problem.text(diagnostic.message).text(item.statement);
       problem.text(source_->excerpt(std::max<uint64_t>(diagnostic.line, 1)));
@@ -176,7 +173,7 @@ void ReportWriter::item_rows(const AnalyzedItem& item) {
     }
   }
   for (const std::string& table : item.tables) {
-    CsvLine row(tables_[Tables]);
+    CsvLine row(tables_[TABLES_TABLE]);
     row.text(table).text(file_name_).number(item.line).text(item.statement);
     row.end();
   }
@@ -184,7 +181,7 @@ void ReportWriter::item_rows(const AnalyzedItem& item) {
 
 void ReportWriter::end_file(uint64_t bytes, uint64_t lines, const FileCounts& counts) {
   if (csv_) {
-    CsvLine row(tables_[Files]);
+    CsvLine row(tables_[FILES_TABLE]);
     row.text(file_name_).number(bytes).number(lines).number(counts.statements);
     row.number(counts.with_errors).number(counts.errors).number(counts.warnings);
     row.number(counts.sqlplus);
@@ -196,7 +193,7 @@ void ReportWriter::end_file(uint64_t bytes, uint64_t lines, const FileCounts& co
 
 void ReportWriter::object_row(const catalog::CatalogObject& object) {
   if (!csv_) return;
-  CsvLine row(tables_[Objects]);
+  CsvLine row(tables_[OBJECTS_TABLE]);
   row.text(catalog::OBJECT_TYPE_NAMES[static_cast<std::size_t>(object.kind)]);
   row.text(object.owner).text(object.name);
   row.number(object.columns.size()).number(object.members.size());
