@@ -69,6 +69,12 @@ std::string long_unit(std::size_t scale) {
   return "begin\n" + repeat("  x := x + 1;\n", scale * 10000) + "end;\n/\n";
 }
 
+// One procedure of 132,000 assignments (1.9 MB), the largest single unit of real code bases.
+std::string long_procedure(std::size_t scale) {
+  return "create or replace procedure p is\n  x number := 0;\nbegin\n" +
+         repeat("  x := x + 1;\n", scale * 13200) + "end;\n/\n";
+}
+
 using Shape = std::string (*)(std::size_t);
 
 void BM_Shape(benchmark::State& state, Shape shape) {
@@ -111,6 +117,7 @@ int main(int argc, char** argv) {
       {"BM_LongStringLiteral", long_string_literal},
       {"BM_UnclosedParentheses", unclosed_parentheses},
       {"BM_LongUnit", long_unit},
+      {"BM_LongProcedure", long_procedure},
   };
   for (const auto& shape : shapes) {
     benchmark::RegisterBenchmark(shape.name, BM_Shape, shape.shape)

@@ -1,5 +1,5 @@
-// Report speed over a folder of real scripts: the per-file analysis, the whole report
-// (document, page, CSV tables and JSON) and its ZIP archive. Usage: report_bench
+// Report speed over a folder of real scripts: the Lab's analysis of each file, the whole
+// report (document, page, CSV tables and JSON) and its ZIP archive. Usage: report_bench
 // [benchmark flags] [corpus folder]. A missing folder skips the run.
 
 #include <benchmark/benchmark.h>
@@ -44,7 +44,7 @@ void BM_analyze_file(benchmark::State& state, const std::vector<SourceInput>& in
   for (auto _ : state) {
     for (const SourceInput& input : inputs) {
       benchmark::DoNotOptimize(
-          veltrane::report::analyze_file(input.name, input.text, options, false));
+          veltrane::report::file_analysis_json(input.name, input.text, options));
     }
   }
   state.SetBytesProcessed(state.iterations() * total_bytes(inputs));
@@ -53,19 +53,17 @@ void BM_analyze_file(benchmark::State& state, const std::vector<SourceInput>& in
 void BM_report(benchmark::State& state, const std::vector<SourceInput>& inputs) {
   const veltrane::lexer::ParseOptions options;
   for (auto _ : state) {
-    const veltrane::report::Json data =
-        veltrane::report::build_report_data(inputs, options, "APP", "Veltrane report");
-    benchmark::DoNotOptimize(veltrane::report::render_report(data, inputs, ALL_FORMATS));
+    benchmark::DoNotOptimize(
+        veltrane::report::build_report(inputs, options, "APP", "Veltrane report", ALL_FORMATS));
   }
   state.SetBytesProcessed(state.iterations() * total_bytes(inputs));
 }
 
 void BM_zip_report(benchmark::State& state, const std::vector<SourceInput>& inputs) {
   const veltrane::lexer::ParseOptions options;
-  const veltrane::report::Json data =
-      veltrane::report::build_report_data(inputs, options, "APP", "Veltrane report");
   const std::vector<veltrane::report::ReportFile> files =
-      veltrane::report::render_report(data, inputs, ALL_FORMATS);
+      veltrane::report::build_report(inputs, options, "APP", "Veltrane report", ALL_FORMATS)
+          .outputs;
   int64_t bytes = 0;
   for (const auto& file : files) bytes += static_cast<int64_t>(file.bytes.size());
   for (auto _ : state) benchmark::DoNotOptimize(veltrane::report::zip_report(files));

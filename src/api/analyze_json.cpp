@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "api/analysis_options.hpp"
+#include "api/huge_pages.hpp"
 #include "api/lossy_input.hpp"
 #include "api/result_json.hpp"
 #include "lexer/oracle_version.hpp"
@@ -183,6 +184,7 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
 
   std::string out;
   out.reserve(result_size_bound(split, parsed_items, text.size()));
+  advise_huge_pages(out);
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("diagnostics");

@@ -1,7 +1,6 @@
 #include "api/python_json.hpp"
 
 #include <cstdint>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <span>
 #include <utility>
@@ -12,7 +11,7 @@
 #include "lexer/token.hpp"
 #include "parser/parse_entries.hpp"
 #include "syntax/dump.hpp"
-#include "syntax/json_stream.hpp"
+#include "syntax/json_text.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/lossy_utf8.hpp"
 #include "syntax/positions.hpp"
@@ -23,9 +22,6 @@
 namespace veltrane::api {
 
 namespace {
-
-using Json = nlohmann::json;
-using syntax::JsonArrayWriter;
 
 // The text as UTF-8: valid input is used as it stands (borrowed), anything else decoded
 // lossily into a copy of its own.
@@ -50,12 +46,6 @@ class SourceText {
   bool lossy_ = false;
 };
 
-void set_position(Json& object, const syntax::Positions& positions, uint32_t offset) {
-  const syntax::LineCol position = positions.at(offset);
-  object["line"] = position.line;
-  object["col"] = position.column;
-}
-
 std::string_view lower_kind_name(lexer::ScriptItemKind kind) {
   switch (kind) {
     case lexer::ScriptItemKind::SqlPlus:
@@ -70,17 +60,21 @@ std::string_view lower_kind_name(lexer::ScriptItemKind kind) {
 
 // The records of one item's diagnostics of one severity, in order:
 // [{"col","line","message"}].
-Json diagnostic_list(std::span<const lexer::Diagnostic> diagnostics, lexer::Severity severity,
-                     const syntax::Positions& positions) {
-  Json list = Json::array();
+void write_diagnostic_list(syntax::JsonWriter& writer, std::string_view key,
+                           std::span<const lexer::Diagnostic> diagnostics, lexer::Severity severity,
+                           const syntax::Positions& positions) {
+  writer.key(key);
+  writer.begin_array();
   for (const lexer::Diagnostic& diagnostic : diagnostics) {
     if (diagnostic.severity != severity) continue;
-    Json record = Json::object();
-    set_position(record, positions, diagnostic.start);
-    record["message"] = diagnostic.message;
-    list.push_back(std::move(record));
+    const syntax::LineCol position = positions.at(diagnostic.start);
+    writer.begin_object();
+    writer.member("col", position.column);
+    writer.member("line", position.line);
+    writer.member("message", diagnostic.message);
+    writer.end_object();
   }
-  return list;
+  writer.end_array();
 }
 
 // The message of a version text that names no Oracle version.
@@ -95,15 +89,21 @@ std::string tokenize_json(std::string_view bytes) {
   const std::string_view text = source.view();
   const syntax::Positions positions(text);
   const lexer::LexResult lexed = lexer::lex_text(text);
-  JsonArrayWriter writer(text.size() + lexed.tokens.size() * 56 + 2);
-  Json element = Json::object();
+  std::string out;
+  out.reserve(text.size() + lexed.tokens.size() * 56 + 2);
+  syntax::JsonWriter writer(out);
+  writer.begin_array();
   for (const lexer::Token& token : lexed.tokens) {
-    set_position(element, positions, token.start);
-    element["kind"] = syntax::token_kind_name(token.kind);
-    element["text"] = syntax::span_text({token.start, token.end}, text);
-    writer.append(element);
+    const syntax::LineCol position = positions.at(token.start);
+    writer.begin_object();
+    writer.member("col", position.column);
+    writer.member("kind", syntax::token_kind_name(token.kind));
+    writer.member("line", position.line);
+    writer.member("text", syntax::span_text({token.start, token.end}, text));
+    writer.end_object();
   }
-  return std::move(writer).finish();
+  writer.end_array();
+  return out;
 }
 
 std::string split_json(std::string_view bytes) {
@@ -111,20 +111,27 @@ std::string split_json(std::string_view bytes) {
   const std::string_view text = source.view();
   const syntax::Positions positions(text);
   const lexer::SplitResult split = lexer::split_script(text);
-  JsonArrayWriter writer(text.size() + split.items.size() * 64 + 2);
-  Json element = Json::object();
+  std::string out;
+  out.reserve(text.size() + split.items.size() * 64 + 2);
+  syntax::JsonWriter writer(out);
+  writer.begin_array();
   for (const lexer::ScriptItem& item : split.items) {
-    set_position(element, positions, item.start);
+    const syntax::LineCol position = positions.at(item.start);
+    writer.begin_object();
+    writer.member("col", position.column);
+    writer.key("command");
     if (item.command.has_value()) {
-      element["command"] = *item.command;
+      writer.string_value(*item.command);
     } else {
-      element["command"] = nullptr;
+      writer.null_value();
     }
-    element["kind"] = lower_kind_name(item.kind);
-    element["text"] = syntax::span_text({item.start, item.end}, text);
-    writer.append(element);
+    writer.member("kind", lower_kind_name(item.kind));
+    writer.member("line", position.line);
+    writer.member("text", syntax::span_text({item.start, item.end}, text));
+    writer.end_object();
   }
-  return std::move(writer).finish();
+  writer.end_array();
+  return out;
 }
 
 ParseAnswer parse_json(std::string_view bytes, std::optional<std::string_view> version_text,
@@ -141,7 +148,11 @@ ParseAnswer parse_json(std::string_view bytes, std::optional<std::string_view> v
   const std::string_view text = source.view();
   const syntax::Positions positions(text);
   const lexer::SplitResult split = lexer::split_script(text);
-  JsonArrayWriter writer(text.size() + split.items.size() * 160 + 2);
+  std::string out;
+  out.reserve(text.size() + split.items.size() * 160 + 2);
+  syntax::JsonWriter writer(out);
+  writer.begin_array();
+  std::string dump;
   for (const lexer::ScriptItem& item : split.items) {
     // Command items and items without tokens give no record.
     const std::optional<parser::ParsedStatement> parsed_item =
@@ -149,22 +160,31 @@ ParseAnswer parse_json(std::string_view bytes, std::optional<std::string_view> v
     if (!parsed_item) continue;
     const parser::ParsedStatement& parsed = *parsed_item;
     const bool is_plsql = item.kind == lexer::ScriptItemKind::PlSql;
-    Json record = Json::object();
-    set_position(record, positions, item.start);
-    record["errors"] = diagnostic_list(parsed.diagnostics, lexer::Severity::Error, positions);
-    record["kind"] = is_plsql ? "plsql" : "sql";
-    record["statement"] = syntax::kind_name(parsed.tree.nodes.at(parsed.tree.root).kind);
-    record["tables"] = views::referenced_tables(parsed.tree, text);
-    record["text"] = syntax::span_text({item.start, item.end}, text);
-    if (with_tree) {
-      std::string dump;
-      syntax::dump_tree(parsed.tree, parsed.tree.root, 0, text, dump);
-      record["tree"] = std::move(dump);
+    const syntax::LineCol position = positions.at(item.start);
+    writer.begin_object();
+    writer.member("col", position.column);
+    write_diagnostic_list(writer, "errors", parsed.diagnostics, lexer::Severity::Error, positions);
+    writer.member("kind", is_plsql ? "plsql" : "sql");
+    writer.member("line", position.line);
+    writer.member("statement", syntax::kind_name(parsed.tree.nodes.at(parsed.tree.root).kind));
+    writer.key("tables");
+    writer.begin_array();
+    for (const std::string& table : views::referenced_tables(parsed.tree, text)) {
+      writer.string_value(table);
     }
-    record["warnings"] = diagnostic_list(parsed.diagnostics, lexer::Severity::Warning, positions);
-    writer.append(record);
+    writer.end_array();
+    writer.member("text", syntax::span_text({item.start, item.end}, text));
+    if (with_tree) {
+      dump.clear();
+      syntax::dump_tree(parsed.tree, parsed.tree.root, 0, text, dump);
+      writer.member("tree", dump);
+    }
+    write_diagnostic_list(writer, "warnings", parsed.diagnostics, lexer::Severity::Warning,
+                          positions);
+    writer.end_object();
   }
-  return ParseAnswer{std::move(writer).finish(), std::nullopt};
+  writer.end_array();
+  return ParseAnswer{std::move(out), std::nullopt};
 }
 
 }  // namespace veltrane::api

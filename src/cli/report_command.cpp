@@ -18,7 +18,6 @@
 #include "cli/commands.hpp"
 #include "cli/input_files.hpp"
 #include "cli/output.hpp"
-#include "report/render.hpp"
 #include "report/report_data.hpp"
 #include "report/version_arg.hpp"
 #include "report/white_space.hpp"
@@ -212,12 +211,15 @@ uint8_t cmd_report(std::span<const std::string> args, Output& output) {
       unreadable = true;
       continue;
     }
+    // The read leaves room for a file larger than its size said (4 KiB at least): kept for
+    // every input of a large tree, that room would outweigh the texts.
+    source->text.shrink_to_fit();
     inputs.push_back(report::SourceInput{file.name, std::move(source->text)});
   }
 
-  const report::Json data =
-      report::build_report_data(inputs, version.options, syntax::lossy_utf8(options.schema),
-                                syntax::lossy_utf8(options.title));
+  const report::Report report =
+      report::build_report(inputs, version.options, syntax::lossy_utf8(options.schema),
+                           syntax::lossy_utf8(options.title), *formats);
 
   const std::string shown_folder = person_text(options.out);
   if (const int error = create_folders(options.out); error != 0) {
@@ -225,22 +227,21 @@ uint8_t cmd_report(std::span<const std::string> args, Output& output) {
     return STATUS_FAILED;
   }
 
-  const std::vector<report::ReportFile> outputs = report::render_report(data, inputs, *formats);
-  for (const report::ReportFile& file : outputs) {
+  for (const report::ReportFile& file : report.outputs) {
     if (const int error = write_file(output_path(options.out, file.name), file.bytes); error != 0) {
       message(output, file.name + ": " + os_error_text(error));
       return STATUS_FAILED;
     }
   }
 
-  const report::Json& summary = data["summary"];
+  const report::ReportSummary& summary = report.summary;
   std::string line;
-  for (const auto& [key, words] : {std::pair<const char*, const char*>{"files", " files, "},
-                                   {"statements", " statements, "},
-                                   {"with_errors", " with errors, "},
-                                   {"warnings", " warnings, "},
-                                   {"objects", " objects created: report in "}}) {
-    line.append(summary[key].dump());
+  for (const auto& [count, words] : {std::pair<uint64_t, const char*>{summary.files, " files, "},
+                                     {summary.statements, " statements, "},
+                                     {summary.with_errors, " with errors, "},
+                                     {summary.warnings, " warnings, "},
+                                     {summary.objects, " objects created: report in "}}) {
+    line.append(std::to_string(count));
     line.append(words);
   }
   line.append(shown_folder);
@@ -252,10 +253,7 @@ uint8_t cmd_report(std::span<const std::string> args, Output& output) {
   line.push_back('\n');
   output.err(line);
 
-  const report::Json& with_errors = summary["with_errors"];
-  if (options.fail_on_errors && with_errors.is_number_integer() && with_errors.get<int64_t>() > 0) {
-    return STATUS_FAILED;
-  }
+  if (options.fail_on_errors && summary.with_errors > 0) return STATUS_FAILED;
   return unreadable ? STATUS_FAILED : STATUS_DONE;
 }
 

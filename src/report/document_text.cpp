@@ -1,105 +1,136 @@
 #include "report/document_text.hpp"
 
-#include <array>
-#include <charconv>
-#include <cstdint>
-#include <vector>
-
-#include "syntax/json_text.hpp"
+#include <cstddef>
 
 namespace veltrane::report {
 
 namespace {
 
 constexpr std::size_t INDENT = 2;
+constexpr std::string_view ESCAPED_LESS = "u003c";
 
-template <class Number>
-void append_number(std::string& out, Number number) {
-  std::array<char, 24> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number);
-  out.append(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
-}
-
-// A scalar, or the opening of an empty container; false for a container with members.
-bool append_leaf(std::string& out, const Json& value) {
-  switch (value.type()) {
-    case Json::value_t::null:
-      out.append("null");
-      return true;
-    case Json::value_t::boolean:
-      out.append(value.get<bool>() ? "true" : "false");
-      return true;
-    case Json::value_t::number_unsigned:
-      append_number(out, value.get<uint64_t>());
-      return true;
-    case Json::value_t::number_integer:
-      append_number(out, value.get<int64_t>());
-      return true;
-    case Json::value_t::number_float:
-      syntax::append_json_double(out, value.get<double>());
-      return true;
-    case Json::value_t::string:
-      syntax::append_json_string(out, value.get_ref<const std::string&>());
-      return true;
-    case Json::value_t::array:
-    case Json::value_t::object:
-      if (!value.empty()) return false;
-      out.append(value.is_array() ? "[]" : "{}");
-      return true;
-    default:
-      // Binary and discarded values never occur in a document; the library prints them
-      // itself.
-      out.append(value.dump());
-      return true;
-  }
-}
-
-// One open array or object and the position of its next member.
-struct Frame {
-  const Json* container;
-  Json::const_iterator next;
+// Counts the bytes of the indented form without writing them.
+struct SizeSink {
+  std::size_t size = 0;
+  void text(std::string_view piece) { size += piece.size(); }
+  void byte(char) { ++size; }
+  void spaces(std::size_t count) { size += count; }
 };
 
-void append_json(std::string& out, const Json& value, bool indented) {
-  if (append_leaf(out, value)) return;
-  std::vector<Frame> stack;
-  const auto open = [&](const Json& container) {
-    out.push_back(container.is_array() ? '[' : '{');
-    stack.push_back(Frame{&container, container.cbegin()});
+struct TextSink {
+  std::string& out;
+  void text(std::string_view piece) { out.append(piece); }
+  void byte(char value) { out.push_back(value); }
+  void spaces(std::size_t count) { out.append(count, ' '); }
+};
+
+template <class Sink>
+void indent(Sink& sink, std::string_view embedded) {
+  std::size_t depth = 0;
+  // A "{" or "[" was written and whether it holds anything is not known yet.
+  bool opened = false;
+  const auto new_line = [&] {
+    sink.byte('\n');
+    sink.spaces(depth * INDENT);
   };
-  open(value);
-  while (!stack.empty()) {
-    Frame& frame = stack.back();
-    const bool first = frame.next == frame.container->cbegin();
-    if (frame.next == frame.container->cend()) {
-      const char closing = frame.container->is_array() ? ']' : '}';
-      stack.pop_back();
-      if (indented) {
-        out.push_back('\n');
-        out.append(stack.size() * INDENT, ' ');
+  std::size_t i = 0;
+  const std::size_t size = embedded.size();
+  while (i < size) {
+    const char byte = embedded[i];
+    if (opened) {
+      opened = false;
+      if (byte == '}' || byte == ']') {
+        sink.byte(byte);
+        ++i;
+        continue;
       }
-      out.push_back(closing);
-      continue;
+      ++depth;
+      new_line();
     }
-    const Json::const_iterator member = frame.next++;
-    if (!first) out.push_back(',');
-    if (indented) {
-      out.push_back('\n');
-      out.append(stack.size() * INDENT, ' ');
+    switch (byte) {
+      case '"': {
+        // A string, escapes and all: runs of plain bytes are copied at once.
+        sink.byte('"');
+        ++i;
+        while (i < size) {
+          std::size_t run = i;
+          while (run < size && embedded[run] != '"' && embedded[run] != '\\') ++run;
+          sink.text(embedded.substr(i, run - i));
+          i = run;
+          if (i == size || embedded[i] == '"') break;
+          // A backslash: "\/" and "\u003c" are the page's own, anything else the JSON's.
+          const std::string_view rest = embedded.substr(i + 1);
+          if (rest.substr(0, 1) == "/") {
+            sink.byte('/');
+            i += 2;
+          } else if (rest.substr(0, ESCAPED_LESS.size()) == ESCAPED_LESS) {
+            sink.byte('<');
+            i += 1 + ESCAPED_LESS.size();
+          } else {
+            sink.text(embedded.substr(i, 2));
+            i += 2;
+          }
+        }
+        sink.byte('"');
+        break;
+      }
+      case '{':
+      case '[':
+        sink.byte(byte);
+        opened = true;
+        break;
+      case '}':
+      case ']':
+        --depth;
+        new_line();
+        sink.byte(byte);
+        break;
+      case ',':
+        sink.byte(',');
+        new_line();
+        break;
+      case ':':
+        sink.text(": ");
+        break;
+      default:
+        sink.byte(byte);
+        break;
     }
-    if (frame.container->is_object()) {
-      syntax::append_json_string(out, member.key());
-      out.push_back(':');
-      if (indented) out.push_back(' ');
-    }
-    if (!append_leaf(out, *member)) open(*member);
+    ++i;
   }
 }
 
 }  // namespace
 
-void append_compact_json(std::string& out, const Json& value) { append_json(out, value, false); }
+void append_script_safe_json(std::string& out, std::string_view compact) {
+  std::size_t i = 0;
+  while (i < compact.size()) {
+    const std::size_t less = compact.find('<', i);
+    if (less == std::string_view::npos) {
+      out.append(compact.substr(i));
+      return;
+    }
+    out.append(compact.substr(i, less - i));
+    if (compact.substr(less + 1, 1) == "/") {
+      out.append("<\\/");
+      i = less + 2;
+    } else if (compact.substr(less + 1, 3) == "!--") {
+      out.append("\\u003c");
+      i = less + 1;
+    } else {
+      out.push_back('<');
+      i = less + 1;
+    }
+  }
+}
 
-void append_indented_json(std::string& out, const Json& value) { append_json(out, value, true); }
+void append_indented_json(std::string& out, std::string_view embedded) {
+  // Measured first, so that the text, often the largest output, is allocated once.
+  SizeSink size;
+  indent(size, embedded);
+  out.reserve(out.size() + size.size);
+  TextSink text{out};
+  indent(text, embedded);
+}
 
 }  // namespace veltrane::report

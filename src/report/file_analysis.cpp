@@ -1,12 +1,16 @@
 #include "report/file_analysis.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <optional>
+#include <utility>
 
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
+#include "report/string_room.hpp"
 #include "report/token_classes.hpp"
 #include "report/tree_json.hpp"
 #include "syntax/json_text.hpp"
@@ -42,13 +46,6 @@ uint32_t end_line_of(const ScriptItem& item, std::string_view text,
   return positions.line_col(last).line;
 }
 
-struct Totals {
-  uint64_t statements = 0;
-  uint64_t errors = 0;
-  uint64_t warnings = 0;
-  uint64_t nodes = 0;
-};
-
 }  // namespace
 
 double rounded_micros(int64_t nanoseconds) {
@@ -69,205 +66,320 @@ uint64_t counted_lines(std::string_view text) {
   return lines;
 }
 
-Json file_diagnostic_json(const syntax::Diagnostic& diagnostic, const Utf16Positions& positions) {
-  const syntax::LineCol position = positions.line_col(diagnostic.start);
-  Json object = Json::object();
-  object["line"] = position.line;
-  object["col"] = position.column;
-  object["s"] = positions.offset(diagnostic.start);
-  object["e"] = positions.offset(std::max(diagnostic.start, diagnostic.end));
-  object["message"] = diagnostic.message;
-  return object;
-}
-
-Json diagnostics_json(std::span<const syntax::Diagnostic> diagnostics, syntax::Severity severity,
-                      const Utf16Positions& positions) {
-  Json list = Json::array();
-  for (const syntax::Diagnostic& diagnostic : diagnostics) {
-    if (diagnostic.severity == severity)
-      list.push_back(file_diagnostic_json(diagnostic, positions));
-  }
-  return list;
-}
-
 namespace {
 
-// What one analysis makes: the trees (lab mode), and the highlighting rows with the
-// timings (left out of a report's file entries, which never show them).
-struct AnalysisParts {
-  bool lab = false;
-  bool rows_and_timings = true;
-};
+ItemDiagnostic item_diagnostic(const syntax::Diagnostic& diagnostic,
+                               const Utf16Positions& positions) {
+  const syntax::LineCol position = positions.line_col(diagnostic.start);
+  return ItemDiagnostic{position.line, position.column, positions.offset(diagnostic.start),
+                        positions.offset(std::max(diagnostic.start, diagnostic.end)),
+                        diagnostic.message};
+}
 
-FileAnalysis analyze(std::string_view name, std::string_view text,
-                     const lexer::ParseOptions& options, AnalysisParts parts) {
-  const bool lab = parts.lab;
-  const bool with_rows = parts.rows_and_timings;
-  const Clock::time_point file_start = Clock::now();
-  const Utf16Positions positions(text);
-  const lexer::SplitResult split = lexer::split_script(text);
-  const NameContexts contexts;
-
-  FileAnalysis analysis;
-  Json items = Json::array();
-  std::vector<ClassRow> rows;
-  if (with_rows) rows.reserve(split.tokens.size());
-  Totals totals;
-
-  for (const ScriptItem& item : split.items) {
-    Json object = Json::object();
-    const syntax::LineCol start = positions.line_col(item.start);
-    object["line"] = start.line;
-    object["col"] = start.column;
-    object["end_line"] = end_line_of(item, text, positions);
-    object["s"] = positions.offset(item.start);
-    object["e"] = positions.offset(item.end);
-    const std::string_view item_text = text.substr(item.start, item.end - item.start);
-    std::string tree_text;
-
-    std::optional<parser::ParsedStatement> parsed;
-    double parse_micros = 0.0;
-    if (item.kind != ScriptItemKind::SqlPlus && item.first_token < item.end_token) {
-      const Clock::time_point parse_start = Clock::now();
-      parsed = parser::parse_item(text, split, item, options);
-      if (with_rows) parse_micros = micros_since(parse_start);
-    }
-
-    if (parsed) {
-      ++totals.statements;
-      const syntax::Tree& tree = parsed->tree;
-      if (with_rows) {
-        const TokenParentKinds parents(tree);
-        append_item_rows(std::span<const lexer::Token>(split.tokens)
-                             .subspan(item.first_token, item.end_token - item.first_token),
-                         text, parents, contexts, positions, rows);
-      }
-      Json errors = diagnostics_json(parsed->diagnostics, syntax::Severity::Error, positions);
-      Json warnings = diagnostics_json(parsed->diagnostics, syntax::Severity::Warning, positions);
-      totals.errors += errors.size();
-      totals.warnings += warnings.size();
-
-      uint64_t nodes = 0;
-      if (lab) {
-        tree_json(tree, tree.root, text, positions, nodes, tree_text);
-      } else {
-        nodes = tree_object_count(tree);
-      }
-      totals.nodes += nodes;
-
-      object["kind"] = item.kind == ScriptItemKind::PlSql ? "plsql" : "sql";
-      object["statement"] = syntax::kind_name(tree.nodes[tree.root].kind);
-      object["text"] = item_text;
-      if (with_rows) object["micros"] = parse_micros;
-      object["bytes"] = item.end - item.start;
-      object["errors"] = std::move(errors);
-      object["warnings"] = std::move(warnings);
-      object["tables"] = views::referenced_tables(tree, text);
-      object["lossless"] = syntax::node_text(tree, tree.root, text) == item_text;
-      object["nodes"] = nodes;
-    } else {
-      object["kind"] = "sqlplus";
-      object["command"] = item.command ? Json(*item.command) : Json(nullptr);
-      object["text"] = item_text;
-    }
-    items.push_back(std::move(object));
-    if (lab) analysis.trees.push_back(std::move(tree_text));
+void write_diagnostics(syntax::JsonWriter& writer, std::string_view key,
+                       const std::vector<ItemDiagnostic>& diagnostics) {
+  writer.key(key);
+  writer.begin_array();
+  for (const ItemDiagnostic& diagnostic : diagnostics) {
+    writer.begin_object();
+    writer.member("col", diagnostic.col);
+    writer.member("e", diagnostic.e);
+    writer.member("line", diagnostic.line);
+    writer.member("message", diagnostic.message);
+    writer.member("s", diagnostic.s);
+    writer.end_object();
   }
-
-  if (with_rows) {
-    append_comment_rows(split.tokens, positions, rows);
-    sort_rows_by_number(rows);
-  }
-  const double file_micros = micros_since(file_start);
-
-  uint64_t sqlplus = 0;
-  uint64_t with_errors = 0;
-  for (const Json& item : items) {
-    if (item["kind"] == "sqlplus") ++sqlplus;
-    const auto errors = item.find("errors");
-    if (errors != item.end() && !errors->empty()) ++with_errors;
-  }
-
-  Json& value = analysis.value;
-  value = Json::object();
-  value["name"] = name;
-  value["bytes"] = text.size();
-  value["lines"] = counted_lines(text);
-  if (with_rows) value["micros"] = file_micros;
-  value["version"] = lexer::format_version(options.version);
-  value["counts"] = Json{{"errors", totals.errors},     {"nodes", totals.nodes},
-                         {"sqlplus", sqlplus},          {"statements", totals.statements},
-                         {"warnings", totals.warnings}, {"with_errors", with_errors}};
-  value["items"] = std::move(items);
-  if (with_rows) {
-    Json classes = Json::array();
-    for (const ClassRow& row : rows) {
-      classes.push_back(Json::array({row.start, row.end, row.class_name}));
-    }
-    value["classes"] = std::move(classes);
-  }
-  return analysis;
+  writer.end_array();
 }
 
 }  // namespace
 
-FileAnalysis analyze_file(std::string_view name, std::string_view text,
-                          const lexer::ParseOptions& options, bool lab) {
-  return analyze(name, text, options, AnalysisParts{lab, true});
-}
+ItemsOutcome analyze_items(std::string_view text, const lexer::SplitResult& split,
+                           const Utf16Positions& positions, const lexer::ParseOptions& options,
+                           bool lab, const ItemHandler& on_item) {
+  const NameContexts contexts;
+  ItemsOutcome outcome;
+  FileCounts& counts = outcome.counts;
+  if (lab) outcome.rows.reserve(split.tokens.size());
+  AnalyzedItem entry;
 
-Json report_file_entry(std::string_view name, std::string_view text,
-                       const lexer::ParseOptions& options) {
-  return analyze(name, text, options, AnalysisParts{false, false}).value;
-}
+  for (const ScriptItem& item : split.items) {
+    const syntax::LineCol start = positions.line_col(item.start);
+    entry.script_item = &item;
+    entry.line = start.line;
+    entry.col = start.column;
+    entry.end_line = end_line_of(item, text, positions);
+    entry.s = positions.offset(item.start);
+    entry.e = positions.offset(item.end);
+    entry.text = text.substr(item.start, item.end - item.start);
+    entry.command = item.command;
+    entry.micros.reset();
+    entry.parsed = nullptr;
+    entry.errors.clear();
+    entry.warnings.clear();
+    entry.tables.clear();
 
-std::string file_analysis_text(const FileAnalysis& analysis) {
-  std::string out;
-  out.push_back('{');
-  bool first_member = true;
-  for (const auto& [key, member] : analysis.value.items()) {
-    if (!first_member) out.push_back(',');
-    first_member = false;
-    syntax::append_json_string(out, key);
-    out.push_back(':');
-    if (key != "items" || !member.is_array()) {
-      out.append(member.dump());
+    std::optional<parser::ParsedStatement> parsed;
+    if (item.kind != ScriptItemKind::SqlPlus && item.first_token < item.end_token) {
+      const Clock::time_point parse_start = Clock::now();
+      parsed = parser::parse_item(text, split, item, options);
+      if (lab) entry.micros = micros_since(parse_start);
+    }
+    if (!parsed) {
+      ++counts.sqlplus;
+      on_item(entry);
       continue;
     }
-    out.push_back('[');
-    for (std::size_t index = 0; index < member.size(); ++index) {
-      if (index > 0) out.push_back(',');
-      const Json& item = member[index];
-      const bool has_tree = index < analysis.trees.size() && !analysis.trees[index].empty();
-      if (!has_tree || !item.is_object()) {
-        out.append(item.dump());
-        continue;
-      }
-      out.push_back('{');
-      bool tree_written = false;
-      bool first_key = true;
-      const auto write_tree = [&] {
-        if (!first_key) out.push_back(',');
-        first_key = false;
-        syntax::append_json_string(out, "tree");
-        out.push_back(':');
-        out.append(analysis.trees[index]);
-        tree_written = true;
-      };
-      for (const auto& [item_key, item_value] : item.items()) {
-        if (!tree_written && item_key > "tree") write_tree();
-        if (!first_key) out.push_back(',');
-        first_key = false;
-        syntax::append_json_string(out, item_key);
-        out.push_back(':');
-        out.append(item_value.dump());
-      }
-      if (!tree_written) write_tree();
-      out.push_back('}');
+
+    ++counts.statements;
+    const syntax::Tree& tree = parsed->tree;
+    if (lab) {
+      const TokenParentKinds parents(tree);
+      append_item_rows(std::span<const lexer::Token>(split.tokens)
+                           .subspan(item.first_token, item.end_token - item.first_token),
+                       text, parents, contexts, positions, outcome.rows);
     }
-    out.push_back(']');
+    for (const syntax::Diagnostic& diagnostic : parsed->diagnostics) {
+      if (diagnostic.severity == syntax::Severity::Error) {
+        entry.errors.push_back(item_diagnostic(diagnostic, positions));
+      } else if (diagnostic.severity == syntax::Severity::Warning) {
+        entry.warnings.push_back(item_diagnostic(diagnostic, positions));
+      }
+    }
+    counts.errors += entry.errors.size();
+    counts.warnings += entry.warnings.size();
+    if (!entry.errors.empty()) ++counts.with_errors;
+    entry.parsed = &*parsed;
+    entry.plsql = item.kind == ScriptItemKind::PlSql;
+    entry.statement = syntax::kind_name(tree.nodes[tree.root].kind);
+    entry.tables = views::referenced_tables(tree, text);
+    entry.lossless = syntax::node_text(tree, tree.root, text) == entry.text;
+    entry.nodes = tree_object_count(tree);
+    counts.nodes += entry.nodes;
+    on_item(entry);
   }
-  out.push_back('}');
+
+  if (lab) {
+    append_comment_rows(split.tokens, positions, outcome.rows);
+    sort_rows_by_number(outcome.rows);
+  }
+  return outcome;
+}
+
+void write_item_json(syntax::JsonWriter& writer, const AnalyzedItem& item, const TreeSource* tree) {
+  writer.begin_object();
+  if (item.parsed == nullptr) {
+    writer.member("col", item.col);
+    writer.key("command");
+    if (item.command) {
+      writer.string_value(*item.command);
+    } else {
+      writer.null_value();
+    }
+    writer.member("e", item.e);
+    writer.member("end_line", item.end_line);
+    writer.member("kind", "sqlplus");
+    writer.member("line", item.line);
+    writer.member("s", item.s);
+    writer.member("text", item.text);
+    writer.end_object();
+    return;
+  }
+  writer.member("bytes", item.text.size());
+  writer.member("col", item.col);
+  writer.member("e", item.e);
+  writer.member("end_line", item.end_line);
+  write_diagnostics(writer, "errors", item.errors);
+  writer.member("kind", item.plsql ? "plsql" : "sql");
+  writer.member("line", item.line);
+  writer.key("lossless");
+  writer.bool_value(item.lossless);
+  if (item.micros) {
+    writer.key("micros");
+    writer.double_value(*item.micros);
+  }
+  writer.member("nodes", item.nodes);
+  writer.member("s", item.s);
+  writer.member("statement", item.statement);
+  writer.key("tables");
+  writer.begin_array();
+  for (const std::string& table : item.tables) writer.string_value(table);
+  writer.end_array();
+  writer.member("text", item.text);
+  if (tree != nullptr) {
+    writer.key("tree");
+    uint64_t objects = 0;
+    tree_json(item.parsed->tree, item.parsed->tree.root, tree->text, tree->positions, objects,
+              writer.out());
+    writer.raw_close("");
+  }
+  write_diagnostics(writer, "warnings", item.warnings);
+  writer.end_object();
+}
+
+void write_counts_json(syntax::JsonWriter& writer, const FileCounts& counts) {
+  writer.begin_object();
+  writer.member("errors", counts.errors);
+  writer.member("nodes", counts.nodes);
+  writer.member("sqlplus", counts.sqlplus);
+  writer.member("statements", counts.statements);
+  writer.member("warnings", counts.warnings);
+  writer.member("with_errors", counts.with_errors);
+  writer.end_object();
+}
+
+namespace {
+
+// Decimal digits of the largest offset or count of a text of this size.
+std::size_t number_digits(std::size_t text_size) {
+  std::size_t digits = 1;
+  for (std::size_t bound = text_size; bound >= 10; bound /= 10) ++digits;
+  return digits;
+}
+
+// The tokens that can have a highlighting row: all but white space and line continuations.
+std::size_t row_token_count(std::span<const lexer::Token> tokens) {
+  std::size_t count = 0;
+  for (const lexer::Token& token : tokens) {
+    if (token.kind != lexer::TokenKind::Whitespace &&
+        token.kind != lexer::TokenKind::LineContinuation) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// The longest text of one highlighting row, its comma included: two offsets and a class
+// name of at most four letters.
+std::size_t row_size_bound(std::size_t digits) { return 2 * digits + 12; }
+
+// The text of one item beyond its source text and its tree, about: its keys, numbers
+// and diagnostics.
+std::size_t item_size_bound(const AnalyzedItem& item, std::size_t digits) {
+  constexpr std::size_t ITEM_FIXED = 256;
+  constexpr std::size_t DIAGNOSTIC_FIXED = 48;
+  constexpr std::size_t ESCAPE_GROWTH = 5;
+  std::size_t size = ITEM_FIXED + 8 * digits + item.text.size() + 2;
+  if (!syntax::json_string_needs_no_escape(item.text)) size += ESCAPE_GROWTH * item.text.size();
+  for (const auto* diagnostics : {&item.errors, &item.warnings}) {
+    for (const ItemDiagnostic& diagnostic : *diagnostics) {
+      size += DIAGNOSTIC_FIXED + 4 * digits + ESCAPE_GROWTH * diagnostic.message.size();
+    }
+  }
+  for (const std::string& table : item.tables) size += 3 + ESCAPE_GROWTH * table.size();
+  return size;
+}
+
+// What the items of a file will take, about, as measured on large scripts: a client
+// command (or an item with nothing to parse) its keys and text, a parsed statement also
+// its tree, some 32 bytes per source byte.
+std::size_t expected_items_size(std::string_view text, const lexer::SplitResult& split) {
+  constexpr std::size_t COMMAND_ITEM_BYTES = 112;
+  constexpr std::size_t PARSED_ITEM_BYTES = 256;
+  constexpr std::size_t TREE_BYTES_PER_BYTE = 32;
+  std::size_t size = text.size();
+  for (const ScriptItem& item : split.items) {
+    const bool parsed = item.kind != ScriptItemKind::SqlPlus && item.first_token < item.end_token;
+    size += parsed ? PARSED_ITEM_BYTES + TREE_BYTES_PER_BYTE * (item.end - item.start)
+                   : COMMAND_ITEM_BYTES;
+  }
+  return size;
+}
+
+// Writes text into a gap kept at the front of `out`, piece by piece, so that what comes
+// before the items can be written after them without a second copy of the whole answer.
+// Whatever does not fit widens the gap; `close` removes the part left unused.
+class GapFiller {
+ public:
+  GapFiller(std::string& out, std::size_t gap) : out_(out), gap_end_(gap) {}
+
+  std::string& piece() { return piece_; }
+
+  void flush_when_large() {
+    if (piece_.size() >= FLUSH_SIZE) flush();
+  }
+
+  void close() {
+    flush();
+    out_.erase(position_, gap_end_ - position_);
+  }
+
+ private:
+  static constexpr std::size_t FLUSH_SIZE = 64 * 1024;
+
+  void flush() {
+    const std::size_t fits = std::min(piece_.size(), gap_end_ - position_);
+    std::memcpy(out_.data() + position_, piece_.data(), fits);
+    position_ += fits;
+    if (fits < piece_.size()) {
+      out_.insert(gap_end_, piece_, fits);
+      gap_end_ += piece_.size() - fits;
+      position_ = gap_end_;
+    }
+    piece_.clear();
+  }
+
+  std::string& out_;
+  std::size_t gap_end_;
+  std::size_t position_ = 0;
+  std::string piece_;
+};
+
+}  // namespace
+
+std::string file_analysis_json(std::string_view name, std::string_view text,
+                               const lexer::ParseOptions& options) {
+  const Clock::time_point file_start = Clock::now();
+  const Utf16Positions positions(text);
+  std::optional<lexer::SplitResult> split = lexer::split_script(text);
+
+  // The members before "items" (bytes, classes, counts) are known only once every item is
+  // written: the items go after a gap sized for them, filled in at the end.
+  const std::size_t digits = number_digits(text.size());
+  const std::size_t gap = 64 + row_token_count(split->tokens) * row_size_bound(digits);
+  std::string out;
+  out.reserve(gap + expected_items_size(text, *split));
+  out.resize(gap);
+  syntax::JsonWriter items_writer(out);
+  const TreeSource tree{text, positions};
+  ItemsOutcome outcome =
+      analyze_items(text, *split, positions, options, true, [&](const AnalyzedItem& item) {
+        std::size_t bound = item_size_bound(item, digits);
+        if (item.parsed != nullptr) bound += tree_json_size_bound(item.parsed->tree, text, digits);
+        reserve_more(out, bound);
+        write_item_json(items_writer, item, &tree);
+      });
+  split.reset();
+
+  syntax::JsonWriter tail(out);
+  tail.raw_close("]");
+  tail.member("lines", counted_lines(text));
+  tail.key("micros");
+  tail.double_value(micros_since(file_start));
+  tail.member("name", name);
+  tail.member("version", lexer::format_version(options.version));
+  tail.raw_close("}");
+
+  GapFiller head(out, gap);
+  syntax::JsonWriter writer(head.piece());
+  writer.begin_object();
+  writer.member("bytes", text.size());
+  writer.key("classes");
+  writer.begin_array();
+  for (const ClassRow& row : outcome.rows) {
+    writer.begin_array();
+    writer.unsigned_value(row.start);
+    writer.unsigned_value(row.end);
+    writer.string_value(row.class_name);
+    writer.end_array();
+    head.flush_when_large();
+  }
+  writer.end_array();
+  writer.key("counts");
+  write_counts_json(writer, outcome.counts);
+  writer.key("items");
+  writer.raw_open("[");
+  head.close();
   return out;
 }
 

@@ -5,57 +5,110 @@
 // tables, node count and whether its tree gives back its text; the file's counts, timing
 // and highlighting rows. Positions are 1-based lines and columns (in characters) and
 // UTF-16 offsets ("s", "e").
+//
+// Nothing here builds a JSON library value of the analysis: each item is handed to its
+// writers as it is analysed and then dropped, so memory follows what is written, and an
+// exhausted allocator unwinds through plain strings and vectors.
 
 #include <cstdint>
-#include <nlohmann/json.hpp>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "lexer/parse_options.hpp"
+#include "lexer/script_splitter.hpp"
+#include "parser/parse_entries.hpp"
+#include "report/token_classes.hpp"
 #include "syntax/diagnostic.hpp"
+#include "syntax/json_text.hpp"
 #include "syntax/utf16_offsets.hpp"
 
 namespace veltrane::report {
 
-using Json = nlohmann::json;
-
-// One analysed file, owned by the caller.
-struct FileAnalysis {
-  // The object: bytes, classes, counts, items, lines, micros, name, version. Items never
-  // hold "tree" here: trees can be a million levels deep, and the library's printer
-  // recurses once per level.
-  Json value;
-  // Lab mode: for each element of value["items"], in order, the JSON text of its tree
-  // (empty for an item that was not parsed). Report mode: empty.
-  std::vector<std::string> trees;
+// One diagnostic of an item: its start as line and column, its UTF-16 span ("e" is the
+// offset of the larger of start and end) and its message (static text).
+struct ItemDiagnostic {
+  uint32_t line = 0;
+  uint32_t col = 0;
+  uint64_t s = 0;
+  uint64_t e = 0;
+  std::string_view message;
 };
 
-// Analyses `text` under `name` with `options`. With `lab` on, every parsed item's tree is
-// kept as JSON text in `trees`. Never fails for any text shorter than 2 GiB.
-[[nodiscard]] FileAnalysis analyze_file(std::string_view name, std::string_view text,
-                                        const lexer::ParseOptions& options, bool lab);
+// One analysed script item, valid while its writers run: the views borrow the source
+// text and the item's tree.
+struct AnalyzedItem {
+  const lexer::ScriptItem* script_item = nullptr;
+  uint32_t line = 0;
+  uint32_t col = 0;
+  uint32_t end_line = 0;
+  uint64_t s = 0;
+  uint64_t e = 0;
+  std::string_view text;
+  // Client commands: the command's name (absent for an unnamed one); parsed is null.
+  std::optional<std::string_view> command;
+  // Parsed statements and units: what follows, parsed non-null.
+  const parser::ParsedStatement* parsed = nullptr;
+  bool plsql = false;
+  std::string statement;
+  std::vector<ItemDiagnostic> errors;
+  std::vector<ItemDiagnostic> warnings;
+  std::vector<std::string> tables;
+  bool lossless = false;
+  uint64_t nodes = 0;
+  // The parse time (Lab only).
+  std::optional<double> micros;
+};
 
-// The file entry of a report: what analyze_file gives in report mode, without the file's
-// "classes" and "micros" and without each item's "micros", which a report never shows
-// (the highlighting rows are not made at all).
-[[nodiscard]] Json report_file_entry(std::string_view name, std::string_view text,
-                                     const lexer::ParseOptions& options);
+// The counts of one file, or summed over several.
+struct FileCounts {
+  uint64_t errors = 0;
+  uint64_t nodes = 0;
+  uint64_t sqlplus = 0;
+  uint64_t statements = 0;
+  uint64_t warnings = 0;
+  uint64_t with_errors = 0;
+};
 
-// The compact JSON text of the analysis, each item's "tree" (lab mode) in its sorted
-// place between "text" and "warnings". Equals the library's dump() of the same value.
-[[nodiscard]] std::string file_analysis_text(const FileAnalysis& analysis);
+// What the analysis of one file makes besides its items.
+struct ItemsOutcome {
+  FileCounts counts;
+  // The highlighting rows, sorted (Lab only).
+  std::vector<ClassRow> rows;
+};
 
-// One diagnostic object: col, e (the UTF-16 offset of the larger of start and end),
-// line, message, s.
-[[nodiscard]] Json file_diagnostic_json(const syntax::Diagnostic& diagnostic,
-                                        const syntax::Utf16Positions& positions);
+using ItemHandler = std::function<void(const AnalyzedItem&)>;
 
-// The diagnostics of one severity, in list order, as diagnostic objects.
-[[nodiscard]] Json diagnostics_json(std::span<const syntax::Diagnostic> diagnostics,
-                                    syntax::Severity severity,
-                                    const syntax::Utf16Positions& positions);
+// Analyses the items of `text` (split as `split`) in order and hands each to `on_item`.
+// With `lab` on, each item carries its parse time and the file's highlighting rows are made.
+// Never fails for any text shorter than 2 GiB.
+[[nodiscard]] ItemsOutcome analyze_items(std::string_view text, const lexer::SplitResult& split,
+                                         const syntax::Utf16Positions& positions,
+                                         const lexer::ParseOptions& options, bool lab,
+                                         const ItemHandler& on_item);
+
+// What the Lab's tree JSON of an item is written from (see tree_json.hpp).
+struct TreeSource {
+  std::string_view text;
+  const syntax::Utf16Positions& positions;
+};
+
+// Writes one item's object: for a parsed item bytes, col, e, end_line, errors, kind, line,
+// lossless, micros (when measured), nodes, s, statement, tables, text, tree (only with a
+// tree source), warnings; for a client command col, command, e, end_line, kind, line, s,
+// text.
+void write_item_json(syntax::JsonWriter& writer, const AnalyzedItem& item, const TreeSource* tree);
+
+// {"errors","nodes","sqlplus","statements","warnings","with_errors"}.
+void write_counts_json(syntax::JsonWriter& writer, const FileCounts& counts);
+
+// The Lab's analysis of one file, as compact JSON: bytes, classes, counts, items (each
+// with its tree), lines, micros, name, version.
+[[nodiscard]] std::string file_analysis_json(std::string_view name, std::string_view text,
+                                             const lexer::ParseOptions& options);
 
 // Microseconds of a duration in nanoseconds, rounded to one decimal (halves away from
 // zero); a negative duration gives 0.0.

@@ -1,15 +1,20 @@
 #pragma once
 
-// Rendering a report document into its output files: report.html (the page with the
-// document embedded), the five CSV tables and report.json.
+// Rendering a report into its output files while its inputs are analysed: report.html (the
+// page with the document embedded), the five CSV tables and report.json. Each file and
+// item is written into every chosen output as it comes and then dropped.
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "catalog/catalog.hpp"
+#include "report/document_text.hpp"
 #include "report/file_analysis.hpp"
-#include "report/report_data.hpp"
 
 namespace veltrane::report {
 
@@ -19,31 +24,70 @@ struct ReportFile {
   std::string bytes;
 };
 
-// The outputs for the format words ("html", "csv", "json", compared byte for byte; order
-// and repeats do not matter, other words are ignored), in the fixed order report.html;
-// files.csv, statements.csv, problems.csv, tables.csv, objects.csv; report.json. `inputs`
-// serve the "source" column of problems.csv.
-[[nodiscard]] std::vector<ReportFile> render_report(const Json& data,
-                                                    const std::vector<SourceInput>& inputs,
-                                                    std::span<const std::string> formats);
+// The lines of one input text, found once per file when a problem needs them: the pieces
+// between LF characters; a final LF starts no line.
+class SourceLines {
+ public:
+  explicit SourceLines(std::string_view text) : text_(text) {}
 
-// The page with `data` embedded: its compact JSON, each "</" written "<\/" and each
-// "<!--" written "\u003c!--", put in place of the template's one data slot.
-[[nodiscard]] std::string render_report_html(const Json& data);
+  // The trimmed first 200 characters of line `number` (1-based); empty past the end.
+  [[nodiscard]] std::string_view excerpt(uint64_t number);
 
-// report.json: the library's indented dump (two spaces), no final line feed.
-[[nodiscard]] std::string render_report_json(const Json& data);
+ private:
+  void index();
 
-// The text of one CSV cell for a JSON value: null empty, a string as it is, anything
-// else its compact JSON.
-[[nodiscard]] std::string csv_cell(const Json& value);
+  std::string_view text_;
+  std::optional<std::vector<std::size_t>> starts_;
+};
+
+// The outputs of the format words ("html", "csv", "json", compared byte for byte; order
+// and repeats do not matter, other words are ignored), written piece by piece.
+class ReportWriter {
+ public:
+  explicit ReportWriter(std::span<const std::string> formats);
+
+  // The next piece of the document's compact JSON, for the page and report.json. A piece
+  // must not end inside a string.
+  void document(std::string_view compact);
+
+  // A file entry's members before its items (bytes, counts) are known only after them, so
+  // the items are written after a gap: open_file_entry leaves one sized for a head of the
+  // shape of `head_shape` (the head with every count 0) and makes room for about
+  // `expected_bytes` of items; close_file_entry writes the real head into the gap and
+  // closes what is left of it, moving no more than the file's own text.
+  void open_file_entry(std::string_view head_shape, std::size_t expected_bytes);
+  void close_file_entry(std::string_view head);
+
+  // The CSV rows of one input: begin_file, then item_rows for each of its items in order,
+  // then end_file. `name` and `text` must outlive the calls up to end_file.
+  void begin_file(std::string_view name, std::string_view text);
+  void item_rows(const AnalyzedItem& item);
+  void end_file(uint64_t bytes, uint64_t lines, const FileCounts& counts);
+
+  void object_row(const catalog::CatalogObject& object);
+
+  // The outputs in the fixed order report.html; files.csv, statements.csv, problems.csv,
+  // tables.csv, objects.csv; report.json.
+  [[nodiscard]] std::vector<ReportFile> finish() &&;
+
+ private:
+  bool html_ = false;
+  bool csv_ = false;
+  bool json_ = false;
+  // The document in its embedded form, after the page's text before the data when the
+  // page is wanted: report.json is made from it at the end.
+  std::string document_;
+  std::size_t data_start_ = 0;
+  // The open file entry's gap.
+  std::size_t gap_ = 0;
+  std::size_t gap_size_ = 0;
+  std::array<std::string, 5> tables_;
+  std::string_view file_name_;
+  std::optional<SourceLines> source_;
+};
 
 // Appends one field: quoted (inner quotes doubled) when it holds ",", a quotation mark,
 // CR or LF, otherwise as it is.
 void append_csv_field(std::string& out, std::string_view cell);
-
-// The five tables, in order files, statements, problems, tables, objects.
-[[nodiscard]] std::vector<ReportFile> render_csv_tables(const Json& data,
-                                                        const std::vector<SourceInput>& inputs);
 
 }  // namespace veltrane::report

@@ -1,51 +1,34 @@
 #include "report/report_data.hpp"
 
-#include <array>
-#include <cstdint>
+#include <utility>
 
 #include "catalog/build_catalog.hpp"
 #include "lexer/oracle_version.hpp"
+#include "lexer/script_splitter.hpp"
+#include "syntax/json_text.hpp"
 #include "syntax/unicode.hpp"
+#include "syntax/utf16_offsets.hpp"
 
 namespace veltrane::report {
 
 namespace {
 
-// The summary values summed over the file entries, with the key path they come from.
-struct SummedCount {
-  std::string_view summary_key;
-  std::string_view counts_key;  // empty: a member of the file entry itself
-  std::string_view file_key;
-};
+constexpr std::size_t PIECE_SIZE = 64 * 1024;
+// The compact text of one item beyond its source text, about, as measured on large
+// scripts: its keys and numbers, for a client command (or an item with nothing to parse)
+// and for a parsed statement.
+constexpr std::size_t COMMAND_ITEM_BYTES = 112;
+constexpr std::size_t PARSED_ITEM_BYTES = 224;
 
-constexpr std::array<SummedCount, 7> SUMMED_COUNTS = {{
-    {"bytes", "", "bytes"},
-    {"lines", "", "lines"},
-    {"statements", "counts", "statements"},
-    {"with_errors", "counts", "with_errors"},
-    {"errors", "counts", "errors"},
-    {"warnings", "counts", "warnings"},
-    {"sqlplus", "counts", "sqlplus"},
-}};
-
-// A member that is a non-negative integer, else 0.
-uint64_t count_member(const Json& object, std::string_view key) {
-  if (!object.is_object()) return 0;
-  const auto found = object.find(key);
-  if (found == object.end()) return 0;
-  if (found->is_number_unsigned()) return found->get<uint64_t>();
-  if (found->is_number_integer()) {
-    const int64_t value = found->get<int64_t>();
-    return value > 0 ? static_cast<uint64_t>(value) : 0;
+// What the items of a file will take in the document, about.
+std::size_t expected_bytes(std::string_view text, const lexer::SplitResult& split) {
+  std::size_t expected = text.size();
+  for (const lexer::ScriptItem& item : split.items) {
+    const bool parsed =
+        item.kind != lexer::ScriptItemKind::SqlPlus && item.first_token < item.end_token;
+    expected += parsed ? PARSED_ITEM_BYTES : COMMAND_ITEM_BYTES;
   }
-  return 0;
-}
-
-uint64_t summed(const Json& file, const SummedCount& count) {
-  if (count.counts_key.empty()) return count_member(file, count.file_key);
-  if (!file.is_object()) return 0;
-  const auto counts = file.find(count.counts_key);
-  return counts == file.end() ? 0 : count_member(*counts, count.file_key);
+  return expected;
 }
 
 std::string ascii_upper_copy(std::string_view text) {
@@ -54,55 +37,170 @@ std::string ascii_upper_copy(std::string_view text) {
   return upper;
 }
 
-}  // namespace
-
-Json object_json(const catalog::CatalogObject& object) {
-  Json entry = Json::object();
-  entry["type"] = catalog::OBJECT_TYPE_NAMES[static_cast<std::size_t>(object.kind)];
-  entry["owner"] = object.owner;
-  entry["name"] = object.name;
-  entry["columns"] = object.columns.size();
-  entry["members"] = object.members.size();
-  return entry;
+void add_counts(ReportSummary& summary, const FileCounts& counts) {
+  summary.errors += counts.errors;
+  summary.sqlplus += counts.sqlplus;
+  summary.statements += counts.statements;
+  summary.warnings += counts.warnings;
+  summary.with_errors += counts.with_errors;
 }
 
-Json build_report_data(const std::vector<SourceInput>& inputs, const lexer::ParseOptions& options,
-                       std::string_view schema, std::string_view title) {
-  Json files = Json::array();
-  for (const SourceInput& input : inputs) {
-    files.push_back(report_file_entry(input.name, input.text, options));
+// One object entry: columns, members (counts), name, owner, type.
+void write_object_json(syntax::JsonWriter& writer, const catalog::CatalogObject& object) {
+  writer.begin_object();
+  writer.member("columns", object.columns.size());
+  writer.member("members", object.members.size());
+  writer.member("name", object.name);
+  writer.member("owner", object.owner);
+  writer.member("type", catalog::OBJECT_TYPE_NAMES[static_cast<std::size_t>(object.kind)]);
+  writer.end_object();
+}
+
+// The members of a file entry before its items: bytes and counts, and the opening of
+// "items"; a comma first for every file but the first.
+void write_file_head(std::string& head, bool first_file, uint64_t bytes, const FileCounts& counts) {
+  head.clear();
+  if (!first_file) head.push_back(',');
+  syntax::JsonWriter writer(head);
+  writer.begin_object();
+  writer.member("bytes", bytes);
+  writer.key("counts");
+  write_counts_json(writer, counts);
+  writer.key("items");
+  writer.raw_open("[");
+}
+
+// Applies one analysed item to the catalog, from the tree the analysis parsed; the schema
+// in force after it.
+std::string catalog_item(catalog::Catalog& catalog, std::string_view file_name,
+                         std::string_view text, const AnalyzedItem& item, std::string_view schema) {
+  return catalog::build_catalog_from_parsed(
+      catalog, file_name, text, std::span(item.script_item, 1), std::span(&item.parsed, 1), schema);
+}
+
+void write_summary_json(syntax::JsonWriter& writer, const ReportSummary& summary) {
+  writer.begin_object();
+  writer.member("bytes", summary.bytes);
+  writer.member("errors", summary.errors);
+  writer.member("files", summary.files);
+  writer.member("lines", summary.lines);
+  writer.member("objects", summary.objects);
+  writer.member("sqlplus", summary.sqlplus);
+  writer.member("statements", summary.statements);
+  writer.member("warnings", summary.warnings);
+  writer.member("with_errors", summary.with_errors);
+  writer.end_object();
+}
+
+// The document's structure is written through one writer into a small piece that goes to
+// the outputs whenever a file's items are due or it grows large; the items of a file are
+// written into a text of their own, since the file's counts come before them.
+class DocumentPieces {
+ public:
+  explicit DocumentPieces(ReportWriter& outputs) : outputs_(outputs), writer_(piece_) {}
+
+  syntax::JsonWriter& writer() { return writer_; }
+
+  void flush() {
+    outputs_.document(piece_);
+    piece_.clear();
   }
+  void flush_when_large() {
+    if (piece_.size() >= PIECE_SIZE) flush();
+  }
+
+ private:
+  ReportWriter& outputs_;
+  std::string piece_;
+  syntax::JsonWriter writer_;
+};
+
+}  // namespace
+
+Report build_report(std::span<const SourceInput> inputs, const lexer::ParseOptions& options,
+                    std::string_view schema, std::string_view title,
+                    std::span<const std::string> formats) {
+  ReportWriter outputs(formats);
+  DocumentPieces pieces(outputs);
+  syntax::JsonWriter& document = pieces.writer();
+  Report report;
+  ReportSummary& summary = report.summary;
+  summary.files = inputs.size();
 
   const std::string upper_schema = ascii_upper_copy(schema);
+  const std::string version = lexer::format_version(options.version);
   catalog::Catalog catalog;
   std::string current_schema = upper_schema;
-  for (const SourceInput& input : inputs) {
-    current_schema =
-        catalog::build_catalog(catalog, input.name, input.text, current_schema, options);
-  }
-  Json objects = Json::array();
-  for (const auto& [key, object] : catalog.objects) objects.push_back(object_json(object));
-  for (const auto& [key, trigger] : catalog.triggers) objects.push_back(object_json(trigger));
 
-  Json summary = Json::object();
-  for (const SummedCount& count : SUMMED_COUNTS) {
-    uint64_t total = 0;
-    for (const Json& file : files) total += summed(file, count);
-    summary[std::string(count.summary_key)] = total;
-  }
-  summary["files"] = inputs.size();
-  summary["objects"] = objects.size();
+  document.begin_object();
+  document.key("files");
+  document.begin_array();
+  pieces.flush();
+  std::string head;
+  std::string item_text;
+  for (std::size_t index = 0; index < inputs.size(); ++index) {
+    const SourceInput& input = inputs[index];
+    const bool first_file = index == 0;
+    const std::string_view text = input.text;
+    const uint64_t lines = counted_lines(text);
+    const syntax::Utf16Positions positions(text);
+    const lexer::SplitResult split = lexer::split_script(text);
 
-  Json data = Json::object();
-  data["tool"] = REPORT_TOOL;
-  data["tool_version"] = REPORT_TOOL_VERSION;
-  data["title"] = title;
-  data["oracle_version"] = lexer::format_version(options.version);
-  data["schema"] = upper_schema;
-  data["summary"] = std::move(summary);
-  data["files"] = std::move(files);
-  data["objects"] = std::move(objects);
-  return data;
+    write_file_head(head, first_file, text.size(), FileCounts{});
+    outputs.open_file_entry(head, expected_bytes(text, split));
+    outputs.begin_file(input.name, text);
+    syntax::JsonWriter items_writer(item_text);
+    const FileCounts counts =
+        analyze_items(text, split, positions, options, false, [&](const AnalyzedItem& item) {
+          item_text.clear();
+          write_item_json(items_writer, item, nullptr);
+          outputs.document(item_text);
+          outputs.item_rows(item);
+          current_schema = catalog_item(catalog, input.name, text, item, current_schema);
+        }).counts;
+    outputs.end_file(text.size(), lines, counts);
+    write_file_head(head, first_file, text.size(), counts);
+    outputs.close_file_entry(head);
+
+    item_text.clear();
+    syntax::JsonWriter tail(item_text);
+    tail.raw_close("]");
+    tail.member("lines", lines);
+    tail.member("name", input.name);
+    tail.member("version", version);
+    tail.raw_close("}");
+    outputs.document(item_text);
+
+    summary.bytes += text.size();
+    summary.lines += lines;
+    add_counts(summary, counts);
+  }
+  document.end_array();
+
+  document.key("objects");
+  document.begin_array();
+  for (const auto* objects : {&catalog.objects, &catalog.triggers}) {
+    for (const auto& [key, object] : *objects) {
+      write_object_json(document, object);
+      outputs.object_row(object);
+      ++summary.objects;
+      pieces.flush_when_large();
+    }
+  }
+  document.end_array();
+
+  document.member("oracle_version", version);
+  document.member("schema", upper_schema);
+  document.key("summary");
+  write_summary_json(document, summary);
+  document.member("title", title);
+  document.member("tool", REPORT_TOOL);
+  document.member("tool_version", REPORT_TOOL_VERSION);
+  document.end_object();
+  pieces.flush();
+
+  report.outputs = std::move(outputs).finish();
+  return report;
 }
 
 }  // namespace veltrane::report

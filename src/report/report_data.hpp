@@ -1,15 +1,16 @@
 #pragma once
 
-// The one JSON document of a report: header, summary, the analysis of every input
-// (without timings and highlighting rows) and the objects its DDL creates.
+// The report over several inputs: its one JSON document (header, summary, the analysis of
+// every input without timings and highlighting rows, the objects its DDL creates) and the
+// CSV tables, rendered into the chosen outputs while the inputs are analysed one by one.
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "catalog/catalog.hpp"
 #include "lexer/parse_options.hpp"
-#include "report/file_analysis.hpp"
+#include "report/render.hpp"
 #include "syntax/version.hpp"
 
 namespace veltrane::report {
@@ -24,13 +25,31 @@ struct SourceInput {
 inline constexpr std::string_view REPORT_TOOL = "Veltrane";
 inline constexpr std::string_view REPORT_TOOL_VERSION = syntax::VERSION_TEXT;
 
-// The document: files, objects, oracle_version, schema, summary, title, tool,
-// tool_version. The same arguments give the same document on every run.
-[[nodiscard]] Json build_report_data(const std::vector<SourceInput>& inputs,
-                                     const lexer::ParseOptions& options, std::string_view schema,
-                                     std::string_view title);
+// The document's "summary": the file counts summed over the inputs, with the number of
+// inputs and of created objects.
+struct ReportSummary {
+  uint64_t bytes = 0;
+  uint64_t errors = 0;
+  uint64_t files = 0;
+  uint64_t lines = 0;
+  uint64_t objects = 0;
+  uint64_t sqlplus = 0;
+  uint64_t statements = 0;
+  uint64_t warnings = 0;
+  uint64_t with_errors = 0;
+};
 
-// One object entry: columns, members (counts), name, owner, type.
-[[nodiscard]] Json object_json(const catalog::CatalogObject& object);
+struct Report {
+  // In the order of ReportWriter::finish.
+  std::vector<ReportFile> outputs;
+  ReportSummary summary;
+};
+
+// The report of `inputs` in the outputs of the format words (see ReportWriter). The
+// document holds files, objects, oracle_version, schema, summary, title, tool,
+// tool_version; the same arguments give the same bytes on every run.
+[[nodiscard]] Report build_report(std::span<const SourceInput> inputs,
+                                  const lexer::ParseOptions& options, std::string_view schema,
+                                  std::string_view title, std::span<const std::string> formats);
 
 }  // namespace veltrane::report

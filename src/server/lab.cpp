@@ -1,6 +1,7 @@
 #include "server/lab.hpp"
 
 #include <array>
+#include <optional>
 #include <utility>
 
 #include "report/file_analysis.hpp"
@@ -60,37 +61,56 @@ LabAnswer answer_parse(const Json& body) {
     return LabAnswer{STATUS_OK, TYPE_JSON, refusal.dump(), std::nullopt};
   }
   const std::string_view name = text_member(body, "name").value_or(DEFAULT_INPUT_NAME);
-  const report::FileAnalysis analysis = report::analyze_file(name, source, version.options, true);
-  return LabAnswer{STATUS_OK, TYPE_JSON, report::file_analysis_text(analysis), std::nullopt};
+  return LabAnswer{STATUS_OK, TYPE_JSON, report::file_analysis_json(name, source, version.options),
+                   std::nullopt};
 }
 
-// POST /api/report {"files", "version", "schema", "title", "file"}.
-LabAnswer answer_report(const Json& body) {
-  const Json* files = nullptr;
+// The format word whose outputs hold the report file `name`; none for a name that is no
+// report file.
+std::optional<std::string> format_of_report_file(std::string_view name) {
+  if (name == "report.html") return "html";
+  if (name == "report.json") return "json";
+  for (const std::string_view table :
+       {"files.csv", "statements.csv", "problems.csv", "tables.csv", "objects.csv"}) {
+    if (name == table) return "csv";
+  }
+  return std::nullopt;
+}
+
+// POST /api/report {"files", "version", "schema", "title", "file"}. The texts are moved
+// out of the body rather than copied; only the outputs the answer needs are rendered.
+LabAnswer answer_report(Json& body) {
+  std::vector<report::SourceInput> inputs;
   if (body.is_object()) {
     const auto found = body.find("files");
-    if (found != body.end()) files = &*found;
+    if (found != body.end()) inputs = inputs_from_json(std::move(*found));
   }
-  const std::vector<report::SourceInput> inputs =
-      files != nullptr ? inputs_from_json(*files) : std::vector<report::SourceInput>();
   const report::VersionArg version = report::parse_version_arg(text_member(body, "version"));
   if (!version.ok()) return text_answer(STATUS_BAD_REQUEST, version.error);
   const std::string_view schema = text_member(body, "schema").value_or(DEFAULT_SCHEMA);
   const std::string_view title = text_member(body, "title").value_or(DEFAULT_TITLE);
-  const Json data = report::build_report_data(inputs, version.options, schema, title);
-  const std::array<std::string, 3> formats = {"html", "csv", "json"};
-  const std::vector<report::ReportFile> rendered = report::render_report(data, inputs, formats);
-
   const std::string_view file = text_member(body, "file").value_or(ARCHIVE_NAME);
+
   if (file == ARCHIVE_NAME) {
-    report::ZipResult archive = report::zip_report(rendered);
+    const std::array<std::string, 3> formats = {"html", "csv", "json"};
+    const report::Report report =
+        report::build_report(inputs, version.options, schema, title, formats);
+    report::ZipResult archive = report::zip_report(report.outputs);
     if (!archive.ok()) return text_answer(STATUS_SERVER_ERROR, archive.error);
     return LabAnswer{STATUS_OK, TYPE_ZIP, std::move(archive.bytes),
                      std::string(ARCHIVE_ATTACHMENT)};
   }
-  const report::ReportFile* found = find_report_file(rendered, file);
-  if (found == nullptr) return text_answer(STATUS_NOT_FOUND, NO_SUCH_REPORT_FILE);
-  return LabAnswer{STATUS_OK, report_file_type(found->name), found->bytes, found->name};
+  const std::optional<std::string> format = format_of_report_file(file);
+  if (!format) return text_answer(STATUS_NOT_FOUND, NO_SUCH_REPORT_FILE);
+  report::Report report = report::build_report(inputs, version.options, schema, title,
+                                               std::span<const std::string>(&*format, 1));
+  for (report::ReportFile& output : report.outputs) {
+    if (output.name == file) {
+      return LabAnswer{STATUS_OK, report_file_type(output.name), std::move(output.bytes),
+                       output.name};
+    }
+  }
+  return text_answer(STATUS_NOT_FOUND, NO_SUCH_REPORT_FILE);
 }
 
 }  // namespace
@@ -134,18 +154,23 @@ std::optional<std::string_view> text_member(const Json& value, std::string_view 
   return std::string_view(found->get_ref<const std::string&>());
 }
 
-report::SourceInput input_from_json(const Json& element) {
+report::SourceInput input_from_json(Json& element) {
   report::SourceInput input;
   input.name = text_member(element, "name").value_or(DEFAULT_INPUT_NAME);
-  input.text = text_member(element, "text").value_or(std::string_view());
+  if (element.is_object()) {
+    const auto text = element.find("text");
+    if (text != element.end() && text->is_string()) {
+      input.text = std::move(text->get_ref<std::string&>());
+    }
+  }
   return input;
 }
 
-std::vector<report::SourceInput> inputs_from_json(const Json& files) {
+std::vector<report::SourceInput> inputs_from_json(Json files) {
   std::vector<report::SourceInput> inputs;
   if (!files.is_array()) return inputs;
   inputs.reserve(files.size());
-  for (const Json& element : files) inputs.push_back(input_from_json(element));
+  for (Json& element : files) inputs.push_back(input_from_json(element));
   return inputs;
 }
 

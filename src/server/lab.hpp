@@ -64,11 +64,11 @@ struct JsonBody {
 [[nodiscard]] std::optional<std::string_view> text_member(const Json& value, std::string_view key);
 
 // One report input from an element of "files": its "name" (or "input.sql") and "text"
-// (or empty).
-[[nodiscard]] report::SourceInput input_from_json(const Json& element);
+// (or empty). The text is moved out of the element.
+[[nodiscard]] report::SourceInput input_from_json(Json& element);
 
 // The inputs of "files" when it is an array, in order; none otherwise.
-[[nodiscard]] std::vector<report::SourceInput> inputs_from_json(const Json& files);
+[[nodiscard]] std::vector<report::SourceInput> inputs_from_json(Json files);
 
 // The first rendered file whose name equals `name` byte for byte.
 [[nodiscard]] const report::ReportFile* find_report_file(std::span<const report::ReportFile> files,

@@ -9,11 +9,14 @@
 
 #include "limits_scale.hpp"
 #include "report/file_analysis.hpp"
+#include "report/report_data.hpp"
 #include "report/token_classes.hpp"
 #include "small_stack.hpp"
 
 namespace veltrane::report {
 namespace {
+
+using Json = nlohmann::json;
 
 lexer::ParseOptions options_for(uint16_t major = 23, uint16_t minor = 26) {
   lexer::ParseOptions options;
@@ -21,8 +24,8 @@ lexer::ParseOptions options_for(uint16_t major = 23, uint16_t minor = 26) {
   return options;
 }
 
-Json analysed(std::string_view text, bool lab = false) {
-  return analyze_file("t.sql", text, options_for(), lab).value;
+Json analysed(std::string_view text, const lexer::ParseOptions& options = options_for()) {
+  return Json::parse(file_analysis_json("t.sql", text, options));
 }
 
 std::vector<std::string> keys_of(const Json& object) {
@@ -61,7 +64,7 @@ TEST(ReportAnalysis, OneSelectStatement) {
   EXPECT_EQ(keys_of(item),
             (std::vector<std::string>{"bytes", "col", "e", "end_line", "errors", "kind", "line",
                                       "lossless", "micros", "nodes", "s", "statement", "tables",
-                                      "text", "warnings"}));
+                                      "text", "tree", "warnings"}));
   EXPECT_EQ(item["kind"], "sql");
   EXPECT_EQ(item["statement"], "SelectStmt");
   EXPECT_EQ(item["line"], 1);
@@ -125,9 +128,7 @@ TEST(ReportAnalysis, StatementEndingInAMultiByteCharacter) {
 }
 
 TEST(ReportAnalysis, WarningsAloneDoNotCountAsErrors) {
-  const Json file =
-      analyze_file("t.sql", "select * from t fetch first 5 rows only;\n", options_for(11, 2), false)
-          .value;
+  const Json file = analysed("select * from t fetch first 5 rows only;\n", options_for(11, 2));
   const Json& item = file["items"][0];
   EXPECT_EQ(item["errors"], Json::array());
   ASSERT_EQ(item["warnings"].size(), 1u);
@@ -253,27 +254,14 @@ TEST(ReportAnalysis, MicrosAreRoundedToOneDecimal) {
   EXPECT_EQ(Json(rounded_micros(0)).dump(), "0.0");
 }
 
-TEST(ReportAnalysis, LabModeAddsTreesInTheirSortedPlace) {
-  const FileAnalysis analysis =
-      analyze_file("t.sql", "set echo on\nselect a, 'x' from t;", options_for(), true);
-  ASSERT_EQ(analysis.trees.size(), 2u);
-  EXPECT_TRUE(analysis.trees[0].empty());
-  const std::string text = file_analysis_text(analysis);
-  // The text reads back as the value with "tree" added to the parsed item.
-  Json expected = analysis.value;
-  expected["items"][1]["tree"] = Json::parse(analysis.trees[1]);
-  EXPECT_EQ(text, expected.dump());
-  const Json& tree = expected["items"][1]["tree"];
+TEST(ReportAnalysis, TreesStandInTheirSortedPlace) {
+  const Json file = analysed("set echo on\nselect a, 'x' from t;");
+  EXPECT_FALSE(file["items"][0].contains("tree"));
+  const Json& tree = file["items"][1]["tree"];
   EXPECT_EQ(keys_of(tree), (std::vector<std::string>{"c", "e", "k", "s"}));
   EXPECT_EQ(tree["k"], "SelectStmt");
   EXPECT_EQ(tree["s"], 12);
   EXPECT_EQ(tree["e"], 32);
-  // Report mode keeps no tree and counts the same nodes.
-  const FileAnalysis report =
-      analyze_file("t.sql", "set echo on\nselect a, 'x' from t;", options_for(), false);
-  EXPECT_TRUE(report.trees.empty());
-  EXPECT_EQ(report.value["counts"]["nodes"], analysis.value["counts"]["nodes"]);
-  EXPECT_EQ(file_analysis_text(report), report.value.dump());
 }
 
 // Counts the objects of a tree JSON value and checks each token's text and keys.
@@ -298,13 +286,13 @@ uint64_t count_objects(const Json& node, std::string_view text) {
 
 TEST(ReportAnalysis, TreeJsonLeavesTriviaOutButCountsItInSpans) {
   const std::string text = "select /* c */ a -- x\n from t;";
-  const FileAnalysis analysis = analyze_file("t.sql", text, options_for(), true);
-  const Json tree = Json::parse(analysis.trees[0]);
-  EXPECT_EQ(count_objects(tree, text), analysis.value["items"][0]["nodes"].get<uint64_t>());
-  EXPECT_EQ(analysis.trees[0].find("/* c */"), std::string::npos);
-  EXPECT_EQ(analysis.trees[0].find("-- x"), std::string::npos);
+  const Json file = analysed(text);
+  const Json& tree = file["items"][0]["tree"];
+  EXPECT_EQ(count_objects(tree, text), file["items"][0]["nodes"].get<uint64_t>());
+  EXPECT_EQ(tree.dump().find("/* c */"), std::string::npos);
+  EXPECT_EQ(tree.dump().find("-- x"), std::string::npos);
   // Comment rows still come from the token list.
-  EXPECT_EQ(analysis.value["classes"][1], Json::array({7, 14, "com"}));
+  EXPECT_EQ(file["classes"][1], Json::array({7, 14, "com"}));
 }
 
 // The full million terms; a tenth in reduced builds.
@@ -316,20 +304,16 @@ TEST(ReportAnalysis, MillionTermChainOnASmallStack) {
   text.reserve(text.size() + TERMS * 3 + 16);
   for (int i = 0; i < TERMS; ++i) text.append("||1");
   text.append(" from dual;");
-  std::size_t text_length = 0;
-  uint64_t nodes = 0;
-  std::string head;
-  const bool ran = test_support::run_on_small_stack([&] {
-    const FileAnalysis analysis = analyze_file("deep.sql", text, options_for(), true);
-    const std::string printed = file_analysis_text(analysis);
-    text_length = printed.size();
-    head = printed.substr(0, 12);
-    nodes = analysis.value["counts"]["nodes"].get<uint64_t>();
-  });
+  std::string printed;
+  const bool ran = test_support::run_on_small_stack(
+      [&] { printed = file_analysis_json("deep.sql", text, options_for()); });
   ASSERT_TRUE(ran);
-  EXPECT_GT(nodes, uint64_t{2} * TERMS);
-  EXPECT_GT(text_length, std::size_t{40} * TERMS);
-  EXPECT_EQ(head, "{\"bytes\":300");
+  EXPECT_GT(printed.size(), std::size_t{40} * TERMS);
+  EXPECT_EQ(printed.substr(0, 12), "{\"bytes\":300");
+  const std::size_t counts = printed.find("\"counts\":");
+  ASSERT_NE(counts, std::string::npos);
+  const Json head = Json::parse(printed.substr(counts + 9, printed.find('}', counts) - counts - 8));
+  EXPECT_GT(head["nodes"].get<uint64_t>(), uint64_t{2} * TERMS);
 }
 
 }  // namespace
@@ -338,19 +322,25 @@ TEST(ReportAnalysis, MillionTermChainOnASmallStack) {
 namespace veltrane::report {
 namespace {
 
-TEST(ReportAnalysis, ReportEntryIsTheAnalysisWithoutRowsAndTimings) {
+TEST(ReportAnalysis, ReportEntryIsTheAnalysisWithoutRowsTimingsAndTrees) {
   const char* texts[] = {
       "",
       "set echo on\n-- note\nselect a, b from t where c = 1;\nbegin null; end;\n/\n",
       "select from;\ncreate table t (a number);\n",
   };
+  const std::vector<std::string> json_only = {"json"};
   for (const char* text : texts) {
     SCOPED_TRACE(text);
-    Json expected = analyze_file("n.sql", text, lexer::ParseOptions{}, false).value;
+    Json expected = Json::parse(file_analysis_json("n.sql", text, lexer::ParseOptions{}));
     expected.erase("classes");
     expected.erase("micros");
-    for (Json& item : expected["items"]) item.erase("micros");
-    EXPECT_EQ(report_file_entry("n.sql", text, lexer::ParseOptions{}), expected);
+    for (Json& item : expected["items"]) {
+      item.erase("micros");
+      item.erase("tree");
+    }
+    const std::vector<SourceInput> inputs = {{"n.sql", text}};
+    const Report report = build_report(inputs, lexer::ParseOptions{}, "app", "t", json_only);
+    EXPECT_EQ(Json::parse(report.outputs.at(0).bytes)["files"][0], expected);
   }
 }
 

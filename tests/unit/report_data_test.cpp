@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "report/document_text.hpp"
+#include "report/file_analysis.hpp"
 #include "report/render.hpp"
 #include "report/report_template.hpp"
 #include "report/zip_report.hpp"
@@ -17,9 +18,23 @@
 namespace veltrane::report {
 namespace {
 
+using Json = nlohmann::json;
+
+std::vector<ReportFile> rendered(const std::vector<SourceInput>& inputs,
+                                 const std::vector<std::string>& formats,
+                                 std::string_view schema = "app",
+                                 std::string_view title = "Veltrane report") {
+  return build_report(inputs, lexer::ParseOptions{}, schema, title, formats).outputs;
+}
+
+// The document as report.json gives it.
 Json report_of(const std::vector<SourceInput>& inputs, std::string_view schema = "app",
                std::string_view title = "Veltrane report") {
-  return build_report_data(inputs, lexer::ParseOptions{}, schema, title);
+  return Json::parse(rendered(inputs, {"json"}, schema, title).at(0).bytes);
+}
+
+std::vector<ReportFile> render_csv_tables(const std::vector<SourceInput>& inputs) {
+  return rendered(inputs, {"csv"});
 }
 
 std::vector<std::string> keys_of(const Json& object) {
@@ -70,8 +85,9 @@ TEST(ReportData, NoInputs) {
   EXPECT_EQ(data["tool_version"], "0.1.5");
   EXPECT_EQ(data["oracle_version"], "26ai");
   EXPECT_EQ(data["title"], "T");
-  EXPECT_EQ(render_report_json(data).find("  \"files\": [],\n"), 2u);
-  EXPECT_EQ(render_report_json(data).back(), '}');
+  const std::string json_text = rendered({}, {"json"}, "app", "T").at(0).bytes;
+  EXPECT_EQ(json_text.find("  \"files\": [],\n"), 2u);
+  EXPECT_EQ(json_text.back(), '}');
 }
 
 TEST(ReportData, SchemaUpperCasesAsciiOnly) {
@@ -136,8 +152,8 @@ TEST(ReportData, TheSameInputsGiveTheSameBytes) {
       {"b.sql", "begin\n  null;\nend;\n/\nselect (1 from dual;\n"},
   };
   const std::vector<std::string> formats = {"csv", "json"};
-  const std::vector<ReportFile> first = render_report(report_of(inputs), inputs, formats);
-  const std::vector<ReportFile> second = render_report(report_of(inputs), inputs, formats);
+  const std::vector<ReportFile> first = rendered(inputs, formats);
+  const std::vector<ReportFile> second = rendered(inputs, formats);
   ASSERT_EQ(first.size(), second.size());
   for (std::size_t i = 0; i < first.size(); ++i) {
     SCOPED_TRACE(first[i].name);
@@ -145,31 +161,36 @@ TEST(ReportData, TheSameInputsGiveTheSameBytes) {
   }
 }
 
-TEST(ReportRender, DocumentTextEqualsTheLibraryDump) {
+// Both printed forms of the document, from the compact text cut in pieces anywhere but
+// inside a string, read back as the library prints the value.
+TEST(ReportRender, EmbeddedAndIndentedTextsEqualTheLibraryDumps) {
   const Json values[] = {
       nullptr,
       Json::array(),
       Json::object(),
-      "quote \" backslash \\ tab \t nul " + std::string(1, '\0') + " \x7f caf\xC3\xA9 </",
+      "quote \" backslash \\ tab \t nul " + std::string(1, '\0') + " \x7f caf\xC3\xA9 [{,:}]",
+      "</script> <!-- \\/ \\u003c \\</ <\\/ <",
       Json{{"b", Json::array({1, -2, 3.5, 0.0, 1e300, true, false, nullptr})},
            {"a", Json::object()},
-           {"c", Json{{"d", Json::array({Json::array(), Json::object(), "x"})}}}},
+           {"c", Json{{"d", Json::array({Json::array(), Json::object(), "x\\\"y</"})}}}},
       report_of({{"a.sql", "create table t (a number);\nselect \"x\ty\" from t;\nselect (;\n"},
                  {"b.sql", "prompt \x01\n"}}),
   };
   for (const Json& value : values) {
     SCOPED_TRACE(value.dump());
-    std::string compact;
-    append_compact_json(compact, value);
-    EXPECT_EQ(compact, value.dump());
-    std::string indented;
-    append_indented_json(indented, value);
-    EXPECT_EQ(indented, value.dump(2));
+    const std::string compact = value.dump();
+    std::string embedded;
+    append_script_safe_json(embedded, compact);
+    EXPECT_EQ(embedded.find("</"), std::string::npos);
+    EXPECT_EQ(embedded.find("<!--"), std::string::npos);
+    EXPECT_EQ(Json::parse(embedded), value);
+    std::string indented = "kept ";
+    append_indented_json(indented, embedded);
+    EXPECT_EQ(indented, "kept " + value.dump(2));
   }
 }
 
 TEST(ReportRender, OutputsComeInTheirFixedOrder) {
-  const Json data = report_of({});
   const std::vector<SourceInput> none;
   const std::vector<std::string> csv_files = {"files.csv", "statements.csv", "problems.csv",
                                               "tables.csv", "objects.csv"};
@@ -191,7 +212,7 @@ TEST(ReportRender, OutputsComeInTheirFixedOrder) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    EXPECT_EQ(names_of(render_report(data, none, test.formats)), test.outputs);
+    EXPECT_EQ(names_of(rendered(none, test.formats)), test.outputs);
   }
 }
 
@@ -209,8 +230,8 @@ TEST(ReportRender, EmbeddedDataCannotEndTheScript) {
        "select '<!--<script>' from dual;\n"
        "select '/*__DATA__*/null' from dual;\n"},
   };
-  const Json data = report_of(inputs);
-  const std::string page = render_report_html(data);
+  const std::vector<ReportFile> files = rendered(inputs, {"html", "json"});
+  const std::string& page = files.at(0).bytes;
   EXPECT_NE(page.find("<\\/script><img"), std::string::npos);
   EXPECT_EQ(page.find("</script><img"), std::string::npos);
   EXPECT_NE(page.find("\\u003c!--<script>"), std::string::npos);
@@ -223,29 +244,12 @@ TEST(ReportRender, EmbeddedDataCannotEndTheScript) {
   const std::size_t start = page.find("const DATA = ") + 13;
   const std::size_t end = page.find(";\n(function", start);
   ASSERT_NE(end, std::string::npos);
-  EXPECT_EQ(Json::parse(page.substr(start, end - start)), data);
+  EXPECT_EQ(Json::parse(page.substr(start, end - start)), Json::parse(files.at(1).bytes));
   // report.json holds the text unchanged.
-  EXPECT_NE(render_report_json(data).find("</script><img"), std::string::npos);
+  EXPECT_NE(files.at(1).bytes.find("</script><img"), std::string::npos);
 }
 
-TEST(ReportCsv, CellsAndQuoting) {
-  const std::pair<Json, const char*> cells[] = {
-      {nullptr, ""},
-      {"plain", "plain"},
-      {" lead; x", " lead; x"},
-      {17, "17"},
-      {-3, "-3"},
-      {true, "true"},
-      {false, "false"},
-      {1.5, "1.5"},
-      {Json::array({1, "a"}), "[1,\"a\"]"},
-      {Json{{"b", 1}, {"a", 2}}, "{\"a\":2,\"b\":1}"},
-      {"=1+2", "=1+2"},
-  };
-  for (const auto& [value, expected] : cells) {
-    SCOPED_TRACE(value.dump());
-    EXPECT_EQ(csv_cell(value), expected);
-  }
+TEST(ReportCsv, FieldQuoting) {
   const std::pair<const char*, const char*> fields[] = {
       {"", ""},
       {"a b", "a b"},
@@ -254,6 +258,8 @@ TEST(ReportCsv, CellsAndQuoting) {
       {"two\nlines", "\"two\nlines\""},
       {"cr\r", "\"cr\r\""},
       {"<b>&amp;</b>", "<b>&amp;</b>"},
+      {" lead; x", " lead; x"},
+      {"=1+2", "=1+2"},
   };
   for (const auto& [cell, expected] : fields) {
     SCOPED_TRACE(cell);
@@ -266,7 +272,7 @@ TEST(ReportCsv, CellsAndQuoting) {
 TEST(ReportCsv, TablesOfTheWorkedExample) {
   const std::vector<SourceInput> inputs = {
       {"t.sql", "create table t (a number);\ncreate sequence s;\nselect a from t;\n"}};
-  const std::vector<ReportFile> files = render_csv_tables(report_of(inputs), inputs);
+  const std::vector<ReportFile> files = render_csv_tables(inputs);
   EXPECT_EQ(names_of(files),
             (std::vector<std::string>{"files.csv", "statements.csv", "problems.csv", "tables.csv",
                                       "objects.csv"}));
@@ -285,82 +291,58 @@ TEST(ReportCsv, TablesOfTheWorkedExample) {
 }
 
 TEST(ReportCsv, EmptyDocumentGivesHeadsOnly) {
-  for (const ReportFile& file : render_csv_tables(report_of({}), {})) {
+  for (const ReportFile& file : render_csv_tables({})) {
     SCOPED_TRACE(file.name);
     EXPECT_EQ(std::count(file.bytes.begin(), file.bytes.end(), '\n'), 1);
     EXPECT_EQ(file.bytes.substr(file.bytes.size() - 2), "\r\n");
   }
 }
 
-// Documents written by hand, as the CSV writer reads them: missing keys, odd kinds, lines
-// past the end of the text.
-TEST(ReportCsv, RowsFromHandWrittenDocuments) {
-  const std::string long_line(250, 'x');
-  const std::vector<SourceInput> inputs = {
-      {"a.sql", "first line \r\n   second, \"quoted\"\t\r\n" + long_line + "\n"},
-      {"a.sql", "another text with the same name\n"},
-  };
-  const Json diagnostic_1 = {{"line", 1}, {"col", 1}, {"message", "m1"}};
-  const Json diagnostic_2 = {{"line", 2}, {"col", 4}, {"message", "m, 2"}};
-  const Json diagnostic_3 = {{"line", 3}, {"col", 1}, {"message", "m3"}};
-  const Json diagnostic_past = {{"line", 9}, {"col", 1}, {"message", "m4"}};
-  const Json diagnostic_no_line = {{"col", 1}, {"message", "m5"}};
-  const Json data = {
-      {"files",
-       Json::array(
-           {{{"name", "a.sql"},
-             {"items", Json::array({
-                           {{"kind", "sqlplus"},
-                            {"line", 1},
-                            {"errors", Json::array({diagnostic_1})},
-                            {"tables", Json::array({"SKIPPED"})}},
-                           {{"kind", "SQLPLUS"},
-                            {"line", 2},
-                            {"statement", "OtherStmt"},
-                            {"errors", Json::array({diagnostic_2, diagnostic_3})},
-                            {"warnings", Json::array({diagnostic_past, diagnostic_no_line})},
-                            {"tables", Json::array({"T", "T"})},
-                            {"lossless", false}},
-                           {{"line", 5}},
-                       })}},
-            {{"name", "missing.sql"},
-             {"items",
-              Json::array({{{"kind", "sql"}, {"errors", Json::array({diagnostic_2})}}})}}})},
-      {"objects", "not a list"},
-  };
-  const std::vector<ReportFile> files = render_csv_tables(data, inputs);
-  EXPECT_EQ(file_named(files, "statements.csv").bytes,
-            "file,line,col,end_line,kind,statement,errors,warnings,tables,bytes,lossless\r\n"
-            "a.sql,2,,,SQLPLUS,OtherStmt,2,2,T T,,false\r\n"
-            "a.sql,5,,,,,0,0,,,\r\n"
-            "missing.sql,,,,sql,,1,0,,,\r\n");
-  EXPECT_EQ(file_named(files, "problems.csv").bytes,
-            "file,line,col,severity,message,statement,source\r\n"
-            "a.sql,2,4,error,\"m, 2\",OtherStmt,\"second, \"\"quoted\"\"\"\r\n"
-            "a.sql,3,1,error,m3,OtherStmt," +
-                std::string(200, 'x') +
-                "\r\n"
-                "a.sql,9,1,warning,m4,OtherStmt,\r\n"
-                "a.sql,,1,warning,m5,OtherStmt,first line\r\n"
-                "missing.sql,2,4,error,\"m, 2\",,\r\n");
-  EXPECT_EQ(file_named(files, "tables.csv").bytes,
-            "table,file,line,statement\r\nT,a.sql,2,OtherStmt\r\nT,a.sql,2,OtherStmt\r\n");
-  EXPECT_EQ(file_named(files, "objects.csv").bytes, "type,owner,name,columns,members\r\n");
+ItemDiagnostic diagnostic_at(uint32_t line, std::string_view message) {
+  return ItemDiagnostic{line, 1, 0, 0, message};
 }
 
-TEST(ReportCsv, SourceKeepsTwoHundredCharactersWithoutCuttingOne) {
-  std::string line;
-  for (int i = 0; i < 210; ++i) line.append("\xC3\xA9");
-  const std::vector<SourceInput> inputs = {{"u.sql", "\xE3\x80\x80 " + line + "\n"}};
-  const Json data = {
-      {"files",
-       Json::array({{{"name", "u.sql"},
-                     {"items", Json::array({{{"kind", "sql"},
-                                             {"errors", Json::array({{{"line", 1}}})}}})}}})}};
-  const std::string problems = file_named(render_csv_tables(data, inputs), "problems.csv").bytes;
-  std::string expected;
-  for (int i = 0; i < 200; ++i) expected.append("\xC3\xA9");
-  EXPECT_NE(problems.find("," + expected + "\r\n"), std::string::npos);
+// Items written by hand: sources cut at 200 characters, lines past the end, quoting, and
+// two inputs of the same name, each quoting its own text.
+TEST(ReportCsv, ProblemRowsQuoteTheirOwnFilesSource) {
+  std::string long_line;
+  for (int i = 0; i < 210; ++i) long_line.append("\xC3\xA9");
+  const std::string first = "first line \r\n   second, \"quoted\"\t\r\n" + long_line + "\n";
+  const std::string second = "another text with the same name\n";
+  const parser::ParsedStatement unused_tree;
+  AnalyzedItem item;
+  item.parsed = &unused_tree;
+  item.line = 2;
+  item.statement = "OtherStmt";
+  item.tables = {"T", "T"};
+  item.errors = {diagnostic_at(2, "m, 2"), diagnostic_at(3, "m3")};
+  item.warnings = {diagnostic_at(9, "m4")};
+
+  const std::vector<std::string> csv = {"csv"};
+  ReportWriter writer(csv);
+  writer.begin_file("a.sql", first);
+  writer.item_rows(item);
+  writer.end_file(first.size(), 3, FileCounts{});
+  writer.begin_file("a.sql", second);
+  item.errors = {diagnostic_at(1, "m1")};
+  item.warnings.clear();
+  item.tables.clear();
+  writer.item_rows(item);
+  writer.end_file(second.size(), 1, FileCounts{});
+  const std::vector<ReportFile> files = std::move(writer).finish();
+
+  std::string cut;
+  for (int i = 0; i < 200; ++i) cut.append("\xC3\xA9");
+  EXPECT_EQ(file_named(files, "problems.csv").bytes,
+            "file,line,col,severity,message,statement,source\r\n"
+            "a.sql,2,1,error,\"m, 2\",OtherStmt,\"second, \"\"quoted\"\"\"\r\n"
+            "a.sql,3,1,error,m3,OtherStmt," +
+                cut +
+                "\r\n"
+                "a.sql,9,1,warning,m4,OtherStmt,\r\n"
+                "a.sql,1,1,error,m1,OtherStmt,another text with the same name\r\n");
+  EXPECT_EQ(file_named(files, "tables.csv").bytes,
+            "table,file,line,statement\r\nT,a.sql,2,OtherStmt\r\nT,a.sql,2,OtherStmt\r\n");
 }
 
 std::string entry_names(const std::string& archive) {
@@ -402,9 +384,7 @@ TEST(ReportZip, EmptyListGivesTheEndRecordAlone) {
 TEST(ReportZip, EntriesAreFixedAndRepeatable) {
   const std::vector<SourceInput> inputs = {
       {"t.sql", "create table t (a number);\nselect a from t;\n"}};
-  const Json data = report_of(inputs);
-  std::vector<ReportFile> files =
-      render_report(data, inputs, std::vector<std::string>{"html", "csv", "json"});
+  std::vector<ReportFile> files = rendered(inputs, {"html", "csv", "json"});
   files.push_back({"empty.txt", ""});
   const ZipResult first = zip_report(files);
   const ZipResult second = zip_report(files);

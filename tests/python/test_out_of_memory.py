@@ -1,0 +1,151 @@
+"""Out of memory ends one request, not the process: `veltrane report`, the Lab and the
+Python module run in child processes under a lowered address-space limit (RLIMIT_AS), at
+limits from early failure to success. No run may end by a signal or with status 127 (the
+C library's "cannot allocate memory for thread-local data"), and some must end with the
+out-of-memory failure. Not under AddressSanitizer, whose shadow memory needs far more
+address space than any limit here."""
+
+import http.client
+import json
+import os
+import pathlib
+import re
+import resource
+import subprocess
+import sys
+import time
+
+import pytest
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+EXE = pathlib.Path(os.environ.get("VELTRANE_EXE", REPO / "build" / "release" / "veltrane"))
+TIMEOUT = 120
+MIB = 1 << 20
+# Limits of the address space, low enough that the first ones fail early and high enough
+# that the last one succeeds.
+LIMITS_MIB = [96, 160, 256, 400, 640, 1024]
+# A script of empty statements: every ";" is an item, so the outputs run to about 100 bytes
+# per source byte.
+SOURCE = ";" * (512 * 1024)
+LAB_LINE = re.compile(r"http://127\.0\.0\.1:([0-9]+)/")
+
+
+def need_exe():
+    if not EXE.exists():
+        pytest.skip(f"no executable at {EXE}")
+
+
+def limited(limit_mib):
+    def set_limit():
+        resource.setrlimit(resource.RLIMIT_AS, (limit_mib * MIB, limit_mib * MIB))
+
+    return set_limit
+
+
+def ended_cleanly(returncode):
+    return returncode >= 0 and returncode != 127
+
+
+def test_report_command_says_out_of_memory(tmp_path):
+    need_exe()
+    script = tmp_path / "empty.sql"
+    script.write_text(SOURCE)
+    ends = {}
+    for limit in LIMITS_MIB:
+        run = subprocess.run(
+            [str(EXE), "report", "--out", str(tmp_path / f"out{limit}"), str(script)],
+            capture_output=True,
+            timeout=TIMEOUT,
+            preexec_fn=limited(limit),
+        )
+        assert ended_cleanly(run.returncode), (limit, run.returncode, run.stderr[-300:])
+        if run.returncode == 1:
+            assert run.stderr == b"veltrane: out of memory\n", (limit, run.stderr[-300:])
+        else:
+            assert run.returncode == 0, (limit, run.stderr[-300:])
+        ends[limit] = run.returncode
+    assert ends[LIMITS_MIB[0]] == 1
+    assert ends[LIMITS_MIB[-1]] == 0
+
+
+def post(port, path, body):
+    """The status and body of one exchange; None when the server closed the connection."""
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=TIMEOUT)
+    try:
+        connection.request("POST", path, body=json.dumps(body).encode())
+        answer = connection.getresponse()
+        return answer.status, answer.read()
+    except (ConnectionError, http.client.HTTPException):
+        return None
+    finally:
+        connection.close()
+
+
+@pytest.mark.parametrize(
+    "path,body",
+    [
+        ("/api/parse", {"source": SOURCE}),
+        ("/api/report", {"files": [{"name": "a.sql", "text": SOURCE}], "file": "report.json"}),
+        ("/api/report", {"files": [{"name": "a.sql", "text": SOURCE}]}),
+    ],
+)
+def test_lab_keeps_answering_after_out_of_memory(path, body):
+    need_exe()
+    failures = 0
+    for limit in LIMITS_MIB:
+        lab = subprocess.Popen(
+            [str(EXE), "lab", "--port", "0", "--no-open"],
+            stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL,
+            stderr=subprocess.PIPE,
+            preexec_fn=limited(limit),
+        )
+        try:
+            port = int(LAB_LINE.search(lab.stderr.readline().decode()).group(1))
+            first = post(port, path, body)
+            if first is None or first[0] != 200:
+                failures += 1
+            # The next request is answered whatever became of the first.
+            assert post(port, "/api/parse", {"source": "select 1 from dual;"})[0] == 200, limit
+            assert lab.poll() is None, (limit, lab.returncode)
+        finally:
+            lab.terminate()
+            _, errors = lab.communicate(timeout=TIMEOUT)
+        if first is None or first[0] != 200:
+            assert b"request failed: out of memory\n" in errors, (limit, errors[-300:])
+    assert 0 < failures < len(LIMITS_MIB)
+
+
+PYTHON_RUN = """
+import resource, sys
+import veltrane
+limit = int(sys.argv[1])
+resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+try:
+    if sys.argv[2] == "report":
+        veltrane.cli(["report", "--out", sys.argv[3], sys.argv[4]])
+    else:
+        veltrane.parse(open(sys.argv[4]).read(), tree=True)
+    print("done")
+except MemoryError:
+    print("MemoryError")
+"""
+
+
+@pytest.mark.parametrize("function", ["report", "parse"])
+def test_python_functions_raise_memory_error(tmp_path, function):
+    pytest.importorskip("veltrane")
+    script = tmp_path / "script.sql"
+    script.write_text(SOURCE if function == "report" else "select a from t where b = 1;\n" * 60_000)
+    outcomes = []
+    for limit in LIMITS_MIB:
+        run = subprocess.run(
+            [sys.executable, "-c", PYTHON_RUN, str(limit * MIB), function, str(tmp_path / "out"),
+             str(script)],
+            capture_output=True,
+            timeout=TIMEOUT,
+        )
+        assert run.returncode == 0, (limit, run.returncode, run.stderr[-300:])
+        outcomes.append(run.stdout.strip())
+    assert b"MemoryError" in outcomes
+    assert outcomes[-1] == b"done"
