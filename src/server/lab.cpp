@@ -174,14 +174,6 @@ std::vector<report::SourceInput> inputs_from_json(Json files) {
   return inputs;
 }
 
-const report::ReportFile* find_report_file(std::span<const report::ReportFile> files,
-                                           std::string_view name) {
-  for (const report::ReportFile& file : files) {
-    if (file.name == name) return &file;
-  }
-  return nullptr;
-}
-
 std::optional<LabAnswer> answer_lab_request(const RequestHead& head, RequestReader& reader,
                                             IoError& error) {
   if (!head.host_allowed) return text_answer(STATUS_FORBIDDEN, LAB_WRONG_HOST);

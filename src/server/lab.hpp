@@ -70,10 +70,6 @@ struct JsonBody {
 // The inputs of "files" when it is an array, in order; none otherwise.
 [[nodiscard]] std::vector<report::SourceInput> inputs_from_json(Json files);
 
-// The first rendered file whose name equals `name` byte for byte.
-[[nodiscard]] const report::ReportFile* find_report_file(std::span<const report::ReportFile> files,
-                                                         std::string_view name);
-
 // One answer of the Lab.
 struct LabAnswer {
   std::string_view status;

@@ -355,15 +355,6 @@ TEST(LabBody, ReportInputsFromFiles) {
   }
 }
 
-TEST(LabBody, FindReportFileMatchesBytes) {
-  const std::vector<report::ReportFile> files = {
-      {"report.html", "h"}, {"files.csv", "f"}, {"files.csv", "second"}};
-  EXPECT_EQ(find_report_file(files, "files.csv"), &files[1]);
-  EXPECT_EQ(find_report_file(files, "FILES.CSV"), nullptr);
-  EXPECT_EQ(find_report_file(files, "files.csv "), nullptr);
-  EXPECT_EQ(find_report_file(files, ""), nullptr);
-}
-
 TEST(TestPage, MicrosGoesBeforeTheVersionKey) {
   struct Case {
     std::string_view result;
