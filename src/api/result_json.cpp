@@ -1,7 +1,6 @@
 #include "api/result_json.hpp"
 
 #include <array>
-#include <charconv>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -78,7 +77,7 @@ class Chunk {
     text(value);
     character('"');
   }
-  void number(uint32_t value) { at_ = std::to_chars(at_, at_ + 10, value).ptr; }
+  void number(uint32_t value) { at_ = syntax::write_decimal(at_, value); }
   void flush() {
     out_.append(buffer_.data(), static_cast<std::size_t>(at_ - buffer_.data()));
     at_ = buffer_.data();

@@ -91,6 +91,8 @@ class Walker {
   // Saves the walk state; a Restore task pushed now brings it back.
   void save_and_push_restore();
 
+  // Room in the identifier records for one per word token of the tree.
+  void reserve_identifier_records();
   uint32_t add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage);
   uint32_t add_identifier(std::string name, uint32_t token, TypeWord type, IdentifierUsage usage);
   uint32_t add_statement(std::string_view type, uint32_t node, uint32_t start_token);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +66,25 @@ TEST(JsonWriter, DoublesPrintAsTheLibraryPrintsThem) {
   EXPECT_EQ(written_double(152.4), "152.4");
   EXPECT_EQ(written_double(0.0), "0.0");
   EXPECT_EQ(written_double(std::numeric_limits<double>::quiet_NaN()), "null");
+}
+
+// Every digit count, both sides of each power of ten, and the largest value.
+TEST(WriteDecimal, WritesWhatToCharsWrites) {
+  std::vector<uint32_t> values = {0, 1, 9, 42, std::numeric_limits<uint32_t>::max()};
+  for (uint32_t power = 10; power <= 1000000000u; power *= 10) {
+    values.insert(values.end(), {power - 1, power, power + 1, power * 2 - 1});
+    if (power == 1000000000u) break;
+  }
+  for (const uint32_t value : values) {
+    SCOPED_TRACE(value);
+    std::array<char, MAX_DECIMAL_DIGITS_32 + 1> written{};
+    std::array<char, MAX_DECIMAL_DIGITS_32 + 1> expected{};
+    const char* end = write_decimal(written.data(), value);
+    const auto result = std::to_chars(expected.data(), expected.data() + expected.size(), value);
+    EXPECT_EQ(
+        std::string_view(written.data(), static_cast<std::size_t>(end - written.data())),
+        std::string_view(expected.data(), static_cast<std::size_t>(result.ptr - expected.data())));
+  }
 }
 
 TEST(JsonWriter, ScalarsAndNestingMatchTheLibrary) {
