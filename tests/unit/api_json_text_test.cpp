@@ -253,18 +253,31 @@ TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
     const Utf16Positions positions(text);
     const std::vector<uint32_t> table = build_utf16_offsets(text);
     EXPECT_EQ(positions.line_count(), index.line_starts.size());
+    std::vector<uint32_t> starts;
     for (uint32_t offset = 0; offset <= text.size(); ++offset) {
       if (offset < text.size() && (static_cast<unsigned char>(text[offset]) & 0xC0) == 0x80) {
         continue;
       }
+      starts.push_back(offset);
       ASSERT_EQ(positions.line_col(offset), line_col(index, offset)) << "offset " << offset;
       ASSERT_EQ(positions.offset(offset), table[offset]) << "offset " << offset;
+    }
+    // With a line hint, in rising order, falling order and jumping back and forth.
+    std::vector<uint32_t> orders = starts;
+    orders.insert(orders.end(), starts.rbegin(), starts.rend());
+    for (std::size_t i = 0; i < starts.size(); ++i) orders.push_back(starts[i * 7 % starts.size()]);
+    uint32_t line_hint = 0;
+    for (const uint32_t offset : orders) {
+      ASSERT_EQ(positions.line_col(offset, line_hint), line_col(index, offset))
+          << "offset " << offset;
     }
   }
   const std::string text = "\xC3\xA9";
   const Utf16Positions positions(text);
   EXPECT_THROW((void)positions.line_col(1), InternalStop);
   EXPECT_THROW((void)positions.line_col(3), InternalStop);
+  uint32_t line_hint = 5;
+  EXPECT_THROW((void)positions.line_col(1, line_hint), InternalStop);
   EXPECT_THROW((void)positions.offset(3), InternalStop);
 }
 
