@@ -38,12 +38,6 @@ std::string Walker::name_of(uint32_t token) const {
                                 views::token_text(tree_token, text_));
 }
 
-std::optional<NodeKind> Walker::kind_of(uint32_t node) const {
-  return views::node_kind_of(tree_, node);
-}
-
-bool Walker::is_kind(uint32_t node, NodeKind kind) const { return kind_of(node) == kind; }
-
 bool Walker::is_word_token(uint32_t token, std::string_view upper_word) const {
   return views::is_word(tree_, token, text_, upper_word);
 }
