@@ -99,12 +99,16 @@ void Walker::save_and_push_restore() {
 }
 
 void Walker::reserve_identifier_records() {
-  // Every identifier record names one word token, and most words that are not keywords
-  // get one: room for one record per word spares a long unit the copies of a growing list.
+  // Every identifier record names one word token, and in a long unit most words that are
+  // not keywords get one: room for one record per word spares it the copies of a growing
+  // list. A short statement keeps growing its list, which wastes less than the words of
+  // its keywords would (a script of many INSERTs holds every statement's list at once).
+  constexpr std::ptrdiff_t FEW_WORDS = 4096;
+  if (std::ssize(tree_.tokens) < FEW_WORDS) return;
   const auto words =
       std::count_if(tree_.tokens.begin(), tree_.tokens.end(),
                     [](const syntax::TreeToken& token) { return is_word_token_kind(token.kind); });
-  records_.identifiers.reserve(static_cast<std::size_t>(words));
+  if (words >= FEW_WORDS) records_.identifiers.reserve(static_cast<std::size_t>(words));
 }
 
 uint32_t Walker::add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage) {

@@ -91,7 +91,7 @@ class Walker {
   // Saves the walk state; a Restore task pushed now brings it back.
   void save_and_push_restore();
 
-  // Room in the identifier records for one per word token of the tree.
+  // Room in the identifier records for one per word token of a long tree.
   void reserve_identifier_records();
   uint32_t add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage);
   uint32_t add_identifier(std::string name, uint32_t token, TypeWord type, IdentifierUsage usage);
