@@ -118,6 +118,16 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
   return size;
 }
 
+// Empties `out` and gives it room for `bound` bytes: its own storage when that holds the
+// bound without keeping more than twice as much, else a new buffer.
+void prepare_result_buffer(std::string& out, std::size_t bound) {
+  out.clear();
+  if (out.capacity() >= bound && out.capacity() / 2 <= bound) return;
+  std::string().swap(out);
+  out.reserve(bound);
+  advise_huge_pages(out);
+}
+
 }  // namespace
 
 std::string too_large_result_json(uint64_t line_feeds, std::string_view options_text) {
@@ -146,8 +156,15 @@ std::string too_large_result_json(uint64_t line_feeds, std::string_view options_
 }
 
 std::string analyze_json(std::string_view text, std::string_view options_text) {
+  std::string out;
+  analyze_json_into(text, options_text, out);
+  return out;
+}
+
+void analyze_json_into(std::string_view text, std::string_view options_text, std::string& out) {
   if (text.size() >= MAX_TEXT_BYTES) {
-    return too_large_result_json(count_line_feeds(text), options_text);
+    out = too_large_result_json(count_line_feeds(text), options_text);
+    return;
   }
   const AnalysisOptions options = read_analysis_options(options_text);
   const lexer::ParseOptions parse_options{options.ccflags, options.version};
@@ -182,9 +199,7 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
   for (ParsedItem& parsed : parsed_items) parsed.records = std::move(records[parsed.item_index]);
   std::vector<resolve::ResolvedRecords>().swap(records);
 
-  std::string out;
-  out.reserve(result_size_bound(split, parsed_items, text.size()));
-  advise_huge_pages(out);
+  prepare_result_buffer(out, result_size_bound(split, parsed_items, text.size()));
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("diagnostics");
@@ -213,7 +228,6 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
   writer.member("lines", positions.line_count());
   writer.member("version", lexer::format_version(options.version));
   writer.end_object();
-  return out;
 }
 
 }  // namespace veltrane::api

@@ -74,19 +74,34 @@ SlotHolder& live_slot(std::string_view function) {
   return copy;
 }
 
-[[nodiscard]] std::string analysis_of(std::string_view sql_bytes, std::string_view options) {
+// Writes the analysis of the host's bytes over `out`.
+void write_analysis(std::string_view sql_bytes, std::string_view options, std::string& out) {
   // Refused before anything is read but the line feeds.
   if (sql_bytes.size() >= MAX_TEXT_BYTES) {
-    return too_large_result_json(count_line_feeds(sql_bytes), options);
+    out = too_large_result_json(count_line_feeds(sql_bytes), options);
+    return;
   }
-  if (syntax::is_valid_utf8(sql_bytes)) return analyze_json(sql_bytes, options);
+  if (syntax::is_valid_utf8(sql_bytes)) {
+    analyze_json_into(sql_bytes, options, out);
+    return;
+  }
   // Decoding can turn one byte into three: measure before allocating the copy.
   const uint64_t decoded_length = lossy_decoded_length(sql_bytes);
   if (decoded_length >= MAX_TEXT_BYTES) {
-    return too_large_result_json(count_line_feeds(sql_bytes), options);
+    out = too_large_result_json(count_line_feeds(sql_bytes), options);
+    return;
   }
   const std::string decoded = decode_lossy(sql_bytes, decoded_length);
-  return analyze_json(decoded, options);
+  analyze_json_into(decoded, options, out);
+}
+
+// True when `bytes` share a byte with the storage of `buffer`.
+[[nodiscard]] bool overlaps(std::string_view bytes, const std::string& buffer) {
+  if (bytes.empty()) return false;
+  const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
+  const auto end = begin + buffer.capacity();
+  const auto bytes_begin = reinterpret_cast<std::uintptr_t>(bytes.data());
+  return bytes_begin < end && begin < bytes_begin + bytes.size();
 }
 
 template <class Body>
@@ -118,13 +133,19 @@ const uint8_t* analyze(const uint8_t* sql, size_t sql_len, const uint8_t* option
                        size_t options_len) noexcept {
   return veltrane::api::guarded("analyze", [&]() -> const uint8_t* {
     veltrane::api::SlotHolder& slot = veltrane::api::live_slot("analyze");
+    const std::string_view sql_bytes = veltrane::api::host_bytes(sql, sql_len);
+    const std::string_view options_bytes = veltrane::api::host_bytes(options, options_len);
+    // The new result is written over the previous one, in its storage when that has room,
+    // unless the host passed (part of) the previous result as input: that text is then
+    // kept aside until the call ends.
+    std::string previous;
+    if (veltrane::api::overlaps(sql_bytes, slot.text) ||
+        veltrane::api::overlaps(options_bytes, slot.text)) {
+      previous.swap(slot.text);
+    }
     std::string options_copy;
-    const std::string_view options_view =
-        veltrane::api::options_text(veltrane::api::host_bytes(options, options_len), options_copy);
-    // The new text is complete before the previous one is freed.
-    std::string result =
-        veltrane::api::analysis_of(veltrane::api::host_bytes(sql, sql_len), options_view);
-    slot.text.swap(result);
+    const std::string_view options_view = veltrane::api::options_text(options_bytes, options_copy);
+    veltrane::api::write_analysis(sql_bytes, options_view, slot.text);
     return reinterpret_cast<const uint8_t*>(slot.text.data());
   });
 }

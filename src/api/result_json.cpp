@@ -1,8 +1,9 @@
 #include "api/result_json.hpp"
 
+#include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,20 +29,46 @@ struct OpenSpan {
   }
 };
 
+// A short fixed text in a buffer of a fixed size, so that copying it is a few moves of a
+// known length rather than a call: the whole buffer is copied and the size is advanced.
+struct PaddedText {
+  static constexpr std::size_t ROOM = 48;
+  std::array<char, ROOM> bytes{};
+  std::size_t size = 0;
+
+  constexpr explicit PaddedText(std::string_view value) : size(value.size()) {
+    for (std::size_t i = 0; i < value.size() && i < ROOM; ++i) bytes[i] = value[i];
+  }
+};
+
 // The text after a token's "s" number: `,"t":"Kind"}`, per token kind.
-constexpr std::string_view TOKEN_TAILS[] = {
-#define VELTRANE_TOKEN_KIND(name) ",\"t\":\"" #name "\"}",
+constexpr PaddedText TOKEN_TAILS[] = {
+#define VELTRANE_TOKEN_KIND(name) PaddedText(",\"t\":\"" #name "\"}"),
 #include "syntax/kinds.def"
 };
 
 // The text between a node's "e" and "s" numbers: `,"k":"Kind","s":`, per node kind.
-constexpr std::string_view NODE_MIDDLES[] = {
-#define VELTRANE_NODE_KIND(name) ",\"k\":\"" #name "\",\"s\":",
+constexpr PaddedText NODE_MIDDLES[] = {
+#define VELTRANE_NODE_KIND(name) PaddedText(",\"k\":\"" #name "\",\"s\":"),
 #include "syntax/kinds.def"
+};
+
+// The end of a names entry after its "type": `,"usage":"USAGE"}`, per usage.
+constexpr PaddedText USAGE_TAILS[] = {
+    PaddedText(",\"usage\":\"DECLARATION\"}"), PaddedText(",\"usage\":\"DEFINITION\"}"),
+    PaddedText(",\"usage\":\"REFERENCE\"}"),   PaddedText(",\"usage\":\"ASSIGNMENT\"}"),
+    PaddedText(",\"usage\":\"CALL\"}"),
 };
 
 static_assert(std::size(TOKEN_TAILS) == syntax::TOKEN_KIND_COUNT);
 static_assert(std::size(NODE_MIDDLES) == syntax::NODE_KIND_COUNT);
+
+[[nodiscard]] constexpr bool all_fit(std::span<const PaddedText> texts) {
+  return std::all_of(texts.begin(), texts.end(),
+                     [](const PaddedText& padded) { return padded.size <= PaddedText::ROOM; });
+}
+
+static_assert(all_fit(TOKEN_TAILS) && all_fit(NODE_MIDDLES) && all_fit(USAGE_TAILS));
 
 // Collects the text of many small objects in a buffer on the stack and hands it to the
 // result in large appends. Every object written is far shorter than ROOM.
@@ -63,6 +90,11 @@ class Chunk {
     std::memcpy(at_, piece.data(), piece.size());
     at_ += piece.size();
   }
+  // Within an object's room: copies the whole padding, keeps the text.
+  void text(const PaddedText& piece) {
+    std::memcpy(at_, piece.bytes.data(), PaddedText::ROOM);
+    at_ += piece.size;
+  }
   void character(char c) { *at_++ = c; }
   // A JSON string literal of `text`.
   void string(std::string_view value) {
@@ -78,7 +110,7 @@ class Chunk {
     text(value);
     character('"');
   }
-  void number(uint32_t value) { at_ = std::to_chars(at_, at_ + 10, value).ptr; }
+  void number(uint32_t value) { at_ = syntax::write_decimal(at_, value); }
   void flush() {
     out_.append(buffer_.data(), static_cast<std::size_t>(at_ - buffer_.data()));
     at_ = buffer_.data();
@@ -110,8 +142,8 @@ void write_token(Chunk& chunk, const syntax::TreeToken& token,
 
 // {"col","end","id","line","name","parent","start","type","usage"}
 void write_names_entry(Chunk& chunk, const resolve::IdentifierRecord& record,
-                       const syntax::Utf16Positions& positions) {
-  const syntax::LineCol position = positions.line_col(record.start);
+                       const syntax::Utf16Positions& positions, uint32_t& line_hint) {
+  const syntax::LineCol position = positions.line_col(record.start, line_hint);
   chunk.reserve_object();
   chunk.text("{\"col\":");
   chunk.number(position.column);
@@ -131,15 +163,15 @@ void write_names_entry(Chunk& chunk, const resolve::IdentifierRecord& record,
   chunk.text(",\"type\":");
   chunk.string(record.type);
   chunk.reserve_object();
-  chunk.text(",\"usage\":\"");
-  chunk.text(resolve::usage_name(record.usage));
-  chunk.text("\"}");
+  const auto usage = static_cast<std::size_t>(record.usage);
+  if (usage >= std::size(USAGE_TAILS)) syntax::stop("identifier usage out of range");
+  chunk.text(USAGE_TAILS[usage]);
 }
 
 // {"col","id","line","parent","start","type"}
 void write_sql_entry(Chunk& chunk, const resolve::StatementRecord& record,
-                     const syntax::Utf16Positions& positions) {
-  const syntax::LineCol position = positions.line_col(record.start);
+                     const syntax::Utf16Positions& positions, uint32_t& line_hint) {
+  const syntax::LineCol position = positions.line_col(record.start, line_hint);
   chunk.reserve_object();
   chunk.text("{\"col\":");
   chunk.number(position.column);
@@ -177,16 +209,18 @@ void write_node_end(Chunk& chunk, syntax::SyntaxKind kind, const OpenSpan& span,
 template <typename Record>
 void records_array(syntax::JsonWriter& writer, std::string_view key,
                    const std::vector<Record>& records, const syntax::Utf16Positions& positions,
-                   void (*write_entry)(Chunk&, const Record&, const syntax::Utf16Positions&)) {
+                   void (*write_entry)(Chunk&, const Record&, const syntax::Utf16Positions&,
+                                       uint32_t&)) {
   writer.key(key);
   writer.raw_open({});
   Chunk chunk(writer.out());
   chunk.character('[');
   bool first = true;
+  uint32_t line_hint = 0;
   for (const Record& record : records) {
     if (!first) chunk.character(',');
     first = false;
-    write_entry(chunk, record, positions);
+    write_entry(chunk, record, positions, line_hint);
   }
   chunk.character(']');
   chunk.flush();
@@ -239,14 +273,14 @@ std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_di
   for (const syntax::Node& node : tree.nodes) {
     const auto kind = syntax::as_node_kind(node.kind);
     size += NODE_FIXED + 2 * number_digits +
-            (kind.has_value() ? NODE_MIDDLES[static_cast<std::size_t>(*kind)].size()
+            (kind.has_value() ? NODE_MIDDLES[static_cast<std::size_t>(*kind)].size
                               : 16 + kind_name_view(node.kind, spare).size());
   }
   for (const syntax::TreeToken& token : tree.tokens) {
     if (syntax::is_trivia(token.kind)) continue;
     const auto kind = syntax::as_token_kind(token.kind);
     size += TOKEN_FIXED + 2 * number_digits +
-            (kind.has_value() ? TOKEN_TAILS[static_cast<std::size_t>(*kind)].size()
+            (kind.has_value() ? TOKEN_TAILS[static_cast<std::size_t>(*kind)].size
                               : 16 + kind_name_view(token.kind, spare).size());
   }
   return size;

@@ -91,6 +91,8 @@ class Walker {
   // Saves the walk state; a Restore task pushed now brings it back.
   void save_and_push_restore();
 
+  // Room in the identifier records for one per word token of a long tree.
+  void reserve_identifier_records();
   uint32_t add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage);
   uint32_t add_identifier(std::string name, uint32_t token, TypeWord type, IdentifierUsage usage);
   uint32_t add_statement(std::string_view type, uint32_t node, uint32_t start_token);
@@ -98,8 +100,13 @@ class Walker {
   void begin_statement(std::string_view type, uint32_t node);
 
   [[nodiscard]] std::string name_of(uint32_t token) const;
-  [[nodiscard]] std::optional<syntax::NodeKind> kind_of(uint32_t node) const;
-  [[nodiscard]] bool is_kind(uint32_t node, syntax::NodeKind kind) const;
+  // Asked for every node the walk meets: kept in the header so that it costs no call.
+  [[nodiscard]] std::optional<syntax::NodeKind> kind_of(uint32_t node) const {
+    return syntax::as_node_kind(tree_.nodes[node].kind);
+  }
+  [[nodiscard]] bool is_kind(uint32_t node, syntax::NodeKind kind) const {
+    return kind_of(node) == kind;
+  }
   [[nodiscard]] std::optional<uint32_t> first_significant_token(uint32_t node) const;
   // The NameRef reached from `node` by taking first node children.
   [[nodiscard]] uint32_t leading_name_ref(uint32_t node) const;

@@ -187,10 +187,8 @@ std::string to_upper_full(std::string_view text) {
     }
   }
   if (ascii) {
-    upper.reserve(text.size());
-    for (const char c : text) {
-      upper.push_back(ascii_upper(c));
-    }
+    upper.assign(text);
+    for (char& c : upper) c = ascii_upper(c);
     return upper;
   }
   if (text.size() > static_cast<std::size_t>(INT32_MAX)) stop("text too long for case mapping");

@@ -100,16 +100,42 @@ uint32_t Utf16Positions::characters_before(uint32_t byte_offset) const {
   return characters;
 }
 
-LineCol Utf16Positions::line_col(uint32_t byte_offset) const {
+void Utf16Positions::check_character_start(uint32_t byte_offset) const {
   if (byte_offset > text_.size()) stop(OFFSET_OUT_OF_RANGE);
   if (byte_offset < text_.size() && is_continuation_byte(text_[byte_offset])) {
     stop(NOT_A_CHARACTER_BOUNDARY);
   }
+}
+
+LineCol Utf16Positions::position_on_line(uint32_t byte_offset, uint32_t line) const {
+  const uint32_t line_start = index_.line_starts[line];
+  const uint32_t column = characters_before(byte_offset) - characters_before(line_start) + 1;
+  return LineCol{line + 1, column};
+}
+
+LineCol Utf16Positions::line_col(uint32_t byte_offset) const {
+  check_character_start(byte_offset);
   const auto& starts = index_.line_starts;
   const auto after = std::upper_bound(starts.begin(), starts.end(), byte_offset);
-  const uint32_t line_start = *(after - 1);
-  const uint32_t column = characters_before(byte_offset) - characters_before(line_start) + 1;
-  return LineCol{static_cast<uint32_t>(after - starts.begin()), column};
+  return position_on_line(byte_offset, static_cast<uint32_t>(after - starts.begin()) - 1);
+}
+
+LineCol Utf16Positions::line_col(uint32_t byte_offset, uint32_t& line_hint) const {
+  check_character_start(byte_offset);
+  const auto& starts = index_.line_starts;
+  const auto holds = [&](std::size_t line) {
+    return line < starts.size() && starts[line] <= byte_offset &&
+           (line + 1 == starts.size() || byte_offset < starts[line + 1]);
+  };
+  if (!holds(line_hint)) {
+    if (holds(std::size_t{line_hint} + 1)) {
+      ++line_hint;
+    } else {
+      const auto after = std::upper_bound(starts.begin(), starts.end(), byte_offset);
+      line_hint = static_cast<uint32_t>(after - starts.begin()) - 1;
+    }
+  }
+  return position_on_line(byte_offset, line_hint);
 }
 
 }  // namespace veltrane::syntax

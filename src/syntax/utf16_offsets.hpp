@@ -47,6 +47,10 @@ class Utf16Positions {
   // 1-based line and column (in characters) of a character start or the end: the same
   // answer as `line_col`, with the same stops.
   [[nodiscard]] LineCol line_col(uint32_t byte_offset) const;
+  // The same answer; `line_hint` (a 0-based line number, set to the line found) spares
+  // the search when the offset lies on that line or the next, as it does for offsets
+  // asked in rising order.
+  [[nodiscard]] LineCol line_col(uint32_t byte_offset, uint32_t& line_hint) const;
   // The number of lines: LF characters plus one.
   [[nodiscard]] uint32_t line_count() const {
     return static_cast<uint32_t>(index_.line_starts.size());
@@ -60,6 +64,10 @@ class Utf16Positions {
   [[nodiscard]] uint32_t offset_in_mixed_block(uint32_t byte_offset) const;
   // Characters before a character start or the end.
   [[nodiscard]] uint32_t characters_before(uint32_t byte_offset) const;
+  // Stops unless the offset is a character start or the end.
+  void check_character_start(uint32_t byte_offset) const;
+  // The position of a checked offset on the 0-based line `line`, which holds it.
+  [[nodiscard]] LineCol position_on_line(uint32_t byte_offset, uint32_t line) const;
 
   std::string_view text_;
   // Per block: code units before it (ASCII_BLOCK set when it is all ASCII), characters

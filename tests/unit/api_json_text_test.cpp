@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +66,25 @@ TEST(JsonWriter, DoublesPrintAsTheLibraryPrintsThem) {
   EXPECT_EQ(written_double(152.4), "152.4");
   EXPECT_EQ(written_double(0.0), "0.0");
   EXPECT_EQ(written_double(std::numeric_limits<double>::quiet_NaN()), "null");
+}
+
+// Every digit count, both sides of each power of ten, and the largest value.
+TEST(WriteDecimal, WritesWhatToCharsWrites) {
+  std::vector<uint32_t> values = {0, 1, 9, 42, std::numeric_limits<uint32_t>::max()};
+  for (uint32_t power = 10; power <= 1000000000u; power *= 10) {
+    values.insert(values.end(), {power - 1, power, power + 1, power * 2 - 1});
+    if (power == 1000000000u) break;
+  }
+  for (const uint32_t value : values) {
+    SCOPED_TRACE(value);
+    std::array<char, MAX_DECIMAL_DIGITS_32 + 1> written{};
+    std::array<char, MAX_DECIMAL_DIGITS_32 + 1> expected{};
+    const char* end = write_decimal(written.data(), value);
+    const auto result = std::to_chars(expected.data(), expected.data() + expected.size(), value);
+    EXPECT_EQ(
+        std::string_view(written.data(), static_cast<std::size_t>(end - written.data())),
+        std::string_view(expected.data(), static_cast<std::size_t>(result.ptr - expected.data())));
+  }
 }
 
 TEST(JsonWriter, ScalarsAndNestingMatchTheLibrary) {
@@ -232,18 +253,31 @@ TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
     const Utf16Positions positions(text);
     const std::vector<uint32_t> table = build_utf16_offsets(text);
     EXPECT_EQ(positions.line_count(), index.line_starts.size());
+    std::vector<uint32_t> starts;
     for (uint32_t offset = 0; offset <= text.size(); ++offset) {
       if (offset < text.size() && (static_cast<unsigned char>(text[offset]) & 0xC0) == 0x80) {
         continue;
       }
+      starts.push_back(offset);
       ASSERT_EQ(positions.line_col(offset), line_col(index, offset)) << "offset " << offset;
       ASSERT_EQ(positions.offset(offset), table[offset]) << "offset " << offset;
+    }
+    // With a line hint, in rising order, falling order and jumping back and forth.
+    std::vector<uint32_t> orders = starts;
+    orders.insert(orders.end(), starts.rbegin(), starts.rend());
+    for (std::size_t i = 0; i < starts.size(); ++i) orders.push_back(starts[i * 7 % starts.size()]);
+    uint32_t line_hint = 0;
+    for (const uint32_t offset : orders) {
+      ASSERT_EQ(positions.line_col(offset, line_hint), line_col(index, offset))
+          << "offset " << offset;
     }
   }
   const std::string text = "\xC3\xA9";
   const Utf16Positions positions(text);
   EXPECT_THROW((void)positions.line_col(1), InternalStop);
   EXPECT_THROW((void)positions.line_col(3), InternalStop);
+  uint32_t line_hint = 5;
+  EXPECT_THROW((void)positions.line_col(1, line_hint), InternalStop);
   EXPECT_THROW((void)positions.offset(3), InternalStop);
 }
 

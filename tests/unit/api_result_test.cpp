@@ -130,6 +130,61 @@ TEST(AnalyzeResult, TooLargeTextsAreRefused) {
             expected_diagnostic + R"("lines":42,"version":"12.2"})");
 }
 
+// Calls on one thread write over the previous result, in its storage when it has room:
+// each result is the one a fresh buffer gets, also when the input is part of the previous
+// result itself (50,000 bytes of it give a result that would fit in its storage; its
+// non-ASCII names make the writer read the text).
+TEST(AnalyzeResult, EachCallOnAThreadGivesItsOwnResult) {
+  const std::string long_unit = [] {
+    std::string text = "create procedure p is\n  \u00F1 number;\nbegin\n";
+    for (int i = 0; i < 2000; ++i) text += "  \u00F1 := \u00F1 + " + std::to_string(i) + ";\n";
+    return text + "end;\n/\n";
+  }();
+  enum class Input { Text, PreviousResultAsSql, PreviousResultAsOptions };
+  struct Case {
+    const char* name;
+    std::string sql;
+    Input input;
+  };
+  const Case cases[] = {
+      {"long unit", long_unit, Input::Text},
+      {"short statement after it", "select a from t;", Input::Text},
+      {"long unit again", long_unit, Input::Text},
+      {"the same text", long_unit, Input::Text},
+      {"start of the previous result as sql", "", Input::PreviousResultAsSql},
+      {"previous result as options", "select 1 from dual;", Input::PreviousResultAsOptions},
+      {"empty text", "", Input::Text},
+  };
+  std::thread([&] {
+    const uint8_t* previous = nullptr;
+    for (const Case& test_case : cases) {
+      SCOPED_TRACE(test_case.name);
+      const std::string previous_copy =
+          previous == nullptr ? std::string()
+                              : std::string(reinterpret_cast<const char*>(previous), result_len());
+      const uint8_t* sql = reinterpret_cast<const uint8_t*>(test_case.sql.data());
+      std::size_t sql_len = test_case.sql.size();
+      const uint8_t* options = nullptr;
+      std::size_t options_len = 0;
+      std::string expected_sql = test_case.sql;
+      std::string expected_options;
+      if (test_case.input == Input::PreviousResultAsSql) {
+        ASSERT_GT(previous_copy.size(), 50000u);
+        sql = previous;
+        sql_len = 50000;
+        expected_sql = previous_copy.substr(0, sql_len);
+      } else if (test_case.input == Input::PreviousResultAsOptions) {
+        options = previous + 1;  // not valid options: the defaults
+        options_len = previous_copy.size() - 1;
+        expected_options = previous_copy.substr(1);
+      }
+      previous = analyze(sql, sql_len, options, options_len);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(previous), result_len()),
+                analyze_json(expected_sql, expected_options));
+    }
+  }).join();
+}
+
 // Calls result_len from a thread-exit destructor that runs after the slot's own.
 struct CallsResultLenAtThreadExit {
   ~CallsResultLenAtThreadExit() { (void)result_len(); }
