@@ -32,7 +32,7 @@ std::string_view member_kind_name(MemberKind kind) {
   return MEMBER_KIND_NAMES[index];
 }
 
-Resolved Catalog::resolve(std::string_view default_owner, const std::optional<std::string>& owner,
+Resolved Catalog::resolve(std::string_view default_owner, std::optional<std::string_view> owner,
                           std::string_view name) const {
   Resolved resolved;
   const Synonym* synonym = nullptr;

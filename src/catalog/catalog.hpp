@@ -117,7 +117,7 @@ struct Catalog {
   // hops; a target with a database link, a missing target or a loop ends the chain with
   // no object.
   [[nodiscard]] Resolved resolve(std::string_view default_owner,
-                                 const std::optional<std::string>& owner,
+                                 std::optional<std::string_view> owner,
                                  std::string_view name) const;
 };
 

@@ -76,14 +76,27 @@ std::string q_quoted_value(std::string_view text) {
 }  // namespace
 
 std::string identifier_text(TokenKind kind, std::string_view text) {
-  if (kind == TokenKind::QuotedIdent) return std::string(strip_double_quotes(text));
-  if (kind == TokenKind::Bind) {
-    if (text.empty()) return {};
-    const std::string_view name = text.substr(1);
-    if (!name.empty() && name.front() == '"') return std::string(strip_double_quotes(name));
-    return syntax::to_upper_full(name);
+  std::string normal;
+  append_identifier_text(normal, kind, text);
+  return normal;
+}
+
+void append_identifier_text(std::string& sink, TokenKind kind, std::string_view text) {
+  if (kind == TokenKind::QuotedIdent) {
+    sink += strip_double_quotes(text);
+    return;
   }
-  return syntax::to_upper_full(text);
+  if (kind == TokenKind::Bind) {
+    if (text.empty()) return;
+    const std::string_view name = text.substr(1);
+    if (!name.empty() && name.front() == '"') {
+      sink += strip_double_quotes(name);
+      return;
+    }
+    syntax::append_upper_full(sink, name);
+    return;
+  }
+  syntax::append_upper_full(sink, text);
 }
 
 std::string string_literal_value(std::string_view text) {

@@ -18,6 +18,8 @@ namespace veltrane::lexer {
 //   the root locale, so the result may be longer than the text («straße»
 //   gives «STRASSE»).
 [[nodiscard]] std::string identifier_text(TokenKind kind, std::string_view text);
+// The same normal form appended to `sink`, which keeps what it held.
+void append_identifier_text(std::string& sink, TokenKind kind, std::string_view text);
 
 // The value of a String token's text, as a fresh text. An N/n prefix is
 // dropped; a q-quoted literal gives its body unchanged (an unterminated one

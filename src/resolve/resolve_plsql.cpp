@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -128,14 +129,14 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
       word.type = holds_table ? TypeWord::NestedTable : TypeWord::Varray;
     }
   }
-  std::string name;
+  std::string_view name;
   if (const std::optional<uint32_t> object_name =
           syntax::child_of_kind(tree_, root, syntax::syntax_kind(NodeKind::ObjectName))) {
-    views::NamePath path = views::name_path(tree_, *object_name, text_);
+    const views::NamePathView path = read_path(*object_name);
     if (!path.parts.empty()) {
-      views::NamePart& last = path.parts.back();
+      const views::NamePartView& last = path.parts.back();
       name = last.text;
-      parent_ = add_identifier(std::move(last.text), last.token, word.type, word.usage);
+      parent_ = add_identifier(last.text, last.token, word.type, word.usage);
     }
   }
   if (kind == NodeKind::CreateType) {
@@ -190,7 +191,7 @@ void Walker::visit_trigger_children(uint32_t root) {
   std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
 }
 
-void Walker::enter_entry(uint32_t token, TypeWord type) { plsql_.enter(name_of(token), type); }
+void Walker::enter_entry(uint32_t token, TypeWord type) { plsql_.enter(read_name(token), type); }
 
 void Walker::visit_declaration(uint32_t node) {
   const std::optional<Declared> declared = read_declaration(tree_, node, text_);
@@ -203,11 +204,11 @@ void Walker::visit_declaration(uint32_t node) {
 
 void Walker::visit_subprogram(uint32_t node) {
   const std::optional<Declared> declared = read_declaration(tree_, node, text_);
-  std::string name;
+  std::string_view name;
   uint32_t id = parent_;
   TypeWord type = TypeWord::Procedure;
   if (declared) {
-    name = name_of(declared->name_token);
+    name = read_name(declared->name_token);
     type = declared->type;
     id = add_identifier(name, declared->name_token, type, declared->usage);
     plsql_.enter(name, type);
@@ -243,11 +244,11 @@ void Walker::visit_cursor(uint32_t node) {
 }
 
 void Walker::visit_frame_node(const Task& task, NodeKind kind) {
-  std::string owner;
+  std::string_view owner;
   if (task.extra != NONE) {
     for (const syntax::Child entry : syntax::children(tree_, task.extra)) {
       if (syntax::is_token_entry(entry) && is_name_token(syntax::entry_index(entry))) {
-        owner = name_of(syntax::entry_index(entry));
+        owner = read_name(syntax::entry_index(entry));
         break;
       }
     }
@@ -296,8 +297,9 @@ void Walker::visit_label(uint32_t node) {
   for (const syntax::Child entry : syntax::children(tree_, node)) {
     if (!syntax::is_token_entry(entry) || !is_name_token(syntax::entry_index(entry))) continue;
     const uint32_t token = syntax::entry_index(entry);
-    add_identifier(token, TypeWord::Label, IdentifierUsage::Declaration);
-    plsql_.enter(name_of(token), TypeWord::Label);
+    const std::string_view name = read_name(token);
+    add_identifier(name, token, TypeWord::Label, IdentifierUsage::Declaration);
+    plsql_.enter(name, TypeWord::Label);
     return;
   }
 }
@@ -314,9 +316,9 @@ void Walker::visit_label_statement(uint32_t node) {
       continue;
     }
     if (is_name_token(token) && !is_word_token(token, "WHEN")) {
-      std::string name = name_of(token);
+      const std::string_view name = read_name(token);
       if (plsql_.has_label(name)) {
-        add_identifier(std::move(name), token, TypeWord::Label, IdentifierUsage::Reference);
+        add_identifier(name, token, TypeWord::Label, IdentifierUsage::Reference);
       }
     }
     break;
@@ -402,15 +404,15 @@ void Walker::visit_call(const Task& task) {
 }
 
 void Walker::resolve_plsql_name(uint32_t name_ref, bool is_target) {
-  const views::NamePath path = views::name_path(tree_, name_ref, text_);
+  const views::NamePathView path = read_path(name_ref);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
   resolve_plsql_path(path, is_target);
 }
 
-void Walker::resolve_plsql_path(const views::NamePath& path, bool is_target) {
-  const std::vector<views::NamePart>& parts = path.parts;
+void Walker::resolve_plsql_path(const views::NamePathView& path, bool is_target) {
+  const std::span<const views::NamePartView> parts = path.parts;
   const std::size_t count = parts.size();
-  const std::string& first = parts[0].text;
+  const std::string_view first = parts[0].text;
   // A qualified local: the first part owns an open frame.
   if (count >= 2) {
     if (const std::optional<PlsqlScopes::OwnedFrame> owned = plsql_.owned_frame(first)) {
@@ -430,14 +432,14 @@ void Walker::resolve_plsql_path(const views::NamePath& path, bool is_target) {
   }
   // A member of a package specification, with or without its owner.
   const auto member_of = [&](std::size_t package_part) -> bool {
-    const std::string key = package_part == 0 ? package_key(context_.default_owner, parts[0].text)
-                                              : package_key(parts[0].text, parts[1].text);
-    const auto found = context_.package_specs.find(key);
-    if (found == context_.package_specs.end()) return false;
+    const PackageSpec* spec = package_part == 0
+                                  ? package_spec(context_.default_owner, parts[0].text)
+                                  : package_spec(parts[0].text, parts[1].text);
+    if (spec == nullptr) return false;
     add_identifier(parts[package_part].text, parts[package_part].token, TypeWord::Package,
                    IdentifierUsage::Reference);
-    const views::NamePart& member = parts[package_part + 1];
-    if (const SpecEntry* entry = found->second.find(member.text)) {
+    const views::NamePartView& member = parts[package_part + 1];
+    if (const SpecEntry* entry = spec->find(member.text)) {
       add_identifier(member.text, member.token, entry->type,
                      final_usage(entry->type, is_target, false));
     }
@@ -447,13 +449,13 @@ void Walker::resolve_plsql_path(const views::NamePath& path, bool is_target) {
   if (count >= 3 && member_of(1)) return;
   // The catalog: routines, sequences and packages.
   const catalog::Catalog& catalog = context_.catalog;
-  const auto record_hit = [&](const catalog::Resolved& resolved, const views::NamePart& part,
+  const auto record_hit = [&](const catalog::Resolved& resolved, const views::NamePartView& part,
                               bool calls) {
     const TypeWord word = hit_word(resolved);
     add_identifier(part.text, part.token, word,
                    calls ? final_usage(word, is_target, true) : IdentifierUsage::Reference);
   };
-  const auto is_sequence_word = [&](const views::NamePart& part) {
+  const auto is_sequence_word = [&](const views::NamePartView& part) {
     return is_word_token(part.token, "NEXTVAL") || is_word_token(part.token, "CURRVAL");
   };
   if (count == 1) {
@@ -466,12 +468,11 @@ void Walker::resolve_plsql_path(const views::NamePath& path, bool is_target) {
       record_hit(resolved, parts[0], false);
       return;
     }
-    const catalog::Resolved routine =
-        catalog.resolve(context_.default_owner, std::optional<std::string>(first), parts[1].text);
+    const catalog::Resolved routine = catalog.resolve(context_.default_owner, first, parts[1].text);
     if (is_routine(routine)) record_hit(routine, parts[1], true);
   } else if (count == 3) {
     const catalog::Resolved resolved =
-        catalog.resolve(context_.default_owner, std::optional<std::string>(first), parts[1].text);
+        catalog.resolve(context_.default_owner, first, parts[1].text);
     if ((object_is(resolved, catalog::ObjectKind::Sequence) && is_sequence_word(parts[2])) ||
         object_is(resolved, catalog::ObjectKind::Package)) {
       record_hit(resolved, parts[1], false);
@@ -511,14 +512,15 @@ void Walker::resolve_type_name(uint32_t type_name) {
   if (names.empty() || expect_name || (after_percent && !attribute)) return;
   std::vector<views::NamePart> parts;
   parts.reserve(names.size());
-  for (const uint32_t token : names) parts.push_back(views::NamePart{name_of(token), token});
+  for (const uint32_t token : names) {
+    parts.push_back(views::NamePart{std::string(read_name(token)), token});
+  }
   const std::size_t count = parts.size();
   const auto package_member = [&](bool types_only) -> bool {
     if (count < 2) return false;
-    const auto found =
-        context_.package_specs.find(package_key(context_.default_owner, parts[0].text));
-    if (found == context_.package_specs.end()) return false;
-    const SpecEntry* entry = found->second.find(parts[1].text);
+    const PackageSpec* spec = package_spec(context_.default_owner, parts[0].text);
+    if (spec == nullptr) return false;
+    const SpecEntry* entry = spec->find(parts[1].text);
     if (types_only && (entry == nullptr || !is_type_entry(entry->type))) return false;
     add_identifier(parts[0].text, parts[0].token, TypeWord::Package, IdentifierUsage::Reference);
     if (entry != nullptr) {
@@ -538,8 +540,8 @@ void Walker::resolve_type_name(uint32_t type_name) {
     }
     // An object, nested table or varray type the catalog holds.
     if (count > 2) return;
-    const std::optional<std::string> owner =
-        count == 2 ? std::optional<std::string>(parts[0].text) : std::nullopt;
+    const std::optional<std::string_view> owner =
+        count == 2 ? std::optional<std::string_view>(parts[0].text) : std::nullopt;
     const catalog::Resolved resolved =
         context_.catalog.resolve(context_.default_owner, owner, parts.back().text);
     if (!object_is(resolved, catalog::ObjectKind::Type)) return;
@@ -559,8 +561,8 @@ void Walker::resolve_type_name(uint32_t type_name) {
   const std::size_t object_parts = row_type ? count : count - 1;
   if (object_parts < 1 || object_parts > 2) return;
   const views::NamePart& object_part = parts[object_parts - 1];
-  const std::optional<std::string> owner =
-      object_parts == 2 ? std::optional<std::string>(parts[0].text) : std::nullopt;
+  const std::optional<std::string_view> owner =
+      object_parts == 2 ? std::optional<std::string_view>(parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =
       context_.catalog.resolve(context_.default_owner, owner, object_part.text);
   if (!is_relation(resolved)) return;

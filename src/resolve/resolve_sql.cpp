@@ -270,7 +270,7 @@ void Walker::visit_query_block(const Task& task) {
           last = syntax::entry_index(token);
         }
       }
-      if (last) sql_.add_alias(name_of(*last));
+      if (last) sql_.add_alias(std::string(read_name(*last)));
     }
   }
   if ((task.flags & CLAIMS) != 0) {
@@ -327,7 +327,7 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
     if (kind == NodeKind::Alias) {
       for (const syntax::Child token : syntax::children(tree_, index)) {
         if (syntax::is_token_entry(token) && is_name_token(syntax::entry_index(token))) {
-          item.name = name_of(syntax::entry_index(token));
+          item.name = read_name(syntax::entry_index(token));
         }
       }
     } else if (kind == NodeKind::PivotClause || kind == NodeKind::UnpivotClause ||
@@ -342,19 +342,19 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
     return item;
   }
   if (!primary || !is_kind(*primary, NodeKind::NameRef)) return item;
-  views::NamePath path = views::name_path(tree_, *primary, text_);
+  const views::NamePathView path = read_path(*primary);
   if (path.parts.empty()) return item;
   if (item.name.empty()) item.name = path.parts.back().text;
   if (!path.plain || path.star || path.link || path.parts.size() > 2) return item;
-  const views::NamePart& last = path.parts.back();
+  const views::NamePartView& last = path.parts.back();
   if (path.parts.size() == 1) {
     if (const std::optional<uint32_t> cte = visible_cte(last.text)) {
       item.hidden_columns = cte_columns(*cte);
       return item;
     }
   }
-  const std::optional<std::string> owner =
-      path.parts.size() == 2 ? std::optional<std::string>(path.parts[0].text) : std::nullopt;
+  const std::optional<std::string_view> owner =
+      path.parts.size() == 2 ? std::optional<std::string_view>(path.parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =
       context_.catalog.resolve(context_.default_owner, owner, last.text);
   if (resolved.synonym == nullptr && resolved.object == nullptr) return item;
@@ -401,12 +401,12 @@ void Walker::visit_table_ref(const Task& task) {
 }
 
 void Walker::trigger_table(uint32_t name_ref) {
-  const views::NamePath path = views::name_path(tree_, name_ref, text_);
+  const views::NamePathView path = read_path(name_ref);
   if (!path.plain || path.star || path.link || path.parts.empty() || path.parts.size() > 2) return;
-  const views::NamePart& last = path.parts.back();
+  const views::NamePartView& last = path.parts.back();
   if (is_word_token(last.token, "SCHEMA") || is_word_token(last.token, "DATABASE")) return;
-  const std::optional<std::string> owner =
-      path.parts.size() == 2 ? std::optional<std::string>(path.parts[0].text) : std::nullopt;
+  const std::optional<std::string_view> owner =
+      path.parts.size() == 2 ? std::optional<std::string_view>(path.parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =
       context_.catalog.resolve(context_.default_owner, owner, last.text);
   std::optional<TypeWord> word;
@@ -432,7 +432,7 @@ void Walker::visit_cte(const Task& task) {
 void Walker::add_cte_name(uint32_t cte) {
   for (const syntax::Child entry : syntax::children(tree_, cte)) {
     if (!syntax::is_token_entry(entry) || !is_name_token(syntax::entry_index(entry))) continue;
-    std::string name = name_of(syntax::entry_index(entry));
+    std::string name(read_name(syntax::entry_index(entry)));
     auto found = cte_nodes_.find(name);
     if (found == cte_nodes_.end()) found = cte_nodes_.emplace(name, std::vector<uint32_t>{}).first;
     found->second.push_back(cte);
@@ -472,12 +472,12 @@ void Walker::visit_name_ref(const Task& task) {
     resolve_plsql_name(task.node, is_target);
     return;
   }
-  const views::NamePath path = views::name_path(tree_, task.node, text_);
+  const views::NamePathView path = read_path(task.node);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
   // A column a frame's known item lists wins; a name no known item lists may be a PL/SQL
   // name, except where only a column can stand.
   const bool column_only = (task.flags & COLUMN_ONLY) != 0;
-  const views::NamePart& first = path.parts[0];
+  const views::NamePartView& first = path.parts[0];
   if (path.parts.size() == 1) {
     if ((task.flags & ALIAS_CLAUSE) != 0 && sql_.is_alias(first.text)) return;
     switch (sql_.find_column(first.text, sql_floor_)) {
@@ -494,7 +494,7 @@ void Walker::visit_name_ref(const Task& task) {
   }
   if (path.parts.size() == 2) {
     if (const SqlItem* item = sql_.find_item(first.text, sql_floor_)) {
-      const views::NamePart& column = path.parts[1];
+      const views::NamePartView& column = path.parts[1];
       if (!item->opaque && item->object != nullptr &&
           std::any_of(item->object->columns.begin(), item->object->columns.end(),
                       [&](const catalog::Column& listed) { return listed.name == column.text; })) {

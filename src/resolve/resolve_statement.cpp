@@ -32,10 +32,22 @@ namespace {
 Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context)
     : tree_(tree), text_(text), context_(context), plsql_(context.own_spec) {}
 
-std::string Walker::name_of(uint32_t token) const {
+std::string_view Walker::read_name(uint32_t token) {
   const syntax::TreeToken& tree_token = tree_.tokens[token];
-  return lexer::identifier_text(views::token_kind_of(tree_token),
+  name_buffer_.clear();
+  lexer::append_identifier_text(name_buffer_, views::token_kind_of(tree_token),
                                 views::token_text(tree_token, text_));
+  return name_buffer_;
+}
+
+const PackageSpec* Walker::package_spec(std::string_view owner, std::string_view name) {
+  if (context_.package_specs.empty()) return nullptr;
+  key_buffer_.clear();
+  key_buffer_ += owner;
+  key_buffer_ += '.';
+  key_buffer_ += name;
+  const auto found = context_.package_specs.find(key_buffer_);
+  return found == context_.package_specs.end() ? nullptr : &found->second;
 }
 
 bool Walker::is_word_token(uint32_t token, std::string_view upper_word) const {
@@ -112,15 +124,16 @@ void Walker::reserve_identifier_records() {
 }
 
 uint32_t Walker::add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage) {
-  return add_identifier(name_of(token), token, type, usage);
+  return add_identifier(read_name(token), token, type, usage);
 }
 
-uint32_t Walker::add_identifier(std::string name, uint32_t token, TypeWord type,
+uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord type,
                                 IdentifierUsage usage) {
   const syntax::TreeToken& tree_token = tree_.tokens[token];
   const uint32_t id = next_id_++;
-  records_.identifiers.push_back(IdentifierRecord{
-      std::move(name), type_word_text(type), tree_token.start, tree_token.end, id, parent_, usage});
+  records_.identifiers.push_back(IdentifierRecord{std::string(name), type_word_text(type),
+                                                  tree_token.start, tree_token.end, id, parent_,
+                                                  usage});
   return id;
 }
 

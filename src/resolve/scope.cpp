@@ -6,24 +6,7 @@ namespace veltrane::resolve {
 
 namespace {
 
-template <class Value>
-std::vector<Value>* find_list(NameMap<std::vector<Value>>& map, std::string_view name) {
-  const auto found = map.find(name);
-  return found == map.end() ? nullptr : &found->second;
-}
-
-template <class Value>
-const std::vector<Value>* find_list(const NameMap<std::vector<Value>>& map, std::string_view name) {
-  const auto found = map.find(name);
-  return found == map.end() ? nullptr : &found->second;
-}
-
-template <class Value>
-std::vector<Value>& list_for(NameMap<std::vector<Value>>& map, std::string_view name) {
-  auto found = map.find(name);
-  if (found == map.end()) found = map.emplace(std::string(name), std::vector<Value>{}).first;
-  return found->second;
-}
+constexpr uint32_t NONE = NameTable::NONE;
 
 // Calls `visit` with each column an item lists: its object's and its hidden ones.
 template <class Visit>
@@ -38,35 +21,46 @@ void for_each_column(const SqlItem& item, Visit visit) {
 
 void PlsqlScopes::open_frame(std::string_view owner, TypeWord owner_type, bool sees_own_spec) {
   const auto frame = static_cast<uint32_t>(frames_.size());
-  frames_.push_back(Frame{entries_.size(), std::string(owner), owner_type, sees_own_spec});
-  if (!owner.empty()) list_for(owners_, owner).push_back(frame);
+  Frame opened{entries_.size(), NONE, NONE, owner_type, sees_own_spec};
+  if (!owner.empty()) {
+    opened.owner = names_.intern(owner);
+    cover_names(latest_owned_, names_);
+    opened.shadowed_owned = latest_owned_[opened.owner];
+    latest_owned_[opened.owner] = frame;
+  }
+  frames_.push_back(opened);
 }
 
 void PlsqlScopes::close_frame() {
   if (frames_.empty()) syntax::stop("closing a scope frame that is not open");
   const Frame& frame = frames_.back();
   while (entries_.size() > frame.first_entry) {
-    std::vector<uint32_t>* visible = find_list(visible_, entries_.back().name);
-    if (visible != nullptr && !visible->empty()) visible->pop_back();
+    const Entry& entry = entries_.back();
+    latest_entry_[entry.name] = entry.shadowed;
     entries_.pop_back();
   }
-  if (!frame.owner.empty()) {
-    std::vector<uint32_t>* owned = find_list(owners_, frame.owner);
-    if (owned != nullptr && !owned->empty()) owned->pop_back();
-  }
+  if (frame.owner != NONE) latest_owned_[frame.owner] = frame.shadowed_owned;
   frames_.pop_back();
 }
 
 void PlsqlScopes::enter(std::string_view name, TypeWord type) {
   if (frames_.empty()) return;
+  const uint32_t number = names_.intern(name);
+  cover_names(latest_entry_, names_);
   const auto index = static_cast<uint32_t>(entries_.size());
-  entries_.push_back(Entry{std::string(name), type, static_cast<uint32_t>(frames_.size() - 1)});
-  list_for(visible_, name).push_back(index);
+  entries_.push_back(
+      Entry{number, static_cast<uint32_t>(frames_.size() - 1), latest_entry_[number], type});
+  latest_entry_[number] = index;
+}
+
+uint32_t PlsqlScopes::latest_entry(std::string_view name) const {
+  const uint32_t number = names_.find(name);
+  return number == NONE || number >= latest_entry_.size() ? NONE : latest_entry_[number];
 }
 
 std::optional<TypeWord> PlsqlScopes::lookup(std::string_view name) const {
-  const std::vector<uint32_t>* visible = find_list(visible_, name);
-  if (visible != nullptr && !visible->empty()) return entries_[visible->back()].type;
+  const uint32_t latest = latest_entry(name);
+  if (latest != NONE) return entries_[latest].type;
   if (own_spec_ != nullptr) {
     if (const SpecEntry* entry = own_spec_->find(name)) return entry->type;
   }
@@ -74,28 +68,26 @@ std::optional<TypeWord> PlsqlScopes::lookup(std::string_view name) const {
 }
 
 bool PlsqlScopes::has_label(std::string_view name) const {
-  const std::vector<uint32_t>* visible = find_list(visible_, name);
-  if (visible == nullptr) return false;
-  for (auto it = visible->rbegin(); it != visible->rend(); ++it) {
-    if (entries_[*it].type == TypeWord::Label) return true;
+  for (uint32_t index = latest_entry(name); index != NONE; index = entries_[index].shadowed) {
+    if (entries_[index].type == TypeWord::Label) return true;
   }
   return false;
 }
 
 std::optional<PlsqlScopes::OwnedFrame> PlsqlScopes::owned_frame(std::string_view name) const {
-  const std::vector<uint32_t>* owned = find_list(owners_, name);
-  if (owned == nullptr || owned->empty()) return std::nullopt;
-  return OwnedFrame{owned->back(), frames_[owned->back()].owner_type};
+  const uint32_t number = names_.find(name);
+  if (number == NONE || number >= latest_owned_.size()) return std::nullopt;
+  const uint32_t frame = latest_owned_[number];
+  if (frame == NONE) return std::nullopt;
+  return OwnedFrame{frame, frames_[frame].owner_type};
 }
 
 std::optional<TypeWord> PlsqlScopes::lookup_in_frame(uint32_t frame, std::string_view name) const {
   if (frame >= frames_.size()) return std::nullopt;
-  if (const std::vector<uint32_t>* visible = find_list(visible_, name)) {
-    for (auto it = visible->rbegin(); it != visible->rend(); ++it) {
-      const Entry& entry = entries_[*it];
-      if (entry.frame == frame) return entry.type;
-      if (entry.frame < frame) break;
-    }
+  for (uint32_t index = latest_entry(name); index != NONE; index = entries_[index].shadowed) {
+    const Entry& entry = entries_[index];
+    if (entry.frame == frame) return entry.type;
+    if (entry.frame < frame) break;
   }
   if (frames_[frame].sees_own_spec && own_spec_ != nullptr) {
     if (const SpecEntry* entry = own_spec_->find(name)) return entry->type;
@@ -103,38 +95,48 @@ std::optional<TypeWord> PlsqlScopes::lookup_in_frame(uint32_t frame, std::string
   return std::nullopt;
 }
 
-void SqlScopes::open_frame() { frames_.push_back(Frame{items_.size(), aliases_.size()}); }
+void SqlScopes::open_frame() {
+  frames_.push_back(Frame{items_.size(), aliases_.size(), named_.size(), listed_.size()});
+}
 
 void SqlScopes::close_frame() {
   if (frames_.empty()) syntax::stop("closing a SQL frame that is not open");
   const Frame& frame = frames_.back();
-  const auto frame_index = static_cast<uint32_t>(frames_.size() - 1);
-  while (items_.size() > frame.first_item) {
-    const SqlItem& item = items_.back();
-    if (!item.name.empty()) {
-      std::vector<Placed>* named = find_list(items_by_name_, item.name);
-      if (named != nullptr && !named->empty()) named->pop_back();
-    }
-    for_each_column(item, [&](const std::string& column) {
-      std::vector<Placed>* listed = find_list(columns_, column);
-      while (listed != nullptr && !listed->empty() && listed->back().frame == frame_index) {
-        listed->pop_back();
-      }
-    });
-    items_.pop_back();
-  }
+  forget(named_, latest_named_, frame.first_named);
+  forget(listed_, latest_listed_, frame.first_listed);
+  items_.resize(frame.first_item);
   aliases_.resize(frame.first_alias);
   frames_.pop_back();
 }
 
+void SqlScopes::place(std::vector<Placed>& places, std::vector<uint32_t>& latest,
+                      std::string_view name, uint32_t item) {
+  const uint32_t number = names_.intern(name);
+  cover_names(latest, names_);
+  const auto index = static_cast<uint32_t>(places.size());
+  places.push_back(Placed{number, static_cast<uint32_t>(frames_.size() - 1), item, latest[number]});
+  latest[number] = index;
+}
+
+void SqlScopes::forget(std::vector<Placed>& places, std::vector<uint32_t>& latest,
+                       std::size_t first) {
+  while (places.size() > first) {
+    latest[places.back().name] = places.back().shadowed;
+    places.pop_back();
+  }
+}
+
+uint32_t SqlScopes::latest_place(const std::vector<uint32_t>& latest, std::string_view name) const {
+  const uint32_t number = names_.find(name);
+  return number == NONE || number >= latest.size() ? NONE : latest[number];
+}
+
 void SqlScopes::add_item(SqlItem item) {
   if (frames_.empty()) return;
-  const auto frame = static_cast<uint32_t>(frames_.size() - 1);
   const auto index = static_cast<uint32_t>(items_.size());
-  if (!item.name.empty()) list_for(items_by_name_, item.name).push_back(Placed{frame, index});
-  for_each_column(item, [&](const std::string& column) {
-    list_for(columns_, column).push_back(Placed{frame, index});
-  });
+  if (!item.name.empty()) place(named_, latest_named_, item.name, index);
+  for_each_column(
+      item, [&](const std::string& column) { place(listed_, latest_listed_, column, index); });
   items_.push_back(std::move(item));
 }
 
@@ -152,19 +154,18 @@ bool SqlScopes::is_alias(std::string_view name) const {
 }
 
 ColumnSearch SqlScopes::find_column(std::string_view name, uint32_t floor) const {
-  const std::vector<Placed>* listed = find_list(columns_, name);
-  if (listed == nullptr || listed->empty() || listed->back().frame < floor) {
-    return ColumnSearch::NotFound;
-  }
-  return items_[listed->back().item].opaque ? ColumnSearch::Hidden : ColumnSearch::Found;
+  const uint32_t latest = latest_place(latest_listed_, name);
+  if (latest == NONE || listed_[latest].frame < floor) return ColumnSearch::NotFound;
+  return items_[listed_[latest].item].opaque ? ColumnSearch::Hidden : ColumnSearch::Found;
 }
 
 const SqlItem* SqlScopes::find_item(std::string_view name, uint32_t floor) const {
-  const std::vector<Placed>* named = find_list(items_by_name_, name);
-  if (named == nullptr || named->empty() || named->back().frame < floor) return nullptr;
-  const uint32_t frame = named->back().frame;
-  uint32_t first = named->back().item;
-  for (auto it = named->rbegin(); it != named->rend() && it->frame == frame; ++it) first = it->item;
+  uint32_t at = latest_place(latest_named_, name);
+  if (at == NONE || named_[at].frame < floor) return nullptr;
+  // The first item of that frame under the name.
+  const uint32_t frame = named_[at].frame;
+  uint32_t first = named_[at].item;
+  for (; at != NONE && named_[at].frame == frame; at = named_[at].shadowed) first = named_[at].item;
   return &items_[first];
 }
 

@@ -3,8 +3,9 @@
 // The scopes of name resolution. PL/SQL frames hold declared names (innermost frame first,
 // the latest entry of a frame winning, then the package's own package specification); SQL frames
 // hold the items of query blocks and DML statements, with their columns when the catalog
-// knows them. Both index names as they are entered, so a lookup costs the same at any
-// nesting depth.
+// knows them. Both number names as they are entered and keep, per name, its latest entry,
+// each entry pointing at the one it shadows: a lookup costs the same at any nesting
+// depth, and closing a frame puts back what its entries shadowed.
 
 #include <cstdint>
 #include <optional>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "catalog/catalog.hpp"
+#include "resolve/name_table.hpp"
 #include "resolve/package_spec.hpp"
 #include "resolve/type_words.hpp"
 
@@ -57,22 +59,27 @@ class PlsqlScopes {
 
  private:
   struct Entry {
-    std::string name;
-    TypeWord type;
+    uint32_t name;
     uint32_t frame;
+    uint32_t shadowed;  // the entry of the same name visible before, NONE for none
+    TypeWord type;
   };
   struct Frame {
     std::size_t first_entry;
-    std::string owner;
+    uint32_t owner;           // name number, NONE for an unowned frame
+    uint32_t shadowed_owned;  // the frame the owner owned before, NONE for none
     TypeWord owner_type;
     bool sees_own_spec;
   };
 
+  [[nodiscard]] uint32_t latest_entry(std::string_view name) const;
+
   const PackageSpec* own_spec_;
+  NameTable names_;
   std::vector<Entry> entries_;
   std::vector<Frame> frames_;
-  NameMap<std::vector<uint32_t>> visible_;  // name to its entries, oldest first
-  NameMap<std::vector<uint32_t>> owners_;   // owner name to its frames, outermost first
+  std::vector<uint32_t> latest_entry_;  // by name number: its latest entry, NONE for none
+  std::vector<uint32_t> latest_owned_;  // by name number: the innermost frame it owns
 };
 
 // One item of a SQL frame: a table, view or other row source of a FROM clause or DML
@@ -113,20 +120,36 @@ class SqlScopes {
   [[nodiscard]] const SqlItem* find_item(std::string_view name, uint32_t floor) const;
 
  private:
+  // An item under one of its names: its own name or a column it lists.
   struct Placed {
+    uint32_t name;
     uint32_t frame;
     uint32_t item;
+    uint32_t shadowed;  // the place of the same name before, NONE for none
   };
   struct Frame {
     std::size_t first_item;
     std::size_t first_alias;
+    std::size_t first_named;
+    std::size_t first_listed;
   };
+
+  // Adds a place for the name and makes it the latest one.
+  void place(std::vector<Placed>& places, std::vector<uint32_t>& latest, std::string_view name,
+             uint32_t item);
+  // Forgets the places from `first` on, putting back what they shadowed.
+  static void forget(std::vector<Placed>& places, std::vector<uint32_t>& latest, std::size_t first);
+  [[nodiscard]] uint32_t latest_place(const std::vector<uint32_t>& latest,
+                                      std::string_view name) const;
 
   std::vector<SqlItem> items_;
   std::vector<Frame> frames_;
   std::vector<std::string> aliases_;
-  NameMap<std::vector<Placed>> items_by_name_;
-  NameMap<std::vector<Placed>> columns_;  // column name to the items that list it
+  NameTable names_;
+  std::vector<Placed> named_;            // items under their names, in the order added
+  std::vector<Placed> listed_;           // items under the columns they list
+  std::vector<uint32_t> latest_named_;   // by name number: its latest place in named_
+  std::vector<uint32_t> latest_listed_;  // by name number: its latest place in listed_
 };
 
 }  // namespace veltrane::resolve

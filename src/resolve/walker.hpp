@@ -94,12 +94,20 @@ class Walker {
   // Room in the identifier records for one per word token of a long tree.
   void reserve_identifier_records();
   uint32_t add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage);
-  uint32_t add_identifier(std::string name, uint32_t token, TypeWord type, IdentifierUsage usage);
+  uint32_t add_identifier(std::string_view name, uint32_t token, TypeWord type,
+                          IdentifierUsage usage);
   uint32_t add_statement(std::string_view type, uint32_t node, uint32_t start_token);
   // Makes the statement record and walks what is inside under it.
   void begin_statement(std::string_view type, uint32_t node);
 
-  [[nodiscard]] std::string name_of(uint32_t token) const;
+  // The identifier normal form of a token, valid until the next read_name.
+  [[nodiscard]] std::string_view read_name(uint32_t token);
+  // The path of a NameRef (or ObjectName), valid until the next read_path.
+  [[nodiscard]] views::NamePathView read_path(uint32_t node) {
+    return paths_.read(tree_, node, text_);
+  }
+  // The package specification kept under package_key(owner, name), if any.
+  [[nodiscard]] const PackageSpec* package_spec(std::string_view owner, std::string_view name);
   // Asked for every node the walk meets: kept in the header so that it costs no call.
   [[nodiscard]] std::optional<syntax::NodeKind> kind_of(uint32_t node) const {
     return syntax::as_node_kind(tree_.nodes[node].kind);
@@ -131,7 +139,7 @@ class Walker {
   void visit_open(const Task& task);
   void visit_call(const Task& task);
   void resolve_plsql_name(uint32_t name_ref, bool is_target);
-  void resolve_plsql_path(const views::NamePath& path, bool is_target);
+  void resolve_plsql_path(const views::NamePathView& path, bool is_target);
   void resolve_type_name(uint32_t type_name);
   void enter_entry(uint32_t token, TypeWord type);
 
@@ -174,6 +182,9 @@ class Walker {
   NameMap<std::vector<uint32_t>> cte_nodes_;  // name to its visible Cte nodes, oldest first
   PlsqlScopes plsql_;
   SqlScopes sql_;
+  views::NameReader paths_;
+  std::string name_buffer_;  // what read_name returned last
+  std::string key_buffer_;   // the last package key looked up
 };
 
 }  // namespace veltrane::resolve::detail

@@ -143,6 +143,18 @@ Decoded decode_at(std::string_view text, std::size_t offset) {
   return {value, read};
 }
 
+// Full upper-case mapping by ICU, appended to `sink`.
+void append_upper_with_icu(std::string& sink, std::string_view text) {
+  if (text.size() > static_cast<std::size_t>(INT32_MAX)) stop("text too long for case mapping");
+  sink.reserve(sink.size() + text.size() + text.size() / 4);
+  icu::StringByteSink<std::string> byte_sink(&sink);
+  UErrorCode error = U_ZERO_ERROR;
+  // "" is the root locale; nullptr would take the process default from the environment.
+  icu::CaseMap::utf8ToUpper("", 0, icu::StringPiece(text.data(), static_cast<int32_t>(text.size())),
+                            byte_sink, nullptr, error);
+  if (U_FAILURE(error)) stop("upper-case mapping failed");
+}
+
 }  // namespace
 
 bool is_white_space(char32_t code_point) {
@@ -179,27 +191,24 @@ GeneralCategory general_category(char32_t code_point) {
 
 std::string to_upper_full(std::string_view text) {
   std::string upper;
-  bool ascii = true;
+  append_upper_full(upper, text);
+  return upper;
+}
+
+void append_upper_full(std::string& sink, std::string_view text) {
+  // ASCII is mapped while it is copied; the first non-ASCII byte takes the rest to ICU,
+  // which maps the whole text again (a few ASCII bytes cost less than a second scan).
+  const std::size_t start = sink.size();
+  sink.resize(start + text.size());
+  char* out = sink.data() + start;
   for (const char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) {
-      ascii = false;
-      break;
+      sink.resize(start);
+      append_upper_with_icu(sink, text);
+      return;
     }
+    *out++ = ascii_upper(c);
   }
-  if (ascii) {
-    upper.assign(text);
-    for (char& c : upper) c = ascii_upper(c);
-    return upper;
-  }
-  if (text.size() > static_cast<std::size_t>(INT32_MAX)) stop("text too long for case mapping");
-  upper.reserve(text.size() + text.size() / 4);
-  icu::StringByteSink<std::string> sink(&upper);
-  UErrorCode error = U_ZERO_ERROR;
-  // "" is the root locale; nullptr would take the process default from the environment.
-  icu::CaseMap::utf8ToUpper("", 0, icu::StringPiece(text.data(), static_cast<int32_t>(text.size())),
-                            sink, nullptr, error);
-  if (U_FAILURE(error)) stop("upper-case mapping failed");
-  return upper;
 }
 
 uint32_t ill_formed_length(std::string_view text, std::size_t offset) {

@@ -60,6 +60,9 @@ enum class GeneralCategory : uint8_t {
 // Full upper-case mapping of UTF-8 text with the root locale, never the process default
 // ("straße" gives "STRASSE"). Pure ASCII never reaches ICU.
 [[nodiscard]] std::string to_upper_full(std::string_view text);
+// The same mapping appended to `sink`, which keeps what it held: a caller reusing one
+// buffer pays no allocation for ASCII text.
+void append_upper_full(std::string& sink, std::string_view text);
 
 // A-Z for a-z; every other byte as it is.
 [[nodiscard]] constexpr char ascii_upper(char c) {

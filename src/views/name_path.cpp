@@ -33,64 +33,114 @@ std::optional<uint32_t> name_ref_of(const Tree& tree, uint32_t node) {
   return std::nullopt;
 }
 
-}  // namespace
-
-// Reads «scott . emp @ remote . world»: parts before the "@", the link after it.
-NamePath name_path(const Tree& tree, uint32_t node, std::string_view text) {
-  NamePath path;
-  const std::optional<uint32_t> name_ref = name_ref_of(tree, node);
-  if (!name_ref) return path;
+// What a scan of a name finds besides its parts.
+struct PathShape {
+  bool star = false;
+  bool link = false;
   bool broken = false;
+};
+
+// Reads «scott . emp @ remote . world»: calls `on_part` with each part before the "@" and
+// `on_link_name` with each name token after it (kind, token text, token index).
+template <class OnPart, class OnLinkName>
+PathShape scan_path(const Tree& tree, uint32_t name_ref, std::string_view text, OnPart on_part,
+                    OnLinkName on_link_name) {
+  PathShape shape;
   bool before_at = true;
   // The kind of the previous significant token before the "@"; none at the start.
   std::optional<TokenKind> previous;
-  std::string link;
-  bool link_has_piece = false;
-  for (const syntax::Child entry : syntax::children(tree, *name_ref)) {
+  for (const syntax::Child entry : syntax::children(tree, name_ref)) {
     const uint32_t index = syntax::entry_index(entry);
     if (!syntax::is_token_entry(entry)) {
       if (before_at && tree.nodes[index].kind == syntax::syntax_kind(NodeKind::Lexical)) {
-        broken = true;
+        shape.broken = true;
       }
       continue;
     }
     const syntax::TreeToken& token = tree.tokens[index];
     const std::optional<TokenKind> kind = syntax::as_token_kind(token.kind);
     if (!kind || syntax::is_trivia(*kind)) continue;
-    const std::string_view token_text = syntax::span_text({token.start, token.end}, text);
     if (!before_at) {
-      if (!is_name_token(*kind)) continue;
-      if (link_has_piece) link.push_back('.');
-      link += lexer::identifier_text(*kind, token_text);
-      link_has_piece = true;
+      if (is_name_token(*kind)) {
+        on_link_name(*kind, syntax::span_text({token.start, token.end}, text), index);
+      }
       continue;
     }
     switch (*kind) {
       case TokenKind::At:
         before_at = false;
-        path.link = std::string();
+        shape.link = true;
         break;
       case TokenKind::Ident:
       case TokenKind::QuotedIdent:
         if (!previous || previous == TokenKind::Dot) {
-          path.parts.push_back(NamePart{lexer::identifier_text(*kind, token_text), index});
+          on_part(*kind, syntax::span_text({token.start, token.end}, text), index);
         } else if (is_name_token(*previous)) {
-          broken = true;
+          shape.broken = true;
         }
         break;
       case TokenKind::Star:
-        if (previous == TokenKind::Dot) path.star = true;
+        if (previous == TokenKind::Dot) shape.star = true;
         break;
       case TokenKind::Substitution:
-        broken = true;
+        shape.broken = true;
         break;
       default:
         break;
     }
     if (before_at) previous = *kind;
   }
-  if (path.link) path.link = std::move(link);
-  path.plain = !broken && !path.parts.empty();
+  return shape;
+}
+
+}  // namespace
+
+NamePath name_path(const Tree& tree, uint32_t node, std::string_view text) {
+  NamePath path;
+  const std::optional<uint32_t> name_ref = name_ref_of(tree, node);
+  if (!name_ref) return path;
+  std::string link;
+  bool link_has_piece = false;
+  const PathShape shape = scan_path(
+      tree, *name_ref, text,
+      [&](TokenKind kind, std::string_view token_text, uint32_t index) {
+        path.parts.push_back(NamePart{lexer::identifier_text(kind, token_text), index});
+      },
+      [&](TokenKind kind, std::string_view token_text, uint32_t) {
+        if (link_has_piece) link.push_back('.');
+        lexer::append_identifier_text(link, kind, token_text);
+        link_has_piece = true;
+      });
+  path.star = shape.star;
+  if (shape.link) path.link = std::move(link);
+  path.plain = !shape.broken && !path.parts.empty();
+  return path;
+}
+
+NamePathView NameReader::read(const Tree& tree, uint32_t node, std::string_view text) {
+  texts_.clear();
+  spans_.clear();
+  parts_.clear();
+  NamePathView path;
+  const std::optional<uint32_t> name_ref = name_ref_of(tree, node);
+  if (!name_ref) return path;
+  const PathShape shape = scan_path(
+      tree, *name_ref, text,
+      [&](TokenKind kind, std::string_view token_text, uint32_t index) {
+        const auto start = static_cast<uint32_t>(texts_.size());
+        lexer::append_identifier_text(texts_, kind, token_text);
+        spans_.push_back(PartSpan{start, static_cast<uint32_t>(texts_.size()), index});
+      },
+      [](TokenKind, std::string_view, uint32_t) {});
+  // The texts are read in full before any view into them is taken.
+  const std::string_view texts = texts_;
+  for (const PartSpan& span : spans_) {
+    parts_.push_back(NamePartView{texts.substr(span.start, span.end - span.start), span.token});
+  }
+  path.parts = parts_;
+  path.star = shape.star;
+  path.link = shape.link;
+  path.plain = !shape.broken && !parts_.empty();
   return path;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,5 +50,39 @@ struct QualifiedName {
 // of one part gives (none, P1), of two parts (P1, P2). Anything else gives none.
 [[nodiscard]] std::optional<QualifiedName> object_name(const syntax::Tree& tree, uint32_t node,
                                                        std::string_view text);
+
+// One part of a dotted name read by a NameReader: its identifier normal form, valid until
+// the reader reads again, and its token index.
+struct NamePartView {
+  std::string_view text;
+  uint32_t token = 0;
+};
+
+// A NamePath read into a NameReader's buffers: the same parts, star and plain test, and
+// whether the name has a database link (without its text).
+struct NamePathView {
+  std::span<const NamePartView> parts;
+  bool star = false;
+  bool link = false;
+  bool plain = false;
+};
+
+// Reads name paths as name_path does into buffers it keeps, so that a walk reading many
+// names allocates only while the buffers grow. What `read` returns is valid until the
+// next `read`.
+class NameReader {
+ public:
+  [[nodiscard]] NamePathView read(const syntax::Tree& tree, uint32_t node, std::string_view text);
+
+ private:
+  struct PartSpan {
+    uint32_t start;
+    uint32_t end;
+    uint32_t token;
+  };
+  std::string texts_;
+  std::vector<PartSpan> spans_;
+  std::vector<NamePartView> parts_;
+};
 
 }  // namespace veltrane::views

@@ -42,6 +42,18 @@ TEST(TokenValues, IdentifierText) {
   }
 }
 
+TEST(TokenValues, AppendedIdentifierTextKeepsWhatTheSinkHeld) {
+  // The sink is reused: a non-ASCII byte met after some ASCII restarts the mapping at the
+  // sink's old end.
+  std::string sink = "held";
+  for (const IdentifierCase& identifier_case : IDENTIFIER_CASES) {
+    SCOPED_TRACE(identifier_case.name);
+    sink.resize(4);
+    append_identifier_text(sink, identifier_case.kind, identifier_case.text);
+    EXPECT_EQ(sink, "held" + std::string(identifier_case.expected));
+  }
+}
+
 struct StringCase {
   const char* name;
   std::string_view text;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalog/catalog.hpp"
+#include "resolve/name_table.hpp"
 #include "resolve/package_spec.hpp"
 #include "resolve/scope.hpp"
 
@@ -122,6 +123,46 @@ TEST(ResolveScope, PlsqlFrames) {
   EXPECT_EQ(scopes.lookup("V"), TypeWord::Variable);
   EXPECT_FALSE(scopes.has_label("L"));
   EXPECT_FALSE(scopes.owned_frame("P").has_value());
+}
+
+TEST(ResolveScope, NestedFramesOfOneOwner) {
+  // A procedure P declared inside a procedure P: the inner frame is P's until it closes.
+  PlsqlScopes scopes(nullptr);
+  scopes.open_frame("P", TypeWord::Procedure);
+  scopes.enter("A", TypeWord::Variable);
+  scopes.open_frame("Q", TypeWord::Function);
+  scopes.open_frame("P", TypeWord::Procedure);
+  scopes.enter("A", TypeWord::Constant);
+  EXPECT_EQ(scopes.owned_frame("P")->frame, 2u);
+  EXPECT_EQ(scopes.lookup_in_frame(0, "A"), TypeWord::Variable);
+  EXPECT_EQ(scopes.lookup_in_frame(1, "A"), std::nullopt);
+  scopes.close_frame();
+  EXPECT_EQ(scopes.owned_frame("P")->frame, 0u);
+  EXPECT_EQ(scopes.lookup("A"), TypeWord::Variable);
+  scopes.close_frame();
+  scopes.close_frame();
+  EXPECT_FALSE(scopes.owned_frame("P").has_value());
+  EXPECT_EQ(scopes.lookup("A"), std::nullopt);
+}
+
+TEST(ResolveScope, NameTableNumbersNamesOnce) {
+  // Enough names to grow the table several times; names differing in case or length only
+  // are distinct.
+  NameTable names;
+  EXPECT_EQ(names.find("A"), NameTable::NONE);
+  std::vector<std::string> written;
+  for (int i = 0; i < 3000; ++i) written.push_back("N" + std::to_string(i));
+  written.insert(written.end(), {"", "n1", "N1 ", "A", "AB", "ABC"});
+  for (uint32_t number = 0; number < written.size(); ++number) {
+    EXPECT_EQ(names.intern(written[number]), number);
+  }
+  EXPECT_EQ(names.size(), written.size());
+  for (uint32_t number = 0; number < written.size(); ++number) {
+    EXPECT_EQ(names.find(written[number]), number);
+    EXPECT_EQ(names.intern(written[number]), number);
+  }
+  EXPECT_EQ(names.find("N3000"), NameTable::NONE);
+  EXPECT_EQ(names.size(), written.size());
 }
 
 }  // namespace

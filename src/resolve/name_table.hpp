@@ -1,0 +1,53 @@
+#pragma once
+
+// The names one walk meets, each numbered the first time it is met. The scopes keep these
+// numbers, and per number the latest entry of that name, so that entering, shadowing and
+// forgetting a name costs no text copy and no list of its own.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veltrane::resolve {
+
+// A hash of a name's bytes (FNV-1a): names are short, and this beats a general string
+// hash on them.
+[[nodiscard]] inline uint64_t hash_name(std::string_view name) {
+  uint64_t hash = 0xcbf29ce484222325u;
+  for (const char c : name) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001b3u;
+  }
+  return hash;
+}
+
+class NameTable {
+ public:
+  static constexpr uint32_t NONE = 0xFFFFFFFFu;
+
+  // The number of `name`, given to it now when it is new. Numbers count from 0 in the
+  // order names are first met.
+  uint32_t intern(std::string_view name);
+  // The number of `name`; NONE when it was never interned.
+  [[nodiscard]] uint32_t find(std::string_view name) const;
+  [[nodiscard]] uint32_t size() const { return static_cast<uint32_t>(ends_.size()); }
+
+ private:
+  [[nodiscard]] std::string_view text_of(uint32_t number) const;
+  // The slot holding `name`, or the free slot where it would go.
+  [[nodiscard]] std::size_t slot_of(std::string_view name, uint32_t hash) const;
+  void grow();
+
+  std::string texts_;             // every name, one after the other
+  std::vector<uint32_t> ends_;    // where each name ends in texts_
+  std::vector<uint32_t> hashes_;  // each name's hash
+  std::vector<uint32_t> slots_;   // open addressing: name number + 1, 0 for a free slot
+};
+
+// Grows `latest` so that it has a place for every name of `names`, each new place NONE.
+inline void cover_names(std::vector<uint32_t>& latest, const NameTable& names) {
+  if (latest.size() < names.size()) latest.resize(names.size(), NameTable::NONE);
+}
+
+}  // namespace veltrane::resolve
