@@ -85,24 +85,33 @@ uint32_t Walker::leading_name_ref(uint32_t node) const {
 
 void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip) {
   const std::span<const syntax::Child> entries = syntax::children(tree_, node);
-  // The label written directly before each child node, found front to back.
-  const std::size_t mark = tasks_.size();
-  uint32_t label = NONE;
-  for (const syntax::Child entry : entries) {
+  // Back to front, so that the children run in source order; a leaf whose visit does
+  // nothing gets no task.
+  for (std::size_t position = entries.size(); position-- > 0;) {
+    const syntax::Child entry = entries[position];
+    if (syntax::is_token_entry(entry)) continue;
+    const uint32_t index = syntax::entry_index(entry);
+    const std::optional<NodeKind> kind = kind_of(index);
+    if (!kind || is_inert_leaf(*kind)) continue;
+    if (skip != NONE && *kind == static_cast<NodeKind>(skip)) continue;
+    const bool takes_label =
+        kind == NodeKind::Block || kind == NodeKind::ForLoop || kind == NodeKind::ForallStmt;
+    push(Step::Visit, index, flags, takes_label ? label_before(entries, position) : NONE, target);
+  }
+}
+
+uint32_t Walker::label_before(std::span<const syntax::Child> entries, std::size_t position) const {
+  // The Label node written directly before the entry, with only trivia between.
+  while (position-- > 0) {
+    const syntax::Child entry = entries[position];
     const uint32_t index = syntax::entry_index(entry);
     if (syntax::is_token_entry(entry)) {
-      if (!syntax::is_trivia(tree_.tokens[index].kind)) label = NONE;
-      continue;
+      if (syntax::is_trivia(tree_.tokens[index].kind)) continue;
+      return NONE;
     }
-    const std::optional<NodeKind> kind = kind_of(index);
-    if (skip == NONE || kind != static_cast<NodeKind>(skip)) {
-      const bool takes_label =
-          kind == NodeKind::Block || kind == NodeKind::ForLoop || kind == NodeKind::ForallStmt;
-      push(Step::Visit, index, flags, takes_label ? label : NONE, target);
-    }
-    label = kind == NodeKind::Label ? index : NONE;
+    return is_kind(index, NodeKind::Label) ? index : NONE;
   }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  return NONE;
 }
 
 void Walker::save_and_push_restore() {
@@ -193,15 +202,26 @@ std::optional<TypeWord> object_type_word(catalog::ObjectKind kind) {
   }
 }
 
-namespace {
-
-// Statement kinds that record nothing where they stand.
-bool is_silent_statement_kind(NodeKind kind) {
-  const auto number = static_cast<uint16_t>(kind);
-  return number < static_cast<uint16_t>(NodeKind::Query) && !is_sql_statement_kind(kind);
+bool is_inert_leaf(NodeKind kind) {
+  switch (kind) {
+    case NodeKind::BindRef:
+    case NodeKind::Literal:
+    case NodeKind::Star:
+    case NodeKind::Lexical:
+    case NodeKind::PartitionExt:
+    case NodeKind::SearchClause:
+    case NodeKind::CycleClause:
+    case NodeKind::PragmaDecl:
+    case NodeKind::UnitOptions:
+    case NodeKind::CallSpec:
+    case NodeKind::ObjectName:
+      return true;
+    default:
+      // DDL and other statements record nothing where they stand.
+      return static_cast<uint16_t>(kind) < static_cast<uint16_t>(NodeKind::Query) &&
+             !is_sql_statement_kind(kind);
+  }
 }
-
-}  // namespace
 
 ResolvedRecords Walker::run() {
   if (tree_.nodes.empty()) return {};
@@ -279,18 +299,7 @@ ResolvedRecords Walker::run() {
       case NodeKind::TypeName:
         resolve_type_name(task.node);
         break;
-      case NodeKind::BindRef:
-      case NodeKind::Literal:
-      case NodeKind::Star:
-      case NodeKind::Lexical:
-      case NodeKind::PartitionExt:
-      case NodeKind::SearchClause:
-      case NodeKind::CycleClause:
-      case NodeKind::PragmaDecl:
-      case NodeKind::UnitOptions:
-      case NodeKind::CallSpec:
       case NodeKind::ForUpdate:  // walked by the Query before it
-      case NodeKind::ObjectName:
         break;
       case NodeKind::VarDecl:
       case NodeKind::Param:
@@ -410,9 +419,7 @@ ResolvedRecords Walker::run() {
       default:
         if (is_sql_statement_kind(*kind)) {
           visit_sql_statement(task, *kind);
-        } else if (is_silent_statement_kind(*kind)) {
-          // DDL and other statements record nothing where they stand.
-        } else {
+        } else if (!is_inert_leaf(*kind)) {
           push_children(task.node, task.flags & ALIAS_CLAUSE, task.target);
         }
         break;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,10 @@ inline constexpr uint32_t NONE = 0xFFFFFFFFu;
 // The root kinds of the SQL statements that get a statement record: queries, DML,
 // transaction control, LOCK TABLE and CALL.
 [[nodiscard]] bool is_sql_statement_kind(syntax::NodeKind kind);
+
+// The kinds whose visit does nothing: literals, binds, stars and other leaves that hold no
+// name, and the statements that record nothing where they stand (DDL and the like).
+[[nodiscard]] bool is_inert_leaf(syntax::NodeKind kind);
 
 // The type word of a catalog object that a name resolves to; none for the other kinds.
 [[nodiscard]] std::optional<TypeWord> object_type_word(catalog::ObjectKind kind);
@@ -88,6 +93,9 @@ class Walker {
   // Pushes the node children of `node` (every entry but tokens) in reverse, so they run
   // in source order; a Block or loop gets the Label node written directly before it.
   void push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip = NONE);
+  // The Label node written directly before entries[position], NONE when there is none.
+  [[nodiscard]] uint32_t label_before(std::span<const syntax::Child> entries,
+                                      std::size_t position) const;
   // Saves the walk state; a Restore task pushed now brings it back.
   void save_and_push_restore();
 

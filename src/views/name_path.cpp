@@ -124,6 +124,21 @@ NamePathView NameReader::read(const Tree& tree, uint32_t node, std::string_view 
   NamePathView path;
   const std::optional<uint32_t> name_ref = name_ref_of(tree, node);
   if (!name_ref) return path;
+  // Most names are one word alone.
+  const syntax::Node& name_node = tree.nodes[*name_ref];
+  if (name_node.count == 1 && syntax::is_token_entry(tree.children[name_node.first])) {
+    const uint32_t index = syntax::entry_index(tree.children[name_node.first]);
+    const syntax::TreeToken& token = tree.tokens[index];
+    const std::optional<TokenKind> kind = syntax::as_token_kind(token.kind);
+    if (kind && is_name_token(*kind)) {
+      lexer::append_identifier_text(texts_, *kind,
+                                    syntax::span_text({token.start, token.end}, text));
+      parts_.push_back(NamePartView{texts_, index});
+      path.parts = parts_;
+      path.plain = true;
+      return path;
+    }
+  }
   const PathShape shape = scan_path(
       tree, *name_ref, text,
       [&](TokenKind kind, std::string_view token_text, uint32_t index) {
