@@ -5,21 +5,39 @@
 // forgetting a name costs no text copy and no list of its own.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace veltrane::resolve {
 
-// A hash of a name's bytes (FNV-1a): names are short, and this beats a general string
-// hash on them.
+// A hash of a name's bytes, eight at a time: names are short, and this beats a general
+// string hash on them.
 [[nodiscard]] inline uint64_t hash_name(std::string_view name) {
-  uint64_t hash = 0xcbf29ce484222325u;
-  for (const char c : name) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 0x100000001b3u;
+  constexpr uint64_t MULTIPLIER = 0x9E3779B97F4A7C15u;
+  uint64_t hash = name.size() * MULTIPLIER;
+  std::size_t offset = 0;
+  for (; offset + 8 <= name.size(); offset += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, name.data() + offset, 8);
+    hash = (hash ^ word) * MULTIPLIER;
+    hash ^= hash >> 32;
   }
-  return hash;
+  if (offset < name.size()) {
+    uint64_t word = 0;
+    for (std::size_t shift = 0; offset < name.size(); ++offset, shift += 8) {
+      word |= static_cast<uint64_t>(static_cast<unsigned char>(name[offset])) << shift;
+    }
+    hash = (hash ^ word) * MULTIPLIER;
+    hash ^= hash >> 32;
+  }
+  // The final mix of splitmix64, so that the low bits depend on every byte.
+  hash ^= hash >> 30;
+  hash *= 0xBF58476D1CE4E5B9u;
+  hash ^= hash >> 27;
+  hash *= 0x94D049BB133111EBu;
+  return hash ^ (hash >> 31);
 }
 
 class NameTable {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "parser/parse_entries.hpp"
+#include "resolve/name_table.hpp"
 #include "resolve/records.hpp"
 #include "resolve/type_words.hpp"
 
@@ -21,9 +22,7 @@ namespace veltrane::resolve {
 // A string hash that also takes views, for lookups without a copy.
 struct TextHash {
   using is_transparent = void;
-  [[nodiscard]] std::size_t operator()(std::string_view text) const {
-    return std::hash<std::string_view>{}(text);
-  }
+  [[nodiscard]] std::size_t operator()(std::string_view text) const { return hash_name(text); }
 };
 
 // One declaration of a package specification: its name in normal form and its type word.

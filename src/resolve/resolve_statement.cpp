@@ -22,9 +22,15 @@ using syntax::TokenKind;
 
 namespace {
 
-[[nodiscard]] bool is_word_token_kind(syntax::SyntaxKind kind) {
-  return kind == syntax::syntax_kind(TokenKind::Ident) ||
-         kind == syntax::syntax_kind(TokenKind::QuotedIdent);
+// Ident and QuotedIdent are neighbours among the token kinds.
+static_assert(static_cast<uint16_t>(TokenKind::QuotedIdent) ==
+              static_cast<uint16_t>(TokenKind::Ident) + 1);
+
+// 1 for an Ident or QuotedIdent, 0 for any other kind, without a branch.
+[[nodiscard]] std::size_t word_token_count(syntax::SyntaxKind kind) {
+  const auto offset =
+      static_cast<uint16_t>(syntax::kind_number(kind) - static_cast<uint16_t>(TokenKind::Ident));
+  return offset <= 1 ? 1 : 0;
 }
 
 }  // namespace
@@ -126,9 +132,10 @@ void Walker::reserve_identifier_records() {
   // its keywords would (a script of many INSERTs holds every statement's list at once).
   constexpr std::ptrdiff_t FEW_WORDS = 4096;
   if (std::ssize(tree_.tokens) < FEW_WORDS) return;
-  const auto words =
-      std::count_if(tree_.tokens.begin(), tree_.tokens.end(),
-                    [](const syntax::TreeToken& token) { return is_word_token_kind(token.kind); });
+  std::ptrdiff_t words = 0;
+  for (const syntax::TreeToken& token : tree_.tokens) {
+    words += static_cast<std::ptrdiff_t>(word_token_count(token.kind));
+  }
   if (words >= FEW_WORDS) records_.identifiers.reserve(static_cast<std::size_t>(words));
 }
 
@@ -140,9 +147,15 @@ uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord 
                                 IdentifierUsage usage) {
   const syntax::TreeToken& tree_token = tree_.tokens[token];
   const uint32_t id = next_id_++;
-  records_.identifiers.push_back(IdentifierRecord{std::string(name), type_word_text(type),
-                                                  tree_token.start, tree_token.end, id, parent_,
-                                                  usage});
+  // Made in place: a record moved into the list would copy its name once more.
+  IdentifierRecord& record = records_.identifiers.emplace_back();
+  record.name.assign(name);
+  record.type = type_word_text(type);
+  record.start = tree_token.start;
+  record.end = tree_token.end;
+  record.id = id;
+  record.parent = parent_;
+  record.usage = usage;
   return id;
 }
 
@@ -286,10 +299,11 @@ ResolvedRecords Walker::run() {
         continue;
       }
     }
-    // Visit: by the node's kind.
-    const std::optional<NodeKind> kind = kind_of(task.node);
-    if (!kind) continue;
-    switch (*kind) {
+    // Visit: by the node's kind, read without an optional (the hottest read of the walk).
+    const syntax::SyntaxKind raw_kind = tree_.nodes[task.node].kind;
+    if (!syntax::is_node_kind(raw_kind)) continue;
+    const auto kind = static_cast<NodeKind>(syntax::kind_number(raw_kind) - syntax::NODE_KIND_BASE);
+    switch (kind) {
       case NodeKind::NameRef:
         visit_name_ref(task);
         break;
@@ -320,7 +334,7 @@ ResolvedRecords Walker::run() {
       case NodeKind::Block:
       case NodeKind::ForLoop:
       case NodeKind::ForallStmt:
-        visit_frame_node(task, *kind);
+        visit_frame_node(task, kind);
         break;
       case NodeKind::ExitStmt:
       case NodeKind::ContinueStmt:
@@ -342,7 +356,7 @@ ResolvedRecords Walker::run() {
       case NodeKind::ExecuteImmediate:
       case NodeKind::FetchStmt:
       case NodeKind::CloseStmt:
-        visit_plsql_statement(task, *kind);
+        visit_plsql_statement(task, kind);
         break;
       case NodeKind::OpenStmt:
         visit_open(task);
@@ -417,9 +431,9 @@ ResolvedRecords Walker::run() {
         }
         break;
       default:
-        if (is_sql_statement_kind(*kind)) {
-          visit_sql_statement(task, *kind);
-        } else if (!is_inert_leaf(*kind)) {
+        if (is_sql_statement_kind(kind)) {
+          visit_sql_statement(task, kind);
+        } else if (!is_inert_leaf(kind)) {
           push_children(task.node, task.flags & ALIAS_CLAUSE, task.target);
         }
         break;

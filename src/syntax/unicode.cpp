@@ -6,6 +6,7 @@
 #include <unicode/utypes.h>
 
 #include <array>
+#include <cstring>
 
 #include "syntax/stop.hpp"
 
@@ -196,18 +197,33 @@ std::string to_upper_full(std::string_view text) {
 }
 
 void append_upper_full(std::string& sink, std::string_view text) {
-  // ASCII is mapped while it is copied; the first non-ASCII byte takes the rest to ICU,
-  // which maps the whole text again (a few ASCII bytes cost less than a second scan).
+  // ASCII is mapped while it is copied, eight bytes at a time while eight are left; the
+  // first non-ASCII byte takes the whole text to ICU instead.
+  constexpr uint64_t ONES = 0x0101010101010101u;
+  constexpr uint64_t HIGH_BITS = ONES * 0x80;
   const std::size_t start = sink.size();
   sink.resize(start + text.size());
   char* out = sink.data() + start;
-  for (const char c : text) {
+  std::size_t offset = 0;
+  for (; offset + 8 <= text.size(); offset += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, text.data() + offset, 8);
+    if ((word & HIGH_BITS) != 0) break;
+    // Below 0x80 no byte carries into the next: a byte gets its high bit from the first
+    // sum when it is at least 'a', from the second when it is above 'z'.
+    const uint64_t at_least_a = word + ONES * (0x80 - 'a');
+    const uint64_t above_z = word + ONES * (0x80 - 'z' - 1);
+    word -= ((at_least_a & ~above_z) & HIGH_BITS) >> 2;  // 0x20 off each a-z
+    std::memcpy(out + offset, &word, 8);
+  }
+  for (; offset < text.size(); ++offset) {
+    const char c = text[offset];
     if (static_cast<unsigned char>(c) >= 0x80) {
       sink.resize(start);
       append_upper_with_icu(sink, text);
       return;
     }
-    *out++ = ascii_upper(c);
+    out[offset] = ascii_upper(c);
   }
 }
 

@@ -123,6 +123,25 @@ TEST(UnicodeTest, FullUpperCaseWithTheRootLocale) {
   uloc_setDefault(saved_default.c_str(), &error);
 }
 
+TEST(UnicodeTest, AsciiUpperCaseEightBytesAtATime) {
+  // Every ASCII byte at every position of texts of 1 to 17 bytes, against the byte rule;
+  // then the same texts with a non-ASCII letter placed after them, which goes to ICU.
+  for (std::size_t length = 1; length <= 17; ++length) {
+    for (int byte = 0; byte < 0x80; ++byte) {
+      std::string text(length, 'q');
+      text[(static_cast<std::size_t>(byte) * 7) % length] = static_cast<char>(byte);
+      text[length - 1] = static_cast<char>(0x7F - byte);
+      std::string expected = text;
+      for (char& c : expected) c = ascii_upper(c);
+      SCOPED_TRACE(std::to_string(length) + " " + std::to_string(byte));
+      std::string sink = "kept";
+      append_upper_full(sink, text);
+      EXPECT_EQ(sink, "kept" + expected);
+      EXPECT_EQ(to_upper_full(text + "\xC3\xA9"), expected + "\xC3\x89");
+    }
+  }
+}
+
 TEST(UnicodeTest, DecodeReadsOneCharacterAndNeverPastTheEnd) {
   struct Case {
     std::string_view name;
