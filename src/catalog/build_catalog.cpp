@@ -51,6 +51,7 @@ struct Statement {
   std::string_view file_name;
   std::string& schema;
   Catalog& catalog;
+  CatalogDetail detail = CatalogDetail::Full;
 };
 
 CatalogObject new_object(const Statement& statement, ObjectKind kind,
@@ -451,8 +452,9 @@ std::optional<Member> package_member(const Tree& tree, uint32_t node, std::strin
 void apply_create_package(const Statement& statement, const views::QualifiedName& name) {
   const Tree& tree = statement.tree;
   CatalogObject package = new_object(statement, ObjectKind::Package, name);
+  const bool members = statement.detail == CatalogDetail::Full;
   if (const std::optional<uint32_t> section =
-          child_node(tree, tree.root, NodeKind::DeclareSection)) {
+          members ? child_node(tree, tree.root, NodeKind::DeclareSection) : std::nullopt) {
     for (const syntax::Child entry : syntax::children(tree, *section)) {
       if (syntax::is_token_entry(entry)) continue;
       if (std::optional<Member> member =
@@ -491,6 +493,7 @@ void apply_create_type(const Statement& statement, const views::QualifiedName& n
     }
     break;
   }
+  const bool full = statement.detail == CatalogDetail::Full;
   if (const std::optional<uint32_t> definition =
           child_node(tree, tree.root, NodeKind::ObjectTypeDef)) {
     for (const syntax::Child entry : syntax::children(tree, *definition)) {
@@ -500,10 +503,11 @@ void apply_create_type(const Statement& statement, const views::QualifiedName& n
         const std::optional<uint32_t> name_token =
             views::declared_name_token(tree, node, statement.text);
         if (!name_token) continue;
-        type.members.push_back(Member{normal_form(tree, *name_token, statement.text),
-                                      declared_type_text(tree, node, *name_token, statement.text),
-                                      MemberKind::Attribute});
-      } else if (is_node(tree, node, NodeKind::MethodDecl)) {
+        type.members.push_back(Member{
+            normal_form(tree, *name_token, statement.text),
+            full ? declared_type_text(tree, node, *name_token, statement.text) : std::string(),
+            MemberKind::Attribute});
+      } else if (full && is_node(tree, node, NodeKind::MethodDecl)) {
         if (std::optional<Member> member = subprogram_member(tree, node, statement.text, true)) {
           type.members.push_back(std::move(*member));
         }
@@ -826,7 +830,7 @@ void apply_statement(Statement& statement) {
 // without error diagnostics is applied; a client command's statement slot is not read.
 void apply_item(Catalog& catalog, std::string_view file_name, std::string_view text,
                 const lexer::ScriptItem& item, const parser::ParsedStatement* parsed,
-                std::string& schema) {
+                std::string& schema, CatalogDetail detail) {
   if (item.kind == lexer::ScriptItemKind::SqlPlus) {
     if (item.command == "CONNECT" && item.start <= item.end && item.end <= text.size()) {
       if (std::optional<std::string> user =
@@ -837,7 +841,7 @@ void apply_item(Catalog& catalog, std::string_view file_name, std::string_view t
     return;
   }
   if (parsed == nullptr || has_error(*parsed)) return;
-  Statement statement{parsed->tree, text, file_name, schema, catalog};
+  Statement statement{parsed->tree, text, file_name, schema, catalog, detail};
   apply_statement(statement);
 }
 
@@ -850,12 +854,13 @@ std::string build_catalog(Catalog& catalog, std::string_view file_name, std::str
   // One statement alive at a time: the whole script's trees are never held together.
   for (const lexer::ScriptItem& item : split.items) {
     if (item.kind == lexer::ScriptItemKind::SqlPlus) {
-      apply_item(catalog, file_name, text, item, nullptr, current);
+      apply_item(catalog, file_name, text, item, nullptr, current, CatalogDetail::Full);
       continue;
     }
     const std::optional<parser::ParsedStatement> parsed =
         parser::parse_item(text, split, item, options);
-    apply_item(catalog, file_name, text, item, parsed ? &*parsed : nullptr, current);
+    apply_item(catalog, file_name, text, item, parsed ? &*parsed : nullptr, current,
+               CatalogDetail::Full);
   }
   return current;
 }
@@ -864,13 +869,13 @@ std::string build_catalog_from_parsed(Catalog& catalog, std::string_view file_na
                                       std::string_view text,
                                       std::span<const lexer::ScriptItem> items,
                                       std::span<const parser::ParsedStatement* const> statements,
-                                      std::string_view schema) {
+                                      std::string_view schema, CatalogDetail detail) {
   if (items.size() != statements.size()) {
     syntax::stop("build_catalog_from_parsed: one statement slot per item expected");
   }
   std::string current(schema);
   for (std::size_t i = 0; i < items.size(); ++i) {
-    apply_item(catalog, file_name, text, items[i], statements[i], current);
+    apply_item(catalog, file_name, text, items[i], statements[i], current, detail);
   }
   return current;
 }

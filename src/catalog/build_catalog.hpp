@@ -22,14 +22,24 @@ namespace veltrane::catalog {
                                         std::string_view text, std::string_view schema,
                                         const lexer::ParseOptions& options);
 
+// How much of each object a build stores.
+enum class CatalogDetail : uint8_t {
+  Full,
+  // What name resolution reads: no package members, no methods, and no type texts of
+  // object type attributes (their names stay, as the columns of object tables, which
+  // therefore get no datatypes).
+  ForResolution,
+};
+
 // The same for a script its caller has already split and parsed: `items` are the split's
 // items in text order and `statements` holds, item by item, the statement parsed from it,
 // or null where there is none (client commands, items that gave no statement). The
 // catalog and the schema returned are those the call above gives for the same text and
-// parse options. Stops when the two lists differ in length.
+// parse options (with CatalogDetail::Full). Stops when the two lists differ in length.
 [[nodiscard]] std::string build_catalog_from_parsed(
     Catalog& catalog, std::string_view file_name, std::string_view text,
     std::span<const lexer::ScriptItem> items,
-    std::span<const parser::ParsedStatement* const> statements, std::string_view schema);
+    std::span<const parser::ParsedStatement* const> statements, std::string_view schema,
+    CatalogDetail detail = CatalogDetail::Full);
 
 }  // namespace veltrane::catalog

@@ -36,7 +36,8 @@ ScriptResolver::ScriptResolver(std::string_view text, std::span<const lexer::Scr
     : text_(text), schema_(schema) {
   // The schema the script ends in does not reach resolution.
   static_cast<void>(catalog::build_catalog_from_parsed(catalog_, SCRIPT_FILE_NAME, text, items,
-                                                       statements, schema));
+                                                       statements, schema,
+                                                       catalog::CatalogDetail::ForResolution));
   // A later package specification under the same key replaces an earlier one.
   for (const parser::ParsedStatement* statement : statements) {
     if (statement == nullptr || !has_root(*statement, syntax::NodeKind::CreatePackage)) continue;

@@ -49,6 +49,7 @@ class ScriptResolver {
   // kept under its own key.
   [[nodiscard]] ResolvedRecords resolve(const parser::ParsedStatement& statement) const;
 
+  // Built with catalog::CatalogDetail::ForResolution: what resolution reads only.
   [[nodiscard]] const catalog::Catalog& script_catalog() const { return catalog_; }
 
  private:

@@ -67,6 +67,21 @@ Listing built_by_parsing(std::string_view text, const lexer::ParseOptions& optio
 }
 
 // Every item parsed first, as the analysis does, then the catalog from those statements.
+Catalog catalog_from_parsed(std::string_view text, CatalogDetail detail, std::string* schema) {
+  const lexer::SplitResult split = lexer::split_script(text);
+  std::vector<std::optional<parser::ParsedStatement>> parsed;
+  std::vector<const parser::ParsedStatement*> statements;
+  parsed.reserve(split.items.size());
+  for (const lexer::ScriptItem& item : split.items) {
+    parsed.push_back(parser::parse_item(text, split, item, {}));
+    statements.push_back(parsed.back() ? &*parsed.back() : nullptr);
+  }
+  Catalog catalog;
+  *schema =
+      build_catalog_from_parsed(catalog, "f.sql", text, split.items, statements, "APP", detail);
+  return catalog;
+}
+
 Listing built_from_parsed(std::string_view text, const lexer::ParseOptions& options) {
   const lexer::SplitResult split = lexer::split_script(text);
   std::vector<std::optional<parser::ParsedStatement>> parsed;
@@ -140,6 +155,31 @@ TEST(BuildCatalogFromParsed, EqualsTheCatalogOfEveryCorpusFile) {
     ASSERT_EQ(actual.catalog, expected.catalog);
     ASSERT_EQ(actual.schema, expected.schema);
   }
+}
+
+TEST(BuildCatalogFromParsed, ForResolutionLeavesOutOnlyMembersAndTheirTypes) {
+  // The same catalog with package members, methods and attribute types taken out: object
+  // tables still get the attributes of their type as columns, without datatypes.
+  const std::string text =
+      "CREATE TYPE base AS OBJECT (id NUMBER, MEMBER FUNCTION f RETURN NUMBER) NOT FINAL;\n/\n"
+      "CREATE TYPE sub UNDER base (name VARCHAR2(10));\n/\n"
+      "CREATE TABLE subs OF sub;\nCREATE TYPE list AS TABLE OF NUMBER;\n/\n"
+      "CREATE PACKAGE pk AS x NUMBER; PROCEDURE q(a NUMBER); END;\n/\n"
+      "CREATE TABLE t (a NUMBER NOT NULL);\nCREATE SYNONYM s FOR t;\n";
+  std::string full_schema;
+  std::string lean_schema;
+  Catalog full = catalog_from_parsed(text, CatalogDetail::Full, &full_schema);
+  const Catalog lean = catalog_from_parsed(text, CatalogDetail::ForResolution, &lean_schema);
+  ASSERT_EQ(full.objects.at({"APP", "PK"}).members.size(), 2u);
+  ASSERT_EQ(full.objects.at({"APP", "SUBS"}).columns.size(), 2u);
+  for (auto& [key, object] : full.objects) {
+    std::erase_if(object.members,
+                  [](const Member& member) { return member.kind != MemberKind::Attribute; });
+    for (Member& member : object.members) member.type_text.clear();
+  }
+  for (Column& column : full.objects.at({"APP", "SUBS"}).columns) column.datatype.clear();
+  EXPECT_EQ(full_listing(lean), full_listing(full));
+  EXPECT_EQ(lean_schema, full_schema);
 }
 
 TEST(BuildCatalogFromParsed, ReadsOnlyTheSlotsOfStatements) {
