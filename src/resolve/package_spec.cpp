@@ -24,13 +24,14 @@ std::string package_key(std::string_view owner, std::string_view name) {
 PackageSpec::PackageSpec(std::string owner, std::string name, std::vector<SpecEntry> entries)
     : owner_(std::move(owner)), name_(std::move(name)), entries_(std::move(entries)) {
   for (uint32_t index = 0; index < entries_.size(); ++index) {
-    first_.try_emplace(entries_[index].name, index);
+    // Numbers are given in the order names are first met: a new one is this entry's.
+    if (names_.intern(entries_[index].name) == first_entry_.size()) first_entry_.push_back(index);
   }
 }
 
 const SpecEntry* PackageSpec::find(std::string_view name) const {
-  const auto found = first_.find(name);
-  return found == first_.end() ? nullptr : &entries_[found->second];
+  const uint32_t number = names_.find(name);
+  return number == NameTable::NONE ? nullptr : &entries_[first_entry_[number]];
 }
 
 PackageSpec resolve_package_spec(const parser::ParsedStatement& statement, std::string_view text,

@@ -49,8 +49,8 @@ class PackageSpec {
   std::string owner_;
   std::string name_;
   std::vector<SpecEntry> entries_;
-  // Name to the index of its first entry.
-  std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> first_;
+  NameTable names_;                    // the entries' names
+  std::vector<uint32_t> first_entry_;  // by name number: the index of its first entry
 };
 
 // The package specification of a CREATE PACKAGE statement: `owner`, the name it creates ("" when

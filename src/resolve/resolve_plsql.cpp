@@ -482,7 +482,8 @@ void Walker::resolve_plsql_path(const views::NamePathView& path, bool is_target)
 
 void Walker::resolve_type_name(uint32_t type_name) {
   // name [. name]... [% TYPE | ROWTYPE]; any other shape records nothing.
-  std::vector<uint32_t> names;
+  std::vector<uint32_t>& names = type_name_tokens_;
+  names.clear();
   std::optional<uint32_t> attribute;
   bool expect_name = true;
   bool after_percent = false;
@@ -510,11 +511,7 @@ void Walker::resolve_type_name(uint32_t type_name) {
     }
   }
   if (names.empty() || expect_name || (after_percent && !attribute)) return;
-  std::vector<views::NamePart> parts;
-  parts.reserve(names.size());
-  for (const uint32_t token : names) {
-    parts.push_back(views::NamePart{std::string(read_name(token)), token});
-  }
+  const std::span<const views::NamePartView> parts = paths_.read_tokens(tree_, names, text_);
   const std::size_t count = parts.size();
   const auto package_member = [&](bool types_only) -> bool {
     if (count < 2) return false;
@@ -560,7 +557,7 @@ void Walker::resolve_type_name(uint32_t type_name) {
   const bool row_type = is_word_token(*attribute, "ROWTYPE");
   const std::size_t object_parts = row_type ? count : count - 1;
   if (object_parts < 1 || object_parts > 2) return;
-  const views::NamePart& object_part = parts[object_parts - 1];
+  const views::NamePartView& object_part = parts[object_parts - 1];
   const std::optional<std::string_view> owner =
       object_parts == 2 ? std::optional<std::string_view>(parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =

@@ -65,10 +65,33 @@ bool Walker::is_name_token(uint32_t token) const {
   return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent;
 }
 
-std::optional<uint32_t> Walker::first_significant_token(uint32_t node) const {
-  syntax::DescendantTokens walk = syntax::descendant_tokens(tree_, node);
-  while (const std::optional<uint32_t> token = walk.next()) {
-    if (!syntax::is_trivia(tree_.tokens[*token].kind)) return token;
+std::optional<uint32_t> Walker::first_significant_token(uint32_t node) {
+  // Pre-order, children pushed right to left onto a stack the walk keeps.
+  entry_stack_.assign(1, syntax::node_entry(node));
+  while (!entry_stack_.empty()) {
+    const syntax::Child entry = entry_stack_.back();
+    entry_stack_.pop_back();
+    const uint32_t index = syntax::entry_index(entry);
+    if (syntax::is_token_entry(entry)) {
+      if (!syntax::is_trivia(tree_.tokens[index].kind)) return index;
+      continue;
+    }
+    const std::span<const syntax::Child> entries = syntax::children(tree_, index);
+    entry_stack_.insert(entry_stack_.end(), entries.rbegin(), entries.rend());
+  }
+  return std::nullopt;
+}
+
+std::optional<uint32_t> Walker::last_token(uint32_t node) {
+  // The same walk mirrored: children pushed left to right.
+  entry_stack_.assign(1, syntax::node_entry(node));
+  while (!entry_stack_.empty()) {
+    const syntax::Child entry = entry_stack_.back();
+    entry_stack_.pop_back();
+    if (syntax::is_token_entry(entry)) return syntax::entry_index(entry);
+    const std::span<const syntax::Child> entries =
+        syntax::children(tree_, syntax::entry_index(entry));
+    entry_stack_.insert(entry_stack_.end(), entries.begin(), entries.end());
   }
   return std::nullopt;
 }
@@ -160,11 +183,12 @@ uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord 
 }
 
 uint32_t Walker::add_statement(std::string_view type, uint32_t node, uint32_t start_token) {
-  const std::optional<syntax::Span> span = syntax::node_span(tree_, node);
+  // The end of the node's span: the end of its last token, trivia included.
+  const std::optional<uint32_t> last = last_token(node);
   const uint32_t id = next_id_++;
-  records_.statements.push_back(StatementRecord{type, tree_.tokens[start_token].start,
-                                                span ? span->end : tree_.tokens[start_token].end,
-                                                id, parent_});
+  records_.statements.push_back(
+      StatementRecord{type, tree_.tokens[start_token].start,
+                      last ? tree_.tokens[*last].end : tree_.tokens[start_token].end, id, parent_});
   return id;
 }
 

@@ -123,7 +123,9 @@ class Walker {
   [[nodiscard]] bool is_kind(uint32_t node, syntax::NodeKind kind) const {
     return kind_of(node) == kind;
   }
-  [[nodiscard]] std::optional<uint32_t> first_significant_token(uint32_t node) const;
+  [[nodiscard]] std::optional<uint32_t> first_significant_token(uint32_t node);
+  // The last token below the node, trivia included; none when it holds no token.
+  [[nodiscard]] std::optional<uint32_t> last_token(uint32_t node);
   // The NameRef reached from `node` by taking first node children.
   [[nodiscard]] uint32_t leading_name_ref(uint32_t node) const;
   [[nodiscard]] bool is_word_token(uint32_t token, std::string_view upper_word) const;
@@ -184,6 +186,8 @@ class Walker {
   bool in_statement_ = false;
   uint32_t sql_floor_ = 0;
   std::vector<Task> tasks_;
+  std::vector<syntax::Child> entry_stack_;  // of first_significant_token and last_token
+  std::vector<uint32_t> type_name_tokens_;  // the name tokens resolve_type_name reads
   std::vector<Saved> saved_;
   std::vector<SqlItem> pending_items_;
   std::vector<std::string> ctes_;             // visible WITH query names, in the order met

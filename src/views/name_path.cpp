@@ -159,6 +159,26 @@ NamePathView NameReader::read(const Tree& tree, uint32_t node, std::string_view 
   return path;
 }
 
+std::span<const NamePartView> NameReader::read_tokens(const Tree& tree,
+                                                      std::span<const uint32_t> tokens,
+                                                      std::string_view text) {
+  texts_.clear();
+  spans_.clear();
+  parts_.clear();
+  for (const uint32_t index : tokens) {
+    const syntax::TreeToken& token = tree.tokens[index];
+    const auto start = static_cast<uint32_t>(texts_.size());
+    lexer::append_identifier_text(texts_, static_cast<TokenKind>(syntax::kind_number(token.kind)),
+                                  syntax::span_text({token.start, token.end}, text));
+    spans_.push_back(PartSpan{start, static_cast<uint32_t>(texts_.size()), index});
+  }
+  const std::string_view texts = texts_;
+  for (const PartSpan& span : spans_) {
+    parts_.push_back(NamePartView{texts.substr(span.start, span.end - span.start), span.token});
+  }
+  return parts_;
+}
+
 std::optional<QualifiedName> object_name(const Tree& tree, uint32_t node, std::string_view text) {
   NamePath path = name_path(tree, node, text);
   if (!path.plain || path.star || path.link) return std::nullopt;

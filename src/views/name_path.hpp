@@ -73,6 +73,10 @@ struct NamePathView {
 class NameReader {
  public:
   [[nodiscard]] NamePathView read(const syntax::Tree& tree, uint32_t node, std::string_view text);
+  // The normal forms of the given name tokens, in order; valid until the next read.
+  [[nodiscard]] std::span<const NamePartView> read_tokens(const syntax::Tree& tree,
+                                                          std::span<const uint32_t> tokens,
+                                                          std::string_view text);
 
  private:
   struct PartSpan {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -123,6 +124,16 @@ TEST(NamePath, ReadsPartsStarLinkAndPlainness) {
     EXPECT_EQ(read.link, path.link.has_value());
     EXPECT_EQ(read.plain, path.plain);
     EXPECT_EQ(read.star, path.star);
+    // The same parts read from their tokens alone.
+    std::vector<uint32_t> tokens;
+    for (const views::NamePart& part : path.parts) tokens.push_back(part.token);
+    const std::span<const views::NamePartView> words =
+        reader.read_tokens(parsed.tree, tokens, text);
+    ASSERT_EQ(words.size(), path.parts.size());
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      EXPECT_EQ(words[i].text, path.parts[i].text);
+      EXPECT_EQ(words[i].token, path.parts[i].token);
+    }
   }
 }
 
