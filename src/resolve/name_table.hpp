@@ -47,20 +47,46 @@ class NameTable {
   // The number of `name`, given to it now when it is new. Numbers count from 0 in the
   // order names are first met.
   uint32_t intern(std::string_view name);
-  // The number of `name`; NONE when it was never interned.
-  [[nodiscard]] uint32_t find(std::string_view name) const;
+  // The number of `name`; NONE when it was never interned. Kept here: every scope lookup
+  // asks it.
+  [[nodiscard]] uint32_t find(std::string_view name) const {
+    if (slots_.empty()) return NONE;
+    const Slot& slot = slots_[slot_of(name, short_hash(name))];
+    return slot.number_plus_one == 0 ? NONE : slot.number_plus_one - 1;
+  }
   [[nodiscard]] uint32_t size() const { return static_cast<uint32_t>(ends_.size()); }
 
  private:
-  [[nodiscard]] std::string_view text_of(uint32_t number) const;
-  // The slot holding `name`, or the free slot where it would go.
-  [[nodiscard]] std::size_t slot_of(std::string_view name, uint32_t hash) const;
+  struct Slot {
+    uint32_t hash;
+    uint32_t number_plus_one;  // 0 for a free slot
+  };
+
+  [[nodiscard]] static uint32_t short_hash(std::string_view name) {
+    const uint64_t hash = hash_name(name);
+    return static_cast<uint32_t>(hash ^ (hash >> 32));
+  }
+  [[nodiscard]] std::string_view text_of(uint32_t number) const {
+    const uint32_t start = number == 0 ? 0 : ends_[number - 1];
+    return std::string_view(texts_).substr(start, ends_[number] - start);
+  }
+  // The slot holding `name`, or the free slot where it would go. At most half the slots
+  // are taken, so the probe ends.
+  [[nodiscard]] std::size_t slot_of(std::string_view name, uint32_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t index = hash & mask;
+    while (slots_[index].number_plus_one != 0) {
+      const Slot& slot = slots_[index];
+      if (slot.hash == hash && text_of(slot.number_plus_one - 1) == name) return index;
+      index = (index + 1) & mask;
+    }
+    return index;
+  }
   void grow();
 
-  std::string texts_;             // every name, one after the other
-  std::vector<uint32_t> ends_;    // where each name ends in texts_
-  std::vector<uint32_t> hashes_;  // each name's hash
-  std::vector<uint32_t> slots_;   // open addressing: name number + 1, 0 for a free slot
+  std::string texts_;           // every name, one after the other
+  std::vector<uint32_t> ends_;  // where each name ends in texts_
+  std::vector<Slot> slots_;     // open addressing, a power of two long
 };
 
 // Grows `latest` so that it has a place for every name of `names`, each new place NONE.
