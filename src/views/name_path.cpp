@@ -22,15 +22,21 @@ bool is_name_token(TokenKind kind) {
   return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent;
 }
 
-// The NameRef that holds the path: the node itself, or an ObjectName's NameRef child.
-std::optional<uint32_t> name_ref_of(const Tree& tree, uint32_t node) {
+// Stands for no node where a node index is returned.
+constexpr uint32_t NO_NODE = 0xFFFFFFFFu;
+
+// The NameRef that holds the path: the node itself, or an ObjectName's NameRef child;
+// NO_NODE for anything else. A plain index rather than an optional: every name read asks
+// this first, and a value of mixed-size parts would be stored and read back at once.
+uint32_t name_ref_of(const Tree& tree, uint32_t node) {
   if (node >= tree.nodes.size()) syntax::stop("node index out of range");
-  const std::optional<NodeKind> kind = syntax::as_node_kind(tree.nodes[node].kind);
-  if (kind == NodeKind::NameRef) return node;
-  if (kind == NodeKind::ObjectName) {
-    return syntax::child_of_kind(tree, node, syntax::syntax_kind(NodeKind::NameRef));
+  const syntax::SyntaxKind kind = tree.nodes[node].kind;
+  if (kind == syntax::syntax_kind(NodeKind::NameRef)) return node;
+  if (kind == syntax::syntax_kind(NodeKind::ObjectName)) {
+    return syntax::child_of_kind(tree, node, syntax::syntax_kind(NodeKind::NameRef))
+        .value_or(NO_NODE);
   }
-  return std::nullopt;
+  return NO_NODE;
 }
 
 // What a scan of a name finds besides its parts.
@@ -97,12 +103,12 @@ PathShape scan_path(const Tree& tree, uint32_t name_ref, std::string_view text, 
 
 NamePath name_path(const Tree& tree, uint32_t node, std::string_view text) {
   NamePath path;
-  const std::optional<uint32_t> name_ref = name_ref_of(tree, node);
-  if (!name_ref) return path;
+  const uint32_t name_ref = name_ref_of(tree, node);
+  if (name_ref == NO_NODE) return path;
   std::string link;
   bool link_has_piece = false;
   const PathShape shape = scan_path(
-      tree, *name_ref, text,
+      tree, name_ref, text,
       [&](TokenKind kind, std::string_view token_text, uint32_t index) {
         path.parts.push_back(NamePart{lexer::identifier_text(kind, token_text), index});
       },
@@ -122,16 +128,16 @@ NamePathView NameReader::read(const Tree& tree, uint32_t node, std::string_view 
   spans_.clear();
   parts_.clear();
   NamePathView path;
-  const std::optional<uint32_t> name_ref = name_ref_of(tree, node);
-  if (!name_ref) return path;
+  const uint32_t name_ref = name_ref_of(tree, node);
+  if (name_ref == NO_NODE) return path;
   // Most names are one word alone.
-  const syntax::Node& name_node = tree.nodes[*name_ref];
+  const syntax::Node& name_node = tree.nodes[name_ref];
   if (name_node.count == 1 && syntax::is_token_entry(tree.children[name_node.first])) {
     const uint32_t index = syntax::entry_index(tree.children[name_node.first]);
     const syntax::TreeToken& token = tree.tokens[index];
-    const std::optional<TokenKind> kind = syntax::as_token_kind(token.kind);
-    if (kind && is_name_token(*kind)) {
-      lexer::append_identifier_text(texts_, *kind,
+    if (token.kind == syntax::syntax_kind(TokenKind::Ident) ||
+        token.kind == syntax::syntax_kind(TokenKind::QuotedIdent)) {
+      lexer::append_identifier_text(texts_, static_cast<TokenKind>(syntax::kind_number(token.kind)),
                                     syntax::span_text({token.start, token.end}, text));
       parts_.push_back(NamePartView{texts_, index});
       path.parts = parts_;
@@ -140,7 +146,7 @@ NamePathView NameReader::read(const Tree& tree, uint32_t node, std::string_view 
     }
   }
   const PathShape shape = scan_path(
-      tree, *name_ref, text,
+      tree, name_ref, text,
       [&](TokenKind kind, std::string_view token_text, uint32_t index) {
         const auto start = static_cast<uint32_t>(texts_.size());
         lexer::append_identifier_text(texts_, kind, token_text);
