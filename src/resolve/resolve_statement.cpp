@@ -120,9 +120,14 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32
     const syntax::Child entry = entries[position];
     if (syntax::is_token_entry(entry)) continue;
     const uint32_t index = syntax::entry_index(entry);
-    const std::optional<NodeKind> kind = kind_of(index);
-    if (!kind || is_inert_leaf(*kind)) continue;
-    if (skip != NONE && *kind == static_cast<NodeKind>(skip)) continue;
+    const syntax::Node& child = tree_.nodes[index];
+    if (!syntax::is_node_kind(child.kind)) continue;
+    const auto kind =
+        static_cast<NodeKind>(syntax::kind_number(child.kind) - syntax::NODE_KIND_BASE);
+    if (is_inert_leaf(kind)) continue;
+    if (skip != NONE && kind == static_cast<NodeKind>(skip)) continue;
+    // The child's visit reads its child list first: fetched now, it is there by then.
+    __builtin_prefetch(tree_.children.data() + child.first);
     const bool takes_label =
         kind == NodeKind::Block || kind == NodeKind::ForLoop || kind == NodeKind::ForallStmt;
     push(Step::Visit, index, flags, takes_label ? label_before(entries, position) : NONE, target);
