@@ -389,18 +389,23 @@ void Walker::visit_open(const Task& task) {
 }
 
 void Walker::visit_call(const Task& task) {
-  // The callee by the PL/SQL rules only; the arguments as expressions.
-  bool callee = true;
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    const bool plsql_name = callee && is_kind(child, NodeKind::NameRef);
+  // The callee (the first node child) by the PL/SQL rules only; the arguments as
+  // expressions. Pushed back to front, so that they run in source order.
+  const std::span<const syntax::Child> entries = syntax::children(tree_, task.node);
+  uint32_t callee = NONE;
+  for (const syntax::Child entry : entries) {
+    if (!syntax::is_token_entry(entry)) {
+      callee = syntax::entry_index(entry);
+      break;
+    }
+  }
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+    if (syntax::is_token_entry(*it)) continue;
+    const uint32_t child = syntax::entry_index(*it);
+    const bool plsql_name = child == callee && is_kind(child, NodeKind::NameRef);
     push(plsql_name ? Step::VisitPlsqlName : Step::Visit, child, task.flags & ALIAS_CLAUSE, NONE,
          task.target);
-    callee = false;
   }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
 }
 
 void Walker::resolve_plsql_name(uint32_t name_ref, bool is_target) {
