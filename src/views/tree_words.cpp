@@ -37,8 +37,10 @@ std::string_view token_text(const Tree& tree, uint32_t token, std::string_view t
 }
 
 bool is_word(const TreeToken& token, std::string_view text, std::string_view upper_word) {
-  return token_kind_of(token) == TokenKind::Ident &&
-         syntax::equals_word(token_text(token, text), upper_word);
+  if (token_kind_of(token) != TokenKind::Ident) return false;
+  // A word of another length is told by the offsets, without reading the text.
+  if (token.start <= token.end && token.end - token.start != upper_word.size()) return false;
+  return syntax::equals_word(token_text(token, text), upper_word);
 }
 
 bool is_word(const Tree& tree, uint32_t token, std::string_view text, std::string_view upper_word) {
