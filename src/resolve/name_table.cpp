@@ -16,7 +16,7 @@ uint32_t NameTable::intern(std::string_view name) {
   Slot& slot = slots_[slot_of(name, hash)];
   if (slot.number_plus_one != 0) return slot.number_plus_one - 1;
   if (texts_.size() + name.size() >= NONE || ends_.size() + 1 >= NONE) {
-    syntax::stop("too many names for one walk");
+    syntax::stop("too many names for one name table");
   }
   const auto number = static_cast<uint32_t>(ends_.size());
   texts_ += name;
