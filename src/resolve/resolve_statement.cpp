@@ -270,7 +270,9 @@ ResolvedRecords Walker::run() {
   reserve_identifier_records();
   visit_root(tree_.root);
   while (!tasks_.empty()) {
-    const Task task = tasks_.back();
+    const uint64_t head = tasks_.back().head;
+    const uint64_t tail = tasks_.back().tail;
+    const Task task = unpack_task(head, tail);
     tasks_.pop_back();
     switch (task.step) {
       case Step::Visit:

@@ -71,6 +71,26 @@ struct Task {
   uint32_t target;  // the NameRef that is an assignment target below, NONE otherwise
 };
 
+// A task as the stack keeps it: two words, each written and read whole. A task is most
+// often popped right after it was pushed, and a read of the same size as the write that
+// made it is served straight from that write; a read of several smaller writes waits.
+struct PackedTask {
+  uint64_t head;  // step, flags and node
+  uint64_t tail;  // extra and target
+};
+
+[[nodiscard]] inline PackedTask pack_task(const Task& task) {
+  return PackedTask{static_cast<uint64_t>(task.step) | static_cast<uint64_t>(task.flags) << 8 |
+                        static_cast<uint64_t>(task.node) << 32,
+                    static_cast<uint64_t>(task.extra) | static_cast<uint64_t>(task.target) << 32};
+}
+
+[[nodiscard]] inline Task unpack_task(uint64_t head, uint64_t tail) {
+  return Task{static_cast<Step>(head & 0xFF), static_cast<uint8_t>(head >> 8),
+              static_cast<uint32_t>(head >> 32), static_cast<uint32_t>(tail),
+              static_cast<uint32_t>(tail >> 32)};
+}
+
 // The walk state that scope nodes change and restore.
 struct Saved {
   uint32_t parent;
@@ -88,7 +108,7 @@ class Walker {
   // --- shared by the three files ---
   void push(Step step, uint32_t node, uint8_t flags = 0, uint32_t extra = NONE,
             uint32_t target = NONE) {
-    tasks_.push_back(Task{step, flags, node, extra, target});
+    tasks_.push_back(pack_task(Task{step, flags, node, extra, target}));
   }
   // Pushes the node children of `node` (every entry but tokens) in reverse, so they run
   // in source order; a Block or loop gets the Label node written directly before it.
@@ -185,7 +205,7 @@ class Walker {
   uint32_t parent_ = 0;
   bool in_statement_ = false;
   uint32_t sql_floor_ = 0;
-  std::vector<Task> tasks_;
+  std::vector<PackedTask> tasks_;
   std::vector<syntax::Child> entry_stack_;  // of first_significant_token and last_token
   std::vector<uint32_t> type_name_tokens_;  // the name tokens resolve_type_name reads
   std::vector<Saved> saved_;
