@@ -111,7 +111,8 @@ class Walker {
     tasks_.push_back(pack_task(Task{step, flags, node, extra, target}));
   }
   // Pushes the node children of `node` (every entry but tokens) in reverse, so they run
-  // in source order; a Block or loop gets the Label node written directly before it.
+  // in source order; a Block or loop gets the Label node written directly before it, and
+  // an inert leaf (is_inert_leaf) gets no task.
   void push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip = NONE);
   // The Label node written directly before entries[position], NONE when there is none.
   [[nodiscard]] uint32_t label_before(std::span<const syntax::Child> entries,
