@@ -131,9 +131,9 @@ NamePathView NameReader::read(const Tree& tree, uint32_t node, std::string_view 
   const uint32_t name_ref = name_ref_of(tree, node);
   if (name_ref == NO_NODE) return path;
   // Most names are one word alone.
-  const syntax::Node& name_node = tree.nodes[name_ref];
-  if (name_node.count == 1 && syntax::is_token_entry(tree.children[name_node.first])) {
-    const uint32_t index = syntax::entry_index(tree.children[name_node.first]);
+  const std::span<const syntax::Child> entries = syntax::children(tree, name_ref);
+  if (entries.size() == 1 && syntax::is_token_entry(entries[0])) {
+    const uint32_t index = syntax::entry_index(entries[0]);
     const syntax::TreeToken& token = tree.tokens[index];
     if (token.kind == syntax::syntax_kind(TokenKind::Ident) ||
         token.kind == syntax::syntax_kind(TokenKind::QuotedIdent)) {
