@@ -236,6 +236,17 @@ TEST(Utf16Offsets, CountCodeUnitsAtCharacterStarts) {
   }
 }
 
+// Lines of 0, 1, ... `longest` repeats of `piece`, so that line feeds fall at every place
+// of the eight-byte groups the line scan reads.
+std::string lines_of_every_length(int longest, std::string_view piece) {
+  std::string text;
+  for (int length = 0; length <= longest; ++length) {
+    for (int i = 0; i < length; ++i) text += piece;
+    text += '\n';
+  }
+  return text;
+}
+
 TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
   const std::string texts[] = {
       "",
@@ -246,6 +257,9 @@ TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
       std::string(63, 'a') + "\xC3\xA9" + std::string(62, 'b') + "\xF0\x9F\x98\x80\n" +
           std::string(64, 'c'),
       std::string(64, 'x'),
+      lines_of_every_length(20, "x"),
+      lines_of_every_length(12, "\x0b\t"),
+      lines_of_every_length(12, "\xC3\xA9"),
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(text.substr(0, 40));
@@ -279,6 +293,10 @@ TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
   uint32_t line_hint = 5;
   EXPECT_THROW((void)positions.line_col(1, line_hint), InternalStop);
   EXPECT_THROW((void)positions.offset(3), InternalStop);
+  const std::string ascii = "ab";
+  const Utf16Positions ascii_positions(ascii);
+  EXPECT_THROW((void)ascii_positions.line_col(3), InternalStop);
+  EXPECT_THROW((void)ascii_positions.offset(3), InternalStop);
 }
 
 TEST(LossyInput, DecodesWithOneReplacementPerIllFormedSequence) {
