@@ -118,11 +118,17 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
   return size;
 }
 
+// Storage up to this size is kept for any smaller result: a thread that analyses many
+// small scripts writes them all into pages it has written before.
+constexpr std::size_t KEPT_BUFFER = std::size_t{4} * 1024 * 1024;
+
 // Empties `out` and gives it room for `bound` bytes: its own storage when that holds the
-// bound without keeping more than twice as much, else a new buffer.
+// bound and is small or not more than twice as much, else a new buffer.
 void prepare_result_buffer(std::string& out, std::size_t bound) {
   out.clear();
-  if (out.capacity() >= bound && out.capacity() / 2 <= bound) return;
+  if (out.capacity() >= bound && (out.capacity() <= KEPT_BUFFER || out.capacity() / 2 <= bound)) {
+    return;
+  }
   std::string().swap(out);
   out.reserve(bound);
   advise_huge_pages(out);
