@@ -163,11 +163,12 @@ class Chunk {
 
 // A token object: {"e":end,"s":start,"t":"Kind"}.
 [[nodiscard]] char* write_token(char* at, const syntax::TreeToken& token,
-                                const syntax::Utf16Positions& positions, std::string& spare) {
+                                const syntax::Utf16Positions& positions,
+                                syntax::DecimalWriter& offsets, std::string& spare) {
   at = put(at, "{\"e\":");
-  at = put_number(at, positions.offset(token.end));
+  at = offsets.write(at, positions.offset(token.end));
   at = put(at, ",\"s\":");
-  at = put_number(at, positions.offset(token.start));
+  at = offsets.write(at, positions.offset(token.start));
   if (const auto kind = syntax::as_token_kind(token.kind)) {
     return put(at, TOKEN_TAILS[static_cast<std::size_t>(*kind)]);
   }
@@ -181,13 +182,13 @@ class Chunk {
 [[nodiscard]] char* write_names_entry(Chunk& chunk, char* at,
                                       const resolve::IdentifierRecord& record,
                                       const syntax::Utf16Positions& positions,
-                                      uint32_t& line_hint) {
+                                      syntax::DecimalWriter& offsets, uint32_t& line_hint) {
   const syntax::LineCol position = positions.line_col(record.start, line_hint);
   at = chunk.room(at);
   at = put(at, "{\"col\":");
   at = put_number(at, position.column);
   at = put(at, ",\"end\":");
-  at = put_number(at, positions.offset(record.end));
+  at = offsets.write(at, positions.offset(record.end));
   at = put(at, ",\"id\":");
   at = put_number(at, record.id);
   at = put(at, ",\"line\":");
@@ -198,7 +199,7 @@ class Chunk {
   at = put(at, ",\"parent\":");
   at = put_number(at, record.parent);
   at = put(at, ",\"start\":");
-  at = put_number(at, positions.offset(record.start));
+  at = offsets.write(at, positions.offset(record.start));
   at = put(at, ",\"type\":");
   at = chunk.string(at, record.type);
   at = chunk.room(at);
@@ -209,7 +210,8 @@ class Chunk {
 
 // {"col","id","line","parent","start","type"}
 [[nodiscard]] char* write_sql_entry(Chunk& chunk, char* at, const resolve::StatementRecord& record,
-                                    const syntax::Utf16Positions& positions, uint32_t& line_hint) {
+                                    const syntax::Utf16Positions& positions,
+                                    syntax::DecimalWriter& offsets, uint32_t& line_hint) {
   const syntax::LineCol position = positions.line_col(record.start, line_hint);
   at = chunk.room(at);
   at = put(at, "{\"col\":");
@@ -221,7 +223,7 @@ class Chunk {
   at = put(at, ",\"parent\":");
   at = put_number(at, record.parent);
   at = put(at, ",\"start\":");
-  at = put_number(at, positions.offset(record.start));
+  at = offsets.write(at, positions.offset(record.start));
   at = put(at, ",\"type\":");
   at = chunk.string(at, record.type);
   at = chunk.room(at);
@@ -231,9 +233,10 @@ class Chunk {
 
 // The end of a node object, after its children: ],"e":end,"k":"Kind","s":start}.
 [[nodiscard]] char* write_node_end(char* at, syntax::SyntaxKind kind, const OpenSpan& span,
-                                   const syntax::Utf16Positions& positions, std::string& spare) {
+                                   const syntax::Utf16Positions& positions,
+                                   syntax::DecimalWriter& offsets, std::string& spare) {
   at = put(at, "],\"e\":");
-  at = put_number(at, span.present ? positions.offset(span.end) : 0u);
+  at = offsets.write(at, span.present ? positions.offset(span.end) : 0u);
   if (const auto node_kind = syntax::as_node_kind(kind)) {
     at = put(at, NODE_MIDDLES[static_cast<std::size_t>(*node_kind)]);
   } else {
@@ -241,7 +244,7 @@ class Chunk {
     at = put(at, kind_name_view(kind, spare));
     at = put(at, "\",\"s\":");
   }
-  at = put_number(at, span.present ? positions.offset(span.start) : 0u);
+  at = offsets.write(at, span.present ? positions.offset(span.start) : 0u);
   *at++ = '}';
   return at;
 }
@@ -251,7 +254,7 @@ template <typename Record>
 void records_array(syntax::JsonWriter& writer, std::string_view key,
                    const std::vector<Record>& records, const syntax::Utf16Positions& positions,
                    char* (*write_entry)(Chunk&, char*, const Record&, const syntax::Utf16Positions&,
-                                        uint32_t&)) {
+                                        syntax::DecimalWriter&, uint32_t&)) {
   writer.key(key);
   writer.raw_open({});
   Chunk chunk(writer.out());
@@ -259,10 +262,11 @@ void records_array(syntax::JsonWriter& writer, std::string_view key,
   *at++ = '[';
   bool first = true;
   uint32_t line_hint = 0;
+  syntax::DecimalWriter offsets;
   for (const Record& record : records) {
     if (!first) *at++ = ',';
     first = false;
-    at = write_entry(chunk, at, record, positions, line_hint);
+    at = write_entry(chunk, at, record, positions, offsets, line_hint);
   }
   *at++ = ']';
   chunk.flush(at);
@@ -285,9 +289,10 @@ std::string_view kind_name_view(syntax::SyntaxKind kind, std::string& spare) {
 void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
                 const syntax::Utf16Positions& positions) {
   std::string spare;
+  syntax::DecimalWriter offsets;
   writer.raw_open({});
   Chunk chunk(writer.out());
-  chunk.flush(write_token(chunk.begin(), token, positions, spare));
+  chunk.flush(write_token(chunk.begin(), token, positions, offsets, spare));
   writer.raw_close({});
 }
 
@@ -352,6 +357,7 @@ void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t no
   };
   std::vector<Frame> frames;
   std::string spare;
+  syntax::DecimalWriter offsets;
   writer.raw_open({});
   Chunk chunk(writer.out());
   char* at = chunk.begin();
@@ -372,10 +378,10 @@ void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t no
       at = chunk.room(at);
       if (wrote_child) *at++ = ',';
       wrote_child = true;
-      at = write_token(at, token, positions, spare);
+      at = write_token(at, token, positions, offsets, spare);
     }
     if (position == open.count) {
-      at = write_node_end(chunk.room(at), open.kind, span, positions, spare);
+      at = write_node_end(chunk.room(at), open.kind, span, positions, offsets, spare);
       frames.pop_back();
       if (span.present && !frames.empty()) frames.back().span.add(span.start, span.end);
       continue;

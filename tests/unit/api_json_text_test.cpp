@@ -87,6 +87,26 @@ TEST(WriteDecimal, WritesWhatToCharsWrites) {
   }
 }
 
+// One writer over a sequence that keeps, changes and drops the digits above the last four:
+// every number as to_chars writes it.
+TEST(DecimalWriter, WritesWhatToCharsWritesInAnyOrder) {
+  const uint32_t values[] = {0,         9,          10,       9999,     10000,    10001,
+                             12345,     19999,      5,        20000,    99999999, 100000000,
+                             99999998,  123456789,  1234,     1000000,  1000001,  4294967295u,
+                             999999999, 1000000000, 10009999, 10010000, 7};
+  DecimalWriter writer;
+  for (const uint32_t value : values) {
+    SCOPED_TRACE(value);
+    std::array<char, MAX_DECIMAL_DIGITS_32 + 1> written{};
+    std::array<char, MAX_DECIMAL_DIGITS_32 + 1> expected{};
+    const char* end = writer.write(written.data(), value);
+    const auto result = std::to_chars(expected.data(), expected.data() + expected.size(), value);
+    EXPECT_EQ(
+        std::string_view(written.data(), static_cast<std::size_t>(end - written.data())),
+        std::string_view(expected.data(), static_cast<std::size_t>(result.ptr - expected.data())));
+  }
+}
+
 TEST(JsonWriter, ScalarsAndNestingMatchTheLibrary) {
   std::string out;
   JsonWriter writer(out);
