@@ -262,12 +262,21 @@ struct Walk {
   }
 }
 
+// True for the kinds `acts_on` looks further at: a quick test for every node.
+[[nodiscard]] constexpr bool may_act_on(syntax::SyntaxKind kind) {
+  return kind == syntax::syntax_kind(NodeKind::NameRef) ||
+         kind == syntax::syntax_kind(NodeKind::ObjectName) ||
+         kind == syntax::syntax_kind(NodeKind::Constraint) ||
+         kind == syntax::syntax_kind(NodeKind::Cte);
+}
+
 // One mark per node: set on the nodes the walk acts on and on all their ancestors. Empty
 // when no node can add a name.
 [[nodiscard]] std::vector<uint8_t> mark_table_paths(const Tree& tree) {
   const auto count = static_cast<uint32_t>(tree.nodes.size());
   uint32_t first = count;
   for (uint32_t node = 0; node < count && first == count; ++node) {
+    if (!may_act_on(tree.nodes[node].kind)) continue;
     bool adds_name = false;
     if (acts_on(tree, node, adds_name) && adds_name) first = node;
   }
@@ -275,6 +284,7 @@ struct Walk {
   std::vector<uint8_t> marks(count, 0);
   // Nodes before `first` may still hold a WITH query.
   for (uint32_t node = 0; node < count; ++node) {
+    if (!may_act_on(tree.nodes[node].kind)) continue;
     bool adds_name = false;
     if (!acts_on(tree, node, adds_name)) continue;
     for (uint32_t at = node; at != syntax::NO_PARENT && at < count && marks[at] == 0;
