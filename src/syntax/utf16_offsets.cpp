@@ -160,7 +160,22 @@ LineCol Utf16Positions::line_col(uint32_t byte_offset, uint32_t& line_hint) cons
     if (holds(std::size_t{line_hint} + 1)) {
       ++line_hint;
     } else {
-      const auto after = std::upper_bound(starts.begin(), starts.end(), byte_offset);
+      // The line is the last whose start is at or before the offset: searched in steps
+      // that double from the hint when the offset lies ahead of it (a few lines on, most
+      // often), else in the whole list.
+      auto low = starts.begin();
+      auto high = starts.end();
+      if (line_hint < starts.size() && starts[line_hint] <= byte_offset) {
+        low = starts.begin() + line_hint;
+        for (std::size_t step = 2; static_cast<std::size_t>(high - low) > step; step *= 2) {
+          if (low[static_cast<std::ptrdiff_t>(step)] > byte_offset) {
+            high = low + static_cast<std::ptrdiff_t>(step);
+            break;
+          }
+          low += static_cast<std::ptrdiff_t>(step);
+        }
+      }
+      const auto after = std::upper_bound(low, high, byte_offset);
       line_hint = static_cast<uint32_t>(after - starts.begin()) - 1;
     }
   }

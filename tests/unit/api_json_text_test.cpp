@@ -306,6 +306,18 @@ TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
           << "offset " << offset;
     }
   }
+  // Jumps of every length ahead of the hint, which the search takes in doubling steps.
+  std::string lines;
+  for (int line = 0; line < 600; ++line) lines += std::string(line % 7, 'x') + '\n';
+  const LineIndex lines_index = build_line_index(lines);
+  const Utf16Positions lines_positions(lines);
+  for (uint32_t from = 0; from < 40; ++from) {
+    for (uint32_t to = from; to <= lines.size(); to += 1 + to % 5) {
+      uint32_t line_hint = from;
+      ASSERT_EQ(lines_positions.line_col(to, line_hint), line_col(lines_index, to))
+          << "from line " << from << " to offset " << to;
+    }
+  }
   const std::string text = "\xC3\xA9";
   const Utf16Positions positions(text);
   EXPECT_THROW((void)positions.line_col(1), InternalStop);
