@@ -32,7 +32,7 @@ struct OpenSpan {
 // A short fixed text in a buffer of a fixed size, so that copying it is a few moves of a
 // known length rather than a call: the whole buffer is copied and the size is advanced.
 struct PaddedText {
-  static constexpr std::size_t ROOM = 48;
+  static constexpr std::size_t ROOM = 32;
   std::array<char, ROOM> bytes{};
   std::size_t size = 0;
 
