@@ -136,6 +136,8 @@ lexer::CcFlags read_ccflags(std::string_view text) {
 
 AnalysisOptions read_analysis_options(std::string_view text) {
   AnalysisOptions options;
+  // No options, the common case: no JSON reader to run.
+  if (text.empty()) return options;
   const std::optional<nlohmann::json> value = syntax::read_json(text);
   if (!value.has_value() || !value->is_object()) return options;
   if (const std::string* version = string_member(*value, "version")) {

@@ -76,14 +76,15 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
   return digits;
 }
 
-// The length of a JSON string literal of `text`, quotes included.
+// The length of a JSON string literal of `text`, quotes included, or more. A loop without
+// branches, which the compiler turns into vector code.
 [[nodiscard]] std::size_t json_string_size(std::string_view text) {
-  std::size_t size = text.size() + 2;
+  std::size_t escaped = 0;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\' || byte < 0x20) size += 5;  // at most \u00xx
+    escaped += static_cast<std::size_t>((c == '"') | (c == '\\') | (byte < 0x20));
   }
-  return size;
+  return text.size() + 2 + 5 * escaped;  // at most \u00xx
 }
 
 // An upper bound of the result's length, close enough that it is allocated once and not
@@ -108,21 +109,29 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
     }
     for (const std::string& table : parsed.tables) size += 1 + json_string_size(table);
     size += node_json_size_bound(tree, digits);
+    size += parsed.records.identifiers.size() * (100 + 6 * digits);
     for (const resolve::IdentifierRecord& record : parsed.records.identifiers) {
-      size += 100 + 6 * digits + json_string_size(record.name) + json_string_size(record.type);
+      size += json_string_size(record.name) + json_string_size(record.type);
     }
+    size += parsed.records.statements.size() * (64 + 5 * digits);
     for (const resolve::StatementRecord& record : parsed.records.statements) {
-      size += 64 + 5 * digits + json_string_size(record.type);
+      size += json_string_size(record.type);
     }
   }
   return size;
 }
 
+// Storage up to this size is kept for any smaller result: a thread that analyses many
+// small scripts writes them all into pages it has written before.
+constexpr std::size_t KEPT_BUFFER = std::size_t{4} * 1024 * 1024;
+
 // Empties `out` and gives it room for `bound` bytes: its own storage when that holds the
-// bound without keeping more than twice as much, else a new buffer.
+// bound and is small or not more than twice as much, else a new buffer.
 void prepare_result_buffer(std::string& out, std::size_t bound) {
   out.clear();
-  if (out.capacity() >= bound && out.capacity() / 2 <= bound) return;
+  if (out.capacity() >= bound && (out.capacity() <= KEPT_BUFFER || out.capacity() / 2 <= bound)) {
+    return;
+  }
   std::string().swap(out);
   out.reserve(bound);
   advise_huge_pages(out);

@@ -23,8 +23,9 @@ inline constexpr std::string_view TEXT_TOO_LARGE = "text too large (2 GiB or mor
 [[nodiscard]] std::string analyze_json(std::string_view text, std::string_view options_text);
 
 // The same result, written over the content of `out`. Its storage is kept when it has room
-// for the result and is not far larger (a buffer that was written before costs no fresh
-// pages); otherwise it is freed first. Neither text may lie inside `out`'s storage.
+// for the result and is either a few MiB at most or not far larger (a buffer that was
+// written before costs no fresh pages); otherwise it is freed first. Neither text may lie
+// inside `out`'s storage.
 void analyze_json_into(std::string_view text, std::string_view options_text, std::string& out);
 
 // The result for a text that is too large: no items, one error diagnostic at the start,

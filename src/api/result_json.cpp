@@ -32,7 +32,7 @@ struct OpenSpan {
 // A short fixed text in a buffer of a fixed size, so that copying it is a few moves of a
 // known length rather than a call: the whole buffer is copied and the size is advanced.
 struct PaddedText {
-  static constexpr std::size_t ROOM = 48;
+  static constexpr std::size_t ROOM = 32;
   std::array<char, ROOM> bytes{};
   std::size_t size = 0;
 
@@ -70,8 +70,36 @@ static_assert(std::size(NODE_MIDDLES) == syntax::NODE_KIND_COUNT);
 
 static_assert(all_fit(TOKEN_TAILS) && all_fit(NODE_MIDDLES) && all_fit(USAGE_TAILS));
 
+// {"c":[ and ],"e": around a node's children, } after it, a comma before all but one.
+constexpr std::size_t NODE_FIXED = 6 + 6 + 1 + 1;
+// {"e": and ,"s": before a token's tail, a comma before all but one.
+constexpr std::size_t TOKEN_FIXED = 5 + 5 + 1;
+
+// The bytes of a node object but its numbers and children, per node kind.
+constexpr std::array<uint8_t, syntax::NODE_KIND_COUNT> NODE_SIZES = [] {
+  std::array<uint8_t, syntax::NODE_KIND_COUNT> sizes{};
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    sizes[i] = static_cast<uint8_t>(NODE_FIXED + NODE_MIDDLES[i].size);
+  }
+  return sizes;
+}();
+
+// The bytes of a token object but its numbers, per token kind; 0 for trivia, which is not
+// written.
+constexpr std::array<uint8_t, syntax::TOKEN_KIND_COUNT> TOKEN_SIZES = [] {
+  std::array<uint8_t, syntax::TOKEN_KIND_COUNT> sizes{};
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    const bool trivia = syntax::is_trivia(static_cast<syntax::TokenKind>(i));
+    sizes[i] = trivia ? 0 : static_cast<uint8_t>(TOKEN_FIXED + TOKEN_TAILS[i].size);
+  }
+  return sizes;
+}();
+
 // Collects the text of many small objects in a buffer on the stack and hands it to the
-// result in large appends. Every object written is far shorter than ROOM.
+// result in large appends. The writers keep the write position in a local pointer (a
+// member would be reloaded after every byte written, since char stores may alias it): they
+// take it from `room`, which leaves ROOM bytes free, and pass it back to `flush`. Every
+// object written between two calls of `room` is far shorter than ROOM.
 class Chunk {
  public:
   static constexpr std::size_t ROOM = 256;
@@ -82,148 +110,166 @@ class Chunk {
   Chunk(const Chunk&) = delete;
   Chunk& operator=(const Chunk&) = delete;
 
-  // Makes room for one more object.
-  void reserve_object() {
-    if (static_cast<std::size_t>(buffer_.data() + buffer_.size() - at_) < ROOM) flush();
+  [[nodiscard]] char* begin() { return buffer_.data(); }
+  // The position to write one more object at: `at`, or the start once the text before
+  // `at` has gone to the result.
+  [[nodiscard]] char* room(char* at) {
+    if (static_cast<std::size_t>(buffer_.data() + buffer_.size() - at) >= ROOM) return at;
+    flush(at);
+    return buffer_.data();
   }
-  void text(std::string_view piece) {
-    std::memcpy(at_, piece.data(), piece.size());
-    at_ += piece.size();
+  // Hands the text before `at` to the result.
+  void flush(const char* at) {
+    out_.append(buffer_.data(), static_cast<std::size_t>(at - buffer_.data()));
   }
-  // Within an object's room: copies the whole padding, keeps the text.
-  void text(const PaddedText& piece) {
-    std::memcpy(at_, piece.bytes.data(), PaddedText::ROOM);
-    at_ += piece.size;
-  }
-  void character(char c) { *at_++ = c; }
-  // A JSON string literal of `text`.
-  void string(std::string_view value) {
+  // A JSON string literal of `value` at `at`; returns the position after it.
+  [[nodiscard]] char* string(char* at, std::string_view value) {
     if (value.size() > INLINE_STRING || !syntax::json_string_needs_no_escape(value)) {
-      flush();
+      flush(at);
       syntax::append_json_string(out_, value);
-      return;
+      return buffer_.data();
     }
-    if (static_cast<std::size_t>(buffer_.data() + buffer_.size() - at_) < value.size() + 2) {
-      flush();
+    if (static_cast<std::size_t>(buffer_.data() + buffer_.size() - at) < value.size() + 2) {
+      flush(at);
+      at = buffer_.data();
     }
-    character('"');
-    text(value);
-    character('"');
-  }
-  void number(uint32_t value) { at_ = syntax::write_decimal(at_, value); }
-  void flush() {
-    out_.append(buffer_.data(), static_cast<std::size_t>(at_ - buffer_.data()));
-    at_ = buffer_.data();
+    *at++ = '"';
+    std::memcpy(at, value.data(), value.size());
+    at += value.size();
+    *at++ = '"';
+    return at;
   }
 
  private:
   std::string& out_;
   std::array<char, 16384> buffer_;  // not cleared: only the written prefix is read
-  char* at_ = buffer_.data();
 };
 
+// Writes `piece` at `at`; returns the position after it.
+[[nodiscard]] char* put(char* at, std::string_view piece) {
+  std::memcpy(at, piece.data(), piece.size());
+  return at + piece.size();
+}
+
+// Copies the whole padding (there is room for it), keeps the text.
+[[nodiscard]] char* put(char* at, const PaddedText& piece) {
+  std::memcpy(at, piece.bytes.data(), PaddedText::ROOM);
+  return at + piece.size;
+}
+
+[[nodiscard]] char* put_number(char* at, uint32_t value) {
+  return syntax::write_decimal(at, value);
+}
+
 // A token object: {"e":end,"s":start,"t":"Kind"}.
-void write_token(Chunk& chunk, const syntax::TreeToken& token,
-                 const syntax::Utf16Positions& positions, std::string& spare) {
-  chunk.reserve_object();
-  chunk.text("{\"e\":");
-  chunk.number(positions.offset(token.end));
-  chunk.text(",\"s\":");
-  chunk.number(positions.offset(token.start));
+[[nodiscard]] char* write_token(char* at, const syntax::TreeToken& token,
+                                const syntax::Utf16Positions& positions,
+                                syntax::DecimalWriter& offsets, std::string& spare) {
+  at = put(at, "{\"e\":");
+  at = offsets.write(at, positions.offset(token.end));
+  at = put(at, ",\"s\":");
+  at = offsets.write(at, positions.offset(token.start));
   if (const auto kind = syntax::as_token_kind(token.kind)) {
-    chunk.text(TOKEN_TAILS[static_cast<std::size_t>(*kind)]);
-  } else {
-    // A kind name needs no escape: letters, or "?" and digits.
-    chunk.text(",\"t\":\"");
-    chunk.text(kind_name_view(token.kind, spare));
-    chunk.text("\"}");
+    return put(at, TOKEN_TAILS[static_cast<std::size_t>(*kind)]);
   }
+  // A kind name needs no escape: letters, or "?" and digits.
+  at = put(at, ",\"t\":\"");
+  at = put(at, kind_name_view(token.kind, spare));
+  return put(at, "\"}");
 }
 
 // {"col","end","id","line","name","parent","start","type","usage"}
-void write_names_entry(Chunk& chunk, const resolve::IdentifierRecord& record,
-                       const syntax::Utf16Positions& positions, uint32_t& line_hint) {
+[[nodiscard]] char* write_names_entry(Chunk& chunk, char* at,
+                                      const resolve::IdentifierRecord& record,
+                                      const syntax::Utf16Positions& positions,
+                                      syntax::DecimalWriter& offsets, uint32_t& line_hint) {
   const syntax::LineCol position = positions.line_col(record.start, line_hint);
-  chunk.reserve_object();
-  chunk.text("{\"col\":");
-  chunk.number(position.column);
-  chunk.text(",\"end\":");
-  chunk.number(positions.offset(record.end));
-  chunk.text(",\"id\":");
-  chunk.number(record.id);
-  chunk.text(",\"line\":");
-  chunk.number(position.line);
-  chunk.text(",\"name\":");
-  chunk.string(record.name);
-  chunk.reserve_object();
-  chunk.text(",\"parent\":");
-  chunk.number(record.parent);
-  chunk.text(",\"start\":");
-  chunk.number(positions.offset(record.start));
-  chunk.text(",\"type\":");
-  chunk.string(record.type);
-  chunk.reserve_object();
+  at = chunk.room(at);
+  at = put(at, "{\"col\":");
+  at = put_number(at, position.column);
+  at = put(at, ",\"end\":");
+  at = offsets.write(at, positions.offset(record.end));
+  at = put(at, ",\"id\":");
+  at = put_number(at, record.id);
+  at = put(at, ",\"line\":");
+  at = put_number(at, position.line);
+  at = put(at, ",\"name\":");
+  at = chunk.string(at, record.name);
+  at = chunk.room(at);
+  at = put(at, ",\"parent\":");
+  at = put_number(at, record.parent);
+  at = put(at, ",\"start\":");
+  at = offsets.write(at, positions.offset(record.start));
+  at = put(at, ",\"type\":");
+  at = chunk.string(at, record.type);
+  at = chunk.room(at);
   const auto usage = static_cast<std::size_t>(record.usage);
   if (usage >= std::size(USAGE_TAILS)) syntax::stop("identifier usage out of range");
-  chunk.text(USAGE_TAILS[usage]);
+  return put(at, USAGE_TAILS[usage]);
 }
 
 // {"col","id","line","parent","start","type"}
-void write_sql_entry(Chunk& chunk, const resolve::StatementRecord& record,
-                     const syntax::Utf16Positions& positions, uint32_t& line_hint) {
+[[nodiscard]] char* write_sql_entry(Chunk& chunk, char* at, const resolve::StatementRecord& record,
+                                    const syntax::Utf16Positions& positions,
+                                    syntax::DecimalWriter& offsets, uint32_t& line_hint) {
   const syntax::LineCol position = positions.line_col(record.start, line_hint);
-  chunk.reserve_object();
-  chunk.text("{\"col\":");
-  chunk.number(position.column);
-  chunk.text(",\"id\":");
-  chunk.number(record.id);
-  chunk.text(",\"line\":");
-  chunk.number(position.line);
-  chunk.text(",\"parent\":");
-  chunk.number(record.parent);
-  chunk.text(",\"start\":");
-  chunk.number(positions.offset(record.start));
-  chunk.text(",\"type\":");
-  chunk.string(record.type);
-  chunk.character('}');
+  at = chunk.room(at);
+  at = put(at, "{\"col\":");
+  at = put_number(at, position.column);
+  at = put(at, ",\"id\":");
+  at = put_number(at, record.id);
+  at = put(at, ",\"line\":");
+  at = put_number(at, position.line);
+  at = put(at, ",\"parent\":");
+  at = put_number(at, record.parent);
+  at = put(at, ",\"start\":");
+  at = offsets.write(at, positions.offset(record.start));
+  at = put(at, ",\"type\":");
+  at = chunk.string(at, record.type);
+  at = chunk.room(at);
+  *at++ = '}';
+  return at;
 }
 
 // The end of a node object, after its children: ],"e":end,"k":"Kind","s":start}.
-void write_node_end(Chunk& chunk, syntax::SyntaxKind kind, const OpenSpan& span,
-                    const syntax::Utf16Positions& positions, std::string& spare) {
-  chunk.reserve_object();
-  chunk.text("],\"e\":");
-  chunk.number(span.present ? positions.offset(span.end) : 0u);
+[[nodiscard]] char* write_node_end(char* at, syntax::SyntaxKind kind, const OpenSpan& span,
+                                   const syntax::Utf16Positions& positions,
+                                   syntax::DecimalWriter& offsets, std::string& spare) {
+  at = put(at, "],\"e\":");
+  at = offsets.write(at, span.present ? positions.offset(span.end) : 0u);
   if (const auto node_kind = syntax::as_node_kind(kind)) {
-    chunk.text(NODE_MIDDLES[static_cast<std::size_t>(*node_kind)]);
+    at = put(at, NODE_MIDDLES[static_cast<std::size_t>(*node_kind)]);
   } else {
-    chunk.text(",\"k\":\"");
-    chunk.text(kind_name_view(kind, spare));
-    chunk.text("\",\"s\":");
+    at = put(at, ",\"k\":\"");
+    at = put(at, kind_name_view(kind, spare));
+    at = put(at, "\",\"s\":");
   }
-  chunk.number(span.present ? positions.offset(span.start) : 0u);
-  chunk.character('}');
+  at = offsets.write(at, span.present ? positions.offset(span.start) : 0u);
+  *at++ = '}';
+  return at;
 }
 
 // The member `key` holding an array of one entry per record.
 template <typename Record>
 void records_array(syntax::JsonWriter& writer, std::string_view key,
                    const std::vector<Record>& records, const syntax::Utf16Positions& positions,
-                   void (*write_entry)(Chunk&, const Record&, const syntax::Utf16Positions&,
-                                       uint32_t&)) {
+                   char* (*write_entry)(Chunk&, char*, const Record&, const syntax::Utf16Positions&,
+                                        syntax::DecimalWriter&, uint32_t&)) {
   writer.key(key);
   writer.raw_open({});
   Chunk chunk(writer.out());
-  chunk.character('[');
+  char* at = chunk.begin();
+  *at++ = '[';
   bool first = true;
   uint32_t line_hint = 0;
+  syntax::DecimalWriter offsets;
   for (const Record& record : records) {
-    if (!first) chunk.character(',');
+    if (!first) *at++ = ',';
     first = false;
-    write_entry(chunk, record, positions, line_hint);
+    at = write_entry(chunk, at, record, positions, offsets, line_hint);
   }
-  chunk.character(']');
-  chunk.flush();
+  *at++ = ']';
+  chunk.flush(at);
   writer.raw_close({});
 }
 
@@ -243,10 +289,10 @@ std::string_view kind_name_view(syntax::SyntaxKind kind, std::string& spare) {
 void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
                 const syntax::Utf16Positions& positions) {
   std::string spare;
+  syntax::DecimalWriter offsets;
   writer.raw_open({});
   Chunk chunk(writer.out());
-  write_token(chunk, token, positions, spare);
-  chunk.flush();
+  chunk.flush(write_token(chunk.begin(), token, positions, offsets, spare));
   writer.raw_close({});
 }
 
@@ -264,26 +310,30 @@ void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagn
 }
 
 std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_digits) {
-  // {"c":[ and ],"e": around a node's children, } after it, a comma before all but one.
-  constexpr std::size_t NODE_FIXED = 6 + 6 + 1 + 1;
-  // {"e": and ,"s": before a token's tail, a comma before all but one.
-  constexpr std::size_t TOKEN_FIXED = 5 + 5 + 1;
-  std::size_t size = 0;
+  // Fixed bytes per written element from the kind tables, two numbers per element.
+  std::size_t fixed = 0;
+  std::size_t elements = 0;
   std::string spare;
   for (const syntax::Node& node : tree.nodes) {
-    const auto kind = syntax::as_node_kind(node.kind);
-    size += NODE_FIXED + 2 * number_digits +
-            (kind.has_value() ? NODE_MIDDLES[static_cast<std::size_t>(*kind)].size
-                              : 16 + kind_name_view(node.kind, spare).size());
+    const std::size_t index = syntax::kind_number(node.kind) - std::size_t{syntax::NODE_KIND_BASE};
+    if (index < NODE_SIZES.size()) [[likely]] {
+      fixed += NODE_SIZES[index];
+    } else {
+      fixed += NODE_FIXED + 16 + kind_name_view(node.kind, spare).size();
+    }
   }
+  elements += tree.nodes.size();
   for (const syntax::TreeToken& token : tree.tokens) {
-    if (syntax::is_trivia(token.kind)) continue;
-    const auto kind = syntax::as_token_kind(token.kind);
-    size += TOKEN_FIXED + 2 * number_digits +
-            (kind.has_value() ? TOKEN_TAILS[static_cast<std::size_t>(*kind)].size
-                              : 16 + kind_name_view(token.kind, spare).size());
+    const std::size_t index = syntax::kind_number(token.kind);
+    if (index < TOKEN_SIZES.size()) [[likely]] {
+      fixed += TOKEN_SIZES[index];
+      elements += TOKEN_SIZES[index] != 0 ? 1 : 0;
+    } else {
+      fixed += TOKEN_FIXED + 16 + kind_name_view(token.kind, spare).size();
+      ++elements;
+    }
   }
-  return size;
+  return fixed + 2 * number_digits * elements;
 }
 
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
@@ -307,39 +357,44 @@ void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t no
   };
   std::vector<Frame> frames;
   std::string spare;
+  syntax::DecimalWriter offsets;
   writer.raw_open({});
   Chunk chunk(writer.out());
+  char* at = chunk.begin();
   frames.push_back(Frame{node, 0, false, {}});
-  chunk.text("{\"c\":[");
+  at = put(at, "{\"c\":[");
   while (!frames.empty()) {
     Frame& frame = frames.back();
     const syntax::Node& open = tree.nodes[frame.node];
-    if (frame.position == open.count) {
-      write_node_end(chunk, open.kind, frame.span, positions, spare);
-      const OpenSpan span = frame.span;
+    const syntax::Child* const entries = tree.children.data() + open.first;
+    // The frame's state in locals while the node's tokens are written in a row.
+    uint32_t position = frame.position;
+    bool wrote_child = frame.wrote_child;
+    OpenSpan span = frame.span;
+    for (; position < open.count && syntax::is_token_entry(entries[position]); ++position) {
+      const syntax::TreeToken& token = tree.tokens[syntax::entry_index(entries[position])];
+      span.add(token.start, token.end);
+      if (syntax::is_trivia(token.kind)) continue;
+      at = chunk.room(at);
+      if (wrote_child) *at++ = ',';
+      wrote_child = true;
+      at = write_token(at, token, positions, offsets, spare);
+    }
+    if (position == open.count) {
+      at = write_node_end(chunk.room(at), open.kind, span, positions, offsets, spare);
       frames.pop_back();
       if (span.present && !frames.empty()) frames.back().span.add(span.start, span.end);
       continue;
     }
-    const syntax::Child entry = tree.children[open.first + frame.position];
-    ++frame.position;
-    const uint32_t index = syntax::entry_index(entry);
-    if (syntax::is_token_entry(entry)) {
-      const syntax::TreeToken& token = tree.tokens[index];
-      frame.span.add(token.start, token.end);
-      if (syntax::is_trivia(token.kind)) continue;
-      if (frame.wrote_child) chunk.character(',');
-      frame.wrote_child = true;
-      write_token(chunk, token, positions, spare);
-      continue;
-    }
-    if (frame.wrote_child) chunk.character(',');
+    frame.position = position + 1;
     frame.wrote_child = true;
-    frames.push_back(Frame{index, 0, false, {}});  // `frame` is not used past this point
-    chunk.reserve_object();
-    chunk.text("{\"c\":[");
+    frame.span = span;
+    at = chunk.room(at);
+    if (wrote_child) *at++ = ',';
+    at = put(at, "{\"c\":[");
+    frames.push_back(Frame{entries[position], 0, false, {}});  // `frame` dangles from here
   }
-  chunk.flush();
+  chunk.flush(at);
   writer.raw_close({});
 }
 

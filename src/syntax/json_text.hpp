@@ -13,7 +13,9 @@
 // caller writes each object's keys in ascending byte order, as the library's ordered
 // objects would print them.
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
@@ -58,33 +60,136 @@ inline constexpr char DIGIT_PAIRS[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// The largest number of each digit count below ten: 9, 99, ... 999999999.
+inline constexpr uint32_t LARGEST_OF_DIGITS[] = {
+    9, 99, 999, 9999, 99999, 999999, 9999999, 99999999, 999999999,
+};
+
 }  // namespace detail
 
-// Writes `value` in decimal, as std::to_chars does, at `at`, which has room for
-// MAX_DECIMAL_DIGITS_32 characters; returns the end of what was written. The hot numbers
-// of the analysis result (offsets, lines, ids) go through here.
-inline char* write_decimal(char* at, uint32_t value) {
-  std::size_t digits = 1;
-  for (uint32_t bound = 10; digits < MAX_DECIMAL_DIGITS_32 && value >= bound; bound *= 10) {
-    ++digits;
-  }
+// The number of decimal digits of `value` (1 for 0), without a loop: the bit length gives
+// the digit count or one less (9/32 is just below log10 of 2), and one comparison decides.
+inline std::size_t decimal_digits(uint32_t value) {
+  const auto bits_below_top = static_cast<uint32_t>(std::bit_width(value | 1u)) - 1;
+  uint32_t digits_below = (9 * bits_below_top) >> 5;
+  digits_below += value > detail::LARGEST_OF_DIGITS[digits_below] ? 1 : 0;
+  return digits_below + 1;
+}
+
+namespace detail {
+
+// The digits of `value` (below 10^8), zero-padded to eight, as the bytes of a
+// little-endian word, the first digit lowest. Four lanes of arithmetic at once: the two
+// halves of four digits in 32-bit lanes, divided by 100 into 16-bit lanes, then by 10
+// into bytes. Each multiply-shift divides exactly in its range, and no lane carries into
+// the next.
+[[nodiscard]] inline uint64_t eight_digit_word(uint32_t value) {
+  const uint64_t halves = (value / 10000) | (uint64_t{value % 10000} << 32);
+  const uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Fu;
+  const uint64_t pairs = ((halves - hundreds * 100) << 16) | hundreds;
+  const uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Fu;
+  const uint64_t digits = ((pairs - tens * 10) << 8) | tens;
+  return digits + 0x3030303030303030u;
+}
+
+// The loop that writes `value` in `digits` digits ending at `at + digits`, two at a time.
+inline char* write_decimal_by_pairs(char* at, uint32_t value, std::size_t digits) {
   char* const end = at + digits;
   char* cursor = end;
   while (value >= 100) {
     const uint32_t pair = (value % 100) * 2;
     value /= 100;
     cursor -= 2;
-    cursor[0] = detail::DIGIT_PAIRS[pair];
-    cursor[1] = detail::DIGIT_PAIRS[pair + 1];
+    cursor[0] = DIGIT_PAIRS[pair];
+    cursor[1] = DIGIT_PAIRS[pair + 1];
   }
   if (value >= 10) {
-    cursor[-2] = detail::DIGIT_PAIRS[value * 2];
-    cursor[-1] = detail::DIGIT_PAIRS[value * 2 + 1];
+    cursor[-2] = DIGIT_PAIRS[value * 2];
+    cursor[-1] = DIGIT_PAIRS[value * 2 + 1];
   } else {
     cursor[-1] = static_cast<char>('0' + value);
   }
   return end;
 }
+
+}  // namespace detail
+
+// Writes `value` in decimal, as std::to_chars does, at `at`, which has room for
+// MAX_DECIMAL_DIGITS_32 characters (all of which it may overwrite); returns the end of
+// what was written. The hot numbers of the analysis result (offsets, lines, ids) go
+// through here.
+inline char* write_decimal(char* at, uint32_t value) {
+  const std::size_t digits = decimal_digits(value);
+  if constexpr (std::endian::native != std::endian::little) {
+    return detail::write_decimal_by_pairs(at, value, digits);
+  }
+  constexpr uint32_t EIGHT_DIGITS = 100000000;
+  if (value >= EIGHT_DIGITS) {
+    // One or two leading digits, then eight.
+    at = detail::write_decimal_by_pairs(at, value / EIGHT_DIGITS, digits - 8);
+    const uint64_t word = detail::eight_digit_word(value % EIGHT_DIGITS);
+    std::memcpy(at, &word, sizeof word);
+    return at + 8;
+  }
+  // All eight bytes are stored; the end moves past the significant ones only.
+  const uint64_t word = detail::eight_digit_word(value) >> (8 * (8 - digits));
+  std::memcpy(at, &word, sizeof word);
+  return at + digits;
+}
+
+namespace detail {
+
+// The four digits of `value` (below 10^4), zero-padded, as the bytes of a little-endian
+// word, the first digit lowest: the two pairs in 16-bit lanes, divided by 10 into bytes.
+[[nodiscard]] inline uint32_t four_digit_word(uint32_t value) {
+  const uint32_t pairs = (value / 100) | ((value % 100) << 16);
+  const uint32_t tens = ((pairs * 103) >> 10) & 0x000F000Fu;
+  const uint32_t digits = ((pairs - tens * 10) << 8) | tens;
+  return digits + 0x30303030u;
+}
+
+}  // namespace detail
+
+// Writes many numbers as write_decimal does, for a writer whose numbers share their
+// leading digits from one to the next (the offsets of one text): the digits above the last
+// four are kept from the number before, so most numbers cost four digits of arithmetic.
+// `at` has room for MAX_DECIMAL_DIGITS_32 characters, all of which may be overwritten.
+class DecimalWriter {
+ public:
+  char* write(char* at, uint32_t value) {
+    // Nine digits or more: the rare numbers of texts of 100 MB and more.
+    if (std::endian::native != std::endian::little || value >= EIGHT_DIGITS) {
+      return write_decimal(at, value);
+    }
+    const uint32_t high = value / FOUR_DIGITS;
+    const uint32_t low = value - high * FOUR_DIGITS;
+    if (high == 0) {
+      const uint32_t digits =
+          1 + (low >= 10 ? 1 : 0) + (low >= 100 ? 1 : 0) + (low >= 1000 ? 1 : 0);
+      const uint32_t word = detail::four_digit_word(low) >> (8 * (4 - digits));
+      std::memcpy(at, &word, sizeof word);
+      return at + digits;
+    }
+    if (high != high_) {
+      high_ = high;
+      high_digits_ = static_cast<uint32_t>(decimal_digits(high));
+      high_word_ = detail::four_digit_word(high) >> (8 * (4 - high_digits_));
+    }
+    std::memcpy(at, &high_word_, sizeof high_word_);
+    at += high_digits_;
+    const uint32_t low_word = detail::four_digit_word(low);
+    std::memcpy(at, &low_word, sizeof low_word);
+    return at + 4;
+  }
+
+ private:
+  static constexpr uint32_t FOUR_DIGITS = 10000;
+  static constexpr uint32_t EIGHT_DIGITS = 100000000;
+
+  uint32_t high_ = 0;  // the digits above the last four of the last such number; 0: none
+  uint32_t high_word_ = 0;
+  uint32_t high_digits_ = 0;
+};
 
 // Writes one JSON value element by element into a borrowed string. Commas are placed by
 // the writer; nesting is the caller's to balance.

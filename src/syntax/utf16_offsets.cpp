@@ -1,7 +1,9 @@
 #include "syntax/utf16_offsets.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <utility>
 
 #include "syntax/stop.hpp"
 #include "syntax/unicode.hpp"
@@ -34,8 +36,34 @@ std::vector<uint32_t> build_utf16_offsets(std::string_view text) {
   return units;
 }
 
+namespace {
+
+constexpr uint64_t HIGH_BITS = 0x8080808080808080u;
+
+// True when every byte of `text` is ASCII; thirty-two bytes at a time.
+[[nodiscard]] bool all_ascii(std::string_view text) {
+  uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 32 <= text.size(); i += 32) {
+    std::array<uint64_t, 4> words{};
+    std::memcpy(words.data(), text.data() + i, sizeof words);
+    high |= words[0] | words[1] | words[2] | words[3];
+  }
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  return (high & HIGH_BITS) == 0;
+}
+
+}  // namespace
+
 Utf16Positions::Utf16Positions(std::string_view text)
-    : text_(text), index_(build_line_index(text)) {
+    : text_(text),
+      ascii_(all_ascii(text)),
+      line_starts_(std::move(build_line_index(text).line_starts)) {
+  if (!ascii_) count_blocks();
+}
+
+void Utf16Positions::count_blocks() {
+  const std::string_view text = text_;
   const auto size = static_cast<uint32_t>(text.size());
   const uint32_t blocks = size / BLOCK + 1;
   block_units_.reserve(blocks);
@@ -52,7 +80,7 @@ Utf16Positions::Utf16Positions(std::string_view text)
     for (; i + 8 <= block_end; i += 8) {
       uint64_t word = 0;
       std::memcpy(&word, text.data() + i, sizeof word);
-      if ((word & 0x8080808080808080u) != 0) break;
+      if ((word & HIGH_BITS) != 0) break;
       block_units += 8;
       block_characters += 8;
     }
@@ -91,6 +119,7 @@ uint32_t Utf16Positions::offset_in_mixed_block(uint32_t byte_offset) const {
 }
 
 uint32_t Utf16Positions::characters_before(uint32_t byte_offset) const {
+  if (ascii_) return byte_offset;
   const uint32_t block = byte_offset / BLOCK;
   uint32_t characters = block_characters_[block];
   if ((block_units_[block] & ASCII_BLOCK) != 0) return characters + byte_offset % BLOCK;
@@ -102,27 +131,27 @@ uint32_t Utf16Positions::characters_before(uint32_t byte_offset) const {
 
 void Utf16Positions::check_character_start(uint32_t byte_offset) const {
   if (byte_offset > text_.size()) stop(OFFSET_OUT_OF_RANGE);
-  if (byte_offset < text_.size() && is_continuation_byte(text_[byte_offset])) {
+  if (!ascii_ && byte_offset < text_.size() && is_continuation_byte(text_[byte_offset])) {
     stop(NOT_A_CHARACTER_BOUNDARY);
   }
 }
 
 LineCol Utf16Positions::position_on_line(uint32_t byte_offset, uint32_t line) const {
-  const uint32_t line_start = index_.line_starts[line];
+  const uint32_t line_start = line_starts_[line];
   const uint32_t column = characters_before(byte_offset) - characters_before(line_start) + 1;
   return LineCol{line + 1, column};
 }
 
 LineCol Utf16Positions::line_col(uint32_t byte_offset) const {
   check_character_start(byte_offset);
-  const auto& starts = index_.line_starts;
+  const auto& starts = line_starts_;
   const auto after = std::upper_bound(starts.begin(), starts.end(), byte_offset);
   return position_on_line(byte_offset, static_cast<uint32_t>(after - starts.begin()) - 1);
 }
 
 LineCol Utf16Positions::line_col(uint32_t byte_offset, uint32_t& line_hint) const {
   check_character_start(byte_offset);
-  const auto& starts = index_.line_starts;
+  const auto& starts = line_starts_;
   const auto holds = [&](std::size_t line) {
     return line < starts.size() && starts[line] <= byte_offset &&
            (line + 1 == starts.size() || byte_offset < starts[line + 1]);
@@ -131,7 +160,22 @@ LineCol Utf16Positions::line_col(uint32_t byte_offset, uint32_t& line_hint) cons
     if (holds(std::size_t{line_hint} + 1)) {
       ++line_hint;
     } else {
-      const auto after = std::upper_bound(starts.begin(), starts.end(), byte_offset);
+      // The line is the last whose start is at or before the offset: searched in steps
+      // that double from the hint when the offset lies ahead of it (a few lines on, most
+      // often), else in the whole list.
+      auto low = starts.begin();
+      auto high = starts.end();
+      if (line_hint < starts.size() && starts[line_hint] <= byte_offset) {
+        low = starts.begin() + line_hint;
+        for (std::size_t step = 2; static_cast<std::size_t>(high - low) > step; step *= 2) {
+          if (low[static_cast<std::ptrdiff_t>(step)] > byte_offset) {
+            high = low + static_cast<std::ptrdiff_t>(step);
+            break;
+          }
+          low += static_cast<std::ptrdiff_t>(step);
+        }
+      }
+      const auto after = std::upper_bound(low, high, byte_offset);
       line_hint = static_cast<uint32_t>(after - starts.begin()) - 1;
     }
   }

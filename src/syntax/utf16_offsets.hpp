@@ -22,10 +22,12 @@ namespace veltrane::syntax {
 [[nodiscard]] std::vector<uint32_t> build_utf16_offsets(std::string_view text);
 
 // The same lookups as the table (UTF-16 offsets of character starts and of the end),
-// and lines and columns, for many offsets of one text, without four bytes per byte: a
-// count of code units and of characters before every block of BLOCK bytes, a flag on the
-// all-ASCII blocks (where an offset is one addition), and a scan of at most one block
-// elsewhere. Columns count characters, as `line_col` does.
+// and lines and columns, for many offsets of one text, without four bytes per byte. In a
+// text that is all ASCII (most scripts) an offset is its byte offset and a column its
+// distance from the line start. Otherwise it keeps a count of code units and of characters
+// before every block of BLOCK bytes, a flag on the all-ASCII blocks (where an offset is
+// one addition), and scans at most one block elsewhere. Columns count characters, as
+// `line_col` does.
 class Utf16Positions {
  public:
   static constexpr uint32_t BLOCK = 64;
@@ -39,6 +41,7 @@ class Utf16Positions {
   // the end of the text.
   [[nodiscard]] uint32_t offset(uint32_t byte_offset) const {
     if (byte_offset > text_.size()) stop_outside_text();
+    if (ascii_) return byte_offset;
     const uint32_t block = byte_offset / BLOCK;
     const uint32_t units = block_units_[block];
     if ((units & ASCII_BLOCK) != 0) return (units & ~ASCII_BLOCK) + byte_offset % BLOCK;
@@ -52,15 +55,17 @@ class Utf16Positions {
   // asked in rising order.
   [[nodiscard]] LineCol line_col(uint32_t byte_offset, uint32_t& line_hint) const;
   // The number of lines: LF characters plus one.
-  [[nodiscard]] uint32_t line_count() const {
-    return static_cast<uint32_t>(index_.line_starts.size());
-  }
+  [[nodiscard]] uint32_t line_count() const { return static_cast<uint32_t>(line_starts_.size()); }
+  // True when the text holds only ASCII characters.
+  [[nodiscard]] bool is_ascii() const { return ascii_; }
 
  private:
   // Set on the code-unit count of a block that holds only ASCII.
   static constexpr uint32_t ASCII_BLOCK = 0x80000000u;
 
   [[noreturn]] static void stop_outside_text();
+  // The per-block counts of a text that is not all ASCII.
+  void count_blocks();
   [[nodiscard]] uint32_t offset_in_mixed_block(uint32_t byte_offset) const;
   // Characters before a character start or the end.
   [[nodiscard]] uint32_t characters_before(uint32_t byte_offset) const;
@@ -70,11 +75,13 @@ class Utf16Positions {
   [[nodiscard]] LineCol position_on_line(uint32_t byte_offset, uint32_t line) const;
 
   std::string_view text_;
-  // Per block: code units before it (ASCII_BLOCK set when it is all ASCII), characters
-  // before it.
+  bool ascii_ = true;
+  // 0 and the offset after every LF.
+  std::vector<uint32_t> line_starts_;
+  // Per block, empty for an ASCII text: code units before it (ASCII_BLOCK set when it is
+  // all ASCII), characters before it.
   std::vector<uint32_t> block_units_;
   std::vector<uint32_t> block_characters_;
-  LineIndex index_;
 };
 
 }  // namespace veltrane::syntax

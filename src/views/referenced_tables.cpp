@@ -13,7 +13,6 @@
 #include "syntax/span.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/unicode.hpp"
-#include "syntax/walk.hpp"
 #include "views/tree_words.hpp"
 
 namespace veltrane::views {
@@ -219,28 +218,122 @@ struct Walk {
   }
 };
 
+// True when `node` may add a name or bring a WITH query into scope: what `Walk::visit`
+// acts on, judged by the node's kind and its parent's.
+[[nodiscard]] bool acts_on(const Tree& tree, uint32_t node, bool& adds_name) {
+  const syntax::Node& entry = tree.nodes[node];
+  const std::optional<NodeKind> kind = syntax::as_node_kind(entry.kind);
+  if (!kind.has_value()) return false;
+  const auto parent_kind = [&] {
+    const uint32_t parent = entry.parent == syntax::NO_PARENT ? node : entry.parent;
+    return node_kind_of(tree, parent).value_or(NodeKind::Error);
+  };
+  switch (*kind) {
+    case NodeKind::NameRef:
+      switch (parent_kind()) {
+        case NodeKind::TableRef:
+        case NodeKind::ErrorLogging:
+        case NodeKind::TriggerOn:
+          adds_name = true;
+          return true;
+        default:
+          return false;
+      }
+    case NodeKind::ObjectName:
+      switch (parent_kind()) {
+        case NodeKind::TruncateStmt:
+        case NodeKind::AlterTable:
+        case NodeKind::CreateIndex:
+        case NodeKind::CreateSynonym:
+        case NodeKind::ColumnDef:
+        case NodeKind::CommentStmt:
+          adds_name = true;
+          return true;
+        default:
+          return false;
+      }
+    case NodeKind::Constraint:
+      adds_name = true;
+      return true;
+    case NodeKind::Cte:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// True for the kinds `acts_on` looks further at: a quick test for every node.
+[[nodiscard]] constexpr bool may_act_on(syntax::SyntaxKind kind) {
+  return kind == syntax::syntax_kind(NodeKind::NameRef) ||
+         kind == syntax::syntax_kind(NodeKind::ObjectName) ||
+         kind == syntax::syntax_kind(NodeKind::Constraint) ||
+         kind == syntax::syntax_kind(NodeKind::Cte);
+}
+
+// One mark per node: set on the nodes the walk acts on and on all their ancestors. Empty
+// when no node can add a name.
+[[nodiscard]] std::vector<uint8_t> mark_table_paths(const Tree& tree) {
+  const auto count = static_cast<uint32_t>(tree.nodes.size());
+  uint32_t first = count;
+  for (uint32_t node = 0; node < count && first == count; ++node) {
+    if (!may_act_on(tree.nodes[node].kind)) continue;
+    bool adds_name = false;
+    if (acts_on(tree, node, adds_name) && adds_name) first = node;
+  }
+  if (first == count) return {};
+  std::vector<uint8_t> marks(count, 0);
+  // Nodes before `first` may still hold a WITH query.
+  for (uint32_t node = 0; node < count; ++node) {
+    if (!may_act_on(tree.nodes[node].kind)) continue;
+    bool adds_name = false;
+    if (!acts_on(tree, node, adds_name)) continue;
+    for (uint32_t at = node; at != syntax::NO_PARENT && at < count && marks[at] == 0;
+         at = tree.nodes[at].parent) {
+      marks[at] = 1;
+    }
+  }
+  return marks;
+}
+
 }  // namespace
 
 std::vector<std::string> referenced_tables(const syntax::Tree& tree, std::string_view text) {
   if (tree.nodes.empty()) return {};
+  // Most statements hold no node that can name a table: one pass over the node list tells.
+  const std::vector<uint8_t> marks = mark_table_paths(tree);
+  if (marks.empty()) return {};
   Walk walk{tree, text, {}, {}, {}};
-  // The WITH queries in scope when each open Query node was entered; they go out of
-  // scope with it.
-  std::vector<std::size_t> query_scopes;
-  // Pre-order in child order, so that names come in the order of their first tokens.
-  syntax::TreeWalk tree_walk(tree, tree.root, syntax::WalkTokens::None);
-  while (const std::optional<syntax::WalkStep> step = tree_walk.next()) {
-    const bool query = is_node(tree, step->index, NodeKind::Query);
-    if (step->event == syntax::WalkEvent::Leave) {
-      if (query) {
-        walk.leave_with_queries(query_scopes.back());
-        query_scopes.pop_back();
-      }
+  // Pre-order in child order, so that names come in the order of their first tokens, over
+  // the marked nodes only: the others hold nothing that names a table or a WITH query.
+  struct Frame {
+    uint32_t node;
+    uint32_t position;  // the next child entry
+    // The WITH queries in scope when a Query node was entered; they go out of scope with it.
+    std::size_t query_scope;
+  };
+  constexpr std::size_t NOT_A_QUERY = SIZE_MAX;
+  std::vector<Frame> frames;
+  const auto enter = [&](uint32_t node, uint32_t parent, uint32_t position) {
+    walk.visit(node, parent, position);
+    const bool query = is_node(tree, node, NodeKind::Query);
+    frames.push_back(Frame{node, 0, query ? walk.with_queries.size() : NOT_A_QUERY});
+  };
+  enter(tree.root, tree.root, 0);
+  while (!frames.empty()) {
+    Frame& frame = frames.back();
+    const syntax::Node& open = tree.nodes[frame.node];
+    while (frame.position < open.count) {
+      const Child entry = tree.children[open.first + frame.position];
+      if (!syntax::is_token_entry(entry) && marks[entry] != 0) break;
+      ++frame.position;
+    }
+    if (frame.position == open.count) {
+      if (frame.query_scope != NOT_A_QUERY) walk.leave_with_queries(frame.query_scope);
+      frames.pop_back();
       continue;
     }
-    const uint32_t parent = tree_walk.open_node(1).value_or(tree.root);
-    walk.visit(step->index, parent, step->position);
-    if (query) query_scopes.push_back(walk.with_queries.size());
+    const uint32_t position = frame.position++;
+    enter(tree.children[open.first + position], frame.node, position);  // `frame` dangles
   }
   return std::move(walk.names);
 }

@@ -87,6 +87,26 @@ TEST(WriteDecimal, WritesWhatToCharsWrites) {
   }
 }
 
+// One writer over a sequence that keeps, changes and drops the digits above the last four:
+// every number as to_chars writes it.
+TEST(DecimalWriter, WritesWhatToCharsWritesInAnyOrder) {
+  const uint32_t values[] = {0,         9,          10,       9999,     10000,    10001,
+                             12345,     19999,      5,        20000,    99999999, 100000000,
+                             99999998,  123456789,  1234,     1000000,  1000001,  4294967295u,
+                             999999999, 1000000000, 10009999, 10010000, 7};
+  DecimalWriter writer;
+  for (const uint32_t value : values) {
+    SCOPED_TRACE(value);
+    std::array<char, MAX_DECIMAL_DIGITS_32 + 1> written{};
+    std::array<char, MAX_DECIMAL_DIGITS_32 + 1> expected{};
+    const char* end = writer.write(written.data(), value);
+    const auto result = std::to_chars(expected.data(), expected.data() + expected.size(), value);
+    EXPECT_EQ(
+        std::string_view(written.data(), static_cast<std::size_t>(end - written.data())),
+        std::string_view(expected.data(), static_cast<std::size_t>(result.ptr - expected.data())));
+  }
+}
+
 TEST(JsonWriter, ScalarsAndNestingMatchTheLibrary) {
   std::string out;
   JsonWriter writer(out);
@@ -236,6 +256,17 @@ TEST(Utf16Offsets, CountCodeUnitsAtCharacterStarts) {
   }
 }
 
+// Lines of 0, 1, ... `longest` repeats of `piece`, so that line feeds fall at every place
+// of the eight-byte groups the line scan reads.
+std::string lines_of_every_length(int longest, std::string_view piece) {
+  std::string text;
+  for (int length = 0; length <= longest; ++length) {
+    for (int i = 0; i < length; ++i) text += piece;
+    text += '\n';
+  }
+  return text;
+}
+
 TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
   const std::string texts[] = {
       "",
@@ -246,6 +277,9 @@ TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
       std::string(63, 'a') + "\xC3\xA9" + std::string(62, 'b') + "\xF0\x9F\x98\x80\n" +
           std::string(64, 'c'),
       std::string(64, 'x'),
+      lines_of_every_length(20, "x"),
+      lines_of_every_length(12, "\x0b\t"),
+      lines_of_every_length(12, "\xC3\xA9"),
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(text.substr(0, 40));
@@ -272,6 +306,18 @@ TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
           << "offset " << offset;
     }
   }
+  // Jumps of every length ahead of the hint, which the search takes in doubling steps.
+  std::string lines;
+  for (int line = 0; line < 600; ++line) lines += std::string(line % 7, 'x') + '\n';
+  const LineIndex lines_index = build_line_index(lines);
+  const Utf16Positions lines_positions(lines);
+  for (uint32_t from = 0; from < 40; ++from) {
+    for (uint32_t to = from; to <= lines.size(); to += 1 + to % 5) {
+      uint32_t line_hint = from;
+      ASSERT_EQ(lines_positions.line_col(to, line_hint), line_col(lines_index, to))
+          << "from line " << from << " to offset " << to;
+    }
+  }
   const std::string text = "\xC3\xA9";
   const Utf16Positions positions(text);
   EXPECT_THROW((void)positions.line_col(1), InternalStop);
@@ -279,6 +325,10 @@ TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
   uint32_t line_hint = 5;
   EXPECT_THROW((void)positions.line_col(1, line_hint), InternalStop);
   EXPECT_THROW((void)positions.offset(3), InternalStop);
+  const std::string ascii = "ab";
+  const Utf16Positions ascii_positions(ascii);
+  EXPECT_THROW((void)ascii_positions.line_col(3), InternalStop);
+  EXPECT_THROW((void)ascii_positions.offset(3), InternalStop);
 }
 
 TEST(LossyInput, DecodesWithOneReplacementPerIllFormedSequence) {

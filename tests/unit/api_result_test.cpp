@@ -11,7 +11,12 @@
 
 #include "api/analyze_json.hpp"
 #include "api/lossy_input.hpp"
+#include "api/result_json.hpp"
 #include "corpus_files.hpp"
+#include "lexer/script_splitter.hpp"
+#include "parser/parse_entries.hpp"
+#include "syntax/tree.hpp"
+#include "syntax/utf16_offsets.hpp"
 #include "veltrane/veltrane.h"
 
 namespace veltrane::api {
@@ -217,6 +222,54 @@ TEST(AnalyzeResult, CorpusResultsEqualTheLibraryDump) {
     const std::string result = analyze_json(text, "");
     ASSERT_EQ(Json::parse(result).dump(), result);
   }
+}
+
+// The tree's JSON text as node_json writes it.
+std::string tree_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions) {
+  std::string out;
+  syntax::JsonWriter writer(out);
+  node_json(writer, tree, tree.root, positions);
+  return out;
+}
+
+// Kind names hold no digit, so the digits of a tree's JSON are those of its numbers: the
+// size bound counted with numbers of no digits, plus those digits, is the exact size but
+// for a comma per element that comes first in its list.
+TEST(TreeSizeBound, IsExactButForTheNumbers) {
+  const std::string scripts[] = {
+      "select a.b, 'x''y', 1.5e3, :bind, &sub -- note\n from t /* c */ where x <> 2;\n",
+      "create or replace procedure p is\n  x number := 0;\nbegin\n  x := x + 1;\nend;\n/\n",
+      "insert into t (a) values (q'[it's]');\n$if 1 = 0 $then\nselect 1 from dual;\n$end\n",
+      "select \xC3\xA9 from \"T\xC3\xA9\" where (((1)));\nselect",
+  };
+  for (const std::string& text : scripts) {
+    SCOPED_TRACE(text);
+    const syntax::Utf16Positions positions(text);
+    const lexer::SplitResult split = lexer::split_script(text);
+    for (const lexer::ScriptItem& item : split.items) {
+      const auto parsed = parser::parse_item(text, split, item, lexer::ParseOptions{});
+      if (!parsed.has_value()) continue;
+      const std::string json = tree_json(parsed->tree, positions);
+      const auto digits = static_cast<std::size_t>(
+          std::count_if(json.begin(), json.end(), [](char c) { return c >= '0' && c <= '9'; }));
+      const std::size_t bound = node_json_size_bound(parsed->tree, 0) + digits;
+      ASSERT_GE(bound, json.size());
+      EXPECT_LE(bound - json.size(), parsed->tree.nodes.size() + 1);
+    }
+  }
+  // Numbers that name no kind are written by name ("?1234") and still bounded.
+  syntax::TreeBuilder builder;
+  builder.start_node(syntax::syntax_kind_from_number(1234));
+  builder.token(syntax::syntax_kind_from_number(60), 0, 1);
+  builder.start_node(syntax::syntax_kind(syntax::NodeKind::Alias));
+  builder.token(syntax::syntax_kind(syntax::TokenKind::Whitespace), 1, 2);
+  builder.finish_node();
+  builder.finish_node();
+  const syntax::Tree tree = std::move(builder).finish();
+  const std::string text = "x ";
+  const std::string json = tree_json(tree, syntax::Utf16Positions(text));
+  EXPECT_LE(json.size(), node_json_size_bound(tree, 1));
+  EXPECT_NE(json.find("\"k\":\"?1234\""), std::string::npos);
 }
 
 }  // namespace
