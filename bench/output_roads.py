@@ -5,7 +5,8 @@
   memory  peak resident memory above the idle process, beside what is written: the goal is
           at most 1.5 times the bytes written plus 64 bytes per source byte.
   speed   the time of the report and of the analysis over the same files as a ratio to the
-          time of `veltrane parse` (best of three runs each).
+          time of `veltrane parse` (best of five runs each, the three taken in turn so that
+          a change of the machine's load reaches all of them alike).
 
 Usage: bench/output_roads.py {memory|speed} [--exe PATH] [--lib PATH] [--corpus DIR]
 Each run works in a temporary folder; servers listen on 127.0.0.1 only."""
@@ -154,14 +155,10 @@ def run_memory(arguments, work):
         memory_line("report", "corpus: every file", source, peak, folder_size(out))
 
 
-def best_time(args):
-    best = None
-    for _ in range(3):
-        start = time.perf_counter()
-        subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-        elapsed = time.perf_counter() - start
-        best = elapsed if best is None else min(best, elapsed)
-    return best
+def run_time(args):
+    start = time.perf_counter()
+    subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    return time.perf_counter() - start
 
 
 ANALYSIS_RUN = """
@@ -177,18 +174,17 @@ print(time.perf_counter() - start)
 """
 
 
-def analysis_time(lib, files):
-    best = None
-    for _ in range(3):
-        run = subprocess.run(
-            [sys.executable, "-c", ANALYSIS_RUN, lib, *map(str, files)],
-            capture_output=True,
-            text=True,
-            check=True,
-        )
-        elapsed = float(run.stdout)
-        best = elapsed if best is None else min(best, elapsed)
-    return best
+def analysis_run_time(lib, files):
+    run = subprocess.run(
+        [sys.executable, "-c", ANALYSIS_RUN, lib, *map(str, files)],
+        capture_output=True,
+        text=True,
+        check=True,
+    )
+    return float(run.stdout)
+
+
+ROUNDS = 5
 
 
 def run_speed(arguments, work):
@@ -208,15 +204,24 @@ def run_speed(arguments, work):
     for name, paths in sets:
         source = sum(p.stat().st_size for p in paths)
         arguments_of = [str(p) for p in paths]
-        parse = best_time([exe, "parse", *arguments_of])
-        report = best_time(
-            [exe, "report", "--out", str(work / "out"), "--format", "html,csv,json", *arguments_of]
-        )
-        analysis = analysis_time(arguments.lib, paths) if arguments.lib else float("nan")
+        parse = report = analysis = float("inf")
+        for _ in range(ROUNDS):
+            parse = min(parse, run_time([exe, "parse", *arguments_of]))
+            report = min(
+                report,
+                run_time(
+                    [exe, "report", "--out", str(work / "out"), "--format", "html,csv,json",
+                     *arguments_of]
+                ),
+            )
+            if arguments.lib:
+                analysis = min(analysis, analysis_run_time(arguments.lib, paths))
+        if not arguments.lib:
+            analysis = float("nan")
         print(
-            f"{name:42} {source / 1e6:7.2f} MB  parse {parse:6.2f} s  "
-            f"report {report:6.2f} s ({report / parse:4.1f}x)  "
-            f"analysis {analysis:6.2f} s ({analysis / parse:4.1f}x)",
+            f"{name:42} {source / 1e6:7.2f} MB  parse {parse * 1e3:7.1f} ms  "
+            f"report {report * 1e3:7.1f} ms ({report / parse:5.2f}x)  "
+            f"analysis {analysis * 1e3:7.1f} ms ({analysis / parse:5.2f}x)",
             flush=True,
         )
 
