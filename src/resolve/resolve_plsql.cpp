@@ -437,14 +437,14 @@ void Walker::resolve_plsql_path(const views::NamePathView& path, bool is_target)
   }
   // A member of a package specification, with or without its owner.
   const auto member_of = [&](std::size_t package_part) -> bool {
-    const PackageSpec* spec = package_part == 0
-                                  ? package_spec(context_.default_owner, parts[0].text)
-                                  : package_spec(parts[0].text, parts[1].text);
-    if (spec == nullptr) return false;
+    const PackageSpec* declarations = package_part == 0
+                                          ? package_spec(context_.default_owner, parts[0].text)
+                                          : package_spec(parts[0].text, parts[1].text);
+    if (declarations == nullptr) return false;
     add_identifier(parts[package_part].text, parts[package_part].token, TypeWord::Package,
                    IdentifierUsage::Reference);
     const views::NamePartView& member = parts[package_part + 1];
-    if (const SpecEntry* entry = spec->find(member.text)) {
+    if (const SpecEntry* entry = declarations->find(member.text)) {
       add_identifier(member.text, member.token, entry->type,
                      final_usage(entry->type, is_target, false));
     }
@@ -520,9 +520,9 @@ void Walker::resolve_type_name(uint32_t type_name) {
   const std::size_t count = parts.size();
   const auto package_member = [&](bool types_only) -> bool {
     if (count < 2) return false;
-    const PackageSpec* spec = package_spec(context_.default_owner, parts[0].text);
-    if (spec == nullptr) return false;
-    const SpecEntry* entry = spec->find(parts[1].text);
+    const PackageSpec* declarations = package_spec(context_.default_owner, parts[0].text);
+    if (declarations == nullptr) return false;
+    const SpecEntry* entry = declarations->find(parts[1].text);
     if (types_only && (entry == nullptr || !is_type_entry(entry->type))) return false;
     add_identifier(parts[0].text, parts[0].token, TypeWord::Package, IdentifierUsage::Reference);
     if (entry != nullptr) {
