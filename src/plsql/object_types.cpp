@@ -1,5 +1,5 @@
 // Object types: CREATE TYPE name [FORCE] [OID '...'] [options] (UNDER super |
-// IS|AS OBJECT | IS|AS TABLE / VARRAY) [modifiers] [;]
+// IS|AS OBJECT | IS|AS TABLE / VARRAY) [modifiers] [;], or CREATE TYPE name WRAPPED text
 
 #include <array>
 #include <string_view>
@@ -74,6 +74,7 @@ void parse_object_body(Parser& p) {
 void parse_type_spec(Parser& p) {
   p.bump();  // TYPE
   parse_created_unit_name(p);
+  if (try_parse_wrapped(p)) return;
   p.eat_word("FORCE");
   if (p.eat_word("OID")) p.eat(TokenKind::String);
   if (p.at_end()) return;

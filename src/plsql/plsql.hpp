@@ -24,6 +24,10 @@ void parse_unit_name(Parser& p);
 void parse_created_unit_name(Parser& p);
 // END [name] [;]
 void parse_unit_end(Parser& p);
+// WRAPPED text, after the name of a unit the wrap utility took (package, package body,
+// procedure, function, type, type body): a warning at WRAPPED, then every remaining token
+// in one SkippedClause. False (nothing consumed) when the current token is not WRAPPED.
+bool try_parse_wrapped(Parser& p);
 // Block[BEGIN ... END [name]] of a package body's initialisation part.
 void parse_unit_body(Parser& p);
 

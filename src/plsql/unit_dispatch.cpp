@@ -24,6 +24,8 @@ namespace {
 constexpr std::array<std::string_view, 8> UNIT_CREATE_MODIFIERS = {
     "EDITIONABLE", "NONEDITIONABLE", "EDITIONING", "AND", "RESOLVE", "COMPILE", "FORCE", "NOFORCE"};
 
+constexpr std::string_view MSG_WRAPPED_UNIT = "wrapped unit: its body is not analysed";
+
 // Warning at the current token, then every remaining token flat.
 NodeKind parse_not_modelled(Parser& p) {
   p.push_unchecked("unit kind not modelled: kept as tokens", p.current_span(),
@@ -44,10 +46,11 @@ void expect_is_or_as(Parser& p) {
   if (!p.eat_word("IS") && !p.eat_word("AS")) p.error("expected IS or AS");
 }
 
-// PACKAGE name [options] IS|AS declarations END [name] [;]
+// PACKAGE name [options] IS|AS declarations END [name] [;]   |   PACKAGE name WRAPPED text
 NodeKind parse_package(Parser& p) {
   p.bump();  // PACKAGE
   parse_created_unit_name(p);
+  if (try_parse_wrapped(p)) return NodeKind::CreatePackage;
   parse_unit_options(p);
   expect_is_or_as(p);
   parse_declare_section(p, parser::END_STOP_WORDS);
@@ -56,11 +59,12 @@ NodeKind parse_package(Parser& p) {
 }
 
 // PACKAGE BODY name [options] IS|AS declarations (BEGIN ... END [name] [;] |
-// END [name] [;])
+// END [name] [;])   |   PACKAGE BODY name WRAPPED text
 NodeKind parse_package_body(Parser& p) {
   p.bump();  // PACKAGE
   p.bump();  // BODY
   parse_created_unit_name(p);
+  if (try_parse_wrapped(p)) return NodeKind::CreatePackageBody;
   parse_unit_options(p);
   expect_is_or_as(p);
   parse_declare_section(p, parser::BEGIN_END_STOP_WORDS);
@@ -89,11 +93,12 @@ void parse_type_body_method(Parser& p) {
   p.finish_node();
 }
 
-// TYPE BODY name IS|AS members END [name] [;]
+// TYPE BODY name IS|AS members END [name] [;]   |   TYPE BODY name WRAPPED text
 NodeKind parse_type_body(Parser& p) {
   p.bump();  // TYPE
   p.bump();  // BODY
   parse_created_unit_name(p);
+  if (try_parse_wrapped(p)) return NodeKind::CreateTypeBody;
   expect_is_or_as(p);
   while (!p.at_end() && !p.at_word(0, "END")) {
     const auto before = p.pos;
@@ -120,7 +125,7 @@ NodeKind parse_unit_word(Parser& p) {
     const bool is_function = p.at_word(0, "FUNCTION");
     p.bump();
     parse_created_unit_name(p);
-    parse_subprogram(p, is_function);
+    if (!try_parse_wrapped(p)) parse_subprogram(p, is_function);
     return is_function ? NodeKind::CreateFunction : NodeKind::CreateProcedure;
   }
   if (p.at_word(0, "TRIGGER")) {
@@ -170,6 +175,18 @@ void parse_unit_name(Parser& p) { parser::parse_object_name(p); }
 void parse_created_unit_name(Parser& p) {
   sql::parse_if_exists(p);
   parse_unit_name(p);
+}
+
+// WRAPPED text: the wrap utility's output up to the unit's "/" line, kept as tokens.
+bool try_parse_wrapped(Parser& p) {
+  if (!p.at_word(0, "WRAPPED")) return false;
+  p.push_unchecked(MSG_WRAPPED_UNIT, p.current_span(), syntax::Severity::Warning);
+  p.bump();
+  if (p.at_end()) return true;
+  p.start_node(NodeKind::SkippedClause);
+  while (!p.at_end()) p.bump();
+  p.finish_node();
+  return true;
 }
 
 // END [name] [;]

@@ -266,6 +266,10 @@ TEST(SplitScript, Items) {
        "Sql [0,5) tokens [0,1) term [5,6) cmd -"},
       {"unterminated at the end with trailing blanks", "select 1  \n",
        "Sql [0,8) tokens [0,3) term - cmd -"},
+      {"wrapped unit: only a / alone ends it, not its base64 lines",
+       "create package p wrapped\na000000\n/ab+\ncd/\n=\n+\n//\n/\nx;",
+       "PlSql [0,48) tokens [0,23) term [49,50) cmd -\nSql [51,52) tokens [26,27) term [52,53) cmd "
+       "-"},
       {"whenever and define", "whenever sqlerror exit failure\ndefine x = 1\nundef x",
        "SqlPlus [0,30) tokens [0,0) term - cmd WHENEVER\n"
        "SqlPlus [31,43) tokens [0,0) term - cmd DEFINE\n"

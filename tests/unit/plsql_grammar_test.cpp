@@ -159,6 +159,57 @@ TEST(PlsqlUnitDispatch, IfExistsBeforeTheUnitName) {
   }
 }
 
+// The units the wrap utility takes are recognised at WRAPPED after their name: one warning
+// there, no error, and every token after it in one SkippedClause (none when nothing
+// follows). A unit named WRAPPED is no wrapped unit.
+TEST(PlsqlUnitDispatch, WrappedUnits) {
+  struct Case {
+    const char* text;
+    const char* root;
+    std::size_t skipped_tokens;  // significant tokens in the SkippedClause
+  };
+  const Case cases[] = {
+      {"CREATE OR REPLACE PACKAGE p WRAPPED\na000000\n1\nabcd\n9\n8e 9b\nQRh4+Yv0/Tn==",
+       "CreatePackage", 15},
+      {"CREATE EDITIONABLE PACKAGE BODY s.p wrapped\na000000\n/yP8x+Q0=", "CreatePackageBody", 6},
+      {"CREATE NONEDITIONABLE PROCEDURE \"S\".\"P\" Wrapped\nx", "CreateProcedure", 1},
+      {"CREATE FUNCTION IF NOT EXISTS f WRAPPED\nx", "CreateFunction", 1},
+      {"CREATE OR REPLACE TYPE t WRAPPED\nx", "CreateType", 1},
+      {"CREATE TYPE BODY t WRAPPED\nx", "CreateTypeBody", 1},
+      {"CREATE PACKAGE p WRAPPED", "CreatePackage", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const Parsed parsed = parse_unit_text(c.text);
+    const Tree& tree = parsed.result.tree;
+    EXPECT_EQ(root_kind(tree), c.root);
+    EXPECT_EQ(messages(parsed, Severity::Error), std::vector<std::string>{});
+    const std::vector<std::string> warnings = messages(parsed, Severity::Warning);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(warnings[0].starts_with("wrapped unit: its body is not analysed @"));
+    EXPECT_TRUE(lossless(parsed));
+    std::size_t skipped_nodes = 0;
+    std::size_t skipped_tokens = 0;
+    for (uint32_t node = 0; node < tree.nodes.size(); ++node) {
+      if (tree.nodes[node].kind != veltrane::syntax::syntax_kind(NodeKind::SkippedClause)) continue;
+      ++skipped_nodes;
+      const auto& skipped = tree.nodes[node];
+      for (uint32_t i = 0; i < skipped.count; ++i) {
+        const auto entry = tree.children[skipped.first + i];
+        if (veltrane::syntax::is_token_entry(entry) &&
+            !veltrane::syntax::is_trivia(tree.tokens[veltrane::syntax::entry_index(entry)].kind)) {
+          ++skipped_tokens;
+        }
+      }
+    }
+    EXPECT_EQ(skipped_nodes, c.skipped_tokens == 0 ? 0u : 1u);
+    EXPECT_EQ(skipped_tokens, c.skipped_tokens);
+  }
+  const Parsed named = parse_unit_text("CREATE PACKAGE wrapped AS x NUMBER; END wrapped;");
+  EXPECT_EQ(messages(named, Severity::Warning), std::vector<std::string>{});
+  EXPECT_EQ(messages(named, Severity::Error), std::vector<std::string>{});
+}
+
 TEST(PlsqlUnitDispatch, LeftoversAndTriviaSitInTheRoot) {
   const Parsed parsed = parse_unit_text("-- lead\nBEGIN NULL; END; /* mid */ junk here; -- tail\n");
   const Tree& tree = parsed.result.tree;
