@@ -50,6 +50,36 @@ bool is_tail_clause(std::optional<NodeKind> kind) {
          kind == NodeKind::FetchClause;
 }
 
+// The target TableRef of the MERGE whose SetItem (MergeMatched > SetClause > SetItem) or
+// INSERT column list (MergeNotMatched > ColumnList) `node` is; none elsewhere.
+std::optional<uint32_t> merge_target(const Walker& walker, uint32_t node) {
+  const syntax::Tree& tree = walker.tree_;
+  for (int up = 0; up < 3; ++up) {
+    node = tree.nodes[node].parent;
+    if (node == syntax::NO_PARENT) return std::nullopt;
+    const std::optional<NodeKind> kind = walker.kind_of(node);
+    if (kind == NodeKind::MergeStmt) {
+      return syntax::child_of_kind(tree, node, syntax::syntax_kind(NodeKind::TableRef));
+    }
+    if (kind != NodeKind::MergeMatched && kind != NodeKind::MergeNotMatched &&
+        kind != NodeKind::SetClause) {
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+// Opens, now, a frame holding the MERGE target alone, with the floor at it, so that only
+// the target's columns are found there; the frame closes and the floor comes back once
+// the tasks pushed after this call have run.
+void open_target_frame(Walker& walker, uint32_t target) {
+  walker.save_and_push_restore();
+  walker.push(Step::CloseSqlFrame, NONE);
+  walker.sql_floor_ = walker.sql_.frame_count();
+  walker.sql_.open_frame();
+  walker.sql_.add_item(walker.table_item(target, false));
+}
+
 }  // namespace
 
 void Walker::visit_sql_statement(const Task& task, NodeKind kind) {
@@ -161,23 +191,42 @@ void Walker::visit_insert_into(const Task& task) {
 }
 
 void Walker::visit_set_item(const Task& task) {
-  // SET column = value | SET (columns) = (query): the left side names columns only.
+  // SET column = value | SET (columns) = (query): the left side names columns only; in
+  // MERGE's UPDATE, columns of the target only: it is walked first, in a frame holding
+  // the target alone, and the right side after that frame is closed.
+  const std::optional<uint32_t> target = merge_target(*this, task.node);
   bool left = true;
+  uint32_t left_node = NONE;
   const std::size_t mark = tasks_.size();
   for (const syntax::Child entry : syntax::children(tree_, task.node)) {
     if (syntax::is_token_entry(entry)) continue;
-    push(Step::Visit, syntax::entry_index(entry), left ? COLUMN_ONLY : 0);
+    if (left && target) {
+      left_node = syntax::entry_index(entry);
+    } else {
+      push(Step::Visit, syntax::entry_index(entry), left ? COLUMN_ONLY : 0);
+    }
     left = false;
   }
   std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  if (left_node == NONE) return;
+  open_target_frame(*this, *target);
+  push(Step::Visit, left_node, COLUMN_ONLY);
 }
 
 void Walker::visit_column_list(const Task& task) {
   // The columns of an INSERT target, of MERGE's INSERT and of a SET (a, b) = (...) name
-  // columns only.
+  // columns only; those of MERGE's INSERT name columns of the target only, found in a
+  // frame holding the target alone, above which no name is found.
   const uint32_t parent = tree_.nodes[task.node].parent;
   const std::optional<NodeKind> parent_kind =
       parent == syntax::NO_PARENT ? std::nullopt : kind_of(parent);
+  if (parent_kind == NodeKind::MergeNotMatched) {
+    if (const std::optional<uint32_t> target = merge_target(*this, task.node)) {
+      open_target_frame(*this, *target);
+      push_children(task.node, COLUMN_ONLY, task.target);
+      return;
+    }
+  }
   const bool columns = (task.flags & COLUMN_ONLY) != 0 || parent_kind == NodeKind::InsertInto ||
                        parent_kind == NodeKind::MergeNotMatched;
   push_children(task.node, columns ? COLUMN_ONLY : task.flags & ALIAS_CLAUSE, task.target);

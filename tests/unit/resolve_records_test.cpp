@@ -320,6 +320,49 @@ TEST(ResolveRecords, ScopesAndStatements) {
          "7/1 ID COLUMN REFERENCE @7:67\n"
          "8/1 ID COLUMN REFERENCE @7:77\n"
          "9/1 NAME COLUMN REFERENCE @7:94\n"}}},
+      // MERGE's INSERT column list and the left side of its SET name columns of the target
+      // only: the first MERGE's INSERT (id, ...) is ACCT's ID, although the source query
+      // gives an ID too; AMT, a column of the source only, gets no record on the left of
+      // SET or in INSERT (...), nor does anything there when the target is not known.
+      {"MERGE: the INSERT columns and the SET left sides are the target's",
+       "CREATE TABLE acct (id NUMBER, balance NUMBER, note VARCHAR2(10));\n"
+       "CREATE TABLE stage (id NUMBER, amt NUMBER, balance NUMBER);\n"
+       "MERGE INTO acct a USING (SELECT id, amt FROM stage) s ON (a.id = s.id) WHEN MATCHED "
+       "THEN UPDATE SET a.balance = s.amt, note = 'x' WHEN NOT MATCHED THEN INSERT (id, balance) "
+       "VALUES (s.id, s.amt);\n"
+       "MERGE INTO acct a USING stage s ON (a.id = s.id) WHEN MATCHED THEN UPDATE SET balance = "
+       "amt, amt = 1 WHEN NOT MATCHED THEN INSERT (a.id, amt) VALUES (s.id, balance);\n"
+       "MERGE INTO nowhere n USING stage s ON (n.id = s.id) WHEN MATCHED THEN UPDATE SET amt = "
+       "s.amt WHEN NOT MATCHED THEN INSERT (id, amt) VALUES (s.id, s.amt);\n",
+       {{2,
+         "1/0 MERGE @3:1\n"
+         "2/1 ACCT TABLE REFERENCE @3:12\n"
+         "3/1 STAGE TABLE REFERENCE @3:46\n"
+         "4/1 ID COLUMN REFERENCE @3:33\n"
+         "5/1 AMT COLUMN REFERENCE @3:37\n"
+         "6/1 ID COLUMN REFERENCE @3:61\n"
+         "7/1 BALANCE COLUMN REFERENCE @3:103\n"
+         "8/1 NOTE COLUMN REFERENCE @3:120\n"
+         "9/1 ID COLUMN REFERENCE @3:161\n"
+         "10/1 BALANCE COLUMN REFERENCE @3:165\n"},
+        {3,
+         "1/0 MERGE @4:1\n"
+         "2/1 ACCT TABLE REFERENCE @4:12\n"
+         "3/1 STAGE TABLE REFERENCE @4:25\n"
+         "4/1 ID COLUMN REFERENCE @4:39\n"
+         "5/1 ID COLUMN REFERENCE @4:46\n"
+         "6/1 BALANCE COLUMN REFERENCE @4:79\n"
+         "7/1 AMT COLUMN REFERENCE @4:89\n"
+         "8/1 ID COLUMN REFERENCE @4:134\n"
+         "9/1 ID COLUMN REFERENCE @4:153\n"
+         "10/1 BALANCE COLUMN REFERENCE @4:157\n"},
+        {4,
+         "1/0 MERGE @5:1\n"
+         "2/1 STAGE TABLE REFERENCE @5:28\n"
+         "3/1 ID COLUMN REFERENCE @5:49\n"
+         "4/1 AMT COLUMN REFERENCE @5:90\n"
+         "5/1 ID COLUMN REFERENCE @5:143\n"
+         "6/1 AMT COLUMN REFERENCE @5:149\n"}}},
       {"PL/SQL: types, dynamic SQL, packages, labels, catalog routines",
        "CREATE TABLE emp (id NUMBER, name VARCHAR2(10));\n"
        "CREATE SYNONYM run_it FOR app.proc;\n"
@@ -424,6 +467,20 @@ TEST(ResolveRecords, ScopesAndStatements) {
         {7,
          "1/0 PT OBJECT DEFINITION @18:18\n"
          "2/1 DIST FUNCTION DEFINITION @18:40\n"}}},
+      // A wrapped unit: its name's record and nothing from the wrapped text.
+      {"wrapped units",
+       "CREATE OR REPLACE PACKAGE pw WRAPPED\na000000\n1\nabcd\n9\n8e 9b\nQRh4+Yv0/Tn==\n/\n"
+       "CREATE PACKAGE BODY app.pw wrapped\na000000\n1\nabcd\nb\n2c1 1a4\n/yP8x+Q0=\n/\n"
+       "CREATE PROCEDURE \"PR\" WRAPPED\na000000\n1\nabcd\n7\n5e 8e\nuhY5/Wm0+Tn=\n/\n"
+       "CREATE FUNCTION fw WRAPPED\na000000\n1\nabcd\n8\n4d 7a\nkLpZ+1Lr/8M=\n/\n"
+       "CREATE TYPE tw WRAPPED\na000000\n1\nabcd\nd\n5b 7d\nOb4+Q6LU/xJ8==\n/\n"
+       "CREATE TYPE BODY tw WRAPPED\na000000\n1\nabcd\ne\n71 9a\nx3Mw/5tZ+yn0=\n/\n",
+       {{0, "1/0 PW PACKAGE DECLARATION @1:27\n"},
+        {1, "1/0 PW PACKAGE DEFINITION @9:25\n"},
+        {2, "1/0 PR PROCEDURE DEFINITION @17:18\n"},
+        {3, "1/0 FW FUNCTION DEFINITION @25:17\n"},
+        {4, "1/0 TW OBJECT DECLARATION @33:13\n"},
+        {5, "1/0 TW OBJECT DEFINITION @41:18\n"}}},
 
       {"the error logging table is no column; its tag is an expression",
        "CREATE TABLE t (a NUMBER);\n"
