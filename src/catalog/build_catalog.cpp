@@ -127,11 +127,10 @@ void add_column(std::vector<Column>& columns, Column column, bool replace) {
   columns.push_back(std::move(column));
 }
 
-// [CONSTRAINT c] PRIMARY KEY (a, b): the columns named in the first parenthesised list
-// after KEY become not nullable; other constraints change nothing.
-void apply_constraint(const Tree& tree, uint32_t constraint, std::string_view text,
+// [CONSTRAINT c] PRIMARY KEY (a, b), as its significant tokens: the columns named in the
+// first parenthesised list after KEY become not nullable; other constraints change nothing.
+void apply_constraint(const Tree& tree, std::span<const uint32_t> tokens, std::string_view text,
                       std::vector<Column>& columns) {
-  const std::vector<uint32_t> tokens = views::significant_tokens(tree, constraint);
   std::size_t i = 0;
   while (i + 1 < tokens.size() && !(is_word(tree, tokens[i], text, "PRIMARY") &&
                                     is_word(tree, tokens[i + 1], text, "KEY"))) {
@@ -150,15 +149,53 @@ void apply_constraint(const Tree& tree, uint32_t constraint, std::string_view te
   }
 }
 
+// The significant tokens below a ColumnDef that is a constraint written CONSTRAINTS name
+// {PRIMARY KEY | UNIQUE | FOREIGN KEY | CHECK} (…), which Oracle reads as CONSTRAINT and
+// the grammar as a column CONSTRAINTS of type name; none for any other ColumnDef.
+std::optional<std::vector<uint32_t>> constraints_clause(const Tree& tree, uint32_t column_def,
+                                                        std::string_view text) {
+  std::vector<uint32_t> tokens;
+  syntax::DescendantTokens walk = syntax::descendant_tokens(tree, column_def);
+  while (const std::optional<uint32_t> token = walk.next()) {
+    if (syntax::is_trivia(tree.tokens[*token].kind)) continue;
+    if (tokens.empty() && !is_word(tree, *token, text, "CONSTRAINTS")) return std::nullopt;
+    tokens.push_back(*token);
+  }
+  const auto word_at = [&](std::size_t i, std::string_view word) {
+    return i < tokens.size() && is_word(tree, tokens[i], text, word);
+  };
+  if (tokens.size() < 4 || !is_name_token(token_kind_of(tree.tokens[tokens[1]]))) {
+    return std::nullopt;
+  }
+  // The kind's words: PRIMARY KEY and FOREIGN KEY have two, then the "(" of a column list
+  // (an inline constraint of a column has none) or of a condition.
+  std::size_t open = 3;
+  if (word_at(2, "PRIMARY") || word_at(2, "FOREIGN")) {
+    if (!word_at(3, "KEY")) return std::nullopt;
+    open = 4;
+  } else if (!word_at(2, "UNIQUE") && !word_at(2, "CHECK")) {
+    return std::nullopt;
+  }
+  if (open >= tokens.size() || token_kind_of(tree.tokens[tokens[open]]) != TokenKind::LParen) {
+    return std::nullopt;
+  }
+  return tokens;
+}
+
 // A TableElements, ColumnDef or Constraint node as CREATE TABLE and ALTER TABLE … ADD
 // read it.
 void add_table_element(const Tree& tree, uint32_t node, std::string_view text,
                        std::vector<Column>& columns, bool replace) {
   const std::optional<NodeKind> kind = node_kind_of(tree, node);
   if (kind == NodeKind::ColumnDef) {
+    if (const std::optional<std::vector<uint32_t>> constraint =
+            constraints_clause(tree, node, text)) {
+      apply_constraint(tree, *constraint, text, columns);
+      return;
+    }
     add_column(columns, read_column(tree, node, text), replace);
   } else if (kind == NodeKind::Constraint) {
-    apply_constraint(tree, node, text, columns);
+    apply_constraint(tree, views::significant_tokens(tree, node), text, columns);
   } else if (kind == NodeKind::TableElements) {
     // Columns first, so that a constraint may name a column defined after it.
     for (const NodeKind element_kind : {NodeKind::ColumnDef, NodeKind::Constraint}) {

@@ -160,6 +160,25 @@ TEST(BuildCatalog, AlterTable) {
        "    A                              VARCHAR2(5)\n"
        "    B                              DATE NOT NULL\n"
        "    E                              NUMBER\n"},
+      {"ADD CONSTRAINTS is a constraint, never a column; a column may be named CONSTRAINTS",
+       {"CREATE TABLE t (a NUMBER, b NUMBER, c NUMBER, constraints NUMBER);\n"
+        "ALTER TABLE t ADD CONSTRAINTS c1 UNIQUE (a, b) USING INDEX c1_i;\n"
+        "ALTER TABLE t ADD constraints t_pk PRIMARY KEY (a, b);\n"
+        "ALTER TABLE t ADD CONSTRAINTS c2 CHECK (c > 0);\n"
+        "ALTER TABLE t ADD CONSTRAINTS c3 FOREIGN KEY (c) REFERENCES u (x);\n"
+        "CREATE TABLE u (x NUMBER, CONSTRAINTS u_pk PRIMARY KEY (x), y DATE);\n"
+        "CREATE TABLE w (constraints VARCHAR2(10) UNIQUE, v NUMBER);\n"},
+       "TABLE APP.T\n"
+       "    A                              NUMBER NOT NULL\n"
+       "    B                              NUMBER NOT NULL\n"
+       "    C                              NUMBER\n"
+       "    CONSTRAINTS                    NUMBER\n"
+       "TABLE APP.U\n"
+       "    X                              NUMBER NOT NULL\n"
+       "    Y                              DATE\n"
+       "TABLE APP.W\n"
+       "    CONSTRAINTS                    VARCHAR2(10)\n"
+       "    V                              NUMBER\n"},
       {"only tables are altered, under the written owner or the schema",
        {"CREATE VIEW v AS SELECT a FROM t;\nCREATE TABLE hr.t (a NUMBER);\n"
         "ALTER TABLE v ADD b NUMBER;\nALTER TABLE t ADD b NUMBER;\n"
@@ -362,6 +381,23 @@ TEST(BuildCatalog, ProgramUnitsAndTypes) {
        "PROCEDURE HR.P\n"
        "TRIGGER APP.TRG\n"
        "    ON APP.EMP\n"},
+      {"wrapped units: the object without members; a wrapped body adds nothing",
+       {"CREATE PACKAGE pay AS x NUMBER; END;\n/\n"
+        "CREATE OR REPLACE PACKAGE BODY pay WRAPPED\na000000\n1\nabcd\nb\n2c1 1a4\n"
+        "/yP8x+Q0=\n/\n"
+        "CREATE PACKAGE hr.wp AS y NUMBER; END;\n/\n"
+        "CREATE OR REPLACE EDITIONABLE PACKAGE \"HR\".\"WP\" WRAPPED\na000000\n1\nabcd\n9\n"
+        "8e 9b\nQRh4+Yv0/Tn==\n/\n"
+        "CREATE PROCEDURE p wrapped\na000000\n1\nabcd\n7\n5e 8e\nuhY5/Wm0+Tn=\n/\n"
+        "CREATE FUNCTION f WRAPPED\na000000\n1\nabcd\n8\n4d 7a\nkLpZ+1Lr/8M=\n/\n"
+        "CREATE TYPE t WRAPPED\na000000\n1\nabcd\nd\n5b 7d\nOb4+Q6LU/xJ8==\n/\n"
+        "CREATE TYPE BODY t WRAPPED\na000000\n1\nabcd\ne\n71 9a\nx3Mw/5tZ+yn0=\n/\n"},
+       "FUNCTION APP.F\n"
+       "PROCEDURE APP.P\n"
+       "PACKAGE APP.PAY\n"
+       "    X                              Variable NUMBER\n"
+       "TYPE APP.T\n"
+       "PACKAGE HR.WP\n"},
       {"what creates nothing",
        {"CREATE PACKAGE BODY pay AS END;\n/\nCREATE TYPE BODY t AS END;\n/\n"
         "CREATE INDEX i ON t (a);\nCOMMENT ON TABLE t IS 'x';\nGRANT SELECT ON t TO PUBLIC;\n"
