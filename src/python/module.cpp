@@ -487,8 +487,8 @@ PyMethodDef FUNCTIONS[] = {
      "are\n`{line, col, message}`; `tables` the tables and views the statement names; with "
      "`tree`, the syntax tree as text."},
     {"cli", as_cfunction(cli_function), METH_FASTCALL | METH_KEYWORDS,
-     "cli(args)\n--\n\nThe `veltrane` command line (lex, split, parse, catalog); returns the "
-     "exit status."},
+     "cli(args)\n--\n\nThe `veltrane` command line (lex, split, parse, catalog, report, lab "
+     "and --version;\nnot serve); returns the exit status."},
     {"version", version_function, METH_NOARGS, "version()\n--\n\n"},
 };
 

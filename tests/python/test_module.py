@@ -75,7 +75,8 @@ def test_docstrings():
         " the syntax tree as text.",
     ]
     assert native.cli.__doc__ == (
-        "The `veltrane` command line (lex, split, parse, catalog); returns the exit status."
+        "The `veltrane` command line (lex, split, parse, catalog, report, lab and --version;\n"
+        "not serve); returns the exit status."
     )
 
 
