@@ -83,6 +83,9 @@ void parse_case_stmt(Parser& p);
 // LOOP statements END LOOP [label]; the ; is left to the caller.
 void parse_loop(Parser& p);
 void parse_for_loop(Parser& p);
+// The iterator of a qualified expression, t(FOR i IN 1..3 SEQUENCE => i), as a ForLoop
+// node without a loop body (at FOR, taken untested).
+void parse_iterator_choice(Parser& p);
 void parse_exit_stmt(Parser& p, bool is_exit);
 void parse_label(Parser& p);
 void parse_null_stmt(Parser& p);
@@ -92,6 +95,9 @@ void parse_open_stmt(Parser& p);
 void parse_fetch_stmt(Parser& p);
 void parse_execute_immediate(Parser& p);
 void parse_forall(Parser& p);
+// ( EXECUTE IMMEDIATE text [USING binds] )   a dynamic SQL cursor among a FOR loop's
+// iteration controls, as a ParenExpr around an ExecuteImmediate without ";"
+void parse_dynamic_cursor(Parser& p);
 
 // ---- pieces shared by several PL/SQL rules ------------------------------------------------
 // USING [IN] [OUT] expr, ...   at USING (OPEN ... FOR and EXECUTE IMMEDIATE)
