@@ -55,7 +55,8 @@ void parse_size(Parser& p, WordList words) {
       return;
     }
     if (at_size_expression(p) && !p.at_any_word(0, words)) {
-      parse_expr(p, 0);
+      // Arithmetic only: a comparison is no size.
+      parse_expr(p, BINDING_POWERS.bound_operand);
     } else if (p.at(TokenKind::Number) || p.at(TokenKind::Comma) || p.at(TokenKind::Star) ||
                p.at_any_word(0, words)) {
       p.bump();
