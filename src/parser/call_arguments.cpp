@@ -10,12 +10,12 @@
 
 #include "parser/expect.hpp"
 #include "parser/expressions.hpp"
+#include "parser/iterator_choice.hpp"
 #include "parser/parser.hpp"
 #include "parser/subqueries.hpp"
 #include "parser/token_set.hpp"
 #include "parser/version_gates.hpp"
 #include "parser/word_tables.hpp"
-#include "plsql/plsql.hpp"
 
 namespace veltrane::parser {
 

@@ -5,6 +5,8 @@
 #include <span>
 #include <string_view>
 
+#include "parser/iterator_choice.hpp"
+
 namespace veltrane::parser {
 class Parser;
 }  // namespace veltrane::parser
@@ -83,9 +85,7 @@ void parse_case_stmt(Parser& p);
 // LOOP statements END LOOP [label]; the ; is left to the caller.
 void parse_loop(Parser& p);
 void parse_for_loop(Parser& p);
-// The iterator of a qualified expression, t(FOR i IN 1..3 SEQUENCE => i), as a ForLoop
-// node without a loop body (at FOR, taken untested).
-void parse_iterator_choice(Parser& p);
+// parse_iterator_choice, the iterator of a qualified expression: parser/iterator_choice.hpp.
 void parse_exit_stmt(Parser& p, bool is_exit);
 void parse_label(Parser& p);
 void parse_null_stmt(Parser& p);
