@@ -3,6 +3,7 @@
 // that all their words land in the node.
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "parser/expressions.hpp"
@@ -35,7 +36,8 @@ constexpr std::array<std::string_view, 6> VECTOR_SIZE_WORDS = {"INT8",   "FLOAT3
   if (!p.in_plsql) return false;
   if (p.at(TokenKind::Number)) return OPERATOR_TOKENS.contains(p.kind_at(1));
   if (p.at(TokenKind::Minus) && p.at(TokenKind::Number, 1)) return false;  // NUMBER(7, -2)
-  return p.at(TokenKind::Ident) || EXPR_START_TOKENS.contains(p.kind_at(0));
+  if (p.at(TokenKind::Ident)) return !is_reserved_word(p.text_at(0), true);
+  return EXPR_START_TOKENS.contains(p.kind_at(0));
 }
 
 // ( {number | -number | , | * | word | static expression} ... )   with the words of
@@ -56,7 +58,9 @@ void parse_size(Parser& p, WordList words) {
     }
     if (at_size_expression(p) && !p.at_any_word(0, words)) {
       // Arithmetic only: a comparison is no size.
+      const uint32_t before = p.pos;
       parse_expr(p, BINDING_POWERS.bound_operand);
+      if (p.pos == before) p.error_bump(MSG_UNEXPECTED_IN_TYPE_SIZE);
     } else if (p.at(TokenKind::Number) || p.at(TokenKind::Comma) || p.at(TokenKind::Star) ||
                p.at_any_word(0, words)) {
       p.bump();

@@ -1,7 +1,8 @@
 -- Broken iterators of qualified expressions, a dynamic cursor without ")" and a
--- comparison as a size.
+-- comparison or a reserved word as a size.
 DECLARE
   v RAW(c = 1);
+  w RAW(SELECT);
 BEGIN
   x := t(FOR i IN 1..3 i);
   x := t(FOR i IN 1..3 SEQUENCE i);
