@@ -662,6 +662,11 @@ TEST(ResolveRecords, IteratorsSizesAndLockedOrder) {
          "1/0 SELECT @3:1\n"
          "2/1 T TABLE REFERENCE @3:32\n"
          "3/1 A COLUMN REFERENCE @3:19\n"}}},
+      {"substitution heads and a table function's named argument",
+       "CREATE TABLE t (a NUMBER);\nSELECT * FROM table(&&s..pkg.f(1));\n"
+       "SELECT * FROM ptf(t ORDER BY a, p => 1);\n"
+       "BEGIN\n  x := &&t.(1);\nEND;\n/\n",
+       {{1, "1/0 SELECT @2:1\n"}, {2, "1/0 SELECT @3:1\n"}, {3, ""}}},
   };
   for (const ScriptCase& test : cases) check(test);
 }
