@@ -10,6 +10,7 @@
 
 #include "parser/expect.hpp"
 #include "parser/expressions.hpp"
+#include "parser/iterator_choice.hpp"
 #include "parser/parser.hpp"
 #include "parser/subqueries.hpp"
 #include "parser/token_set.hpp"
@@ -28,13 +29,26 @@ constexpr std::array<std::string_view, 5> VALUE_LEADING_WORDS = {"DEFAULT", "PAS
 
 constexpr std::array<std::string_view, 2> FRAME_DIRECTION_WORDS = {"PRECEDING", "FOLLOWING"};
 
-// ")" or "," end an argument; a ";" ends it too, so that one typo inside a PL/SQL
-// unit cannot swallow the statements after it.
+// ")" or "," end an argument, and so does the bracket that closes the list; a ";" ends it
+// too, so that one typo inside a PL/SQL unit cannot swallow the statements after it.
 constexpr TokenSet ARGUMENT_END_TOKENS = {TokenKind::RParen, TokenKind::Comma,
                                           TokenKind::Semicolon};
 
-[[nodiscard]] bool at_argument_end(const Parser& p) {
-  return p.at_end() || ARGUMENT_END_TOKENS.contains(p.kind_at(0));
+constexpr std::string_view MSG_EXPECTED_JSON_OBJECT_CLOSE = "expected } to close the JSON object";
+constexpr std::string_view MSG_EXPECTED_JSON_ARRAY_CLOSE = "expected ] to close the JSON array";
+
+// The brackets of an argument list: ( ... ), or the { ... } and [ ... ] of JSON.
+struct ListBrackets {
+  TokenKind open;
+  TokenKind close;
+  std::string_view close_message;
+};
+
+constexpr ListBrackets PARENTHESES = {TokenKind::LParen, TokenKind::RParen,
+                                      MSG_EXPECTED_ARG_LIST_CLOSE};
+
+[[nodiscard]] bool at_argument_end(const Parser& p, TokenKind close) {
+  return p.at_end() || ARGUMENT_END_TOKENS.contains(p.kind_at(0)) || p.at(close);
 }
 
 // One pass of the argument tail at the current token.
@@ -109,13 +123,13 @@ void parse_tail_piece(Parser& p) {
 // The words and pieces after an argument's expression, up to "," or ")". After KEY of
 // the IS form, the tail starts with 'k' IS v: the key is read above the comparisons so
 // that it stops before IS, and IS stays a plain token before the value.
-void parse_arg_tail(Parser& p, bool key_is_value) {
+void parse_arg_tail(Parser& p, bool key_is_value, TokenKind close) {
   p.start_node(NodeKind::ArgTail);
   if (key_is_value) {
     parse_expr(p, BINDING_POWERS.comparison.right);
     if (p.eat_word("IS")) parse_expr(p, 0);
   }
-  while (!at_argument_end(p)) {
+  while (!at_argument_end(p, close)) {
     const uint32_t pass_start = p.pos;
     parse_tail_piece(p);
     if (p.pos == pass_start) {
@@ -134,72 +148,97 @@ void parse_named_arg(Parser& p) {
   p.finish_node();
 }
 
-// query | expr [tail] | DEFAULT value [tail]
-void parse_positional_arg(Parser& p) {
+// query | expr [tail] | DEFAULT value [tail] | FOR iterator ...
+void parse_positional_arg(Parser& p, TokenKind close) {
   p.start_node(NodeKind::Arg);
   const bool key_is_value = at_key_is_value(p);
-  if (p.at_word(0, "SELECT") || p.at_word(0, "WITH")) {
+  if (p.at_word(0, "FOR") && is_name_kind(p.kind_at(1))) {
+    // A qualified expression's iterator: t(FOR i IN 1..3 SEQUENCE => i).
+    plsql::parse_iterator_choice(p);
+  } else if (p.at_word(0, "SELECT") || p.at_word(0, "WITH")) {
     sql::parse_query(p);
   } else if (!p.at_word(0, "DEFAULT")) {
     // An argument that begins with DEFAULT is all tail: XMLNAMESPACES(DEFAULT 'uri').
     parse_expr(p, 0);
   }
-  if (!at_argument_end(p)) {
-    parse_arg_tail(p, key_is_value);
+  if (!at_argument_end(p, close)) {
+    parse_arg_tail(p, key_is_value, close);
   }
   p.finish_node();
 }
 
-// After a broken argument: the tokens up to the list's closing ")" in one Error node.
-// A ";" stops the skip like that ")", at any parenthesis level.
-void skip_to_arg_list_close(Parser& p) {
+// After a broken argument: the tokens up to the list's closing bracket in one Error
+// node. A ";" stops the skip like that bracket, at any level.
+void skip_to_arg_list_close(Parser& p, ListBrackets brackets) {
   if (p.at(TokenKind::Semicolon)) {
     return;
   }
   p.start_node(NodeKind::Error);
-  uint32_t open_parens = 0;
+  uint32_t open_brackets = 0;
   while (!p.at_end() && !p.at(TokenKind::Semicolon)) {
-    if (p.at(TokenKind::LParen)) {
-      ++open_parens;
-    } else if (p.at(TokenKind::RParen)) {
-      if (open_parens == 0) {
+    if (p.at(brackets.open)) {
+      ++open_brackets;
+    } else if (p.at(brackets.close)) {
+      if (open_brackets == 0) {
         break;
       }
-      --open_parens;
+      --open_brackets;
     }
     p.bump();
   }
   p.finish_node();
 }
 
-}  // namespace
-
-// ( [DISTINCT|ALL|UNIQUE] arg, ... )
-void parse_arg_list(Parser& p) {
+// ( [DISTINCT|ALL|UNIQUE] arg, ... )   or the same between the other brackets
+void parse_bracketed_args(Parser& p, ListBrackets brackets) {
   p.start_node(NodeKind::ArgList);
-  p.bump();  // "("
+  p.bump();  // the opening bracket
   if (p.at_any_word(0, SET_QUANTIFIER_WORDS) && !p.at(TokenKind::Arrow, 1) &&
       !p.at(TokenKind::RParen, 1) && !p.at(TokenKind::Comma, 1)) {
     p.bump();
   }
-  if (!p.at(TokenKind::RParen)) {
+  if (!p.at(brackets.close)) {
     for (;;) {
       if (p.at(TokenKind::Arrow, 1) && !p.at(TokenKind::RParen) && !p.at(TokenKind::Comma)) {
         parse_named_arg(p);
       } else {
-        parse_positional_arg(p);
+        parse_positional_arg(p, brackets.close);
       }
       if (!p.at(TokenKind::Comma)) {
         break;
       }
       p.bump();
     }
-    if (!p.at_end() && !p.at(TokenKind::RParen)) {
+    if (!p.at_end() && !p.at(brackets.close)) {
       p.error(MSG_EXPECTED_ARG_SEPARATOR);
-      skip_to_arg_list_close(p);
+      skip_to_arg_list_close(p, brackets);
     }
   }
-  p.expect(TokenKind::RParen, MSG_EXPECTED_ARG_LIST_CLOSE);
+  p.expect(brackets.close, brackets.close_message);
+  p.finish_node();
+}
+
+}  // namespace
+
+void parse_arg_list(Parser& p) { parse_bracketed_args(p, PARENTHESES); }
+
+// JSON {member, ...} | JSON [element, ...]   as a Call of the name JSON, whose ArgList holds
+// the members of JSON_OBJECT or the elements of JSON_ARRAY between the brackets
+void parse_json_constructor(Parser& p) {
+  p.start_node(NodeKind::Call);
+  p.start_node(NodeKind::NameRef);
+  p.bump();  // JSON
+  p.finish_node();
+  {
+    ConditionGuard no_condition(p, false);
+    if (p.at(TokenKind::LBrace)) {
+      parse_bracketed_args(
+          p, ListBrackets{TokenKind::LBrace, TokenKind::RBrace, MSG_EXPECTED_JSON_OBJECT_CLOSE});
+    } else {
+      parse_bracketed_args(
+          p, ListBrackets{TokenKind::LBracket, TokenKind::RBracket, MSG_EXPECTED_JSON_ARRAY_CLOSE});
+    }
+  }
   p.finish_node();
 }
 

@@ -3,11 +3,13 @@
 // that all their words land in the node.
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/token_set.hpp"
 #include "parser/version_gates.hpp"
 #include "parser/word_tables.hpp"
 
@@ -26,8 +28,20 @@ constexpr std::array<std::string_view, 2> SIZE_WORDS = {"BYTE", "CHAR"};
 constexpr std::array<std::string_view, 6> VECTOR_SIZE_WORDS = {"INT8",   "FLOAT32", "FLOAT64",
                                                                "BINARY", "DENSE",   "SPARSE"};
 
-// ( {number | -number | , | * | word} ... )   with the words of `words`; nothing unless
-// the current token is "(".
+// A size that PL/SQL computes from a static expression: a constant, pkg.constant,
+// c * 2 or (c + 1), also after a number (2 * c); never in SQL.
+[[nodiscard]] bool at_size_expression(const Parser& p) {
+  constexpr TokenSet OPERATOR_TOKENS = {TokenKind::Plus,  TokenKind::Minus,  TokenKind::Star,
+                                        TokenKind::Slash, TokenKind::Concat, TokenKind::Power};
+  if (!p.in_plsql) return false;
+  if (p.at(TokenKind::Number)) return OPERATOR_TOKENS.contains(p.kind_at(1));
+  if (p.at(TokenKind::Minus) && p.at(TokenKind::Number, 1)) return false;  // NUMBER(7, -2)
+  if (p.at(TokenKind::Ident)) return !is_reserved_word(p.text_at(0), true);
+  return EXPR_START_TOKENS.contains(p.kind_at(0));
+}
+
+// ( {number | -number | , | * | word | static expression} ... )   with the words of
+// `words`; nothing unless the current token is "(".
 void parse_size(Parser& p, WordList words) {
   if (!p.at(TokenKind::LParen)) {
     return;
@@ -42,8 +56,13 @@ void parse_size(Parser& p, WordList words) {
     if (p.eat(TokenKind::RParen)) {
       return;
     }
-    if (p.at(TokenKind::Number) || p.at(TokenKind::Comma) || p.at(TokenKind::Star) ||
-        p.at_any_word(0, words)) {
+    if (at_size_expression(p) && !p.at_any_word(0, words)) {
+      // Arithmetic only: a comparison is no size.
+      const uint32_t before = p.pos;
+      parse_expr(p, BINDING_POWERS.bound_operand);
+      if (p.pos == before) p.error_bump(MSG_UNEXPECTED_IN_TYPE_SIZE);
+    } else if (p.at(TokenKind::Number) || p.at(TokenKind::Comma) || p.at(TokenKind::Star) ||
+               p.at_any_word(0, words)) {
       p.bump();
     } else if (p.at(TokenKind::Minus) && p.at(TokenKind::Number, 1)) {
       // A negative scale, as in NUMBER(7, -2).

@@ -135,7 +135,8 @@ void parse_primary(Parser& p) {
       parse_bind_ref(p);
       return;
     case TokenKind::Substitution:
-      parse_name_ref(p);
+      // A name, or the head of a call or constructor: &&t.(), &&s..pkg.f(1).
+      parse_name_expr(p);
       return;
     case TokenKind::LParen:
       parse_paren_expr(p);

@@ -161,7 +161,7 @@ void parse_order_item(Parser& p, std::uint8_t min_bp);
 // ---- word-led primaries (word_primaries.cpp) ----
 
 // The operand at an Ident: NOT, PRIOR, EXISTS, CASE, NEW, typed literals,
-// CURSOR, MULTISET, or a name; a reserved word is "expected an expression".
+// CURSOR, MULTISET, the JSON constructor, or a name; a reserved word is "expected an expression".
 void parse_primary_word(Parser& p);
 
 // ---- call arguments (call_arguments.cpp) ----
@@ -169,6 +169,10 @@ void parse_primary_word(Parser& p);
 // ( [DISTINCT|ALL|UNIQUE] arg, ... )   with named arguments and argument tails
 // (current token "(").
 void parse_arg_list(Parser& p);
+
+// JSON {member, ...} | JSON [element, ...]   the JSON constructor, as a Call of the name
+// JSON whose ArgList has the brackets (current word JSON, then "{" or "[").
+void parse_json_constructor(Parser& p);
 
 // {ROWS|RANGE|GROUPS} {bound | BETWEEN bound AND bound} [EXCLUDE ...]
 // (current word ROWS, RANGE or GROUPS)

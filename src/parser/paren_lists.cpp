@@ -105,6 +105,11 @@ void parse_list_items(Parser& p, ListItemStart start, void (*parse_item)(Parser&
     if (p.at_end()) {
       return;
     }
+    // A "," before name => ends the list: a named argument follows (ptf(t ORDER BY a,
+    // p => 1)).
+    if (p.at(TokenKind::Comma) && p.at(TokenKind::Arrow, 2)) {
+      return;
+    }
     if (p.eat(TokenKind::Comma)) {
       continue;
     }

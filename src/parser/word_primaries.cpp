@@ -1,6 +1,6 @@
 // Operands that start with a word: prefix operators, EXISTS, CASE, NEW, typed
-// literals, CURSOR and MULTISET constructors, and names. A reserved word that is
-// none of these ends the expression where it stands.
+// literals, CURSOR and MULTISET constructors, the JSON constructor, and names. A
+// reserved word that is none of these ends the expression where it stands.
 
 #include <array>
 #include <string_view>
@@ -151,6 +151,10 @@ void parse_primary_word(Parser& p) {
   }
   if (p.at_word(0, "MULTISET") && p.at(TokenKind::LParen, 1)) {
     parse_word_then_paren(p, NodeKind::MultisetExpr);
+    return;
+  }
+  if (p.at_word(0, "JSON") && (p.at(TokenKind::LBrace, 1) || p.at(TokenKind::LBracket, 1))) {
+    parse_json_constructor(p);
     return;
   }
   if (!is_reserved_word(p.text_at(0), p.in_plsql) || is_reserved_name(p)) {

@@ -81,28 +81,56 @@ void parse_loop(Parser& p) {
   if (at_name_in_statement(p)) p.bump();
 }
 
-// FOR i [, j] IN controls LOOP ... END LOOP [label] ;
-void parse_for_loop(Parser& p) {
-  p.start_node(NodeKind::ForLoop);
-  p.bump();  // FOR
+namespace {
+
+// The iterands after FOR, up to IN: the index, a second index after "," (PAIRS OF) and
+// an iterand type as plain tokens, with its dotted parts and a %TYPE or %ROWTYPE.
+void parse_iterands(Parser& p) {
   p.expect_name("expected a loop index");
   p.eat(TokenKind::Comma);  // FOR k, v IN PAIRS OF m
-  while (parser::is_name_kind(p.kind_at(0)) && !p.at_word(0, "IN")) {
-    p.bump();
-    p.eat(TokenKind::Comma);
+  for (;;) {
+    if (parser::is_name_kind(p.kind_at(0)) && !p.at_word(0, "IN")) {
+      p.bump();
+      p.eat(TokenKind::Comma);
+    } else if ((p.at(TokenKind::Dot) && parser::is_name_kind(p.kind_at(1))) ||
+               (p.at(TokenKind::Percent) && (p.at_word(1, "TYPE") || p.at_word(1, "ROWTYPE")))) {
+      p.bump();  // FOR r c%ROWTYPE IN c, FOR r pkg.rec_t IN ...
+      p.bump();
+    } else {
+      return;
+    }
   }
-  if (!p.eat_word("IN")) p.error("expected IN");
-  // Iteration controls. A ";" ends them, so that a broken head cannot run past
-  // the statement into the enclosing END.
-  while (!p.at_end() && !p.at_word(0, "LOOP") && !p.at(TokenKind::Semicolon)) {
+}
+
+// Where the iteration controls of a qualified expression's iterator end: at "=>" or ")",
+// and at SEQUENCE or INDEX after a control's operand.
+[[nodiscard]] bool at_iterator_choice(const Parser& p, bool after_operand) {
+  return p.at(TokenKind::Arrow) || p.at(TokenKind::RParen) ||
+         (after_operand && (p.at_word(0, "SEQUENCE") || p.at_word(0, "INDEX")));
+}
+
+// The iteration controls after IN: control words, "," and ".." as plain tokens, cursor
+// queries and dynamic SQL cursors in parentheses, and operands. A ";" ends them, so that
+// a broken head cannot run past the statement into the enclosing END; LOOP ends those
+// of a FOR loop, at_iterator_choice those of a qualified expression.
+void parse_iteration_controls(Parser& p, bool in_constructor) {
+  bool after_operand = false;
+  while (!p.at_end() && !p.at(TokenKind::Semicolon)) {
+    if (in_constructor ? at_iterator_choice(p, after_operand) : p.at_word(0, "LOOP")) return;
     const auto before = p.pos;
+    bool operand = true;
     if (p.at_any_word(0, parser::FOR_LOOP_CONTROL_WORDS) && !p.at(TokenKind::DotDot, 1)) {
       // WHEN and WHILE take a whole condition, up to LOOP or ",".
       const bool condition = p.at_word(0, "WHEN") || p.at_word(0, "WHILE");
       p.bump();
-      if (condition) parser::parse_expr(p, 0);
+      if (condition) {
+        parser::parse_expr(p, 0);
+      } else {
+        operand = false;
+      }
     } else if (p.at(TokenKind::Comma) || p.at(TokenKind::DotDot)) {
       p.bump();
+      operand = false;
     } else if (sql::at_paren_query(p, 0)) {
       p.start_node(NodeKind::SubqueryExpr);
       p.bump();
@@ -111,13 +139,44 @@ void parse_for_loop(Parser& p) {
       if (p.at_word(0, "FOR") && p.at_word(1, "UPDATE")) sql::parse_for_update(p);
       if (!p.eat(TokenKind::RParen)) p.error(parser::MSG_EXPECTED_RPAREN);
       p.finish_node();
+    } else if (p.at(TokenKind::LParen) && p.at_word(1, "EXECUTE") && p.at_word(2, "IMMEDIATE")) {
+      parse_dynamic_cursor(p);
     } else {
       parser::parse_expr(p, parser::BINDING_POWERS.bound_operand);
     }
     if (p.pos == before) p.error_bump("unexpected token in the FOR loop");
+    after_operand = operand;
   }
+}
+
+}  // namespace
+
+// FOR i [, j] [type] IN controls LOOP ... END LOOP [label] ;
+void parse_for_loop(Parser& p) {
+  p.start_node(NodeKind::ForLoop);
+  p.bump();  // FOR
+  parse_iterands(p);
+  if (!p.eat_word("IN")) p.error("expected IN");
+  parse_iteration_controls(p, false);
   parse_loop(p);
   finish_statement(p);
+}
+
+// FOR i [type] IN controls {SEQUENCE => value | INDEX key => value | => value}
+void parse_iterator_choice(Parser& p) {
+  p.start_node(NodeKind::ForLoop);
+  p.bump();  // FOR
+  parse_iterands(p);
+  if (!p.eat_word("IN")) p.error("expected IN");
+  parse_iteration_controls(p, true);
+  if (p.eat_word("INDEX")) {
+    parser::parse_expr(p, 0);
+  } else {
+    p.eat_word("SEQUENCE");
+  }
+  if (!p.eat(TokenKind::Arrow)) p.error("expected =>");
+  parser::parse_expr(p, 0);
+  p.finish_node();
 }
 
 // EXIT|CONTINUE [label] [WHEN cond] ;

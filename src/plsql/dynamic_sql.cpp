@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "parser/expressions.hpp"
+#include "parser/messages.hpp"
 #include "parser/parser.hpp"
 #include "plsql/plsql.hpp"
 #include "syntax/kinds.hpp"
@@ -52,6 +53,19 @@ void parse_execute_immediate(Parser& p) {
     recover_statement_end(p);
     break;
   }
+  p.finish_node();
+}
+
+void parse_dynamic_cursor(Parser& p) {
+  p.start_node(NodeKind::ParenExpr);
+  p.bump();  // (
+  p.start_node(NodeKind::ExecuteImmediate);
+  p.bump();  // EXECUTE
+  p.bump();  // IMMEDIATE
+  parser::parse_expr(p, 0);
+  if (p.at_word(0, "USING")) parse_using_clause(p);
+  p.finish_node();
+  if (!p.eat(TokenKind::RParen)) p.error(parser::MSG_EXPECTED_RPAREN);
   p.finish_node();
 }
 

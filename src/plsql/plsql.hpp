@@ -5,6 +5,8 @@
 #include <span>
 #include <string_view>
 
+#include "parser/iterator_choice.hpp"
+
 namespace veltrane::parser {
 class Parser;
 }  // namespace veltrane::parser
@@ -87,6 +89,7 @@ void parse_case_stmt(Parser& p);
 // LOOP statements END LOOP [label]; the ; is left to the caller.
 void parse_loop(Parser& p);
 void parse_for_loop(Parser& p);
+// parse_iterator_choice, the iterator of a qualified expression: parser/iterator_choice.hpp.
 void parse_exit_stmt(Parser& p, bool is_exit);
 void parse_label(Parser& p);
 void parse_null_stmt(Parser& p);
@@ -96,6 +99,9 @@ void parse_open_stmt(Parser& p);
 void parse_fetch_stmt(Parser& p);
 void parse_execute_immediate(Parser& p);
 void parse_forall(Parser& p);
+// ( EXECUTE IMMEDIATE text [USING binds] )   a dynamic SQL cursor among a FOR loop's
+// iteration controls, as a ParenExpr around an ExecuteImmediate without ";"
+void parse_dynamic_cursor(Parser& p);
 
 // ---- pieces shared by several PL/SQL rules ------------------------------------------------
 // USING [IN] [OUT] expr, ...   at USING (OPEN ... FOR and EXECUTE IMMEDIATE)

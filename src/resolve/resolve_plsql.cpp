@@ -260,14 +260,22 @@ void Walker::visit_frame_node(const Task& task, NodeKind kind) {
     return;
   }
   // FOR i IN controls LOOP body: the iterator's record, the controls, then the iterator is
-  // entered and the body walked.
+  // entered and the body walked. The iterator of a qualified expression has no body: its
+  // iterand is seen from the first node after SEQUENCE, INDEX or "=>" on.
   std::optional<uint32_t> iterator;
   bool after_keyword = false;
+  bool after_choice = false;
   std::optional<uint32_t> body;
   for (const syntax::Child entry : syntax::children(tree_, task.node)) {
     const uint32_t index = syntax::entry_index(entry);
     if (syntax::is_token_entry(entry)) {
-      if (syntax::is_trivia(tree_.tokens[index].kind) || iterator) continue;
+      if (syntax::is_trivia(tree_.tokens[index].kind)) continue;
+      if (iterator) {
+        after_choice = after_choice || is_word_token(index, "SEQUENCE") ||
+                       is_word_token(index, "INDEX") ||
+                       views::token_kind_of(tree_.tokens[index]) == TokenKind::Arrow;
+        continue;
+      }
       if (after_keyword) {
         if (is_name_token(index)) iterator = index;
         after_keyword = false;
@@ -276,7 +284,9 @@ void Walker::visit_frame_node(const Task& task, NodeKind kind) {
       after_keyword = is_word_token(index, "FOR") || is_word_token(index, "FORALL");
       continue;
     }
-    if (kind == NodeKind::ForLoop ? (is_kind(index, NodeKind::StatementList) && !body) : true) {
+    if (kind == NodeKind::ForLoop
+            ? ((is_kind(index, NodeKind::StatementList) || after_choice) && !body)
+            : true) {
       body = index;
     }
   }

@@ -18,7 +18,8 @@ constexpr std::string_view EXPECTED_LOCKED = "expected LOCKED";
 
 }  // namespace
 
-// FOR UPDATE [OF column, ...] [NOWAIT | WAIT n | SKIP LOCKED]
+// FOR UPDATE [OF column, ...] [NOWAIT | WAIT n | SKIP LOCKED] [ORDER BY ...]
+// (Oracle takes the query's ORDER BY after the clause too.)
 void parse_for_update(Parser& p) {
   p.start_node(NodeKind::ForUpdate);
   p.bump();  // FOR
@@ -32,6 +33,9 @@ void parse_for_update(Parser& p) {
     parser::expect_word(p, "LOCKED", EXPECTED_LOCKED);
   } else if (p.at_word(0, "NOWAIT")) {
     p.bump();
+  }
+  if (p.at_word(0, "ORDER") && p.at_word(1, "BY")) {
+    parser::parse_order_by(p);
   }
   p.finish_node();
 }

@@ -224,8 +224,8 @@ TEST(ParseExpr, PostfixFormsAndPrimaries) {
        "unexpected token in the FOR loop @=; unexpected token in the FOR loop @1; "
        "expected ] to close the cell reference @;"},
       {"bind with fields", expr_rule, ":new.col", "BindRef[:new . col]"},
-      {"substitution primary is a name", expr_rule, "&tab.col(1)",
-       "NameRef[&tab. col] Error[( 1 )]", "unexpected tokens after the statement @("},
+      {"substitution primary heads a call", expr_rule, "&tab.col(1)",
+       "Call[NameRef[&tab. col] ArgList[( Arg[Literal[1]] )]]"},
       {"closing token", expr_rule, ")", "Error[)]", "expected an expression @)"},
       {"other token is wrapped", expr_rule, "= 1", "Error[=] Error[1]",
        "expected an expression @=; unexpected tokens after the statement @1"},

@@ -659,6 +659,75 @@ TEST(ResolveRecords, StartAndEndAreTheNameToken) {
 }
 
 // The entries of a package specification, with their type words, and the first entry of a name.
+TEST(ResolveRecords, IteratorsSizesAndLockedOrder) {
+  const std::vector<ScriptCase> cases = {
+      {"a qualified expression's iterator names its iterand",
+       "DECLARE\n  TYPE t IS TABLE OF PLS_INTEGER INDEX BY PLS_INTEGER;\n  x t;\n"
+       "  i NUMBER;\nBEGIN\n  x := t(FOR i IN 1..3 SEQUENCE => i);\n"
+       "  x := t(FOR k IN VALUES OF x INDEX k => k * 2);\n  x := t(i);\nEND;\n/\n",
+       {{0,
+         "1/0 T INDEX TABLE DECLARATION @2:8\n"
+         "2/0 X VARIABLE DECLARATION @3:3\n"
+         "3/0 T INDEX TABLE REFERENCE @3:5\n"
+         "4/0 I VARIABLE DECLARATION @4:3\n"
+         "5/0 X VARIABLE ASSIGNMENT @6:3\n"
+         "6/0 T INDEX TABLE REFERENCE @6:8\n"
+         "7/0 I ITERATOR DECLARATION @6:14\n"
+         "8/0 I ITERATOR REFERENCE @6:36\n"
+         "9/0 X VARIABLE ASSIGNMENT @7:3\n"
+         "10/0 T INDEX TABLE REFERENCE @7:8\n"
+         "11/0 K ITERATOR DECLARATION @7:14\n"
+         "12/0 X VARIABLE REFERENCE @7:29\n"
+         "13/0 K ITERATOR REFERENCE @7:37\n"
+         "14/0 K ITERATOR REFERENCE @7:42\n"
+         "15/0 X VARIABLE ASSIGNMENT @8:3\n"
+         "16/0 T INDEX TABLE REFERENCE @8:8\n"
+         "17/0 I VARIABLE REFERENCE @8:10\n"}}},
+      {"dynamic cursor and anchored iterand",
+       "DECLARE\n  CURSOR c IS SELECT 1 a FROM dual;\n  s VARCHAR2(100);\nBEGIN\n"
+       "  FOR r IN (EXECUTE IMMEDIATE s USING s) LOOP NULL; END LOOP;\n"
+       "  FOR r c%ROWTYPE IN c LOOP s := r.a; END LOOP;\nEND;\n/\n",
+       {{0,
+         "1/0 C CURSOR DEFINITION @2:10\n"
+         "2/1 SELECT @2:15\n"
+         "3/0 S VARIABLE DECLARATION @3:3\n"
+         "4/0 R ITERATOR DECLARATION @5:7\n"
+         "5/0 EXECUTE IMMEDIATE @5:13\n"
+         "6/5 S VARIABLE REFERENCE @5:31\n"
+         "7/5 S VARIABLE REFERENCE @5:39\n"
+         "8/0 R ITERATOR DECLARATION @6:7\n"
+         "9/0 C CURSOR REFERENCE @6:22\n"
+         "10/0 S VARIABLE ASSIGNMENT @6:29\n"
+         "11/0 R ITERATOR REFERENCE @6:34\n"}}},
+      {"a constant as a size",
+       "DECLARE\n  c CONSTANT PLS_INTEGER := 10;\n  v RAW(c);\n  w VARCHAR2(c * 2 CHAR);\n"
+       "BEGIN\n  NULL;\nEND;\n/\n",
+       {{0,
+         "1/0 C CONSTANT DECLARATION @2:3\n"
+         "2/0 V VARIABLE DECLARATION @3:3\n"
+         "3/0 W VARIABLE DECLARATION @4:3\n"}}},
+      {"ORDER BY after FOR UPDATE, and the JSON constructor's members",
+       "CREATE TABLE t (a NUMBER, b NUMBER);\nSELECT a FROM t FOR UPDATE OF a ORDER BY b;\n"
+       "SELECT json{'k' : a, t.*} FROM t;\n",
+       {{1,
+         "1/0 SELECT @2:1\n"
+         "2/1 T TABLE REFERENCE @2:15\n"
+         "3/1 A COLUMN REFERENCE @2:8\n"
+         "4/1 A COLUMN REFERENCE @2:31\n"
+         "5/1 B COLUMN REFERENCE @2:42\n"},
+        {2,
+         "1/0 SELECT @3:1\n"
+         "2/1 T TABLE REFERENCE @3:32\n"
+         "3/1 A COLUMN REFERENCE @3:19\n"}}},
+      {"substitution heads and a table function's named argument",
+       "CREATE TABLE t (a NUMBER);\nSELECT * FROM table(&&s..pkg.f(1));\n"
+       "SELECT * FROM ptf(t ORDER BY a, p => 1);\n"
+       "BEGIN\n  x := &&t.(1);\nEND;\n/\n",
+       {{1, "1/0 SELECT @2:1\n"}, {2, "1/0 SELECT @3:1\n"}, {3, ""}}},
+  };
+  for (const ScriptCase& test : cases) check(test);
+}
+
 TEST(ResolvePackageSpec, EntriesInOrder) {
   struct Case {
     std::string_view name;

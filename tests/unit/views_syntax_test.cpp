@@ -232,7 +232,9 @@ TEST(DictionaryText, WritesTypesAsTheDictionaryShowsThem) {
       {"\"MyT\"", "MyT"},
       {"clob character set any_cs", "CLOB CHARACTER SET ANY_CS"},
       {"straße.t%rowtype", "STRASSE.T%ROWTYPE"},
-      {"VARCHAR2(20 + 1)", ""},
+      {"VARCHAR2(20 = 1)", ""},
+      {"VARCHAR2(20 + 1)", "VARCHAR2(20+1)"},
+      {"raw(pkg.c_len char)", "RAW(PKG.C_LEN CHAR)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.written);
