@@ -85,15 +85,19 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32
     if (syntax::is_token_entry(entry)) continue;
     const uint32_t index = syntax::entry_index(entry);
     const syntax::Node& child = tree_.nodes[index];
-    const std::optional<NodeKind> kind = syntax::as_node_kind(child.kind);
-    if (!kind || is_inert_leaf(*kind)) continue;
-    if (skip != NONE && *kind == static_cast<NodeKind>(skip)) continue;
+    // By index rather than an optional: this and the visit's read below are the walk's
+    // hottest reads.
+    const std::size_t kind_index = syntax::node_kind_index(child.kind);
+    if (kind_index >= syntax::NODE_KIND_COUNT) continue;
+    const auto kind = static_cast<NodeKind>(kind_index);
+    if (is_inert_leaf(kind)) continue;
+    if (skip != NONE && kind == static_cast<NodeKind>(skip)) continue;
     // The child's visit reads its child list first: fetched now, it is there by then.
     if (child.first < tree_.children.size()) {
       __builtin_prefetch(tree_.children.data() + child.first);
     }
     const bool takes_label =
-        *kind == NodeKind::Block || *kind == NodeKind::ForLoop || *kind == NodeKind::ForallStmt;
+        kind == NodeKind::Block || kind == NodeKind::ForLoop || kind == NodeKind::ForallStmt;
     push(Step::Visit, index, flags, takes_label ? label_before(entries, position) : NONE, target);
   }
 }
@@ -295,9 +299,9 @@ ResolvedRecords Walker::run() {
       }
     }
     // Visit: by the node's kind.
-    const std::optional<NodeKind> node_kind = kind_of(task.node);
-    if (!node_kind) continue;
-    const NodeKind kind = *node_kind;
+    const std::size_t kind_index = syntax::node_kind_index(tree_.nodes[task.node].kind);
+    if (kind_index >= syntax::NODE_KIND_COUNT) continue;
+    const auto kind = static_cast<NodeKind>(kind_index);
     switch (kind) {
       case NodeKind::NameRef:
         visit_name_ref(task);
