@@ -92,10 +92,6 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32
     const auto kind = static_cast<NodeKind>(kind_index);
     if (is_inert_leaf(kind)) continue;
     if (skip != NONE && kind == static_cast<NodeKind>(skip)) continue;
-    // The child's visit reads its child list first: fetched now, it is there by then.
-    if (child.first < tree_.children.size()) {
-      __builtin_prefetch(tree_.children.data() + child.first);
-    }
     const bool takes_label =
         kind == NodeKind::Block || kind == NodeKind::ForLoop || kind == NodeKind::ForallStmt;
     push(Step::Visit, index, flags, takes_label ? label_before(entries, position) : NONE, target);
