@@ -43,11 +43,6 @@ bool is_word(const Tree& tree, uint32_t token, std::string_view text, std::strin
   return is_word(tree.tokens[token], text, upper_word);
 }
 
-bool is_name_start(TokenKind kind) {
-  return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent ||
-         kind == TokenKind::Substitution;
-}
-
 std::string normal_form(const Tree& tree, uint32_t token, std::string_view text) {
   return lexer::identifier_text(token_kind_of(tree.tokens[token]), token_text(tree, token, text));
 }

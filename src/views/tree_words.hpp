@@ -37,7 +37,10 @@ namespace veltrane::views {
                            std::string_view upper_word);
 
 // True for the kinds a name piece starts with: Ident, QuotedIdent and Substitution.
-[[nodiscard]] bool is_name_start(syntax::TokenKind kind);
+[[nodiscard]] constexpr bool is_name_start(syntax::TokenKind kind) {
+  return kind == syntax::TokenKind::Ident || kind == syntax::TokenKind::QuotedIdent ||
+         kind == syntax::TokenKind::Substitution;
+}
 
 // True for the kinds that are a name by themselves: Ident and QuotedIdent.
 [[nodiscard]] constexpr bool is_name_token(syntax::TokenKind kind) {
