@@ -3,7 +3,8 @@
 // "script", the package specification of every CREATE PACKAGE collected, then every
 // statement resolved with its default owner (the owner its CREATE writes, else "APP").
 // BM_resolve times the resolution alone, over trees, catalogs and package specifications
-// made before the loop; BM_split_parse_resolve times every step from the text on. Usage:
+// made before the loop; BM_split_parse_resolve times every step from the text on;
+// BM_referenced_tables times the referenced-table read of every statement's tree. Usage:
 // resolve_bench [benchmark flags] [corpus folder]. A missing folder skips the run.
 
 #include <benchmark/benchmark.h>
@@ -26,6 +27,7 @@
 #include "resolve/records.hpp"
 #include "resolve/resolve_script.hpp"
 #include "syntax/lossy_utf8.hpp"
+#include "views/referenced_tables.hpp"
 
 namespace {
 
@@ -108,6 +110,26 @@ void BM_resolve(benchmark::State& state, const std::vector<PreparedFile>* prepar
   state.counters["records"] = static_cast<double>(records);
 }
 
+// The referenced tables of every statement, over the trees made before the loop.
+void BM_referenced_tables(benchmark::State& state, const std::vector<PreparedFile>* prepared,
+                          const std::vector<std::string>* corpus) {
+  std::size_t names = 0;
+  for (auto _ : state) {
+    names = 0;
+    for (std::size_t i = 0; i < prepared->size(); ++i) {
+      for (const std::optional<parser::ParsedStatement>& statement : (*prepared)[i].parsed) {
+        if (!statement) continue;
+        const std::vector<std::string> tables =
+            views::referenced_tables(statement->tree, (*corpus)[i]);
+        names += tables.size();
+        benchmark::DoNotOptimize(tables.data());
+      }
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bench::total_bytes(*corpus)));
+  state.counters["names"] = static_cast<double>(names);
+}
+
 // The driver's steps from the text on: split and parse, then the catalog from those
 // statements, the package specifications and the resolution.
 void BM_split_parse_resolve(benchmark::State& state, const std::vector<std::string>* corpus) {
@@ -144,6 +166,8 @@ int main(int argc, char** argv) {
   }
   const std::vector<PreparedFile> prepared = prepare_files(corpus);
   benchmark::RegisterBenchmark("BM_resolve", BM_resolve, &prepared, bench::total_bytes(corpus))
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_referenced_tables", BM_referenced_tables, &prepared, &corpus)
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("BM_split_parse_resolve", BM_split_parse_resolve, &corpus)
       ->Unit(benchmark::kMillisecond);

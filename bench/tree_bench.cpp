@@ -3,12 +3,14 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "syntax/dump.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
 #include "syntax/tree_reads.hpp"
+#include "syntax/walk.hpp"
 
 namespace {
 
@@ -93,6 +95,49 @@ void BM_WalkDescendantTokens(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(tree.tokens.size()));
 }
 BENCHMARK(BM_WalkDescendantTokens)->Range(1 << 10, 1 << 20);
+
+// The shared walk over every node of a tree, tokens passed over, on one lent stack: the
+// walk that referenced tables and the resolver's token reads run on. Items per second
+// count nodes.
+void walk_nodes(benchmark::State& state, const Tree& tree) {
+  veltrane::syntax::WalkStack stack;
+  for (auto _ : state) {
+    uint64_t sum = 0;
+    veltrane::syntax::TreeWalk walk(tree, tree.root, veltrane::syntax::WalkTokens::None,
+                                    veltrane::syntax::WalkOrder::Source, stack);
+    while (const std::optional<veltrane::syntax::WalkStep> step = walk.next()) sum += step->index;
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(tree.nodes.size()));
+}
+
+void BM_TreeWalkFlatList(benchmark::State& state) {
+  walk_nodes(state, build_list(static_cast<uint32_t>(state.range(0))));
+}
+BENCHMARK(BM_TreeWalkFlatList)->Range(1 << 10, 1 << 20);
+
+void BM_TreeWalkLeftChain(benchmark::State& state) {
+  walk_nodes(state, build_chain(static_cast<uint32_t>(state.range(0))));
+}
+BENCHMARK(BM_TreeWalkLeftChain)->Range(1 << 10, 1 << 20);
+
+// The last token of every node of a flat list, each found by a reverse walk on one lent
+// stack, as the resolver finds the end of each statement it records.
+void BM_LastTokenOfEveryNode(benchmark::State& state) {
+  const Tree tree = build_list(static_cast<uint32_t>(state.range(0)));
+  veltrane::syntax::WalkStack stack;
+  for (auto _ : state) {
+    uint64_t sum = 0;
+    for (uint32_t node = 0; node < tree.nodes.size(); ++node) {
+      sum += veltrane::syntax::edge_token(tree, node, veltrane::syntax::WalkTokens::All,
+                                          veltrane::syntax::WalkOrder::Reverse, stack)
+                 .value_or(0);
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(tree.nodes.size()));
+}
+BENCHMARK(BM_LastTokenOfEveryNode)->Range(1 << 10, 1 << 16);
 
 void BM_DumpFlatList(benchmark::State& state) {
   const auto items = static_cast<uint32_t>(state.range(0));

@@ -69,11 +69,7 @@ namespace {
   return sign * value;
 }
 
-[[nodiscard]] std::string ascii_upper_copy(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) c = syntax::ascii_upper(c);
-  return upper;
-}
+using syntax::ascii_upper_copy;
 
 // The member's string value, or none when the key is absent or its value is not a string.
 [[nodiscard]] const std::string* string_member(const nlohmann::json& object, std::string_view key) {

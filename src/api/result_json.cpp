@@ -36,6 +36,7 @@ struct PaddedText {
   std::array<char, ROOM> bytes{};
   std::size_t size = 0;
 
+  constexpr PaddedText() = default;
   constexpr explicit PaddedText(std::string_view value) : size(value.size()) {
     for (std::size_t i = 0; i < value.size() && i < ROOM; ++i) bytes[i] = value[i];
   }
@@ -53,12 +54,19 @@ constexpr PaddedText NODE_MIDDLES[] = {
 #include "syntax/kinds.def"
 };
 
-// The end of a names entry after its "type": `,"usage":"USAGE"}`, per usage.
-constexpr PaddedText USAGE_TAILS[] = {
-    PaddedText(",\"usage\":\"DECLARATION\"}"), PaddedText(",\"usage\":\"DEFINITION\"}"),
-    PaddedText(",\"usage\":\"REFERENCE\"}"),   PaddedText(",\"usage\":\"ASSIGNMENT\"}"),
-    PaddedText(",\"usage\":\"CALL\"}"),
-};
+// The end of a names entry after its "type": `,"usage":"USAGE"}`, per usage, made from
+// the usage names.
+constexpr std::array<PaddedText, resolve::USAGE_NAMES.size()> USAGE_TAILS = [] {
+  std::array<PaddedText, resolve::USAGE_NAMES.size()> tails{};
+  for (std::size_t usage = 0; usage < tails.size(); ++usage) {
+    PaddedText& tail = tails[usage];
+    for (const std::string_view piece : {std::string_view(",\"usage\":\""),
+                                         resolve::USAGE_NAMES[usage], std::string_view("\"}")}) {
+      for (const char byte : piece) tail.bytes[tail.size++] = byte;
+    }
+  }
+  return tails;
+}();
 
 static_assert(std::size(TOKEN_TAILS) == syntax::TOKEN_KIND_COUNT);
 static_assert(std::size(NODE_MIDDLES) == syntax::NODE_KIND_COUNT);
@@ -315,7 +323,7 @@ std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_di
   std::size_t elements = 0;
   std::string spare;
   for (const syntax::Node& node : tree.nodes) {
-    const std::size_t index = syntax::kind_number(node.kind) - std::size_t{syntax::NODE_KIND_BASE};
+    const std::size_t index = syntax::node_kind_index(node.kind);
     if (index < NODE_SIZES.size()) [[likely]] {
       fixed += NODE_SIZES[index];
     } else {
@@ -324,7 +332,7 @@ std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_di
   }
   elements += tree.nodes.size();
   for (const syntax::TreeToken& token : tree.tokens) {
-    const std::size_t index = syntax::kind_number(token.kind);
+    const std::size_t index = syntax::token_kind_index(token.kind);
     if (index < TOKEN_SIZES.size()) [[likely]] {
       fixed += TOKEN_SIZES[index];
       elements += TOKEN_SIZES[index] != 0 ? 1 : 0;

@@ -18,6 +18,7 @@
 #include "cli/output.hpp"
 #include "cli/text_format.hpp"
 #include "lexer/parse_options.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::cli {
 
@@ -25,14 +26,7 @@ namespace {
 
 constexpr std::size_t NAME_WIDTH = 30;
 
-// Only ASCII a-z are upper-cased: "äpp" gives "äPP".
-std::string ascii_upper(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
+using syntax::ascii_upper_copy;
 
 void append_object(std::string& sink, const catalog::CatalogObject& object) {
   sink += catalog::OBJECT_TYPE_NAMES[static_cast<std::size_t>(object.kind)];
@@ -109,7 +103,7 @@ uint8_t cmd_catalog(std::span<const std::string> args, Output& output) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--schema") {
       // A "--schema" with nothing after it is ignored.
-      if (i + 1 < args.size()) schema = ascii_upper(args[++i]);
+      if (i + 1 < args.size()) schema = ascii_upper_copy(args[++i]);
       continue;
     }
     if (is_option_word(args[i])) continue;

@@ -31,15 +31,8 @@ constexpr std::string_view MESSAGE_NEEDS_VALUE =
 constexpr std::string_view MESSAGE_NOT_UNDERSTOOD =
     "conditional compilation: condition not understood; branch not taken";
 
-using syntax::ascii_upper;
+using syntax::ascii_upper_copy;
 using syntax::equals_word;
-
-// Upper-cases ASCII letters only; every other byte stays as it is.
-std::string ascii_upper_copy(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = ascii_upper(c);
-  return result;
-}
 
 std::string_view token_text(std::string_view text, const Token& token) {
   return text.substr(token.start, token.end - token.start);

@@ -31,11 +31,7 @@ std::size_t expected_bytes(std::string_view text, const lexer::SplitResult& spli
   return expected;
 }
 
-std::string ascii_upper_copy(std::string_view text) {
-  std::string upper(text);
-  for (char& byte : upper) byte = syntax::ascii_upper(byte);
-  return upper;
-}
+using syntax::ascii_upper_copy;
 
 void add_counts(ReportSummary& summary, const FileCounts& counts) {
   summary.errors += counts.errors;

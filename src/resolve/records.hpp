@@ -4,6 +4,7 @@
 // assignment or call of a name that resolves, and one record per SQL or cursor statement,
 // together with what a resolution is given (the context).
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,8 +16,15 @@ namespace veltrane::resolve {
 
 enum class IdentifierUsage : uint8_t { Declaration, Definition, Reference, Assignment, Call };
 
-// "DECLARATION", "DEFINITION", "REFERENCE", "ASSIGNMENT" or "CALL" (static text). A value
-// outside the enumeration is a broken invariant and stops.
+// The name of each usage, in the order of the enumeration: the one list of them, which
+// the writers of results read or derive their texts from.
+inline constexpr std::array<std::string_view, 5> USAGE_NAMES = {"DECLARATION", "DEFINITION",
+                                                                "REFERENCE", "ASSIGNMENT", "CALL"};
+
+static_assert(USAGE_NAMES.size() == static_cast<std::size_t>(IdentifierUsage::Call) + 1);
+
+// USAGE_NAMES of the usage (static text). A value outside the enumeration is a broken
+// invariant and stops.
 [[nodiscard]] std::string_view usage_name(IdentifierUsage usage);
 
 // One name. `type` points to a fixed type word ("VARIABLE", "TABLE", ...). `start` and

@@ -11,6 +11,7 @@
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
 #include "syntax/tree_reads.hpp"
+#include "syntax/walk.hpp"
 #include "views/tree_words.hpp"
 
 namespace veltrane::resolve {
@@ -19,21 +20,6 @@ namespace detail {
 
 using syntax::NodeKind;
 using syntax::TokenKind;
-
-namespace {
-
-// Ident and QuotedIdent are neighbours among the token kinds.
-static_assert(static_cast<uint16_t>(TokenKind::QuotedIdent) ==
-              static_cast<uint16_t>(TokenKind::Ident) + 1);
-
-// 1 for an Ident or QuotedIdent, 0 for any other kind, without a branch.
-[[nodiscard]] std::size_t word_token_count(syntax::SyntaxKind kind) {
-  const auto offset =
-      static_cast<uint16_t>(syntax::kind_number(kind) - static_cast<uint16_t>(TokenKind::Ident));
-  return offset <= 1 ? 1 : 0;
-}
-
-}  // namespace
 
 Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context)
     : tree_(tree), text_(text), context_(context), plsql_(context.own_spec) {}
@@ -61,39 +47,17 @@ bool Walker::is_word_token(uint32_t token, std::string_view upper_word) const {
 }
 
 bool Walker::is_name_token(uint32_t token) const {
-  const TokenKind kind = views::token_kind_of(tree_.tokens[token]);
-  return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent;
+  return views::is_name_token(views::token_kind_of(tree_.tokens[token]));
 }
 
 std::optional<uint32_t> Walker::first_significant_token(uint32_t node) {
-  // Pre-order, children pushed right to left onto a stack the walk keeps.
-  entry_stack_.assign(1, syntax::node_entry(node));
-  while (!entry_stack_.empty()) {
-    const syntax::Child entry = entry_stack_.back();
-    entry_stack_.pop_back();
-    const uint32_t index = syntax::entry_index(entry);
-    if (syntax::is_token_entry(entry)) {
-      if (!syntax::is_trivia(tree_.tokens[index].kind)) return index;
-      continue;
-    }
-    const std::span<const syntax::Child> entries = syntax::children(tree_, index);
-    entry_stack_.insert(entry_stack_.end(), entries.rbegin(), entries.rend());
-  }
-  return std::nullopt;
+  return syntax::edge_token(tree_, node, syntax::WalkTokens::Significant, syntax::WalkOrder::Source,
+                            walk_stack_);
 }
 
 std::optional<uint32_t> Walker::last_token(uint32_t node) {
-  // The same walk mirrored: children pushed left to right.
-  entry_stack_.assign(1, syntax::node_entry(node));
-  while (!entry_stack_.empty()) {
-    const syntax::Child entry = entry_stack_.back();
-    entry_stack_.pop_back();
-    if (syntax::is_token_entry(entry)) return syntax::entry_index(entry);
-    const std::span<const syntax::Child> entries =
-        syntax::children(tree_, syntax::entry_index(entry));
-    entry_stack_.insert(entry_stack_.end(), entries.begin(), entries.end());
-  }
-  return std::nullopt;
+  return syntax::edge_token(tree_, node, syntax::WalkTokens::All, syntax::WalkOrder::Reverse,
+                            walk_stack_);
 }
 
 uint32_t Walker::leading_name_ref(uint32_t node) const {
@@ -121,15 +85,13 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32
     if (syntax::is_token_entry(entry)) continue;
     const uint32_t index = syntax::entry_index(entry);
     const syntax::Node& child = tree_.nodes[index];
-    if (!syntax::is_node_kind(child.kind)) continue;
-    const auto kind =
-        static_cast<NodeKind>(syntax::kind_number(child.kind) - syntax::NODE_KIND_BASE);
+    // By index rather than an optional: this and the visit's read below are the walk's
+    // hottest reads.
+    const std::size_t kind_index = syntax::node_kind_index(child.kind);
+    if (kind_index >= syntax::NODE_KIND_COUNT) continue;
+    const auto kind = static_cast<NodeKind>(kind_index);
     if (is_inert_leaf(kind)) continue;
     if (skip != NONE && kind == static_cast<NodeKind>(skip)) continue;
-    // The child's visit reads its child list first: fetched now, it is there by then.
-    if (child.first < tree_.children.size()) {
-      __builtin_prefetch(tree_.children.data() + child.first);
-    }
     const bool takes_label =
         kind == NodeKind::Block || kind == NodeKind::ForLoop || kind == NodeKind::ForallStmt;
     push(Step::Visit, index, flags, takes_label ? label_before(entries, position) : NONE, target);
@@ -164,7 +126,7 @@ void Walker::reserve_identifier_records() {
   if (std::ssize(tree_.tokens) < FEW_WORDS) return;
   std::ptrdiff_t words = 0;
   for (const syntax::TreeToken& token : tree_.tokens) {
-    words += static_cast<std::ptrdiff_t>(word_token_count(token.kind));
+    words += views::is_name_token(views::token_kind_of(token)) ? 1 : 0;
   }
   if (words >= FEW_WORDS) records_.identifiers.reserve(static_cast<std::size_t>(words));
 }
@@ -332,10 +294,10 @@ ResolvedRecords Walker::run() {
         continue;
       }
     }
-    // Visit: by the node's kind, read without an optional (the hottest read of the walk).
-    const syntax::SyntaxKind raw_kind = tree_.nodes[task.node].kind;
-    if (!syntax::is_node_kind(raw_kind)) continue;
-    const auto kind = static_cast<NodeKind>(syntax::kind_number(raw_kind) - syntax::NODE_KIND_BASE);
+    // Visit: by the node's kind.
+    const std::size_t kind_index = syntax::node_kind_index(tree_.nodes[task.node].kind);
+    if (kind_index >= syntax::NODE_KIND_COUNT) continue;
+    const auto kind = static_cast<NodeKind>(kind_index);
     switch (kind) {
       case NodeKind::NameRef:
         visit_name_ref(task);
@@ -478,19 +440,9 @@ ResolvedRecords Walker::run() {
 }  // namespace detail
 
 std::string_view usage_name(IdentifierUsage usage) {
-  switch (usage) {
-    case IdentifierUsage::Declaration:
-      return "DECLARATION";
-    case IdentifierUsage::Definition:
-      return "DEFINITION";
-    case IdentifierUsage::Reference:
-      return "REFERENCE";
-    case IdentifierUsage::Assignment:
-      return "ASSIGNMENT";
-    case IdentifierUsage::Call:
-      return "CALL";
-  }
-  syntax::stop("identifier usage out of range");
+  const auto index = static_cast<std::size_t>(usage);
+  if (index >= USAGE_NAMES.size()) syntax::stop("identifier usage out of range");
+  return USAGE_NAMES[index];
 }
 
 ResolvedRecords resolve_statement(const parser::ParsedStatement& statement, std::string_view text,

@@ -23,6 +23,7 @@
 #include "resolve/type_words.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
+#include "syntax/walk.hpp"
 #include "views/name_path.hpp"
 
 namespace veltrane::resolve::detail {
@@ -207,7 +208,7 @@ class Walker {
   bool in_statement_ = false;
   uint32_t sql_floor_ = 0;
   std::vector<PackedTask> tasks_;
-  std::vector<syntax::Child> entry_stack_;  // of first_significant_token and last_token
+  syntax::WalkStack walk_stack_;            // of first_significant_token and last_token
   std::vector<uint32_t> type_name_tokens_;  // the name tokens resolve_type_name reads
   std::vector<Saved> saved_;
   std::vector<SqlItem> pending_items_;

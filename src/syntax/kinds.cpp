@@ -21,9 +21,8 @@ constexpr std::array<std::string_view, NODE_KIND_COUNT> NODE_KIND_NAMES = {
 
 // The name of a syntax kind that names a kind; empty for any other number.
 constexpr std::string_view known_kind_name(SyntaxKind kind) {
-  const uint16_t number = kind_number(kind);
-  if (number < TOKEN_KIND_COUNT) return TOKEN_KIND_NAMES[number];
-  if (is_node_kind(kind)) return NODE_KIND_NAMES[number - NODE_KIND_BASE];
+  if (is_token_kind(kind)) return TOKEN_KIND_NAMES[token_kind_index(kind)];
+  if (is_node_kind(kind)) return NODE_KIND_NAMES[node_kind_index(kind)];
   return {};
 }
 

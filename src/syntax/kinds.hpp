@@ -63,25 +63,38 @@ inline constexpr TokenKind LAST_TRIVIA_KIND = TokenKind::Inactive;
   return static_cast<uint16_t>(kind);
 }
 
+// The place of a token kind in a table of TOKEN_KIND_COUNT entries (its number); any
+// number that names no token kind gives TOKEN_KIND_COUNT or more. For loops that index a
+// table by kind without asking first.
+[[nodiscard]] constexpr std::size_t token_kind_index(SyntaxKind kind) { return kind_number(kind); }
+
+// The place of a node kind in a table of NODE_KIND_COUNT entries (its number less
+// NODE_KIND_BASE); token kinds and numbers that name no kind give NODE_KIND_COUNT or more.
+[[nodiscard]] constexpr std::size_t node_kind_index(SyntaxKind kind) {
+  return static_cast<uint16_t>(kind_number(kind) - NODE_KIND_BASE);
+}
+
+static_assert(node_kind_index(syntax_kind_from_number(0)) >= NODE_KIND_COUNT);
+static_assert(node_kind_index(syntax_kind_from_number(NODE_KIND_BASE - 1)) >= NODE_KIND_COUNT);
+
 [[nodiscard]] constexpr bool is_token_kind(SyntaxKind kind) {
-  return kind_number(kind) < TOKEN_KIND_COUNT;
+  return token_kind_index(kind) < TOKEN_KIND_COUNT;
 }
 
 [[nodiscard]] constexpr bool is_node_kind(SyntaxKind kind) {
-  return kind_number(kind) >= NODE_KIND_BASE &&
-         kind_number(kind) < NODE_KIND_BASE + NODE_KIND_COUNT;
+  return node_kind_index(kind) < NODE_KIND_COUNT;
 }
 
 // The token kind a syntax kind stands for; none for node kinds and unused numbers.
 [[nodiscard]] constexpr std::optional<TokenKind> as_token_kind(SyntaxKind kind) {
   if (!is_token_kind(kind)) return std::nullopt;
-  return static_cast<TokenKind>(kind_number(kind));
+  return static_cast<TokenKind>(token_kind_index(kind));
 }
 
 // The node kind a syntax kind stands for; none for token kinds and unused numbers.
 [[nodiscard]] constexpr std::optional<NodeKind> as_node_kind(SyntaxKind kind) {
   if (!is_node_kind(kind)) return std::nullopt;
-  return static_cast<NodeKind>(kind_number(kind) - NODE_KIND_BASE);
+  return static_cast<NodeKind>(node_kind_index(kind));
 }
 
 [[nodiscard]] constexpr bool is_trivia(TokenKind kind) {

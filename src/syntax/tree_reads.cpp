@@ -4,6 +4,7 @@
 
 #include "syntax/stop.hpp"
 #include "syntax/unicode.hpp"
+#include "syntax/walk.hpp"
 
 namespace veltrane::syntax {
 
@@ -83,22 +84,13 @@ DescendantNodes descendant_nodes(const Tree& tree, uint32_t node) {
 }
 
 std::optional<Span> node_span(const Tree& tree, uint32_t node) {
-  DescendantTokens walk(tree, node);
-  const std::optional<uint32_t> first = walk.next();
+  WalkStack stack;
+  const std::optional<uint32_t> first =
+      edge_token(tree, node, WalkTokens::All, WalkOrder::Source, stack);
   if (!first) return std::nullopt;
-  // The last token: the same pre-order walk mirrored (children taken from the right), up
-  // to its first token. A node with a token always has a last one.
-  std::vector<Child> stack{node_entry(node)};
-  uint32_t last = *first;
-  while (!stack.empty()) {
-    const Child entry = stack.back();
-    stack.pop_back();
-    if (is_token_entry(entry)) {
-      last = entry_index(entry);
-      break;
-    }
-    for (const Child child : children(tree, entry_index(entry))) stack.push_back(child);
-  }
+  // A node with a token always has a last one.
+  const uint32_t last =
+      edge_token(tree, node, WalkTokens::All, WalkOrder::Reverse, stack).value_or(*first);
   return Span{token_at(tree, *first).start, token_at(tree, last).end};
 }
 

@@ -69,6 +69,13 @@ void append_upper_full(std::string& sink, std::string_view text);
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
 }
 
+// A copy of `text` with only a-z upper-cased ("äpp" gives "äPP").
+[[nodiscard]] inline std::string ascii_upper_copy(std::string_view text) {
+  std::string upper(text);
+  for (char& byte : upper) byte = ascii_upper(byte);
+  return upper;
+}
+
 // True when `text` with only a-z folded equals `upper_word` (upper case) byte for byte;
 // the lengths must be equal.
 [[nodiscard]] constexpr bool equals_word(std::string_view text, std::string_view upper_word) {

@@ -7,13 +7,13 @@
 #include "syntax/stop.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/unicode.hpp"
+#include "views/tree_words.hpp"
 
 namespace veltrane::views {
 
 namespace {
 
 using syntax::NodeKind;
-using syntax::TokenKind;
 using syntax::Tree;
 
 std::optional<NodeKind> node_kind(const Tree& tree, uint32_t node) {
@@ -30,13 +30,11 @@ std::optional<uint32_t> first_name_token(const Tree& tree, uint32_t node, std::s
     if (!syntax::is_token_entry(entry)) continue;
     const uint32_t index = syntax::entry_index(entry);
     const syntax::TreeToken& token = tree.tokens[index];
-    const bool ident = token.kind == syntax::syntax_kind(TokenKind::Ident);
     if (!seen_word) {
-      seen_word = ident && syntax::equals_word(syntax::span_text({token.start, token.end}, text),
-                                               after_word);
+      seen_word = is_word(token, text, after_word);
       continue;
     }
-    if (ident || token.kind == syntax::syntax_kind(TokenKind::QuotedIdent)) return index;
+    if (is_name_token(token_kind_of(token))) return index;
   }
   return std::nullopt;
 }
@@ -82,7 +80,7 @@ SubprogramHeading subprogram_heading(const Tree& tree, uint32_t node, std::strin
   heading.is_function = syntax::equals_word(keyword->text, "FUNCTION");
   const std::optional<syntax::KindAndText> name =
       syntax::tokens_from_subprogram_keyword(cursor, tree, text, started);
-  if (name && (name->kind == TokenKind::Ident || name->kind == TokenKind::QuotedIdent)) {
+  if (name && is_name_token(name->kind)) {
     // The read leaves the cursor right after the name's entry.
     heading.name_token = syntax::entry_index(cursor.entries[cursor.position - 1]);
   }

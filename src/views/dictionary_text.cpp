@@ -8,6 +8,7 @@
 #include "syntax/stop.hpp"
 #include "syntax/unicode.hpp"
 #include "syntax/walk.hpp"
+#include "views/tree_words.hpp"
 
 namespace veltrane::views {
 
@@ -44,8 +45,7 @@ class DictionaryWriter {
     const std::string_view piece = syntax::span_text({token.start, token.end}, text_);
     const bool word = is_word_piece(*kind);
     if (word && (previous_word_ || previous_close_)) out_.push_back(' ');
-    if (*kind == TokenKind::Ident || *kind == TokenKind::QuotedIdent ||
-        *kind == TokenKind::Substitution) {
+    if (is_name_start(*kind)) {
       out_ += lexer::identifier_text(*kind, piece);
     } else {
       out_ += piece;

@@ -9,6 +9,7 @@
 #include "syntax/span.hpp"
 #include "syntax/stop.hpp"
 #include "syntax/tree_reads.hpp"
+#include "views/tree_words.hpp"
 
 namespace veltrane::views {
 
@@ -18,17 +19,13 @@ using syntax::NodeKind;
 using syntax::TokenKind;
 using syntax::Tree;
 
-bool is_name_token(TokenKind kind) {
-  return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent;
-}
-
 // Stands for no node where a node index is returned.
 constexpr uint32_t NO_NODE = 0xFFFFFFFFu;
 
 // The NameRef that holds the path: the node itself, or an ObjectName's NameRef child;
 // NO_NODE for anything else. A plain index rather than an optional: every name read asks
 // this first, and a value of mixed-size parts would be stored and read back at once.
-uint32_t name_ref_of(const Tree& tree, uint32_t node) {
+uint32_t path_name_ref(const Tree& tree, uint32_t node) {
   if (node >= tree.nodes.size()) syntax::stop("node index out of range");
   const syntax::SyntaxKind kind = tree.nodes[node].kind;
   if (kind == syntax::syntax_kind(NodeKind::NameRef)) return node;
@@ -103,7 +100,7 @@ PathShape scan_path(const Tree& tree, uint32_t name_ref, std::string_view text, 
 
 NamePath name_path(const Tree& tree, uint32_t node, std::string_view text) {
   NamePath path;
-  const uint32_t name_ref = name_ref_of(tree, node);
+  const uint32_t name_ref = path_name_ref(tree, node);
   if (name_ref == NO_NODE) return path;
   std::string link;
   bool link_has_piece = false;
@@ -128,16 +125,15 @@ NamePathView NameReader::read(const Tree& tree, uint32_t node, std::string_view 
   spans_.clear();
   parts_.clear();
   NamePathView path;
-  const uint32_t name_ref = name_ref_of(tree, node);
+  const uint32_t name_ref = path_name_ref(tree, node);
   if (name_ref == NO_NODE) return path;
   // Most names are one word alone.
   const std::span<const syntax::Child> entries = syntax::children(tree, name_ref);
   if (entries.size() == 1 && syntax::is_token_entry(entries[0])) {
     const uint32_t index = syntax::entry_index(entries[0]);
     const syntax::TreeToken& token = tree.tokens[index];
-    if (token.kind == syntax::syntax_kind(TokenKind::Ident) ||
-        token.kind == syntax::syntax_kind(TokenKind::QuotedIdent)) {
-      lexer::append_identifier_text(texts_, static_cast<TokenKind>(syntax::kind_number(token.kind)),
+    if (is_name_token(token_kind_of(token))) {
+      lexer::append_identifier_text(texts_, token_kind_of(token),
                                     syntax::span_text({token.start, token.end}, text));
       parts_.push_back(NamePartView{texts_, index});
       path.parts = parts_;
@@ -174,7 +170,7 @@ std::span<const NamePartView> NameReader::read_tokens(const Tree& tree,
   for (const uint32_t index : tokens) {
     const syntax::TreeToken& token = tree.tokens[index];
     const auto start = static_cast<uint32_t>(texts_.size());
-    lexer::append_identifier_text(texts_, static_cast<TokenKind>(syntax::kind_number(token.kind)),
+    lexer::append_identifier_text(texts_, token_kind_of(token),
                                   syntax::span_text({token.start, token.end}, text));
     spans_.push_back(PartSpan{start, static_cast<uint32_t>(texts_.size()), index});
   }

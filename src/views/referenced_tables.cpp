@@ -13,6 +13,7 @@
 #include "syntax/span.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/unicode.hpp"
+#include "syntax/walk.hpp"
 #include "views/tree_words.hpp"
 
 namespace veltrane::views {
@@ -305,35 +306,29 @@ std::vector<std::string> referenced_tables(const syntax::Tree& tree, std::string
   Walk walk{tree, text, {}, {}, {}};
   // Pre-order in child order, so that names come in the order of their first tokens, over
   // the marked nodes only: the others hold nothing that names a table or a WITH query.
-  struct Frame {
-    uint32_t node;
-    uint32_t position;  // the next child entry
-    // The WITH queries in scope when a Query node was entered; they go out of scope with it.
-    std::size_t query_scope;
+  struct QueryScope {
+    uint32_t query;
+    std::size_t with_queries;  // in scope when the Query node was entered
   };
-  constexpr std::size_t NOT_A_QUERY = SIZE_MAX;
-  std::vector<Frame> frames;
-  const auto enter = [&](uint32_t node, uint32_t parent, uint32_t position) {
-    walk.visit(node, parent, position);
-    const bool query = is_node(tree, node, NodeKind::Query);
-    frames.push_back(Frame{node, 0, query ? walk.with_queries.size() : NOT_A_QUERY});
-  };
-  enter(tree.root, tree.root, 0);
-  while (!frames.empty()) {
-    Frame& frame = frames.back();
-    const syntax::Node& open = tree.nodes[frame.node];
-    while (frame.position < open.count) {
-      const Child entry = tree.children[open.first + frame.position];
-      if (!syntax::is_token_entry(entry) && marks[entry] != 0) break;
-      ++frame.position;
-    }
-    if (frame.position == open.count) {
-      if (frame.query_scope != NOT_A_QUERY) walk.leave_with_queries(frame.query_scope);
-      frames.pop_back();
+  std::vector<QueryScope> queries;
+  syntax::TreeWalk tree_walk(tree, tree.root, syntax::WalkTokens::None);
+  while (const std::optional<syntax::WalkStep> step = tree_walk.next()) {
+    if (step->event == syntax::WalkEvent::Leave) {
+      // The WITH queries entered inside a Query go out of scope with it.
+      if (!queries.empty() && queries.back().query == step->index) {
+        walk.leave_with_queries(queries.back().with_queries);
+        queries.pop_back();
+      }
       continue;
     }
-    const uint32_t position = frame.position++;
-    enter(tree.children[open.first + position], frame.node, position);  // `frame` dangles
+    if (step->depth != 0 && marks[step->index] == 0) {
+      tree_walk.skip();
+      continue;
+    }
+    walk.visit(step->index, tree_walk.open_node(1).value_or(step->index), step->position);
+    if (is_node(tree, step->index, NodeKind::Query)) {
+      queries.push_back(QueryScope{step->index, walk.with_queries.size()});
+    }
   }
   return std::move(walk.names);
 }

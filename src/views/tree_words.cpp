@@ -24,10 +24,6 @@ bool is_node(const Tree& tree, uint32_t node, NodeKind kind) {
   return node_kind_of(tree, node) == kind;
 }
 
-TokenKind token_kind_of(const TreeToken& token) {
-  return static_cast<TokenKind>(syntax::kind_number(token.kind));
-}
-
 std::string_view token_text(const TreeToken& token, std::string_view text) {
   return syntax::span_text({token.start, token.end}, text);
 }
@@ -45,15 +41,6 @@ bool is_word(const TreeToken& token, std::string_view text, std::string_view upp
 
 bool is_word(const Tree& tree, uint32_t token, std::string_view text, std::string_view upper_word) {
   return is_word(tree.tokens[token], text, upper_word);
-}
-
-bool is_name_start(TokenKind kind) {
-  return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent ||
-         kind == TokenKind::Substitution;
-}
-
-bool is_name_token(TokenKind kind) {
-  return kind == TokenKind::Ident || kind == TokenKind::QuotedIdent;
 }
 
 std::string normal_form(const Tree& tree, uint32_t token, std::string_view text) {

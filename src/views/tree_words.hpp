@@ -22,7 +22,9 @@ namespace veltrane::views {
 [[nodiscard]] bool is_node(const syntax::Tree& tree, uint32_t node, syntax::NodeKind kind);
 
 // The token kind a tree token carries (tree tokens always carry token kinds).
-[[nodiscard]] syntax::TokenKind token_kind_of(const syntax::TreeToken& token);
+[[nodiscard]] inline syntax::TokenKind token_kind_of(const syntax::TreeToken& token) {
+  return static_cast<syntax::TokenKind>(syntax::token_kind_index(token.kind));
+}
 
 [[nodiscard]] std::string_view token_text(const syntax::TreeToken& token, std::string_view text);
 [[nodiscard]] std::string_view token_text(const syntax::Tree& tree, uint32_t token,
@@ -35,10 +37,15 @@ namespace veltrane::views {
                            std::string_view upper_word);
 
 // True for the kinds a name piece starts with: Ident, QuotedIdent and Substitution.
-[[nodiscard]] bool is_name_start(syntax::TokenKind kind);
+[[nodiscard]] constexpr bool is_name_start(syntax::TokenKind kind) {
+  return kind == syntax::TokenKind::Ident || kind == syntax::TokenKind::QuotedIdent ||
+         kind == syntax::TokenKind::Substitution;
+}
 
 // True for the kinds that are a name by themselves: Ident and QuotedIdent.
-[[nodiscard]] bool is_name_token(syntax::TokenKind kind);
+[[nodiscard]] constexpr bool is_name_token(syntax::TokenKind kind) {
+  return kind == syntax::TokenKind::Ident || kind == syntax::TokenKind::QuotedIdent;
+}
 
 // The identifier normal form of a token's text ("emp" gives "EMP", "\"x\"" gives "x").
 [[nodiscard]] std::string normal_form(const syntax::Tree& tree, uint32_t token,

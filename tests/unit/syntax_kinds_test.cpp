@@ -32,6 +32,8 @@ TEST(KindsTest, TokenKindNamesMatchTheListInOrder) {
     const auto kind = static_cast<TokenKind>(i);
     EXPECT_EQ(token_kind_name(kind), EXPECTED_TOKEN_NAMES[i]);
     EXPECT_EQ(kind_name(syntax_kind(kind)), EXPECTED_TOKEN_NAMES[i]);
+    EXPECT_EQ(token_kind_index(syntax_kind(kind)), i);
+    EXPECT_GE(node_kind_index(syntax_kind(kind)), NODE_KIND_COUNT);
   }
 }
 
@@ -93,6 +95,7 @@ TEST(KindsTest, EveryNodeKindRoundTripsThroughItsSyntaxKind) {
     const auto kind = static_cast<NodeKind>(i);
     const SyntaxKind number = syntax_kind(kind);
     EXPECT_EQ(kind_number(number), 1000 + i);
+    EXPECT_EQ(node_kind_index(number), i);
     EXPECT_EQ(as_node_kind(number), kind);
     EXPECT_FALSE(as_token_kind(number).has_value());
     EXPECT_EQ(kind_name(number), node_kind_name(kind));
@@ -106,6 +109,8 @@ TEST(KindsTest, ConversionsRefuseNumbersThatNameNoKind) {
     const SyntaxKind kind = syntax_kind_from_number(number);
     EXPECT_FALSE(as_token_kind(kind).has_value());
     EXPECT_FALSE(as_node_kind(kind).has_value());
+    EXPECT_GE(token_kind_index(kind), TOKEN_KIND_COUNT);
+    EXPECT_GE(node_kind_index(kind), NODE_KIND_COUNT);
     EXPECT_FALSE(is_trivia(kind));
   }
 }

@@ -123,6 +123,25 @@ TEST(UnicodeTest, FullUpperCaseWithTheRootLocale) {
   uloc_setDefault(saved_default.c_str(), &error);
 }
 
+TEST(UnicodeTest, AsciiUpperCopyFoldsOnlyAsciiLetters) {
+  struct Case {
+    std::string_view text;
+    std::string_view upper;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"select_1$#`{@[", "SELECT_1$#`{@["},  // the neighbours of a-z and A-Z stay
+      {"stra\u00DFe", "STRA\u00DFE"},
+      {"caf\xC3\xA9", "CAF\xC3\xA9"},
+      {"a\xFF\xE2\x82x", "A\xFF\xE2\x82X"},
+      {std::string_view("a\0b", 3), std::string_view("A\0B", 3)},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(std::string(test_case.text));
+    EXPECT_EQ(ascii_upper_copy(test_case.text), test_case.upper);
+  }
+}
+
 TEST(UnicodeTest, AsciiUpperCaseEightBytesAtATime) {
   // Every ASCII byte at every position of texts of 1 to 17 bytes, against the byte rule;
   // then the same texts with a non-ASCII letter placed after them, which goes to ICU.

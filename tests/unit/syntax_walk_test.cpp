@@ -55,9 +55,10 @@ Built expression_tree() {
 // One line per event: ">" Enter, "<" Leave, "." Token, then the depth and the kind name
 // (and the token text).
 std::vector<std::string> trace(const Built& built, uint32_t node, WalkTokens tokens,
-                               std::optional<NodeKind> skip_kind = std::nullopt) {
+                               std::optional<NodeKind> skip_kind, WalkOrder order,
+                               WalkStack& stack) {
   std::vector<std::string> lines;
-  TreeWalk walk(built.tree, node, tokens);
+  TreeWalk walk(built.tree, node, tokens, order, stack);
   while (const std::optional<WalkStep> step = walk.next()) {
     std::string line;
     switch (step->event) {
@@ -102,6 +103,7 @@ struct WalkCase {
   WalkTokens tokens;
   std::optional<NodeKind> skip;  // skip() right after entering a node of this kind
   std::vector<std::string> expected;
+  WalkOrder order = WalkOrder::Source;
 };
 
 TEST(TreeWalk, EventsInOrder) {
@@ -157,47 +159,133 @@ TEST(TreeWalk, EventsInOrder) {
        WalkTokens::None,
        std::nullopt,
        {">0 ArgList", "<0 ArgList"}},
+      {"reverse order: children last to first",
+       std::nullopt,
+       WalkTokens::Significant,
+       std::nullopt,
+       {">0 SelectStmt", ">1 BinaryExpr", ">2 Call", ">3 ArgList", ".4 RParen )", ".4 Number 1",
+        ".4 LParen (", "<3 ArgList", ">3 NameRef", ".4 Ident f", "<3 NameRef", "<2 Call",
+        ".2 Plus +", ">2 NameRef", ".3 Ident a", "<2 NameRef", "<1 BinaryExpr", "<0 SelectStmt"},
+       WalkOrder::Reverse},
+      {"reverse order with a skipped node",
+       std::nullopt,
+       WalkTokens::All,
+       NodeKind::Call,
+       {">0 SelectStmt", ">1 BinaryExpr", ">2 Call", "<2 Call", ".2 Whitespace  ", ".2 Plus +",
+        ".2 Whitespace  ", ">2 NameRef", ".3 Ident a", "<2 NameRef", "<1 BinaryExpr",
+        ".1 LineComment -- c\n", "<0 SelectStmt"},
+       WalkOrder::Reverse},
   };
+  // One stack lent to every walk: each starts afresh whatever the one before left in it.
+  WalkStack stack;
   for (const WalkCase& c : cases) {
     SCOPED_TRACE(c.name);
     const uint32_t start = c.start ? find_node(built.tree, *c.start) : built.tree.root;
-    EXPECT_EQ(trace(built, start, c.tokens, c.skip), c.expected);
+    EXPECT_EQ(trace(built, start, c.tokens, c.skip, c.order, stack), c.expected);
+  }
+}
+
+// A walk that stopped halfway leaves its frames on a lent stack; the next walk on it
+// starts from its own node all the same.
+TEST(TreeWalk, LentStackLeftHalfwayServesTheNextWalk) {
+  const Built built = expression_tree();
+  WalkStack stack;
+  {
+    TreeWalk walk(built.tree, built.tree.root, WalkTokens::All, WalkOrder::Source, stack);
+    for (int events = 0; events < 4; ++events) ASSERT_TRUE(walk.next().has_value());
+    EXPECT_EQ(walk.open_count(), 3u);
+  }
+  const uint32_t call = find_node(built.tree, NodeKind::Call);
+  TreeWalk walk(built.tree, call, WalkTokens::None, WalkOrder::Source, stack);
+  std::vector<uint32_t> entered;
+  while (const std::optional<WalkStep> step = walk.next()) {
+    if (step->event == WalkEvent::Enter) entered.push_back(step->index);
+  }
+  EXPECT_EQ(entered.size(), 3u);  // Call, NameRef, ArgList
+  EXPECT_EQ(entered.front(), call);
+}
+
+TEST(TreeWalk, EdgeTokens) {
+  const Built built = expression_tree();
+  // A node without tokens: an empty ArgList in a Call with no name.
+  const Built empty =
+      build({open(NodeKind::SelectStmt), open(NodeKind::Call), open(NodeKind::ArgList), close(),
+             close(), token(TokenKind::Whitespace, " "), close()});
+  struct EdgeCase {
+    const char* name;
+    const Built* built;
+    std::optional<NodeKind> start;  // none: the root
+    WalkTokens tokens;
+    WalkOrder order;
+    std::optional<std::string> expected;  // the token's text
+  };
+  const EdgeCase cases[] = {
+      {"first token, trivia included", &built, std::nullopt, WalkTokens::All, WalkOrder::Source,
+       "-- c\n"},
+      {"first significant token passes over a comment", &built, std::nullopt,
+       WalkTokens::Significant, WalkOrder::Source, "a"},
+      {"last token", &built, std::nullopt, WalkTokens::All, WalkOrder::Reverse, ")"},
+      {"last token of a subtree", &built, NodeKind::NameRef, WalkTokens::All, WalkOrder::Reverse,
+       "a"},
+      {"no token events, no token", &built, std::nullopt, WalkTokens::None, WalkOrder::Source,
+       std::nullopt},
+      {"past an empty node to the trivia after it", &empty, std::nullopt, WalkTokens::All,
+       WalkOrder::Source, " "},
+      {"only trivia: no significant token", &empty, std::nullopt, WalkTokens::Significant,
+       WalkOrder::Reverse, std::nullopt},
+      {"a node without tokens", &empty, NodeKind::Call, WalkTokens::All, WalkOrder::Reverse,
+       std::nullopt},
+  };
+  WalkStack stack;
+  for (const EdgeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Tree& tree = c.built->tree;
+    const uint32_t start = c.start ? find_node(tree, *c.start) : tree.root;
+    const std::optional<uint32_t> found = edge_token(tree, start, c.tokens, c.order, stack);
+    ASSERT_EQ(found.has_value(), c.expected.has_value());
+    if (!found) continue;
+    const TreeToken& record = tree.tokens[*found];
+    EXPECT_EQ(c.built->text.substr(record.start, record.end - record.start), *c.expected);
   }
 }
 
 TEST(TreeWalk, OpenNodesAndEnd) {
   const Built built = expression_tree();
-  TreeWalk walk(built.tree, built.tree.root);
-  EXPECT_EQ(walk.open_count(), 0u);
-  EXPECT_FALSE(walk.open_node(0).has_value());
-  while (const std::optional<WalkStep> step = walk.next()) {
-    if (step->event == WalkEvent::Enter) {
-      EXPECT_EQ(walk.open_count(), step->depth + 1);
-      EXPECT_EQ(walk.open_node(0), step->index);
-      if (step->depth > 0) {
-        EXPECT_EQ(walk.open_node(1), built.tree.nodes[step->index].parent);
+  for (const WalkOrder order : {WalkOrder::Source, WalkOrder::Reverse}) {
+    SCOPED_TRACE(order == WalkOrder::Source ? "source order" : "reverse order");
+    TreeWalk walk(built.tree, built.tree.root, WalkTokens::All, order);
+    EXPECT_EQ(walk.open_count(), 0u);
+    EXPECT_FALSE(walk.open_node(0).has_value());
+    while (const std::optional<WalkStep> step = walk.next()) {
+      if (step->event == WalkEvent::Enter) {
+        EXPECT_EQ(walk.open_count(), step->depth + 1);
+        EXPECT_EQ(walk.open_node(0), step->index);
+        if (step->depth > 0) {
+          EXPECT_EQ(walk.open_node(1), built.tree.nodes[step->index].parent);
+        }
+        EXPECT_FALSE(walk.open_node(step->depth + 1).has_value());
+      } else if (step->event == WalkEvent::Token) {
+        EXPECT_EQ(walk.open_node(0), built.tree.token_parents[step->index]);
       }
-      EXPECT_FALSE(walk.open_node(step->depth + 1).has_value());
-    } else if (step->event == WalkEvent::Token) {
-      EXPECT_EQ(walk.open_node(0), built.tree.token_parents[step->index]);
+      // The position names this very entry in the parent's child list.
+      const std::optional<uint32_t> parent =
+          step->event == WalkEvent::Enter ? walk.open_node(1) : walk.open_node(0);
+      if (parent && (step->event != WalkEvent::Leave || step->depth > 0)) {
+        const Node& record =
+            built.tree.nodes[step->event == WalkEvent::Leave ? built.tree.nodes[step->index].parent
+                                                             : *parent];
+        const Child expected =
+            step->is_token() ? token_entry(step->index) : node_entry(step->index);
+        EXPECT_EQ(built.tree.children[record.first + step->position], expected);
+      } else {
+        EXPECT_EQ(step->position, 0u);
+      }
     }
-    // The position names this very entry in the parent's child list.
-    const std::optional<uint32_t> parent =
-        step->event == WalkEvent::Enter ? walk.open_node(1) : walk.open_node(0);
-    if (parent && (step->event != WalkEvent::Leave || step->depth > 0)) {
-      const Node& record =
-          built.tree.nodes[step->event == WalkEvent::Leave ? built.tree.nodes[step->index].parent
-                                                           : *parent];
-      const Child expected = step->is_token() ? token_entry(step->index) : node_entry(step->index);
-      EXPECT_EQ(built.tree.children[record.first + step->position], expected);
-    } else {
-      EXPECT_EQ(step->position, 0u);
-    }
+    EXPECT_EQ(walk.open_count(), 0u);
+    EXPECT_FALSE(walk.next().has_value());
+    walk.skip();  // nothing open: no effect
+    EXPECT_FALSE(walk.next().has_value());
   }
-  EXPECT_EQ(walk.open_count(), 0u);
-  EXPECT_FALSE(walk.next().has_value());
-  walk.skip();  // nothing open: no effect
-  EXPECT_FALSE(walk.next().has_value());
 }
 
 TEST(TreeWalk, StartOutsideTheTreeStops) {

@@ -77,6 +77,14 @@ const Case CASES[] = {
     {"with query out of scope",
      "select * from (with x as (select 1 from dual) select * from x), x;",
      {"DUAL", "X"}},
+    {"with query of an inner query, then a sibling and an outer scope",
+     "with o as (select 1 from dual) select * from (with x as (select * from o) select * "
+     "from x) a, (select * from x, o) b where exists (with o as (select 2 from p) select * "
+     "from o) and c in (select * from o);",
+     {"DUAL", "X", "P"}},
+    {"a recursive with query names itself",
+     "with r (n) as (select 1 from dual union all select n + 1 from r) select * from r;",
+     {"DUAL"}},
     {"quoted reference to a with query",
      "with q as (select 1 from dual) select * from \"Q\";",
      {"DUAL"}},

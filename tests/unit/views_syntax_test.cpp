@@ -67,9 +67,11 @@ std::string token_text(const Tree& tree, uint32_t token, std::string_view text) 
 
 // The identifier normal form of a tree token.
 std::string normal_form(const Tree& tree, uint32_t token, std::string_view text) {
-  const auto kind = static_cast<veltrane::syntax::TokenKind>(
-      veltrane::syntax::kind_number(tree.tokens[token].kind));
-  return veltrane::lexer::identifier_text(kind, token_text(tree, token, text));
+  const std::optional<veltrane::syntax::TokenKind> kind =
+      veltrane::syntax::as_token_kind(tree.tokens[token].kind);
+  if (!kind) ADD_FAILURE() << "a tree token without a token kind";
+  return veltrane::lexer::identifier_text(kind.value_or(veltrane::syntax::TokenKind::Unknown),
+                                          token_text(tree, token, text));
 }
 
 std::string joined_parts(const views::NamePath& path) {
