@@ -10,7 +10,9 @@
           "warm": the three run back to back in turn, so that a change of the machine's load
           reaches all of them alike; "cold": parse and analysis each after a 3 s pause, for
           the corpus with the procedure of 132,000 assignments (every set with --cold-all).
-          Each figure is the median and the minimum of --rounds runs (5).
+          Each figure is the median and the minimum of --rounds runs (5), as wall time and
+          as processor time (user and system) of the process: on a loaded machine a run
+          waits for its core, which the processor time leaves out.
 
 Usage: bench/output_roads.py {memory|speed} [--exe PATH] [--host PATH] [--corpus DIR]
                              [--core N] [--rounds N] [--goal-only] [--cold-all]
@@ -22,6 +24,7 @@ import json
 import os
 import pathlib
 import re
+import resource
 import subprocess
 import sys
 import tempfile
@@ -165,10 +168,13 @@ def pinned(arguments, args):
 
 
 def run_time(args):
-    """Wall time of one whole process, from its start to its end."""
+    """Wall time and processor time (user and system) of one whole process."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-    return time.perf_counter() - start
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return wall, after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime
 
 
 def median(values):
@@ -177,12 +183,23 @@ def median(values):
     return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
 
 
-def figures(name, times):
-    return f"{name} {median(times) * 1e3:8.1f} / {min(times) * 1e3:8.1f} ms"
-
-
-def ratios(times, parse):
-    return f"({median(times) / median(parse):4.2f}x / {min(times) / min(parse):4.2f}x)"
+def speed_lines(name, source, state, runs):
+    """Two lines, wall time and processor time: for each program (parse first) the median and
+    the minimum of its runs, and for the others their ratios to parse."""
+    for clock, index in (("wall", 0), ("cpu", 1)):
+        parse = [run[index] for run in runs[0][1]]
+        parts = []
+        for label, times in runs:
+            times = [run[index] for run in times]
+            part = f"{label} {median(times) * 1e3:7.1f} / {min(times) * 1e3:7.1f} ms"
+            if label != "parse":
+                part += (
+                    f" ({median(times) / median(parse):4.2f}x"
+                    f" / {min(times) / min(parse):4.2f}x)"
+                )
+            parts.append(part)
+        head = f"{name:42} {source / 1e6:6.2f} MB  {state:4} {clock:4}  "
+        print(head + "  ".join(parts), flush=True)
 
 
 # The pause before each run of the cold measure.
@@ -227,12 +244,8 @@ def run_speed(arguments, work):
             parse.append(run_time(parse_run))
             report.append(run_time(report_run))
             analysis.append(run_time(analysis_run))
-        print(
-            f"{name:42} {source / 1e6:6.2f} MB  warm  {figures('parse', parse)}  "
-            f"{figures('report', report)} {ratios(report, parse)}  "
-            f"{figures('analysis', analysis)} {ratios(analysis, parse)}",
-            flush=True,
-        )
+        runs = [("parse", parse), ("report", report), ("analysis", analysis)]
+        speed_lines(name, source, "warm", runs)
         if name not in goal_sets and not arguments.cold_all:
             continue
         parse, analysis = [], []
@@ -241,18 +254,16 @@ def run_speed(arguments, work):
             parse.append(run_time(parse_run))
             time.sleep(COLD_PAUSE)
             analysis.append(run_time(analysis_run))
-        print(
-            f"{name:42} {source / 1e6:6.2f} MB  cold  {figures('parse', parse)}  "
-            f"{figures('analysis', analysis)} {ratios(analysis, parse)}",
-            flush=True,
-        )
+        speed_lines(name, source, "cold", [("parse", parse), ("analysis", analysis)])
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("mode", choices=["memory", "speed"])
     parser.add_argument("--exe", default=str(REPO / "build" / "release" / "veltrane"))
-    parser.add_argument("--host", default=str(REPO / "build" / "release" / "bench" / "analysis_host"))
+    parser.add_argument(
+        "--host", default=str(REPO / "build" / "release" / "bench" / "analysis_host")
+    )
     parser.add_argument("--core", type=int, default=max(os.sched_getaffinity(0)))
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--goal-only", action="store_true")
