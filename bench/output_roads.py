@@ -4,20 +4,27 @@
 
   memory  peak resident memory above the idle process, beside what is written: the goal is
           at most 1.5 times the bytes written plus 64 bytes per source byte.
-  speed   the time of the report and of the analysis over the same files as a ratio to the
-          time of `veltrane parse` (best of five runs each, the three taken in turn so that
-          a change of the machine's load reaches all of them alike).
+  speed   whole process against whole process, every one pinned to the same core: the
+          analysis (bench/analysis_host, which reads the files and calls the C `analyze`
+          once per file) and `veltrane report` against `veltrane parse` of the same files.
+          "warm": the three run back to back in turn, so that a change of the machine's load
+          reaches all of them alike; "cold": parse and analysis each after a 3 s pause, for
+          the corpus with the procedure of 132,000 assignments (every set with --cold-all).
+          Each figure is the median and the minimum of --rounds runs (5), as wall time and
+          as processor time (user and system) of the process: on a loaded machine a run
+          waits for its core, which the processor time leaves out.
 
-Usage: bench/output_roads.py {memory|speed} [--exe PATH] [--lib PATH] [--corpus DIR]
+Usage: bench/output_roads.py {memory|speed} [--exe PATH] [--host PATH] [--corpus DIR]
+                             [--core N] [--rounds N] [--goal-only] [--cold-all]
 Each run works in a temporary folder; servers listen on 127.0.0.1 only."""
 
 import argparse
-import ctypes
 import http.client
 import json
 import os
 import pathlib
 import re
+import resource
 import subprocess
 import sys
 import tempfile
@@ -155,82 +162,112 @@ def run_memory(arguments, work):
         memory_line("report", "corpus: every file", source, peak, folder_size(out))
 
 
+def pinned(arguments, args):
+    """The command line that runs `args` on the one chosen core."""
+    return ["taskset", "-c", str(arguments.core), *args]
+
+
 def run_time(args):
+    """Wall time and processor time (user and system) of one whole process."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-    return time.perf_counter() - start
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return wall, after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime
 
 
-ANALYSIS_RUN = """
-import ctypes, sys, time
-library = ctypes.CDLL(sys.argv[1])
-library.analyze.restype = ctypes.c_void_p
-library.analyze.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t]
-texts = [open(path, "rb").read() for path in sys.argv[2:]]
-start = time.perf_counter()
-for text in texts:
-    library.analyze(text, len(text), b"", 0)
-print(time.perf_counter() - start)
-"""
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
 
 
-def analysis_run_time(lib, files):
-    run = subprocess.run(
-        [sys.executable, "-c", ANALYSIS_RUN, lib, *map(str, files)],
-        capture_output=True,
-        text=True,
-        check=True,
-    )
-    return float(run.stdout)
+def speed_lines(name, source, state, runs):
+    """Two lines, wall time and processor time: for each program (parse first) the median and
+    the minimum of its runs, and for the others their ratios to parse."""
+    for clock, index in (("wall", 0), ("cpu", 1)):
+        parse = [run[index] for run in runs[0][1]]
+        parts = []
+        for label, times in runs:
+            times = [run[index] for run in times]
+            part = f"{label} {median(times) * 1e3:7.1f} / {min(times) * 1e3:7.1f} ms"
+            if label != "parse":
+                part += (
+                    f" ({median(times) / median(parse):4.2f}x"
+                    f" / {min(times) / min(parse):4.2f}x)"
+                )
+            parts.append(part)
+        head = f"{name:42} {source / 1e6:6.2f} MB  {state:4} {clock:4}  "
+        print(head + "  ".join(parts), flush=True)
 
 
-ROUNDS = 5
+# The pause before each run of the cold measure.
+COLD_PAUSE = 3.0
 
 
 def run_speed(arguments, work):
     exe = arguments.exe
+    host = arguments.host
+    for program in (exe, host):
+        if not pathlib.Path(program).exists():
+            sys.exit(f"no program at {program}")
     sets = []
     files = corpus_files(arguments.corpus)
     if files:
         sets.append(("corpus", files))
     procedure = work / "procedure.sql"
     procedure.write_text(dict(SHAPES)["procedure of 132,000 assignments"]())
-    if files:
-        sets.append(("corpus + procedure of 132,000 assignments", files + [procedure]))
-    for name, make in SHAPES:
-        path = work / f"shape{len(sets)}.sql"
-        path.write_text(make())
-        sets.append((name, [path]))
+    goal_sets = {"corpus + procedure of 132,000 assignments"}
+    sets.append(("corpus + procedure of 132,000 assignments", files + [procedure]))
+    if not arguments.goal_only:
+        for name, make in SHAPES:
+            path = work / f"shape{len(sets)}.sql"
+            path.write_text(make())
+            sets.append((name, [path]))
+    print(
+        f"{arguments.rounds} rounds on core {arguments.core}; each figure: median / minimum; "
+        "ratios to `parse`: of the medians / of the minima",
+        flush=True,
+    )
     for name, paths in sets:
         source = sum(p.stat().st_size for p in paths)
-        arguments_of = [str(p) for p in paths]
-        parse = report = analysis = float("inf")
-        for _ in range(ROUNDS):
-            parse = min(parse, run_time([exe, "parse", *arguments_of]))
-            report = min(
-                report,
-                run_time(
-                    [exe, "report", "--out", str(work / "out"), "--format", "html,csv,json",
-                     *arguments_of]
-                ),
-            )
-            if arguments.lib:
-                analysis = min(analysis, analysis_run_time(arguments.lib, paths))
-        if not arguments.lib:
-            analysis = float("nan")
-        print(
-            f"{name:42} {source / 1e6:7.2f} MB  parse {parse * 1e3:7.1f} ms  "
-            f"report {report * 1e3:7.1f} ms ({report / parse:5.2f}x)  "
-            f"analysis {analysis * 1e3:7.1f} ms ({analysis / parse:5.2f}x)",
-            flush=True,
+        names = [str(p) for p in paths]
+        parse_run = pinned(arguments, [exe, "parse", *names])
+        report_run = pinned(
+            arguments,
+            [exe, "report", "--out", str(work / "out"), "--format", "html,csv,json", *names],
         )
+        analysis_run = pinned(arguments, [host, *names])
+        parse, report, analysis = [], [], []
+        for _ in range(arguments.rounds):
+            parse.append(run_time(parse_run))
+            report.append(run_time(report_run))
+            analysis.append(run_time(analysis_run))
+        runs = [("parse", parse), ("report", report), ("analysis", analysis)]
+        speed_lines(name, source, "warm", runs)
+        if name not in goal_sets and not arguments.cold_all:
+            continue
+        parse, analysis = [], []
+        for _ in range(arguments.rounds):
+            time.sleep(COLD_PAUSE)
+            parse.append(run_time(parse_run))
+            time.sleep(COLD_PAUSE)
+            analysis.append(run_time(analysis_run))
+        speed_lines(name, source, "cold", [("parse", parse), ("analysis", analysis)])
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("mode", choices=["memory", "speed"])
     parser.add_argument("--exe", default=str(REPO / "build" / "release" / "veltrane"))
-    parser.add_argument("--lib", default=str(REPO / "build" / "release" / "libveltrane.so"))
+    parser.add_argument(
+        "--host", default=str(REPO / "build" / "release" / "bench" / "analysis_host")
+    )
+    parser.add_argument("--core", type=int, default=max(os.sched_getaffinity(0)))
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--goal-only", action="store_true")
+    parser.add_argument("--cold-all", action="store_true")
     parser.add_argument("--corpus", default=str(REPO.parent / "shared" / "corpus"))
     arguments = parser.parse_args()
     with tempfile.TemporaryDirectory() as folder:

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "api/analysis_options.hpp"
-#include "api/huge_pages.hpp"
 #include "api/lossy_input.hpp"
 #include "api/result_json.hpp"
 #include "lexer/oracle_version.hpp"
@@ -126,7 +125,9 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
 constexpr std::size_t KEPT_BUFFER = std::size_t{4} * 1024 * 1024;
 
 // Empties `out` and gives it room for `bound` bytes: its own storage when that holds the
-// bound and is small or not more than twice as much, else a new buffer.
+// bound and is small or not more than twice as much, else a new buffer. A new buffer gets
+// ordinary pages: asking for huge pages makes the kernel find and clear whole 2 MiB blocks
+// at the first touch, which costs a run after a pause far more than the page faults saved.
 void prepare_result_buffer(std::string& out, std::size_t bound) {
   out.clear();
   if (out.capacity() >= bound && (out.capacity() <= KEPT_BUFFER || out.capacity() / 2 <= bound)) {
@@ -134,7 +135,6 @@ void prepare_result_buffer(std::string& out, std::size_t bound) {
   }
   std::string().swap(out);
   out.reserve(bound);
-  advise_huge_pages(out);
 }
 
 }  // namespace

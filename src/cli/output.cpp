@@ -39,6 +39,11 @@ Output::~Output() { flush(); }
 
 void Output::out(std::string_view text) {
   if (out_failed_) return;
+  if (out_buffer_.empty() && text.size() >= OUT_BUFFER_LIMIT) {
+    // A large piece is written as it stands rather than copied first.
+    if (!write_all(STANDARD_OUTPUT, text)) report_failure(true, errno);
+    return;
+  }
   out_buffer_.append(text);
   if (out_buffer_.size() >= OUT_BUFFER_LIMIT) flush();
 }

@@ -180,10 +180,10 @@ void parse_and_report(const FileContext& context, const lexer::SplitResult& spli
 
   if (flags.errors && first_error != nullptr) print_error_line(context, *first_error, output);
   if (flags.dump) {
-    std::string dump;
-    syntax::dump_tree(tree, tree.root, 0, context.text, dump);
-    dump.push_back('\n');
-    output.out(dump);
+    // Written while it is made: the dump of a deep tree can be far larger than the tree.
+    syntax::dump_tree(tree, tree.root, 0, context.text,
+                      [&output](std::string_view piece) { output.out(piece); });
+    output.out("\n");
   }
   if (flags.json) print_json_line(context, item, kind, errors, tree, output);
 }

@@ -44,8 +44,36 @@ bool needs_code_point_escape(char32_t code_point) {
   }
 }
 
-void append_indent(std::string& sink, uint32_t depth) {
-  sink.append(2 * static_cast<std::size_t>(depth), ' ');
+// Blanks are appended at most this many at a time, so that a streamed dump can hand on its
+// piece in the middle of a deep line's indentation.
+constexpr std::size_t INDENT_STEP = 4096;
+
+// Appends the lines of the dump to `sink`, calling `piece_done()` after every line and
+// every step of indentation.
+template <class PieceDone>
+void write_dump(const Tree& tree, uint32_t node, uint32_t depth, std::string_view text,
+                std::string& sink, PieceDone&& piece_done) {
+  TreeWalk walk(tree, node, WalkTokens::Significant);
+  while (const std::optional<WalkStep> step = walk.next()) {
+    if (step->event == WalkEvent::Leave) continue;
+    std::size_t blanks = 2 * (static_cast<std::size_t>(depth) + step->depth);
+    while (blanks > INDENT_STEP) {
+      sink.append(INDENT_STEP, ' ');
+      blanks -= INDENT_STEP;
+      piece_done();
+    }
+    sink.append(blanks, ' ');
+    if (step->event == WalkEvent::Enter) {
+      append_kind_name(sink, tree.nodes[step->index].kind);
+    } else {
+      const TreeToken& token = tree.tokens[step->index];
+      append_kind_name(sink, token.kind);
+      sink.push_back(' ');
+      append_quoted(sink, span_text(Span{token.start, token.end}, text));
+    }
+    sink.push_back('\n');
+    piece_done();
+  }
 }
 
 }  // namespace
@@ -117,20 +145,19 @@ std::string quoted(std::string_view text) {
 
 void dump_tree(const Tree& tree, uint32_t node, uint32_t depth, std::string_view text,
                std::string& sink) {
-  TreeWalk walk(tree, node, WalkTokens::Significant);
-  while (const std::optional<WalkStep> step = walk.next()) {
-    if (step->event == WalkEvent::Leave) continue;
-    append_indent(sink, depth + step->depth);
-    if (step->event == WalkEvent::Enter) {
-      append_kind_name(sink, tree.nodes[step->index].kind);
-    } else {
-      const TreeToken& token = tree.tokens[step->index];
-      append_kind_name(sink, token.kind);
-      sink.push_back(' ');
-      append_quoted(sink, span_text(Span{token.start, token.end}, text));
-    }
-    sink.push_back('\n');
-  }
+  write_dump(tree, node, depth, text, sink, [] {});
+}
+
+void dump_tree(const Tree& tree, uint32_t node, uint32_t depth, std::string_view text,
+               const DumpPieceWriter& write, std::size_t piece_bytes) {
+  std::string piece;
+  piece.reserve(piece_bytes + INDENT_STEP);
+  write_dump(tree, node, depth, text, piece, [&] {
+    if (piece.size() < piece_bytes) return;
+    write(piece);
+    piece.clear();
+  });
+  if (!piece.empty()) write(piece);
 }
 
 }  // namespace veltrane::syntax

@@ -2,7 +2,9 @@
 
 // The indented text dump of a tree and the quoted text form it writes token texts in.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,19 @@ namespace veltrane::syntax {
 // Walks with an explicit stack, so any depth is fine.
 void dump_tree(const Tree& tree, uint32_t node, uint32_t depth, std::string_view text,
                std::string& sink);
+
+// Receives a dump piece by piece, in order.
+using DumpPieceWriter = std::function<void(std::string_view piece)>;
+
+// The size a streamed dump's pieces are gathered to.
+inline constexpr std::size_t DUMP_PIECE_BYTES = std::size_t{64} * 1024;
+
+// The same dump, handed to `write` while it is made, in pieces of about `piece_bytes`
+// (one line may make a longer piece only by the quoted text of its token), so that no more
+// than one piece is held at a time however deep the tree: a left-nested chain's dump grows
+// with the square of its length. The pieces joined are the text the other form appends.
+void dump_tree(const Tree& tree, uint32_t node, uint32_t depth, std::string_view text,
+               const DumpPieceWriter& write, std::size_t piece_bytes = DUMP_PIECE_BYTES);
 
 // Appends `text` in the quoted text form: between double quotes, with \\ \" \n \r \t \0,
 // \u{hex} for characters of the categories Cc Cf Cs Co Cn Zl Zp Zs (but U+0020) and for

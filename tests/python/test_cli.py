@@ -87,21 +87,47 @@ def test_a_failed_write_names_the_stream_once(args):
     assert err.startswith(line) and err.count(line) == 1
 
 
-def test_out_of_memory_is_a_failure_not_an_abort(tmp_path):
-    # The indented dump of a long left-nested chain is quadratic in size.
-    chain = write(tmp_path, "chain.sql", "select " + "+".join(["1"] * 100_000) + " from dual;\n")
+def limit_memory(size):
+    """A function for preexec_fn that limits the child's address space to `size` bytes."""
     import resource
 
-    def limit_memory():
-        resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+    def limit():
+        resource.setrlimit(resource.RLIMIT_AS, (size, size))
 
+    return limit
+
+
+def test_out_of_memory_is_a_failure_not_an_abort(tmp_path):
+    # The tree of a chain of two million terms needs far more than 256 MiB.
+    chain = write(tmp_path, "chain.sql", "select " + "+".join(["1"] * 2_000_000) + " from dual;\n")
     if not EXE.exists():
         pytest.skip(f"no executable at {EXE}")
     done = subprocess.run(
-        [str(EXE), "parse", "--dump", str(chain)], stdout=subprocess.DEVNULL,
-        stderr=subprocess.PIPE, preexec_fn=limit_memory, timeout=TIMEOUT, check=False,
+        [str(EXE), "parse", str(chain)], stdout=subprocess.DEVNULL,
+        stderr=subprocess.PIPE, preexec_fn=limit_memory(256 << 20), timeout=TIMEOUT, check=False,
     )
     assert (done.returncode, done.stderr) == (1, b"veltrane: out of memory\n")
+
+
+def test_a_dump_larger_than_memory_is_written_while_it_is_made(tmp_path):
+    # The indented dump of a left-nested chain grows with the square of its length: here
+    # about 257 MB of text, twice the address space the run is given.
+    chain = write(tmp_path, "chain.sql", "select a" + " || a" * 8000 + " from dual;\n")
+    if not EXE.exists():
+        pytest.skip(f"no executable at {EXE}")
+    dump = subprocess.Popen(
+        [str(EXE), "parse", "--dump", str(chain)], stdout=subprocess.PIPE,
+        stderr=subprocess.PIPE, preexec_fn=limit_memory(128 << 20),
+    )
+    written = 0
+    last = b""
+    while piece := dump.stdout.read(1 << 20):
+        written += len(piece)
+        last = (last + piece)[-2:]
+    err = dump.stderr.read()
+    assert dump.wait(timeout=TIMEOUT) == 0
+    assert written > 128 << 20 and last == b"\n\n"
+    assert err.startswith(b"1 files, 1 SQL statements")
 
 
 # Input files and read errors

@@ -7,9 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -17,6 +15,7 @@
 
 #include "cli/output.hpp"
 #include "cli/text_format.hpp"
+#include "redirected.hpp"
 #include "syntax/face_guard.hpp"
 #include "syntax/stop.hpp"
 
@@ -102,23 +101,7 @@ TEST(CliFaces, TextForATerminal) {
   EXPECT_EQ(position, "a\xEF\xBF\xBD.sql:3:4");
 }
 
-// Points a file descriptor somewhere else while alive.
-class Redirected {
- public:
-  Redirected(int descriptor, int target) : descriptor_(descriptor), saved_(::dup(descriptor)) {
-    ::dup2(target, descriptor);
-  }
-  ~Redirected() {
-    ::dup2(saved_, descriptor_);
-    ::close(saved_);
-  }
-  Redirected(const Redirected&) = delete;
-  Redirected& operator=(const Redirected&) = delete;
-
- private:
-  int descriptor_;
-  int saved_;
-};
+using test_support::Redirected;
 
 TEST(CliFaces, AFailedWriteIsReportedOnce) {
   const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
@@ -141,8 +124,7 @@ TEST(CliFaces, AFailedWriteIsReportedOnce) {
   }
   ::close(full);
   ::close(capture);
-  std::ifstream in(capture_path, std::ios::binary);
-  const std::string written{std::istreambuf_iterator<char>(in), {}};
+  const std::string written = test_support::file_bytes(capture_path);
   fs::remove(capture_path);
   EXPECT_TRUE(failed);
   EXPECT_EQ(written,

@@ -37,7 +37,7 @@ void check(const ScriptCase& test) {
   }
 }
 
-TEST(ResolveRecords, ChecksFromTheIssue) {
+TEST(ResolveRecords, ScriptsResolveAgainstTheirOwnObjectsScopesAndOwners) {
   const std::vector<ScriptCase> cases = {
       {"columns of a catalog table",
        "CREATE TABLE emp (id NUMBER, ename VARCHAR2(20));\nSELECT ename, e2 FROM emp;\n",

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "event_trees.hpp"
 #include "small_stack.hpp"
@@ -175,12 +178,101 @@ TEST(DumpTreeTest, AppendsToTheSinkAndStopsOnABadNodeIndex) {
   EXPECT_THROW(dump_tree(tree, 1, 0, "x", sink), InternalStop);
 }
 
-TEST(DumpTreeTest, TwentyThousandLevelsDumpWithoutRecursion) {
+// A left-nested chain `a||a||...||a` of `links` operators: as deep as it is long.
+Tree concatenation_chain(uint32_t links, std::string& text) {
+  text = "a";
+  TreeBuilder builder;
+  for (uint32_t link = 0; link < links; ++link)
+    builder.start_node(syntax_kind(NodeKind::BinaryExpr));
+  builder.token(syntax_kind(TokenKind::Ident), 0, 1);
+  for (uint32_t link = 0; link < links; ++link) {
+    const auto start = static_cast<uint32_t>(text.size());
+    text += "||a";
+    builder.token(syntax_kind(TokenKind::Concat), start, start + 2);
+    builder.token(syntax_kind(TokenKind::Ident), start + 2, start + 3);
+    builder.finish_node();
+  }
+  return std::move(builder).finish();
+}
+
+// Several statements under one root, one of them a chain, and a token longer than a piece.
+Tree several_statements(std::string& text) {
+  text.clear();
+  TreeBuilder builder;
+  builder.start_node(syntax_kind(NodeKind::Block));
+  const auto add_token = [&](TokenKind kind, std::string_view token_text) {
+    const auto start = static_cast<uint32_t>(text.size());
+    text += token_text;
+    builder.token(syntax_kind(kind), start, static_cast<uint32_t>(text.size()));
+  };
+  for (int statement = 0; statement < 3; ++statement) {
+    builder.start_node(syntax_kind(NodeKind::SelectStmt));
+    add_token(TokenKind::Ident, "select");
+    add_token(TokenKind::Whitespace, " ");
+    for (int link = 0; link < 700; ++link) builder.start_node(syntax_kind(NodeKind::BinaryExpr));
+    add_token(TokenKind::Number, "1");
+    for (int link = 0; link < 700; ++link) {
+      add_token(TokenKind::Plus, "+");
+      add_token(TokenKind::String, statement == 1 && link == 0 ? "'" + std::string(9000, 'x') + "'"
+                                                               : std::string("'\t'"));
+      builder.finish_node();
+    }
+    add_token(TokenKind::Semicolon, ";");
+    builder.finish_node();
+  }
+  builder.finish_node();
+  return std::move(builder).finish();
+}
+
+TEST(DumpTreeTest, StreamedPiecesJoinToTheOneTextDump) {
+  struct Case {
+    std::string_view name;
+    std::function<Tree(std::string&)> make;
+    uint32_t depth;
+  };
+  const Case cases[] = {
+      {"chain of 3,000 links", [](std::string& text) { return concatenation_chain(3000, text); },
+       0},
+      {"chain of 10 links started 5,000 deep",
+       [](std::string& text) { return concatenation_chain(10, text); }, 5000},
+      {"several statements", several_statements, 0},
+      {"one short node", [](std::string& text) { return concatenation_chain(1, text); }, 0},
+  };
+  constexpr std::size_t PIECE_SIZES[] = {1, 100, 5000, DUMP_PIECE_BYTES};
+  for (const Case& test_case : cases) {
+    std::string text;
+    const Tree tree = test_case.make(text);
+    std::string whole;
+    dump_tree(tree, tree.root, test_case.depth, text, whole);
+    for (const std::size_t piece_bytes : PIECE_SIZES) {
+      SCOPED_TRACE(std::string(test_case.name) + ", pieces of " + std::to_string(piece_bytes));
+      std::vector<std::size_t> sizes;
+      std::string joined;
+      dump_tree(
+          tree, tree.root, test_case.depth, text,
+          [&](std::string_view piece) {
+            sizes.push_back(piece.size());
+            joined.append(piece);
+          },
+          piece_bytes);
+      EXPECT_EQ(joined, whole);
+      ASSERT_FALSE(sizes.empty());
+      // Every piece but the last is full; none runs far past the size but by a long token.
+      EXPECT_TRUE(std::all_of(sizes.begin(), sizes.end() - 1,
+                              [&](std::size_t size) { return size >= piece_bytes; }));
+      const std::size_t largest = *std::max_element(sizes.begin(), sizes.end());
+      EXPECT_LT(largest, piece_bytes + 8192 + 9000);
+    }
+  }
+}
+
+TEST(DumpTreeTest, TwentyThousandLevelsStreamWithoutRecursion) {
   constexpr uint32_t LEVELS = 20'000;
   bool stopped = false;
   std::size_t size = 0;
   std::size_t line_count = 0;
-  std::string deepest_lines;
+  std::size_t largest_piece = 0;
+  std::string tail;
   const bool ran = run_on_small_stack([&] {
     try {
       TreeBuilder builder;
@@ -190,14 +282,15 @@ TEST(DumpTreeTest, TwentyThousandLevelsDumpWithoutRecursion) {
       builder.token(syntax_kind(TokenKind::Number), 0, 1);
       for (uint32_t level = 0; level < LEVELS; ++level) builder.finish_node();
       const Tree tree = std::move(builder).finish();
-      std::string sink;
-      sink.reserve(std::size_t{LEVELS} * (LEVELS + 11) + 32);  // the dump is about 400 MB
-      dump_tree(tree, tree.root, 0, "7", sink);
-      size = sink.size();
-      for (const char c : sink) line_count += c == '\n' ? 1 : 0;
-      const std::size_t tail_start = sink.rfind('\n', sink.size() - 2);
-      const std::size_t before_tail = sink.rfind('\n', tail_start - 1);
-      deepest_lines = sink.substr(before_tail + 1);
+      // The dump is about 400 MB; only its last two lines are kept.
+      const std::size_t tail_size = 4 * std::size_t{LEVELS} + 32;
+      dump_tree(tree, tree.root, 0, "7", [&](std::string_view piece) {
+        size += piece.size();
+        largest_piece = std::max(largest_piece, piece.size());
+        line_count += static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\n'));
+        tail.append(piece);
+        if (tail.size() > 2 * tail_size) tail.erase(0, tail.size() - tail_size);
+      });
     } catch (const InternalStop&) {
       stopped = true;
     }
@@ -210,8 +303,11 @@ TEST(DumpTreeTest, TwentyThousandLevelsDumpWithoutRecursion) {
       2 * std::size_t{LEVELS} + std::string_view("Number \"7\"\n").size();
   EXPECT_EQ(size, node_lines + token_line);
   EXPECT_EQ(line_count, LEVELS + 1);
-  EXPECT_EQ(deepest_lines, std::string(2 * (LEVELS - 1), ' ') + "ParenExpr\n" +
-                               std::string(2 * LEVELS, ' ') + "Number \"7\"\n");
+  EXPECT_LT(largest_piece, 2 * DUMP_PIECE_BYTES);
+  const std::string deepest_lines = std::string(2 * (LEVELS - 1), ' ') + "ParenExpr\n" +
+                                    std::string(2 * LEVELS, ' ') + "Number \"7\"\n";
+  ASSERT_GE(tail.size(), deepest_lines.size());
+  EXPECT_EQ(tail.substr(tail.size() - deepest_lines.size()), deepest_lines);
 }
 
 }  // namespace
