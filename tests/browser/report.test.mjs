@@ -392,11 +392,16 @@ test('numbers stay on one line in columns wide enough for the longest, on screen
   const fiveDigitLines = 'rows.some((row) => row[1].length === 5)';
   await scrollUntil(page, 'files', 1, lastFile);
   assertWhole(await numberCells(page, 'files'), filesLongest);
+  // A name longer than its column breaks after "_" or ".".
+  const nameLines = await cellLines(page, '#panel-files tbody tr:not(.gap):last-of-type td');
+  assert.ok(nameLines.length > 1, `${nameLines}`);
+  assert.equal(nameLines.join(''), LAST_FILE);
+  assert.ok(nameLines.slice(0, -1).every((line) => /[_.]$/.test(line)), `${nameLines}`);
   await page.click('#nav button[data-tab="statements"]');
   await scrollUntil(page, 'statements', 0.75, fiveDigitLines);
   assertWhole(await numberCells(page, 'statements'), linesLongest);
 
-  // A narrower window lays the columns out anew; a long name breaks after "_" or ".".
+  // A narrower window lays the columns out anew.
   await page.setViewportSize({ width: 560, height: 800 });
   await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
   await scrollUntil(page, 'statements', 0.75, fiveDigitLines);
@@ -404,10 +409,6 @@ test('numbers stay on one line in columns wide enough for the longest, on screen
   await page.click('#nav button[data-tab="files"]');
   await scrollUntil(page, 'files', 1, lastFile);
   assertWhole(await numberCells(page, 'files'), filesLongest);
-  const nameLines = await cellLines(page, '#panel-files tbody tr:not(.gap):last-of-type td');
-  assert.ok(nameLines.length > 1, `${nameLines}`);
-  assert.equal(nameLines.join(''), LAST_FILE);
-  assert.ok(nameLines.slice(0, -1).every((line) => /[_.]$/.test(line)), `${nameLines}`);
 
   await page.emulateMedia({ media: 'print' });
   await page.waitForFunction(() => document.querySelectorAll('#panel-statements tbody tr').length > 10500);
