@@ -263,3 +263,174 @@ test('a large table draws the rows in view, the rest as it scrolls, and all of t
   assert.deepEqual(await lineCells(), Array.from({ length: count }, (_, i) => count - i));
   assert.equal(await page.$$eval('#panel-files tbody tr', (list) => list.length), 1);
 });
+
+// Reports the generated scripts `files` (name to text) of a fresh folder as HTML and opens
+// the page in a fresh context with `viewport`.
+async function openGeneratedReport(t, files, viewport) {
+  const folder = mkdtempSync(join(tmpdir(), 'veltrane-report-generated-'));
+  t.after(() => rmSync(folder, { recursive: true, force: true }));
+  for (const [name, text] of Object.entries(files)) writeFileSync(join(folder, name), text);
+  execFileSync(EXE, ['report', '--format', 'html', ...Object.keys(files)], { cwd: folder, stdio: 'pipe' });
+  const page = await openWatchedPage(t, browser, { locale: 'en-US', viewport });
+  await page.goto(pathToFileURL(join(folder, 'veltrane-report', 'report.html')).href);
+  return page;
+}
+
+const statements = (count, make) => Array.from({ length: count }, (_, i) => make(i + 1)).join('\n') + '\n';
+
+// 240 small files, then one of 20,500 statements, then one of a single statement under a
+// long name: more than 20,000 statement rows, and the longest numbers of the Files and
+// Statements tabs far below their first rows.
+const LAST_FILE = 'z_the_last_file_of_this_long_name.sql';
+const MANY_ROWS = {
+  ...Object.fromEntries(Array.from({ length: 240 }, (_, i) =>
+    [`a${String(i).padStart(3, '0')}.sql`, 'select 1 from dual;\nselect 2 from dual;\n'])),
+  'big.sql': statements(20500, (n) => `select ${n} from big_table;`),
+  [LAST_FILE]: "select 'the last row' from dual;\n",
+};
+const MANY_ROWS_COUNT = 240 * 2 + 20500 + 1;
+
+// Scrolls the scroll box of a panel to `fraction` of its scroll range, again and again,
+// until the texts of the rows drawn, `rows` (an array of arrays of cell texts), satisfy
+// the expression `done`. Rows are measured as they are drawn, which may change the range.
+async function scrollUntil(page, panel, fraction, done) {
+  await page.waitForFunction(({ panel, fraction, done }) => {
+    const box = document.querySelector(`#panel-${panel} .scroll`);
+    const target = Math.round(fraction * (box.scrollHeight - box.clientHeight));
+    if (Math.abs(box.scrollTop - target) > 1) {
+      box.scrollTop = target;
+      return false;
+    }
+    const rows = [...box.querySelectorAll('tbody tr:not(.gap)')]
+      .map((tr) => [...tr.children].map((td) => td.textContent));
+    if (new Function('rows', `return ${done};`)(rows)) return true;
+    box.scrollTop = target - 1;
+    return false;
+  }, { panel, fraction, done }, { polling: 100 });
+}
+
+// The rows of a panel's table that lie wholly or partly in the view of its scroll box.
+const rowsInView = (page, panel) => page.$eval(`#panel-${panel} .scroll`, (box) => {
+  const view = box.getBoundingClientRect();
+  const top = view.top + box.querySelector('thead').offsetHeight;
+  return [...box.querySelectorAll('tbody tr:not(.gap)')]
+    .filter((tr) => tr.getBoundingClientRect().bottom > top && tr.getBoundingClientRect().top < view.bottom)
+    .map((tr) => [...tr.children].map((td) => td.textContent));
+});
+
+test('every row of a table of more than 20,000 rows can be scrolled to and is drawn', async (t) => {
+  const page = await openGeneratedReport(t, MANY_ROWS, { width: 1280, height: 800 });
+  await page.click('#nav button[data-tab="statements"]');
+  const all = MANY_ROWS_COUNT.toLocaleString('en-US');
+  assert.equal(await page.textContent('#panel-statements .count'), `${all} of ${all}`);
+  await scrollUntil(page, 'statements', 1, 'rows.at(-1)[0].startsWith("z_")');
+  const last = (await rowsInView(page, 'statements')).slice(-2);
+  assert.deepEqual(last.map((cells) => [cells[0], cells[1]]), [['big.sql', '20500'], [LAST_FILE, '1']]);
+
+  // Filtered, the rows left are all reachable too.
+  await page.fill('#panel-statements input', 'big_table');
+  assert.equal(await page.textContent('#panel-statements .count'), `20,500 of ${all}`);
+  await scrollUntil(page, 'statements', 1, 'rows.at(-1)[1] === "20500"');
+  assert.equal((await rowsInView(page, 'statements')).at(-1)[1], '20500');
+
+  // Printed, the table holds every row.
+  await page.fill('#panel-statements input', '');
+  await page.emulateMedia({ media: 'print' });
+  await page.waitForFunction((n) => document.querySelectorAll('#panel-statements tbody tr').length === n,
+    MANY_ROWS_COUNT);
+});
+
+// For each number cell of the panel's rows drawn (those from `from` to `to` of them): its
+// text, the lines it takes and whether it stays within the cell's padding.
+const numberCells = (page, panel, from = 0, to = Infinity) => page.$$eval(`#panel-${panel} tbody tr:not(.gap)`,
+  (rows, [from, to]) => rows.slice(from, to).flatMap((tr) => [...tr.querySelectorAll('td.num')]).map((td) => {
+    const range = document.createRange();
+    range.selectNodeContents(td);
+    const rects = [...range.getClientRects()].filter((rect) => rect.width > 0);
+    const box = td.getBoundingClientRect();
+    const style = getComputedStyle(td);
+    const left = box.left + parseFloat(style.paddingLeft) - 0.5;
+    const right = box.right - parseFloat(style.paddingRight) + 0.5;
+    return { text: td.textContent, lines: new Set(rects.map((rect) => Math.round(rect.top))).size,
+             fits: rects.every((rect) => rect.left >= left && rect.right <= right) };
+  }), [from, to]);
+
+// Every cell takes one line and fits; among them are numbers matching each of `longest`.
+function assertWhole(cells, longest) {
+  for (const cell of cells) assert.deepEqual(cell, { text: cell.text, lines: 1, fits: true });
+  for (const pattern of longest) assert.ok(cells.some((cell) => pattern.test(cell.text)), `${pattern} checked`);
+}
+
+// The lines a cell's text takes, as the layout breaks it.
+const cellLines = (page, selector) => page.$eval(selector, (td) => {
+  const lines = [];
+  let lastTop = null;
+  const walker = document.createTreeWalker(td, NodeFilter.SHOW_TEXT);
+  for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+    for (let i = 0; i < node.length; i++) {
+      const range = document.createRange();
+      range.setStart(node, i);
+      range.setEnd(node, i + 1);
+      const top = Math.round(range.getBoundingClientRect().top);
+      if (top !== lastTop) lines.push('');
+      lastTop = top;
+      lines[lines.length - 1] += node.data[i];
+    }
+  }
+  return lines;
+});
+
+test('numbers stay on one line in columns wide enough for the longest, on screen and in print', async (t) => {
+  const page = await openGeneratedReport(t, MANY_ROWS, { width: 1000, height: 800 });
+  const filesLongest = [new RegExp(`^${Buffer.byteLength(MANY_ROWS['big.sql'])}$`), /^20500$/];
+  // Lines of five digits, in the rows of big.sql three quarters down Statements.
+  const linesLongest = [/^\d{5}$/];
+  const lastFile = 'rows.at(-1)[0].startsWith("z_")';
+  const fiveDigitLines = 'rows.some((row) => row[1].length === 5)';
+  await scrollUntil(page, 'files', 1, lastFile);
+  assertWhole(await numberCells(page, 'files'), filesLongest);
+  // A name longer than its column breaks after "_" or ".".
+  const nameLines = await cellLines(page, '#panel-files tbody tr:not(.gap):last-of-type td');
+  assert.ok(nameLines.length > 1, `${nameLines}`);
+  assert.equal(nameLines.join(''), LAST_FILE);
+  assert.ok(nameLines.slice(0, -1).every((line) => /[_.]$/.test(line)), `${nameLines}`);
+  await page.click('#nav button[data-tab="statements"]');
+  await scrollUntil(page, 'statements', 0.75, fiveDigitLines);
+  assertWhole(await numberCells(page, 'statements'), linesLongest);
+
+  // A narrower window lays the columns out anew.
+  await page.setViewportSize({ width: 560, height: 800 });
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+  await scrollUntil(page, 'statements', 0.75, fiveDigitLines);
+  assertWhole(await numberCells(page, 'statements'), linesLongest);
+  await page.click('#nav button[data-tab="files"]');
+  await scrollUntil(page, 'files', 1, lastFile);
+  assertWhole(await numberCells(page, 'files'), filesLongest);
+
+  await page.emulateMedia({ media: 'print' });
+  await page.waitForFunction(() => document.querySelectorAll('#panel-statements tbody tr').length > 10500);
+  assertWhole(await numberCells(page, 'files'), filesLongest);
+  assertWhole(await numberCells(page, 'statements', 10400, 10500), linesLongest);
+});
+
+test('a table taller than a browser lets an element grow keeps every row in reach', async (t) => {
+  // Rows that are all very tall: their file name breaks after each of its many "_" in a
+  // narrow window.
+  const count = 4000;
+  const page = await openGeneratedReport(t, { ['x_'.repeat(120) + '.sql']: statements(count, (n) => `select ${n} from dual;`) },
+    { width: 400, height: 900 });
+  await page.click('#nav button[data-tab="statements"]');
+  const drawn = await page.$$eval('#panel-statements tbody tr:not(.gap)', (rows) => rows.map((tr) => tr.offsetHeight));
+  const rowHeight = drawn.reduce((sum, height) => sum + height, 0) / drawn.length;
+  assert.ok(rowHeight * count > 9_000_000, `rows of ${rowHeight} px`);
+
+  const inView = async () => (await rowsInView(page, 'statements')).map((cells) => Number(cells[1]));
+  await scrollUntil(page, 'statements', 1, `rows.at(-1)[1] === "${count}"`);
+  assert.equal((await inView()).at(-1), count);
+  const scrollHeight = await page.$eval('#panel-statements .scroll', (box) => box.scrollHeight);
+  assert.ok(scrollHeight < 8_100_000, `scroll height ${scrollHeight}`);
+  await scrollUntil(page, 'statements', 0.5, `rows.some((row) => Math.abs(row[1] - ${count / 2}) < 3)`);
+  assert.ok((await inView()).some((line) => Math.abs(line - count / 2) < 3), `${await inView()}`);
+  await scrollUntil(page, 'statements', 0, 'rows[0][1] === "1"');
+  assert.equal((await inView())[0], 1);
+});
