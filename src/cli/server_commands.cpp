@@ -10,7 +10,6 @@
 
 #include "cli/cli.hpp"
 #include "cli/commands.hpp"
-#include "cli/exception_state.hpp"
 #include "cli/input_files.hpp"
 #include "cli/output.hpp"
 #include "server/lab.hpp"
@@ -69,7 +68,6 @@ uint8_t cmd_lab(std::span<const std::string> args, Output& output) {
   if (open) server::open_browser(address);
 
   const server::ConnectionHandler handler = [](server::Socket connection) {
-    prime_exception_state();
     server::handle_lab_connection(std::move(connection));
   };
   server::accept_connections(*listener, handler, server::start_detached_thread);
@@ -97,7 +95,6 @@ uint8_t cmd_serve(std::span<const std::string> args, Output& output) {
   output.err(start_line);
 
   const server::ConnectionHandler handler = [](server::Socket connection) {
-    prime_exception_state();
     server::handle_serve_connection(std::move(connection));
   };
   server::accept_connections(*listener, handler, server::start_detached_thread);
