@@ -70,8 +70,7 @@ LabAnswer answer_parse(const Json& body) {
 std::optional<std::string> format_of_report_file(std::string_view name) {
   if (name == "report.html") return "html";
   if (name == "report.json") return "json";
-  for (const std::string_view table :
-       {"files.csv", "statements.csv", "problems.csv", "tables.csv", "objects.csv"}) {
+  for (const std::string_view table : report::CSV_FILE_NAMES) {
     if (name == table) return "csv";
   }
   return std::nullopt;
