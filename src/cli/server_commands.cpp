@@ -67,10 +67,12 @@ uint8_t cmd_lab(std::span<const std::string> args, Output& output) {
   output.err(start_line);
   if (open) server::open_browser(address);
 
-  const server::ConnectionHandler handler = [](server::Socket connection) {
-    server::handle_lab_connection(std::move(connection));
+  const server::ExchangeLimits limits;
+  const server::ConnectionHandler handler = [limits](server::Socket connection) {
+    server::handle_lab_connection(std::move(connection), limits);
   };
-  server::accept_connections(*listener, handler, server::start_detached_thread);
+  server::accept_connections(*listener, handler, server::start_detached_thread,
+                             limits.max_exchanges);
   return STATUS_FAILED;
 }
 
@@ -94,10 +96,12 @@ uint8_t cmd_serve(std::span<const std::string> args, Output& output) {
   start_line.append("  (Ctrl+C to stop)\n");
   output.err(start_line);
 
-  const server::ConnectionHandler handler = [](server::Socket connection) {
-    server::handle_serve_connection(std::move(connection));
+  const server::ExchangeLimits limits;
+  const server::ConnectionHandler handler = [limits](server::Socket connection) {
+    server::handle_serve_connection(std::move(connection), limits);
   };
-  server::accept_connections(*listener, handler, server::start_detached_thread);
+  server::accept_connections(*listener, handler, server::start_detached_thread,
+                             limits.max_exchanges);
   return STATUS_FAILED;
 }
 

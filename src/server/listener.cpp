@@ -132,14 +132,14 @@ void run_connection(const ConnectionHandler& handler, Socket connection) {
 }
 
 void accept_connections(const Listener& listener, const ConnectionHandler& handler,
-                        const ThreadStarter& start_thread, const AcceptLimits& limits) {
-  const auto slots =
-      std::make_shared<ExchangeSlots>(std::max<std::size_t>(limits.max_exchanges, 1));
+                        const ThreadStarter& start_thread, std::size_t max_exchanges,
+                        uint64_t max_connections) {
+  const auto slots = std::make_shared<ExchangeSlots>(std::max<std::size_t>(max_exchanges, 1));
   // The place for the next connection, taken before accepting it, so that connections
   // beyond the cap wait in the listen queue.
   std::shared_ptr<ExchangeSlot> slot;
   uint64_t accepted = 0;
-  while (accepted < limits.max_connections) {
+  while (accepted < max_connections) {
     if (slot == nullptr) slot = std::make_shared<ExchangeSlot>(slots);
     const int descriptor = ::accept4(listener.socket.get(), nullptr, nullptr, SOCK_CLOEXEC);
     if (descriptor < 0) {
