@@ -459,11 +459,26 @@ void write_error_line(std::string_view line) {
   }
 }
 
+void write_error_pieces(std::initializer_list<std::string_view> pieces) {
+  char line[1024];
+  std::size_t used = 0;
+  for (const std::string_view piece : pieces) {
+    if (used + piece.size() > sizeof line) {
+      write_error_line(std::string_view(line, used));
+      used = 0;
+    }
+    if (piece.size() > sizeof line) {
+      write_error_line(piece);
+    } else {
+      piece.copy(line + used, piece.size());
+      used += piece.size();
+    }
+  }
+  write_error_line(std::string_view(line, used));
+}
+
 void report_failed_request(std::string_view text) {
-  std::string line = "request failed: ";
-  line.append(text);
-  line.push_back('\n');
-  write_error_line(line);
+  write_error_pieces({"request failed: ", text, "\n"});
 }
 
 std::optional<std::string_view> refusal(const RequestHead& head, const Responder& responder,

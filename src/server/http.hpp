@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,29 +47,29 @@ using Clock = std::chrono::steady_clock;
 
 inline constexpr uint64_t MEBIBYTE = uint64_t{1024} * 1024;
 
-// The limits of the servers' exchanges, and the time and memory they let clients take.
+// The limits of the servers' exchanges, and the memory and time they let clients take.
 //
 // Memory: at most `max_exchanges` exchanges run at once, each with a body of at most its
-// route's limit (64 MiB for the Lab, 50 MiB for the test page). Reading a body keeps its
-// bytes and the members the route uses (at most as many bytes again), and the Lab's
-// analysis of a source of up to 20 MiB, with its answer, takes up to about 60 bytes per
-// source byte (1.2 GiB). So the worst case is 64 exchanges x (128 MiB of body and members
-// + 1.2 GiB of analysis), about 85 GiB: far beyond any machine these servers run on. An
-// allocation that fails ends only its own exchange (see run_connection); the others go on.
+// route's limit (64 MiB for the Lab, 50 MiB for the test page). Reading a body costs its
+// bytes and the members the route keeps (at most as many again); the analysis then takes
+// up to about 200 bytes per source byte for /api/parse and 350 for /api/report, answer
+// included (a script of empty statements; real scripts take 5 to 120). So the worst case
+// is 64 exchanges x 64 MiB x 350, about 1.4 TiB: no machine has it, and an allocation
+// that fails ends only its own exchange (see run_connection) while the others go on.
 //
-// Time: a place among the `max_exchanges` is held by the client only for what it moves. A
-// head must be complete within `head_deadline` of the exchange's start, or the connection
-// is closed. After that, the exchange's transfers (the body received, then the answer
+// Time: a head must be complete within `head_deadline` of the exchange's start, or the
+// connection is closed. The exchange's transfers (the body received, then the answer
 // sent) must be done within `first_transfer_time` of its start plus `time_per_mib` for
 // every MiB moved so far: received from the client, or taken by it from the answer (bytes
-// still queued on this side do not count). The server's own work between the body and the
-// answer is not counted. Any read or write also fails after `progress_timeout` without
-// progress. With the defaults, a client that moves little (an idle one, one that trickles
-// its head or body, one that reads its answer slowly) holds its place at most about 30 s
-// (plus the server's work and a linger of at most 1 s), so while 64 of them run a new
-// connection is served within about 31 s; a client that moves at 100 KiB/s or faster is
-// never cut off, and none holds its place more than 30 s plus 10 s per MiB moved (for the
-// largest body of 64 MiB, 670 s, the time a 100 KiB/s client needs for it and 15 s more).
+// still queued on this side do not count). The server's own work between the body and
+// the answer is not counted. Any read or write also fails after `progress_timeout`
+// without progress. With the defaults, a client that moves little (an idle one, one that
+// trickles its head or body, one that reads its answer slowly) holds its place at most
+// about 30 s (plus the server's work and a linger of at most 1 s), so while 64 of them run
+// a new connection is served within about 31 s. A client that moves a MiB in 10 s or less
+// (about 103 KiB/s) is never cut off; none holds its place longer than 30 s plus 10 s per
+// MiB moved and the server's work (for a body of 64 MiB, 670 s: what a client at 100 KiB/s
+// needs for it, and 15 s more).
 struct ExchangeLimits {
   // Exchanges that run at once (at least 1). Further connections wait in the listen queue
   // until an exchange ends.
@@ -271,7 +272,7 @@ void apply_header_line(std::string_view line, RequestHead& head);
 void finish_connection(Socket& socket,
                        std::chrono::milliseconds linger = std::chrono::milliseconds(1000));
 
-// Writes "request failed: {text}\n" to standard error in one piece.
+// Writes "request failed: {text}\n" to standard error in one piece, allocating nothing.
 void report_failed_request(std::string_view text);
 
 // An answer ready to send: its head (empty line included) and its body.
@@ -307,5 +308,10 @@ void serve_exchange(Socket connection, const ExchangeLimits& limits, const Respo
 
 // Writes `line` to standard error in one write, retrying after EINTR; a failure is dropped.
 void write_error_line(std::string_view line);
+
+// Writes the pieces of one line to standard error as write_error_line does, joined in a
+// fixed buffer (so in one write when they fit in 1024 bytes): it allocates nothing, so it
+// can say that memory ran out.
+void write_error_pieces(std::initializer_list<std::string_view> pieces);
 
 }  // namespace veltrane::server

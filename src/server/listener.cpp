@@ -119,16 +119,15 @@ bool start_detached_thread(std::function<void()> body) {
 
 void run_connection(const ConnectionHandler& handler, Socket connection) {
   // The handler owns the socket, so that unwinding out of it closes the connection too.
-  syntax::guard_face([&handler, &connection] { handler(std::move(connection)); },
-                     [](const syntax::FaceFailure& failure) {
-                       std::string line = "request failed: ";
-                       if (failure.kind == syntax::FaceFailureKind::Stop)
-                         line.append("internal error: ");
-                       line.append(failure.message);
-                       if (!failure.detail.empty()) line.append(": ").append(failure.detail);
-                       line.push_back('\n');
-                       write_error_line(line);
-                     });
+  syntax::guard_face(
+      [&handler, &connection] { handler(std::move(connection)); },
+      [](const syntax::FaceFailure& failure) {
+        // Memory may have run out: the line is made without allocating.
+        const bool stop = failure.kind == syntax::FaceFailureKind::Stop;
+        const bool detail = !failure.detail.empty();
+        write_error_pieces({"request failed: ", stop ? "internal error: " : "", failure.message,
+                            detail ? ": " : "", failure.detail, "\n"});
+      });
 }
 
 void accept_connections(const Listener& listener, const ConnectionHandler& handler,
