@@ -136,7 +136,8 @@ Clock::time_point ExchangeBudget::due() const {
   const uint64_t moved = std::min(moved_, LONGEST_TIMED_TRANSFER);
   const auto per_mib_us =
       static_cast<uint64_t>(std::max<long long>(std::chrono::microseconds(per_mib_).count(), 0));
-  // At most 2^40 bytes times about 2^34 microseconds (a week per MiB): no overflow.
+  // Whole MiB (at most 2^20) and the rest (below 2^20 bytes) apart: with any time per MiB
+  // below 2^42 microseconds (50 days), neither product overflows.
   const auto earned = std::chrono::microseconds(static_cast<long long>(
       moved / MEBIBYTE * per_mib_us + moved % MEBIBYTE * per_mib_us / MEBIBYTE));
   return start_ + first_ + server_time_ + earned;

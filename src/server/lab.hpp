@@ -21,7 +21,7 @@ namespace veltrane::server {
 
 using Json = nlohmann::json;
 
-// Bodies larger than this are refused unread (the memory it allows is on ExchangeLimits).
+// Bodies larger than this are refused unread (ExchangeLimits says what memory that allows).
 inline constexpr uint64_t LAB_MAX_BODY = uint64_t{64} * 1024 * 1024;
 // Sources larger than this are refused by /api/parse.
 inline constexpr uint64_t LAB_MAX_SOURCE = uint64_t{20} * 1024 * 1024;

@@ -1,5 +1,6 @@
-// The HTTP layer: request heads, their bounds and timeouts, the answer heads, the listener
-// and the accept loop.
+// The HTTP layer: request heads, their bounds and timeouts, the answer heads, the own-origin
+// rule, the exchange budget, the listener and the accept loop. Slow clients are tested by
+// order and outcome under small limits, never by how long anything took.
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -133,7 +134,7 @@ TEST(RequestHead, ReadsMethodPathHostAndLength) {
   }
 }
 
-TEST(RequestHead, HostCheck) {
+TEST(RequestHead, OnlyThisMachinesHostNamesAreAllowed) {
   struct Case {
     std::string_view value;
     bool allowed;
@@ -160,7 +161,7 @@ TEST(RequestHead, HostCheck) {
   }
 }
 
-TEST(RequestHead, ContentLengthValues) {
+TEST(RequestHead, ContentLengthIsDigitsWithAnOptionalPlusElseZero) {
   struct Case {
     std::string_view value;
     uint64_t length;
@@ -189,7 +190,7 @@ TEST(RequestHead, ContentLengthValues) {
   }
 }
 
-TEST(RequestHead, Bounds) {
+TEST(RequestHead, OverlongLinesOrHeadsAndNonUtf8LinesEndTheExchange) {
   const std::string long_line(64 * 1024 + 1, 'a');
   std::string many_headers = "GET / HTTP/1.1\r\n";
   while (many_headers.size() <= 1024 * 1024)
@@ -232,7 +233,7 @@ TEST(RequestHead, Bounds) {
   }
 }
 
-TEST(RequestHead, ReadTimeout) {
+TEST(RequestHead, SilenceIsIdleBeforeTheFirstByteAndATimeoutAfterIt) {
   ExchangeLimits limits;
   limits.progress_timeout = 100ms;
   struct Case {
@@ -749,7 +750,7 @@ TEST(AcceptLoop, ARealRequestGetsThePlaceOfTheFirstSlowClientCutOff) {
   EXPECT_LT(first_end, at("start 3"));
 }
 
-TEST(Listener, ABusyPortIsRefused) {
+TEST(Listener, ABusyPortIsRefusedWithTheSystemsText) {
   int error_number = 0;
   std::optional<Listener> first = listen_loopback(0, error_number);
   ASSERT_TRUE(first.has_value());

@@ -327,7 +327,7 @@ TEST(LabSamples, FiveTitledScriptsThatParseWithoutErrors) {
   EXPECT_EQ(samples[2]["text"], lab_samples()[2].text);
 }
 
-TEST(Pages, SelfContained) {
+TEST(Pages, LoadNothingFromElsewhere) {
   struct Case {
     const char* name;
     std::string_view page;
