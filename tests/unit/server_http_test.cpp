@@ -687,6 +687,24 @@ TEST(AnswerWriting, SlowReadersAreCutOffAndSteadyOnesAreNot) {
   }
 }
 
+// An answer that takes the server longer than the first transfer time to make, and is
+// larger than the socket's buffers, still reaches a client that reads it at once.
+TEST(Exchange, TheServersOwnWorkIsNotCountedAgainstTheClient) {
+  Pair pair = make_pair();
+  const Responder slow_server{
+      [](const RequestHead&, RequestReader&, IoError&) -> std::optional<Reply> {
+        std::this_thread::sleep_for(SMALL_LIMITS.first_transfer_time + 500ms);
+        return Reply{"HTTP/1.1 200 OK\r\n\r\n", std::string(4 << 20, 'a')};
+      },
+      [](std::string_view, std::size_t) { return std::string(); }, std::nullopt};
+  send_text(pair.client, "GET / HTTP/1.1\r\n\r\n");
+  std::thread server(
+      [&pair, &slow_server] { serve_exchange(std::move(pair.server), SMALL_LIMITS, slow_server); });
+  const std::string answer = receive_all(pair.client);
+  server.join();
+  EXPECT_EQ(answer.size(), std::string_view("HTTP/1.1 200 OK\r\n\r\n").size() + (4 << 20));
+}
+
 // Slow clients of every kind fill every place: a real request waits in the listen queue
 // until the first of them is cut off, then is answered; none of the slow ones is.
 TEST(AcceptLoop, ARealRequestGetsThePlaceOfTheFirstSlowClientCutOff) {
