@@ -63,13 +63,14 @@ inline constexpr uint64_t MEBIBYTE = uint64_t{1024} * 1024;
 // every MiB moved so far: received from the client, or taken by it from the answer (bytes
 // still queued on this side do not count). The server's own work between the body and
 // the answer is not counted. Any read or write also fails after `progress_timeout`
-// without progress. With the defaults, a client that moves little (an idle one, one that
-// trickles its head or body, one that reads its answer slowly) holds its place at most
-// about 30 s (plus the server's work and a linger of at most 1 s), so while 64 of them run
-// a new connection is served within about 31 s. A client that moves a MiB in 10 s or less
-// (about 103 KiB/s) is never cut off; none holds its place longer than 30 s plus 10 s per
-// MiB moved and the server's work (for a body of 64 MiB, 670 s: what a client at 100 KiB/s
-// needs for it, and 15 s more).
+// without progress. With the defaults, a client that moves next to nothing (an idle one,
+// one that trickles its head or body, one that takes its answer a few bytes at a time)
+// holds its place about 30 s (plus the server's work and a linger of at most 1 s), so
+// while 64 of them run a new connection is served within about 31 s. A client that moves
+// r bytes a second holds its place at most 30 s / (1 - r / 104,858), 50 s at 40 KiB/s,
+// and one that moves a MiB in 10 s or less is never cut off. None holds its place longer
+// than 30 s plus 10 s per MiB moved and the server's work (for a body of 64 MiB, 670 s:
+// what a client at 100 KiB/s needs for it, and 15 s more).
 struct ExchangeLimits {
   // Exchanges that run at once (at least 1). Further connections wait in the listen queue
   // until an exchange ends.
