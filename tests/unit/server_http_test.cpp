@@ -659,7 +659,7 @@ TEST(AnswerWriting, SlowReadersAreCutOffAndSteadyOnesAreNot) {
   };
   const Case cases[] = {
       {"400 KiB/s", 4 * 1024, false},
-      {"6.4 MiB/s", 64 * 1024, true},
+      {"25 MiB/s", 256 * 1024, true},
   };
   const std::string answer(6 << 20, 'a');
   for (const Case& c : cases) {
