@@ -139,9 +139,10 @@ void prepare_result_buffer(std::string& out, std::size_t bound) {
 
 }  // namespace
 
-std::string too_large_result_json(uint64_t line_feeds, std::string_view options_text) {
-  const AnalysisOptions options = read_analysis_options(options_text);
-  std::string out;
+namespace {
+
+void write_too_large_result(uint64_t line_feeds, const AnalysisOptions& options,
+                            const ExtraMembers& extra_members, std::string& out) {
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("diagnostics");
@@ -159,8 +160,16 @@ std::string too_large_result_json(uint64_t line_feeds, std::string_view options_
   writer.begin_array();
   writer.end_array();
   writer.member("lines", line_feeds + 1);
+  if (extra_members) extra_members(writer);
   writer.member("version", lexer::format_version(options.version));
   writer.end_object();
+}
+
+}  // namespace
+
+std::string too_large_result_json(uint64_t line_feeds, std::string_view options_text) {
+  std::string out;
+  write_too_large_result(line_feeds, read_analysis_options(options_text), {}, out);
   return out;
 }
 
@@ -171,11 +180,17 @@ std::string analyze_json(std::string_view text, std::string_view options_text) {
 }
 
 void analyze_json_into(std::string_view text, std::string_view options_text, std::string& out) {
+  analyze_json_into(text, read_analysis_options(options_text), out);
+}
+
+void analyze_json_into(std::string_view text, const AnalysisOptions& options, std::string& out,
+                       const ExtraMembers& extra_members) {
   if (text.size() >= MAX_TEXT_BYTES) {
-    out = too_large_result_json(count_line_feeds(text), options_text);
+    std::string result;
+    write_too_large_result(count_line_feeds(text), options, extra_members, result);
+    out = std::move(result);
     return;
   }
-  const AnalysisOptions options = read_analysis_options(options_text);
   const lexer::ParseOptions parse_options{options.ccflags, options.version};
   const syntax::Utf16Positions positions(text);
   lexer::SplitResult split = lexer::split_script(text);
@@ -235,6 +250,7 @@ void analyze_json_into(std::string_view text, std::string_view options_text, std
   }
   writer.end_array();
   writer.member("lines", positions.line_count());
+  if (extra_members) extra_members(writer);
   writer.member("version", lexer::format_version(options.version));
   writer.end_object();
 }

@@ -5,10 +5,16 @@
 // statement records, offsets in UTF-16 code units). It keeps nothing between calls.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "api/analysis_options.hpp"
 #include "resolve/resolve_script.hpp"
+
+namespace veltrane::syntax {
+class JsonWriter;
+}  // namespace veltrane::syntax
 
 namespace veltrane::api {
 
@@ -27,6 +33,14 @@ inline constexpr std::string_view TEXT_TOO_LARGE = "text too large (2 GiB or mor
 // written before costs no fresh pages); otherwise it is freed first. Neither text may lie
 // inside `out`'s storage.
 void analyze_json_into(std::string_view text, std::string_view options_text, std::string& out);
+
+// Members that a caller adds to the result: written after "lines" and before "version",
+// so their keys must sort between those two.
+using ExtraMembers = std::function<void(syntax::JsonWriter& writer)>;
+
+// The same result for options already read, with the caller's members when given.
+void analyze_json_into(std::string_view text, const AnalysisOptions& options, std::string& out,
+                       const ExtraMembers& extra_members = {});
 
 // The result for a text that is too large: no items, one error diagnostic at the start,
 // "lines" from `line_feeds` (the text's LF count) and the options' version.

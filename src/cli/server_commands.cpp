@@ -10,7 +10,6 @@
 
 #include "cli/cli.hpp"
 #include "cli/commands.hpp"
-#include "cli/exception_state.hpp"
 #include "cli/input_files.hpp"
 #include "cli/output.hpp"
 #include "server/lab.hpp"
@@ -68,11 +67,12 @@ uint8_t cmd_lab(std::span<const std::string> args, Output& output) {
   output.err(start_line);
   if (open) server::open_browser(address);
 
-  const server::ConnectionHandler handler = [](server::Socket connection) {
-    prime_exception_state();
-    server::handle_lab_connection(std::move(connection));
+  const server::ExchangeLimits limits;
+  const server::ConnectionHandler handler = [limits](server::Socket connection) {
+    server::handle_lab_connection(std::move(connection), limits);
   };
-  server::accept_connections(*listener, handler, server::start_detached_thread);
+  server::accept_connections(*listener, handler, server::start_detached_thread,
+                             limits.max_exchanges);
   return STATUS_FAILED;
 }
 
@@ -96,11 +96,12 @@ uint8_t cmd_serve(std::span<const std::string> args, Output& output) {
   start_line.append("  (Ctrl+C to stop)\n");
   output.err(start_line);
 
-  const server::ConnectionHandler handler = [](server::Socket connection) {
-    prime_exception_state();
-    server::handle_serve_connection(std::move(connection));
+  const server::ExchangeLimits limits;
+  const server::ConnectionHandler handler = [limits](server::Socket connection) {
+    server::handle_serve_connection(std::move(connection), limits);
   };
-  server::accept_connections(*listener, handler, server::start_detached_thread);
+  server::accept_connections(*listener, handler, server::start_detached_thread,
+                             limits.max_exchanges);
   return STATUS_FAILED;
 }
 

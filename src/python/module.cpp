@@ -27,7 +27,6 @@
 
 #include "api/python_json.hpp"
 #include "cli/cli.hpp"
-#include "cli/exception_state.hpp"
 #include "syntax/face_guard.hpp"
 #include "syntax/stop.hpp"
 #include "syntax/version.hpp"
@@ -112,11 +111,9 @@ void raise_failure(const syntax::FaceFailure& failure) {
 }
 
 // Runs `body` (which returns a new reference or null with an exception set) under the face
-// guard, so that no C++ exception leaves it. The calling thread, which may be any thread
-// of the interpreter, gets its exception record first.
+// guard, so that no C++ exception leaves it.
 template <class Body>
 PyObject* guarded(Body&& body) noexcept {
-  cli::prime_exception_state();
   return syntax::guard_face(std::forward<Body>(body),
                             [](const syntax::FaceFailure& failure) -> PyObject* {
                               raise_failure(failure);

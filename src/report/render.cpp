@@ -16,9 +16,6 @@ namespace {
 constexpr std::string_view DATA_SLOT = "/*__DATA__*/null";
 constexpr std::size_t SOURCE_CHARACTERS = 200;
 
-constexpr std::array<std::string_view, 5> CSV_NAMES = {
-    "files.csv", "statements.csv", "problems.csv", "tables.csv", "objects.csv",
-};
 constexpr std::array<std::string_view, 5> CSV_HEADS = {
     "file,bytes,lines,statements,with_errors,errors,warnings,sqlplus\r\n",
     "file,line,col,end_line,kind,statement,errors,warnings,tables,bytes,lossless\r\n",
@@ -26,7 +23,7 @@ constexpr std::array<std::string_view, 5> CSV_HEADS = {
     "table,file,line,statement\r\n",
     "type,owner,name,columns,members\r\n",
 };
-// Positions of the tables in CSV_NAMES and the writer's texts.
+// Positions of the tables in CSV_FILE_NAMES and the writer's texts.
 constexpr std::size_t FILES_TABLE = 0;
 constexpr std::size_t STATEMENTS_TABLE = 1;
 constexpr std::size_t PROBLEMS_TABLE = 2;
@@ -210,7 +207,7 @@ std::vector<ReportFile> ReportWriter::finish() && {
   }
   if (csv_) {
     for (std::size_t i = 0; i < tables_.size(); ++i) {
-      outputs.push_back({std::string(CSV_NAMES[i]), std::move(tables_[i])});
+      outputs.push_back({std::string(CSV_FILE_NAMES[i]), std::move(tables_[i])});
     }
   }
   if (json_) outputs.push_back({"report.json", std::move(json_text)});

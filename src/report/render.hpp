@@ -18,6 +18,11 @@
 
 namespace veltrane::report {
 
+// The names of the five CSV tables, in the order of the outputs.
+inline constexpr std::array<std::string_view, 5> CSV_FILE_NAMES = {
+    "files.csv", "statements.csv", "problems.csv", "tables.csv", "objects.csv",
+};
+
 // One rendered output: a bare file name and its whole content (UTF-8, no byte-order mark).
 struct ReportFile {
   std::string name;

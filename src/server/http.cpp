@@ -1,9 +1,10 @@
 #include "server/http.hpp"
 
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,40 +28,35 @@ constexpr std::string_view HEAD_NOT_UTF8 = "request head is not valid UTF-8";
 constexpr std::string_view BODY_ENDED_EARLY = "request body ended early";
 constexpr std::string_view SEND_ACCEPTED_NOTHING = "the connection accepted no bytes";
 
-constexpr uint64_t MEBIBYTE = uint64_t{1024} * 1024;
-// Declared lengths beyond this earn no more body time (no route takes a body this large).
-constexpr uint64_t LONGEST_TIMED_BODY = uint64_t{1} << 40;
+// Moved bytes beyond this earn no more time (no exchange moves this much), so that the
+// arithmetic cannot overflow.
+constexpr uint64_t LONGEST_TIMED_TRANSFER = uint64_t{1} << 40;
 
 bool is_timeout(int error_number) { return error_number == EAGAIN || error_number == EWOULDBLOCK; }
 
-// The socket's receive or send timeout (`option` SO_RCVTIMEO or SO_SNDTIMEO) in
-// milliseconds; -1 when none is set or the system cannot tell.
-long long socket_timeout_ms(int socket, int option) {
-  timeval timeout{};
-  socklen_t timeout_size = sizeof timeout;
-  if (::getsockopt(socket, SOL_SOCKET, option, &timeout, &timeout_size) != 0 ||
-      (timeout.tv_sec == 0 && timeout.tv_usec == 0)) {
-    return -1;
-  }
-  return static_cast<long long>(timeout.tv_sec) * 1000 + timeout.tv_usec / 1000;
+// The milliseconds from now until the earliest of `progress_due` and the two optional
+// due times, rounded up; 0 or less when one has passed.
+long long ms_until(Clock::time_point progress_due, std::optional<Clock::time_point> deadline,
+                   const ExchangeBudget* budget) {
+  Clock::time_point due = progress_due;
+  if (deadline.has_value()) due = std::min(due, *deadline);
+  if (budget != nullptr) due = std::min(due, budget->due());
+  return std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now()).count();
 }
 
-// Waits until `socket` is ready for `events` or `wait_ms` have passed (-1: no limit).
+// Waits until `socket` is ready for `events` or `wait_ms` (above 0) have passed.
 // 1 when ready, 0 on timeout, -1 on failure with errno set (EINTR included).
 int wait_for(int socket, short events, long long wait_ms) {
   pollfd waiting{socket, events, 0};
-  const int bounded = wait_ms < 0 ? -1 : static_cast<int>(std::min<long long>(wait_ms, INT_MAX));
-  return ::poll(&waiting, 1, bounded);
+  return ::poll(&waiting, 1, static_cast<int>(std::min<long long>(wait_ms, INT_MAX)));
 }
 
-// The time a body of `content_length` bytes may take to arrive under `limits`.
-std::chrono::milliseconds body_time_allowed(const HeadLimits& limits, uint64_t content_length) {
-  const uint64_t length = std::min(content_length, LONGEST_TIMED_BODY);
-  const auto per_mib =
-      static_cast<uint64_t>(std::max<long long>(limits.body_time_per_mib.count(), 0));
-  // Rounded up, so that any declared byte earns its share.
-  const uint64_t extra_ms = (length * per_mib + MEBIBYTE - 1) / MEBIBYTE;
-  return limits.body_deadline + std::chrono::milliseconds(static_cast<long long>(extra_ms));
+// The bytes sent on `socket` that its peer has not taken yet; 0 when the system cannot
+// tell, so that every sent byte counts as taken.
+uint64_t bytes_not_taken(int socket) {
+  int queued = 0;
+  if (::ioctl(socket, SIOCOUTQ, &queued) != 0 || queued < 0) return 0;
+  return static_cast<uint64_t>(queued);
 }
 
 // The byte length of the White_Space character at `offset`, or 0 when another character
@@ -133,28 +129,29 @@ std::string system_error_text(int error_number) {
   return text;
 }
 
-bool set_socket_timeouts(int socket, std::chrono::milliseconds timeout) {
-  timeval value{};
-  value.tv_sec = static_cast<time_t>(timeout.count() / 1000);
-  value.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
-  return ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value) == 0 &&
-         ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &value, sizeof value) == 0;
+ExchangeBudget::ExchangeBudget(Clock::time_point start, const ExchangeLimits& limits)
+    : start_(start), first_(limits.first_transfer_time), per_mib_(limits.time_per_mib) {}
+
+Clock::time_point ExchangeBudget::due() const {
+  const uint64_t moved = std::min(moved_, LONGEST_TIMED_TRANSFER);
+  const auto per_mib_us =
+      static_cast<uint64_t>(std::max<long long>(std::chrono::microseconds(per_mib_).count(), 0));
+  // Whole MiB (at most 2^20) and the rest (below 2^20 bytes) apart: with any time per MiB
+  // below 2^42 microseconds (50 days), neither product overflows.
+  const auto earned = std::chrono::microseconds(static_cast<long long>(
+      moved / MEBIBYTE * per_mib_us + moved % MEBIBYTE * per_mib_us / MEBIBYTE));
+  return start_ + first_ + server_time_ + earned;
 }
 
 long RequestReader::refill(IoError& error) {
   begin_ = 0;
   end_ = 0;
-  const long long progress_ms = socket_timeout_ms(socket_, SO_RCVTIMEO);
+  const Clock::time_point progress_due = Clock::now() + progress_timeout_;
   for (;;) {
-    long long wait_ms = progress_ms;
-    if (deadline_.has_value()) {
-      const long long left =
-          std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - Clock::now()).count();
-      if (left <= 0) break;
-      if (wait_ms < 0 || left < wait_ms) wait_ms = left;
-    }
+    const long long wait_ms = ms_until(progress_due, deadline_, budget_);
+    if (wait_ms <= 0) break;
     const int ready = wait_for(socket_, POLLIN, wait_ms);
-    if (ready == 0) break;
+    if (ready == 0) continue;
     if (ready < 0) {
       if (errno == EINTR) continue;
       error.text = system_error_text(errno);
@@ -162,8 +159,12 @@ long RequestReader::refill(IoError& error) {
     }
     const ssize_t got = ::recv(socket_, buffer_, BUFFER_SIZE, MSG_DONTWAIT);
     if (got >= 0) {
+      last_read_end_ = Clock::now();
       end_ = static_cast<std::size_t>(got);
-      if (got > 0) received_any_ = true;
+      if (got > 0) {
+        received_any_ = true;
+        if (budget_ != nullptr) budget_->add_moved(static_cast<uint64_t>(got));
+      }
       return static_cast<long>(got);
     }
     const int error_number = errno;
@@ -319,7 +320,7 @@ std::optional<uint16_t> local_port(int socket) {
   return std::nullopt;
 }
 
-HeadResult read_request_head(RequestReader& reader, const HeadLimits& limits) {
+HeadResult read_request_head(RequestReader& reader, const ExchangeLimits& limits) {
   HeadResult result;
   std::string line;
   std::size_t head_bytes = 0;
@@ -388,32 +389,35 @@ std::string serve_answer_head(std::string_view status, std::string_view content_
   return head;
 }
 
-std::optional<IoError> send_all(int socket, std::string_view bytes) {
-  // The socket's send timeout bounds the time without progress. A blocking send that times
-  // out after queueing part of its bytes would start a fresh wait, so each send queues only
-  // what fits now, and poll waits for room with the time left since the last progress.
-  const long long timeout_ms = socket_timeout_ms(socket, SO_SNDTIMEO);
-  using Clock = std::chrono::steady_clock;
-  Clock::time_point last_progress = Clock::now();
+std::optional<IoError> send_all(int socket, std::string_view bytes,
+                                std::chrono::milliseconds progress_timeout,
+                                ExchangeBudget* budget) {
+  // Each send queues only what fits now, and poll waits for room until the first of the
+  // progress and budget times: a blocking send would wait on past both.
+  Clock::time_point progress_due = Clock::now() + progress_timeout;
+  uint64_t sent_in_all = 0;
+  uint64_t taken_counted = 0;
   while (!bytes.empty()) {
     const ssize_t sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(sent));
-      last_progress = Clock::now();
-      continue;
+      sent_in_all += static_cast<uint64_t>(sent);
+      progress_due = Clock::now() + progress_timeout;
+    } else if (sent == 0) {
+      return IoError{std::string(SEND_ACCEPTED_NOTHING)};
+    } else if (errno != EINTR && !is_timeout(errno)) {
+      return IoError{system_error_text(errno)};
     }
-    if (sent == 0) return IoError{std::string(SEND_ACCEPTED_NOTHING)};
-    const int error_number = errno;
-    if (error_number == EINTR) continue;
-    if (!is_timeout(error_number)) return IoError{system_error_text(error_number)};
-    long long wait_ms = -1;
-    if (timeout_ms >= 0) {
-      const long long waited =
-          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_progress)
-              .count();
-      if (waited >= timeout_ms) return IoError{std::string(TIMED_OUT)};
-      wait_ms = timeout_ms - waited;
+    if (budget != nullptr) {
+      const uint64_t taken = sent_in_all - std::min(sent_in_all, bytes_not_taken(socket));
+      if (taken > taken_counted) {
+        budget->add_moved(taken - taken_counted);
+        taken_counted = taken;
+      }
     }
+    if (bytes.empty() || sent > 0) continue;
+    const long long wait_ms = ms_until(progress_due, std::nullopt, budget);
+    if (wait_ms <= 0) return IoError{std::string(TIMED_OUT)};
     if (wait_for(socket, POLLOUT, wait_ms) < 0 && errno != EINTR) {
       return IoError{system_error_text(errno)};
     }
@@ -421,15 +425,9 @@ std::optional<IoError> send_all(int socket, std::string_view bytes) {
   return std::nullopt;
 }
 
-std::optional<IoError> send_answer(int socket, std::string_view head, std::string_view body) {
-  if (auto error = send_all(socket, head)) return error;
-  return send_all(socket, body);
-}
-
 void finish_connection(Socket& socket, std::chrono::milliseconds linger) {
   if (!socket.valid()) return;
   if (::shutdown(socket.get(), SHUT_WR) == 0) {
-    using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + linger;
     char discard[4096];
     for (;;) {
@@ -462,39 +460,71 @@ void write_error_line(std::string_view line) {
   }
 }
 
-void report_failed_request(std::string_view text) {
-  std::string line = "request failed: ";
-  line.append(text);
-  line.push_back('\n');
-  write_error_line(line);
+void write_error_pieces(std::initializer_list<std::string_view> pieces) {
+  char line[1024];
+  std::size_t used = 0;
+  for (const std::string_view piece : pieces) {
+    if (used + piece.size() > sizeof line) {
+      write_error_line(std::string_view(line, used));
+      used = 0;
+    }
+    if (piece.size() > sizeof line) {
+      write_error_line(piece);
+    } else {
+      piece.copy(line + used, piece.size());
+      used += piece.size();
+    }
+  }
+  write_error_line(std::string_view(line, used));
 }
 
-void serve_exchange(Socket connection, const HeadLimits& limits, AnswerRequest answer) {
-  const RequestReader::Clock::time_point started = RequestReader::Clock::now();
-  (void)set_socket_timeouts(connection.get(), limits.timeout);
-  RequestReader reader(connection.get());
+void report_failed_request(std::string_view text) {
+  write_error_pieces({"request failed: ", text, "\n"});
+}
+
+std::optional<std::string_view> refusal(const RequestHead& head, const Responder& responder,
+                                        std::optional<uint16_t> port) {
+  if (responder.wrong_host.has_value() && !head.host_allowed) return responder.wrong_host;
+  if (head.origin.has_value() && (!port.has_value() || !origin_is_own(*head.origin, *port))) {
+    return CROSS_SITE_REFUSED;
+  }
+  return std::nullopt;
+}
+
+void serve_exchange(Socket connection, const ExchangeLimits& limits, const Responder& responder) {
+  const Clock::time_point started = Clock::now();
+  ExchangeBudget budget(started, limits);
+  RequestReader reader(connection.get(), limits.progress_timeout, &budget);
   reader.set_deadline(started + limits.head_deadline);
-  HeadResult head = read_request_head(reader, limits);
+  const HeadResult head = read_request_head(reader, limits);
   if (head.status == HeadStatus::Idle) return;
   if (head.status == HeadStatus::Failed) {
     report_failed_request(head.error.text);
     return;
   }
-  reader.set_deadline(RequestReader::Clock::now() +
-                      body_time_allowed(limits, head.head.content_length));
-  if (head.head.origin.has_value()) {
-    const std::optional<uint16_t> port = local_port(connection.get());
-    head.head.cross_site = !port.has_value() || !origin_is_own(*head.head.origin, *port);
+  reader.set_deadline(std::nullopt);
+  std::optional<Reply> reply;
+  if (const std::optional<std::string_view> refused =
+          refusal(head.head, responder, local_port(connection.get()))) {
+    reply = Reply{responder.text_head(STATUS_FORBIDDEN, refused->size()), std::string(*refused)};
+  } else {
+    const Clock::time_point asked = Clock::now();
+    IoError error;
+    reply = responder.answer(head.head, reader, error);
+    if (!reply.has_value()) {
+      report_failed_request(error.text);
+      return;
+    }
+    // The time since the client's last byte was the server's own.
+    budget.add_server_time(Clock::now() - std::max(asked, reader.last_read_end()));
   }
-  IoError error;
-  const std::optional<Reply> reply = answer(head.head, reader, error);
-  if (!reply.has_value()) {
-    report_failed_request(error.text);
-    return;
-  }
-  if (std::optional<IoError> failed = send_answer(connection.get(), reply->head, reply->body)) {
-    report_failed_request(failed->text);
-    return;
+  for (const std::string_view part :
+       {std::string_view(reply->head), std::string_view(reply->body)}) {
+    if (std::optional<IoError> failed =
+            send_all(connection.get(), part, limits.progress_timeout, &budget)) {
+      report_failed_request(failed->text);
+      return;
+    }
   }
   finish_connection(connection);
 }

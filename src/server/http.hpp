@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,18 +43,70 @@ struct IoError {
 // "{system text} (os error {code})" for an error number.
 [[nodiscard]] std::string system_error_text(int error_number);
 
-// The bounds on one exchange: the size of its head, how long a read or a write may wait
-// for progress, and how long the head and the body may take in all.
-struct HeadLimits {
+using Clock = std::chrono::steady_clock;
+
+inline constexpr uint64_t MEBIBYTE = uint64_t{1024} * 1024;
+
+// The limits of the servers' exchanges, and the memory and time they let clients take.
+//
+// Memory: at most `max_exchanges` exchanges run at once, each with a body of at most its
+// route's limit (64 MiB for the Lab, 50 MiB for the test page). Reading a body costs its
+// bytes and the members the route keeps (at most as many again); the analysis then takes
+// up to about 200 bytes per source byte for /api/parse and 350 for /api/report, answer
+// included (a script of empty statements; real scripts take 5 to 120). So the worst case
+// is 64 exchanges x 64 MiB x 350, about 1.4 TiB: no machine has it, and an allocation
+// that fails ends only its own exchange (see run_connection) while the others go on.
+//
+// Time: a head must be complete within `head_deadline` of the exchange's start, or the
+// connection is closed. The exchange's transfers (the body received, then the answer
+// sent) must be done within `first_transfer_time` of its start plus `time_per_mib` for
+// every MiB moved so far: received from the client, or taken by it from the answer (bytes
+// still queued on this side do not count). The server's own work between the body and
+// the answer is not counted. Any read or write also fails after `progress_timeout`
+// without progress. With the defaults, a client that moves next to nothing (an idle one,
+// one that trickles its head or body, one that takes its answer a few bytes at a time)
+// holds its place about 30 s (plus the server's work and a linger of at most 1 s), so
+// while 64 of them run a new connection is served within about 31 s. A client that moves
+// r bytes a second holds its place at most 30 s / (1 - r / 104,858), 50 s at 40 KiB/s,
+// and one that moves a MiB in 10 s or less is never cut off. None holds its place longer
+// than 30 s plus 10 s per MiB moved and the server's work (for a body of 64 MiB, 670 s:
+// what a client at 100 KiB/s needs for it, and 15 s more).
+struct ExchangeLimits {
+  // Exchanges that run at once (at least 1). Further connections wait in the listen queue
+  // until an exchange ends.
+  std::size_t max_exchanges = 64;
+  // The longest line of a head, and the longest head.
   std::size_t max_line = std::size_t{64} * 1024;
   std::size_t max_head = std::size_t{1024} * 1024;
-  std::chrono::milliseconds timeout{30'000};
+  // How long a read or a write may wait without progress.
+  std::chrono::milliseconds progress_timeout{30'000};
   // The whole head must arrive within this time of the exchange's start.
   std::chrono::milliseconds head_deadline{30'000};
-  // The body must arrive within `body_deadline` of the end of the head, plus
-  // `body_time_per_mib` for every MiB (1,048,576 bytes) that the head declares.
-  std::chrono::milliseconds body_deadline{30'000};
-  std::chrono::milliseconds body_time_per_mib{10'000};
+  // The time every exchange has for its transfers, and what each MiB moved adds to it.
+  std::chrono::milliseconds first_transfer_time{30'000};
+  std::chrono::milliseconds time_per_mib{10'000};
+};
+
+// The time the client side of one exchange may take (see ExchangeLimits): it runs out at
+// `first_transfer_time` after the start, plus `time_per_mib` for every MiB moved, plus
+// the server's own time.
+class ExchangeBudget {
+ public:
+  ExchangeBudget(Clock::time_point start, const ExchangeLimits& limits);
+
+  // `bytes` more have moved between the client and the server.
+  void add_moved(uint64_t bytes) { moved_ += bytes; }
+  // The server worked for `time` (not the client's).
+  void add_server_time(Clock::duration time) { server_time_ += time; }
+
+  [[nodiscard]] Clock::time_point due() const;
+
+ private:
+  Clock::time_point start_;
+  std::chrono::milliseconds first_;
+  std::chrono::milliseconds per_mib_;
+  uint64_t moved_ = 0;
+  Clock::duration server_time_{};
 };
 
 // Status texts.
@@ -76,27 +129,25 @@ inline constexpr std::string_view TIMED_OUT = "timed out";
 // The body of the 403 answer to a request sent by a page of another site.
 inline constexpr std::string_view CROSS_SITE_REFUSED = "requests from other sites are refused";
 
-// Sets the socket's receive and send timeouts (SO_RCVTIMEO, SO_SNDTIMEO). False when the
-// system refuses.
-[[nodiscard]] bool set_socket_timeouts(int socket, std::chrono::milliseconds timeout);
-
 // A buffered reader of 8192 bytes over one connection. The head and the body are read
 // through it, so bytes that arrived together with the head are the body's first bytes.
-// Borrows the socket; reads repeat after EINTR. A read waits for progress at most the
-// socket's receive timeout, and never past the reader's deadline; either running out is
-// the error "timed out".
+// Borrows the socket, and the budget when given, which learns of every byte received;
+// reads repeat after EINTR. A read waits for progress at most `progress_timeout`, and
+// never past the reader's deadline or the budget's; any of them running out is the error
+// "timed out".
 class RequestReader {
  public:
-  using Clock = std::chrono::steady_clock;
   static constexpr std::size_t BUFFER_SIZE = 8192;
   // The first block of a body buffer; it doubles as bytes arrive.
   static constexpr std::size_t FIRST_BODY_BLOCK = std::size_t{64} * 1024;
 
-  explicit RequestReader(int socket) : socket_(socket) {}
+  RequestReader(int socket, std::chrono::milliseconds progress_timeout,
+                ExchangeBudget* budget = nullptr)
+      : socket_(socket), progress_timeout_(progress_timeout), budget_(budget) {}
 
   // From now on, a read that would wait past `deadline` fails with "timed out", also
-  // when bytes keep coming. Replaces an earlier deadline.
-  void set_deadline(Clock::time_point deadline) { deadline_ = deadline; }
+  // when bytes keep coming; none lifts it. Replaces an earlier deadline.
+  void set_deadline(std::optional<Clock::time_point> deadline) { deadline_ = deadline; }
 
   enum class LineStatus : uint8_t { Read, TooLong, Failed };
 
@@ -119,6 +170,8 @@ class RequestReader {
   [[nodiscard]] bool received_any() const { return received_any_; }
   // True when the last failure was a timeout.
   [[nodiscard]] bool timed_out() const { return timed_out_; }
+  // When the last read from the connection ended (the reader's making, before any).
+  [[nodiscard]] Clock::time_point last_read_end() const { return last_read_end_; }
 
  private:
   // Fills the empty buffer: the number of bytes read, 0 at the end of the stream, or -1
@@ -126,7 +179,10 @@ class RequestReader {
   long refill(IoError& error);
 
   int socket_;
+  std::chrono::milliseconds progress_timeout_;
+  ExchangeBudget* budget_;
   std::optional<Clock::time_point> deadline_;
+  Clock::time_point last_read_end_ = Clock::now();
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool received_any_ = false;
@@ -142,9 +198,6 @@ struct RequestHead {
   uint64_t content_length = 0;
   // The value of the last Origin line, when there is one.
   std::optional<std::string> origin;
-  // Set by the exchange: the request names an origin other than the server's own. The
-  // servers refuse it with 403 and do no work for it.
-  bool cross_site = false;
 };
 
 enum class HeadStatus : uint8_t {
@@ -164,7 +217,7 @@ struct HeadResult {
 // end of the stream. A connection that closes at once gives an empty method and path.
 // A line over `limits.max_line` bytes, a head over `limits.max_head` bytes, a line that
 // is not UTF-8 and a failed read end the exchange.
-[[nodiscard]] HeadResult read_request_head(RequestReader& reader, const HeadLimits& limits);
+[[nodiscard]] HeadResult read_request_head(RequestReader& reader, const ExchangeLimits& limits);
 
 // The method and path of a request line: its first and second words split on Unicode
 // White_Space, each empty when absent. The line must be valid UTF-8.
@@ -207,12 +260,12 @@ void apply_header_line(std::string_view line, RequestHead& head);
                                             std::size_t body_length);
 
 // Sends all of `bytes`: repeats after EINTR, never raises SIGPIPE; a send that accepts
-// nothing, or makes no progress within the send timeout, is an error.
-[[nodiscard]] std::optional<IoError> send_all(int socket, std::string_view bytes);
-
-// Sends the head, then the whole body.
-[[nodiscard]] std::optional<IoError> send_answer(int socket, std::string_view head,
-                                                 std::string_view body);
+// nothing is an error, and so is waiting `progress_timeout` for room, or waiting past the
+// budget's due time when a budget is given. The budget learns of the bytes the peer has
+// taken (sent bytes still queued on this side do not count, when the system tells).
+[[nodiscard]] std::optional<IoError> send_all(int socket, std::string_view bytes,
+                                              std::chrono::milliseconds progress_timeout,
+                                              ExchangeBudget* budget = nullptr);
 
 // Ends an answered exchange: no more writes, then the client's unread bytes are read and
 // dropped for at most `linger` (so that the kernel does not reset the connection under
@@ -220,7 +273,7 @@ void apply_header_line(std::string_view line, RequestHead& head);
 void finish_connection(Socket& socket,
                        std::chrono::milliseconds linger = std::chrono::milliseconds(1000));
 
-// Writes "request failed: {text}\n" to standard error in one piece.
+// Writes "request failed: {text}\n" to standard error in one piece, allocating nothing.
 void report_failed_request(std::string_view text);
 
 // An answer ready to send: its head (empty line included) and its body.
@@ -229,19 +282,37 @@ struct Reply {
   std::string body;
 };
 
-// Answers a request whose head has been read; none, with `error` set, when reading the
-// body failed.
-using AnswerRequest = std::optional<Reply> (*)(const RequestHead& head, RequestReader& reader,
-                                               IoError& error);
+// How one server answers the requests that its exchanges let through.
+struct Responder {
+  // Answers a request whose head has been read; none, with `error` set, when reading the
+  // body failed.
+  std::optional<Reply> (*answer)(const RequestHead& head, RequestReader& reader,
+                                 IoError& error) = nullptr;
+  // The head of a plain-text answer with `status` and a body of `body_length` bytes.
+  std::string (*text_head)(std::string_view status, std::size_t body_length) = nullptr;
+  // When set, the Host check is made, and a request that fails it gets 403 with this text.
+  std::optional<std::string_view> wrong_host;
+};
 
-// One whole exchange on an accepted connection: the timeouts set, the head read within
-// the head deadline (an idle connection is dropped unanswered), the body deadline set from
-// the declared length, `cross_site` set from the Origin and the connection's own port, the
-// answer built by `answer` and sent, the connection finished. Failures go to standard
-// error as "request failed: {}".
-void serve_exchange(Socket connection, const HeadLimits& limits, AnswerRequest answer);
+// The 403 answer that an exchange gives instead of its server's, or none: for a Host that
+// names another machine (when `responder` checks it, first), or an Origin other than the
+// server's own on `port` (no port known: any Origin).
+[[nodiscard]] std::optional<std::string_view> refusal(const RequestHead& head,
+                                                      const Responder& responder,
+                                                      std::optional<uint16_t> port);
+
+// One whole exchange on an accepted connection: the head read within the head deadline
+// (an idle connection is dropped unanswered), the refusals made, the answer built by the
+// responder under the exchange's budget and sent, the connection finished. Failures go
+// to standard error as "request failed: {}".
+void serve_exchange(Socket connection, const ExchangeLimits& limits, const Responder& responder);
 
 // Writes `line` to standard error in one write, retrying after EINTR; a failure is dropped.
 void write_error_line(std::string_view line);
+
+// Writes the pieces of one line to standard error as write_error_line does, joined in a
+// fixed buffer (so in one write when they fit in 1024 bytes): it allocates nothing, so it
+// can say that memory ran out.
+void write_error_pieces(std::initializer_list<std::string_view> pieces);
 
 }  // namespace veltrane::server

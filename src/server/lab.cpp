@@ -13,7 +13,6 @@
 #include "server/sample_insert_all.hpp"
 #include "server/sample_load_dimensions.hpp"
 #include "server/sample_queries.hpp"
-#include "syntax/json_text.hpp"
 
 namespace veltrane::server {
 
@@ -49,18 +48,28 @@ std::string_view report_file_type(std::string_view name) {
   return TYPE_JSON;
 }
 
+// The members each route reads, and their positions.
+constexpr std::array<std::string_view, 3> PARSE_MEMBERS = {"name", "source", "version"};
+constexpr std::size_t PARSE_NAME = 0;
+constexpr std::size_t PARSE_SOURCE = 1;
+constexpr std::size_t PARSE_VERSION = 2;
+constexpr std::array<std::string_view, 4> REPORT_MEMBERS = {"version", "schema", "title", "file"};
+constexpr std::size_t REPORT_VERSION = 0;
+constexpr std::size_t REPORT_SCHEMA = 1;
+constexpr std::size_t REPORT_TITLE = 2;
+constexpr std::size_t REPORT_FILE = 3;
+
 // POST /api/parse {"name", "source", "version"}.
-LabAnswer answer_parse(const Json& body) {
-  const std::optional<std::string_view> source_member = text_member(body, "source");
-  const std::string_view source = source_member.value_or(std::string_view());
+LabAnswer answer_parse(const BodyMembers& body) {
+  const std::string_view source = text_member(body, PARSE_SOURCE).value_or(std::string_view());
   if (source.size() > LAB_MAX_SOURCE) return text_answer(STATUS_TOO_LARGE, LAB_SOURCE_TOO_LARGE);
-  const report::VersionArg version = report::parse_version_arg(text_member(body, "version"));
+  const report::VersionArg version = report::parse_version_arg(text_member(body, PARSE_VERSION));
   if (!version.ok()) {
     Json refusal = Json::object();
     refusal["error"] = version.error;
     return LabAnswer{STATUS_OK, TYPE_JSON, refusal.dump(), std::nullopt};
   }
-  const std::string_view name = text_member(body, "name").value_or(DEFAULT_INPUT_NAME);
+  const std::string_view name = text_member(body, PARSE_NAME).value_or(DEFAULT_INPUT_NAME);
   return LabAnswer{STATUS_OK, TYPE_JSON, report::file_analysis_json(name, source, version.options),
                    std::nullopt};
 }
@@ -70,8 +79,7 @@ LabAnswer answer_parse(const Json& body) {
 std::optional<std::string> format_of_report_file(std::string_view name) {
   if (name == "report.html") return "html";
   if (name == "report.json") return "json";
-  for (const std::string_view table :
-       {"files.csv", "statements.csv", "problems.csv", "tables.csv", "objects.csv"}) {
+  for (const std::string_view table : report::CSV_FILE_NAMES) {
     if (name == table) return "csv";
   }
   return std::nullopt;
@@ -79,17 +87,14 @@ std::optional<std::string> format_of_report_file(std::string_view name) {
 
 // POST /api/report {"files", "version", "schema", "title", "file"}. The texts are moved
 // out of the body rather than copied; only the outputs the answer needs are rendered.
-LabAnswer answer_report(Json& body) {
+LabAnswer answer_report(BodyMembers& body) {
   std::vector<report::SourceInput> inputs;
-  if (body.is_object()) {
-    const auto found = body.find("files");
-    if (found != body.end()) inputs = inputs_from_json(std::move(*found));
-  }
-  const report::VersionArg version = report::parse_version_arg(text_member(body, "version"));
+  if (body.list.has_value()) inputs = report_inputs(std::move(*body.list));
+  const report::VersionArg version = report::parse_version_arg(text_member(body, REPORT_VERSION));
   if (!version.ok()) return text_answer(STATUS_BAD_REQUEST, version.error);
-  const std::string_view schema = text_member(body, "schema").value_or(DEFAULT_SCHEMA);
-  const std::string_view title = text_member(body, "title").value_or(DEFAULT_TITLE);
-  const std::string_view file = text_member(body, "file").value_or(ARCHIVE_NAME);
+  const std::string_view schema = text_member(body, REPORT_SCHEMA).value_or(DEFAULT_SCHEMA);
+  const std::string_view title = text_member(body, REPORT_TITLE).value_or(DEFAULT_TITLE);
+  const std::string_view file = text_member(body, REPORT_FILE).value_or(ARCHIVE_NAME);
 
   if (file == ARCHIVE_NAME) {
     const std::array<std::string, 3> formats = {"html", "csv", "json"};
@@ -130,7 +135,8 @@ Json samples_json() {
   return samples;
 }
 
-JsonBody read_json_body(uint64_t content_length, RequestReader& reader, uint64_t limit) {
+JsonBody read_json_body(uint64_t content_length, RequestReader& reader, uint64_t limit,
+                        const WantedMembers& wanted) {
   JsonBody body;
   if (content_length > limit) {
     body.status = BodyStatus::TooLarge;
@@ -142,42 +148,24 @@ JsonBody read_json_body(uint64_t content_length, RequestReader& reader, uint64_t
     body.error = std::move(*error);
     return body;
   }
-  std::optional<Json> value = syntax::read_json(bytes);
-  if (value.has_value()) body.value = std::move(*value);
+  body.members = read_body_members(bytes, wanted);
   return body;
 }
 
-std::optional<std::string_view> text_member(const Json& value, std::string_view key) {
-  if (!value.is_object()) return std::nullopt;
-  const auto found = value.find(key);
-  if (found == value.end() || !found->is_string()) return std::nullopt;
-  return std::string_view(found->get_ref<const std::string&>());
-}
-
-report::SourceInput input_from_json(Json& element) {
-  report::SourceInput input;
-  input.name = text_member(element, "name").value_or(DEFAULT_INPUT_NAME);
-  if (element.is_object()) {
-    const auto text = element.find("text");
-    if (text != element.end() && text->is_string()) {
-      input.text = std::move(text->get_ref<std::string&>());
-    }
-  }
-  return input;
-}
-
-std::vector<report::SourceInput> inputs_from_json(Json files) {
+std::vector<report::SourceInput> report_inputs(std::vector<ListElement> files) {
   std::vector<report::SourceInput> inputs;
-  if (!files.is_array()) return inputs;
   inputs.reserve(files.size());
-  for (Json& element : files) inputs.push_back(input_from_json(element));
+  for (ListElement& element : files) {
+    report::SourceInput& input = inputs.emplace_back();
+    input.name =
+        element.name.has_value() ? std::move(*element.name) : std::string(DEFAULT_INPUT_NAME);
+    if (element.text.has_value()) input.text = std::move(*element.text);
+  }
   return inputs;
 }
 
 std::optional<LabAnswer> answer_lab_request(const RequestHead& head, RequestReader& reader,
                                             IoError& error) {
-  if (!head.host_allowed) return text_answer(STATUS_FORBIDDEN, LAB_WRONG_HOST);
-  if (head.cross_site) return text_answer(STATUS_FORBIDDEN, CROSS_SITE_REFUSED);
   const std::string_view method = head.method;
   const std::string_view path = head.path;
   if (method == "GET") {
@@ -191,13 +179,16 @@ std::optional<LabAnswer> answer_lab_request(const RequestHead& head, RequestRead
   }
   if (method != "POST" || (path != "/api/parse" && path != "/api/report")) return not_found();
 
-  JsonBody body = read_json_body(head.content_length, reader, LAB_MAX_BODY);
+  const bool parse = path == "/api/parse";
+  const WantedMembers wanted =
+      parse ? WantedMembers{PARSE_MEMBERS, std::nullopt} : WantedMembers{REPORT_MEMBERS, "files"};
+  JsonBody body = read_json_body(head.content_length, reader, LAB_MAX_BODY, wanted);
   if (body.status == BodyStatus::TooLarge) return text_answer(STATUS_TOO_LARGE, LAB_BODY_TOO_LARGE);
   if (body.status == BodyStatus::Failed) {
     error = std::move(body.error);
     return std::nullopt;
   }
-  return path == "/api/parse" ? answer_parse(body.value) : answer_report(body.value);
+  return parse ? answer_parse(body.members) : answer_report(body.members);
 }
 
 namespace {
@@ -212,10 +203,15 @@ std::optional<Reply> lab_reply(const RequestHead& head, RequestReader& reader, I
   return Reply{std::move(answer_head), std::move(answer->body)};
 }
 
+std::string lab_text_head(std::string_view status, std::size_t body_length) {
+  return lab_answer_head(status, TYPE_TEXT, body_length, std::nullopt);
+}
+
 }  // namespace
 
-void handle_lab_connection(Socket connection, const HeadLimits& limits) {
-  serve_exchange(std::move(connection), limits, lab_reply);
+void handle_lab_connection(Socket connection, const ExchangeLimits& limits) {
+  serve_exchange(std::move(connection), limits,
+                 Responder{lab_reply, lab_text_head, LAB_WRONG_HOST});
 }
 
 }  // namespace veltrane::server

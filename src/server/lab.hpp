@@ -15,12 +15,13 @@
 #include "report/render.hpp"
 #include "report/report_data.hpp"
 #include "server/http.hpp"
+#include "server/json_body.hpp"
 
 namespace veltrane::server {
 
 using Json = nlohmann::json;
 
-// Bodies larger than this are refused unread.
+// Bodies larger than this are refused unread (ExchangeLimits says what memory that allows).
 inline constexpr uint64_t LAB_MAX_BODY = uint64_t{64} * 1024 * 1024;
 // Sources larger than this are refused by /api/parse.
 inline constexpr uint64_t LAB_MAX_SOURCE = uint64_t{20} * 1024 * 1024;
@@ -46,29 +47,22 @@ struct LabSample {
 // [{"name": title, "text": script}, ...] in the table's order.
 [[nodiscard]] Json samples_json();
 
-// A request body read as JSON.
+// The wanted members of a JSON request body.
 enum class BodyStatus : uint8_t { Read, TooLarge, Failed };
 struct JsonBody {
   BodyStatus status = BodyStatus::Read;
-  // The body's value; null when it is not one JSON value (an empty body included).
-  Json value;
+  BodyMembers members;
   IoError error;
 };
 
-// Reads exactly `content_length` bytes (none when it is over `limit`: TooLarge) and
-// parses them with the nesting-limited reader.
+// Reads exactly `content_length` bytes (none when it is over `limit`: TooLarge) and keeps
+// the wanted members of them (see read_body_members).
 [[nodiscard]] JsonBody read_json_body(uint64_t content_length, RequestReader& reader,
-                                      uint64_t limit);
+                                      uint64_t limit, const WantedMembers& wanted);
 
-// The member `key` of `value` when `value` is an object and the member is a string.
-[[nodiscard]] std::optional<std::string_view> text_member(const Json& value, std::string_view key);
-
-// One report input from an element of "files": its "name" (or "input.sql") and "text"
-// (or empty). The text is moved out of the element.
-[[nodiscard]] report::SourceInput input_from_json(Json& element);
-
-// The inputs of "files" when it is an array, in order; none otherwise.
-[[nodiscard]] std::vector<report::SourceInput> inputs_from_json(Json files);
+// The report inputs of the elements of "files", in order: each element's "name" (or
+// "input.sql") and "text" (or empty), the texts moved out of the elements.
+[[nodiscard]] std::vector<report::SourceInput> report_inputs(std::vector<ListElement> files);
 
 // One answer of the Lab.
 struct LabAnswer {
@@ -78,14 +72,14 @@ struct LabAnswer {
   std::optional<std::string> attachment;
 };
 
-// The answer to a request whose head has been read (Host check included); the body, when
-// the route needs one, comes from `reader`. None, with `error` set, when reading the body
-// failed.
+// The answer to a request whose head has been read and passed the exchange's checks; the
+// body, when the route needs one, comes from `reader`. None, with `error` set, when
+// reading the body failed.
 [[nodiscard]] std::optional<LabAnswer> answer_lab_request(const RequestHead& head,
                                                           RequestReader& reader, IoError& error);
 
-// One whole exchange on an accepted connection: read, route, answer, close. Failures go
-// to standard error as "request failed: {}".
-void handle_lab_connection(Socket connection, const HeadLimits& limits = HeadLimits{});
+// One whole exchange on an accepted connection: read, check the Host and the Origin,
+// route, answer, close. Failures go to standard error as "request failed: {}".
+void handle_lab_connection(Socket connection, const ExchangeLimits& limits = ExchangeLimits{});
 
 }  // namespace veltrane::server

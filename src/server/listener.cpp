@@ -119,27 +119,26 @@ bool start_detached_thread(std::function<void()> body) {
 
 void run_connection(const ConnectionHandler& handler, Socket connection) {
   // The handler owns the socket, so that unwinding out of it closes the connection too.
-  syntax::guard_face([&handler, &connection] { handler(std::move(connection)); },
-                     [](const syntax::FaceFailure& failure) {
-                       std::string line = "request failed: ";
-                       if (failure.kind == syntax::FaceFailureKind::Stop)
-                         line.append("internal error: ");
-                       line.append(failure.message);
-                       if (!failure.detail.empty()) line.append(": ").append(failure.detail);
-                       line.push_back('\n');
-                       write_error_line(line);
-                     });
+  syntax::guard_face(
+      [&handler, &connection] { handler(std::move(connection)); },
+      [](const syntax::FaceFailure& failure) {
+        // Memory may have run out: the line is made without allocating.
+        const bool stop = failure.kind == syntax::FaceFailureKind::Stop;
+        const bool detail = !failure.detail.empty();
+        write_error_pieces({"request failed: ", stop ? "internal error: " : "", failure.message,
+                            detail ? ": " : "", failure.detail, "\n"});
+      });
 }
 
 void accept_connections(const Listener& listener, const ConnectionHandler& handler,
-                        const ThreadStarter& start_thread, const AcceptLimits& limits) {
-  const auto slots =
-      std::make_shared<ExchangeSlots>(std::max<std::size_t>(limits.max_exchanges, 1));
+                        const ThreadStarter& start_thread, std::size_t max_exchanges,
+                        uint64_t max_connections) {
+  const auto slots = std::make_shared<ExchangeSlots>(std::max<std::size_t>(max_exchanges, 1));
   // The place for the next connection, taken before accepting it, so that connections
   // beyond the cap wait in the listen queue.
   std::shared_ptr<ExchangeSlot> slot;
   uint64_t accepted = 0;
-  while (accepted < limits.max_connections) {
+  while (accepted < max_connections) {
     if (slot == nullptr) slot = std::make_shared<ExchangeSlot>(slots);
     const int descriptor = ::accept4(listener.socket.get(), nullptr, nullptr, SOCK_CLOEXEC);
     if (descriptor < 0) {

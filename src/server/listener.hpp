@@ -41,21 +41,15 @@ using ConnectionHandler = std::function<void(Socket connection)>;
 // connection is closed.
 void run_connection(const ConnectionHandler& handler, Socket connection);
 
-struct AcceptLimits {
-  // Exchanges that run at once (at least 1). Further connections wait in the listen queue
-  // until an exchange ends.
-  std::size_t max_exchanges = 64;
-  // Connections accepted before the loop returns; the servers never reach it.
-  uint64_t max_connections = std::numeric_limits<uint64_t>::max();
-};
-
 // Accepts connections on `listener` and hands each one to `handler` on a thread started by
-// `start_thread`, accepting only while fewer than `limits.max_exchanges` exchanges run. A
-// failed accept is dropped (after a pause of about 50 ms unless it was EINTR or
-// ECONNABORTED); a thread that cannot be started prints "failed to spawn thread" and
-// closes that connection.
+// `start_thread`, accepting only while fewer than `max_exchanges` (at least 1) exchanges
+// run, and returns after `max_connections` (the servers never reach it). A failed accept
+// is dropped (after a pause of about 50 ms unless it was EINTR or ECONNABORTED); a thread
+// that cannot be started prints "failed to spawn thread" and closes that connection.
 void accept_connections(const Listener& listener, const ConnectionHandler& handler,
-                        const ThreadStarter& start_thread, const AcceptLimits& limits = {});
+                        const ThreadStarter& start_thread,
+                        std::size_t max_exchanges = ExchangeLimits{}.max_exchanges,
+                        uint64_t max_connections = std::numeric_limits<uint64_t>::max());
 
 // Reads the `--port N` option of `lab` and `serve`: the first argument that is exactly
 // "--port", its value the next argument, an optional "+" and decimal digits up to 65535.

@@ -10,8 +10,16 @@
 //
 // The guard itself allocates nothing: a failure's texts view the exception in flight or
 // fixed texts, and are valid only while the face's failure handler runs.
+//
+// The C++ runtime keeps a per-thread record of the exceptions in flight. For a library
+// loaded after start-up (the Python module and what it brings in), the C library makes a
+// thread's share of that record on its first use, which is the first exception thrown on
+// the thread, and ends the process ("cannot allocate memory for thread-local data") when
+// it cannot: that first exception may well be the std::bad_alloc of an exhausted
+// allocator. So the guard touches the record before the body runs, while memory is there.
 
 #include <cstdint>
+#include <exception>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -50,11 +58,15 @@ struct FaceFailure {
 // exception object, which lives until that catch block ends.
 [[nodiscard]] FaceFailure current_face_failure() noexcept;
 
+// Makes the calling thread's exception record, if it has none yet (see above).
+inline void prime_exception_state() noexcept { (void)std::uncaught_exceptions(); }
+
 // Runs `body()` and returns its result; when anything escapes it, returns
 // `on_failure(const FaceFailure&)` instead, which must give the body's result type. An
 // exception thrown by `on_failure` itself ends the process (the guard is noexcept).
 template <class Body, class OnFailure>
 std::invoke_result_t<Body&> guard_face(Body&& body, OnFailure&& on_failure) noexcept {
+  prime_exception_state();
   try {
     return body();
   } catch (...) {

@@ -61,13 +61,17 @@ bool json_nests_too_deep(std::string_view text) {
   return false;
 }
 
-std::optional<nlohmann::json> read_json(std::string_view text) {
+bool json_text_within_bounds(std::string_view text) {
   // JSON has no byte-order mark; the library would skip one silently.
-  if (text.starts_with(BYTE_ORDER_MARK)) return std::nullopt;
+  if (text.starts_with(BYTE_ORDER_MARK)) return false;
   // A NUL byte is never valid JSON (not white space, and raw inside no string), but the
   // library reads it as the end of the input and would ignore whatever follows it.
-  if (text.find('\0') != std::string_view::npos) return std::nullopt;
-  if (json_nests_too_deep(text)) return std::nullopt;
+  if (text.find('\0') != std::string_view::npos) return false;
+  return !json_nests_too_deep(text);
+}
+
+std::optional<nlohmann::json> read_json(std::string_view text) {
+  if (!json_text_within_bounds(text)) return std::nullopt;
   nlohmann::json value = nlohmann::json::parse(text.begin(), text.end(), nullptr,
                                                /*allow_exceptions=*/false);
   if (value.is_discarded()) return std::nullopt;

@@ -31,6 +31,11 @@ inline constexpr std::size_t JSON_NESTING_LIMIT = 128;
 // mark. Never throws on bad input.
 [[nodiscard]] std::optional<nlohmann::json> read_json(std::string_view text);
 
+// True when `text` may go to the JSON library's parser: no byte-order mark, no NUL byte,
+// and no deeper nesting than JSON_NESTING_LIMIT. `read_json` parses only such texts, and
+// so must every other reader that uses the library's parser.
+[[nodiscard]] bool json_text_within_bounds(std::string_view text);
+
 // True when the arrays and objects of `text` nest deeper than JSON_NESTING_LIMIT.
 // Brackets inside strings do not count. Exact for valid JSON; any answer is harmless for
 // invalid text, which the parser refuses anyway.

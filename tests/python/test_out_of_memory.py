@@ -11,6 +11,7 @@ import os
 import pathlib
 import re
 import resource
+import select
 import subprocess
 import sys
 import time
@@ -69,16 +70,63 @@ def test_report_command_says_out_of_memory(tmp_path):
 
 
 def post(port, path, body):
-    """The status and body of one exchange; None when the server closed the connection."""
+    """The status and body of one exchange; None when the server closed the connection.
+    `body` is bytes, or a value sent as JSON."""
+    if not isinstance(body, bytes):
+        body = json.dumps(body).encode()
     connection = http.client.HTTPConnection("127.0.0.1", port, timeout=TIMEOUT)
     try:
-        connection.request("POST", path, body=json.dumps(body).encode())
+        connection.request("POST", path, body=body)
         answer = connection.getresponse()
         return answer.status, answer.read()
     except (ConnectionError, http.client.HTTPException):
         return None
     finally:
         connection.close()
+
+
+def read_until(stream, end, deadline):
+    """The bytes of a pipe up to and including `end`, or what came until `deadline`."""
+    got = b""
+    while not got.endswith(end) and time.monotonic() < deadline:
+        ready, _, _ = select.select([stream], [], [], deadline - time.monotonic())
+        if not ready:
+            break
+        byte = os.read(stream.fileno(), 1)
+        if not byte:
+            break
+        got += byte
+    return got
+
+
+def lab_under_limit(limit, path, body):
+    """Runs a Lab under the address-space limit, posts `body` to `path`, checks that a small
+    request is answered after it by the same process, and returns the first outcome (as
+    `post` gives it) with the Lab's standard error. A failed first request must have ended
+    with the out-of-memory line."""
+    lab = subprocess.Popen(
+        [str(EXE), "lab", "--port", "0", "--no-open"],
+        stdin=subprocess.DEVNULL,
+        stdout=subprocess.DEVNULL,
+        stderr=subprocess.PIPE,
+        preexec_fn=limited(limit),
+    )
+    errors = b""
+    try:
+        port = int(LAB_LINE.search(lab.stderr.readline().decode()).group(1))
+        first = post(port, path, body)
+        # The next request is answered whatever became of the first.
+        assert post(port, "/api/parse", {"source": "select 1 from dual;"})[0] == 200, limit
+        assert lab.poll() is None, (limit, lab.returncode)
+        if first is None:
+            # The failed exchange closes its connection before it writes its line.
+            errors = read_until(lab.stderr, b"\n", time.monotonic() + TIMEOUT)
+    finally:
+        lab.terminate()
+        errors += lab.communicate(timeout=TIMEOUT)[1]
+    if first is None or first[0] != 200:
+        assert b"request failed: out of memory\n" in errors, (limit, first, errors[-300:])
+    return first, errors
 
 
 @pytest.mark.parametrize(
@@ -93,27 +141,34 @@ def test_lab_keeps_answering_after_out_of_memory(path, body):
     need_exe()
     failures = 0
     for limit in LIMITS_MIB:
-        lab = subprocess.Popen(
-            [str(EXE), "lab", "--port", "0", "--no-open"],
-            stdin=subprocess.DEVNULL,
-            stdout=subprocess.DEVNULL,
-            stderr=subprocess.PIPE,
-            preexec_fn=limited(limit),
-        )
-        try:
-            port = int(LAB_LINE.search(lab.stderr.readline().decode()).group(1))
-            first = post(port, path, body)
-            if first is None or first[0] != 200:
-                failures += 1
-            # The next request is answered whatever became of the first.
-            assert post(port, "/api/parse", {"source": "select 1 from dual;"})[0] == 200, limit
-            assert lab.poll() is None, (limit, lab.returncode)
-        finally:
-            lab.terminate()
-            _, errors = lab.communicate(timeout=TIMEOUT)
+        first, _ = lab_under_limit(limit, path, body)
         if first is None or first[0] != 200:
-            assert b"request failed: out of memory\n" in errors, (limit, errors[-300:])
+            failures += 1
     assert 0 < failures < len(LIMITS_MIB)
+
+
+# Bodies of about 60 MB whose only used member is a small script, and the lowest limit
+# that lets the Lab answer them: an ignored array of 30 million numbers (a tree of it would
+# take 17-32 bytes per body byte, 1-2 GB) and an ignored string of 60 million bytes (read
+# once more while it is skipped).
+PADDED_BODIES = {
+    "array": (b'{"source":"select 1 from dual;","pad":[' + b"0," * 29_999_999 + b"0]}", 256),
+    "string": (b'{"source":"select 1 from dual;","pad":"' + b"x" * 60_000_000 + b'"}', 400),
+}
+
+
+@pytest.mark.parametrize("pad", sorted(PADDED_BODIES))
+def test_lab_reads_a_padded_body_in_about_the_memory_of_its_bytes(pad):
+    need_exe()
+    body, enough = PADDED_BODIES[pad]
+    outcomes = {}
+    for limit in LIMITS_MIB:
+        first, _ = lab_under_limit(limit, "/api/parse", body)
+        outcomes[limit] = None if first is None else first[0]
+        if outcomes[limit] == 200:
+            assert json.loads(first[1])["bytes"] == len("select 1 from dual;")
+    assert outcomes[enough] == 200, outcomes
+    assert None in outcomes.values(), outcomes
 
 
 PYTHON_RUN = """

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <string>
@@ -11,9 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "api/analysis_options.hpp"
+#include "lexer/oracle_version.hpp"
 #include "report/file_analysis.hpp"
 #include "report/version_arg.hpp"
 #include "server/http.hpp"
+#include "server/json_body.hpp"
 #include "server/lab.hpp"
 #include "server/test_page.hpp"
 
@@ -22,7 +27,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using Handler = void (*)(Socket, const HeadLimits&);
+using Handler = void (*)(Socket, const ExchangeLimits&);
 
 // Sends `request` to `handler` over a socket pair, closes the sending side, and returns
 // everything the handler answers until it closes.
@@ -30,17 +35,18 @@ std::string exchange(Handler handler, std::string_view request) {
   int descriptors[2];
   EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, descriptors), 0);
   Socket client(descriptors[0]);
-  HeadLimits limits;
-  limits.timeout = 5000ms;
+  ExchangeLimits limits;
+  limits.progress_timeout = 5000ms;
   std::thread server(
       [handler, descriptor = descriptors[1], &limits] { handler(Socket(descriptor), limits); });
   std::thread writer([&client, request] {
-    (void)send_all(client.get(), request);
+    (void)send_all(client.get(), request, 120000ms);
     ::shutdown(client.get(), SHUT_WR);
   });
   // Generous: the handler may work a long while on a 20 MiB body in a sanitizer build on a
   // busy machine before its first byte comes back.
-  EXPECT_TRUE(set_socket_timeouts(client.get(), 120000ms));
+  const timeval patience{120, 0};
+  EXPECT_EQ(::setsockopt(client.get(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience), 0);
   std::string answer;
   char buffer[8192];
   for (int reads = 0; reads < 1000000; ++reads) {
@@ -58,11 +64,11 @@ std::string exchange(Handler handler, std::string_view request) {
   return answer;
 }
 
-void lab_handler(Socket connection, const HeadLimits& limits) {
+void lab_handler(Socket connection, const ExchangeLimits& limits) {
   handle_lab_connection(std::move(connection), limits);
 }
 
-void serve_handler(Socket connection, const HeadLimits& limits) {
+void serve_handler(Socket connection, const ExchangeLimits& limits) {
   handle_serve_connection(std::move(connection), limits);
 }
 
@@ -229,6 +235,25 @@ TEST(LabRoutes, ParseReadsOnlyStringMembers) {
   }
 }
 
+// The answer's JSON without its parse times.
+Json without_times(const std::string& body) {
+  Json value = Json::parse(body);
+  value.erase("micros");
+  for (Json& item : value["items"]) item.erase("micros");
+  return value;
+}
+
+TEST(LabRoutes, AHugeIgnoredMemberIsAnsweredAsTheBodyWithoutIt) {
+  const std::string plain = R"({"source":"select 1 from dual;","version":"19c"})";
+  std::string padded = R"({"pad":[)";
+  for (int i = 0; i < 1'000'000; ++i) padded.append("0,");
+  padded.append(R"({"source":"ignored"}],"source":"select 1 from dual;","version":"19c"})");
+  const Split expected = split_answer(exchange(lab_handler, post("/api/parse", plain)));
+  const Split answer = split_answer(exchange(lab_handler, post("/api/parse", padded)));
+  ASSERT_EQ(answer.status_line, "HTTP/1.1 200 OK");
+  EXPECT_EQ(without_times(answer.body), without_times(expected.body));
+}
+
 TEST(LabRoutes, SourceLimitIsTwentyMebibytes) {
   struct Case {
     std::size_t source_bytes;
@@ -302,7 +327,7 @@ TEST(LabSamples, FiveTitledScriptsThatParseWithoutErrors) {
   EXPECT_EQ(samples[2]["text"], lab_samples()[2].text);
 }
 
-TEST(Pages, SelfContained) {
+TEST(Pages, LoadNothingFromElsewhere) {
   struct Case {
     const char* name;
     std::string_view page;
@@ -325,7 +350,51 @@ TEST(Pages, SelfContained) {
   }
 }
 
+TEST(LabBody, KeepsOnlyTheWantedMembersOfOneObject) {
+  constexpr std::array<std::string_view, 2> TEXTS = {"source", "version"};
+  using Texts = std::vector<std::optional<std::string>>;
+  struct Case {
+    const char* name;
+    std::string body;
+    Texts texts;
+  };
+  const Case cases[] = {
+      {"both", R"({"version":"19c","source":"select 1"})", {"select 1", "19c"}},
+      {"others skipped",
+       R"({"a":{"source":"x"},"source":"s","b":[["version"],"v"]})",
+       {"s", std::nullopt}},
+      {"not strings", R"({"source":1,"version":{"a":"b"}})", {std::nullopt, std::nullopt}},
+      {"a later string replaces", R"({"source":1,"source":"s"})", {"s", std::nullopt}},
+      {"a later non-string replaces",
+       R"({"source":"s","source":[]})",
+       {std::nullopt, std::nullopt}},
+      {"escapes read", R"({"source":"a\"\u00e9\n"})", {"a\"\xC3\xA9\n", std::nullopt}},
+      {"body an array", R"([{"source":"s"}])", {std::nullopt, std::nullopt}},
+      {"body a string", R"("source")", {std::nullopt, std::nullopt}},
+      {"empty body", "", {std::nullopt, std::nullopt}},
+      {"trailing text", R"({"source":"s"} x)", {std::nullopt, std::nullopt}},
+      {"cut short", R"({"source":"s","version":)", {std::nullopt, std::nullopt}},
+      {"byte-order mark", "\xEF\xBB\xBF{\"source\":\"s\"}", {std::nullopt, std::nullopt}},
+      {"NUL after the value",
+       std::string(R"({"source":"s"})") + '\0',
+       {std::nullopt, std::nullopt}},
+      {"nested 128 deep",
+       R"({"source":"s","x":)" + std::string(127, '[') + std::string(127, ']') + "}",
+       {"s", std::nullopt}},
+      {"nested 129 deep",
+       R"({"source":"s","x":)" + std::string(128, '[') + std::string(128, ']') + "}",
+       {std::nullopt, std::nullopt}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BodyMembers members = read_body_members(c.body, WantedMembers{TEXTS, std::nullopt});
+    EXPECT_EQ(members.texts, c.texts);
+    EXPECT_FALSE(members.list.has_value());
+  }
+}
+
 TEST(LabBody, ReportInputsFromFiles) {
+  constexpr std::array<std::string_view, 1> TEXTS = {"file"};
   struct Case {
     const char* name;
     std::string files;
@@ -339,39 +408,56 @@ TEST(LabBody, ReportInputsFromFiles) {
        R"([{}, {"name":5,"text":null}])",
        {{"input.sql", ""}, {"input.sql", ""}}},
       {"element not an object",
-       R"([1, "x", null])",
-       {{"input.sql", ""}, {"input.sql", ""}, {"input.sql", ""}}},
+       R"([1, "x", null, ["name"]])",
+       {{"input.sql", ""}, {"input.sql", ""}, {"input.sql", ""}, {"input.sql", ""}}},
+      {"nested members skipped",
+       R"([{"x":{"name":"n","text":"t"},"name":"a","text":{"text":"t"}}])",
+       {{"a", ""}}},
+      {"a later member replaces", R"([{"name":"a","name":"b","text":"t","text":1}])", {{"b", ""}}},
       {"files an object", R"({"a":1})", {}},
       {"files a string", R"("a.sql")", {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::vector<report::SourceInput> inputs = inputs_from_json(Json::parse(c.files));
+    BodyMembers members =
+        read_body_members(R"({"file":"f","files":)" + c.files + "}", WantedMembers{TEXTS, "files"});
+    EXPECT_EQ(members.texts[0], "f");
+    const std::vector<report::SourceInput> inputs = members.list.has_value()
+                                                        ? report_inputs(std::move(*members.list))
+                                                        : std::vector<report::SourceInput>();
     ASSERT_EQ(inputs.size(), c.inputs.size());
     for (std::size_t i = 0; i < inputs.size(); ++i) {
       EXPECT_EQ(inputs[i].name, c.inputs[i].first);
       EXPECT_EQ(inputs[i].text, c.inputs[i].second);
     }
   }
+  // The last "files" counts.
+  const BodyMembers replaced =
+      read_body_members(R"({"files":[{"name":"a"}],"files":0})", WantedMembers{TEXTS, "files"});
+  EXPECT_FALSE(replaced.list.has_value());
 }
 
-TEST(TestPage, MicrosGoesBeforeTheVersionKey) {
+TEST(TestPage, OptionsReadAsTheOptionsTextReadsThem) {
   struct Case {
-    std::string_view result;
-    uint64_t micros;
-    std::string_view expected;
+    std::string_view version;
+    std::string_view ccflags;
   };
   const Case cases[] = {
-      {R"({"diagnostics":[],"items":[],"lines":0,"version":"26ai"})", 12,
-       R"({"diagnostics":[],"items":[],"lines":0,"micros":12,"version":"26ai"})"},
-      // A statement text that holds the key itself comes before the real one.
-      {R"({"items":[{"text":"\"version\":1"}],"lines":1,"version":"19c"})", 0,
-       R"({"items":[{"text":"\"version\":1"}],"lines":1,"micros":0,"version":"19c"})"},
-      {R"({"x":1})", 5, R"({"x":1})"},
+      {"", ""},
+      {"19c", "debug:TRUE, level:2"},
+      {" 12.2 ", "a:'x', b:1e3, :5, c"},
+      {"not a version", "A:1,a:2"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.result));
-    EXPECT_EQ(with_micros(std::string(c.result), c.micros), c.expected);
+    SCOPED_TRACE(std::string(c.version) + " / " + std::string(c.ccflags));
+    Json text = Json::object();
+    text["version"] = std::string(c.version);
+    text["ccflags"] = std::string(c.ccflags);
+    const api::AnalysisOptions expected = api::read_analysis_options(text.dump());
+    const api::AnalysisOptions options = analysis_options(c.version, c.ccflags);
+    EXPECT_EQ(lexer::format_version(options.version), lexer::format_version(expected.version));
+    EXPECT_EQ(options.ccflags, expected.ccflags);
+    EXPECT_EQ(options.schema, expected.schema);
   }
 }
 
