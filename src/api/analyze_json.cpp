@@ -69,54 +69,46 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
   node_json(writer, tree, tree.root, positions);
 }
 
-// Decimal digits of the largest number the result can hold for a text of this size.
-[[nodiscard]] std::size_t number_digits(std::size_t text_size) {
-  std::size_t digits = 1;
-  for (std::size_t bound = text_size + 1; bound >= 10; bound /= 10) ++digits;
-  return digits;
-}
-
-// The length of a JSON string literal of `text`, quotes included, or more. A loop without
-// branches, which the compiler turns into vector code.
-[[nodiscard]] std::size_t json_string_size(std::string_view text) {
-  std::size_t escaped = 0;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    escaped += static_cast<std::size_t>((c == '"') | (c == '\\') | (byte < 0x20));
+// An upper bound of the length of an item's object but its records, a comma before it
+// included: its head and tail with their numbers at `digits` digits, and for a parsed
+// item its tables and tree.
+[[nodiscard]] std::size_t item_json_size_bound(const lexer::ScriptItem& item,
+                                               const ParsedItem* parsed, std::size_t digits) {
+  // {"col":,"end":,"kind":"","line":,"sql":,"start":} and a comma, and the longest item
+  // kind name; for parsed items ,"errors":,"statement":"","tables":[],"tree": and the
+  // statement's kind name.
+  constexpr std::size_t ITEM_FIXED = 96;
+  constexpr std::size_t PARSED_FIXED = 48;
+  std::size_t size = ITEM_FIXED + 4 * digits;
+  if (item.command.has_value()) size += 12 + syntax::json_string_size_bound(*item.command);
+  if (parsed == nullptr) return size;
+  std::string spare;
+  size += PARSED_FIXED + digits + kind_name_view(root_kind(parsed->statement), spare).size();
+  for (const std::string& table : parsed->tables) {
+    size += 1 + syntax::json_string_size_bound(table);
   }
-  return text.size() + 2 + 5 * escaped;  // at most \u00xx
+  return size + node_json_size_bound(parsed->statement.tree, digits);
 }
 
-// An upper bound of the result's length, close enough that it is allocated once and not
-// much more: every object's fixed text and names exactly, every number at the largest
+// An upper bound of the length of the result, close enough that it is allocated once and
+// not much more: every object's fixed text and names exactly, every number at the largest
 // width the text allows.
 [[nodiscard]] std::size_t result_size_bound(const lexer::SplitResult& split,
-                                            const std::vector<ParsedItem>& parsed_items,
+                                            std::span<const ParsedItem* const> parsed_of_item,
                                             std::size_t text_size) {
-  const std::size_t digits = number_digits(text_size);
+  const std::size_t digits = syntax::number_digits(text_size);
   std::size_t size = 64 + 2 * digits;
-  for (const lexer::ScriptItem& item : split.items) {
-    size += 96 + 4 * digits + (item.command.has_value() ? json_string_size(*item.command) : 0);
-  }
   for (const syntax::Diagnostic& diagnostic : split.diagnostics) {
-    size += 80 + 4 * digits + json_string_size(diagnostic.message);
+    size += diagnostic_json_size_bound(diagnostic, digits);
   }
-  for (const ParsedItem& parsed : parsed_items) {
-    const syntax::Tree& tree = parsed.statement.tree;
-    size += 64 + digits;
-    for (const syntax::Diagnostic& diagnostic : parsed.statement.diagnostics) {
-      size += 80 + 4 * digits + json_string_size(diagnostic.message);
+  for (std::size_t i = 0; i < split.items.size(); ++i) {
+    const ParsedItem* parsed = parsed_of_item[i];
+    size += item_json_size_bound(split.items[i], parsed, digits);
+    if (parsed == nullptr) continue;
+    for (const syntax::Diagnostic& diagnostic : parsed->statement.diagnostics) {
+      size += diagnostic_json_size_bound(diagnostic, digits);
     }
-    for (const std::string& table : parsed.tables) size += 1 + json_string_size(table);
-    size += node_json_size_bound(tree, digits);
-    size += parsed.records.identifiers.size() * (100 + 6 * digits);
-    for (const resolve::IdentifierRecord& record : parsed.records.identifiers) {
-      size += json_string_size(record.name) + json_string_size(record.type);
-    }
-    size += parsed.records.statements.size() * (64 + 5 * digits);
-    for (const resolve::StatementRecord& record : parsed.records.statements) {
-      size += json_string_size(record.type);
-    }
+    size += records_json_size_bound(parsed->records, digits);
   }
   return size;
 }
@@ -208,7 +200,7 @@ void analyze_json_into(std::string_view text, std::string_view options_text, std
   for (ParsedItem& parsed : parsed_items) parsed.records = std::move(records[parsed.item_index]);
   std::vector<resolve::ResolvedRecords>().swap(records);
 
-  prepare_result_buffer(out, result_size_bound(split, parsed_items, text.size()));
+  prepare_result_buffer(out, result_size_bound(split, parsed_of_item, text.size()));
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("diagnostics");

@@ -309,7 +309,33 @@ void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagn
   writer.end_object();
 }
 
-std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_digits) {
+std::size_t diagnostic_json_size_bound(const syntax::Diagnostic& diagnostic, std::size_t digits) {
+  // {"col":,"end":,"line":,"message":,"severity":"warning","start":} and a comma: 65.
+  constexpr std::size_t DIAGNOSTIC_FIXED = 80;
+  return DIAGNOSTIC_FIXED + 4 * digits + syntax::json_string_size_bound(diagnostic.message);
+}
+
+std::size_t records_json_size_bound(const resolve::ResolvedRecords& records, std::size_t digits) {
+  // ,"names":[],"sql":[]
+  constexpr std::size_t MEMBERS_FIXED = 24;
+  // The keys of a names entry, its longest usage tail and a comma.
+  constexpr std::size_t NAMES_ENTRY_FIXED = 100;
+  // The keys of a sql entry and a comma.
+  constexpr std::size_t SQL_ENTRY_FIXED = 64;
+  std::size_t size = MEMBERS_FIXED;
+  size += records.identifiers.size() * (NAMES_ENTRY_FIXED + 6 * digits);
+  for (const resolve::IdentifierRecord& record : records.identifiers) {
+    size +=
+        syntax::json_string_size_bound(record.name) + syntax::json_string_size_bound(record.type);
+  }
+  size += records.statements.size() * (SQL_ENTRY_FIXED + 5 * digits);
+  for (const resolve::StatementRecord& record : records.statements) {
+    size += syntax::json_string_size_bound(record.type);
+  }
+  return size;
+}
+
+std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t digits) {
   // Fixed bytes per written element from the kind tables, two numbers per element.
   std::size_t fixed = 0;
   std::size_t elements = 0;
@@ -333,7 +359,7 @@ std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_di
       ++elements;
     }
   }
-  return fixed + 2 * number_digits * elements;
+  return fixed + 2 * digits * elements;
 }
 
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,

@@ -184,5 +184,53 @@ TEST(ReadJson, TakesOneValueWithinTheNestingLimit) {
   EXPECT_EQ(read_json(R"({"a":1,"a":2})")->at("a"), 2);
 }
 
+// The string bound against what the writer writes: exact for texts without escapes, never
+// short for texts with them.
+TEST(JsonStringSizeBound, HoldsWhatTheWriterWrites) {
+  struct Case {
+    const char* name;
+    std::string text;
+    bool exact;
+  };
+  std::string every_byte;
+  for (int c = 0; c < 256; ++c) every_byte.push_back(static_cast<char>(c));
+  const Case cases[] = {
+      {"empty", "", true},
+      {"plain", "select 1 from dual", true},
+      {"UTF-8", "t\xC3\xA9xt \xF0\x9F\x98\x80", true},
+      {"quote and backslash", "a\"b\\c", false},
+      {"controls", "\x01\x1F\t\n", false},
+      {"every byte", every_byte, false},
+      {"only escapes", std::string(40, '\x02'), true},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(test_case.name);
+    std::string out;
+    append_json_string(out, test_case.text);
+    const std::size_t bound = json_string_size_bound(test_case.text);
+    EXPECT_GE(bound, out.size());
+    if (test_case.exact) {
+      EXPECT_EQ(bound, out.size());
+    }
+  }
+}
+
+// The digit count covers the numbers an output about a text of that size writes: up to
+// the size plus one (the column after the last character, the line after the last LF).
+TEST(NumberDigits, CoversTheSizePlusOne) {
+  struct Case {
+    std::size_t text_size;
+    std::size_t digits;
+  };
+  const Case cases[] = {
+      {0, 1}, {8, 1}, {9, 2}, {10, 2}, {98, 2}, {99, 3}, {999999, 7}, {2147483647, 10},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(test_case.text_size);
+    EXPECT_EQ(number_digits(test_case.text_size), test_case.digits);
+    EXPECT_GE(number_digits(test_case.text_size), std::to_string(test_case.text_size + 1).size());
+  }
+}
+
 }  // namespace
 }  // namespace veltrane::syntax
