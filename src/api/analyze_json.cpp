@@ -14,6 +14,7 @@
 #include "resolve/resolve_script.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/kinds.hpp"
+#include "syntax/string_room.hpp"
 #include "syntax/utf16_offsets.hpp"
 #include "views/referenced_tables.hpp"
 
@@ -21,13 +22,12 @@ namespace veltrane::api {
 
 namespace {
 
-// What the driver keeps of one parsed item until the result is written.
+// What the driver keeps of one parsed item until its object is written.
 struct ParsedItem {
   std::size_t item_index = 0;
   parser::ParsedStatement statement;
   std::vector<std::string> tables;
   uint32_t errors = 0;
-  resolve::ResolvedRecords records;
 };
 
 [[nodiscard]] uint32_t error_count(const parser::ParsedStatement& statement) {
@@ -90,27 +90,37 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
   return size + node_json_size_bound(parsed->statement.tree, digits);
 }
 
-// An upper bound of the length of the result, close enough that it is allocated once and
-// not much more: every object's fixed text and names exactly, every number at the largest
-// width the text allows.
-[[nodiscard]] std::size_t result_size_bound(const lexer::SplitResult& split,
-                                            std::span<const ParsedItem* const> parsed_of_item,
-                                            std::size_t text_size) {
-  const std::size_t digits = syntax::number_digits(text_size);
-  std::size_t size = 64 + 2 * digits;
+// The bounds of the result's parts but the records, which are known only as each item is
+// resolved: every object's fixed text and names exactly, every number at the largest width
+// the text allows.
+struct ResultBounds {
+  std::size_t digits = 0;
+  // The object's own keys, the diagnostics and the items but their records.
+  std::size_t total = 0;
+  // Each item's object but its records.
+  std::vector<std::size_t> items;
+};
+
+[[nodiscard]] ResultBounds result_size_bounds(const lexer::SplitResult& split,
+                                              std::span<ParsedItem* const> parsed_of_item,
+                                              std::size_t text_size) {
+  ResultBounds bounds;
+  bounds.digits = syntax::number_digits(text_size);
+  bounds.total = 64 + 2 * bounds.digits;
   for (const syntax::Diagnostic& diagnostic : split.diagnostics) {
-    size += diagnostic_json_size_bound(diagnostic, digits);
+    bounds.total += diagnostic_json_size_bound(diagnostic, bounds.digits);
   }
+  bounds.items.resize(split.items.size());
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     const ParsedItem* parsed = parsed_of_item[i];
-    size += item_json_size_bound(split.items[i], parsed, digits);
+    bounds.items[i] = item_json_size_bound(split.items[i], parsed, bounds.digits);
+    bounds.total += bounds.items[i];
     if (parsed == nullptr) continue;
     for (const syntax::Diagnostic& diagnostic : parsed->statement.diagnostics) {
-      size += diagnostic_json_size_bound(diagnostic, digits);
+      bounds.total += diagnostic_json_size_bound(diagnostic, bounds.digits);
     }
-    size += records_json_size_bound(parsed->records, digits);
   }
-  return size;
+  return bounds;
 }
 
 // Storage up to this size is kept for any smaller result: a thread that analyses many
@@ -172,7 +182,8 @@ void analyze_json_into(std::string_view text, std::string_view options_text, std
   const syntax::Utf16Positions positions(text);
   lexer::SplitResult split = lexer::split_script(text);
 
-  // Every item is parsed first: the diagnostics of all of them come before the items.
+  // Every item is parsed first: the diagnostics of all of them come before the items, and
+  // the catalog and package specifications that resolution reads come from all of them.
   std::vector<ParsedItem> parsed_items;
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     std::optional<parser::ParsedStatement> statement =
@@ -184,23 +195,22 @@ void analyze_json_into(std::string_view text, std::string_view options_text, std
     parsed.errors = error_count(*statement);
     parsed.statement = std::move(*statement);
   }
-  std::vector<const ParsedItem*> parsed_of_item(split.items.size(), nullptr);
+  std::vector<ParsedItem*> parsed_of_item(split.items.size(), nullptr);
   std::vector<const parser::ParsedStatement*> statement_of_item(split.items.size(), nullptr);
-  for (const ParsedItem& parsed : parsed_items) {
+  for (ParsedItem& parsed : parsed_items) {
     parsed_of_item[parsed.item_index] = &parsed;
     statement_of_item[parsed.item_index] = &parsed.statement;
   }
   // The trees hold their own tokens: the script's list is not needed any more.
   std::vector<lexer::Token>().swap(split.tokens);
 
-  // The catalog of the script's own DDL from the statements just parsed, the package
-  // package specifications, then the records of every statement.
-  std::vector<resolve::ResolvedRecords> records =
-      resolve::resolve_script(text, split.items, statement_of_item, options.schema);
-  for (ParsedItem& parsed : parsed_items) parsed.records = std::move(records[parsed.item_index]);
-  std::vector<resolve::ResolvedRecords>().swap(records);
+  // The catalog of the script's own DDL from the statements just parsed, and the package
+  // specifications; each statement is resolved with them when its object is written.
+  const resolve::ScriptResolver resolver(text, split.items, statement_of_item, options.schema);
+  std::vector<const parser::ParsedStatement*>().swap(statement_of_item);
 
-  prepare_result_buffer(out, result_size_bound(split, parsed_of_item, text.size()));
+  const ResultBounds bounds = result_size_bounds(split, parsed_of_item, text.size());
+  prepare_result_buffer(out, bounds.total);
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("diagnostics");
@@ -214,16 +224,28 @@ void analyze_json_into(std::string_view text, std::string_view options_text, std
     }
   }
   writer.end_array();
+  // What is left to write is at most the bound less what was written, since each part
+  // written took no more than its bound.
+  std::size_t bound_left = bounds.total - std::min(bounds.total, out.size());
   writer.key("items");
   writer.begin_array();
+  // Each item's records are made and written, and its tree dropped, before the next item
+  // is resolved: no more than one item's records live at a time, and the trees go as
+  // they are written.
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     const lexer::ScriptItem& item = split.items[i];
-    const ParsedItem* parsed = parsed_of_item[i];
+    ParsedItem* parsed = parsed_of_item[i];
     writer.begin_object();
     write_item_head(writer, item, parsed, positions);
-    if (parsed != nullptr) records_json(writer, parsed->records, positions);
+    if (parsed != nullptr) {
+      const resolve::ResolvedRecords records = resolver.resolve(parsed->statement);
+      syntax::reserve_more(out, bound_left + records_json_size_bound(records, bounds.digits));
+      records_json(writer, records, positions);
+    }
+    bound_left -= std::min(bound_left, bounds.items[i]);
     write_item_tail(writer, item, parsed, positions);
     writer.end_object();
+    if (parsed != nullptr) *parsed = ParsedItem{};
   }
   writer.end_array();
   writer.member("lines", positions.line_count());

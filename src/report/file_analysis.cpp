@@ -9,12 +9,12 @@
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
-#include "report/string_room.hpp"
 #include "report/token_classes.hpp"
 #include "report/tree_json.hpp"
 #include "syntax/deferred_head.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/kinds.hpp"
+#include "syntax/string_room.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/unicode.hpp"
 #include "views/referenced_tables.hpp"
@@ -303,7 +303,7 @@ std::string file_analysis_json(std::string_view name, std::string_view text,
       analyze_items(text, *split, positions, options, true, [&](const AnalyzedItem& item) {
         std::size_t bound = item_json_size_bound(item, digits);
         if (item.parsed != nullptr) bound += tree_json_size_bound(item.parsed->tree, text, digits);
-        reserve_more(out, bound);
+        syntax::reserve_more(out, bound);
         write_item_json(items_writer, item, &tree);
       });
   split.reset();

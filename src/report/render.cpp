@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "report/report_template.hpp"
-#include "report/string_room.hpp"
 #include "report/white_space.hpp"
+#include "syntax/string_room.hpp"
 #include "syntax/unicode.hpp"
 
 namespace veltrane::report {
@@ -126,7 +126,7 @@ void ReportWriter::document(std::string_view compact) {
 
 void ReportWriter::open_file_entry(std::size_t head_room, std::size_t expected_bytes) {
   if (!html_ && !json_) return;
-  reserve_more(document_, head_room + expected_bytes);
+  syntax::reserve_more(document_, head_room + expected_bytes);
   file_head_.emplace(document_, head_room);
 }
 
