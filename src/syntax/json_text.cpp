@@ -78,16 +78,6 @@ bool json_string_needs_no_escape(std::string_view text) {
   return std::none_of(text.begin(), text.end(), needs_escape);
 }
 
-std::size_t json_string_size_bound(std::string_view text) {
-  constexpr std::size_t ESCAPE_GROWTH = 5;  // \u001f for one byte
-  std::size_t escaped = 0;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    escaped += static_cast<std::size_t>((c == '"') | (c == '\\') | (byte < 0x20));
-  }
-  return text.size() + 2 + ESCAPE_GROWTH * escaped;
-}
-
 std::size_t number_digits(std::size_t text_size) {
   std::size_t digits = 1;
   for (std::size_t largest = text_size + 1; largest >= 10; largest /= 10) ++digits;

@@ -47,7 +47,15 @@ void append_json_string(std::string& out, std::string_view text);
 // The length of append_json_string of `text`, quotes included, or more: every byte that
 // needs an escape counts as the longest escape, six bytes. A loop without branches, which
 // the compiler turns into vector code.
-[[nodiscard]] std::size_t json_string_size_bound(std::string_view text);
+[[nodiscard]] inline std::size_t json_string_size_bound(std::string_view text) {
+  constexpr std::size_t ESCAPE_GROWTH = 5;  // \u001f for one byte
+  std::size_t escaped = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    escaped += static_cast<std::size_t>((c == '"') | (c == '\\') | (byte < 0x20));
+  }
+  return text.size() + 2 + ESCAPE_GROWTH * escaped;
+}
 
 // The decimal digits of the largest number an output about a text of `text_size` bytes
 // writes: its offsets, counts, lines and columns are at most text_size + 1 (the column
