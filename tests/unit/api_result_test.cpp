@@ -66,6 +66,27 @@ TEST(AnalyzeResult, ExactTexts) {
   EXPECT_EQ(result_len(), 56u);
 }
 
+// Names that need escapes, short and long, are written as the library writes them, and
+// records of many items in one script each stand in their own item.
+TEST(AnalyzeResult, NamesWithEscapesAndRecordsOfManyItems) {
+  const std::string long_name = "\"" + std::string(120, 'a') + "\\\t" + std::string(20, 'b') + "\"";
+  const std::string sql = "declare\n  \"a\\b\" number;\n  \"t\tx\" number;\n  " + long_name +
+                          " number;\nbegin\n  \"a\\b\" := \"t\tx\";\n  " + long_name +
+                          " := 1;\nend;\n/\nbegin\n  null;\nend;\n/\ndeclare\n  y number;\n"
+                          "begin\n  y := 2;\nend;\n/\n";
+  const Json result = Json::parse(call_analyze(sql));
+  ASSERT_EQ(result["items"].size(), 3u);
+  std::vector<std::string> names;
+  for (const Json& entry : result["items"][0]["names"]) names.push_back(entry["name"]);
+  const std::string long_text = std::string(120, 'a') + "\\\t" + std::string(20, 'b');
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"a\\b", "t\tx", long_text, "a\\b", "t\tx", long_text}));
+  EXPECT_FALSE(result["items"][1].contains("names"));
+  ASSERT_EQ(result["items"][2]["names"].size(), 2u);
+  EXPECT_EQ(result["items"][2]["names"][1]["name"], "Y");
+  EXPECT_EQ(result["items"][2]["names"][1]["usage"], "ASSIGNMENT");
+}
+
 TEST(AnalyzeResult, OffsetsCountUtf16CodeUnits) {
   struct Case {
     const char* name;
