@@ -210,7 +210,18 @@ void analyze_json_into(std::string_view text, std::string_view options_text, std
   std::vector<const parser::ParsedStatement*>().swap(statement_of_item);
 
   const ResultBounds bounds = result_size_bounds(split, parsed_of_item, text.size());
-  prepare_result_buffer(out, bounds.total);
+  // The records of the largest item are made before the room, so that a script of one
+  // large unit among small ones, the common large script, gets all its room at once.
+  const auto largest = std::max_element(
+      parsed_items.begin(), parsed_items.end(), [&](const ParsedItem& a, const ParsedItem& b) {
+        const lexer::ScriptItem& item_a = split.items[a.item_index];
+        const lexer::ScriptItem& item_b = split.items[b.item_index];
+        return item_a.end - item_a.start < item_b.end - item_b.start;
+      });
+  resolve::ResolvedRecords largest_records;
+  if (largest != parsed_items.end()) largest_records = resolver.resolve(largest->statement);
+  prepare_result_buffer(out,
+                        bounds.total + records_json_size_bound(largest_records, bounds.digits));
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("diagnostics");
@@ -230,17 +241,22 @@ void analyze_json_into(std::string_view text, std::string_view options_text, std
   writer.key("items");
   writer.begin_array();
   // Each item's records are made and written, and its tree dropped, before the next item
-  // is resolved: no more than one item's records live at a time, and the trees go as
-  // they are written.
+  // is resolved: no more than two items' records live at a time, and the trees go as they
+  // are written.
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     const lexer::ScriptItem& item = split.items[i];
     ParsedItem* parsed = parsed_of_item[i];
     writer.begin_object();
     write_item_head(writer, item, parsed, positions);
     if (parsed != nullptr) {
-      const resolve::ResolvedRecords records = resolver.resolve(parsed->statement);
-      syntax::reserve_more(out, bound_left + records_json_size_bound(records, bounds.digits));
-      records_json(writer, records, positions);
+      if (parsed == &*largest) {
+        records_json(writer, largest_records, positions);
+        largest_records = {};
+      } else {
+        const resolve::ResolvedRecords records = resolver.resolve(parsed->statement);
+        syntax::reserve_more(out, bound_left + records_json_size_bound(records, bounds.digits));
+        records_json(writer, records, positions);
+      }
     }
     bound_left -= std::min(bound_left, bounds.items[i]);
     write_item_tail(writer, item, parsed, positions);
