@@ -182,9 +182,9 @@ class Chunk {
 }
 
 // A token object: {"e":end,"s":start,"t":"Kind"}.
-[[nodiscard]] char* write_token(char* at, const syntax::TreeToken& token,
-                                const syntax::Utf16Positions& positions,
-                                syntax::DecimalWriter& offsets, std::string& spare) {
+[[gnu::always_inline]] [[nodiscard]] inline char* write_token(
+    char* at, const syntax::TreeToken& token, const syntax::Utf16Positions& positions,
+    syntax::DecimalWriter& offsets, std::string& spare) {
   at = put(at, "{\"e\":");
   at = offsets.write(at, positions.offset(token.end));
   at = put(at, ",\"s\":");
