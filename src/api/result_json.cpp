@@ -355,7 +355,7 @@ std::size_t records_json_size_bound(const resolve::ResolvedRecords& records, std
   return size;
 }
 
-std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t digits) {
+std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_digits) {
   // Fixed bytes per written element from the kind tables, two numbers per element.
   std::size_t fixed = 0;
   std::size_t elements = 0;
@@ -379,7 +379,7 @@ std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t digits) {
       ++elements;
     }
   }
-  return fixed + 2 * digits * elements;
+  return fixed + 2 * number_digits * elements;
 }
 
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,

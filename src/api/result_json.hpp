@@ -24,9 +24,9 @@ void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t no
                const syntax::Utf16Positions& positions);
 
 // An upper bound of the length of node_json of the tree's root, exact but for the numbers,
-// each counted at `digits` digits (see syntax::number_digits), and a comma counted before
-// every element, also the first of each list.
-[[nodiscard]] std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t digits);
+// each counted at `number_digits` digits (see syntax::number_digits), and a comma counted
+// before every element, also the first of each list.
+[[nodiscard]] std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_digits);
 
 void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
                 const syntax::Utf16Positions& positions);
