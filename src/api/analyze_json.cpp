@@ -13,6 +13,7 @@
 #include "resolve/resolve_script.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/kinds.hpp"
+#include "syntax/string_room.hpp"
 #include "syntax/utf16_offsets.hpp"
 #include "views/referenced_tables.hpp"
 
@@ -20,13 +21,12 @@ namespace veltrane::api {
 
 namespace {
 
-// What the driver keeps of one parsed item until the result is written.
+// What the driver keeps of one parsed item until its object is written.
 struct ParsedItem {
   std::size_t item_index = 0;
   parser::ParsedStatement statement;
   std::vector<std::string> tables;
   uint32_t errors = 0;
-  resolve::ResolvedRecords records;
 };
 
 [[nodiscard]] uint32_t error_count(const parser::ParsedStatement& statement) {
@@ -68,56 +68,58 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
   node_json(writer, tree, tree.root, positions);
 }
 
-// Decimal digits of the largest number the result can hold for a text of this size.
-[[nodiscard]] std::size_t number_digits(std::size_t text_size) {
-  std::size_t digits = 1;
-  for (std::size_t bound = text_size + 1; bound >= 10; bound /= 10) ++digits;
-  return digits;
+// An upper bound of the length of an item's object but its records, a comma before it
+// included: its head and tail with their numbers at `digits` digits, and for a parsed
+// item its tables and tree.
+[[nodiscard]] std::size_t item_json_size_bound(const lexer::ScriptItem& item,
+                                               const ParsedItem* parsed, std::size_t digits) {
+  // {"col":,"end":,"kind":"","line":,"sql":,"start":} and a comma, and the longest item
+  // kind name; for parsed items ,"errors":,"statement":"","tables":[],"tree": and the
+  // statement's kind name.
+  constexpr std::size_t ITEM_FIXED = 96;
+  constexpr std::size_t PARSED_FIXED = 48;
+  std::size_t size = ITEM_FIXED + 4 * digits;
+  if (item.command.has_value()) size += 12 + syntax::json_string_size_bound(*item.command);
+  if (parsed == nullptr) return size;
+  std::string spare;
+  size += PARSED_FIXED + digits + kind_name_view(root_kind(parsed->statement), spare).size();
+  for (const std::string& table : parsed->tables) {
+    size += 1 + syntax::json_string_size_bound(table);
+  }
+  return size + node_json_size_bound(parsed->statement.tree, digits);
 }
 
-// The length of a JSON string literal of `text`, quotes included, or more. A loop without
-// branches, which the compiler turns into vector code.
-[[nodiscard]] std::size_t json_string_size(std::string_view text) {
-  std::size_t escaped = 0;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    escaped += static_cast<std::size_t>((c == '"') | (c == '\\') | (byte < 0x20));
-  }
-  return text.size() + 2 + 5 * escaped;  // at most \u00xx
-}
+// The bounds of the result's parts but the records, which are known only as each item is
+// resolved: every object's fixed text and names exactly, every number at the largest width
+// the text allows.
+struct ResultBounds {
+  std::size_t digits = 0;
+  // The object's own keys, the diagnostics and the items but their records.
+  std::size_t total = 0;
+  // Each item's object but its records.
+  std::vector<std::size_t> items;
+};
 
-// An upper bound of the result's length, close enough that it is allocated once and not
-// much more: every object's fixed text and names exactly, every number at the largest
-// width the text allows.
-[[nodiscard]] std::size_t result_size_bound(const lexer::SplitResult& split,
-                                            const std::vector<ParsedItem>& parsed_items,
-                                            std::size_t text_size) {
-  const std::size_t digits = number_digits(text_size);
-  std::size_t size = 64 + 2 * digits;
-  for (const lexer::ScriptItem& item : split.items) {
-    size += 96 + 4 * digits + (item.command.has_value() ? json_string_size(*item.command) : 0);
-  }
+[[nodiscard]] ResultBounds result_size_bounds(const lexer::SplitResult& split,
+                                              std::span<ParsedItem* const> parsed_of_item,
+                                              std::size_t text_size) {
+  ResultBounds bounds;
+  bounds.digits = syntax::number_digits(text_size);
+  bounds.total = 64 + 2 * bounds.digits;
   for (const syntax::Diagnostic& diagnostic : split.diagnostics) {
-    size += 80 + 4 * digits + json_string_size(diagnostic.message);
+    bounds.total += diagnostic_json_size_bound(diagnostic, bounds.digits);
   }
-  for (const ParsedItem& parsed : parsed_items) {
-    const syntax::Tree& tree = parsed.statement.tree;
-    size += 64 + digits;
-    for (const syntax::Diagnostic& diagnostic : parsed.statement.diagnostics) {
-      size += 80 + 4 * digits + json_string_size(diagnostic.message);
-    }
-    for (const std::string& table : parsed.tables) size += 1 + json_string_size(table);
-    size += node_json_size_bound(tree, digits);
-    size += parsed.records.identifiers.size() * (100 + 6 * digits);
-    for (const resolve::IdentifierRecord& record : parsed.records.identifiers) {
-      size += json_string_size(record.name) + json_string_size(record.type);
-    }
-    size += parsed.records.statements.size() * (64 + 5 * digits);
-    for (const resolve::StatementRecord& record : parsed.records.statements) {
-      size += json_string_size(record.type);
+  bounds.items.resize(split.items.size());
+  for (std::size_t i = 0; i < split.items.size(); ++i) {
+    const ParsedItem* parsed = parsed_of_item[i];
+    bounds.items[i] = item_json_size_bound(split.items[i], parsed, bounds.digits);
+    bounds.total += bounds.items[i];
+    if (parsed == nullptr) continue;
+    for (const syntax::Diagnostic& diagnostic : parsed->statement.diagnostics) {
+      bounds.total += diagnostic_json_size_bound(diagnostic, bounds.digits);
     }
   }
-  return size;
+  return bounds;
 }
 
 // Storage up to this size is kept for any smaller result: a thread that analyses many
@@ -195,7 +197,8 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
   const syntax::Utf16Positions positions(text);
   lexer::SplitResult split = lexer::split_script(text);
 
-  // Every item is parsed first: the diagnostics of all of them come before the items.
+  // Every item is parsed first: the diagnostics of all of them come before the items, and
+  // the catalog and package specifications that resolution reads come from all of them.
   std::vector<ParsedItem> parsed_items;
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     std::optional<parser::ParsedStatement> statement =
@@ -207,23 +210,33 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
     parsed.errors = error_count(*statement);
     parsed.statement = std::move(*statement);
   }
-  std::vector<const ParsedItem*> parsed_of_item(split.items.size(), nullptr);
+  std::vector<ParsedItem*> parsed_of_item(split.items.size(), nullptr);
   std::vector<const parser::ParsedStatement*> statement_of_item(split.items.size(), nullptr);
-  for (const ParsedItem& parsed : parsed_items) {
+  for (ParsedItem& parsed : parsed_items) {
     parsed_of_item[parsed.item_index] = &parsed;
     statement_of_item[parsed.item_index] = &parsed.statement;
   }
   // The trees hold their own tokens: the script's list is not needed any more.
   std::vector<lexer::Token>().swap(split.tokens);
 
-  // The catalog of the script's own DDL from the statements just parsed, the package
-  // package specifications, then the records of every statement.
-  std::vector<resolve::ResolvedRecords> records =
-      resolve::resolve_script(text, split.items, statement_of_item, options.schema);
-  for (ParsedItem& parsed : parsed_items) parsed.records = std::move(records[parsed.item_index]);
-  std::vector<resolve::ResolvedRecords>().swap(records);
+  // The catalog of the script's own DDL from the statements just parsed, and the package
+  // specifications; each statement is resolved with them when its object is written.
+  const resolve::ScriptResolver resolver(text, split.items, statement_of_item, options.schema);
+  std::vector<const parser::ParsedStatement*>().swap(statement_of_item);
 
-  prepare_result_buffer(out, result_size_bound(split, parsed_items, text.size()));
+  const ResultBounds bounds = result_size_bounds(split, parsed_of_item, text.size());
+  // The records of the largest item are made before the room, so that a script of one
+  // large unit among small ones, the common large script, gets all its room at once.
+  const auto largest = std::max_element(
+      parsed_items.begin(), parsed_items.end(), [&](const ParsedItem& a, const ParsedItem& b) {
+        const lexer::ScriptItem& item_a = split.items[a.item_index];
+        const lexer::ScriptItem& item_b = split.items[b.item_index];
+        return item_a.end - item_a.start < item_b.end - item_b.start;
+      });
+  resolve::ResolvedRecords largest_records;
+  if (largest != parsed_items.end()) largest_records = resolver.resolve(largest->statement);
+  prepare_result_buffer(out,
+                        bounds.total + records_json_size_bound(largest_records, bounds.digits));
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("diagnostics");
@@ -237,16 +250,33 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
     }
   }
   writer.end_array();
+  // What is left to write is at most the bound less what was written, since each part
+  // written took no more than its bound.
+  std::size_t bound_left = bounds.total - std::min(bounds.total, out.size());
   writer.key("items");
   writer.begin_array();
+  // Each item's records are made and written, and its tree dropped, before the next item
+  // is resolved: no more than two items' records live at a time, and the trees go as they
+  // are written.
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     const lexer::ScriptItem& item = split.items[i];
-    const ParsedItem* parsed = parsed_of_item[i];
+    ParsedItem* parsed = parsed_of_item[i];
     writer.begin_object();
     write_item_head(writer, item, parsed, positions);
-    if (parsed != nullptr) records_json(writer, parsed->records, positions);
+    if (parsed != nullptr) {
+      if (parsed == &*largest) {
+        records_json(writer, largest_records, positions);
+        largest_records = {};
+      } else {
+        const resolve::ResolvedRecords records = resolver.resolve(parsed->statement);
+        syntax::reserve_more(out, bound_left + records_json_size_bound(records, bounds.digits));
+        records_json(writer, records, positions);
+      }
+    }
+    bound_left -= std::min(bound_left, bounds.items[i]);
     write_item_tail(writer, item, parsed, positions);
     writer.end_object();
+    if (parsed != nullptr) *parsed = ParsedItem{};
   }
   writer.end_array();
   writer.member("lines", positions.line_count());

@@ -24,8 +24,8 @@ void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t no
                const syntax::Utf16Positions& positions);
 
 // An upper bound of the length of node_json of the tree's root, exact but for the numbers,
-// each counted at `number_digits` digits, and a comma counted before every element, also
-// the first of each list.
+// each counted at `number_digits` digits (see syntax::number_digits), and a comma counted
+// before every element, also the first of each list.
 [[nodiscard]] std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_digits);
 
 void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
@@ -35,6 +35,11 @@ void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
 void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagnostic,
                      const syntax::Utf16Positions& positions);
 
+// An upper bound of the length of diagnostic_json, a comma before it included, each number
+// counted at `digits` digits.
+[[nodiscard]] std::size_t diagnostic_json_size_bound(const syntax::Diagnostic& diagnostic,
+                                                     std::size_t digits);
+
 // The "names" and "sql" members of an item: one names entry per identifier record and one
 // sql entry per statement record, in order; both members, even when one list is empty,
 // or neither when both are.
@@ -42,6 +47,11 @@ void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagn
 //   sql entry    {"col","id","line","parent","start","type"}
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
                   const syntax::Utf16Positions& positions);
+
+// An upper bound of the length of records_json, its commas included, each number counted
+// at `digits` digits.
+[[nodiscard]] std::size_t records_json_size_bound(const resolve::ResolvedRecords& records,
+                                                  std::size_t digits);
 
 // The name of a syntax kind without a temporary text for named kinds; `spare` holds the
 // text of a number that names no kind.

@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <optional>
 #include <utility>
 
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
-#include "report/string_room.hpp"
 #include "report/token_classes.hpp"
 #include "report/tree_json.hpp"
+#include "syntax/deferred_head.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/kinds.hpp"
+#include "syntax/string_room.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/unicode.hpp"
 #include "views/referenced_tables.hpp"
@@ -83,10 +83,10 @@ void write_diagnostics(syntax::JsonWriter& writer, std::string_view key,
   for (const ItemDiagnostic& diagnostic : diagnostics) {
     writer.begin_object();
     writer.member("col", diagnostic.col);
-    writer.member("e", diagnostic.e);
+    writer.member("e", diagnostic.end_offset);
     writer.member("line", diagnostic.line);
     writer.member("message", diagnostic.message);
-    writer.member("s", diagnostic.s);
+    writer.member("s", diagnostic.start_offset);
     writer.end_object();
   }
   writer.end_array();
@@ -101,23 +101,18 @@ ItemsOutcome analyze_items(std::string_view text, const lexer::SplitResult& spli
   ItemsOutcome outcome;
   FileCounts& counts = outcome.counts;
   if (lab) outcome.rows.reserve(split.tokens.size());
-  AnalyzedItem entry;
 
   for (const ScriptItem& item : split.items) {
     const syntax::LineCol start = positions.line_col(item.start);
+    AnalyzedItem entry;
     entry.script_item = &item;
     entry.line = start.line;
     entry.col = start.column;
     entry.end_line = end_line_of(item, text, positions);
-    entry.s = positions.offset(item.start);
-    entry.e = positions.offset(item.end);
+    entry.start_offset = positions.offset(item.start);
+    entry.end_offset = positions.offset(item.end);
     entry.text = text.substr(item.start, item.end - item.start);
     entry.command = item.command;
-    entry.micros.reset();
-    entry.parsed = nullptr;
-    entry.errors.clear();
-    entry.warnings.clear();
-    entry.tables.clear();
 
     std::optional<parser::ParsedStatement> parsed;
     if (item.kind != ScriptItemKind::SqlPlus && item.first_token < item.end_token) {
@@ -176,18 +171,18 @@ void write_item_json(syntax::JsonWriter& writer, const AnalyzedItem& item, const
     } else {
       writer.null_value();
     }
-    writer.member("e", item.e);
+    writer.member("e", item.end_offset);
     writer.member("end_line", item.end_line);
     writer.member("kind", "sqlplus");
     writer.member("line", item.line);
-    writer.member("s", item.s);
+    writer.member("s", item.start_offset);
     writer.member("text", item.text);
     writer.end_object();
     return;
   }
   writer.member("bytes", item.text.size());
   writer.member("col", item.col);
-  writer.member("e", item.e);
+  writer.member("e", item.end_offset);
   writer.member("end_line", item.end_line);
   write_diagnostics(writer, "errors", item.errors);
   writer.member("kind", item.plsql ? "plsql" : "sql");
@@ -199,7 +194,7 @@ void write_item_json(syntax::JsonWriter& writer, const AnalyzedItem& item, const
     writer.double_value(*item.micros);
   }
   writer.member("nodes", item.nodes);
-  writer.member("s", item.s);
+  writer.member("s", item.start_offset);
   writer.member("statement", item.statement);
   writer.key("tables");
   writer.begin_array();
@@ -217,6 +212,44 @@ void write_item_json(syntax::JsonWriter& writer, const AnalyzedItem& item, const
   writer.end_object();
 }
 
+std::size_t item_json_size_bound(const AnalyzedItem& item, std::size_t digits) {
+  // The keys, fixed texts and commas of the longer form, the one of a parsed item, and its
+  // eight numbers, its micros and its node count at their widest.
+  constexpr std::size_t ITEM_FIXED = 256;
+  // {"col":,"e":,"line":,"message":,"s":} and a comma.
+  constexpr std::size_t DIAGNOSTIC_FIXED = 40;
+  std::size_t size = ITEM_FIXED + 8 * digits + syntax::json_string_size_bound(item.text);
+  if (item.command) size += syntax::json_string_size_bound(*item.command);
+  size += item.statement.size();
+  for (const auto* diagnostics : {&item.errors, &item.warnings}) {
+    for (const ItemDiagnostic& diagnostic : *diagnostics) {
+      size += DIAGNOSTIC_FIXED + 4 * digits + syntax::json_string_size_bound(diagnostic.message);
+    }
+  }
+  for (const std::string& table : item.tables) size += 1 + syntax::json_string_size_bound(table);
+  return size;
+}
+
+std::size_t expected_items_json_size(std::string_view text, const lexer::SplitResult& split,
+                                     bool with_trees) {
+  // Measured on large scripts: the keys and numbers of a client command (or an item with
+  // nothing to parse) and of a parsed statement, and the tree, some 32 bytes per source
+  // byte.
+  constexpr std::size_t COMMAND_ITEM_BYTES = 112;
+  constexpr std::size_t PARSED_ITEM_BYTES = 256;
+  constexpr std::size_t TREE_BYTES_PER_BYTE = 32;
+  std::size_t size = text.size();
+  for (const ScriptItem& item : split.items) {
+    const bool parsed = item.kind != ScriptItemKind::SqlPlus && item.first_token < item.end_token;
+    if (!parsed) {
+      size += COMMAND_ITEM_BYTES;
+    } else {
+      size += PARSED_ITEM_BYTES + (with_trees ? TREE_BYTES_PER_BYTE * (item.end - item.start) : 0);
+    }
+  }
+  return size;
+}
+
 void write_counts_json(syntax::JsonWriter& writer, const FileCounts& counts) {
   writer.begin_object();
   writer.member("errors", counts.errors);
@@ -229,13 +262,6 @@ void write_counts_json(syntax::JsonWriter& writer, const FileCounts& counts) {
 }
 
 namespace {
-
-// Decimal digits of the largest offset or count of a text of this size.
-std::size_t number_digits(std::size_t text_size) {
-  std::size_t digits = 1;
-  for (std::size_t bound = text_size; bound >= 10; bound /= 10) ++digits;
-  return digits;
-}
 
 // The tokens that can have a highlighting row: all but white space and line continuations.
 std::size_t row_token_count(std::span<const lexer::Token> tokens) {
@@ -253,77 +279,8 @@ std::size_t row_token_count(std::span<const lexer::Token> tokens) {
 // name of at most four letters.
 std::size_t row_size_bound(std::size_t digits) { return 2 * digits + 12; }
 
-// The text of one item beyond its source text and its tree, about: its keys, numbers
-// and diagnostics.
-std::size_t item_size_bound(const AnalyzedItem& item, std::size_t digits) {
-  constexpr std::size_t ITEM_FIXED = 256;
-  constexpr std::size_t DIAGNOSTIC_FIXED = 48;
-  constexpr std::size_t ESCAPE_GROWTH = 5;
-  std::size_t size = ITEM_FIXED + 8 * digits + item.text.size() + 2;
-  if (!syntax::json_string_needs_no_escape(item.text)) size += ESCAPE_GROWTH * item.text.size();
-  for (const auto* diagnostics : {&item.errors, &item.warnings}) {
-    for (const ItemDiagnostic& diagnostic : *diagnostics) {
-      size += DIAGNOSTIC_FIXED + 4 * digits + ESCAPE_GROWTH * diagnostic.message.size();
-    }
-  }
-  for (const std::string& table : item.tables) size += 3 + ESCAPE_GROWTH * table.size();
-  return size;
-}
-
-// What the items of a file will take, about, as measured on large scripts: a client
-// command (or an item with nothing to parse) its keys and text, a parsed statement also
-// its tree, some 32 bytes per source byte.
-std::size_t expected_items_size(std::string_view text, const lexer::SplitResult& split) {
-  constexpr std::size_t COMMAND_ITEM_BYTES = 112;
-  constexpr std::size_t PARSED_ITEM_BYTES = 256;
-  constexpr std::size_t TREE_BYTES_PER_BYTE = 32;
-  std::size_t size = text.size();
-  for (const ScriptItem& item : split.items) {
-    const bool parsed = item.kind != ScriptItemKind::SqlPlus && item.first_token < item.end_token;
-    size += parsed ? PARSED_ITEM_BYTES + TREE_BYTES_PER_BYTE * (item.end - item.start)
-                   : COMMAND_ITEM_BYTES;
-  }
-  return size;
-}
-
-// Writes text into a gap kept at the front of `out`, piece by piece, so that what comes
-// before the items can be written after them without a second copy of the whole answer.
-// Whatever does not fit widens the gap; `close` removes the part left unused.
-class GapFiller {
- public:
-  GapFiller(std::string& out, std::size_t gap) : out_(out), gap_end_(gap) {}
-
-  std::string& piece() { return piece_; }
-
-  void flush_when_large() {
-    if (piece_.size() >= FLUSH_SIZE) flush();
-  }
-
-  void close() {
-    flush();
-    out_.erase(position_, gap_end_ - position_);
-  }
-
- private:
-  static constexpr std::size_t FLUSH_SIZE = 64 * 1024;
-
-  void flush() {
-    const std::size_t fits = std::min(piece_.size(), gap_end_ - position_);
-    std::memcpy(out_.data() + position_, piece_.data(), fits);
-    position_ += fits;
-    if (fits < piece_.size()) {
-      out_.insert(gap_end_, piece_, fits);
-      gap_end_ += piece_.size() - fits;
-      position_ = gap_end_;
-    }
-    piece_.clear();
-  }
-
-  std::string& out_;
-  std::size_t gap_end_;
-  std::size_t position_ = 0;
-  std::string piece_;
-};
+// The pieces of the head are handed to its room when they reach this size.
+constexpr std::size_t HEAD_PIECE_SIZE = 64 * 1024;
 
 }  // namespace
 
@@ -334,19 +291,19 @@ std::string file_analysis_json(std::string_view name, std::string_view text,
   std::optional<lexer::SplitResult> split = lexer::split_script(text);
 
   // The members before "items" (bytes, classes, counts) are known only once every item is
-  // written: the items go after a gap sized for them, filled in at the end.
-  const std::size_t digits = number_digits(text.size());
-  const std::size_t gap = 64 + row_token_count(split->tokens) * row_size_bound(digits);
+  // written: the items go after room kept for them, filled in at the end.
+  const std::size_t digits = syntax::number_digits(text.size());
+  const std::size_t head_room = 64 + row_token_count(split->tokens) * row_size_bound(digits);
   std::string out;
-  out.reserve(gap + expected_items_size(text, *split));
-  out.resize(gap);
+  out.reserve(head_room + expected_items_json_size(text, *split, true));
+  syntax::DeferredHead head(out, head_room);
   syntax::JsonWriter items_writer(out);
   const TreeSource tree{text, positions};
   ItemsOutcome outcome =
       analyze_items(text, *split, positions, options, true, [&](const AnalyzedItem& item) {
-        std::size_t bound = item_size_bound(item, digits);
+        std::size_t bound = item_json_size_bound(item, digits);
         if (item.parsed != nullptr) bound += tree_json_size_bound(item.parsed->tree, text, digits);
-        reserve_more(out, bound);
+        syntax::reserve_more(out, bound);
         write_item_json(items_writer, item, &tree);
       });
   split.reset();
@@ -360,8 +317,12 @@ std::string file_analysis_json(std::string_view name, std::string_view text,
   tail.member("version", lexer::format_version(options.version));
   tail.raw_close("}");
 
-  GapFiller head(out, gap);
-  syntax::JsonWriter writer(head.piece());
+  std::string piece;
+  syntax::JsonWriter writer(piece);
+  const auto hand_over = [&] {
+    head.write(piece);
+    piece.clear();
+  };
   writer.begin_object();
   writer.member("bytes", text.size());
   writer.key("classes");
@@ -372,13 +333,14 @@ std::string file_analysis_json(std::string_view name, std::string_view text,
     writer.unsigned_value(row.end);
     writer.string_value(row.class_name);
     writer.end_array();
-    head.flush_when_large();
+    if (piece.size() >= HEAD_PIECE_SIZE) hand_over();
   }
   writer.end_array();
   writer.key("counts");
   write_counts_json(writer, outcome.counts);
   writer.key("items");
   writer.raw_open("[");
+  hand_over();
   head.close();
   return out;
 }

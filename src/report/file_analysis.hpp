@@ -28,25 +28,27 @@
 
 namespace veltrane::report {
 
-// One diagnostic of an item: its start as line and column, its UTF-16 span ("e" is the
-// offset of the larger of start and end) and its message (static text).
+// One diagnostic of an item: its start as line and column, its UTF-16 span (written as
+// "s" and "e"; the end is the offset of the larger of start and end) and its message
+// (static text).
 struct ItemDiagnostic {
   uint32_t line = 0;
   uint32_t col = 0;
-  uint64_t s = 0;
-  uint64_t e = 0;
+  uint64_t start_offset = 0;
+  uint64_t end_offset = 0;
   std::string_view message;
 };
 
 // One analysed script item, valid while its writers run: the views borrow the source
-// text and the item's tree.
+// text and the item's tree. Each item is a fresh value.
 struct AnalyzedItem {
   const lexer::ScriptItem* script_item = nullptr;
   uint32_t line = 0;
   uint32_t col = 0;
   uint32_t end_line = 0;
-  uint64_t s = 0;
-  uint64_t e = 0;
+  // The item's UTF-16 span, written as "s" and "e".
+  uint64_t start_offset = 0;
+  uint64_t end_offset = 0;
   std::string_view text;
   // Client commands: the command's name (absent for an unnamed one); parsed is null.
   std::optional<std::string_view> command;
@@ -101,6 +103,16 @@ struct TreeSource {
 // tree source), warnings; for a client command col, command, e, end_line, kind, line, s,
 // text.
 void write_item_json(syntax::JsonWriter& writer, const AnalyzedItem& item, const TreeSource* tree);
+
+// The length of write_item_json of `item` without a tree, or more, each number counted at
+// `digits` digits (see syntax::number_digits); the tree's is tree_json_size_bound.
+[[nodiscard]] std::size_t item_json_size_bound(const AnalyzedItem& item, std::size_t digits);
+
+// What write_item_json will write for the items of `text`, about, known before they are
+// analysed: enough room to write most files' items without growing the text.
+[[nodiscard]] std::size_t expected_items_json_size(std::string_view text,
+                                                   const lexer::SplitResult& split,
+                                                   bool with_trees);
 
 // {"errors","nodes","sqlplus","statements","warnings","with_errors"}.
 void write_counts_json(syntax::JsonWriter& writer, const FileCounts& counts);

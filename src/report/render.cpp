@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "report/report_template.hpp"
-#include "report/string_room.hpp"
 #include "report/white_space.hpp"
+#include "syntax/string_room.hpp"
 #include "syntax/unicode.hpp"
 
 namespace veltrane::report {
@@ -29,9 +29,6 @@ constexpr std::size_t STATEMENTS_TABLE = 1;
 constexpr std::size_t PROBLEMS_TABLE = 2;
 constexpr std::size_t TABLES_TABLE = 3;
 constexpr std::size_t OBJECTS_TABLE = 4;
-
-// Room in a file entry's head gap for its seven numbers at their widest.
-constexpr std::size_t HEAD_NUMBERS_ROOM = 7 * 20;
 
 bool has_format(std::span<const std::string> formats, std::string_view word) {
   return std::find(formats.begin(), formats.end(), word) != formats.end();
@@ -124,19 +121,17 @@ void ReportWriter::document(std::string_view compact) {
   if (html_ || json_) append_script_safe_json(document_, compact);
 }
 
-void ReportWriter::open_file_entry(std::string_view head_shape, std::size_t expected_bytes) {
+void ReportWriter::open_file_entry(std::size_t head_room, std::size_t expected_bytes) {
   if (!html_ && !json_) return;
-  // The head holds numbers and fixed keys only: nothing in it is escaped.
-  gap_ = document_.size();
-  gap_size_ = head_shape.size() + HEAD_NUMBERS_ROOM;
-  reserve_more(document_, gap_size_ + expected_bytes);
-  document_.append(gap_size_, ' ');
+  syntax::reserve_more(document_, head_room + expected_bytes);
+  file_head_.emplace(document_, head_room);
 }
 
 void ReportWriter::close_file_entry(std::string_view head) {
-  // A replacement no longer than the gap stays in place; a longer one, which the room for
-  // the numbers rules out, would still be right.
-  if (html_ || json_) document_.replace(gap_, gap_size_, head);
+  if (!file_head_) return;
+  file_head_->write(head);
+  file_head_->close();
+  file_head_.reset();
 }
 
 void ReportWriter::begin_file(std::string_view name, std::string_view text) {

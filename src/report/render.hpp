@@ -15,6 +15,7 @@
 #include "catalog/catalog.hpp"
 #include "report/document_text.hpp"
 #include "report/file_analysis.hpp"
+#include "syntax/deferred_head.hpp"
 
 namespace veltrane::report {
 
@@ -56,11 +57,12 @@ class ReportWriter {
   void document(std::string_view compact);
 
   // A file entry's members before its items (bytes, counts) are known only after them, so
-  // the items are written after a gap: open_file_entry leaves one sized for a head of the
-  // shape of `head_shape` (the head with every count 0) and makes room for about
-  // `expected_bytes` of items; close_file_entry writes the real head into the gap and
-  // closes what is left of it, moving no more than the file's own text.
-  void open_file_entry(std::string_view head_shape, std::size_t expected_bytes);
+  // the items are written after room kept for the head: open_file_entry keeps `head_room`
+  // bytes and makes room for about `expected_bytes` of items; close_file_entry writes the
+  // real head into the room kept (a head that outgrows it is still written whole) and
+  // removes what is left of it, moving no more than the file's own text. The head holds
+  // numbers and fixed keys only, nothing that the page's form would escape.
+  void open_file_entry(std::size_t head_room, std::size_t expected_bytes);
   void close_file_entry(std::string_view head);
 
   // The CSV rows of one input: begin_file, then item_rows for each of its items in order,
@@ -83,9 +85,8 @@ class ReportWriter {
   // page is wanted: report.json is made from it at the end.
   std::string document_;
   std::size_t data_start_ = 0;
-  // The open file entry's gap.
-  std::size_t gap_ = 0;
-  std::size_t gap_size_ = 0;
+  // The open file entry's head.
+  std::optional<syntax::DeferredHead> file_head_;
   std::array<std::string, 5> tables_;
   std::string_view file_name_;
   std::optional<SourceLines> source_;

@@ -14,22 +14,6 @@ namespace veltrane::report {
 namespace {
 
 constexpr std::size_t PIECE_SIZE = 64 * 1024;
-// The compact text of one item beyond its source text, about, as measured on large
-// scripts: its keys and numbers, for a client command (or an item with nothing to parse)
-// and for a parsed statement.
-constexpr std::size_t COMMAND_ITEM_BYTES = 112;
-constexpr std::size_t PARSED_ITEM_BYTES = 224;
-
-// What the items of a file will take in the document, about.
-std::size_t expected_bytes(std::string_view text, const lexer::SplitResult& split) {
-  std::size_t expected = text.size();
-  for (const lexer::ScriptItem& item : split.items) {
-    const bool parsed =
-        item.kind != lexer::ScriptItemKind::SqlPlus && item.first_token < item.end_token;
-    expected += parsed ? PARSED_ITEM_BYTES : COMMAND_ITEM_BYTES;
-  }
-  return expected;
-}
 
 using syntax::ascii_upper_copy;
 
@@ -51,6 +35,10 @@ void write_object_json(syntax::JsonWriter& writer, const catalog::CatalogObject&
   writer.member("type", catalog::OBJECT_TYPE_NAMES[static_cast<std::size_t>(object.kind)]);
   writer.end_object();
 }
+
+// The length of write_file_head's text or more: its comma, keys and brackets (102 bytes)
+// and its seven numbers at their widest.
+constexpr std::size_t FILE_HEAD_SIZE_BOUND = 112 + 7 * 20;
 
 // The members of a file entry before its items: bytes and counts, and the opening of
 // "items"; a comma first for every file but the first.
@@ -142,8 +130,7 @@ Report build_report(std::span<const SourceInput> inputs, const lexer::ParseOptio
     const syntax::Utf16Positions positions(text);
     const lexer::SplitResult split = lexer::split_script(text);
 
-    write_file_head(head, first_file, text.size(), FileCounts{});
-    outputs.open_file_entry(head, expected_bytes(text, split));
+    outputs.open_file_entry(FILE_HEAD_SIZE_BOUND, expected_items_json_size(text, split, false));
     outputs.begin_file(input.name, text);
     syntax::JsonWriter items_writer(item_text);
     const FileCounts counts =

@@ -97,30 +97,24 @@ void tree_json(const Tree& tree, uint32_t node, std::string_view text,
   }
 }
 
-std::size_t tree_json_size_bound(const Tree& tree, std::string_view text,
-                                 std::size_t number_digits) {
+std::size_t tree_json_size_bound(const Tree& tree, std::string_view text, std::size_t digits) {
   // {"c":[ ],"e": ,"k":" ","s": } and a comma, around a node's kind name and numbers.
   constexpr std::size_t NODE_FIXED = 6 + 6 + 6 + 6 + 1 + 1;
   // {"e": ,"k":" ","s": ,"t": } and a comma, around a token's kind name, numbers and text.
   constexpr std::size_t TOKEN_FIXED = 5 + 6 + 6 + 5 + 1 + 1;
-  // The longest escape of one byte, \u001f, beyond the byte itself.
-  constexpr std::size_t ESCAPE_GROWTH = 5;
   std::string kind;
   std::size_t size = 0;
   for (const syntax::Node& node : tree.nodes) {
     kind.clear();
     syntax::append_kind_name(kind, node.kind);
-    size += NODE_FIXED + 2 * number_digits + kind.size();
+    size += NODE_FIXED + 2 * digits + kind.size();
   }
   for (const syntax::TreeToken& token : tree.tokens) {
     if (syntax::is_trivia(token.kind)) continue;
     kind.clear();
     syntax::append_kind_name(kind, token.kind);
     const std::string_view token_text = text.substr(token.start, token.end - token.start);
-    size += TOKEN_FIXED + 2 * number_digits + kind.size() + token_text.size() + 2;
-    if (!syntax::json_string_needs_no_escape(token_text)) {
-      size += ESCAPE_GROWTH * token_text.size();
-    }
+    size += TOKEN_FIXED + 2 * digits + kind.size() + syntax::json_string_size_bound(token_text);
   }
   return size;
 }

@@ -20,9 +20,9 @@ void tree_json(const syntax::Tree& tree, uint32_t node, std::string_view text,
                const syntax::Utf16Positions& positions, uint64_t& counter, std::string& out);
 
 // An upper bound of the length of tree_json of the root, each number counted at
-// `number_digits` digits.
+// `digits` digits (see syntax::number_digits).
 [[nodiscard]] std::size_t tree_json_size_bound(const syntax::Tree& tree, std::string_view text,
-                                               std::size_t number_digits);
+                                               std::size_t digits);
 
 // The number of objects tree_json makes for the root: every node plus every token that
 // is not trivia.

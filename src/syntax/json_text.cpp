@@ -82,6 +82,12 @@ bool json_string_needs_no_escape(std::string_view text) {
   return std::none_of(text.begin(), text.end(), needs_escape);
 }
 
+std::size_t number_digits(std::size_t text_size) {
+  std::size_t digits = 1;
+  for (std::size_t largest = text_size + 1; largest >= 10; largest /= 10) ++digits;
+  return digits;
+}
+
 void append_json_string(std::string& out, std::string_view text) {
   // Most texts (keys, names, kind words) need no escape: one append, quotes included.
   if (json_string_needs_no_escape(text)) {

@@ -49,6 +49,24 @@ void append_json_string(std::string& out, std::string_view text);
 // True when `text` is written inside the quotes as it stands.
 [[nodiscard]] bool json_string_needs_no_escape(std::string_view text);
 
+// The length of append_json_string of `text`, quotes included, or more: every byte that
+// needs an escape counts as the longest escape, six bytes. A loop without branches, which
+// the compiler turns into vector code.
+[[nodiscard]] inline std::size_t json_string_size_bound(std::string_view text) {
+  constexpr std::size_t ESCAPE_GROWTH = 5;  // \u001f for one byte
+  std::size_t escaped = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    escaped += static_cast<std::size_t>((c == '"') | (c == '\\') | (byte < 0x20));
+  }
+  return text.size() + 2 + ESCAPE_GROWTH * escaped;
+}
+
+// The decimal digits of the largest number an output about a text of `text_size` bytes
+// writes: its offsets, counts, lines and columns are at most text_size + 1 (the column
+// after the last character, or the line after the last line feed).
+[[nodiscard]] std::size_t number_digits(std::size_t text_size);
+
 // Appends the library's compact form of a double: "null" for NaN and the infinities,
 // otherwise the shortest text that reads back as the same double, such as 152.4, 0.0,
 // -1.5e-07 or 1e+300.

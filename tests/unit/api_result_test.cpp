@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,8 @@
 #include "corpus_files.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
+#include "resolve/resolve_script.hpp"
+#include "syntax/json_text.hpp"
 #include "syntax/tree.hpp"
 #include "syntax/utf16_offsets.hpp"
 #include "veltrane/veltrane.h"
@@ -61,6 +64,27 @@ TEST(AnalyzeResult, ExactTexts) {
   EXPECT_TRUE(call_analyze("a\n\n").ends_with(R"("lines":3,"version":"26ai"})"));
   EXPECT_EQ(call_analyze("").size(), 56u);
   EXPECT_EQ(result_len(), 56u);
+}
+
+// Names that need escapes, short and long, are written as the library writes them, and
+// records of many items in one script each stand in their own item.
+TEST(AnalyzeResult, NamesWithEscapesAndRecordsOfManyItems) {
+  const std::string long_name = "\"" + std::string(120, 'a') + "\\\t" + std::string(20, 'b') + "\"";
+  const std::string sql = "declare\n  \"a\\b\" number;\n  \"t\tx\" number;\n  " + long_name +
+                          " number;\nbegin\n  \"a\\b\" := \"t\tx\";\n  " + long_name +
+                          " := 1;\nend;\n/\nbegin\n  null;\nend;\n/\ndeclare\n  y number;\n"
+                          "begin\n  y := 2;\nend;\n/\n";
+  const Json result = Json::parse(call_analyze(sql));
+  ASSERT_EQ(result["items"].size(), 3u);
+  std::vector<std::string> names;
+  for (const Json& entry : result["items"][0]["names"]) names.push_back(entry["name"]);
+  const std::string long_text = std::string(120, 'a') + "\\\t" + std::string(20, 'b');
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"a\\b", "t\tx", long_text, "a\\b", "t\tx", long_text}));
+  EXPECT_FALSE(result["items"][1].contains("names"));
+  ASSERT_EQ(result["items"][2]["names"].size(), 2u);
+  EXPECT_EQ(result["items"][2]["names"][1]["name"], "Y");
+  EXPECT_EQ(result["items"][2]["names"][1]["usage"], "ASSIGNMENT");
 }
 
 TEST(AnalyzeResult, OffsetsCountUtf16CodeUnits) {
@@ -270,6 +294,45 @@ TEST(TreeSizeBound, IsExactButForTheNumbers) {
   const std::string json = tree_json(tree, syntax::Utf16Positions(text));
   EXPECT_LE(json.size(), node_json_size_bound(tree, 1));
   EXPECT_NE(json.find("\"k\":\"?1234\""), std::string::npos);
+}
+
+// The records and diagnostics of each item, written at the digits the text's size allows,
+// fit their bounds, names and messages with escapes included.
+TEST(RecordsAndDiagnosticsSizeBounds, HoldWhatIsWritten) {
+  const std::string scripts[] = {
+      "create or replace procedure \"P\\\"\x01\" (a in number) is\n  x number := a;\nbegin\n"
+      "  x := x + 1;\n  \"P\\\"\x01\"(x);\n  select c into x from t where d = x;\nend;\n/\n",
+      "select a.b, (select max(z) from u) from t a where (((1))) and b = :x;\nselect from;\n",
+      "create table t (c number);\ninsert into t (c) values (1);\nbad ( ;\n",
+  };
+  for (const std::string& text : scripts) {
+    SCOPED_TRACE(text);
+    const syntax::Utf16Positions positions(text);
+    const std::size_t digits = syntax::number_digits(text.size());
+    const lexer::SplitResult split = lexer::split_script(text);
+    std::vector<std::optional<parser::ParsedStatement>> parsed;
+    std::vector<const parser::ParsedStatement*> statements;
+    for (const lexer::ScriptItem& item : split.items) {
+      parsed.push_back(parser::parse_item(text, split, item, lexer::ParseOptions{}));
+    }
+    for (const auto& statement : parsed) statements.push_back(statement ? &*statement : nullptr);
+    const std::vector<resolve::ResolvedRecords> records =
+        resolve::resolve_script(text, split.items, statements, "APP");
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      std::string out = "x";  // so that a comma is written first
+      syntax::JsonWriter writer(out);
+      writer.raw_close({});
+      records_json(writer, records[i], positions);
+      EXPECT_LE(out.size() - 1, records_json_size_bound(records[i], digits));
+      if (!parsed[i]) continue;
+      for (const syntax::Diagnostic& diagnostic : parsed[i]->diagnostics) {
+        out = "x";
+        writer.raw_close({});
+        diagnostic_json(writer, diagnostic, positions);
+        EXPECT_LE(out.size() - 1, diagnostic_json_size_bound(diagnostic, digits));
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "report/file_analysis.hpp"
 #include "report/report_data.hpp"
 #include "report/token_classes.hpp"
+#include "report/tree_json.hpp"
 #include "small_stack.hpp"
 
 namespace veltrane::report {
@@ -341,6 +342,35 @@ TEST(ReportAnalysis, ReportEntryIsTheAnalysisWithoutRowsTimingsAndTrees) {
     const std::vector<SourceInput> inputs = {{"n.sql", text}};
     const Report report = build_report(inputs, lexer::ParseOptions{}, "app", "t", json_only);
     EXPECT_EQ(Json::parse(report.outputs.at(0).bytes)["files"][0], expected);
+  }
+}
+
+// Each item's object, with and without its tree, fits the bounds its writers give, texts
+// and names with escapes included.
+TEST(ReportAnalysis, ItemsFitTheirSizeBounds) {
+  const std::string texts[] = {
+      "select \"a\\\"\x01\" from t where b = 'x\ty';\nconnect u/p\nbad ( ;\n",
+      "create or replace procedure p is\nbegin\n  x := 1;\nend;\n/\nselect 1 from dual\n/\n",
+      "\n\n\n\n\n\n\n\n",
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    const syntax::Utf16Positions positions(text);
+    const std::size_t digits = syntax::number_digits(text.size());
+    const lexer::SplitResult split = lexer::split_script(text);
+    const TreeSource tree{text, positions};
+    (void)analyze_items(text, split, positions, options_for(), true, [&](const AnalyzedItem& item) {
+      std::string out = "[0";  // so that a comma is written first
+      syntax::JsonWriter writer(out);
+      writer.raw_close({});
+      write_item_json(writer, item, nullptr);
+      EXPECT_LE(out.size() - 2, item_json_size_bound(item, digits));
+      if (item.parsed == nullptr) return;
+      out = "[0";
+      write_item_json(writer, item, &tree);
+      EXPECT_LE(out.size() - 2, item_json_size_bound(item, digits) +
+                                    tree_json_size_bound(item.parsed->tree, text, digits));
+    });
   }
 }
 

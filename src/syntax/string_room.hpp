@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string>
 
-namespace veltrane::report {
+namespace veltrane::syntax {
 
 // Makes room for `more` bytes after the text at once, growing by at least half of what is
 // there when it grows at all.
@@ -19,4 +19,4 @@ inline void reserve_more(std::string& out, std::size_t more) {
   out.reserve(std::max(needed, out.capacity() + out.capacity() / 2));
 }
 
-}  // namespace veltrane::report
+}  // namespace veltrane::syntax
