@@ -397,3 +397,74 @@ test('files: when storage is full the largest texts give way and the small file\
   const stored = await page.evaluate(() => JSON.parse(localStorage.getItem('veltrane.lab.files')));
   assert.deepEqual(stored.map((f) => f.text.length), [stored[0].text.length, 20, 0, 150000]);
 });
+
+test('editor: the gutter widens for line numbers of six and seven digits', async (t) => {
+  const page = await openLab(t);
+  assert.equal(await page.$eval('#gutter', (gutter) => gutter.getBoundingClientRect().width), 48);
+  for (const lines of [123456, 1234567]) {
+    await page.$eval('#editor', (editor, count) => {
+      editor.value = '\n'.repeat(count - 1);
+      editor.dispatchEvent(new Event('input'));
+      editor.scrollTop = editor.scrollHeight;
+      editor.dispatchEvent(new Event('scroll'));
+    }, lines);
+    await page.waitForFunction((last) => Array.from(document.querySelectorAll('#gutter div div'))
+      .some((number) => number.textContent === String(last)), lines, WAIT);
+    // Each number shows whole: nothing of it is cut off by the gutter's edge.
+    const cut = await page.$$eval('#gutter div div', (numbers) => numbers
+      .filter((number) => number.scrollWidth > number.clientWidth || number.getBoundingClientRect().left <
+        document.getElementById('gutter').getBoundingClientRect().left)
+      .map((number) => number.textContent));
+    assert.deepEqual(cut, [], `${lines} lines`);
+  }
+});
+
+test('parsing: a server that stopped is named as such in the footer', async (t) => {
+  const own = await startServer(['lab', '--port', '0', '--no-open']);
+  t.after(() => own.child.kill('SIGTERM'));
+  // The refused request is logged by the browser as a console error: this page is not watched.
+  const context = await browser.newContext();
+  t.after(() => context.close());
+  const page = await context.newPage();
+  await page.goto(`http://127.0.0.1:${own.port}/`);
+  await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'), null, WAIT);
+  const exited = new Promise((done) => own.child.once('exit', done));
+  own.child.kill('SIGTERM');
+  await exited;
+  await page.click('#parse');
+  await page.waitForFunction(() => document.getElementById('summary').textContent.startsWith('Could not parse'), null, WAIT);
+  assert.equal(await page.textContent('#summary'),
+    'Could not parse: the Lab server is not answering; start it again with veltrane lab');
+});
+
+test('files: after a reload a file that was not kept says so, and stays marked until typed into', async (t) => {
+  const page = await openLab(t, undefined, [standInQuota, 150000]);
+  const comments = (lines) => Buffer.from(('-- ' + 'x'.repeat(96) + '\n').repeat(lines));
+  await page.setInputFiles('#picker', [
+    { name: 'big.sql', mimeType: 'text/plain', buffer: comments(2000) },
+    { name: 'small.sql', mimeType: 'text/plain', buffer: Buffer.from('select 1 from dual;\n') },
+  ]);
+  await page.waitForSelector('#unkept:not([hidden])', WAIT);
+  assert.equal(await page.$eval('#unkeptnote', (note) => note.hidden), true);
+  await page.reload();
+  await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'), null, WAIT);
+  const stored = () => page.evaluate(() => JSON.parse(localStorage.getItem('veltrane.lab.files'))
+    .map((f) => [f.name, f.text.length, f.unkept === true]));
+  await page.click('#tabs .tab:nth-child(2)');
+  assert.equal(await page.textContent('#tabs .tab.cur .name'), 'big.sql');
+  assert.equal(await page.$eval('#unkeptnote', (note) => note.hidden), false);
+  assert.equal(await page.textContent('#unkeptnote'), 'big.sql: not kept in this browser; reopen it');
+  assert.equal(await page.inputValue('#editor'), '');
+  // Saving the files again keeps the mark, and the footer still counts the file.
+  await page.selectOption('#sample', '2');
+  await page.waitForSelector('#unkeptnote[hidden]', { state: 'attached', ...WAIT });
+  assert.deepEqual((await stored())[1], ['big.sql', 0, true]);
+  assert.equal(await page.textContent('#unkept'), '1 large file is not kept in this browser; reopen it after a reload');
+
+  await page.click('#tabs .tab:nth-child(2)');
+  await typeScript(page, 'select 3 from dual;\n');
+  assert.equal(await page.$eval('#unkeptnote', (note) => note.hidden), true);
+  await page.waitForFunction(() => JSON.parse(localStorage.getItem('veltrane.lab.files'))[1].text, null, WAIT);
+  assert.deepEqual((await stored())[1], ['big.sql', 20, false]);
+  assert.equal(await page.$eval('#unkept', (note) => note.hidden), true);
+});
