@@ -193,7 +193,12 @@ test('tree: a deep chain is folded below depth 6 and nothing overflows the stack
   assert.ok((await page.$$('#outline .orow')).length < 100);
   await page.click('#vb-tokens');
   assert.match(await page.textContent('#tokhead'), /^200002 tokens in statement 1 /);
-  assert.equal((await page.$$('#tokens tbody tr')).length, 5000);
+  // 5000 rows at most, drawn where they are seen: the last is the 5000th token, a "1".
+  await page.$eval('#tokens', (box) => { box.scrollTop = box.scrollHeight; });
+  await page.waitForFunction(() => document.querySelector('#tokens tbody tr:last-child td:nth-child(2)')?.textContent === '7505',
+    null, WAIT);
+  assert.deepEqual(await page.$eval('#tokens tbody tr:last-child', (tr) => Array.from(tr.cells, (c) => c.textContent)),
+    ['1', '7505', 'Number', '1']);
 });
 
 test('tree: the JSON download equals the indented tree, and folding by depth', async (t) => {
@@ -467,4 +472,43 @@ test('files: after a reload a file that was not kept says so, and stays marked u
   await page.waitForFunction(() => JSON.parse(localStorage.getItem('veltrane.lab.files'))[1].text, null, WAIT);
   assert.deepEqual((await stored())[1], ['big.sql', 20, false]);
   assert.equal(await page.$eval('#unkept', (note) => note.hidden), true);
+});
+
+test('a large answer: the tree read in slices equals the answer\'s own, odd texts included', async (t) => {
+  const page = await openLab(t);
+  // Texts holding quotes, backslashes, brackets and the word "tree" followed by a colon.
+  const script = 'select \'a"b\\\\c{[\' as "q""x]", \'"tree":{\\\' , \'é\' from dual where x = ' +
+    '1||'.repeat(30000) + '1;';
+  await typeScript(page, script);
+  await page.waitForFunction(() => /^SelectStmt · line 1 · /.test(document.getElementById('legend').textContent), null, WAIT);
+  const own = await page.evaluate(async (source) => {
+    const answer = await fetch('/api/parse', { method: 'POST', headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify({ name: 'x.sql', source, version: '26ai' }) });
+    return JSON.stringify((await answer.json()).items[0].tree, null, 1);
+  }, script);
+  assert.ok(own.length > 1 << 20, 'a tree read in slices');
+  await page.click('#vb-outline');
+  const downloading = page.waitForEvent('download', WAIT);
+  await page.click('#outjson');
+  assert.equal(readFileSync(await (await downloading).path(), 'utf8'), own);
+});
+
+test('views: a long Statements list is drawn where it is seen, and its last row is reached', async (t) => {
+  const page = await openLab(t);
+  await page.$eval('#editor', (editor) => {
+    editor.value = Array.from({ length: 3000 }, (_, i) => `select ${i + 1} from dual;`).join('\n');
+    editor.dispatchEvent(new Event('input'));
+  });
+  await page.waitForFunction(() => document.getElementById('vc-statements').textContent === '3000', null, WAIT);
+  await page.click('#vb-statements');
+  assert.ok((await page.$$('#statements tbody tr')).length < 3000);
+  await page.$eval('#statements', (box) => { box.scrollTop = box.scrollHeight; });
+  await page.waitForFunction(() => document.querySelector('#statements tbody tr:last-child td')?.textContent === '3000',
+    null, WAIT);
+  await page.click('#statements tbody tr:last-child');
+  assert.match(await page.textContent('#legend'), /^SelectStmt · line 3000 · /);
+  await page.click('#vb-statements');
+  await page.fill('#filter', ' 2999 ');
+  assert.deepEqual(await page.$$eval('#statements tbody tr', (trs) => trs.map((tr) => tr.cells[1].textContent)),
+    ['2999']);
 });
