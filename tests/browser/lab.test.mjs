@@ -512,3 +512,68 @@ test('views: a long Statements list is drawn where it is seen, and its last row 
   assert.deepEqual(await page.$$eval('#statements tbody tr', (trs) => trs.map((tr) => tr.cells[1].textContent)),
     ['2999']);
 });
+
+test('parsing: an edit drops the answer to an older parse, however late it comes', async (t) => {
+  const page = await openLab(t);
+  let held = true;
+  await page.route('**/api/parse', async (route) => {
+    const answer = await route.fetch();
+    if (held) {
+      held = false;
+      await new Promise((done) => setTimeout(done, 1500));
+    }
+    // A request the page stopped can no longer be answered.
+    await route.fulfill({ response: answer }).catch(() => {});
+  });
+  await page.fill('#editor', 'select a from older_table;');
+  await page.waitForTimeout(600);
+  await typeScript(page, 'select b from newer_table;');
+  await page.waitForTimeout(2000);
+  await page.click('#vb-statements');
+  assert.deepEqual(await page.$$eval('#statements tbody tr', (trs) => trs.map((tr) => tr.cells[6].textContent)),
+    ['NEWER_TABLE']);
+  assert.ok((await page.textContent('#mirror')).includes('newer_table'));
+});
+
+test('views: switching views draws again only what changed', async (t) => {
+  const page = await openLab(t);
+  const marked = (box) => page.$eval(box, (b) => b.firstElementChild?.dataset.seen === 'yes');
+  for (const [button, box] of [['#vb-statements', '#statements'], ['#vb-outline', '#outline'], ['#vb-tree', '#treeg']]) {
+    await page.click(button);
+    await page.$eval(box, (b) => { b.firstElementChild.dataset.seen = 'yes'; });
+  }
+  await page.click('#vb-statements');
+  await page.click('#vb-outline');
+  assert.deepEqual([await marked('#statements'), await marked('#outline')], [true, true]);
+  // A new answer draws every view again when it is next shown.
+  await typeScript(page, 'select 1 from dual;');
+  await page.click('#vb-statements');
+  assert.equal(await marked('#statements'), false);
+});
+
+test('outline: a long outline is drawn where it is seen, a large node opens one level, and a click keeps the scroll', async (t) => {
+  const page = await openLab(t);
+  await typeScript(page, 'select ' + 'a, '.repeat(1500) + 'b from t;');
+  await page.click('#vb-outline');
+  // Folded to few boxes: the select list with its 3001 children is shut.
+  assert.ok((await page.$$('#outline .orow')).length < 50);
+  const list = page.locator('#outline .orow', { hasText: 'SelectList' });
+  await list.locator('.fold').click();
+  // Its items stay folded, and only the rows in view are drawn.
+  assert.ok((await page.$$('#outline .orow')).length < 500);
+  assert.equal(await page.textContent('#outline .orow:nth-child(20) .fold'), '▸');
+  await page.$eval('#outline', (box) => { box.scrollTop = box.scrollHeight; });
+  await page.waitForFunction(() => document.querySelector('#outline .orow:last-child')?.textContent.startsWith('▸FromClause'),
+    null, WAIT);
+  await page.$eval('#outline', (box) => { box.scrollTop = box.scrollHeight / 2; });
+  const scrolled = await page.$eval('#outline', (box) => box.scrollTop);
+  await page.waitForFunction(() => document.querySelectorAll('#outline .orow').length > 0, null, WAIT);
+  const row = await page.$$eval('#outline .orow', (rows) => {
+    const box = document.getElementById('outline').getBoundingClientRect();
+    const seen = rows.find((r) => r.getBoundingClientRect().top > box.top + 40);
+    return seen.textContent;
+  });
+  await page.locator('#outline .orow', { hasText: row }).first().click();
+  assert.equal(await page.$eval('#outline', (box) => box.scrollTop), scrolled);
+  assert.equal(await page.$$eval('#outline .orow.picked', (rows) => rows.length), 1);
+});
