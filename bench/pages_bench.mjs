@@ -7,10 +7,15 @@
 // ones it embeds. The inputs are made under a temporary folder from ../shared/corpus:
 //   report: the corpus copied 8 times into one folder, reported with --format html; the
 //           page is opened, then every tab is shown, Statements is sorted and filtered.
-//   lab:    a 36 KB package body and a 1.2 MB script (package bodies of the corpus end to
-//           end) are opened in the Lab; keys are typed with "Parse as I type" off, and the
-//           same keys are typed into the page with its scripts removed, whose cost is the
-//           browser's own.
+//   lab:    a 36 KB package body, 1.2 MB of package bodies of the corpus end to end, one
+//           generated package body of 1.25 MB (a single unit of about 200,000 nodes), a
+//           script of 10,000 short statements and a 5 MB script (the corpus end to end,
+//           repeated) are opened in the Lab. The time from the answer's arrival to the
+//           frame that shows it, the JS heap, each view shown, a statement chosen, a
+//           Statements row clicked and ▶ Parse are measured; then keys are typed 400 ms
+//           apart with "Parse as I type" on, and the same keys into the page with its
+//           scripts removed, whose cost is the browser's own: the time from each key to
+//           its frame (median, 95th percentile) and the main-thread tasks over 50 ms.
 // Main-thread time is the renderer's TaskDuration (Performance.getMetrics) over an action
 // and the work it leaves behind, read once the main thread has been quiet for 150 ms.
 
@@ -24,10 +29,6 @@ import { EXE, launchBrowser, startServer } from '../tests/browser/browser_harnes
 
 const REPO = resolve(dirname(fileURLToPath(import.meta.url)), '..');
 const CORPUS = resolve(REPO, '..', 'shared', 'corpus');
-const KEYS = 12;
-const KEY_GAP_MS = 80;
-// Long enough for what a page does once typing pauses (the Lab saves its files then).
-const AFTER_PAUSE_MS = 1000;
 
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 const round = (ms) => Math.round(ms * 10) / 10;
@@ -107,20 +108,73 @@ async function benchReport(browser, work) {
   return results;
 }
 
-// Package bodies of the corpus end to end until the text reaches `size` bytes.
-function packageBodies(size) {
+// Scripts of the corpus end to end (those whose names end with one of `endings`), again
+// from the first when the corpus runs out, until the text reaches `size` bytes.
+function corpusText(size, endings) {
+  const paths = filesUnder(CORPUS).filter((p) => endings.some((ending) => p.endsWith(ending)));
   let text = '';
-  for (const path of filesUnder(CORPUS).filter((p) => p.endsWith('.pkb'))) {
-    if (text.length >= size) break;
-    text += readFileSync(path, 'utf8').replace(/\r\n?/g, '\n') + '\n';
+  for (let i = 0; text.length < size; i = (i + 1) % paths.length) {
+    text += readFileSync(paths[i], 'utf8').replace(/\r\n?/g, '\n') + '\n';
   }
   return text;
 }
 
-// Types KEYS keys KEY_GAP_MS apart in the middle of the editor's text: the main-thread
-// time per key during the burst, then that of what follows once typing stops (for the page
-// as it was, part of that may have happened during the burst).
-async function typeBurst(page, cdp) {
+// One package body of about `size` bytes: a single unit of many small procedures.
+function onePackageBody(size) {
+  const lines = ['create or replace package body bench_one as'];
+  let bytes = lines[0].length;
+  for (let n = 1; bytes < size; n++) {
+    const body = [
+      `  procedure step_${n}(p_id in number, p_name in varchar2) is`,
+      `    v_total number := 0;`,
+      `    v_name varchar2(100) := upper(p_name);`,
+      `  begin`,
+      `    select count(*) into v_total from orders o where o.customer_id = p_id;`,
+      `    if v_total > ${n} then`,
+      `      update customers c set c.note = v_name || ' ' || v_total where c.id = p_id;`,
+      `    else`,
+      `      insert into audit_log (id, name, total) values (p_id, v_name, v_total);`,
+      `    end if;`,
+      `  end step_${n};`,
+    ];
+    for (const line of body) bytes += line.length + 1;
+    lines.push(...body);
+  }
+  lines.push('end bench_one;', '/', '');
+  return lines.join('\n');
+}
+
+// `count` short statements, one per line.
+function manyStatements(count) {
+  return Array.from({ length: count }, (_, i) =>
+    i % 2 ? `insert into t (a, b) values (${i}, 'row ${i}');` : `select a, b from t where a = ${i};`).join('\n') + '\n';
+}
+
+const percentile = (values, p) => {
+  const sorted = values.slice().sort((a, b) => a - b);
+  return sorted.length ? sorted[Math.min(sorted.length - 1, Math.floor(p * sorted.length))] : 0;
+};
+
+// Counts, in the page, the time from each key to the frame that shows it (from the key
+// event's time stamp to the frame after the input event) and every main-thread task over
+// 50 ms.
+async function watchKeys(page) {
+  await page.evaluate(() => {
+    window.__keyFrames = [];
+    window.__longTasks = [];
+    document.getElementById('editor').addEventListener('input', (ev) => {
+      const at = ev.timeStamp;
+      requestAnimationFrame(() => setTimeout(() => window.__keyFrames.push(performance.now() - at), 0));
+    });
+    new PerformanceObserver((list) => {
+      for (const entry of list.getEntries()) window.__longTasks.push(entry.duration);
+    }).observe({ type: 'longtask' });
+  });
+}
+
+// Types `count` keys `gap` ms apart in the middle of the editor's text; the key-to-frame
+// times and the long tasks seen meanwhile.
+async function typeWithPauses(page, count, gap) {
   await page.evaluate(() => {
     const editor = document.getElementById('editor');
     const middle = editor.value.indexOf('\n', editor.value.length >> 1) + 1;
@@ -129,43 +183,102 @@ async function typeBurst(page, cdp) {
     const line = editor.value.slice(0, middle).split('\n').length;
     editor.scrollTop = Math.max(0, (line - 10) * 20);
     editor.dispatchEvent(new Event('scroll'));
+    window.__keyFrames = [];
+    window.__longTasks = [];
   });
-  const before = await settle(cdp);
-  for (let i = 0; i < KEYS; i++) {
+  for (let i = 0; i < count; i++) {
     await page.keyboard.press('x');
-    await sleep(KEY_GAP_MS);
+    await sleep(gap);
   }
-  await nextFrame(page);
-  const burst = await taskSeconds(cdp);
-  await sleep(AFTER_PAUSE_MS);
-  const after = await settle(cdp);
-  return { perKey: round((burst - before) * 1000 / KEYS), afterPause: round((after - burst) * 1000) };
+  await sleep(1500);
+  const { frames, tasks } = await page.evaluate(() => ({ frames: window.__keyFrames, tasks: window.__longTasks }));
+  return { median: round(percentile(frames, 0.5)), p95: round(percentile(frames, 0.95)),
+    longTasks: tasks.length, longest: round(Math.max(0, ...tasks)) };
 }
+
+const shown = (page) => page.waitForFunction(() =>
+  document.getElementById('summary').textContent.includes('parsed in'), null, { timeout: 120000, polling: 20 });
 
 async function benchLab(browser, work) {
   const files = {
     'package-36k.pkb': readFileSync(join(CORPUS, 'utPLSQL/source/core/ut_utils.pkb'), 'utf8'),
-    'script-1200k.sql': packageBodies(1200000),
+    'packages-1200k.pkb': corpusText(1200000, ['.pkb']),
+    'one-unit-1250k.pkb': onePackageBody(1250000),
+    'statements-10000.sql': manyStatements(10000),
+    'script-5000k.sql': corpusText(5000000, ['.pkb', '.pks', '.sql', '.tps', '.tpb', '.prc', '.fnc', '.trg']),
   };
+  const typed = new Set(['package-36k.pkb', 'packages-1200k.pkb', 'one-unit-1250k.pkb', 'script-5000k.sql']);
+  const acted = new Set(['packages-1200k.pkb', 'one-unit-1250k.pkb', 'statements-10000.sql']);
   for (const [name, text] of Object.entries(files)) writeFileSync(join(work, name), text);
   const server = await startServer(['lab', '--port', '0', '--no-open']);
   const base = `http://127.0.0.1:${server.port}/`;
   const results = [];
+  const line = (what, text) => console.log(`  ${what.padEnd(40)} ${text}`);
   try {
     for (const [name, text] of Object.entries(files)) {
       console.log(`lab: ${name}, ${(Buffer.byteLength(text) / 1e3).toFixed(0)} KB`);
       const lab = await openInLab(browser, base, join(work, name));
-      const bare = await openWithoutScripts(browser, base, text);
-      const labKeys = await typeBurst(lab.page, lab.cdp);
-      const bareKeys = await typeBurst(bare.page, bare.cdp);
-      const own = round(labKeys.perKey - bareKeys.perKey);
-      console.log(`  open, answer to first frame        wall ${lab.openWall} ms`);
-      console.log(`  per key: page ${labKeys.perKey} ms, without scripts ${bareKeys.perKey} ms, the page's own ${own} ms`);
-      console.log(`  after typing stops                 main ${labKeys.afterPause} ms`);
-      results.push({ name, openWall: lab.openWall, perKey: labKeys.perKey, bare: bareKeys.perKey, own,
-        afterPause: labKeys.afterPause });
+      line('open, answer to first frame', `wall ${lab.openWall} ms`);
+      const { metrics } = await lab.cdp.send('Performance.getMetrics');
+      const heap = metrics.find((m) => m.name === 'JSHeapUsedSize').value;
+      line('JS heap after open', `${(heap / 1e6).toFixed(0)} MB`);
+      const result = { name, openWall: lab.openWall, heapMB: Math.round(heap / 1e6) };
+      if (acted.has(name)) {
+        const page = lab.page;
+        const act = async (what, action) => {
+          let figures;
+          try {
+            figures = await measure(page, lab.cdp, action);
+          } catch (e) {
+            line(what, 'did not finish in 30 s');
+            await settle(lab.cdp);
+            return;
+          }
+          line(what, `main ${String(figures.main).padStart(7)} ms   wall ${String(figures.wall).padStart(7)} ms`);
+          result[what] = figures;
+        };
+        for (const [id] of [['statements'], ['tree'], ['outline'], ['tokens'], ['problems'], ['profile'], ['tree']]) {
+          await act(`show ${id}`, () => page.click(`#vb-${id}`));
+        }
+        await act('choose statement 2', () => page.evaluate(() => {
+          const select = document.getElementById('stmtsel');
+          select.dispatchEvent(new Event('focus'));
+          if (select.options.length > 1) {
+            select.value = select.options[1].value;
+            select.dispatchEvent(new Event('change'));
+          }
+        }));
+        await page.click('#vb-statements');
+        await settle(lab.cdp);
+        const rows = await page.$$('#statements tbody tr');
+        await act('click a Statements row', () => rows[Math.min(2, rows.length - 1)].click());
+        await act('show statements again', () => page.click('#vb-statements'));
+        await page.evaluate(() => { document.getElementById('summary').textContent = ''; });
+        await settle(lab.cdp);
+        await page.click('#parse');
+        await shown(page);
+        const parseWall = round(await page.evaluate(() => new Promise((done) =>
+          requestAnimationFrame(() => requestAnimationFrame(() => done(performance.now() - window.__answered))))));
+        line('▶ Parse, answer to result shown', `wall ${parseWall} ms`);
+        result.parseWall = parseWall;
+      }
+      // A page that takes over 10 s to show the answer is typed into only a few times.
+      if (typed.has(name)) {
+        await lab.page.check('#auto');
+        await watchKeys(lab.page);
+        const keys = await typeWithPauses(lab.page, lab.openWall > 10000 ? 4 : 16, 400);
+        const bare = await openWithoutScripts(browser, base, text);
+        await watchKeys(bare.page);
+        const bareKeys = await typeWithPauses(bare.page, 16, 400);
+        await bare.context.close();
+        line('typing, 400 ms pauses, parse as I type', `key to frame median ${keys.median} ms, p95 ${keys.p95} ms`);
+        line('  the bare text area', `key to frame median ${bareKeys.median} ms, p95 ${bareKeys.p95} ms`);
+        line('  tasks over 50 ms while typing', `${keys.longTasks}, the longest ${keys.longest} ms`);
+        line('    the bare text area', `${bareKeys.longTasks}, the longest ${bareKeys.longest} ms`);
+        Object.assign(result, { keys, bareKeys });
+      }
+      results.push(result);
       await lab.context.close();
-      await bare.context.close();
     }
   } finally {
     server.child.kill('SIGTERM');
@@ -187,16 +300,16 @@ async function openInLab(browser, base, path) {
     };
   });
   await page.goto(base);
-  await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'));
+  await shown(page);
   await page.uncheck('#auto');
   await page.evaluate(() => { document.getElementById('summary').textContent = ''; });
   await page.setInputFiles('#picker', path);
-  await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'),
-    null, { timeout: 120000, polling: 20 });
+  await shown(page);
   const openWall = round(await page.evaluate(() => new Promise((done) =>
     requestAnimationFrame(() => requestAnimationFrame(() => done(performance.now() - window.__answered))))));
   const cdp = await context.newCDPSession(page);
   await cdp.send('Performance.enable');
+  await settle(cdp);
   return { context, page, cdp, openWall };
 }
 

@@ -193,7 +193,12 @@ test('tree: a deep chain is folded below depth 6 and nothing overflows the stack
   assert.ok((await page.$$('#outline .orow')).length < 100);
   await page.click('#vb-tokens');
   assert.match(await page.textContent('#tokhead'), /^200002 tokens in statement 1 /);
-  assert.equal((await page.$$('#tokens tbody tr')).length, 5000);
+  // 5000 rows at most, drawn where they are seen: the last is the 5000th token, a "1".
+  await page.$eval('#tokens', (box) => { box.scrollTop = box.scrollHeight; });
+  await page.waitForFunction(() => document.querySelector('#tokens tbody tr:last-child td:nth-child(2)')?.textContent === '7505',
+    null, WAIT);
+  assert.deepEqual(await page.$eval('#tokens tbody tr:last-child', (tr) => Array.from(tr.cells, (c) => c.textContent)),
+    ['1', '7505', 'Number', '1']);
 });
 
 test('tree: the JSON download equals the indented tree, and folding by depth', async (t) => {
@@ -396,4 +401,179 @@ test('files: when storage is full the largest texts give way and the small file\
   assert.equal(await page.inputValue('#editor'), 'select 2 from dual;\n');
   const stored = await page.evaluate(() => JSON.parse(localStorage.getItem('veltrane.lab.files')));
   assert.deepEqual(stored.map((f) => f.text.length), [stored[0].text.length, 20, 0, 150000]);
+});
+
+test('editor: the gutter widens for line numbers of six and seven digits', async (t) => {
+  const page = await openLab(t);
+  assert.equal(await page.$eval('#gutter', (gutter) => gutter.getBoundingClientRect().width), 48);
+  for (const lines of [123456, 1234567]) {
+    await page.$eval('#editor', (editor, count) => {
+      editor.value = '\n'.repeat(count - 1);
+      editor.dispatchEvent(new Event('input'));
+      editor.scrollTop = editor.scrollHeight;
+      editor.dispatchEvent(new Event('scroll'));
+    }, lines);
+    await page.waitForFunction((last) => Array.from(document.querySelectorAll('#gutter div div'))
+      .some((number) => number.textContent === String(last)), lines, WAIT);
+    // Each number shows whole: nothing of it is cut off by the gutter's edge.
+    const cut = await page.$$eval('#gutter div div', (numbers) => numbers
+      .filter((number) => number.scrollWidth > number.clientWidth || number.getBoundingClientRect().left <
+        document.getElementById('gutter').getBoundingClientRect().left)
+      .map((number) => number.textContent));
+    assert.deepEqual(cut, [], `${lines} lines`);
+  }
+});
+
+test('parsing: a server that stopped is named as such in the footer', async (t) => {
+  const own = await startServer(['lab', '--port', '0', '--no-open']);
+  t.after(() => own.child.kill('SIGTERM'));
+  // The refused request is logged by the browser as a console error: this page is not watched.
+  const context = await browser.newContext();
+  t.after(() => context.close());
+  const page = await context.newPage();
+  await page.goto(`http://127.0.0.1:${own.port}/`);
+  await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'), null, WAIT);
+  const exited = new Promise((done) => own.child.once('exit', done));
+  own.child.kill('SIGTERM');
+  await exited;
+  await page.click('#parse');
+  await page.waitForFunction(() => document.getElementById('summary').textContent.startsWith('Could not parse'), null, WAIT);
+  assert.equal(await page.textContent('#summary'),
+    'Could not parse: the Lab server is not answering; start it again with veltrane lab');
+});
+
+test('files: after a reload a file that was not kept says so, and stays marked until typed into', async (t) => {
+  const page = await openLab(t, undefined, [standInQuota, 150000]);
+  const comments = (lines) => Buffer.from(('-- ' + 'x'.repeat(96) + '\n').repeat(lines));
+  await page.setInputFiles('#picker', [
+    { name: 'big.sql', mimeType: 'text/plain', buffer: comments(2000) },
+    { name: 'small.sql', mimeType: 'text/plain', buffer: Buffer.from('select 1 from dual;\n') },
+  ]);
+  await page.waitForSelector('#unkept:not([hidden])', WAIT);
+  assert.equal(await page.$eval('#unkeptnote', (note) => note.hidden), true);
+  await page.reload();
+  await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'), null, WAIT);
+  const stored = () => page.evaluate(() => JSON.parse(localStorage.getItem('veltrane.lab.files'))
+    .map((f) => [f.name, f.text.length, f.unkept === true]));
+  await page.click('#tabs .tab:nth-child(2)');
+  assert.equal(await page.textContent('#tabs .tab.cur .name'), 'big.sql');
+  assert.equal(await page.$eval('#unkeptnote', (note) => note.hidden), false);
+  assert.equal(await page.textContent('#unkeptnote'), 'big.sql: not kept in this browser; reopen it');
+  assert.equal(await page.inputValue('#editor'), '');
+  // Saving the files again keeps the mark, and the footer still counts the file.
+  await page.selectOption('#sample', '2');
+  await page.waitForSelector('#unkeptnote[hidden]', { state: 'attached', ...WAIT });
+  assert.deepEqual((await stored())[1], ['big.sql', 0, true]);
+  assert.equal(await page.textContent('#unkept'), '1 large file is not kept in this browser; reopen it after a reload');
+
+  await page.click('#tabs .tab:nth-child(2)');
+  await typeScript(page, 'select 3 from dual;\n');
+  assert.equal(await page.$eval('#unkeptnote', (note) => note.hidden), true);
+  await page.waitForFunction(() => JSON.parse(localStorage.getItem('veltrane.lab.files'))[1].text, null, WAIT);
+  assert.deepEqual((await stored())[1], ['big.sql', 20, false]);
+  assert.equal(await page.$eval('#unkept', (note) => note.hidden), true);
+});
+
+test('a large answer: the tree read in slices equals the answer\'s own, odd texts included', async (t) => {
+  const page = await openLab(t);
+  // Texts holding quotes, backslashes, brackets and the word "tree" followed by a colon.
+  const script = 'select \'a"b\\\\c{[\' as "q""x]", \'"tree":{\\\' , \'é\' from dual where x = ' +
+    '1||'.repeat(30000) + '1;';
+  await typeScript(page, script);
+  await page.waitForFunction(() => /^SelectStmt · line 1 · /.test(document.getElementById('legend').textContent), null, WAIT);
+  const own = await page.evaluate(async (source) => {
+    const answer = await fetch('/api/parse', { method: 'POST', headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify({ name: 'x.sql', source, version: '26ai' }) });
+    return JSON.stringify((await answer.json()).items[0].tree, null, 1);
+  }, script);
+  assert.ok(own.length > 1 << 20, 'a tree read in slices');
+  await page.click('#vb-outline');
+  const downloading = page.waitForEvent('download', WAIT);
+  await page.click('#outjson');
+  assert.equal(readFileSync(await (await downloading).path(), 'utf8'), own);
+});
+
+test('views: a long Statements list is drawn where it is seen, and its last row is reached', async (t) => {
+  const page = await openLab(t);
+  await page.$eval('#editor', (editor) => {
+    editor.value = Array.from({ length: 3000 }, (_, i) => `select ${i + 1} from dual;`).join('\n');
+    editor.dispatchEvent(new Event('input'));
+  });
+  await page.waitForFunction(() => document.getElementById('vc-statements').textContent === '3000', null, WAIT);
+  await page.click('#vb-statements');
+  assert.ok((await page.$$('#statements tbody tr')).length < 3000);
+  await page.$eval('#statements', (box) => { box.scrollTop = box.scrollHeight; });
+  await page.waitForFunction(() => document.querySelector('#statements tbody tr:last-child td')?.textContent === '3000',
+    null, WAIT);
+  await page.click('#statements tbody tr:last-child');
+  assert.match(await page.textContent('#legend'), /^SelectStmt · line 3000 · /);
+  await page.click('#vb-statements');
+  await page.fill('#filter', ' 2999 ');
+  assert.deepEqual(await page.$$eval('#statements tbody tr', (trs) => trs.map((tr) => tr.cells[1].textContent)),
+    ['2999']);
+});
+
+test('parsing: an edit drops the answer to an older parse, however late it comes', async (t) => {
+  const page = await openLab(t);
+  let held = true;
+  await page.route('**/api/parse', async (route) => {
+    const answer = await route.fetch();
+    if (held) {
+      held = false;
+      await new Promise((done) => setTimeout(done, 1500));
+    }
+    // A request the page stopped can no longer be answered.
+    await route.fulfill({ response: answer }).catch(() => {});
+  });
+  await page.fill('#editor', 'select a from older_table;');
+  await page.waitForTimeout(600);
+  await typeScript(page, 'select b from newer_table;');
+  await page.waitForTimeout(2000);
+  await page.click('#vb-statements');
+  assert.deepEqual(await page.$$eval('#statements tbody tr', (trs) => trs.map((tr) => tr.cells[6].textContent)),
+    ['NEWER_TABLE']);
+  assert.ok((await page.textContent('#mirror')).includes('newer_table'));
+});
+
+test('views: switching views draws again only what changed', async (t) => {
+  const page = await openLab(t);
+  const marked = (box) => page.$eval(box, (b) => b.firstElementChild?.dataset.seen === 'yes');
+  for (const [button, box] of [['#vb-statements', '#statements'], ['#vb-outline', '#outline'], ['#vb-tree', '#treeg']]) {
+    await page.click(button);
+    await page.$eval(box, (b) => { b.firstElementChild.dataset.seen = 'yes'; });
+  }
+  await page.click('#vb-statements');
+  await page.click('#vb-outline');
+  assert.deepEqual([await marked('#statements'), await marked('#outline')], [true, true]);
+  // A new answer draws every view again when it is next shown.
+  await typeScript(page, 'select 1 from dual;');
+  await page.click('#vb-statements');
+  assert.equal(await marked('#statements'), false);
+});
+
+test('outline: a long outline is drawn where it is seen, a large node opens one level, and a click keeps the scroll', async (t) => {
+  const page = await openLab(t);
+  await typeScript(page, 'select ' + 'a, '.repeat(1500) + 'b from t;');
+  await page.click('#vb-outline');
+  // Folded to few boxes: the select list with its 3001 children is shut.
+  assert.ok((await page.$$('#outline .orow')).length < 50);
+  const list = page.locator('#outline .orow', { hasText: 'SelectList' });
+  await list.locator('.fold').click();
+  // Its items stay folded, and only the rows in view are drawn.
+  assert.ok((await page.$$('#outline .orow')).length < 500);
+  assert.equal(await page.textContent('#outline .orow:nth-child(20) .fold'), '▸');
+  await page.$eval('#outline', (box) => { box.scrollTop = box.scrollHeight; });
+  await page.waitForFunction(() => document.querySelector('#outline .orow:last-child')?.textContent.startsWith('▸FromClause'),
+    null, WAIT);
+  await page.$eval('#outline', (box) => { box.scrollTop = box.scrollHeight / 2; });
+  const scrolled = await page.$eval('#outline', (box) => box.scrollTop);
+  await page.waitForFunction(() => document.querySelectorAll('#outline .orow').length > 0, null, WAIT);
+  const row = await page.$$eval('#outline .orow', (rows) => {
+    const box = document.getElementById('outline').getBoundingClientRect();
+    const seen = rows.find((r) => r.getBoundingClientRect().top > box.top + 40);
+    return seen.textContent;
+  });
+  await page.locator('#outline .orow', { hasText: row }).first().click();
+  assert.equal(await page.$eval('#outline', (box) => box.scrollTop), scrolled);
+  assert.equal(await page.$$eval('#outline .orow.picked', (rows) => rows.length), 1);
 });
