@@ -137,6 +137,7 @@ void prepare_result_buffer(std::string& out, std::size_t bound) {
   }
   std::string().swap(out);
   out.reserve(bound);
+  syntax::map_room(out);
 }
 
 }  // namespace

@@ -19,4 +19,10 @@ inline void reserve_more(std::string& out, std::size_t more) {
   out.reserve(std::max(needed, out.capacity() + out.capacity() / 2));
 }
 
+// Asks the system to map the whole room after the text of a newly reserved `out` at once.
+// The first write to each page of fresh memory otherwise stops for a page fault of its own,
+// and a result of a hundred megabytes has tens of thousands of them. Only a hint: where the
+// system cannot do it, nothing happens and the pages come one fault at a time.
+void map_room(std::string& out);
+
 }  // namespace veltrane::syntax
