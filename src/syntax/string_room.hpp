@@ -19,10 +19,16 @@ inline void reserve_more(std::string& out, std::size_t more) {
   out.reserve(std::max(needed, out.capacity() + out.capacity() / 2));
 }
 
-// Asks the system to map the whole room after the text of a newly reserved `out` at once.
-// The first write to each page of fresh memory otherwise stops for a page fault of its own,
-// and a result of a hundred megabytes has tens of thousands of them. Only a hint: where the
-// system cannot do it, nothing happens and the pages come one fault at a time.
-void map_room(std::string& out);
+// Asks the system to map the whole pages of `size` bytes at `start` at once, for memory
+// that is about to be written. The first write to each page of fresh memory otherwise stops
+// for a page fault of its own, and an output of a hundred megabytes has tens of thousands of
+// them. Only a hint: where the system cannot do it, nothing happens and the pages come one
+// fault at a time. The bytes are left as they are.
+void map_for_writing(void* start, std::size_t size);
+
+// map_for_writing of the room after the text of `out`, for a newly reserved output.
+inline void map_room(std::string& out) {
+  map_for_writing(out.data() + out.size(), out.capacity() - out.size());
+}
 
 }  // namespace veltrane::syntax
