@@ -10,7 +10,6 @@
 #include "resolve/walker.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
-#include "syntax/string_room.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/walk.hpp"
 #include "views/tree_words.hpp"
@@ -129,11 +128,7 @@ void Walker::reserve_identifier_records() {
   for (const syntax::TreeToken& token : tree_.tokens) {
     words += views::is_name_token(views::token_kind_of(token)) ? 1 : 0;
   }
-  if (words < FEW_WORDS) return;
-  std::vector<IdentifierRecord>& identifiers = records_.identifiers;
-  identifiers.reserve(static_cast<std::size_t>(words));
-  syntax::map_for_writing(identifiers.data() + identifiers.size(),
-                          (identifiers.capacity() - identifiers.size()) * sizeof(IdentifierRecord));
+  if (words >= FEW_WORDS) records_.identifiers.reserve(static_cast<std::size_t>(words));
 }
 
 uint32_t Walker::add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage) {
