@@ -54,7 +54,8 @@ void write_item_head(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
 
 // The keys after "sql": start, and for parsed items statement, tables and tree.
 void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
-                     const ParsedItem* parsed, const syntax::Utf16Positions& positions) {
+                     const ParsedItem* parsed, const syntax::Utf16Positions& positions,
+                     syntax::RoomMapper& mapper) {
   writer.member("start", positions.offset(item.start));
   if (parsed == nullptr) return;
   std::string spare;
@@ -65,7 +66,7 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
   for (const std::string& table : parsed->tables) writer.string_value(table);
   writer.end_array();
   writer.key("tree");
-  node_json(writer, tree, tree.root, positions);
+  node_json(writer, tree, tree.root, positions, &mapper);
 }
 
 // An upper bound of the length of an item's object but its records, a comma before it
@@ -130,13 +131,15 @@ constexpr std::size_t KEPT_BUFFER = std::size_t{4} * 1024 * 1024;
 // bound and is small or not more than twice as much, else a new buffer. A new buffer gets
 // ordinary pages: asking for huge pages makes the kernel find and clear whole 2 MiB blocks
 // at the first touch, which costs a run after a pause far more than the page faults saved.
-void prepare_result_buffer(std::string& out, std::size_t bound) {
+// Returns whether the buffer is new.
+[[nodiscard]] bool prepare_result_buffer(std::string& out, std::size_t bound) {
   out.clear();
   if (out.capacity() >= bound && (out.capacity() <= KEPT_BUFFER || out.capacity() / 2 <= bound)) {
-    return;
+    return false;
   }
   std::string().swap(out);
   out.reserve(bound);
+  return true;
 }
 
 }  // namespace
@@ -235,8 +238,11 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
       });
   resolve::ResolvedRecords largest_records;
   if (largest != parsed_items.end()) largest_records = resolver.resolve(largest->statement);
-  prepare_result_buffer(out,
-                        bounds.total + records_json_size_bound(largest_records, bounds.digits));
+  const bool fresh = prepare_result_buffer(
+      out, bounds.total + records_json_size_bound(largest_records, bounds.digits));
+  // A new buffer's pages are mapped ahead of the trees and records written into it rather
+  // than one page fault at a time.
+  syntax::RoomMapper mapper(out, fresh);
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("diagnostics");
@@ -265,16 +271,16 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
     write_item_head(writer, item, parsed, positions);
     if (parsed != nullptr) {
       if (parsed == &*largest) {
-        records_json(writer, largest_records, positions);
+        records_json(writer, largest_records, positions, &mapper);
         largest_records = {};
       } else {
         const resolve::ResolvedRecords records = resolver.resolve(parsed->statement);
         syntax::reserve_more(out, bound_left + records_json_size_bound(records, bounds.digits));
-        records_json(writer, records, positions);
+        records_json(writer, records, positions, &mapper);
       }
     }
     bound_left -= std::min(bound_left, bounds.items[i]);
-    write_item_tail(writer, item, parsed, positions);
+    write_item_tail(writer, item, parsed, positions, mapper);
     writer.end_object();
     if (parsed != nullptr) *parsed = ParsedItem{};
   }

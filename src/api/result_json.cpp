@@ -114,7 +114,9 @@ class Chunk {
   // Strings longer than this go to the result directly.
   static constexpr std::size_t INLINE_STRING = 128;
 
-  explicit Chunk(std::string& out) : out_(out) {}
+  // `mapper`, when given, maps the output's room for each piece before it is appended.
+  explicit Chunk(std::string& out, syntax::RoomMapper* mapper = nullptr)
+      : out_(out), mapper_(mapper) {}
   Chunk(const Chunk&) = delete;
   Chunk& operator=(const Chunk&) = delete;
 
@@ -128,7 +130,9 @@ class Chunk {
   }
   // Hands the text before `at` to the result.
   void flush(const char* at) {
-    out_.append(buffer_.data(), static_cast<std::size_t>(at - buffer_.data()));
+    const auto size = static_cast<std::size_t>(at - buffer_.data());
+    if (mapper_ != nullptr) mapper_->ahead(size);
+    out_.append(buffer_.data(), size);
   }
   // A JSON string literal of `value` at `at`; returns the position after it.
   [[nodiscard]] char* string(char* at, std::string_view value) {
@@ -170,6 +174,7 @@ class Chunk {
 
  private:
   std::string& out_;
+  syntax::RoomMapper* mapper_;
   std::array<char, 16384> buffer_;  // not cleared: only the written prefix is read
 };
 
@@ -282,10 +287,11 @@ template <typename Record>
 void records_array(syntax::JsonWriter& writer, std::string_view key,
                    const std::vector<Record>& records, const syntax::Utf16Positions& positions,
                    char* (*write_entry)(Chunk&, char*, const Record&, const syntax::Utf16Positions&,
-                                        syntax::DecimalWriter&, uint32_t&)) {
+                                        syntax::DecimalWriter&, uint32_t&),
+                   syntax::RoomMapper* mapper) {
   writer.key(key);
   writer.raw_open({});
-  Chunk chunk(writer.out());
+  Chunk chunk(writer.out(), mapper);
   char* at = chunk.begin();
   *at++ = '[';
   bool first = true;
@@ -391,14 +397,14 @@ std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_di
 }
 
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
-                  const syntax::Utf16Positions& positions) {
+                  const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper) {
   if (records.identifiers.empty() && records.statements.empty()) return;
-  records_array(writer, "names", records.identifiers, positions, write_names_entry);
-  records_array(writer, "sql", records.statements, positions, write_sql_entry);
+  records_array(writer, "names", records.identifiers, positions, write_names_entry, mapper);
+  records_array(writer, "sql", records.statements, positions, write_sql_entry, mapper);
 }
 
 void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,
-               const syntax::Utf16Positions& positions) {
+               const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper) {
   if (node >= tree.nodes.size()) syntax::stop("node index out of range");
   // One frame per open node. "c" comes first, so a node's object opens when it is entered
   // and closes after its last child, when the span of everything below it is known; a
@@ -413,7 +419,7 @@ void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t no
   std::string spare;
   syntax::DecimalWriter offsets;
   writer.raw_open({});
-  Chunk chunk(writer.out());
+  Chunk chunk(writer.out(), mapper);
   char* at = chunk.begin();
   frames.push_back(Frame{node, 0, false, {}});
   at = put(at, "{\"c\":[");

@@ -12,6 +12,7 @@
 #include "resolve/resolve_statement.hpp"
 #include "syntax/diagnostic.hpp"
 #include "syntax/json_text.hpp"
+#include "syntax/string_room.hpp"
 #include "syntax/tree.hpp"
 #include "syntax/utf16_offsets.hpp"
 
@@ -19,9 +20,11 @@ namespace veltrane::api {
 
 // The node and its whole subtree. "c" holds child nodes and the tokens that are not trivia,
 // in child order; "s" and "e" span every token below the node, trivia included, both 0
-// when none lies below it. Iterative: the depth of the tree costs heap, not stack.
+// when none lies below it. Iterative: the depth of the tree costs heap, not stack. With a
+// `mapper` of the writer's output, the room of each piece of text is mapped before it is
+// handed over.
 void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,
-               const syntax::Utf16Positions& positions);
+               const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper = nullptr);
 
 // An upper bound of the length of node_json of the tree's root, exact but for the numbers,
 // each counted at `number_digits` digits (see syntax::number_digits), and a comma counted
@@ -45,8 +48,9 @@ void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagn
 // or neither when both are.
 //   names entry  {"col","end","id","line","name","parent","start","type","usage"}
 //   sql entry    {"col","id","line","parent","start","type"}
+// `mapper` as for node_json.
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
-                  const syntax::Utf16Positions& positions);
+                  const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper = nullptr);
 
 // An upper bound of the length of records_json, its commas included, each number counted
 // at `digits` digits.

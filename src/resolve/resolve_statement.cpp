@@ -10,6 +10,7 @@
 #include "resolve/walker.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
+#include "syntax/string_room.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/walk.hpp"
 #include "views/tree_words.hpp"
@@ -128,7 +129,24 @@ void Walker::reserve_identifier_records() {
   for (const syntax::TreeToken& token : tree_.tokens) {
     words += views::is_name_token(views::token_kind_of(token)) ? 1 : 0;
   }
-  if (words >= FEW_WORDS) records_.identifiers.reserve(static_cast<std::size_t>(words));
+  if (words < FEW_WORDS) return;
+  records_.identifiers.reserve(static_cast<std::size_t>(words));
+  identifier_room_mapped_ = records_.identifiers.size();
+}
+
+void Walker::map_identifier_room() {
+  // The number of words is an estimate (the words of a SQL statement's columns make no
+  // records): the room is mapped a step at a time, as records come.
+  constexpr std::size_t STEP = std::size_t{1024} * 1024 / sizeof(IdentifierRecord);
+  std::vector<IdentifierRecord>& identifiers = records_.identifiers;
+  if (identifiers.size() >= identifiers.capacity()) {
+    identifier_room_mapped_ = SIZE_MAX;
+    return;
+  }
+  const std::size_t until = std::min(identifiers.capacity(), identifiers.size() + STEP);
+  syntax::map_for_writing(identifiers.data() + identifiers.size(),
+                          (until - identifiers.size()) * sizeof(IdentifierRecord));
+  identifier_room_mapped_ = until;
 }
 
 uint32_t Walker::add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage) {
@@ -139,6 +157,7 @@ uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord 
                                 IdentifierUsage usage) {
   const syntax::TreeToken& tree_token = tree_.tokens[token];
   const uint32_t id = next_id_++;
+  if (records_.identifiers.size() >= identifier_room_mapped_) map_identifier_room();
   // Made in place: a record moved into the list would copy its name once more.
   IdentifierRecord& record = records_.identifiers.emplace_back();
   record.name.assign(name);

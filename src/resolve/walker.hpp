@@ -123,6 +123,9 @@ class Walker {
 
   // Room in the identifier records for one per word token of a long tree.
   void reserve_identifier_records();
+  // Maps a step of the reserved records' room ahead of the next record (see
+  // syntax::map_for_writing); a list that outgrows its reserved room is not mapped.
+  void map_identifier_room();
   uint32_t add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage);
   uint32_t add_identifier(std::string_view name, uint32_t token, TypeWord type,
                           IdentifierUsage usage);
@@ -203,6 +206,9 @@ class Walker {
   std::string_view text_;
   const ResolveContext& context_;
   ResolvedRecords records_;
+  // The identifier records before this index have their room mapped; none is mapped but
+  // in a list reserved for a long tree.
+  std::size_t identifier_room_mapped_ = SIZE_MAX;
   uint32_t next_id_ = 1;
   uint32_t parent_ = 0;
   bool in_statement_ = false;

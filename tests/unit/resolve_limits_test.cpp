@@ -85,6 +85,9 @@ TEST(ResolveLimits, DeepAndWideTrees) {
        2 * (wide + 1), 1},
       // A table record per item and two column records per ON.
       {"joins", joins, wide + 1 + 2 * wide, 1},
+      // A declaration and two records per assignment: a long list made a step at a time.
+      {"long unit of assignments",
+       "DECLARE x NUMBER; BEGIN " + repeat("x := x + 1; ", wide) + "END;\n/\n", 1 + 2 * wide, 0},
       // The parser stops the nest at its depth limit; what it kept is walked.
       {"nested blocks and IFs",
        "DECLARE x BOOLEAN; BEGIN " + repeat("IF x THEN BEGIN ", wide) + "NULL; " +
