@@ -149,26 +149,27 @@ void parse_iteration_controls(Parser& p, bool in_constructor) {
   }
 }
 
-}  // namespace
-
-// FOR i [, j] [type] IN controls LOOP ... END LOOP [label] ;
-void parse_for_loop(Parser& p) {
+// FOR i [, j] [type] IN controls: opens the ForLoop node, which the caller finishes.
+void parse_for_head(Parser& p, bool in_constructor) {
   p.start_node(NodeKind::ForLoop);
   p.bump();  // FOR
   parse_iterands(p);
   if (!p.eat_word("IN")) p.error("expected IN");
-  parse_iteration_controls(p, false);
+  parse_iteration_controls(p, in_constructor);
+}
+
+}  // namespace
+
+// FOR i [, j] [type] IN controls LOOP ... END LOOP [label] ;
+void parse_for_loop(Parser& p) {
+  parse_for_head(p, false);
   parse_loop(p);
   finish_statement(p);
 }
 
 // FOR i [type] IN controls {SEQUENCE => value | INDEX key => value | => value}
 void parse_iterator_choice(Parser& p) {
-  p.start_node(NodeKind::ForLoop);
-  p.bump();  // FOR
-  parse_iterands(p);
-  if (!p.eat_word("IN")) p.error("expected IN");
-  parse_iteration_controls(p, true);
+  parse_for_head(p, true);
   if (p.eat_word("INDEX")) {
     parser::parse_expr(p, 0);
   } else {
