@@ -222,8 +222,8 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
   // The trees hold their own tokens: the script's list is not needed any more.
   std::vector<lexer::Token>().swap(split.tokens);
 
-  // The catalog of the script's own DDL from the statements just parsed, and the package
-  // specifications; each statement is resolved with them when its object is written.
+  // What each statement is resolved with when its object is written: the catalog of the
+  // script's own DDL and its package specifications, from the statements just parsed.
   const resolve::ScriptResolver resolver(text, split.items, statement_of_item, options.schema);
   std::vector<const parser::ParsedStatement*>().swap(statement_of_item);
 
