@@ -182,30 +182,43 @@ std::optional<std::vector<uint32_t>> constraints_clause(const Tree& tree, uint32
   return tokens;
 }
 
+// The significant tokens of a Constraint node or of a ColumnDef that is a CONSTRAINTS
+// clause; none for a column.
+std::optional<std::vector<uint32_t>> constraint_tokens(const Tree& tree, uint32_t element,
+                                                       NodeKind kind, std::string_view text) {
+  if (kind == NodeKind::Constraint) return views::significant_tokens(tree, element);
+  return constraints_clause(tree, element, text);
+}
+
 // A TableElements, ColumnDef or Constraint node as CREATE TABLE and ALTER TABLE … ADD
 // read it.
 void add_table_element(const Tree& tree, uint32_t node, std::string_view text,
                        std::vector<Column>& columns, bool replace) {
   const std::optional<NodeKind> kind = node_kind_of(tree, node);
-  if (kind == NodeKind::ColumnDef) {
+  if (kind == NodeKind::ColumnDef || kind == NodeKind::Constraint) {
     if (const std::optional<std::vector<uint32_t>> constraint =
-            constraints_clause(tree, node, text)) {
+            constraint_tokens(tree, node, *kind, text)) {
       apply_constraint(tree, *constraint, text, columns);
-      return;
+    } else {
+      add_column(columns, read_column(tree, node, text), replace);
     }
-    add_column(columns, read_column(tree, node, text), replace);
-  } else if (kind == NodeKind::Constraint) {
-    apply_constraint(tree, views::significant_tokens(tree, node), text, columns);
   } else if (kind == NodeKind::TableElements) {
     // Columns first, so that a constraint may name a column defined after it.
-    for (const NodeKind element_kind : {NodeKind::ColumnDef, NodeKind::Constraint}) {
-      for (const syntax::Child entry : syntax::children(tree, node)) {
-        if (syntax::is_token_entry(entry)) continue;
-        const uint32_t element = syntax::entry_index(entry);
-        if (is_node(tree, element, element_kind)) {
-          add_table_element(tree, element, text, columns, replace);
-        }
+    std::vector<std::vector<uint32_t>> constraints;
+    for (const syntax::Child entry : syntax::children(tree, node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t element = syntax::entry_index(entry);
+      const std::optional<NodeKind> element_kind = node_kind_of(tree, element);
+      if (element_kind != NodeKind::ColumnDef && element_kind != NodeKind::Constraint) continue;
+      if (std::optional<std::vector<uint32_t>> constraint =
+              constraint_tokens(tree, element, *element_kind, text)) {
+        constraints.push_back(std::move(*constraint));
+      } else {
+        add_column(columns, read_column(tree, element, text), replace);
       }
+    }
+    for (const std::vector<uint32_t>& constraint : constraints) {
+      apply_constraint(tree, constraint, text, columns);
     }
   }
 }

@@ -179,6 +179,11 @@ TEST(BuildCatalog, AlterTable) {
        "TABLE APP.W\n"
        "    CONSTRAINTS                    VARCHAR2(10)\n"
        "    V                              NUMBER\n"},
+      {"a CONSTRAINTS clause may name a column defined after it",
+       {"CREATE TABLE t (CONSTRAINTS t_pk PRIMARY KEY (b), a NUMBER, b NUMBER);\n"},
+       "TABLE APP.T\n"
+       "    A                              NUMBER\n"
+       "    B                              NUMBER NOT NULL\n"},
       {"only tables are altered, under the written owner or the schema",
        {"CREATE VIEW v AS SELECT a FROM t;\nCREATE TABLE hr.t (a NUMBER);\n"
         "ALTER TABLE v ADD b NUMBER;\nALTER TABLE t ADD b NUMBER;\n"
