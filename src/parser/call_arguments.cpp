@@ -46,6 +46,10 @@ struct ListBrackets {
 
 constexpr ListBrackets PARENTHESES = {TokenKind::LParen, TokenKind::RParen,
                                       MSG_EXPECTED_ARG_LIST_CLOSE};
+constexpr ListBrackets JSON_OBJECT_BRACES = {TokenKind::LBrace, TokenKind::RBrace,
+                                             MSG_EXPECTED_JSON_OBJECT_CLOSE};
+constexpr ListBrackets JSON_ARRAY_BRACKETS = {TokenKind::LBracket, TokenKind::RBracket,
+                                              MSG_EXPECTED_JSON_ARRAY_CLOSE};
 
 [[nodiscard]] bool at_argument_end(const Parser& p, TokenKind close) {
   return p.at_end() || ARGUMENT_END_TOKENS.contains(p.kind_at(0)) || p.at(close);
@@ -231,13 +235,7 @@ void parse_json_constructor(Parser& p) {
   p.finish_node();
   {
     ConditionGuard no_condition(p, false);
-    if (p.at(TokenKind::LBrace)) {
-      parse_bracketed_args(
-          p, ListBrackets{TokenKind::LBrace, TokenKind::RBrace, MSG_EXPECTED_JSON_OBJECT_CLOSE});
-    } else {
-      parse_bracketed_args(
-          p, ListBrackets{TokenKind::LBracket, TokenKind::RBracket, MSG_EXPECTED_JSON_ARRAY_CLOSE});
-    }
+    parse_bracketed_args(p, p.at(TokenKind::LBrace) ? JSON_OBJECT_BRACES : JSON_ARRAY_BRACKETS);
   }
   p.finish_node();
 }
