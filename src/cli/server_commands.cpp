@@ -35,6 +35,18 @@ std::string loopback_address(uint16_t port) {
   return address;
 }
 
+// Answers every connection of `listener` with `handle` on a thread of its own, under the
+// servers' limits; returns only when accepting ends, which it does not.
+void serve_connections(const server::Listener& listener,
+                       void (*handle)(server::Socket, const server::ExchangeLimits&)) {
+  const server::ExchangeLimits limits;
+  const server::ConnectionHandler handler = [limits, handle](server::Socket connection) {
+    handle(std::move(connection), limits);
+  };
+  server::accept_connections(listener, handler, server::start_detached_thread,
+                             limits.max_exchanges);
+}
+
 }  // namespace
 
 uint8_t cmd_lab(std::span<const std::string> args, Output& output) {
@@ -67,12 +79,7 @@ uint8_t cmd_lab(std::span<const std::string> args, Output& output) {
   output.err(start_line);
   if (open) server::open_browser(address);
 
-  const server::ExchangeLimits limits;
-  const server::ConnectionHandler handler = [limits](server::Socket connection) {
-    server::handle_lab_connection(std::move(connection), limits);
-  };
-  server::accept_connections(*listener, handler, server::start_detached_thread,
-                             limits.max_exchanges);
+  serve_connections(*listener, server::handle_lab_connection);
   return STATUS_FAILED;
 }
 
@@ -96,12 +103,7 @@ uint8_t cmd_serve(std::span<const std::string> args, Output& output) {
   start_line.append("  (Ctrl+C to stop)\n");
   output.err(start_line);
 
-  const server::ExchangeLimits limits;
-  const server::ConnectionHandler handler = [limits](server::Socket connection) {
-    server::handle_serve_connection(std::move(connection), limits);
-  };
-  server::accept_connections(*listener, handler, server::start_detached_thread,
-                             limits.max_exchanges);
+  serve_connections(*listener, server::handle_serve_connection);
   return STATUS_FAILED;
 }
 

@@ -119,12 +119,15 @@ std::optional<std::string_view> text_member(const BodyMembers& members, std::siz
 }
 
 BodyMembers read_body_members(std::string_view body, const WantedMembers& wanted) {
-  BodyMembers kept;
-  kept.texts.assign(wanted.texts.size(), std::nullopt);
-  if (!syntax::json_text_within_bounds(body)) return kept;
   BodyMembers read;
   MemberKeeper keeper(wanted, read);
-  if (!nlohmann::json::sax_parse(body.begin(), body.end(), &keeper)) return kept;
+  if (syntax::json_text_within_bounds(body) &&
+      nlohmann::json::sax_parse(body.begin(), body.end(), &keeper)) {
+    return read;
+  }
+  // Not one JSON value: what was kept before the parser stopped is dropped.
+  read.texts.assign(wanted.texts.size(), std::nullopt);
+  read.list.reset();
   return read;
 }
 
