@@ -25,6 +25,7 @@ import os
 import pathlib
 import re
 import resource
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -177,12 +178,6 @@ def run_time(args):
     return wall, after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime
 
 
-def median(values):
-    ordered = sorted(values)
-    middle = len(ordered) // 2
-    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
-
-
 def speed_lines(name, source, state, runs):
     """Two lines, wall time and processor time: for each program (parse first) the median and
     the minimum of its runs, and for the others their ratios to parse."""
@@ -191,10 +186,10 @@ def speed_lines(name, source, state, runs):
         parts = []
         for label, times in runs:
             times = [run[index] for run in times]
-            part = f"{label} {median(times) * 1e3:7.1f} / {min(times) * 1e3:7.1f} ms"
+            part = f"{label} {statistics.median(times) * 1e3:7.1f} / {min(times) * 1e3:7.1f} ms"
             if label != "parse":
                 part += (
-                    f" ({median(times) / median(parse):4.2f}x"
+                    f" ({statistics.median(times) / statistics.median(parse):4.2f}x"
                     f" / {min(times) / min(parse):4.2f}x)"
                 )
             parts.append(part)
