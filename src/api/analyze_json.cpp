@@ -92,13 +92,13 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
 
 // The bounds of the result's parts but the records, which are known only as each item is
 // resolved: every object's fixed text and names exactly, every number at the largest width
-// the text allows.
+// the text allows; and an estimate of the records.
 struct ResultBounds {
   std::size_t digits = 0;
   // The object's own keys, the diagnostics and the items but their records.
   std::size_t total = 0;
-  // Each item's object but its records.
-  std::vector<std::size_t> items;
+  // All items' records (records_json_size_estimate).
+  std::size_t records = 0;
 };
 
 [[nodiscard]] ResultBounds result_size_bounds(const lexer::SplitResult& split,
@@ -110,12 +110,11 @@ struct ResultBounds {
   for (const syntax::Diagnostic& diagnostic : split.diagnostics) {
     bounds.total += diagnostic_json_size_bound(diagnostic, bounds.digits);
   }
-  bounds.items.resize(split.items.size());
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     const ParsedItem* parsed = parsed_of_item[i];
-    bounds.items[i] = item_json_size_bound(split.items[i], parsed, bounds.digits);
-    bounds.total += bounds.items[i];
+    bounds.total += item_json_size_bound(split.items[i], parsed, bounds.digits);
     if (parsed == nullptr) continue;
+    bounds.records += records_json_size_estimate(parsed->statement.tree, bounds.digits);
     for (const syntax::Diagnostic& diagnostic : parsed->statement.diagnostics) {
       bounds.total += diagnostic_json_size_bound(diagnostic, bounds.digits);
     }
@@ -228,18 +227,9 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
   std::vector<const parser::ParsedStatement*>().swap(statement_of_item);
 
   const ResultBounds bounds = result_size_bounds(split, parsed_of_item, text.size());
-  // The records of the largest item are made before the room, so that a script of one
-  // large unit among small ones, the common large script, gets all its room at once.
-  const auto largest = std::max_element(
-      parsed_items.begin(), parsed_items.end(), [&](const ParsedItem& a, const ParsedItem& b) {
-        const lexer::ScriptItem& item_a = split.items[a.item_index];
-        const lexer::ScriptItem& item_b = split.items[b.item_index];
-        return item_a.end - item_a.start < item_b.end - item_b.start;
-      });
-  resolve::ResolvedRecords largest_records;
-  if (largest != parsed_items.end()) largest_records = resolver.resolve(largest->statement);
-  const bool fresh = prepare_result_buffer(
-      out, bounds.total + records_json_size_bound(largest_records, bounds.digits));
+  // All the room at once: the text written so far is copied whenever the result outgrows
+  // its room, which happens only where the records' estimate falls short.
+  const bool fresh = prepare_result_buffer(out, bounds.total + bounds.records);
   // A new buffer's pages are mapped ahead of the trees and records written into it rather
   // than one page fault at a time.
   syntax::RoomMapper mapper(out, fresh);
@@ -256,30 +246,18 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
     }
   }
   writer.end_array();
-  // What is left to write is at most the bound less what was written, since each part
-  // written took no more than its bound.
-  std::size_t bound_left = bounds.total - std::min(bounds.total, out.size());
   writer.key("items");
   writer.begin_array();
-  // Each item's records are made and written, and its tree dropped, before the next item
-  // is resolved: no more than two items' records live at a time, and the trees go as they
-  // are written.
+  // Each item's records are written as they are made, and its tree dropped, before the
+  // next item is resolved: no list of records is kept, and the trees go as they are written.
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     const lexer::ScriptItem& item = split.items[i];
     ParsedItem* parsed = parsed_of_item[i];
     writer.begin_object();
     write_item_head(writer, item, parsed, positions);
     if (parsed != nullptr) {
-      if (parsed == &*largest) {
-        records_json(writer, largest_records, positions, &mapper);
-        largest_records = {};
-      } else {
-        const resolve::ResolvedRecords records = resolver.resolve(parsed->statement);
-        syntax::reserve_more(out, bound_left + records_json_size_bound(records, bounds.digits));
-        records_json(writer, records, positions, &mapper);
-      }
+      resolved_records_json(writer, resolver, parsed->statement, positions, &mapper);
     }
-    bound_left -= std::min(bound_left, bounds.items[i]);
     write_item_tail(writer, item, parsed, positions, mapper);
     writer.end_object();
     if (parsed != nullptr) *parsed = ParsedItem{};

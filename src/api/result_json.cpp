@@ -9,6 +9,7 @@
 
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
+#include "views/tree_words.hpp"
 
 namespace veltrane::api {
 
@@ -282,30 +283,63 @@ class Chunk {
   return at;
 }
 
-// The member `key` holding an array of one entry per record.
-template <typename Record>
-void records_array(syntax::JsonWriter& writer, std::string_view key,
-                   const std::vector<Record>& records, const syntax::Utf16Positions& positions,
-                   char* (*write_entry)(Chunk&, char*, const Record&, const syntax::Utf16Positions&,
-                                        syntax::DecimalWriter&, uint32_t&),
-                   syntax::RoomMapper* mapper) {
-  writer.key(key);
-  writer.raw_open({});
-  Chunk chunk(writer.out(), mapper);
-  char* at = chunk.begin();
-  *at++ = '[';
-  bool first = true;
-  uint32_t line_hint = 0;
-  syntax::DecimalWriter offsets;
-  for (const Record& record : records) {
-    if (!first) *at++ = ',';
-    first = false;
-    at = write_entry(chunk, at, record, positions, offsets, line_hint);
+// Writes the "names" and "sql" members of one item, the names entries as their records
+// come: "names" opens at the first record, or at the end when only statement records came,
+// and neither member is written when no record came.
+class RecordsWriter final : public resolve::IdentifierSink {
+ public:
+  RecordsWriter(syntax::JsonWriter& writer, const syntax::Utf16Positions& positions,
+                syntax::RoomMapper* mapper)
+      : writer_(writer), positions_(positions), chunk_(writer.out(), mapper) {}
+
+  void take(const resolve::IdentifierRecord& record) override {
+    if (at_ == nullptr) {
+      writer_.key("names");
+      writer_.raw_open({});
+      at_ = chunk_.begin();
+      *at_++ = '[';
+    } else {
+      *at_++ = ',';
+    }
+    at_ = write_names_entry(chunk_, at_, record, positions_, offsets_, line_hint_);
   }
-  *at++ = ']';
-  chunk.flush(at);
-  writer.raw_close({});
-}
+
+  // Closes "names" and writes "sql" with the statement records.
+  void finish(std::span<const resolve::StatementRecord> statements) {
+    if (at_ == nullptr) {
+      if (statements.empty()) return;
+      writer_.key("names");
+      writer_.raw_value("[]");
+      at_ = chunk_.begin();
+    } else {
+      *at_++ = ']';
+      chunk_.flush(at_);
+      writer_.raw_close({});
+      at_ = chunk_.begin();
+    }
+    writer_.key("sql");
+    writer_.raw_open({});
+    *at_++ = '[';
+    line_hint_ = 0;
+    bool first = true;
+    for (const resolve::StatementRecord& record : statements) {
+      if (!first) *at_++ = ',';
+      first = false;
+      at_ = write_sql_entry(chunk_, at_, record, positions_, offsets_, line_hint_);
+    }
+    *at_++ = ']';
+    chunk_.flush(at_);
+    writer_.raw_close({});
+  }
+
+ private:
+  syntax::JsonWriter& writer_;
+  const syntax::Utf16Positions& positions_;
+  Chunk chunk_;
+  char* at_ = nullptr;  // where the next text goes in the chunk, once "names" is open
+  syntax::DecimalWriter offsets_;
+  uint32_t line_hint_ = 0;
+};
 
 }  // namespace
 
@@ -349,22 +383,19 @@ std::size_t diagnostic_json_size_bound(const syntax::Diagnostic& diagnostic, std
   return DIAGNOSTIC_FIXED + 4 * digits + syntax::json_string_size_bound(diagnostic.message);
 }
 
-std::size_t records_json_size_bound(const resolve::ResolvedRecords& records, std::size_t digits) {
+std::size_t records_json_size_estimate(const syntax::Tree& tree, std::size_t digits) {
   // ,"names":[],"sql":[]
   constexpr std::size_t MEMBERS_FIXED = 24;
-  // The keys of a names entry, its longest usage tail and a comma.
-  constexpr std::size_t NAMES_ENTRY_FIXED = 100;
-  // The keys of a sql entry and a comma.
-  constexpr std::size_t SQL_ENTRY_FIXED = 64;
+  // The keys of a names entry, its longest usage tail, a comma and its type word.
+  constexpr std::size_t NAMES_ENTRY_FIXED = 124;
+  // Each record names one word, and in a long unit most words get one; the words of the
+  // keywords leave room for the few statement records. A name's normal form is its word
+  // upper-cased, at most three times as long, or the text inside its quotes.
+  constexpr std::size_t NAME_GROWTH = 3;
   std::size_t size = MEMBERS_FIXED;
-  size += records.identifiers.size() * (NAMES_ENTRY_FIXED + 6 * digits);
-  for (const resolve::IdentifierRecord& record : records.identifiers) {
-    // The type is a fixed word, written as it stands.
-    size += syntax::json_string_size_bound(record.name) + record.type.size() + 2;
-  }
-  size += records.statements.size() * (SQL_ENTRY_FIXED + 5 * digits);
-  for (const resolve::StatementRecord& record : records.statements) {
-    size += record.type.size() + 2;
+  for (const syntax::TreeToken& token : tree.tokens) {
+    if (!views::is_name_token(views::token_kind_of(token))) continue;
+    size += NAMES_ENTRY_FIXED + 6 * digits + 2 + NAME_GROWTH * (token.end - token.start);
   }
   return size;
 }
@@ -398,9 +429,18 @@ std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_di
 
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
                   const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper) {
-  if (records.identifiers.empty() && records.statements.empty()) return;
-  records_array(writer, "names", records.identifiers, positions, write_names_entry, mapper);
-  records_array(writer, "sql", records.statements, positions, write_sql_entry, mapper);
+  RecordsWriter records_writer(writer, positions, mapper);
+  for (const resolve::IdentifierRecord& record : records.identifiers) records_writer.take(record);
+  records_writer.finish(records.statements);
+}
+
+void resolved_records_json(syntax::JsonWriter& writer, const resolve::ScriptResolver& resolver,
+                           const parser::ParsedStatement& statement,
+                           const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper) {
+  RecordsWriter records_writer(writer, positions, mapper);
+  const std::vector<resolve::StatementRecord> statements =
+      resolver.resolve(statement, records_writer);
+  records_writer.finish(statements);
 }
 
 void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "resolve/resolve_script.hpp"
 #include "resolve/resolve_statement.hpp"
 #include "syntax/diagnostic.hpp"
 #include "syntax/json_text.hpp"
@@ -52,10 +53,18 @@ void diagnostic_json(syntax::JsonWriter& writer, const syntax::Diagnostic& diagn
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
                   const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper = nullptr);
 
-// An upper bound of the length of records_json, its commas included, each number counted
-// at `digits` digits.
-[[nodiscard]] std::size_t records_json_size_bound(const resolve::ResolvedRecords& records,
-                                                  std::size_t digits);
+// The same members for the records `resolver` makes of the statement, each names entry
+// written as its record is made: no list of them is kept.
+void resolved_records_json(syntax::JsonWriter& writer, const resolve::ScriptResolver& resolver,
+                           const parser::ParsedStatement& statement,
+                           const syntax::Utf16Positions& positions,
+                           syntax::RoomMapper* mapper = nullptr);
+
+// About the length of the records members of the tree's statement, each number counted at
+// `digits` digits: room for one names entry per word of the tree, which holds unless one
+// word gets more than one record or a quoted name needs many escapes.
+[[nodiscard]] std::size_t records_json_size_estimate(const syntax::Tree& tree,
+                                                     std::size_t digits);
 
 // The name of a syntax kind without a temporary text for named kinds; `spare` holds the
 // text of a number that names no kind.

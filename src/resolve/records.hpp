@@ -41,6 +41,20 @@ struct IdentifierRecord {
   IdentifierUsage usage = IdentifierUsage::Reference;
 };
 
+// Takes each identifier record as the walk makes it, in the order a list would hold them,
+// instead of a list: a writer that writes each record at once keeps none of them. The record
+// is the walk's own and is valid for the call only.
+class IdentifierSink {
+ public:
+  virtual void take(const IdentifierRecord& record) = 0;
+
+ protected:
+  IdentifierSink() = default;
+  IdentifierSink(const IdentifierSink&) = default;
+  IdentifierSink& operator=(const IdentifierSink&) = default;
+  ~IdentifierSink() = default;
+};
+
 // One SQL or cursor statement. `type` points to a fixed statement word ("SELECT",
 // "EXECUTE IMMEDIATE", ...); `start` is the statement node's first significant token,
 // `end` the end of the node's span. Ids share one counter with the identifier records.

@@ -48,15 +48,27 @@ ScriptResolver::ScriptResolver(std::string_view text, std::span<const lexer::Scr
   }
 }
 
-ResolvedRecords ScriptResolver::resolve(const parser::ParsedStatement& statement) const {
-  const OwnerAndName owner_and_name = qualified_object_name(text_, schema_, statement);
+ResolveContext ScriptResolver::context_of(const parser::ParsedStatement& statement,
+                                         std::string& owner) const {
+  OwnerAndName owner_and_name = qualified_object_name(text_, schema_, statement);
   const PackageSpec* own_spec = nullptr;
   if (owner_and_name.name.has_value() && has_root(statement, syntax::NodeKind::CreatePackageBody)) {
     const auto found = specs_.find(package_key(owner_and_name.owner, *owner_and_name.name));
     if (found != specs_.end()) own_spec = &found->second;
   }
-  const ResolveContext context{owner_and_name.owner, catalog_, own_spec, specs_};
-  return resolve_statement(statement, text_, context);
+  owner = std::move(owner_and_name.owner);
+  return ResolveContext{owner, catalog_, own_spec, specs_};
+}
+
+ResolvedRecords ScriptResolver::resolve(const parser::ParsedStatement& statement) const {
+  std::string owner;
+  return resolve_statement(statement, text_, context_of(statement, owner));
+}
+
+std::vector<StatementRecord> ScriptResolver::resolve(const parser::ParsedStatement& statement,
+                                                     IdentifierSink& sink) const {
+  std::string owner;
+  return resolve_statement(statement, text_, context_of(statement, owner), sink);
 }
 
 std::vector<ResolvedRecords> resolve_script(

@@ -48,6 +48,10 @@ class ScriptResolver {
   // The records of one statement of the script. A package body sees the package specification
   // kept under its own key.
   [[nodiscard]] ResolvedRecords resolve(const parser::ParsedStatement& statement) const;
+  // The same records, the identifier records handed to `sink` as they are made; returns the
+  // statement records.
+  [[nodiscard]] std::vector<StatementRecord> resolve(const parser::ParsedStatement& statement,
+                                                     IdentifierSink& sink) const;
 
   // Built with catalog::CatalogDetail::ForResolution: what resolution reads only.
   [[nodiscard]] const catalog::Catalog& script_catalog() const { return catalog_; }
@@ -57,6 +61,10 @@ class ScriptResolver {
   std::string schema_;
   catalog::Catalog catalog_;
   std::unordered_map<std::string, PackageSpec> specs_;
+
+  // The context a statement is resolved in; `owner` holds the owner it borrows.
+  [[nodiscard]] ResolveContext context_of(const parser::ParsedStatement& statement,
+                                          std::string& owner) const;
 };
 
 // The records of every item, in item order: empty where `statements` holds null.

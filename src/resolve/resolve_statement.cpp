@@ -22,8 +22,9 @@ namespace detail {
 using syntax::NodeKind;
 using syntax::TokenKind;
 
-Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context)
-    : tree_(tree), text_(text), context_(context), plsql_(context.own_spec) {}
+Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context,
+               IdentifierSink* sink)
+    : tree_(tree), text_(text), context_(context), sink_(sink), plsql_(context.own_spec) {}
 
 std::string_view Walker::read_name(uint32_t token) {
   const syntax::TreeToken& tree_token = tree_.tokens[token];
@@ -124,7 +125,7 @@ void Walker::reserve_identifier_records() {
   // list. A short statement keeps growing its list, which wastes less than the words of
   // its keywords would (a script of many INSERTs holds every statement's list at once).
   constexpr std::ptrdiff_t FEW_WORDS = 4096;
-  if (std::ssize(tree_.tokens) < FEW_WORDS) return;
+  if (sink_ != nullptr || std::ssize(tree_.tokens) < FEW_WORDS) return;
   std::ptrdiff_t words = 0;
   for (const syntax::TreeToken& token : tree_.tokens) {
     words += views::is_name_token(views::token_kind_of(token)) ? 1 : 0;
@@ -157,9 +158,13 @@ uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord 
                                 IdentifierUsage usage) {
   const syntax::TreeToken& tree_token = tree_.tokens[token];
   const uint32_t id = next_id_++;
-  if (records_.identifiers.size() >= identifier_room_mapped_) map_identifier_room();
-  // Made in place: a record moved into the list would copy its name once more.
-  IdentifierRecord& record = records_.identifiers.emplace_back();
+  if (sink_ == nullptr && records_.identifiers.size() >= identifier_room_mapped_) {
+    map_identifier_room();
+  }
+  // Made in place: a record moved into the list would copy its name once more. A sink's
+  // record reuses the room of the last name.
+  IdentifierRecord& record =
+      sink_ != nullptr ? sunk_record_ : records_.identifiers.emplace_back();
   record.name.assign(name);
   record.type = type_word_text(type);
   record.start = tree_token.start;
@@ -167,6 +172,7 @@ uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord 
   record.id = id;
   record.parent = parent_;
   record.usage = usage;
+  if (sink_ != nullptr) sink_->take(record);
   return id;
 }
 
@@ -468,6 +474,14 @@ ResolvedRecords resolve_statement(const parser::ParsedStatement& statement, std:
                                   const ResolveContext& context) {
   detail::Walker walker(statement.tree, text, context);
   return walker.run();
+}
+
+std::vector<StatementRecord> resolve_statement(const parser::ParsedStatement& statement,
+                                               std::string_view text,
+                                               const ResolveContext& context,
+                                               IdentifierSink& sink) {
+  detail::Walker walker(statement.tree, text, context, &sink);
+  return walker.run().statements;
 }
 
 }  // namespace veltrane::resolve

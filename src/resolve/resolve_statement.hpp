@@ -25,4 +25,10 @@ struct ResolvedRecords {
                                                 std::string_view text,
                                                 const ResolveContext& context);
 
+// The same walk, each identifier record handed to `sink` as it is made rather than kept: the
+// statement records, in the order the walk made them.
+[[nodiscard]] std::vector<StatementRecord> resolve_statement(
+    const parser::ParsedStatement& statement, std::string_view text,
+    const ResolveContext& context, IdentifierSink& sink);
+
 }  // namespace veltrane::resolve

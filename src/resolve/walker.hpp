@@ -102,7 +102,10 @@ struct Saved {
 
 class Walker {
  public:
-  Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context);
+  // `sink`, when given, takes each identifier record as it is made; records_ then keeps
+  // the statement records only.
+  Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context,
+         IdentifierSink* sink = nullptr);
 
   [[nodiscard]] ResolvedRecords run();
 
@@ -206,6 +209,8 @@ class Walker {
   std::string_view text_;
   const ResolveContext& context_;
   ResolvedRecords records_;
+  IdentifierSink* sink_;
+  IdentifierRecord sunk_record_;  // the record handed to sink_, made anew for each
   // The identifier records before this index have their room mapped; none is mapped but
   // in a list reserved for a long tree.
   std::size_t identifier_room_mapped_ = SIZE_MAX;
