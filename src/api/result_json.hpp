@@ -63,8 +63,7 @@ void resolved_records_json(syntax::JsonWriter& writer, const resolve::ScriptReso
 // About the length of the records members of the tree's statement, each number counted at
 // `digits` digits: room for one names entry per word of the tree, which holds unless one
 // word gets more than one record or a quoted name needs many escapes.
-[[nodiscard]] std::size_t records_json_size_estimate(const syntax::Tree& tree,
-                                                     std::size_t digits);
+[[nodiscard]] std::size_t records_json_size_estimate(const syntax::Tree& tree, std::size_t digits);
 
 // The name of a syntax kind without a temporary text for named kinds; `spare` holds the
 // text of a number that names no kind.

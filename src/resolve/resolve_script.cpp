@@ -49,7 +49,7 @@ ScriptResolver::ScriptResolver(std::string_view text, std::span<const lexer::Scr
 }
 
 ResolveContext ScriptResolver::context_of(const parser::ParsedStatement& statement,
-                                         std::string& owner) const {
+                                          std::string& owner) const {
   OwnerAndName owner_and_name = qualified_object_name(text_, schema_, statement);
   const PackageSpec* own_spec = nullptr;
   if (owner_and_name.name.has_value() && has_root(statement, syntax::NodeKind::CreatePackageBody)) {

@@ -163,8 +163,7 @@ uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord 
   }
   // Made in place: a record moved into the list would copy its name once more. A sink's
   // record reuses the room of the last name.
-  IdentifierRecord& record =
-      sink_ != nullptr ? sunk_record_ : records_.identifiers.emplace_back();
+  IdentifierRecord& record = sink_ != nullptr ? sunk_record_ : records_.identifiers.emplace_back();
   record.name.assign(name);
   record.type = type_word_text(type);
   record.start = tree_token.start;
@@ -477,8 +476,7 @@ ResolvedRecords resolve_statement(const parser::ParsedStatement& statement, std:
 }
 
 std::vector<StatementRecord> resolve_statement(const parser::ParsedStatement& statement,
-                                               std::string_view text,
-                                               const ResolveContext& context,
+                                               std::string_view text, const ResolveContext& context,
                                                IdentifierSink& sink) {
   detail::Walker walker(statement.tree, text, context, &sink);
   return walker.run().statements;

@@ -28,7 +28,7 @@ struct ResolvedRecords {
 // The same walk, each identifier record handed to `sink` as it is made rather than kept: the
 // statement records, in the order the walk made them.
 [[nodiscard]] std::vector<StatementRecord> resolve_statement(
-    const parser::ParsedStatement& statement, std::string_view text,
-    const ResolveContext& context, IdentifierSink& sink);
+    const parser::ParsedStatement& statement, std::string_view text, const ResolveContext& context,
+    IdentifierSink& sink);
 
 }  // namespace veltrane::resolve
