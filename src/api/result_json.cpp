@@ -324,15 +324,14 @@ class RecordsWriter final : public resolve::IdentifierSink {
       if (statements.empty()) return;
       writer_.key("names");
       writer_.raw_value("[]");
-      at_ = chunk_.begin();
     } else {
       *at_++ = ']';
       chunk_.flush(at_);
       writer_.raw_close({});
-      at_ = chunk_.begin();
     }
     writer_.key("sql");
     writer_.raw_open({});
+    at_ = chunk_.begin();
     *at_++ = '[';
     uint32_t line_hint = 0;
     bool first = true;
