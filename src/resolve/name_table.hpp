@@ -6,7 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -39,6 +39,14 @@ class NameTable {
  public:
   static constexpr uint32_t NONE = 0xFFFFFFFFu;
 
+  NameTable() = default;
+  // A copy numbers the same names alike; its texts are its own.
+  NameTable(const NameTable& other);
+  NameTable& operator=(const NameTable& other);
+  NameTable(NameTable&&) noexcept = default;
+  NameTable& operator=(NameTable&&) noexcept = default;
+  ~NameTable() = default;
+
   // The number of `name`, given to it now when it is new. Numbers count from 0 in the
   // order names are first met.
   uint32_t intern(std::string_view name);
@@ -49,7 +57,10 @@ class NameTable {
     const Slot& slot = slots_[slot_of(name, short_hash(name))];
     return slot.number_plus_one == 0 ? NONE : slot.number_plus_one - 1;
   }
-  [[nodiscard]] uint32_t size() const { return static_cast<uint32_t>(ends_.size()); }
+  [[nodiscard]] uint32_t size() const { return static_cast<uint32_t>(texts_.size()); }
+  // The text of a name number. It stays where it is, unchanged, for the table's life: a
+  // name read once can be held while others are interned.
+  [[nodiscard]] std::string_view text(uint32_t number) const { return texts_[number]; }
 
  private:
   struct Slot {
@@ -60,10 +71,6 @@ class NameTable {
   [[nodiscard]] static uint32_t short_hash(std::string_view name) {
     return static_cast<uint32_t>(hash_name(name));
   }
-  [[nodiscard]] std::string_view text_of(uint32_t number) const {
-    const uint32_t start = number == 0 ? 0 : ends_[number - 1];
-    return std::string_view(texts_).substr(start, ends_[number] - start);
-  }
   // The slot holding `name`, or the free slot where it would go. At most half the slots
   // are taken, so the probe ends.
   [[nodiscard]] std::size_t slot_of(std::string_view name, uint32_t hash) const {
@@ -71,16 +78,22 @@ class NameTable {
     std::size_t index = hash & mask;
     while (slots_[index].number_plus_one != 0) {
       const Slot& slot = slots_[index];
-      if (slot.hash == hash && text_of(slot.number_plus_one - 1) == name) return index;
+      if (slot.hash == hash && texts_[slot.number_plus_one - 1] == name) return index;
       index = (index + 1) & mask;
     }
     return index;
   }
   void grow();
+  // Room for `size` more bytes of name text that never moves.
+  [[nodiscard]] char* text_room(std::size_t size);
 
-  std::string texts_;           // every name, one after the other
-  std::vector<uint32_t> ends_;  // where each name ends in texts_
-  std::vector<Slot> slots_;     // open addressing, a power of two long
+  // Name texts are written one after the other into blocks that are never grown, so that
+  // no text moves when another is added.
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  char* block_free_ = nullptr;           // the unwritten rest of the last block
+  std::size_t block_room_ = 0;           // its length
+  std::vector<std::string_view> texts_;  // by number: the name's text in a block
+  std::vector<Slot> slots_;              // open addressing, a power of two long
 };
 
 // Grows `latest` so that it has a place for every name of `names`, each new place NONE.

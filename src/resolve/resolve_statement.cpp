@@ -23,15 +23,13 @@ using syntax::NodeKind;
 using syntax::TokenKind;
 
 Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context)
-    : tree_(tree), text_(text), context_(context), plsql_(context.own_spec) {}
+    : tree_(tree),
+      text_(text),
+      context_(context),
+      plsql_(names_.table(), context.own_spec),
+      sql_(names_.table()) {}
 
-std::string_view Walker::read_name(uint32_t token) {
-  const syntax::TreeToken& tree_token = tree_.tokens[token];
-  name_buffer_.clear();
-  lexer::append_identifier_text(name_buffer_, views::token_kind_of(tree_token),
-                                views::token_text(tree_token, text_));
-  return name_buffer_;
-}
+std::string_view Walker::read_name(uint32_t token) { return names_.text(name_of(token)); }
 
 const PackageSpec* Walker::package_spec(std::string_view owner, std::string_view name) {
   if (context_.package_specs.empty()) return nullptr;

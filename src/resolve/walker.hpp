@@ -21,10 +21,10 @@
 #include "resolve/resolve_statement.hpp"
 #include "resolve/scope.hpp"
 #include "resolve/type_words.hpp"
+#include "resolve/walk_names.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
 #include "syntax/walk.hpp"
-#include "views/name_path.hpp"
 
 namespace veltrane::resolve::detail {
 
@@ -133,12 +133,13 @@ class Walker {
   // Makes the statement record and walks what is inside under it.
   void begin_statement(std::string_view type, uint32_t node);
 
-  // The identifier normal form of a token, valid until the next read_name.
+  // The identifier normal form of a token, valid for the walk.
   [[nodiscard]] std::string_view read_name(uint32_t token);
-  // The path of a NameRef (or ObjectName), valid until the next read_path.
-  [[nodiscard]] views::NamePathView read_path(uint32_t node) {
-    return paths_.read(tree_, node, text_);
-  }
+  // The name number of a token's identifier normal form.
+  [[nodiscard]] uint32_t name_of(uint32_t token) { return names_.of_token(tree_, token, text_); }
+  // The path of a NameRef (or ObjectName); its list of parts is valid until the next
+  // read_path, the parts' texts for the walk.
+  [[nodiscard]] NamePath read_path(uint32_t node) { return names_.read_path(tree_, node, text_); }
   // The package specification kept under package_key(owner, name), if any.
   [[nodiscard]] const PackageSpec* package_spec(std::string_view owner, std::string_view name);
   // Asked for every node the walk meets: kept in the header so that it costs no call.
@@ -174,7 +175,7 @@ class Walker {
   void visit_open(const Task& task);
   void visit_call(const Task& task);
   void resolve_plsql_name(uint32_t name_ref, bool is_target);
-  void resolve_plsql_path(const views::NamePathView& path, bool is_target);
+  void resolve_plsql_path(const NamePath& path, bool is_target);
   void resolve_type_name(uint32_t type_name);
   void enter_entry(uint32_t token, TypeWord type);
 
@@ -220,11 +221,10 @@ class Walker {
   std::vector<SqlItem> pending_items_;
   std::vector<std::string> ctes_;             // visible WITH query names, in the order met
   NameMap<std::vector<uint32_t>> cte_nodes_;  // name to its visible Cte nodes, oldest first
+  WalkNames names_;  // numbers the names of the scopes below: declared before them
   PlsqlScopes plsql_;
   SqlScopes sql_;
-  views::NameReader paths_;
-  std::string name_buffer_;  // what read_name returned last
-  std::string key_buffer_;   // the last package key looked up
+  std::string key_buffer_;  // the last package key looked up
 };
 
 }  // namespace veltrane::resolve::detail

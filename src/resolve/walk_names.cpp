@@ -1,0 +1,52 @@
+#include "resolve/walk_names.hpp"
+
+#include "lexer/token_values.hpp"
+#include "syntax/kinds.hpp"
+#include "views/name_path.hpp"
+#include "views/tree_words.hpp"
+
+namespace veltrane::resolve {
+
+uint32_t WalkNames::add_token(const syntax::TreeToken& token, std::string_view text) {
+  const syntax::TokenKind kind = views::token_kind_of(token);
+  const std::string_view spelling = written(token, text);
+  normal_.clear();
+  lexer::append_identifier_text(normal_, kind, spelling);
+  const uint32_t name = names_.intern(normal_);
+  // The normal form of an unquoted word depends on its spelling alone.
+  if (kind == syntax::TokenKind::Ident && spellings_.intern(spelling) == name_of_spelling_.size()) {
+    name_of_spelling_.push_back(name);
+  }
+  return name;
+}
+
+NamePath WalkNames::read_path(const syntax::Tree& tree, uint32_t node, std::string_view text) {
+  parts_.clear();
+  // Most names are one word alone.
+  const syntax::Node& record = tree.nodes[node];
+  if (record.kind == syntax::syntax_kind(syntax::NodeKind::NameRef) && record.count == 1) {
+    const syntax::Child entry = tree.children[record.first];
+    if (syntax::is_token_entry(entry) &&
+        views::is_name_token(views::token_kind_of(tree.tokens[syntax::entry_index(entry)]))) {
+      const uint32_t token = syntax::entry_index(entry);
+      const uint32_t name = of_token(tree, token, text);
+      parts_.push_back(NamePart{names_.text(name), token, name});
+      return NamePath{parts_, false, false, true};
+    }
+  }
+  const views::PathShape shape = views::name_part_tokens(tree, node, part_tokens_);
+  return NamePath{read_tokens(tree, part_tokens_, text), shape.star, shape.link, shape.plain};
+}
+
+std::span<const NamePart> WalkNames::read_tokens(const syntax::Tree& tree,
+                                                 std::span<const uint32_t> tokens,
+                                                 std::string_view text) {
+  parts_.clear();
+  for (const uint32_t token : tokens) {
+    const uint32_t name = of_token(tree, token, text);
+    parts_.push_back(NamePart{names_.text(name), token, name});
+  }
+  return parts_;
+}
+
+}  // namespace veltrane::resolve

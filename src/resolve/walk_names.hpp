@@ -1,0 +1,84 @@
+#pragma once
+
+// The names one walk reads, by number. The identifier normal form of an unquoted word is
+// made once per spelling met, and each name read is numbered in one table that the scopes
+// share: a scope lookup is then an index, with no upper-casing, hashing or text compare of
+// its own.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "resolve/name_table.hpp"
+#include "syntax/kinds.hpp"
+#include "syntax/stop.hpp"
+#include "syntax/tree.hpp"
+
+namespace veltrane::resolve {
+
+// One part of a dotted name: its identifier normal form (valid for the life of the
+// WalkNames that read it), its token and its name number.
+struct NamePart {
+  std::string_view text;
+  uint32_t token = 0;
+  uint32_t name = NameTable::NONE;
+};
+
+// The parts of a name as views::name_path reads them, with its star, link and plain tests.
+struct NamePath {
+  std::span<const NamePart> parts;
+  bool star = false;
+  bool link = false;
+  bool plain = false;
+};
+
+class WalkNames {
+ public:
+  // The table the numbers belong to.
+  [[nodiscard]] NameTable& table() { return names_; }
+  [[nodiscard]] std::string_view text(uint32_t name) const { return names_.text(name); }
+
+  // The name number of a token's identifier normal form. `text` is the whole source text.
+  // Kept here: every name the walk reads comes through it, most often an unquoted word
+  // whose spelling was met before.
+  uint32_t of_token(const syntax::Tree& tree, uint32_t token, std::string_view text) {
+    const syntax::TreeToken& tree_token = tree.tokens[token];
+    if (tree_token.kind == syntax::syntax_kind(syntax::TokenKind::Ident)) {
+      const uint32_t spelling = spellings_.find(written(tree_token, text));
+      if (spelling != NameTable::NONE) return name_of_spelling_[spelling];
+    }
+    return add_token(tree_token, text);
+  }
+
+  // The path of a NameRef (or of an ObjectName's NameRef); the list of parts is valid
+  // until the next read_path or read_tokens.
+  [[nodiscard]] NamePath read_path(const syntax::Tree& tree, uint32_t node, std::string_view text);
+  // The parts made of the given name tokens, in order; valid as read_path's.
+  [[nodiscard]] std::span<const NamePart> read_tokens(const syntax::Tree& tree,
+                                                      std::span<const uint32_t> tokens,
+                                                      std::string_view text);
+
+ private:
+  // The token's text as written.
+  [[nodiscard]] static std::string_view written(const syntax::TreeToken& token,
+                                                std::string_view text) {
+    if (token.start > token.end || token.end > text.size()) {
+      syntax::stop("token offsets out of range");
+    }
+    return text.substr(token.start, token.end - token.start);
+  }
+  // of_token for a spelling not met before and for the kinds other than unquoted words.
+  uint32_t add_token(const syntax::TreeToken& token, std::string_view text);
+
+  NameTable names_;
+  // Unquoted words as written, and by spelling number the name number of its normal form.
+  NameTable spellings_;
+  std::vector<uint32_t> name_of_spelling_;
+  std::string normal_;  // a normal form being made
+  std::vector<uint32_t> part_tokens_;
+  std::vector<NamePart> parts_;
+};
+
+}  // namespace veltrane::resolve
