@@ -144,5 +144,19 @@ TEST(NameTable, TextsStayPutWhileTheTableGrows) {
   EXPECT_EQ(names.find("A"), NameTable::NONE);
 }
 
+TEST(NameTable, HashSeesEveryByteOfTheName) {
+  // Each step of the hash is one-to-one in the word it takes, so names of one length that
+  // differ in one byte hash apart, whichever load reads that byte.
+  for (std::size_t length = 1; length <= 24; ++length) {
+    const std::string name(length, 'N');
+    for (std::size_t position = 0; position < length; ++position) {
+      std::string other = name;
+      other[position] = 'M';
+      EXPECT_NE(hash_name(name), hash_name(other)) << length << " " << position;
+    }
+  }
+  EXPECT_NE(hash_name(""), hash_name(std::string_view("\0", 1)));
+}
+
 }  // namespace
 }  // namespace veltrane::resolve
