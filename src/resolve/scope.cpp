@@ -59,13 +59,6 @@ std::optional<TypeWord> PlsqlScopes::own_spec_type(std::string_view name) const 
   return std::nullopt;
 }
 
-std::optional<TypeWord> PlsqlScopes::lookup(uint32_t name) const {
-  const uint32_t latest = latest_entry(name);
-  if (latest != NONE) return entries_[latest].type;
-  if (own_spec_ == nullptr) return std::nullopt;
-  return own_spec_type(names_.text(name));
-}
-
 std::optional<TypeWord> PlsqlScopes::lookup(std::string_view name) const {
   const uint32_t number = names_.find(name);
   return number == NONE ? own_spec_type(name) : lookup(number);

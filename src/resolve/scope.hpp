@@ -47,7 +47,13 @@ class PlsqlScopes {
 
   // The type of the name's latest visible entry, innermost frame first, then the own
   // package specification.
-  [[nodiscard]] std::optional<TypeWord> lookup(uint32_t name) const;
+  // Kept here: every PL/SQL name the walk reads asks it.
+  [[nodiscard]] std::optional<TypeWord> lookup(uint32_t name) const {
+    const uint32_t latest = latest_entry(name);
+    if (latest != NameTable::NONE) return entries_[latest].type;
+    if (own_spec_ == nullptr) return std::nullopt;
+    return own_spec_type(names_.text(name));
+  }
   [[nodiscard]] std::optional<TypeWord> lookup(std::string_view name) const;
   // The same among LABEL entries only.
   [[nodiscard]] bool has_label(uint32_t name) const;

@@ -20,20 +20,8 @@ uint32_t WalkNames::add_token(const syntax::TreeToken& token, std::string_view t
   return name;
 }
 
-NamePath WalkNames::read_path(const syntax::Tree& tree, uint32_t node, std::string_view text) {
-  parts_.clear();
-  // Most names are one word alone.
-  const syntax::Node& record = tree.nodes[node];
-  if (record.kind == syntax::syntax_kind(syntax::NodeKind::NameRef) && record.count == 1) {
-    const syntax::Child entry = tree.children[record.first];
-    if (syntax::is_token_entry(entry) &&
-        views::is_name_token(views::token_kind_of(tree.tokens[syntax::entry_index(entry)]))) {
-      const uint32_t token = syntax::entry_index(entry);
-      const uint32_t name = of_token(tree, token, text);
-      parts_.push_back(NamePart{names_.text(name), token, name});
-      return NamePath{parts_, false, false, true};
-    }
-  }
+NamePath WalkNames::read_other_path(const syntax::Tree& tree, uint32_t node,
+                                    std::string_view text) {
   const views::PathShape shape = views::name_part_tokens(tree, node, part_tokens_);
   return NamePath{read_tokens(tree, part_tokens_, text), shape.star, shape.link, shape.plain};
 }

@@ -15,6 +15,7 @@
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
 #include "syntax/tree.hpp"
+#include "views/tree_words.hpp"
 
 namespace veltrane::resolve {
 
@@ -53,14 +54,32 @@ class WalkNames {
   }
 
   // The path of a NameRef (or of an ObjectName's NameRef); the list of parts is valid
-  // until the next read_path or read_tokens.
-  [[nodiscard]] NamePath read_path(const syntax::Tree& tree, uint32_t node, std::string_view text);
+  // until the next read_path or read_tokens. Kept here for the most common name, one word
+  // alone.
+  [[nodiscard]] NamePath read_path(const syntax::Tree& tree, uint32_t node, std::string_view text) {
+    const syntax::Node& record = tree.nodes[node];
+    if (record.kind == syntax::syntax_kind(syntax::NodeKind::NameRef) && record.count == 1) {
+      const syntax::Child entry = tree.children[record.first];
+      const uint32_t token = syntax::entry_index(entry);
+      if (syntax::is_token_entry(entry) &&
+          views::is_name_token(views::token_kind_of(tree.tokens[token]))) {
+        const uint32_t name = of_token(tree, token, text);
+        parts_.clear();
+        parts_.push_back(NamePart{names_.text(name), token, name});
+        return NamePath{parts_, false, false, true};
+      }
+    }
+    return read_other_path(tree, node, text);
+  }
   // The parts made of the given name tokens, in order; valid as read_path's.
   [[nodiscard]] std::span<const NamePart> read_tokens(const syntax::Tree& tree,
                                                       std::span<const uint32_t> tokens,
                                                       std::string_view text);
 
  private:
+  // read_path for the names that are not one word alone.
+  [[nodiscard]] NamePath read_other_path(const syntax::Tree& tree, uint32_t node,
+                                         std::string_view text);
   // The token's text as written.
   [[nodiscard]] static std::string_view written(const syntax::TreeToken& token,
                                                 std::string_view text) {
