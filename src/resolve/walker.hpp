@@ -10,6 +10,8 @@
 // items of a query block before its other clauses, a declaration entered after its
 // default) are orders of pushed tasks.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -32,11 +34,116 @@ inline constexpr uint32_t NONE = 0xFFFFFFFFu;
 
 // The root kinds of the SQL statements that get a statement record: queries, DML,
 // transaction control, LOCK TABLE and CALL.
-[[nodiscard]] bool is_sql_statement_kind(syntax::NodeKind kind);
+[[nodiscard]] constexpr bool is_sql_statement_kind(syntax::NodeKind kind) {
+  switch (kind) {
+    case syntax::NodeKind::SelectStmt:
+    case syntax::NodeKind::InsertStmt:
+    case syntax::NodeKind::UpdateStmt:
+    case syntax::NodeKind::DeleteStmt:
+    case syntax::NodeKind::MergeStmt:
+    case syntax::NodeKind::CommitStmt:
+    case syntax::NodeKind::RollbackStmt:
+    case syntax::NodeKind::SavepointStmt:
+    case syntax::NodeKind::SetTransactionStmt:
+    case syntax::NodeKind::LockTableStmt:
+    case syntax::NodeKind::CallStmt:
+      return true;
+    default:
+      return false;
+  }
+}
 
 // The kinds whose visit does nothing: literals, binds, stars and other leaves that hold no
 // name, and the statements that record nothing where they stand (DDL and the like).
-[[nodiscard]] bool is_inert_leaf(syntax::NodeKind kind);
+[[nodiscard]] constexpr bool is_inert_leaf(syntax::NodeKind kind) {
+  switch (kind) {
+    case syntax::NodeKind::BindRef:
+    case syntax::NodeKind::Literal:
+    case syntax::NodeKind::Star:
+    case syntax::NodeKind::Lexical:
+    case syntax::NodeKind::PartitionExt:
+    case syntax::NodeKind::SearchClause:
+    case syntax::NodeKind::CycleClause:
+    case syntax::NodeKind::PragmaDecl:
+    case syntax::NodeKind::UnitOptions:
+    case syntax::NodeKind::CallSpec:
+    case syntax::NodeKind::ObjectName:
+      return true;
+    default:
+      // DDL and other statements record nothing where they stand.
+      return static_cast<uint16_t>(kind) < static_cast<uint16_t>(syntax::NodeKind::Query) &&
+             !is_sql_statement_kind(kind);
+  }
+}
+
+// The kinds whose visit only walks their children (expressions, argument lists, statement
+// lists and the like): the kinds with no visit step of their own in Walker::run, other than
+// the SQL statements and the inert leaves.
+[[nodiscard]] constexpr bool walks_children_only(syntax::NodeKind kind) {
+  switch (kind) {
+    // The kinds Walker::run has a visit step of its own for.
+    case syntax::NodeKind::NameRef:
+    case syntax::NodeKind::Call:
+    case syntax::NodeKind::TypeName:
+    case syntax::NodeKind::ForUpdate:
+    case syntax::NodeKind::VarDecl:
+    case syntax::NodeKind::Param:
+    case syntax::NodeKind::ExceptionDecl:
+    case syntax::NodeKind::SubtypeDecl:
+    case syntax::NodeKind::TypeDecl:
+    case syntax::NodeKind::CursorDecl:
+    case syntax::NodeKind::SubprogramDecl:
+    case syntax::NodeKind::Label:
+    case syntax::NodeKind::Block:
+    case syntax::NodeKind::ForLoop:
+    case syntax::NodeKind::ForallStmt:
+    case syntax::NodeKind::ExitStmt:
+    case syntax::NodeKind::ContinueStmt:
+    case syntax::NodeKind::GotoStmt:
+    case syntax::NodeKind::AssignStmt:
+    case syntax::NodeKind::IntoClause:
+    case syntax::NodeKind::ReturningClause:
+    case syntax::NodeKind::UsingClause:
+    case syntax::NodeKind::ExecuteImmediate:
+    case syntax::NodeKind::FetchStmt:
+    case syntax::NodeKind::CloseStmt:
+    case syntax::NodeKind::OpenStmt:
+    case syntax::NodeKind::Query:
+    case syntax::NodeKind::QueryBlock:
+    case syntax::NodeKind::TableRef:
+    case syntax::NodeKind::Cte:
+    case syntax::NodeKind::InsertInto:
+    case syntax::NodeKind::SetItem:
+    case syntax::NodeKind::ColumnList:
+    case syntax::NodeKind::InsertWhen:
+    case syntax::NodeKind::MultiInsert:
+    case syntax::NodeKind::InsertElse:
+    case syntax::NodeKind::ErrorLogging:
+    case syntax::NodeKind::TriggerOn:
+      return false;
+    default:
+      return !is_sql_statement_kind(kind) && !is_inert_leaf(kind);
+  }
+}
+
+// What push_children does with a child, by its kind's index: a table, as it asks for
+// every child.
+enum class ChildRole : uint8_t {
+  Skip,   // an inert leaf: no task
+  Push,   // a task of its own
+  Enter,  // its children pushed in its place (walks_children_only)
+};
+
+inline constexpr std::array<ChildRole, syntax::NODE_KIND_COUNT> CHILD_ROLES = [] {
+  std::array<ChildRole, syntax::NODE_KIND_COUNT> roles{};
+  for (std::size_t index = 0; index < roles.size(); ++index) {
+    const auto kind = static_cast<syntax::NodeKind>(index);
+    roles[index] = is_inert_leaf(kind)         ? ChildRole::Skip
+                   : walks_children_only(kind) ? ChildRole::Enter
+                                               : ChildRole::Push;
+  }
+  return roles;
+}();
 
 // The type word of a catalog object that a name resolves to; none for the other kinds.
 [[nodiscard]] std::optional<TypeWord> object_type_word(catalog::ObjectKind kind);
@@ -113,7 +220,9 @@ class Walker {
   }
   // Pushes the node children of `node` (every entry but tokens) in reverse, so they run
   // in source order; a Block or loop gets the Label node written directly before it, and
-  // an inert leaf (is_inert_leaf) gets no task.
+  // an inert leaf (is_inert_leaf) gets no task. A child whose visit would only push its own
+  // children (walks_children_only) has them pushed in its place, as that visit would, at
+  // any depth: the tasks and their order are the same, without a task for each such child.
   void push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip = NONE);
   // The Label node written directly before entries[position], NONE when there is none.
   [[nodiscard]] uint32_t label_before(std::span<const syntax::Child> entries,
@@ -215,6 +324,14 @@ class Walker {
   bool in_statement_ = false;
   uint32_t sql_floor_ = 0;
   std::vector<PackedTask> tasks_;
+  // The child lists push_children has entered in place of their nodes, each with the
+  // position it goes on from and the flags of its children.
+  struct ListInWalk {
+    std::span<const syntax::Child> entries;
+    std::size_t position;
+    uint8_t flags;
+  };
+  std::vector<ListInWalk> lists_in_walk_;
   syntax::WalkStack walk_stack_;            // of first_significant_token and last_token
   std::vector<uint32_t> type_name_tokens_;  // the name tokens resolve_type_name reads
   std::vector<Saved> saved_;
