@@ -24,8 +24,14 @@ NameTable& NameTable::operator=(const NameTable& other) {
   return *this;
 }
 
-uint32_t NameTable::intern(std::string_view name) {
-  if ((texts_.size() + 1) * 2 > slots_.size()) grow();
+uint32_t NameTable::intern(std::string_view name) { return add(name, true); }
+
+uint32_t NameTable::intern_lasting(std::string_view name) { return add(name, false); }
+
+uint32_t NameTable::add(std::string_view name, bool copy) {
+  if ((texts_.size() + 1) * 2 > slots_.size()) {
+    grow(slots_.empty() ? FIRST_SLOT_COUNT : slots_.size() * 2);
+  }
   const uint32_t hash = short_hash(name);
   Slot& slot = slots_[slot_of(name, hash)];
   if (slot.number_plus_one != 0) return slot.number_plus_one - 1;
@@ -33,11 +39,21 @@ uint32_t NameTable::intern(std::string_view name) {
     syntax::stop("too many names for one name table");
   }
   const auto number = static_cast<uint32_t>(texts_.size());
-  char* room = text_room(name.size());
-  if (!name.empty()) std::memcpy(room, name.data(), name.size());
-  texts_.emplace_back(room, name.size());
+  if (copy) {
+    char* room = text_room(name.size());
+    if (!name.empty()) std::memcpy(room, name.data(), name.size());
+    name = std::string_view(room, name.size());
+  }
+  texts_.push_back(name);
   slot = Slot{hash, number + 1};
   return number;
+}
+
+void NameTable::reserve(std::size_t count) {
+  texts_.reserve(count);
+  std::size_t slots = FIRST_SLOT_COUNT;
+  while (slots < count * 2 + 2) slots *= 2;
+  if (slots > slots_.size()) grow(slots);
 }
 
 char* NameTable::text_room(std::size_t size) {
@@ -53,8 +69,7 @@ char* NameTable::text_room(std::size_t size) {
   return room;
 }
 
-void NameTable::grow() {
-  const std::size_t count = slots_.empty() ? FIRST_SLOT_COUNT : slots_.size() * 2;
+void NameTable::grow(std::size_t count) {
   std::vector<Slot> old(count, Slot{0, 0});
   old.swap(slots_);
   const std::size_t mask = count - 1;

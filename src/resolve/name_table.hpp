@@ -69,6 +69,11 @@ class NameTable {
   // The number of `name`, given to it now when it is new. Numbers count from 0 in the
   // order names are first met.
   uint32_t intern(std::string_view name);
+  // The same for a text that lives as long as the table: it is kept where it is, not
+  // copied.
+  uint32_t intern_lasting(std::string_view name);
+  // Room for `count` names in all, so that interning up to that many grows nothing.
+  void reserve(std::size_t count);
   // The number of `name`; NONE when it was never interned. Kept here: every scope lookup
   // asks it.
   [[nodiscard]] uint32_t find(std::string_view name) const {
@@ -102,7 +107,10 @@ class NameTable {
     }
     return index;
   }
-  void grow();
+  // Makes the slots `count` long (a power of two, more than twice the names).
+  void grow(std::size_t count);
+  // intern and intern_lasting: `copy` tells whether a new name's text is copied.
+  uint32_t add(std::string_view name, bool copy);
   // Room for `size` more bytes of name text that never moves.
   [[nodiscard]] char* text_room(std::size_t size);
 

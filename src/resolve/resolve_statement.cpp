@@ -27,7 +27,13 @@ Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveCon
       text_(text),
       context_(context),
       plsql_(names_.table(), context.own_spec),
-      sql_(names_.table()) {}
+      sql_(names_.table()) {
+  // About one token in sixty is the first of its spelling; a tree of many more tokens is
+  // most often one long unit of few names, which grows its tables if it needs to.
+  constexpr std::size_t TOKENS_PER_NAME = 64;
+  constexpr std::size_t MOST_NAMES = 4096;
+  names_.reserve(std::min(tree.tokens.size() / TOKENS_PER_NAME, MOST_NAMES));
+}
 
 std::string_view Walker::read_name(uint32_t token) { return names_.text(name_of(token)); }
 

@@ -7,6 +7,12 @@
 
 namespace veltrane::resolve {
 
+void WalkNames::reserve(std::size_t count) {
+  names_.reserve(count);
+  spellings_.reserve(count);
+  name_of_spelling_.reserve(count);
+}
+
 uint32_t WalkNames::add_token(const syntax::TreeToken& token, std::string_view text) {
   const syntax::TokenKind kind = views::token_kind_of(token);
   const std::string_view spelling = written(token, text);
@@ -14,7 +20,8 @@ uint32_t WalkNames::add_token(const syntax::TreeToken& token, std::string_view t
   lexer::append_identifier_text(normal_, kind, spelling);
   const uint32_t name = names_.intern(normal_);
   // The normal form of an unquoted word depends on its spelling alone.
-  if (kind == syntax::TokenKind::Ident && spellings_.intern(spelling) == name_of_spelling_.size()) {
+  if (kind == syntax::TokenKind::Ident &&
+      spellings_.intern_lasting(spelling) == name_of_spelling_.size()) {
     name_of_spelling_.push_back(name);
   }
   return name;

@@ -39,6 +39,8 @@ class WalkNames {
  public:
   // The table the numbers belong to.
   [[nodiscard]] NameTable& table() { return names_; }
+  // Room for `count` names and as many spellings.
+  void reserve(std::size_t count);
   [[nodiscard]] std::string_view text(uint32_t name) const { return names_.text(name); }
 
   // The name number of a token's identifier normal form. `text` is the whole source text.
@@ -92,7 +94,8 @@ class WalkNames {
   uint32_t add_token(const syntax::TreeToken& token, std::string_view text);
 
   NameTable names_;
-  // Unquoted words as written, and by spelling number the name number of its normal form.
+  // Unquoted words as written (their texts in the source text, not copied), and by
+  // spelling number the name number of its normal form.
   NameTable spellings_;
   std::vector<uint32_t> name_of_spelling_;
   std::string normal_;  // a normal form being made

@@ -135,10 +135,21 @@ TEST(NameTable, TextsStayPutWhileTheTableGrows) {
     EXPECT_EQ(held[i], first[i]);
     EXPECT_EQ(names.find(first[i]), i);
   }
+  // A lasting text is kept where it is; reserving room changes no number.
+  const std::string lasting = "LASTING";
+  const uint32_t kept = names.intern_lasting(lasting);
+  EXPECT_EQ(names.text(kept).data(), lasting.data());
+  EXPECT_EQ(names.intern("LASTING"), kept);
+  names.reserve(100000);
+  EXPECT_EQ(names.find("NAME_12345"), first.size() + 12345);
+  EXPECT_EQ(names.find(long_name), 3u);
+  EXPECT_EQ(names.intern("ANOTHER"), kept + 1);
   // A copy numbers alike and owns its texts.
   const NameTable copy = names;
   names = NameTable();
-  EXPECT_EQ(copy.size(), first.size() + 20000);
+  EXPECT_EQ(copy.size(), first.size() + 20002);
+  EXPECT_NE(copy.text(kept).data(), lasting.data());
+  EXPECT_EQ(copy.text(kept), lasting);
   EXPECT_EQ(copy.find("NAME_19999"), first.size() + 19999);
   EXPECT_EQ(copy.text(3), long_name);
   EXPECT_EQ(names.find("A"), NameTable::NONE);
