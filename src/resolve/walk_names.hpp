@@ -88,7 +88,8 @@ class WalkNames {
     if (token.start > token.end || token.end > text.size()) {
       syntax::stop("token offsets out of range");
     }
-    return text.substr(token.start, token.end - token.start);
+    // Checked above: a view made directly, without substr's second check.
+    return std::string_view(text.data() + token.start, token.end - token.start);
   }
   // of_token for a spelling not met before and for the kinds other than unquoted words.
   uint32_t add_token(const syntax::TreeToken& token, std::string_view text);
