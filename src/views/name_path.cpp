@@ -1,5 +1,6 @@
 #include "views/name_path.hpp"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -124,15 +125,25 @@ PathShape name_part_tokens(const Tree& tree, uint32_t node, std::vector<uint32_t
   PathShape path;
   const uint32_t name_ref = path_name_ref(tree, node);
   if (name_ref == NO_NODE) return path;
-  // Most names are one word alone.
+  // Most names are words joined by dots and nothing else, «a» or «a.b»: the words at even
+  // places, dots at odd ones.
   const std::span<const syntax::Child> entries = syntax::children(tree, name_ref);
-  if (entries.size() == 1 && syntax::is_token_entry(entries[0])) {
-    const uint32_t index = syntax::entry_index(entries[0]);
-    if (is_name_token(token_kind_of(tree.tokens[index]))) {
-      part_tokens.push_back(index);
-      path.plain = true;
-      return path;
+  bool words_and_dots = entries.size() % 2 == 1;
+  for (std::size_t place = 0; words_and_dots && place < entries.size(); ++place) {
+    const syntax::Child entry = entries[place];
+    if (!syntax::is_token_entry(entry)) {
+      words_and_dots = false;
+      break;
     }
+    const TokenKind kind = token_kind_of(tree.tokens[syntax::entry_index(entry)]);
+    words_and_dots = place % 2 == 0 ? is_name_token(kind) : kind == TokenKind::Dot;
+  }
+  if (words_and_dots) {
+    for (std::size_t place = 0; place < entries.size(); place += 2) {
+      part_tokens.push_back(syntax::entry_index(entries[place]));
+    }
+    path.plain = true;
+    return path;
   }
   const ScanShape shape = scan_path(
       tree, name_ref, [&](TokenKind, uint32_t index) { part_tokens.push_back(index); },
