@@ -463,7 +463,6 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
   if (count >= 2 && member_of(0)) return;
   if (count >= 3 && member_of(1)) return;
   // The catalog: routines, sequences and packages.
-  const catalog::Catalog& catalog = context_.catalog;
   const auto record_hit = [&](const catalog::Resolved& resolved, const NamePart& part, bool calls) {
     const TypeWord word = hit_word(resolved);
     add_identifier(part.text, part.token, word,
@@ -473,20 +472,19 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
     return is_word_token(part.token, "NEXTVAL") || is_word_token(part.token, "CURRVAL");
   };
   if (count == 1) {
-    const catalog::Resolved resolved = catalog.resolve(context_.default_owner, std::nullopt, first);
+    const catalog::Resolved resolved = lookup_object(nullptr, parts[0]);
     if (is_routine(resolved)) record_hit(resolved, parts[0], true);
   } else if (count == 2) {
-    const catalog::Resolved resolved = catalog.resolve(context_.default_owner, std::nullopt, first);
+    const catalog::Resolved resolved = lookup_object(nullptr, parts[0]);
     if ((object_is(resolved, catalog::ObjectKind::Sequence) && is_sequence_word(parts[1])) ||
         object_is(resolved, catalog::ObjectKind::Package)) {
       record_hit(resolved, parts[0], false);
       return;
     }
-    const catalog::Resolved routine = catalog.resolve(context_.default_owner, first, parts[1].text);
+    const catalog::Resolved routine = lookup_object(&parts[0], parts[1]);
     if (is_routine(routine)) record_hit(routine, parts[1], true);
   } else if (count == 3) {
-    const catalog::Resolved resolved =
-        catalog.resolve(context_.default_owner, first, parts[1].text);
+    const catalog::Resolved resolved = lookup_object(&parts[0], parts[1]);
     if ((object_is(resolved, catalog::ObjectKind::Sequence) && is_sequence_word(parts[2])) ||
         object_is(resolved, catalog::ObjectKind::Package)) {
       record_hit(resolved, parts[1], false);
@@ -551,10 +549,8 @@ void Walker::resolve_type_name(uint32_t type_name) {
     }
     // An object, nested table or varray type the catalog holds.
     if (count > 2) return;
-    const std::optional<std::string_view> owner =
-        count == 2 ? std::optional<std::string_view>(parts[0].text) : std::nullopt;
     const catalog::Resolved resolved =
-        context_.catalog.resolve(context_.default_owner, owner, parts.back().text);
+        lookup_object(count == 2 ? &parts[0] : nullptr, parts.back());
     if (!object_is(resolved, catalog::ObjectKind::Type)) return;
     add_identifier(parts.back().text, parts.back().token,
                    resolved.synonym != nullptr ? TypeWord::Synonym
@@ -572,10 +568,8 @@ void Walker::resolve_type_name(uint32_t type_name) {
   const std::size_t object_parts = row_type ? count : count - 1;
   if (object_parts < 1 || object_parts > 2) return;
   const NamePart& object_part = parts[object_parts - 1];
-  const std::optional<std::string_view> owner =
-      object_parts == 2 ? std::optional<std::string_view>(parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =
-      context_.catalog.resolve(context_.default_owner, owner, object_part.text);
+      lookup_object(object_parts == 2 ? &parts[0] : nullptr, object_part);
   if (!is_relation(resolved)) return;
   add_identifier(object_part.text, object_part.token, hit_word(resolved),
                  IdentifierUsage::Reference);

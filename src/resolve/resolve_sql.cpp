@@ -402,10 +402,8 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
       return item;
     }
   }
-  const std::optional<std::string_view> owner =
-      path.parts.size() == 2 ? std::optional<std::string_view>(path.parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =
-      context_.catalog.resolve(context_.default_owner, owner, last.text);
+      lookup_object(path.parts.size() == 2 ? &path.parts[0] : nullptr, last);
   if (resolved.synonym == nullptr && resolved.object == nullptr) return item;
   std::optional<TypeWord> word;
   if (resolved.synonym != nullptr) {
@@ -454,10 +452,8 @@ void Walker::trigger_table(uint32_t name_ref) {
   if (!path.plain || path.star || path.link || path.parts.empty() || path.parts.size() > 2) return;
   const NamePart& last = path.parts.back();
   if (is_word_token(last.token, "SCHEMA") || is_word_token(last.token, "DATABASE")) return;
-  const std::optional<std::string_view> owner =
-      path.parts.size() == 2 ? std::optional<std::string_view>(path.parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =
-      context_.catalog.resolve(context_.default_owner, owner, last.text);
+      lookup_object(path.parts.size() == 2 ? &path.parts[0] : nullptr, last);
   std::optional<TypeWord> word;
   if (resolved.synonym != nullptr) {
     word = TypeWord::Synonym;

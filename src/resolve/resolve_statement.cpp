@@ -37,6 +37,19 @@ Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveCon
 
 std::string_view Walker::read_name(uint32_t token) { return names_.text(name_of(token)); }
 
+catalog::Resolved Walker::lookup_object(const NamePart* owner, const NamePart& name) {
+  if (owner != nullptr) {
+    return context_.catalog.resolve(context_.default_owner, owner->text, name.text);
+  }
+  if (name.name >= catalog_answers_.size()) catalog_answers_.resize(names_.table().size());
+  CatalogAnswer& answer = catalog_answers_[name.name];
+  if (!answer.asked) {
+    answer.resolved = context_.catalog.resolve(context_.default_owner, std::nullopt, name.text);
+    answer.asked = true;
+  }
+  return answer.resolved;
+}
+
 const PackageSpec* Walker::package_spec(std::string_view owner, std::string_view name) {
   if (context_.package_specs.empty()) return nullptr;
   key_buffer_.clear();

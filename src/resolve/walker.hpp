@@ -249,6 +249,10 @@ class Walker {
   // The path of a NameRef (or ObjectName); its list of parts is valid until the next
   // read_path, the parts' texts for the walk.
   [[nodiscard]] NamePath read_path(uint32_t node) { return names_.read_path(tree_, node, text_); }
+  // The catalog's object or synonym for a name, with the owner part written before it if
+  // any (null for none). Without an owner the answer is kept by name number: a walk asks
+  // again for every built-in type and function it meets, and the catalog does not change.
+  [[nodiscard]] catalog::Resolved lookup_object(const NamePart* owner, const NamePart& name);
   // The package specification kept under package_key(owner, name), if any.
   [[nodiscard]] const PackageSpec* package_spec(std::string_view owner, std::string_view name);
   // Asked for every node the walk meets: kept in the header so that it costs no call.
@@ -339,6 +343,12 @@ class Walker {
   std::vector<std::string> ctes_;             // visible WITH query names, in the order met
   NameMap<std::vector<uint32_t>> cte_nodes_;  // name to its visible Cte nodes, oldest first
   WalkNames names_;  // numbers the names of the scopes below: declared before them
+  // By name number: the catalog's answer for the name without an owner, once asked.
+  struct CatalogAnswer {
+    catalog::Resolved resolved;
+    bool asked = false;
+  };
+  std::vector<CatalogAnswer> catalog_answers_;
   PlsqlScopes plsql_;
   SqlScopes sql_;
   std::string key_buffer_;  // the last package key looked up
