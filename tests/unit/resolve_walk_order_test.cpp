@@ -70,6 +70,27 @@ TEST(ResolveWalkOrder, NamesInsideNestedNodes) {
        "8/0 SELECT @7:3\n"
        "9/8 W VARIABLE ASSIGNMENT @7:17\n"
        "10/8 W VARIABLE REFERENCE @7:46\n"},
+      {"the catalog asked again, with and without an owner",
+       "CREATE TABLE hr.t (hr_only NUMBER);\nCREATE TABLE t (app_only NUMBER);\n"
+       "CREATE FUNCTION f RETURN NUMBER IS BEGIN RETURN 1; END;\n/\n"
+       "DECLARE\n  a t.hr_only%TYPE;\n  b hr.t.hr_only%TYPE;\n  c t.app_only%TYPE;\n"
+       "  d t%ROWTYPE;\nBEGIN\n  a := f + f;\n  b := f;\nEND;\n/\n",
+       3,
+       "1/0 A VARIABLE DECLARATION @6:3\n"
+       "2/0 T TABLE REFERENCE @6:5\n"
+       "3/0 B VARIABLE DECLARATION @7:3\n"
+       "4/0 T TABLE REFERENCE @7:8\n"
+       "5/0 HR_ONLY COLUMN REFERENCE @7:10\n"
+       "6/0 C VARIABLE DECLARATION @8:3\n"
+       "7/0 T TABLE REFERENCE @8:5\n"
+       "8/0 APP_ONLY COLUMN REFERENCE @8:7\n"
+       "9/0 D VARIABLE DECLARATION @9:3\n"
+       "10/0 T TABLE REFERENCE @9:5\n"
+       "11/0 A VARIABLE ASSIGNMENT @11:3\n"
+       "12/0 F FUNCTION CALL @11:8\n"
+       "13/0 F FUNCTION CALL @11:12\n"
+       "14/0 B VARIABLE ASSIGNMENT @12:3\n"
+       "15/0 F FUNCTION CALL @12:8\n"},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
