@@ -24,15 +24,16 @@ NameTable& NameTable::operator=(const NameTable& other) {
   return *this;
 }
 
-uint32_t NameTable::intern(std::string_view name) { return add(name, true); }
+uint32_t NameTable::intern(std::string_view name) { return add(name, hash_of(name), true); }
 
-uint32_t NameTable::intern_lasting(std::string_view name) { return add(name, false); }
+uint32_t NameTable::intern_lasting(std::string_view name, uint32_t hash) {
+  return add(name, hash, false);
+}
 
-uint32_t NameTable::add(std::string_view name, bool copy) {
+uint32_t NameTable::add(std::string_view name, uint32_t hash, bool copy) {
   if ((texts_.size() + 1) * 2 > slots_.size()) {
     grow(slots_.empty() ? FIRST_SLOT_COUNT : slots_.size() * 2);
   }
-  const uint32_t hash = short_hash(name);
   Slot& slot = slots_[slot_of(name, hash)];
   if (slot.number_plus_one != 0) return slot.number_plus_one - 1;
   if (name.size() >= NONE || texts_.size() + 1 >= NONE) {

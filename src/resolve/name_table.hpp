@@ -4,6 +4,8 @@
 // numbers, and per number the latest entry of that name, so that entering, shadowing and
 // forgetting a name costs no text copy and no list of its own.
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -70,16 +72,22 @@ class NameTable {
   // order names are first met.
   uint32_t intern(std::string_view name);
   // The same for a text that lives as long as the table: it is kept where it is, not
-  // copied.
-  uint32_t intern_lasting(std::string_view name);
+  // copied. `hash` is hash_of(name).
+  uint32_t intern_lasting(std::string_view name, uint32_t hash);
   // Room for `count` names in all, so that interning up to that many grows nothing.
   void reserve(std::size_t count);
   // The number of `name`; NONE when it was never interned. Kept here: every scope lookup
   // asks it.
-  [[nodiscard]] uint32_t find(std::string_view name) const {
+  [[nodiscard]] uint32_t find(std::string_view name) const { return find(name, hash_of(name)); }
+  // The same with `hash` = hash_of(name), for a caller that interns the name next when it
+  // is missing.
+  [[nodiscard]] uint32_t find(std::string_view name, uint32_t hash) const {
     if (slots_.empty()) return NONE;
-    const Slot& slot = slots_[slot_of(name, short_hash(name))];
+    const Slot& slot = slots_[slot_of(name, hash)];
     return slot.number_plus_one == 0 ? NONE : slot.number_plus_one - 1;
+  }
+  [[nodiscard]] static uint32_t hash_of(std::string_view name) {
+    return static_cast<uint32_t>(hash_name(name));
   }
   [[nodiscard]] uint32_t size() const { return static_cast<uint32_t>(texts_.size()); }
   // The text of a name number. It stays where it is, unchanged, for the table's life: a
@@ -92,9 +100,6 @@ class NameTable {
     uint32_t number_plus_one;  // 0 for a free slot
   };
 
-  [[nodiscard]] static uint32_t short_hash(std::string_view name) {
-    return static_cast<uint32_t>(hash_name(name));
-  }
   // The slot holding `name`, or the free slot where it would go. At most half the slots
   // are taken, so the probe ends.
   [[nodiscard]] std::size_t slot_of(std::string_view name, uint32_t hash) const {
@@ -110,7 +115,7 @@ class NameTable {
   // Makes the slots `count` long (a power of two, more than twice the names).
   void grow(std::size_t count);
   // intern and intern_lasting: `copy` tells whether a new name's text is copied.
-  uint32_t add(std::string_view name, bool copy);
+  uint32_t add(std::string_view name, uint32_t hash, bool copy);
   // Room for `size` more bytes of name text that never moves.
   [[nodiscard]] char* text_room(std::size_t size);
 
@@ -125,7 +130,11 @@ class NameTable {
 
 // Grows `latest` so that it has a place for every name of `names`, each new place NONE.
 inline void cover_names(std::vector<uint32_t>& latest, const NameTable& names) {
-  if (latest.size() < names.size()) latest.resize(names.size(), NameTable::NONE);
+  // Grown by half again at least: names met one at a time then cost no call each.
+  if (latest.size() < names.size()) {
+    latest.resize(std::max<std::size_t>(names.size(), latest.size() + latest.size() / 2 + 16),
+                  NameTable::NONE);
+  }
 }
 
 }  // namespace veltrane::resolve

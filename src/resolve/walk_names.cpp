@@ -13,17 +13,19 @@ void WalkNames::reserve(std::size_t count) {
   name_of_spelling_.reserve(count);
 }
 
-uint32_t WalkNames::add_token(const syntax::TreeToken& token, std::string_view text) {
-  const syntax::TokenKind kind = views::token_kind_of(token);
-  const std::string_view spelling = written(token, text);
+uint32_t WalkNames::add_name(const syntax::TreeToken& token, std::string_view text) {
   normal_.clear();
-  lexer::append_identifier_text(normal_, kind, spelling);
-  const uint32_t name = names_.intern(normal_);
+  lexer::append_identifier_text(normal_, views::token_kind_of(token), written(token, text));
+  return names_.intern(normal_);
+}
+
+uint32_t WalkNames::add_spelling(std::string_view spelling, uint32_t hash) {
   // The normal form of an unquoted word depends on its spelling alone.
-  if (kind == syntax::TokenKind::Ident &&
-      spellings_.intern_lasting(spelling) == name_of_spelling_.size()) {
-    name_of_spelling_.push_back(name);
-  }
+  normal_.clear();
+  lexer::append_identifier_text(normal_, syntax::TokenKind::Ident, spelling);
+  const uint32_t name = names_.intern(normal_);
+  spellings_.intern_lasting(spelling, hash);
+  name_of_spelling_.push_back(name);
   return name;
 }
 

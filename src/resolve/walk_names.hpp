@@ -48,11 +48,14 @@ class WalkNames {
   // whose spelling was met before.
   uint32_t of_token(const syntax::Tree& tree, uint32_t token, std::string_view text) {
     const syntax::TreeToken& tree_token = tree.tokens[token];
-    if (tree_token.kind == syntax::syntax_kind(syntax::TokenKind::Ident)) {
-      const uint32_t spelling = spellings_.find(written(tree_token, text));
-      if (spelling != NameTable::NONE) return name_of_spelling_[spelling];
+    if (tree_token.kind != syntax::syntax_kind(syntax::TokenKind::Ident)) {
+      return add_name(tree_token, text);
     }
-    return add_token(tree_token, text);
+    const std::string_view spelling = written(tree_token, text);
+    const uint32_t hash = NameTable::hash_of(spelling);
+    const uint32_t known = spellings_.find(spelling, hash);
+    if (known != NameTable::NONE) return name_of_spelling_[known];
+    return add_spelling(spelling, hash);
   }
 
   // The path of a NameRef (or of an ObjectName's NameRef); the list of parts is valid
@@ -91,8 +94,10 @@ class WalkNames {
     // Checked above: a view made directly, without substr's second check.
     return std::string_view(text.data() + token.start, token.end - token.start);
   }
-  // of_token for a spelling not met before and for the kinds other than unquoted words.
-  uint32_t add_token(const syntax::TreeToken& token, std::string_view text);
+  // of_token for the kinds other than unquoted words.
+  uint32_t add_name(const syntax::TreeToken& token, std::string_view text);
+  // of_token for a spelling not met before; `hash` is NameTable::hash_of(spelling).
+  uint32_t add_spelling(std::string_view spelling, uint32_t hash);
 
   NameTable names_;
   // Unquoted words as written (their texts in the source text, not copied), and by
