@@ -101,7 +101,7 @@ void Walker::visit_root(uint32_t root) {
     visit_unit(root, *kind);
   } else if (*kind == NodeKind::AnonymousBlock) {
     // A frame for a label written before the block.
-    plsql_.open_frame({}, TypeWord::Label);
+    plsql_.open_frame(NameTable::NONE, TypeWord::Label);
     push(Step::ClosePlsqlFrame, NONE);
     push_children(root, 0, NONE);
   } else if (is_sql_statement_kind(*kind)) {
@@ -129,13 +129,13 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
       word.type = holds_table ? TypeWord::NestedTable : TypeWord::Varray;
     }
   }
-  std::string_view name;
+  uint32_t name = NameTable::NONE;
   if (const std::optional<uint32_t> object_name =
           syntax::child_of_kind(tree_, root, syntax::syntax_kind(NodeKind::ObjectName))) {
-    const views::NamePathView path = read_path(*object_name);
+    const NamePath path = read_path(*object_name);
     if (!path.parts.empty()) {
-      const views::NamePartView& last = path.parts.back();
-      name = last.text;
+      const NamePart& last = path.parts.back();
+      name = last.name;
       parent_ = add_identifier(last.text, last.token, word.type, word.usage);
     }
   }
@@ -144,7 +144,7 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
     return;
   }
   plsql_.open_frame(name, word.type, kind == NodeKind::CreatePackageBody);
-  if (!name.empty()) plsql_.enter(name, word.type);
+  if (name != NameTable::NONE && !names_.text(name).empty()) plsql_.enter(name, word.type);
   push(Step::ClosePlsqlFrame, NONE);
   if (kind == NodeKind::CreateTrigger) {
     visit_trigger_children(root);
@@ -191,7 +191,7 @@ void Walker::visit_trigger_children(uint32_t root) {
   std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
 }
 
-void Walker::enter_entry(uint32_t token, TypeWord type) { plsql_.enter(read_name(token), type); }
+void Walker::enter_entry(uint32_t token, TypeWord type) { plsql_.enter(name_of(token), type); }
 
 void Walker::visit_declaration(uint32_t node) {
   const std::optional<Declared> declared = read_declaration(tree_, node, text_);
@@ -204,13 +204,13 @@ void Walker::visit_declaration(uint32_t node) {
 
 void Walker::visit_subprogram(uint32_t node) {
   const std::optional<Declared> declared = read_declaration(tree_, node, text_);
-  std::string_view name;
+  uint32_t name = NameTable::NONE;
   uint32_t id = parent_;
   TypeWord type = TypeWord::Procedure;
   if (declared) {
-    name = read_name(declared->name_token);
+    name = name_of(declared->name_token);
     type = declared->type;
-    id = add_identifier(name, declared->name_token, type, declared->usage);
+    id = add_identifier(names_.text(name), declared->name_token, type, declared->usage);
     plsql_.enter(name, type);
   }
   save_and_push_restore();
@@ -232,7 +232,7 @@ void Walker::visit_cursor(uint32_t node) {
   save_and_push_restore();
   parent_ = id;
   in_statement_ = false;
-  plsql_.open_frame({}, TypeWord::Cursor);
+  plsql_.open_frame(NameTable::NONE, TypeWord::Cursor);
   push(Step::ClosePlsqlFrame, NONE);
   const std::size_t mark = tasks_.size();
   for (const syntax::Child entry : syntax::children(tree_, node)) {
@@ -244,11 +244,11 @@ void Walker::visit_cursor(uint32_t node) {
 }
 
 void Walker::visit_frame_node(const Task& task, NodeKind kind) {
-  std::string_view owner;
+  uint32_t owner = NameTable::NONE;
   if (task.extra != NONE) {
     for (const syntax::Child entry : syntax::children(tree_, task.extra)) {
       if (syntax::is_token_entry(entry) && is_name_token(syntax::entry_index(entry))) {
-        owner = read_name(syntax::entry_index(entry));
+        owner = name_of(syntax::entry_index(entry));
         break;
       }
     }
@@ -307,8 +307,8 @@ void Walker::visit_label(uint32_t node) {
   for (const syntax::Child entry : syntax::children(tree_, node)) {
     if (!syntax::is_token_entry(entry) || !is_name_token(syntax::entry_index(entry))) continue;
     const uint32_t token = syntax::entry_index(entry);
-    const std::string_view name = read_name(token);
-    add_identifier(name, token, TypeWord::Label, IdentifierUsage::Declaration);
+    const uint32_t name = name_of(token);
+    add_identifier(names_.text(name), token, TypeWord::Label, IdentifierUsage::Declaration);
     plsql_.enter(name, TypeWord::Label);
     return;
   }
@@ -326,9 +326,9 @@ void Walker::visit_label_statement(uint32_t node) {
       continue;
     }
     if (is_name_token(token) && !is_word_token(token, "WHEN")) {
-      const std::string_view name = read_name(token);
+      const uint32_t name = name_of(token);
       if (plsql_.has_label(name)) {
-        add_identifier(name, token, TypeWord::Label, IdentifierUsage::Reference);
+        add_identifier(names_.text(name), token, TypeWord::Label, IdentifierUsage::Reference);
       }
     }
     break;
@@ -419,21 +419,21 @@ void Walker::visit_call(const Task& task) {
 }
 
 void Walker::resolve_plsql_name(uint32_t name_ref, bool is_target) {
-  const views::NamePathView path = read_path(name_ref);
+  const NamePath path = read_path(name_ref);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
   resolve_plsql_path(path, is_target);
 }
 
-void Walker::resolve_plsql_path(const views::NamePathView& path, bool is_target) {
-  const std::span<const views::NamePartView> parts = path.parts;
+void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
+  const std::span<const NamePart> parts = path.parts;
   const std::size_t count = parts.size();
   const std::string_view first = parts[0].text;
   // A qualified local: the first part owns an open frame.
   if (count >= 2) {
-    if (const std::optional<PlsqlScopes::OwnedFrame> owned = plsql_.owned_frame(first)) {
+    if (const std::optional<PlsqlScopes::OwnedFrame> owned = plsql_.owned_frame(parts[0].name)) {
       add_identifier(first, parts[0].token, owned->owner_type, IdentifierUsage::Reference);
       if (const std::optional<TypeWord> member =
-              plsql_.lookup_in_frame(owned->frame, parts[1].text)) {
+              plsql_.lookup_in_frame(owned->frame, parts[1].name)) {
         add_identifier(parts[1].text, parts[1].token, *member,
                        final_usage(*member, is_target, false));
       }
@@ -441,7 +441,7 @@ void Walker::resolve_plsql_path(const views::NamePathView& path, bool is_target)
     }
   }
   // A local name: fields, methods and attributes after it record nothing.
-  if (const std::optional<TypeWord> local = plsql_.lookup(first)) {
+  if (const std::optional<TypeWord> local = plsql_.lookup(parts[0].name)) {
     add_identifier(first, parts[0].token, *local, final_usage(*local, is_target, false));
     return;
   }
@@ -453,7 +453,7 @@ void Walker::resolve_plsql_path(const views::NamePathView& path, bool is_target)
     if (declarations == nullptr) return false;
     add_identifier(parts[package_part].text, parts[package_part].token, TypeWord::Package,
                    IdentifierUsage::Reference);
-    const views::NamePartView& member = parts[package_part + 1];
+    const NamePart& member = parts[package_part + 1];
     if (const SpecEntry* entry = declarations->find(member.text)) {
       add_identifier(member.text, member.token, entry->type,
                      final_usage(entry->type, is_target, false));
@@ -463,31 +463,28 @@ void Walker::resolve_plsql_path(const views::NamePathView& path, bool is_target)
   if (count >= 2 && member_of(0)) return;
   if (count >= 3 && member_of(1)) return;
   // The catalog: routines, sequences and packages.
-  const catalog::Catalog& catalog = context_.catalog;
-  const auto record_hit = [&](const catalog::Resolved& resolved, const views::NamePartView& part,
-                              bool calls) {
+  const auto record_hit = [&](const catalog::Resolved& resolved, const NamePart& part, bool calls) {
     const TypeWord word = hit_word(resolved);
     add_identifier(part.text, part.token, word,
                    calls ? final_usage(word, is_target, true) : IdentifierUsage::Reference);
   };
-  const auto is_sequence_word = [&](const views::NamePartView& part) {
+  const auto is_sequence_word = [&](const NamePart& part) {
     return is_word_token(part.token, "NEXTVAL") || is_word_token(part.token, "CURRVAL");
   };
   if (count == 1) {
-    const catalog::Resolved resolved = catalog.resolve(context_.default_owner, std::nullopt, first);
+    const catalog::Resolved resolved = lookup_object(nullptr, parts[0]);
     if (is_routine(resolved)) record_hit(resolved, parts[0], true);
   } else if (count == 2) {
-    const catalog::Resolved resolved = catalog.resolve(context_.default_owner, std::nullopt, first);
+    const catalog::Resolved resolved = lookup_object(nullptr, parts[0]);
     if ((object_is(resolved, catalog::ObjectKind::Sequence) && is_sequence_word(parts[1])) ||
         object_is(resolved, catalog::ObjectKind::Package)) {
       record_hit(resolved, parts[0], false);
       return;
     }
-    const catalog::Resolved routine = catalog.resolve(context_.default_owner, first, parts[1].text);
+    const catalog::Resolved routine = lookup_object(&parts[0], parts[1]);
     if (is_routine(routine)) record_hit(routine, parts[1], true);
   } else if (count == 3) {
-    const catalog::Resolved resolved =
-        catalog.resolve(context_.default_owner, first, parts[1].text);
+    const catalog::Resolved resolved = lookup_object(&parts[0], parts[1]);
     if ((object_is(resolved, catalog::ObjectKind::Sequence) && is_sequence_word(parts[2])) ||
         object_is(resolved, catalog::ObjectKind::Package)) {
       record_hit(resolved, parts[1], false);
@@ -526,7 +523,7 @@ void Walker::resolve_type_name(uint32_t type_name) {
     }
   }
   if (names.empty() || expect_name || (after_percent && !attribute)) return;
-  const std::span<const views::NamePartView> parts = paths_.read_tokens(tree_, names, text_);
+  const std::span<const NamePart> parts = names_.read_tokens(tree_, names, text_);
   const std::size_t count = parts.size();
   const auto package_member = [&](bool types_only) -> bool {
     if (count < 2) return false;
@@ -542,7 +539,7 @@ void Walker::resolve_type_name(uint32_t type_name) {
   };
   if (!attribute) {
     if (count == 1) {
-      const std::optional<TypeWord> local = plsql_.lookup(parts[0].text);
+      const std::optional<TypeWord> local = plsql_.lookup(parts[0].name);
       if (local && is_type_entry(*local)) {
         add_identifier(parts[0].text, parts[0].token, *local, IdentifierUsage::Reference);
         return;
@@ -552,10 +549,8 @@ void Walker::resolve_type_name(uint32_t type_name) {
     }
     // An object, nested table or varray type the catalog holds.
     if (count > 2) return;
-    const std::optional<std::string_view> owner =
-        count == 2 ? std::optional<std::string_view>(parts[0].text) : std::nullopt;
     const catalog::Resolved resolved =
-        context_.catalog.resolve(context_.default_owner, owner, parts.back().text);
+        lookup_object(count == 2 ? &parts[0] : nullptr, parts.back());
     if (!object_is(resolved, catalog::ObjectKind::Type)) return;
     add_identifier(parts.back().text, parts.back().token,
                    resolved.synonym != nullptr ? TypeWord::Synonym
@@ -563,7 +558,7 @@ void Walker::resolve_type_name(uint32_t type_name) {
                    IdentifierUsage::Reference);
     return;
   }
-  if (const std::optional<TypeWord> local = plsql_.lookup(parts[0].text)) {
+  if (const std::optional<TypeWord> local = plsql_.lookup(parts[0].name)) {
     add_identifier(parts[0].text, parts[0].token, *local, IdentifierUsage::Reference);
     return;
   }
@@ -572,11 +567,9 @@ void Walker::resolve_type_name(uint32_t type_name) {
   const bool row_type = is_word_token(*attribute, "ROWTYPE");
   const std::size_t object_parts = row_type ? count : count - 1;
   if (object_parts < 1 || object_parts > 2) return;
-  const views::NamePartView& object_part = parts[object_parts - 1];
-  const std::optional<std::string_view> owner =
-      object_parts == 2 ? std::optional<std::string_view>(parts[0].text) : std::nullopt;
+  const NamePart& object_part = parts[object_parts - 1];
   const catalog::Resolved resolved =
-      context_.catalog.resolve(context_.default_owner, owner, object_part.text);
+      lookup_object(object_parts == 2 ? &parts[0] : nullptr, object_part);
   if (!is_relation(resolved)) return;
   add_identifier(object_part.text, object_part.token, hit_word(resolved),
                  IdentifierUsage::Reference);

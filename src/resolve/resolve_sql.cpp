@@ -270,7 +270,7 @@ void Walker::visit_query(const Task& task, bool force_record) {
     if (kind == NodeKind::WithClause) {
       if (syntax::child_of_kind(tree_, child, syntax::syntax_kind(NodeKind::DeclareSection))) {
         // WITH FUNCTION ...: visible to the end of the Query.
-        plsql_.open_frame({}, TypeWord::Label);
+        plsql_.open_frame(NameTable::NONE, TypeWord::Label);
         push(Step::ClosePlsqlFrame, NONE);
       }
       continue;
@@ -319,7 +319,7 @@ void Walker::visit_query_block(const Task& task) {
           last = syntax::entry_index(token);
         }
       }
-      if (last) sql_.add_alias(std::string(read_name(*last)));
+      if (last) sql_.add_alias(name_of(*last));
     }
   }
   if ((task.flags & CLAIMS) != 0) {
@@ -391,21 +391,19 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
     return item;
   }
   if (!primary || !is_kind(*primary, NodeKind::NameRef)) return item;
-  const views::NamePathView path = read_path(*primary);
+  const NamePath path = read_path(*primary);
   if (path.parts.empty()) return item;
   if (item.name.empty()) item.name = path.parts.back().text;
   if (!path.plain || path.star || path.link || path.parts.size() > 2) return item;
-  const views::NamePartView& last = path.parts.back();
+  const NamePart& last = path.parts.back();
   if (path.parts.size() == 1) {
     if (const std::optional<uint32_t> cte = visible_cte(last.text)) {
       item.hidden_columns = cte_columns(*cte);
       return item;
     }
   }
-  const std::optional<std::string_view> owner =
-      path.parts.size() == 2 ? std::optional<std::string_view>(path.parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =
-      context_.catalog.resolve(context_.default_owner, owner, last.text);
+      lookup_object(path.parts.size() == 2 ? &path.parts[0] : nullptr, last);
   if (resolved.synonym == nullptr && resolved.object == nullptr) return item;
   std::optional<TypeWord> word;
   if (resolved.synonym != nullptr) {
@@ -450,14 +448,12 @@ void Walker::visit_table_ref(const Task& task) {
 }
 
 void Walker::trigger_table(uint32_t name_ref) {
-  const views::NamePathView path = read_path(name_ref);
+  const NamePath path = read_path(name_ref);
   if (!path.plain || path.star || path.link || path.parts.empty() || path.parts.size() > 2) return;
-  const views::NamePartView& last = path.parts.back();
+  const NamePart& last = path.parts.back();
   if (is_word_token(last.token, "SCHEMA") || is_word_token(last.token, "DATABASE")) return;
-  const std::optional<std::string_view> owner =
-      path.parts.size() == 2 ? std::optional<std::string_view>(path.parts[0].text) : std::nullopt;
   const catalog::Resolved resolved =
-      context_.catalog.resolve(context_.default_owner, owner, last.text);
+      lookup_object(path.parts.size() == 2 ? &path.parts[0] : nullptr, last);
   std::optional<TypeWord> word;
   if (resolved.synonym != nullptr) {
     word = TypeWord::Synonym;
@@ -521,15 +517,15 @@ void Walker::visit_name_ref(const Task& task) {
     resolve_plsql_name(task.node, is_target);
     return;
   }
-  const views::NamePathView path = read_path(task.node);
+  const NamePath path = read_path(task.node);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
   // A column a frame's known item lists wins; a name no known item lists may be a PL/SQL
   // name, except where only a column can stand.
   const bool column_only = (task.flags & COLUMN_ONLY) != 0;
-  const views::NamePartView& first = path.parts[0];
+  const NamePart& first = path.parts[0];
   if (path.parts.size() == 1) {
-    if ((task.flags & ALIAS_CLAUSE) != 0 && sql_.is_alias(first.text)) return;
-    switch (sql_.find_column(first.text, sql_floor_)) {
+    if ((task.flags & ALIAS_CLAUSE) != 0 && sql_.is_alias(first.name)) return;
+    switch (sql_.find_column(first.name, sql_floor_)) {
       case ColumnSearch::Found:
         add_identifier(first.text, first.token, TypeWord::Column, IdentifierUsage::Reference);
         return;
@@ -542,8 +538,8 @@ void Walker::visit_name_ref(const Task& task) {
     return;
   }
   if (path.parts.size() == 2) {
-    if (const SqlItem* item = sql_.find_item(first.text, sql_floor_)) {
-      const views::NamePartView& column = path.parts[1];
+    if (const SqlItem* item = sql_.find_item(first.name, sql_floor_)) {
+      const NamePart& column = path.parts[1];
       if (!item->opaque && item->object != nullptr &&
           std::any_of(item->object->columns.begin(), item->object->columns.end(),
                       [&](const catalog::Column& listed) { return listed.name == column.text; })) {

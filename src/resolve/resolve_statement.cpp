@@ -24,14 +24,32 @@ using syntax::TokenKind;
 
 Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context,
                IdentifierSink* sink)
-    : tree_(tree), text_(text), context_(context), sink_(sink), plsql_(context.own_spec) {}
+    : tree_(tree),
+      text_(text),
+      context_(context),
+      sink_(sink),
+      plsql_(names_.table(), context.own_spec),
+      sql_(names_.table()) {
+  // About one token in sixty is the first of its spelling; a tree of many more tokens is
+  // most often one long unit of few names, which grows its tables if it needs to.
+  constexpr std::size_t TOKENS_PER_NAME = 64;
+  constexpr std::size_t MOST_NAMES = 4096;
+  names_.reserve(std::min(tree.tokens.size() / TOKENS_PER_NAME, MOST_NAMES));
+}
 
-std::string_view Walker::read_name(uint32_t token) {
-  const syntax::TreeToken& tree_token = tree_.tokens[token];
-  name_buffer_.clear();
-  lexer::append_identifier_text(name_buffer_, views::token_kind_of(tree_token),
-                                views::token_text(tree_token, text_));
-  return name_buffer_;
+std::string_view Walker::read_name(uint32_t token) { return names_.text(name_of(token)); }
+
+catalog::Resolved Walker::lookup_object(const NamePart* owner, const NamePart& name) {
+  if (owner != nullptr) {
+    return context_.catalog.resolve(context_.default_owner, owner->text, name.text);
+  }
+  if (name.name >= catalog_answers_.size()) catalog_answers_.resize(names_.table().size());
+  CatalogAnswer& answer = catalog_answers_[name.name];
+  if (!answer.asked) {
+    answer.resolved = context_.catalog.resolve(context_.default_owner, std::nullopt, name.text);
+    answer.asked = true;
+  }
+  return answer.resolved;
 }
 
 const PackageSpec* Walker::package_spec(std::string_view owner, std::string_view name) {
@@ -79,11 +97,24 @@ uint32_t Walker::leading_name_ref(uint32_t node) const {
 }
 
 void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip) {
-  const std::span<const syntax::Child> entries = syntax::children(tree_, node);
   // Back to front, so that the children run in source order; a leaf whose visit does
-  // nothing gets no task.
-  for (std::size_t position = entries.size(); position-- > 0;) {
-    const syntax::Child entry = entries[position];
+  // nothing gets no task. A child that only walks its children is entered in place: its
+  // list is read to its start, with the flags its visit would give (only the alias-clause
+  // flag goes on) and nothing skipped, and then the list it stands in goes on.
+  lists_in_walk_.clear();
+  std::span<const syntax::Child> entries = syntax::children(tree_, node);
+  std::size_t position = entries.size();
+  while (true) {
+    if (position == 0) {
+      if (lists_in_walk_.empty()) return;
+      const ListInWalk& outer = lists_in_walk_.back();
+      entries = outer.entries;
+      position = outer.position;
+      flags = outer.flags;
+      lists_in_walk_.pop_back();
+      continue;
+    }
+    const syntax::Child entry = entries[--position];
     if (syntax::is_token_entry(entry)) continue;
     const uint32_t index = syntax::entry_index(entry);
     const syntax::Node& child = tree_.nodes[index];
@@ -92,8 +123,16 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32
     const std::size_t kind_index = syntax::node_kind_index(child.kind);
     if (kind_index >= syntax::NODE_KIND_COUNT) continue;
     const auto kind = static_cast<NodeKind>(kind_index);
-    if (is_inert_leaf(kind)) continue;
-    if (skip != NONE && kind == static_cast<NodeKind>(skip)) continue;
+    const ChildRole role = CHILD_ROLES[kind_index];
+    if (role == ChildRole::Skip) continue;
+    if (skip != NONE && lists_in_walk_.empty() && kind == static_cast<NodeKind>(skip)) continue;
+    if (role == ChildRole::Enter) {
+      lists_in_walk_.push_back(ListInWalk{entries, position, flags});
+      entries = syntax::children(tree_, index);
+      position = entries.size();
+      flags &= ALIAS_CLAUSE;
+      continue;
+    }
     const bool takes_label =
         kind == NodeKind::Block || kind == NodeKind::ForLoop || kind == NodeKind::ForallStmt;
     push(Step::Visit, index, flags, takes_label ? label_before(entries, position) : NONE, target);
@@ -192,25 +231,6 @@ void Walker::begin_statement(std::string_view type, uint32_t node) {
   if (start) parent_ = add_statement(type, node, *start);
 }
 
-bool is_sql_statement_kind(NodeKind kind) {
-  switch (kind) {
-    case NodeKind::SelectStmt:
-    case NodeKind::InsertStmt:
-    case NodeKind::UpdateStmt:
-    case NodeKind::DeleteStmt:
-    case NodeKind::MergeStmt:
-    case NodeKind::CommitStmt:
-    case NodeKind::RollbackStmt:
-    case NodeKind::SavepointStmt:
-    case NodeKind::SetTransactionStmt:
-    case NodeKind::LockTableStmt:
-    case NodeKind::CallStmt:
-      return true;
-    default:
-      return false;
-  }
-}
-
 std::optional<TypeWord> object_type_word(catalog::ObjectKind kind) {
   switch (kind) {
     case catalog::ObjectKind::Table:
@@ -229,27 +249,6 @@ std::optional<TypeWord> object_type_word(catalog::ObjectKind kind) {
       return TypeWord::Function;
     default:
       return std::nullopt;
-  }
-}
-
-bool is_inert_leaf(NodeKind kind) {
-  switch (kind) {
-    case NodeKind::BindRef:
-    case NodeKind::Literal:
-    case NodeKind::Star:
-    case NodeKind::Lexical:
-    case NodeKind::PartitionExt:
-    case NodeKind::SearchClause:
-    case NodeKind::CycleClause:
-    case NodeKind::PragmaDecl:
-    case NodeKind::UnitOptions:
-    case NodeKind::CallSpec:
-    case NodeKind::ObjectName:
-      return true;
-    default:
-      // DDL and other statements record nothing where they stand.
-      return static_cast<uint16_t>(kind) < static_cast<uint16_t>(NodeKind::Query) &&
-             !is_sql_statement_kind(kind);
   }
 }
 
@@ -322,6 +321,11 @@ ResolvedRecords Walker::run() {
     const std::size_t kind_index = syntax::node_kind_index(tree_.nodes[task.node].kind);
     if (kind_index >= syntax::NODE_KIND_COUNT) continue;
     const auto kind = static_cast<NodeKind>(kind_index);
+    if (CHILD_ROLES[kind_index] == ChildRole::Enter) {
+      push_children(task.node, task.flags & ALIAS_CLAUSE, task.target);
+      continue;
+    }
+    // Every kind with a case below is listed in walks_children_only, or it never gets here.
     switch (kind) {
       case NodeKind::NameRef:
         visit_name_ref(task);
@@ -450,11 +454,9 @@ ResolvedRecords Walker::run() {
         }
         break;
       default:
-        if (is_sql_statement_kind(kind)) {
-          visit_sql_statement(task, kind);
-        } else if (!is_inert_leaf(kind)) {
-          push_children(task.node, task.flags & ALIAS_CLAUSE, task.target);
-        }
+        // The SQL statements; the inert leaves do nothing, and the kinds that only walk
+        // their children were walked above.
+        if (is_sql_statement_kind(kind)) visit_sql_statement(task, kind);
         break;
     }
   }

@@ -19,14 +19,14 @@ void for_each_column(const SqlItem& item, Visit visit) {
 
 }  // namespace
 
-void PlsqlScopes::open_frame(std::string_view owner, TypeWord owner_type, bool sees_own_spec) {
+void PlsqlScopes::open_frame(uint32_t owner, TypeWord owner_type, bool sees_own_spec) {
   const auto frame = static_cast<uint32_t>(frames_.size());
   Frame opened{entries_.size(), NONE, NONE, owner_type, sees_own_spec};
-  if (!owner.empty()) {
-    opened.owner = names_.intern(owner);
+  if (owner != NONE && !names_.text(owner).empty()) {
+    opened.owner = owner;
     cover_names(latest_owned_, names_);
-    opened.shadowed_owned = latest_owned_[opened.owner];
-    latest_owned_[opened.owner] = frame;
+    opened.shadowed_owned = latest_owned_[owner];
+    latest_owned_[owner] = frame;
   }
   frames_.push_back(opened);
 }
@@ -43,56 +43,63 @@ void PlsqlScopes::close_frame() {
   frames_.pop_back();
 }
 
-void PlsqlScopes::enter(std::string_view name, TypeWord type) {
+void PlsqlScopes::enter(uint32_t name, TypeWord type) {
   if (frames_.empty()) return;
-  const uint32_t number = names_.intern(name);
   cover_names(latest_entry_, names_);
   const auto index = static_cast<uint32_t>(entries_.size());
   entries_.push_back(
-      Entry{number, static_cast<uint32_t>(frames_.size() - 1), latest_entry_[number], type});
-  latest_entry_[number] = index;
+      Entry{name, static_cast<uint32_t>(frames_.size() - 1), latest_entry_[name], type});
+  latest_entry_[name] = index;
 }
 
-uint32_t PlsqlScopes::latest_entry(std::string_view name) const {
-  const uint32_t number = names_.find(name);
-  return number == NONE || number >= latest_entry_.size() ? NONE : latest_entry_[number];
-}
-
-std::optional<TypeWord> PlsqlScopes::lookup(std::string_view name) const {
-  const uint32_t latest = latest_entry(name);
-  if (latest != NONE) return entries_[latest].type;
+std::optional<TypeWord> PlsqlScopes::own_spec_type(std::string_view name) const {
   if (own_spec_ != nullptr) {
     if (const SpecEntry* entry = own_spec_->find(name)) return entry->type;
   }
   return std::nullopt;
 }
 
-bool PlsqlScopes::has_label(std::string_view name) const {
+std::optional<TypeWord> PlsqlScopes::lookup(std::string_view name) const {
+  const uint32_t number = names_.find(name);
+  return number == NONE ? own_spec_type(name) : lookup(number);
+}
+
+bool PlsqlScopes::has_label(uint32_t name) const {
   for (uint32_t index = latest_entry(name); index != NONE; index = entries_[index].shadowed) {
     if (entries_[index].type == TypeWord::Label) return true;
   }
   return false;
 }
 
-std::optional<PlsqlScopes::OwnedFrame> PlsqlScopes::owned_frame(std::string_view name) const {
-  const uint32_t number = names_.find(name);
-  if (number == NONE || number >= latest_owned_.size()) return std::nullopt;
-  const uint32_t frame = latest_owned_[number];
+std::optional<PlsqlScopes::OwnedFrame> PlsqlScopes::owned_frame(uint32_t name) const {
+  if (name >= latest_owned_.size()) return std::nullopt;
+  const uint32_t frame = latest_owned_[name];
   if (frame == NONE) return std::nullopt;
   return OwnedFrame{frame, frames_[frame].owner_type};
 }
 
-std::optional<TypeWord> PlsqlScopes::lookup_in_frame(uint32_t frame, std::string_view name) const {
-  if (frame >= frames_.size()) return std::nullopt;
+uint32_t PlsqlScopes::entry_in_frame(uint32_t frame, uint32_t name) const {
   for (uint32_t index = latest_entry(name); index != NONE; index = entries_[index].shadowed) {
     const Entry& entry = entries_[index];
-    if (entry.frame == frame) return entry.type;
+    if (entry.frame == frame) return index;
     if (entry.frame < frame) break;
   }
-  if (frames_[frame].sees_own_spec && own_spec_ != nullptr) {
-    if (const SpecEntry* entry = own_spec_->find(name)) return entry->type;
-  }
-  return std::nullopt;
+  return NONE;
+}
+
+std::optional<TypeWord> PlsqlScopes::lookup_in_frame(uint32_t frame, uint32_t name) const {
+  if (frame >= frames_.size()) return std::nullopt;
+  const uint32_t index = entry_in_frame(frame, name);
+  if (index != NONE) return entries_[index].type;
+  if (!frames_[frame].sees_own_spec || own_spec_ == nullptr) return std::nullopt;
+  return own_spec_type(names_.text(name));
+}
+
+std::optional<TypeWord> PlsqlScopes::lookup_in_frame(uint32_t frame, std::string_view name) const {
+  const uint32_t number = names_.find(name);
+  if (number != NONE) return lookup_in_frame(frame, number);
+  if (frame >= frames_.size() || !frames_[frame].sees_own_spec) return std::nullopt;
+  return own_spec_type(name);
 }
 
 void SqlScopes::open_frame() {
@@ -126,11 +133,6 @@ void SqlScopes::forget(std::vector<Placed>& places, std::vector<uint32_t>& lates
   }
 }
 
-uint32_t SqlScopes::latest_place(const std::vector<uint32_t>& latest, std::string_view name) const {
-  const uint32_t number = names_.find(name);
-  return number == NONE || number >= latest.size() ? NONE : latest[number];
-}
-
 void SqlScopes::add_item(SqlItem item) {
   if (frames_.empty()) return;
   const auto index = static_cast<uint32_t>(items_.size());
@@ -140,12 +142,12 @@ void SqlScopes::add_item(SqlItem item) {
   items_.push_back(std::move(item));
 }
 
-void SqlScopes::add_alias(std::string name) {
+void SqlScopes::add_alias(uint32_t name) {
   if (frames_.empty()) return;
-  aliases_.push_back(std::move(name));
+  aliases_.push_back(name);
 }
 
-bool SqlScopes::is_alias(std::string_view name) const {
+bool SqlScopes::is_alias(uint32_t name) const {
   if (frames_.empty()) return false;
   for (std::size_t index = frames_.back().first_alias; index < aliases_.size(); ++index) {
     if (aliases_[index] == name) return true;
@@ -153,13 +155,13 @@ bool SqlScopes::is_alias(std::string_view name) const {
   return false;
 }
 
-ColumnSearch SqlScopes::find_column(std::string_view name, uint32_t floor) const {
+ColumnSearch SqlScopes::find_column(uint32_t name, uint32_t floor) const {
   const uint32_t latest = latest_place(latest_listed_, name);
   if (latest == NONE || listed_[latest].frame < floor) return ColumnSearch::NotFound;
   return items_[listed_[latest].item].opaque ? ColumnSearch::Hidden : ColumnSearch::Found;
 }
 
-const SqlItem* SqlScopes::find_item(std::string_view name, uint32_t floor) const {
+const SqlItem* SqlScopes::find_item(uint32_t name, uint32_t floor) const {
   uint32_t at = latest_place(latest_named_, name);
   if (at == NONE || named_[at].frame < floor) return nullptr;
   // The first item of that frame under the name.

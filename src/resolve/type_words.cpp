@@ -28,10 +28,11 @@ constexpr std::array<std::string_view, 8> INTEGER_KEY_TYPES = {
 bool has_direct_word(const Tree& tree, uint32_t node, std::string_view text,
                      std::string_view upper_word) {
   for (const syntax::Child entry : syntax::children(tree, node)) {
-    if (syntax::is_token_entry(entry) &&
-        views::is_word(tree, syntax::entry_index(entry), text, upper_word)) {
-      return true;
-    }
+    if (!syntax::is_token_entry(entry)) continue;
+    // A word of another length is passed over here, without a call per token.
+    const syntax::TreeToken& token = tree.tokens[syntax::entry_index(entry)];
+    if (token.start <= token.end && token.end - token.start != upper_word.size()) continue;
+    if (views::is_word(token, text, upper_word)) return true;
   }
   return false;
 }

@@ -10,6 +10,8 @@
 // items of a query block before its other clauses, a declaration entered after its
 // default) are orders of pushed tasks.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -21,10 +23,10 @@
 #include "resolve/resolve_statement.hpp"
 #include "resolve/scope.hpp"
 #include "resolve/type_words.hpp"
+#include "resolve/walk_names.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
 #include "syntax/walk.hpp"
-#include "views/name_path.hpp"
 
 namespace veltrane::resolve::detail {
 
@@ -32,11 +34,116 @@ inline constexpr uint32_t NONE = 0xFFFFFFFFu;
 
 // The root kinds of the SQL statements that get a statement record: queries, DML,
 // transaction control, LOCK TABLE and CALL.
-[[nodiscard]] bool is_sql_statement_kind(syntax::NodeKind kind);
+[[nodiscard]] constexpr bool is_sql_statement_kind(syntax::NodeKind kind) {
+  switch (kind) {
+    case syntax::NodeKind::SelectStmt:
+    case syntax::NodeKind::InsertStmt:
+    case syntax::NodeKind::UpdateStmt:
+    case syntax::NodeKind::DeleteStmt:
+    case syntax::NodeKind::MergeStmt:
+    case syntax::NodeKind::CommitStmt:
+    case syntax::NodeKind::RollbackStmt:
+    case syntax::NodeKind::SavepointStmt:
+    case syntax::NodeKind::SetTransactionStmt:
+    case syntax::NodeKind::LockTableStmt:
+    case syntax::NodeKind::CallStmt:
+      return true;
+    default:
+      return false;
+  }
+}
 
 // The kinds whose visit does nothing: literals, binds, stars and other leaves that hold no
 // name, and the statements that record nothing where they stand (DDL and the like).
-[[nodiscard]] bool is_inert_leaf(syntax::NodeKind kind);
+[[nodiscard]] constexpr bool is_inert_leaf(syntax::NodeKind kind) {
+  switch (kind) {
+    case syntax::NodeKind::BindRef:
+    case syntax::NodeKind::Literal:
+    case syntax::NodeKind::Star:
+    case syntax::NodeKind::Lexical:
+    case syntax::NodeKind::PartitionExt:
+    case syntax::NodeKind::SearchClause:
+    case syntax::NodeKind::CycleClause:
+    case syntax::NodeKind::PragmaDecl:
+    case syntax::NodeKind::UnitOptions:
+    case syntax::NodeKind::CallSpec:
+    case syntax::NodeKind::ObjectName:
+      return true;
+    default:
+      // DDL and other statements record nothing where they stand.
+      return static_cast<uint16_t>(kind) < static_cast<uint16_t>(syntax::NodeKind::Query) &&
+             !is_sql_statement_kind(kind);
+  }
+}
+
+// The kinds whose visit only walks their children (expressions, argument lists, statement
+// lists and the like): the kinds with no visit step of their own in Walker::run, other than
+// the SQL statements and the inert leaves.
+[[nodiscard]] constexpr bool walks_children_only(syntax::NodeKind kind) {
+  switch (kind) {
+    // The kinds Walker::run has a visit step of its own for.
+    case syntax::NodeKind::NameRef:
+    case syntax::NodeKind::Call:
+    case syntax::NodeKind::TypeName:
+    case syntax::NodeKind::ForUpdate:
+    case syntax::NodeKind::VarDecl:
+    case syntax::NodeKind::Param:
+    case syntax::NodeKind::ExceptionDecl:
+    case syntax::NodeKind::SubtypeDecl:
+    case syntax::NodeKind::TypeDecl:
+    case syntax::NodeKind::CursorDecl:
+    case syntax::NodeKind::SubprogramDecl:
+    case syntax::NodeKind::Label:
+    case syntax::NodeKind::Block:
+    case syntax::NodeKind::ForLoop:
+    case syntax::NodeKind::ForallStmt:
+    case syntax::NodeKind::ExitStmt:
+    case syntax::NodeKind::ContinueStmt:
+    case syntax::NodeKind::GotoStmt:
+    case syntax::NodeKind::AssignStmt:
+    case syntax::NodeKind::IntoClause:
+    case syntax::NodeKind::ReturningClause:
+    case syntax::NodeKind::UsingClause:
+    case syntax::NodeKind::ExecuteImmediate:
+    case syntax::NodeKind::FetchStmt:
+    case syntax::NodeKind::CloseStmt:
+    case syntax::NodeKind::OpenStmt:
+    case syntax::NodeKind::Query:
+    case syntax::NodeKind::QueryBlock:
+    case syntax::NodeKind::TableRef:
+    case syntax::NodeKind::Cte:
+    case syntax::NodeKind::InsertInto:
+    case syntax::NodeKind::SetItem:
+    case syntax::NodeKind::ColumnList:
+    case syntax::NodeKind::InsertWhen:
+    case syntax::NodeKind::MultiInsert:
+    case syntax::NodeKind::InsertElse:
+    case syntax::NodeKind::ErrorLogging:
+    case syntax::NodeKind::TriggerOn:
+      return false;
+    default:
+      return !is_sql_statement_kind(kind) && !is_inert_leaf(kind);
+  }
+}
+
+// What push_children does with a child, by its kind's index: a table, as it asks for
+// every child.
+enum class ChildRole : uint8_t {
+  Skip,   // an inert leaf: no task
+  Push,   // a task of its own
+  Enter,  // its children pushed in its place (walks_children_only)
+};
+
+inline constexpr std::array<ChildRole, syntax::NODE_KIND_COUNT> CHILD_ROLES = [] {
+  std::array<ChildRole, syntax::NODE_KIND_COUNT> roles{};
+  for (std::size_t index = 0; index < roles.size(); ++index) {
+    const auto kind = static_cast<syntax::NodeKind>(index);
+    roles[index] = is_inert_leaf(kind)         ? ChildRole::Skip
+                   : walks_children_only(kind) ? ChildRole::Enter
+                                               : ChildRole::Push;
+  }
+  return roles;
+}();
 
 // The type word of a catalog object that a name resolves to; none for the other kinds.
 [[nodiscard]] std::optional<TypeWord> object_type_word(catalog::ObjectKind kind);
@@ -116,7 +223,9 @@ class Walker {
   }
   // Pushes the node children of `node` (every entry but tokens) in reverse, so they run
   // in source order; a Block or loop gets the Label node written directly before it, and
-  // an inert leaf (is_inert_leaf) gets no task.
+  // an inert leaf (is_inert_leaf) gets no task. A child whose visit would only push its own
+  // children (walks_children_only) has them pushed in its place, as that visit would, at
+  // any depth: the tasks and their order are the same, without a task for each such child.
   void push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip = NONE);
   // The Label node written directly before entries[position], NONE when there is none.
   [[nodiscard]] uint32_t label_before(std::span<const syntax::Child> entries,
@@ -136,12 +245,17 @@ class Walker {
   // Makes the statement record and walks what is inside under it.
   void begin_statement(std::string_view type, uint32_t node);
 
-  // The identifier normal form of a token, valid until the next read_name.
+  // The identifier normal form of a token, valid for the walk.
   [[nodiscard]] std::string_view read_name(uint32_t token);
-  // The path of a NameRef (or ObjectName), valid until the next read_path.
-  [[nodiscard]] views::NamePathView read_path(uint32_t node) {
-    return paths_.read(tree_, node, text_);
-  }
+  // The name number of a token's identifier normal form.
+  [[nodiscard]] uint32_t name_of(uint32_t token) { return names_.of_token(tree_, token, text_); }
+  // The path of a NameRef (or ObjectName); its list of parts is valid until the next
+  // read_path, the parts' texts for the walk.
+  [[nodiscard]] NamePath read_path(uint32_t node) { return names_.read_path(tree_, node, text_); }
+  // The catalog's object or synonym for a name, with the owner part written before it if
+  // any (null for none). Without an owner the answer is kept by name number: a walk asks
+  // again for every built-in type and function it meets, and the catalog does not change.
+  [[nodiscard]] catalog::Resolved lookup_object(const NamePart* owner, const NamePart& name);
   // The package specification kept under package_key(owner, name), if any.
   [[nodiscard]] const PackageSpec* package_spec(std::string_view owner, std::string_view name);
   // Asked for every node the walk meets: kept in the header so that it costs no call.
@@ -177,7 +291,7 @@ class Walker {
   void visit_open(const Task& task);
   void visit_call(const Task& task);
   void resolve_plsql_name(uint32_t name_ref, bool is_target);
-  void resolve_plsql_path(const views::NamePathView& path, bool is_target);
+  void resolve_plsql_path(const NamePath& path, bool is_target);
   void resolve_type_name(uint32_t type_name);
   void enter_entry(uint32_t token, TypeWord type);
 
@@ -219,17 +333,30 @@ class Walker {
   bool in_statement_ = false;
   uint32_t sql_floor_ = 0;
   std::vector<PackedTask> tasks_;
+  // The child lists push_children has entered in place of their nodes, each with the
+  // position it goes on from and the flags of its children.
+  struct ListInWalk {
+    std::span<const syntax::Child> entries;
+    std::size_t position;
+    uint8_t flags;
+  };
+  std::vector<ListInWalk> lists_in_walk_;
   syntax::WalkStack walk_stack_;            // of first_significant_token and last_token
   std::vector<uint32_t> type_name_tokens_;  // the name tokens resolve_type_name reads
   std::vector<Saved> saved_;
   std::vector<SqlItem> pending_items_;
   std::vector<std::string> ctes_;             // visible WITH query names, in the order met
   NameMap<std::vector<uint32_t>> cte_nodes_;  // name to its visible Cte nodes, oldest first
+  WalkNames names_;  // numbers the names of the scopes below: declared before them
+  // By name number: the catalog's answer for the name without an owner, once asked.
+  struct CatalogAnswer {
+    catalog::Resolved resolved;
+    bool asked = false;
+  };
+  std::vector<CatalogAnswer> catalog_answers_;
   PlsqlScopes plsql_;
   SqlScopes sql_;
-  views::NameReader paths_;
-  std::string name_buffer_;  // what read_name returned last
-  std::string key_buffer_;   // the last package key looked up
+  std::string key_buffer_;  // the last package key looked up
 };
 
 }  // namespace veltrane::resolve::detail

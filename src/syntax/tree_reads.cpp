@@ -26,14 +26,6 @@ bool is_node_of_kind(const Tree& tree, Child entry, SyntaxKind kind) {
 
 }  // namespace
 
-std::span<const Child> children(const Tree& tree, uint32_t node) {
-  const Node& record = node_at(tree, node);
-  if (std::size_t{record.first} + record.count > tree.children.size()) {
-    stop("child list out of range");
-  }
-  return std::span<const Child>(tree.children).subspan(record.first, record.count);
-}
-
 std::optional<uint32_t> child_of_kind(const Tree& tree, uint32_t node, SyntaxKind kind) {
   for (const Child entry : children(tree, node)) {
     if (is_node_of_kind(tree, entry, kind)) return entry_index(entry);

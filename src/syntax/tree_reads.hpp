@@ -14,12 +14,20 @@
 
 #include "syntax/kinds.hpp"
 #include "syntax/span.hpp"
+#include "syntax/stop.hpp"
 #include "syntax/tree.hpp"
 
 namespace veltrane::syntax {
 
-// The node's child entries.
-[[nodiscard]] std::span<const Child> children(const Tree& tree, uint32_t node);
+// The node's child entries. Kept here: walks ask it for every node they meet.
+[[nodiscard]] inline std::span<const Child> children(const Tree& tree, uint32_t node) {
+  if (node >= tree.nodes.size()) stop("node index out of range");
+  const Node& record = tree.nodes[node];
+  if (std::size_t{record.first} + record.count > tree.children.size()) {
+    stop("child list out of range");
+  }
+  return std::span<const Child>(tree.children).subspan(record.first, record.count);
+}
 
 // The first child entry that is a node of `kind`; token entries never match.
 [[nodiscard]] std::optional<uint32_t> child_of_kind(const Tree& tree, uint32_t node,

@@ -1,12 +1,12 @@
 #include "views/name_path.hpp"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "lexer/token_values.hpp"
 #include "syntax/kinds.hpp"
-#include "syntax/span.hpp"
 #include "syntax/stop.hpp"
 #include "syntax/tree_reads.hpp"
 #include "views/tree_words.hpp"
@@ -37,18 +37,17 @@ uint32_t path_name_ref(const Tree& tree, uint32_t node) {
 }
 
 // What a scan of a name finds besides its parts.
-struct PathShape {
+struct ScanShape {
   bool star = false;
   bool link = false;
   bool broken = false;
 };
 
 // Reads «scott . emp @ remote . world»: calls `on_part` with each part before the "@" and
-// `on_link_name` with each name token after it (kind, token text, token index).
+// `on_link_name` with each name token after it (kind, token index).
 template <class OnPart, class OnLinkName>
-PathShape scan_path(const Tree& tree, uint32_t name_ref, std::string_view text, OnPart on_part,
-                    OnLinkName on_link_name) {
-  PathShape shape;
+ScanShape scan_path(const Tree& tree, uint32_t name_ref, OnPart on_part, OnLinkName on_link_name) {
+  ScanShape shape;
   bool before_at = true;
   // The kind of the previous significant token before the "@"; none at the start.
   std::optional<TokenKind> previous;
@@ -65,7 +64,7 @@ PathShape scan_path(const Tree& tree, uint32_t name_ref, std::string_view text, 
     if (!kind || syntax::is_trivia(*kind)) continue;
     if (!before_at) {
       if (is_name_token(*kind)) {
-        on_link_name(*kind, syntax::span_text({token.start, token.end}, text), index);
+        on_link_name(*kind, index);
       }
       continue;
     }
@@ -77,7 +76,7 @@ PathShape scan_path(const Tree& tree, uint32_t name_ref, std::string_view text, 
       case TokenKind::Ident:
       case TokenKind::QuotedIdent:
         if (!previous || previous == TokenKind::Dot) {
-          on_part(*kind, syntax::span_text({token.start, token.end}, text), index);
+          on_part(*kind, index);
         } else if (is_name_token(*previous)) {
           shape.broken = true;
         }
@@ -104,14 +103,15 @@ NamePath name_path(const Tree& tree, uint32_t node, std::string_view text) {
   if (name_ref == NO_NODE) return path;
   std::string link;
   bool link_has_piece = false;
-  const PathShape shape = scan_path(
-      tree, name_ref, text,
-      [&](TokenKind kind, std::string_view token_text, uint32_t index) {
-        path.parts.push_back(NamePart{lexer::identifier_text(kind, token_text), index});
+  const ScanShape shape = scan_path(
+      tree, name_ref,
+      [&](TokenKind kind, uint32_t index) {
+        path.parts.push_back(
+            NamePart{lexer::identifier_text(kind, token_text(tree, index, text)), index});
       },
-      [&](TokenKind kind, std::string_view token_text, uint32_t) {
+      [&](TokenKind kind, uint32_t index) {
         if (link_has_piece) link.push_back('.');
-        lexer::append_identifier_text(link, kind, token_text);
+        lexer::append_identifier_text(link, kind, token_text(tree, index, text));
         link_has_piece = true;
       });
   path.star = shape.star;
@@ -120,65 +120,70 @@ NamePath name_path(const Tree& tree, uint32_t node, std::string_view text) {
   return path;
 }
 
-NamePathView NameReader::read(const Tree& tree, uint32_t node, std::string_view text) {
-  texts_.clear();
-  spans_.clear();
-  parts_.clear();
-  NamePathView path;
+PathShape name_part_tokens(const Tree& tree, uint32_t node, std::vector<uint32_t>& part_tokens) {
+  part_tokens.clear();
+  PathShape path;
   const uint32_t name_ref = path_name_ref(tree, node);
   if (name_ref == NO_NODE) return path;
-  // Most names are one word alone.
+  // Most names are words joined by dots and nothing else, «a» or «a.b»: the words at even
+  // places, dots at odd ones.
   const std::span<const syntax::Child> entries = syntax::children(tree, name_ref);
-  if (entries.size() == 1 && syntax::is_token_entry(entries[0])) {
-    const uint32_t index = syntax::entry_index(entries[0]);
-    const syntax::TreeToken& token = tree.tokens[index];
-    if (is_name_token(token_kind_of(token))) {
-      lexer::append_identifier_text(texts_, token_kind_of(token),
-                                    syntax::span_text({token.start, token.end}, text));
-      parts_.push_back(NamePartView{texts_, index});
-      path.parts = parts_;
-      path.plain = true;
-      return path;
+  bool words_and_dots = entries.size() % 2 == 1;
+  for (std::size_t place = 0; words_and_dots && place < entries.size(); ++place) {
+    const syntax::Child entry = entries[place];
+    if (!syntax::is_token_entry(entry)) {
+      words_and_dots = false;
+      break;
     }
+    const TokenKind kind = token_kind_of(tree.tokens[syntax::entry_index(entry)]);
+    words_and_dots = place % 2 == 0 ? is_name_token(kind) : kind == TokenKind::Dot;
   }
-  const PathShape shape = scan_path(
-      tree, name_ref, text,
-      [&](TokenKind kind, std::string_view token_text, uint32_t index) {
-        const auto start = static_cast<uint32_t>(texts_.size());
-        lexer::append_identifier_text(texts_, kind, token_text);
-        spans_.push_back(PartSpan{start, static_cast<uint32_t>(texts_.size()), index});
-      },
-      [](TokenKind, std::string_view, uint32_t) {});
-  // The texts are read in full before any view into them is taken.
-  const std::string_view texts = texts_;
-  for (const PartSpan& span : spans_) {
-    parts_.push_back(NamePartView{texts.substr(span.start, span.end - span.start), span.token});
+  if (words_and_dots) {
+    for (std::size_t place = 0; place < entries.size(); place += 2) {
+      part_tokens.push_back(syntax::entry_index(entries[place]));
+    }
+    path.plain = true;
+    return path;
   }
-  path.parts = parts_;
+  const ScanShape shape = scan_path(
+      tree, name_ref, [&](TokenKind, uint32_t index) { part_tokens.push_back(index); },
+      [](TokenKind, uint32_t) {});
   path.star = shape.star;
   path.link = shape.link;
-  path.plain = !shape.broken && !parts_.empty();
+  path.plain = !shape.broken && !part_tokens.empty();
   return path;
+}
+
+NamePathView NameReader::read(const Tree& tree, uint32_t node, std::string_view text) {
+  const PathShape shape = name_part_tokens(tree, node, tokens_);
+  read_parts(tree, tokens_, text);
+  return NamePathView{parts_, shape.star, shape.link, shape.plain};
 }
 
 std::span<const NamePartView> NameReader::read_tokens(const Tree& tree,
                                                       std::span<const uint32_t> tokens,
                                                       std::string_view text) {
+  read_parts(tree, tokens, text);
+  return parts_;
+}
+
+void NameReader::read_parts(const Tree& tree, std::span<const uint32_t> tokens,
+                            std::string_view text) {
   texts_.clear();
-  spans_.clear();
+  ends_.clear();
   parts_.clear();
   for (const uint32_t index : tokens) {
     const syntax::TreeToken& token = tree.tokens[index];
-    const auto start = static_cast<uint32_t>(texts_.size());
-    lexer::append_identifier_text(texts_, token_kind_of(token),
-                                  syntax::span_text({token.start, token.end}, text));
-    spans_.push_back(PartSpan{start, static_cast<uint32_t>(texts_.size()), index});
+    lexer::append_identifier_text(texts_, token_kind_of(token), token_text(token, text));
+    ends_.push_back(static_cast<uint32_t>(texts_.size()));
   }
+  // The texts are written in full before any view into them is taken.
   const std::string_view texts = texts_;
-  for (const PartSpan& span : spans_) {
-    parts_.push_back(NamePartView{texts.substr(span.start, span.end - span.start), span.token});
+  uint32_t start = 0;
+  for (std::size_t part = 0; part < tokens.size(); ++part) {
+    parts_.push_back(NamePartView{texts.substr(start, ends_[part] - start), tokens[part]});
+    start = ends_[part];
   }
-  return parts_;
 }
 
 std::optional<QualifiedName> object_name(const Tree& tree, uint32_t node, std::string_view text) {

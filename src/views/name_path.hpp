@@ -51,6 +51,19 @@ struct QualifiedName {
 [[nodiscard]] std::optional<QualifiedName> object_name(const syntax::Tree& tree, uint32_t node,
                                                        std::string_view text);
 
+// What name_path finds besides the parts' texts.
+struct PathShape {
+  bool star = false;
+  bool link = false;
+  bool plain = false;
+};
+
+// The tokens of the parts name_path reads, in order, written into `part_tokens` (cleared
+// first), and the star, link and plain tests as name_path makes them. For readers that
+// make the parts' texts their own way.
+PathShape name_part_tokens(const syntax::Tree& tree, uint32_t node,
+                           std::vector<uint32_t>& part_tokens);
+
 // One part of a dotted name read by a NameReader: its identifier normal form, valid until
 // the reader reads again, and its token index.
 struct NamePartView {
@@ -79,13 +92,13 @@ class NameReader {
                                                           std::string_view text);
 
  private:
-  struct PartSpan {
-    uint32_t start;
-    uint32_t end;
-    uint32_t token;
-  };
+  // Fills parts_ with views into texts_ of the normal forms of the tokens.
+  void read_parts(const syntax::Tree& tree, std::span<const uint32_t> tokens,
+                  std::string_view text);
+
   std::string texts_;
-  std::vector<PartSpan> spans_;
+  std::vector<uint32_t> ends_;  // where each part ends in texts_
+  std::vector<uint32_t> tokens_;
   std::vector<NamePartView> parts_;
 };
 

@@ -54,7 +54,8 @@ TEST(ResolveScope, ColumnSearchAcrossFrames) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    SqlScopes scopes;
+    NameTable names;
+    SqlScopes scopes(names);
     for (const std::string_view frame : test.frames) {
       scopes.open_frame();
       for (const char item : frame) {
@@ -76,7 +77,8 @@ TEST(ResolveScope, ColumnSearchAcrossFrames) {
 
 TEST(ResolveScope, ClosingFramesForgetsTheirItems) {
   const catalog::CatalogObject emp = table("EMP", {"ID"});
-  SqlScopes scopes;
+  NameTable names;
+  SqlScopes scopes(names);
   scopes.open_frame();
   scopes.add_item(SqlItem{"E", &emp, false, {}});
   scopes.add_alias("TOTAL");
@@ -96,7 +98,8 @@ TEST(ResolveScope, ClosingFramesForgetsTheirItems) {
 
 TEST(ResolveScope, PlsqlFrames) {
   const PackageSpec own("APP", "PAY", {{"G", TypeWord::Variable}, {"V", TypeWord::Constant}});
-  PlsqlScopes scopes(&own);
+  NameTable names;
+  PlsqlScopes scopes(names, &own);
   scopes.open_frame("PAY", TypeWord::Package, true);
   scopes.enter("PAY", TypeWord::Package);
   scopes.enter("V", TypeWord::Variable);
@@ -127,7 +130,8 @@ TEST(ResolveScope, PlsqlFrames) {
 
 TEST(ResolveScope, NestedFramesOfOneOwner) {
   // A procedure P declared inside a procedure P: the inner frame is P's until it closes.
-  PlsqlScopes scopes(nullptr);
+  NameTable names;
+  PlsqlScopes scopes(names, nullptr);
   scopes.open_frame("P", TypeWord::Procedure);
   scopes.enter("A", TypeWord::Variable);
   scopes.open_frame("Q", TypeWord::Function);
