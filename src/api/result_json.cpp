@@ -14,18 +14,19 @@ namespace veltrane::api {
 
 namespace {
 
-// The span of an open node so far: its first token's start and its last token's end.
+// The span of an open node so far: its first token's start and its last token's end. No
+// offset reaches NONE (the texts are shorter), so it marks a span with no token yet
+// without a flag of its own, and an open node's frame packs into 16 bytes.
 struct OpenSpan {
-  uint32_t start = 0;
-  uint32_t end = 0;
-  bool present = false;
+  static constexpr uint32_t NONE = 0xFFFFFFFFu;
 
+  uint32_t start = NONE;
+  uint32_t end = 0;
+
+  [[nodiscard]] bool present() const { return start != NONE; }
   // Widens the span to a later run of tokens or child node from `later_start` to `later_end`.
   void add(uint32_t later_start, uint32_t later_end) {
-    if (!present) {
-      start = later_start;
-      present = true;
-    }
+    if (!present()) start = later_start;
     end = later_end;
   }
 };
@@ -152,6 +153,9 @@ class Chunk {
     }
     return grow(static_cast<std::size_t>(at - out_.data()));
   }
+  // The last position at which `room` leaves the room as it is, for a writer that keeps
+  // it in a local too; it holds until the next call of `room`, `string` or `flush`.
+  [[nodiscard]] const char* room_end() const { return limit_ - ROOM; }
   // Ends the result's text at `at`.
   void flush(const char* at) {
     out_.resize(static_cast<std::size_t>(at - out_.data()));
@@ -324,7 +328,7 @@ template <typename Offsets>
                                    Offsets offset_of, syntax::DecimalWriter& offsets,
                                    std::string& spare) {
   at = put(at, "],\"e\":");
-  at = offsets.write(at, span.present ? offset_of(span.end) : 0u);
+  at = offsets.write(at, span.present() ? offset_of(span.end) : 0u);
   const std::size_t index = syntax::node_kind_index(kind);
   if (index < std::size(NODE_MIDDLES)) [[likely]] {
     at = put(at, NODE_MIDDLES[index]);
@@ -333,7 +337,7 @@ template <typename Offsets>
     at = put(at, kind_name_view(kind, spare));
     at = put(at, "\",\"s\":");
   }
-  at = offsets.write(at, span.present ? offset_of(span.start) : 0u);
+  at = offsets.write(at, span.present() ? offset_of(span.start) : 0u);
   *at++ = '}';
   return at;
 }
@@ -342,7 +346,6 @@ template <typename Offsets>
 struct OpenNodeFrame {
   uint32_t node;
   uint32_t position;  // the next child entry
-  bool wrote_child;
   OpenSpan span;
 };
 
@@ -359,20 +362,32 @@ template <typename Offsets>
   const syntax::Node* const nodes = tree.nodes.data();
   const syntax::TreeToken* const tokens = tree.tokens.data();
   const syntax::Child* const children = tree.children.data();
-  OpenNodeFrame open{node, 0, false, {}};
-  at = put(chunk.room(at), "{\"c\":[");
+  // chunk.room with the end of the room in a register rather than reloaded from the chunk
+  // after every byte written.
+  const char* room_end = chunk.room_end();
+  const auto room = [&chunk, &room_end](char* position) {
+    if (position > room_end) [[unlikely]] {
+      position = chunk.room(position);
+      room_end = chunk.room_end();
+    }
+    return position;
+  };
+  OpenNodeFrame open{node, 0, {}};
+  at = put(room(at), "{\"c\":[");
   for (;;) {
     const syntax::Node& open_node = nodes[open.node];
     const syntax::Child* const entries = children + open_node.first;
+    const uint32_t count = open_node.count;
     // The node's tokens up to its next child node, in a row; trivia is not written but
     // counts in the span, which takes only the first and last token of the row.
     const uint32_t row_start = open.position;
     uint32_t position = row_start;
-    bool wrote_child = open.wrote_child;
-    for (; position < open_node.count && syntax::is_token_entry(entries[position]); ++position) {
+    // A row after the first follows a child node.
+    bool wrote_child = row_start != 0;
+    for (; position < count && syntax::is_token_entry(entries[position]); ++position) {
       const syntax::TreeToken& token = tokens[syntax::entry_index(entries[position])];
       if (syntax::is_trivia(token.kind)) continue;
-      at = chunk.room(at);
+      at = room(at);
       if (wrote_child) *at++ = ',';
       wrote_child = true;
       at = write_token(at, token, offset_of, offsets, spare);
@@ -381,23 +396,22 @@ template <typename Offsets>
       open.span.add(tokens[syntax::entry_index(entries[row_start])].start,
                     tokens[syntax::entry_index(entries[position - 1])].end);
     }
-    if (position < open_node.count) {
+    if (position < count) {
       // Down to the child node at `position`.
       open.position = position + 1;
-      open.wrote_child = true;
       frames.push_back(open);
-      at = chunk.room(at);
+      at = room(at);
       if (wrote_child) *at++ = ',';
       at = put(at, "{\"c\":[");
-      open = OpenNodeFrame{entries[position], 0, false, {}};
+      open = OpenNodeFrame{entries[position], 0, {}};
       continue;
     }
-    at = write_node_end(chunk.room(at), open_node.kind, open.span, offset_of, offsets, spare);
+    at = write_node_end(room(at), open_node.kind, open.span, offset_of, offsets, spare);
     if (frames.empty()) return at;
     const OpenSpan child_span = open.span;
     open = frames.back();
     frames.pop_back();
-    if (child_span.present) open.span.add(child_span.start, child_span.end);
+    if (child_span.present()) open.span.add(child_span.start, child_span.end);
   }
 }
 
