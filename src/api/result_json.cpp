@@ -380,22 +380,24 @@ template <typename Offsets>
     const uint32_t count = open_node.count;
     // The node's tokens up to its next child node, in a row; trivia is not written but
     // counts in the span, which takes only the first and last token of the row.
-    const uint32_t row_start = open.position;
-    uint32_t position = row_start;
+    const syntax::Child* const row_start = entries + open.position;
+    const syntax::Child* const entries_end = entries + count;
+    const syntax::Child* entry = row_start;
     // A row after the first follows a child node.
-    bool wrote_child = row_start != 0;
-    for (; position < count && syntax::is_token_entry(entries[position]); ++position) {
-      const syntax::TreeToken& token = tokens[syntax::entry_index(entries[position])];
+    bool wrote_child = open.position != 0;
+    for (; entry != entries_end && syntax::is_token_entry(*entry); ++entry) {
+      const syntax::TreeToken& token = tokens[syntax::entry_index(*entry)];
       if (syntax::is_trivia(token.kind)) continue;
       at = room(at);
       if (wrote_child) *at++ = ',';
       wrote_child = true;
       at = write_token(at, token, offset_of, offsets, spare);
     }
-    if (position != row_start) {
-      open.span.add(tokens[syntax::entry_index(entries[row_start])].start,
-                    tokens[syntax::entry_index(entries[position - 1])].end);
+    if (entry != row_start) {
+      open.span.add(tokens[syntax::entry_index(*row_start)].start,
+                    tokens[syntax::entry_index(entry[-1])].end);
     }
+    const auto position = static_cast<uint32_t>(entry - entries);
     if (position < count) {
       // Down to the child node at `position`.
       open.position = position + 1;
