@@ -16,7 +16,7 @@ namespace {
 
 // The span of an open node so far: its first token's start and its last token's end. No
 // offset reaches NONE (the texts are shorter), so it marks a span with no token yet
-// without a flag of its own, and an open node's frame packs into 16 bytes.
+// without a flag of its own.
 struct OpenSpan {
   static constexpr uint32_t NONE = 0xFFFFFFFFu;
 
@@ -342,11 +342,14 @@ template <typename Offsets>
   return at;
 }
 
-// An open node of node_json's walk.
+// An open node of node_json's walk: what is left of its child list, so that going on with
+// it after a child node needs no look at the node again.
 struct OpenNodeFrame {
-  uint32_t node;
-  uint32_t position;  // the next child entry
+  const syntax::Child* next;  // the next child entry
+  const syntax::Child* end;   // past the last child entry
   OpenSpan span;
+  syntax::SyntaxKind kind;
+  bool wrote_child;
 };
 
 // node_json's walk from `node`, at `at`; returns the position after the node's object.
@@ -359,9 +362,12 @@ template <typename Offsets>
   // parent's. The node being written is kept in `open`, its ancestors in `frames`.
   std::string spare;
   syntax::DecimalWriter offsets;
-  const syntax::Node* const nodes = tree.nodes.data();
   const syntax::TreeToken* const tokens = tree.tokens.data();
-  const syntax::Child* const children = tree.children.data();
+  const auto frame_of = [&tree](uint32_t index) {
+    const syntax::Node& entered = tree.nodes[index];
+    const syntax::Child* const first = tree.children.data() + entered.first;
+    return OpenNodeFrame{first, first + entered.count, {}, entered.kind, false};
+  };
   // chunk.room with the end of the room in a register rather than reloaded from the chunk
   // after every byte written.
   const char* room_end = chunk.room_end();
@@ -372,20 +378,15 @@ template <typename Offsets>
     }
     return position;
   };
-  OpenNodeFrame open{node, 0, {}};
+  OpenNodeFrame open = frame_of(node);
   at = put(room(at), "{\"c\":[");
   for (;;) {
-    const syntax::Node& open_node = nodes[open.node];
-    const syntax::Child* const entries = children + open_node.first;
-    const uint32_t count = open_node.count;
     // The node's tokens up to its next child node, in a row; trivia is not written but
     // counts in the span, which takes only the first and last token of the row.
-    const syntax::Child* const row_start = entries + open.position;
-    const syntax::Child* const entries_end = entries + count;
+    const syntax::Child* const row_start = open.next;
     const syntax::Child* entry = row_start;
-    // A row after the first follows a child node.
-    bool wrote_child = open.position != 0;
-    for (; entry != entries_end && syntax::is_token_entry(*entry); ++entry) {
+    bool wrote_child = open.wrote_child;
+    for (; entry != open.end && syntax::is_token_entry(*entry); ++entry) {
       const syntax::TreeToken& token = tokens[syntax::entry_index(*entry)];
       if (syntax::is_trivia(token.kind)) continue;
       at = room(at);
@@ -397,18 +398,18 @@ template <typename Offsets>
       open.span.add(tokens[syntax::entry_index(*row_start)].start,
                     tokens[syntax::entry_index(entry[-1])].end);
     }
-    const auto position = static_cast<uint32_t>(entry - entries);
-    if (position < count) {
-      // Down to the child node at `position`.
-      open.position = position + 1;
+    if (entry != open.end) {
+      // Down to the child node at `entry`.
+      open.next = entry + 1;
+      open.wrote_child = true;
       frames.push_back(open);
       at = room(at);
       if (wrote_child) *at++ = ',';
       at = put(at, "{\"c\":[");
-      open = OpenNodeFrame{entries[position], 0, {}};
+      open = frame_of(*entry);
       continue;
     }
-    at = write_node_end(room(at), open_node.kind, open.span, offset_of, offsets, spare);
+    at = write_node_end(room(at), open.kind, open.span, offset_of, offsets, spare);
     if (frames.empty()) return at;
     const OpenSpan child_span = open.span;
     open = frames.back();
