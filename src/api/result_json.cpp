@@ -15,18 +15,20 @@ namespace veltrane::api {
 
 namespace {
 
-// The span of an open node so far: its first token's start and its last token's end.
+// The span of an open node so far: its first token's start and its last token's end. No
+// offset reaches NONE (the texts are shorter), so it marks a span with no token yet
+// without a flag of its own.
 struct OpenSpan {
-  uint32_t start = 0;
-  uint32_t end = 0;
-  bool present = false;
+  static constexpr uint32_t NONE = 0xFFFFFFFFu;
 
-  void add(uint32_t token_start, uint32_t token_end) {
-    if (!present) {
-      start = token_start;
-      present = true;
-    }
-    end = token_end;
+  uint32_t start = NONE;
+  uint32_t end = 0;
+
+  [[nodiscard]] bool present() const { return start != NONE; }
+  // Widens the span to a later run of tokens or child node from `later_start` to `later_end`.
+  void add(uint32_t later_start, uint32_t later_end) {
+    if (!present()) start = later_start;
+    end = later_end;
   }
 };
 
@@ -104,16 +106,37 @@ constexpr std::array<uint8_t, syntax::TOKEN_KIND_COUNT> TOKEN_SIZES = [] {
   return sizes;
 }();
 
-// Collects the text of many small objects in a buffer on the stack and hands it to the
-// result in large appends. The writers keep the write position in a local pointer (a
-// member would be reloaded after every byte written, since char stores may alias it): they
-// take it from `room`, which leaves ROOM bytes free, and pass it back to `flush`. Every
-// object written between two calls of `room` is far shorter than ROOM.
+// Per token kind, TOKEN_SIZES in the low half and in the high half 1 for a token that is
+// written, so that one addition per token sums both the fixed bytes and the written tokens.
+constexpr uint32_t WRITTEN_TOKEN_SHIFT = 32;
+constexpr std::array<uint64_t, syntax::TOKEN_KIND_COUNT> TOKEN_SIZES_AND_COUNTS = [] {
+  std::array<uint64_t, syntax::TOKEN_KIND_COUNT> packed{};
+  for (std::size_t i = 0; i < packed.size(); ++i) {
+    const uint64_t written = TOKEN_SIZES[i] != 0 ? 1 : 0;
+    packed[i] = TOKEN_SIZES[i] | (written << WRITTEN_TOKEN_SHIFT);
+  }
+  return packed;
+}();
+
+// Writes the text of many small objects straight into the end of the result. The result's
+// size is moved ahead of the writer a STEP at a time (std::string lets nothing be written
+// past its size), and set to the end of the text when it is flushed; the bytes in between
+// are zeros until they are overwritten. This spares the copy of every byte from a buffer
+// of its own into the result; a short step keeps the zero fill out of the C library's
+// string instructions, which cost as much per byte as a copy.
+//
+// The writers keep the write position in a local pointer (a member would be reloaded after
+// every byte written, since char stores may alias it): they take it from `begin` or `room`,
+// which leave ROOM bytes free, and pass it back to `flush`. Every object written between
+// two calls of `room` is far shorter than ROOM. Between `flush` and the next `begin` the
+// result's text is complete and may be appended to by others.
 class Chunk {
  public:
   static constexpr std::size_t ROOM = 256;
   // Strings longer than this go to the result directly.
   static constexpr std::size_t INLINE_STRING = 128;
+  // The room made at a time.
+  static constexpr std::size_t STEP = 1024;
 
   // `mapper`, when given, maps the output's room for each piece before it is appended.
   explicit Chunk(std::string& out, syntax::RoomMapper* mapper = nullptr)
@@ -121,26 +144,29 @@ class Chunk {
   Chunk(const Chunk&) = delete;
   Chunk& operator=(const Chunk&) = delete;
 
-  [[nodiscard]] char* begin() { return buffer_.data(); }
-  // The position to write one more object at: `at`, or the start once the text before
-  // `at` has gone to the result.
+  // The position after the result's text, with room after it.
+  [[nodiscard]] char* begin() { return grow(out_.size()); }
+  // The position to write one more object at: `at`, with room made after it when it has
+  // less than ROOM.
   [[nodiscard]] char* room(char* at) {
-    if (static_cast<std::size_t>(buffer_.data() + buffer_.size() - at) >= ROOM) return at;
-    flush(at);
-    return buffer_.data();
+    if (static_cast<std::size_t>(limit_ - at) >= ROOM) [[likely]] {
+      return at;
+    }
+    return grow(static_cast<std::size_t>(at - out_.data()));
   }
-  // Hands the text before `at` to the result.
+  // The last position at which `room` leaves the room as it is, for a writer that keeps
+  // it in a local too; it holds until the next call of `room`, `string` or `flush`.
+  [[nodiscard]] const char* room_end() const { return limit_ - ROOM; }
+  // Ends the result's text at `at`.
   void flush(const char* at) {
-    const auto size = static_cast<std::size_t>(at - buffer_.data());
-    if (mapper_ != nullptr) mapper_->ahead(size);
-    out_.append(buffer_.data(), size);
+    out_.resize(static_cast<std::size_t>(at - out_.data()));
+    limit_ = nullptr;
   }
   // A JSON string literal of `value` at `at`; returns the position after it.
   [[nodiscard]] char* string(char* at, std::string_view value) {
     if (value.size() <= INLINE_STRING) {
-      if (static_cast<std::size_t>(buffer_.data() + buffer_.size() - at) < value.size() + 2) {
-        flush(at);
-        at = buffer_.data();
+      if (static_cast<std::size_t>(limit_ - at) < value.size() + 2) {
+        at = grow(static_cast<std::size_t>(at - out_.data()));
       }
       // Copied and checked in one pass: the short names and words of the records need no
       // escape, and their copy costs less than a call.
@@ -160,7 +186,7 @@ class Chunk {
     }
     flush(at);
     syntax::append_json_string(out_, value);
-    return buffer_.data();
+    return begin();
   }
   // A JSON string literal of a fixed word, which never needs an escape; returns the
   // position after it.
@@ -174,9 +200,20 @@ class Chunk {
   }
 
  private:
+  // Keeps the first `used` bytes of the result and makes STEP bytes of room after them;
+  // returns the position after the kept text.
+  char* grow(std::size_t used) {
+    // `used` lies within the text, so this maps at least up to the room's end.
+    if (mapper_ != nullptr) mapper_->ahead(STEP);
+    out_.resize(used + STEP);
+    char* const data = out_.data();
+    limit_ = data + used + STEP;
+    return data + used;
+  }
+
   std::string& out_;
   syntax::RoomMapper* mapper_;
-  std::array<char, 16384> buffer_;  // not cleared: only the written prefix is read
+  char* limit_ = nullptr;  // the end of the room made
 };
 
 // Writes `piece` at `at`; returns the position after it.
@@ -195,16 +232,37 @@ class Chunk {
   return syntax::write_decimal(at, value);
 }
 
+// The UTF-16 offsets of one text, the road chosen once per text. In a text that is all
+// ASCII an offset is the byte offset itself: no test of the text's blocks per offset, and
+// its size, held here, is not reloaded after every byte written (char stores may alias it).
+template <bool Ascii>
+struct OffsetsOf {
+  const syntax::Utf16Positions& positions;
+  std::size_t text_size = positions.text_size();
+
+  [[nodiscard]] uint32_t operator()(uint32_t byte_offset) const {
+    if constexpr (!Ascii) return positions.offset(byte_offset);
+    if (byte_offset > text_size) [[unlikely]] {
+      return positions.offset(byte_offset);  // stops past the end
+    }
+    return byte_offset;
+  }
+};
+
 // A token object: {"e":end,"s":start,"t":"Kind"}.
-[[gnu::always_inline]] [[nodiscard]] inline char* write_token(
-    char* at, const syntax::TreeToken& token, const syntax::Utf16Positions& positions,
-    syntax::DecimalWriter& offsets, std::string& spare) {
+template <typename Offsets>
+[[gnu::always_inline]] [[nodiscard]] inline char* write_token(char* at,
+                                                              const syntax::TreeToken& token,
+                                                              Offsets offset_of,
+                                                              syntax::DecimalWriter& offsets,
+                                                              std::string& spare) {
   at = put(at, "{\"e\":");
-  at = offsets.write(at, positions.offset(token.end));
+  at = offsets.write(at, offset_of(token.end));
   at = put(at, ",\"s\":");
-  at = offsets.write(at, positions.offset(token.start));
-  if (const auto kind = syntax::as_token_kind(token.kind)) {
-    return put(at, TOKEN_TAILS[static_cast<std::size_t>(*kind)]);
+  at = offsets.write(at, offset_of(token.start));
+  const std::size_t index = syntax::token_kind_index(token.kind);
+  if (index < std::size(TOKEN_TAILS)) [[likely]] {
+    return put(at, TOKEN_TAILS[index]);
   }
   // A kind name needs no escape: letters, or "?" and digits.
   at = put(at, ",\"t\":\"");
@@ -280,21 +338,99 @@ struct NamesNumbers {
 }
 
 // The end of a node object, after its children: ],"e":end,"k":"Kind","s":start}.
+template <typename Offsets>
 [[nodiscard]] char* write_node_end(char* at, syntax::SyntaxKind kind, const OpenSpan& span,
-                                   const syntax::Utf16Positions& positions,
-                                   syntax::DecimalWriter& offsets, std::string& spare) {
+                                   Offsets offset_of, syntax::DecimalWriter& offsets,
+                                   std::string& spare) {
   at = put(at, "],\"e\":");
-  at = offsets.write(at, span.present ? positions.offset(span.end) : 0u);
-  if (const auto node_kind = syntax::as_node_kind(kind)) {
-    at = put(at, NODE_MIDDLES[static_cast<std::size_t>(*node_kind)]);
+  at = offsets.write(at, span.present() ? offset_of(span.end) : 0u);
+  const std::size_t index = syntax::node_kind_index(kind);
+  if (index < std::size(NODE_MIDDLES)) [[likely]] {
+    at = put(at, NODE_MIDDLES[index]);
   } else {
     at = put(at, ",\"k\":\"");
     at = put(at, kind_name_view(kind, spare));
     at = put(at, "\",\"s\":");
   }
-  at = offsets.write(at, span.present ? positions.offset(span.start) : 0u);
+  at = offsets.write(at, span.present() ? offset_of(span.start) : 0u);
   *at++ = '}';
   return at;
+}
+
+// An open node of node_json's walk: what is left of its child list, so that going on with
+// it after a child node needs no look at the node again.
+struct OpenNodeFrame {
+  const syntax::Child* next;  // the next child entry
+  const syntax::Child* end;   // past the last child entry
+  OpenSpan span;
+  syntax::SyntaxKind kind;
+  bool wrote_child;
+};
+
+// node_json's walk from `node`, at `at`; returns the position after the node's object.
+// `frames` is empty and holds the open nodes above the one being written.
+template <typename Offsets>
+[[nodiscard]] char* write_subtree(Chunk& chunk, char* at, const syntax::Tree& tree, uint32_t node,
+                                  Offsets offset_of, std::vector<OpenNodeFrame>& frames) {
+  // "c" comes first, so a node's object opens when it is entered and closes after its last
+  // child, when the span of everything below it is known; a node's span then widens its
+  // parent's. The node being written is kept in `open`, its ancestors in `frames`.
+  std::string spare;
+  syntax::DecimalWriter offsets;
+  const syntax::TreeToken* const tokens = tree.tokens.data();
+  const auto frame_of = [&tree](uint32_t index) {
+    const syntax::Node& entered = tree.nodes[index];
+    const syntax::Child* const first = tree.children.data() + entered.first;
+    return OpenNodeFrame{first, first + entered.count, {}, entered.kind, false};
+  };
+  // chunk.room with the end of the room in a register rather than reloaded from the chunk
+  // after every byte written.
+  const char* room_end = chunk.room_end();
+  const auto room = [&chunk, &room_end](char* position) {
+    if (position > room_end) [[unlikely]] {
+      position = chunk.room(position);
+      room_end = chunk.room_end();
+    }
+    return position;
+  };
+  OpenNodeFrame open = frame_of(node);
+  at = put(room(at), "{\"c\":[");
+  for (;;) {
+    // The node's tokens up to its next child node, in a row; trivia is not written but
+    // counts in the span, which takes only the first and last token of the row.
+    const syntax::Child* const row_start = open.next;
+    const syntax::Child* entry = row_start;
+    bool wrote_child = open.wrote_child;
+    for (; entry != open.end && syntax::is_token_entry(*entry); ++entry) {
+      const syntax::TreeToken& token = tokens[syntax::entry_index(*entry)];
+      if (syntax::is_trivia(token.kind)) continue;
+      at = room(at);
+      if (wrote_child) *at++ = ',';
+      wrote_child = true;
+      at = write_token(at, token, offset_of, offsets, spare);
+    }
+    if (entry != row_start) {
+      open.span.add(tokens[syntax::entry_index(*row_start)].start,
+                    tokens[syntax::entry_index(entry[-1])].end);
+    }
+    if (entry != open.end) {
+      // Down to the child node at `entry`.
+      open.next = entry + 1;
+      open.wrote_child = true;
+      frames.push_back(open);
+      at = room(at);
+      if (wrote_child) *at++ = ',';
+      at = put(at, "{\"c\":[");
+      open = frame_of(*entry);
+      continue;
+    }
+    at = write_node_end(room(at), open.kind, open.span, offset_of, offsets, spare);
+    if (frames.empty()) return at;
+    const OpenSpan child_span = open.span;
+    open = frames.back();
+    frames.pop_back();
+    if (child_span.present()) open.span.add(child_span.start, child_span.end);
+  }
 }
 
 // Writes the "names" and "sql" members of one item, the names entries as their records
@@ -372,7 +508,7 @@ void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
   syntax::DecimalWriter offsets;
   writer.raw_open({});
   Chunk chunk(writer.out());
-  chunk.flush(write_token(chunk.begin(), token, positions, offsets, spare));
+  chunk.flush(write_token(chunk.begin(), token, OffsetsOf<false>{positions}, offsets, spare));
   writer.raw_close({});
 }
 
@@ -415,8 +551,10 @@ std::size_t records_json_size_estimate(const syntax::Tree& tree, std::size_t dig
 std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_digits) {
   // Fixed bytes per written element from the kind tables, two numbers per element.
   std::size_t fixed = 0;
-  std::size_t elements = 0;
   std::string spare;
+  // Unrolled, here and for the tokens: the loop's own test and step cost nearly as much as
+  // the work on an element.
+#pragma GCC unroll 4
   for (const syntax::Node& node : tree.nodes) {
     const std::size_t index = syntax::node_kind_index(node.kind);
     if (index < NODE_SIZES.size()) [[likely]] {
@@ -425,16 +563,26 @@ std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_di
       fixed += NODE_FIXED + 16 + kind_name_view(node.kind, spare).size();
     }
   }
-  elements += tree.nodes.size();
-  for (const syntax::TreeToken& token : tree.tokens) {
-    const std::size_t index = syntax::token_kind_index(token.kind);
-    if (index < TOKEN_SIZES.size()) [[likely]] {
-      fixed += TOKEN_SIZES[index];
-      elements += TOKEN_SIZES[index] != 0 ? 1 : 0;
-    } else {
-      fixed += TOKEN_FIXED + 16 + kind_name_view(token.kind, spare).size();
-      ++elements;
+  std::size_t elements = tree.nodes.size();
+  // The tokens are summed in runs short enough that neither half of a packed sum can
+  // overflow into the other: at most 2^24 tokens of fewer than 2^8 fixed bytes each.
+  constexpr std::size_t TOKENS_PER_SUM = std::size_t{1} << 24;
+  const std::span<const syntax::TreeToken> tokens(tree.tokens);
+  for (std::size_t run = 0; run < tokens.size(); run += TOKENS_PER_SUM) {
+    uint64_t sizes_and_counts = 0;
+#pragma GCC unroll 4
+    for (const syntax::TreeToken& token :
+         tokens.subspan(run).first(std::min(TOKENS_PER_SUM, tokens.size() - run))) {
+      const std::size_t index = syntax::token_kind_index(token.kind);
+      if (index < TOKEN_SIZES_AND_COUNTS.size()) [[likely]] {
+        sizes_and_counts += TOKEN_SIZES_AND_COUNTS[index];
+      } else {
+        fixed += TOKEN_FIXED + 16 + kind_name_view(token.kind, spare).size();
+        ++elements;
+      }
     }
+    fixed += sizes_and_counts & ((uint64_t{1} << WRITTEN_TOKEN_SHIFT) - 1);
+    elements += sizes_and_counts >> WRITTEN_TOKEN_SHIFT;
   }
   return fixed + 2 * number_digits * elements;
 }
@@ -458,53 +606,14 @@ void resolved_records_json(syntax::JsonWriter& writer, const resolve::ScriptReso
 void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,
                const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper) {
   if (node >= tree.nodes.size()) syntax::stop("node index out of range");
-  // One frame per open node. "c" comes first, so a node's object opens when it is entered
-  // and closes after its last child, when the span of everything below it is known; a
-  // node's span then widens its parent's.
-  struct Frame {
-    uint32_t node;
-    uint32_t position;  // the next child entry
-    bool wrote_child;
-    OpenSpan span;
-  };
-  std::vector<Frame> frames;
-  std::string spare;
-  syntax::DecimalWriter offsets;
+  std::vector<OpenNodeFrame> frames;
   writer.raw_open({});
   Chunk chunk(writer.out(), mapper);
   char* at = chunk.begin();
-  frames.push_back(Frame{node, 0, false, {}});
-  at = put(at, "{\"c\":[");
-  while (!frames.empty()) {
-    Frame& frame = frames.back();
-    const syntax::Node& open = tree.nodes[frame.node];
-    const syntax::Child* const entries = tree.children.data() + open.first;
-    // The frame's state in locals while the node's tokens are written in a row.
-    uint32_t position = frame.position;
-    bool wrote_child = frame.wrote_child;
-    OpenSpan span = frame.span;
-    for (; position < open.count && syntax::is_token_entry(entries[position]); ++position) {
-      const syntax::TreeToken& token = tree.tokens[syntax::entry_index(entries[position])];
-      span.add(token.start, token.end);
-      if (syntax::is_trivia(token.kind)) continue;
-      at = chunk.room(at);
-      if (wrote_child) *at++ = ',';
-      wrote_child = true;
-      at = write_token(at, token, positions, offsets, spare);
-    }
-    if (position == open.count) {
-      at = write_node_end(chunk.room(at), open.kind, span, positions, offsets, spare);
-      frames.pop_back();
-      if (span.present && !frames.empty()) frames.back().span.add(span.start, span.end);
-      continue;
-    }
-    frame.position = position + 1;
-    frame.wrote_child = true;
-    frame.span = span;
-    at = chunk.room(at);
-    if (wrote_child) *at++ = ',';
-    at = put(at, "{\"c\":[");
-    frames.push_back(Frame{entries[position], 0, false, {}});  // `frame` dangles from here
+  if (positions.is_ascii()) {
+    at = write_subtree(chunk, at, tree, node, OffsetsOf<true>{positions}, frames);
+  } else {
+    at = write_subtree(chunk, at, tree, node, OffsetsOf<false>{positions}, frames);
   }
   chunk.flush(at);
   writer.raw_close({});

@@ -58,6 +58,8 @@ class Utf16Positions {
   [[nodiscard]] uint32_t line_count() const { return static_cast<uint32_t>(line_starts_.size()); }
   // True when the text holds only ASCII characters.
   [[nodiscard]] bool is_ascii() const { return ascii_; }
+  // The length of the text in bytes.
+  [[nodiscard]] std::size_t text_size() const { return text_.size(); }
 
  private:
   // Set on the code-unit count of a block that holds only ASCII.

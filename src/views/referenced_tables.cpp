@@ -1,5 +1,6 @@
 #include "views/referenced_tables.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -271,28 +272,47 @@ struct Walk {
          kind == syntax::syntax_kind(NodeKind::Cte);
 }
 
+// The node kinds that hold every name `acts_on` says adds one: the parents of those
+// NameRef and ObjectName nodes, and Constraint itself.
+constexpr std::array<bool, syntax::NODE_KIND_COUNT> NAME_HOLDERS = [] {
+  std::array<bool, syntax::NODE_KIND_COUNT> holders{};
+  for (const NodeKind kind :
+       {NodeKind::TableRef, NodeKind::ErrorLogging, NodeKind::TriggerOn, NodeKind::TruncateStmt,
+        NodeKind::AlterTable, NodeKind::CreateIndex, NodeKind::CreateSynonym, NodeKind::ColumnDef,
+        NodeKind::CommentStmt, NodeKind::Constraint}) {
+    holders[static_cast<std::size_t>(kind)] = true;
+  }
+  return holders;
+}();
+
+// False when no node can add a name: no node of a NAME_HOLDERS kind. A table lookup per
+// node, where asking `acts_on` of every NameRef of a long procedure would cost a look at
+// its parent each.
+[[nodiscard]] bool may_add_names(const Tree& tree) {
+  return std::any_of(tree.nodes.begin(), tree.nodes.end(), [](const syntax::Node& node) {
+    const std::size_t index = syntax::node_kind_index(node.kind);
+    return index < NAME_HOLDERS.size() && NAME_HOLDERS[index];
+  });
+}
+
 // One mark per node: set on the nodes the walk acts on and on all their ancestors. Empty
 // when no node can add a name.
 [[nodiscard]] std::vector<uint8_t> mark_table_paths(const Tree& tree) {
+  if (!may_add_names(tree)) return {};
   const auto count = static_cast<uint32_t>(tree.nodes.size());
-  uint32_t first = count;
-  for (uint32_t node = 0; node < count && first == count; ++node) {
-    if (!may_act_on(tree.nodes[node].kind)) continue;
-    bool adds_name = false;
-    if (acts_on(tree, node, adds_name) && adds_name) first = node;
-  }
-  if (first == count) return {};
   std::vector<uint8_t> marks(count, 0);
-  // Nodes before `first` may still hold a WITH query.
+  bool adds_any_name = false;
   for (uint32_t node = 0; node < count; ++node) {
     if (!may_act_on(tree.nodes[node].kind)) continue;
     bool adds_name = false;
     if (!acts_on(tree, node, adds_name)) continue;
+    adds_any_name |= adds_name;
     for (uint32_t at = node; at != syntax::NO_PARENT && at < count && marks[at] == 0;
          at = tree.nodes[at].parent) {
       marks[at] = 1;
     }
   }
+  if (!adds_any_name) return {};
   return marks;
 }
 

@@ -93,6 +93,53 @@ TEST(DecimalWriter, WritesWhatToCharsWritesInAnyOrder) {
   }
 }
 
+// Long runs through one writer, in the orders a writer of offsets meets: rising in small
+// steps across many ten thousands, falling, jumping about, and around the numbers the
+// writer keeps digits for (10^4 up to 10^9) and the top of the range, where a number below
+// the kept ten thousand would wrap around onto it.
+TEST(DecimalWriter, LongRunsMatchToChars) {
+  struct Run {
+    const char* name;
+    std::vector<uint32_t> values;
+  };
+  std::vector<Run> runs;
+  Run rising{"rising by 7", {}};
+  for (uint32_t value = 0; value < 300000; value += 7) rising.values.push_back(value);
+  runs.push_back(std::move(rising));
+  Run falling{"falling by 13", {}};
+  for (uint32_t value = 300000; value >= 13; value -= 13) falling.values.push_back(value);
+  runs.push_back(std::move(falling));
+  Run scattered{"scattered", {}};
+  uint64_t state = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    const auto bits = static_cast<uint32_t>(state >> 32);
+    // Every digit count, shifted so that small numbers are as common as large ones.
+    scattered.values.push_back(bits >> (bits % 32));
+  }
+  runs.push_back(std::move(scattered));
+  runs.push_back({"around the kept range",
+                  {9999,      10000,       0,           19999,      9999,      20000,
+                   999989999, 999990000,   999999999,   1000000000, 999990000, 1000009999,
+                   7,         4294967295u, 4294960000u, 7295,       7296,      4294959999u,
+                   0,         99999999,    100000000,   100009999,  3}});
+  for (const Run& run : runs) {
+    SCOPED_TRACE(run.name);
+    DecimalWriter writer;
+    std::string written;
+    std::string expected;
+    for (const uint32_t value : run.values) {
+      std::array<char, MAX_DECIMAL_DIGITS_32> room{};
+      written.append(room.data(), writer.write(room.data(), value));
+      written.push_back(',');
+      const auto result = std::to_chars(room.data(), room.data() + room.size(), value);
+      expected.append(room.data(), result.ptr);
+      expected.push_back(',');
+    }
+    EXPECT_EQ(written, expected);
+  }
+}
+
 TEST(JsonWriter, ScalarsAndNestingMatchTheLibrary) {
   std::string out;
   JsonWriter writer(out);
