@@ -200,14 +200,18 @@ class Chunk {
   }
 
  private:
-  // Keeps the first `used` bytes of the result and makes STEP bytes of room after them;
-  // returns the position after the kept text.
+  // Keeps the first `used` bytes of the result and makes STEP bytes of room after them, or
+  // less, down to ROOM, where the result's capacity ends sooner: a result reserved from a
+  // bound of its size is not moved for room that is never written. Returns the position
+  // after the kept text.
   char* grow(std::size_t used) {
+    std::size_t size = used + STEP;
+    if (size > out_.capacity() && used + ROOM <= out_.capacity()) size = out_.capacity();
     // `used` lies within the text, so this maps at least up to the room's end.
     if (mapper_ != nullptr) mapper_->ahead(STEP);
-    out_.resize(used + STEP);
+    out_.resize(size);
     char* const data = out_.data();
-    limit_ = data + used + STEP;
+    limit_ = data + size;
     return data + used;
   }
 

@@ -227,5 +227,32 @@ TEST(TreeJson, ParsedScriptsMatchTheRecursiveWriter) {
   }
 }
 
+// Reserved from a bound of its size, as the analysis reserves its result, the text is
+// written in place: the room the writer makes ahead of itself stays within the capacity
+// wherever 256 bytes, the most it asks for at a time, are left.
+TEST(TreeJson, StaysWithinTheReservedCapacity) {
+  std::string text = "select 1";
+  for (int i = 0; i < 500; ++i) text += ", x" + std::to_string(i);
+  text += " from t;\n";
+  const syntax::Utf16Positions positions(text);
+  const lexer::SplitResult split = lexer::split_script(text);
+  ASSERT_EQ(split.items.size(), 1u);
+  const auto parsed = parser::parse_item(text, split, split.items[0], lexer::ParseOptions{});
+  ASSERT_TRUE(parsed.has_value());
+  const std::string expected = reference_json(parsed->tree, positions);
+  for (const std::size_t spare : {std::size_t{256}, std::size_t{700}, std::size_t{5000}}) {
+    SCOPED_TRACE(spare);
+    std::string out = "[";
+    out.reserve(out.size() + expected.size() + spare);
+    const char* const storage = out.data();
+    const std::size_t capacity = out.capacity();
+    syntax::JsonWriter writer(out);
+    node_json(writer, parsed->tree, parsed->tree.root, positions);
+    EXPECT_EQ(out, "[" + expected);
+    EXPECT_EQ(out.data(), storage);
+    EXPECT_EQ(out.capacity(), capacity);
+  }
+}
+
 }  // namespace
 }  // namespace veltrane::api
