@@ -71,9 +71,11 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
 
 // An upper bound of the length of an item's object but its records, a comma before it
 // included: its head and tail with their numbers at `digits` digits, and for a parsed
-// item its tables and tree.
+// item its tables and tree (`tree_sizes.tree` of its tree).
 [[nodiscard]] std::size_t item_json_size_bound(const lexer::ScriptItem& item,
-                                               const ParsedItem* parsed, std::size_t digits) {
+                                               const ParsedItem* parsed,
+                                               const TreeJsonSizes& tree_sizes,
+                                               std::size_t digits) {
   // {"col":,"end":,"kind":"","line":,"sql":,"start":} and a comma, and the longest item
   // kind name; for parsed items ,"errors":,"statement":"","tables":[],"tree": and the
   // statement's kind name.
@@ -87,7 +89,7 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
   for (const std::string& table : parsed->tables) {
     size += 1 + syntax::json_string_size_bound(table);
   }
-  return size + node_json_size_bound(parsed->statement.tree, digits);
+  return size + tree_sizes.tree;
 }
 
 // The bounds of the result's parts but the records, which are known only as each item is
@@ -97,7 +99,7 @@ struct ResultBounds {
   std::size_t digits = 0;
   // The object's own keys, the diagnostics and the items but their records.
   std::size_t total = 0;
-  // All items' records (records_json_size_estimate).
+  // All items' records (TreeJsonSizes::records).
   std::size_t records = 0;
 };
 
@@ -112,9 +114,12 @@ struct ResultBounds {
   }
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     const ParsedItem* parsed = parsed_of_item[i];
-    bounds.total += item_json_size_bound(split.items[i], parsed, bounds.digits);
+    const TreeJsonSizes tree_sizes = parsed == nullptr
+                                         ? TreeJsonSizes{}
+                                         : tree_json_sizes(parsed->statement.tree, bounds.digits);
+    bounds.total += item_json_size_bound(split.items[i], parsed, tree_sizes, bounds.digits);
+    bounds.records += tree_sizes.records;
     if (parsed == nullptr) continue;
-    bounds.records += records_json_size_estimate(parsed->statement.tree, bounds.digits);
     for (const syntax::Diagnostic& diagnostic : parsed->statement.diagnostics) {
       bounds.total += diagnostic_json_size_bound(diagnostic, bounds.digits);
     }

@@ -106,14 +106,17 @@ constexpr std::array<uint8_t, syntax::TOKEN_KIND_COUNT> TOKEN_SIZES = [] {
   return sizes;
 }();
 
-// Per token kind, TOKEN_SIZES in the low half and in the high half 1 for a token that is
-// written, so that one addition per token sums both the fixed bytes and the written tokens.
-constexpr uint32_t WRITTEN_TOKEN_SHIFT = 32;
+// Per token kind, three sums in one word, so that one addition per token sums them all:
+// TOKEN_SIZES in the low bits, then 1 for a token that is written, then 1 for a word that
+// can be a name (what the records' estimate counts).
+constexpr uint32_t WRITTEN_TOKEN_SHIFT = 24;
+constexpr uint32_t NAME_TOKEN_SHIFT = 44;
 constexpr std::array<uint64_t, syntax::TOKEN_KIND_COUNT> TOKEN_SIZES_AND_COUNTS = [] {
   std::array<uint64_t, syntax::TOKEN_KIND_COUNT> packed{};
   for (std::size_t i = 0; i < packed.size(); ++i) {
     const uint64_t written = TOKEN_SIZES[i] != 0 ? 1 : 0;
-    packed[i] = TOKEN_SIZES[i] | (written << WRITTEN_TOKEN_SHIFT);
+    const uint64_t name = views::is_name_token(static_cast<syntax::TokenKind>(i)) ? 1 : 0;
+    packed[i] = TOKEN_SIZES[i] | (written << WRITTEN_TOKEN_SHIFT) | (name << NAME_TOKEN_SHIFT);
   }
   return packed;
 }();
@@ -535,24 +538,7 @@ std::size_t diagnostic_json_size_bound(const syntax::Diagnostic& diagnostic, std
   return DIAGNOSTIC_FIXED + 4 * digits + syntax::json_string_size_bound(diagnostic.message);
 }
 
-std::size_t records_json_size_estimate(const syntax::Tree& tree, std::size_t digits) {
-  // ,"names":[],"sql":[]
-  constexpr std::size_t MEMBERS_FIXED = 24;
-  // The keys of a names entry, its longest usage tail, a comma and its type word.
-  constexpr std::size_t NAMES_ENTRY_FIXED = 124;
-  // Each record names one word, and in a long unit most words get one; the words of the
-  // keywords leave room for the few statement records. A name's normal form is its word
-  // upper-cased, at most three times as long, or the text inside its quotes.
-  constexpr std::size_t NAME_GROWTH = 3;
-  std::size_t size = MEMBERS_FIXED;
-  for (const syntax::TreeToken& token : tree.tokens) {
-    if (!views::is_name_token(views::token_kind_of(token))) continue;
-    size += NAMES_ENTRY_FIXED + 6 * digits + 2 + NAME_GROWTH * (token.end - token.start);
-  }
-  return size;
-}
-
-std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_digits) {
+TreeJsonSizes tree_json_sizes(const syntax::Tree& tree, std::size_t number_digits) {
   // Fixed bytes per written element from the kind tables, two numbers per element.
   std::size_t fixed = 0;
   std::string spare;
@@ -568,27 +554,40 @@ std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_di
     }
   }
   std::size_t elements = tree.nodes.size();
-  // The tokens are summed in runs short enough that neither half of a packed sum can
-  // overflow into the other: at most 2^24 tokens of fewer than 2^8 fixed bytes each.
-  constexpr std::size_t TOKENS_PER_SUM = std::size_t{1} << 24;
+  std::size_t names = 0;
+  // The tokens are summed in runs short enough that no part of a packed sum can overflow
+  // into the next: at most 2^16 tokens of fewer than 2^8 fixed bytes each.
+  constexpr std::size_t TOKENS_PER_SUM = std::size_t{1} << 16;
+  constexpr uint64_t COUNT_MASK = (uint64_t{1} << (NAME_TOKEN_SHIFT - WRITTEN_TOKEN_SHIFT)) - 1;
   const std::span<const syntax::TreeToken> tokens(tree.tokens);
   for (std::size_t run = 0; run < tokens.size(); run += TOKENS_PER_SUM) {
-    uint64_t sizes_and_counts = 0;
+    uint64_t sums = 0;
 #pragma GCC unroll 4
     for (const syntax::TreeToken& token :
          tokens.subspan(run).first(std::min(TOKENS_PER_SUM, tokens.size() - run))) {
       const std::size_t index = syntax::token_kind_index(token.kind);
       if (index < TOKEN_SIZES_AND_COUNTS.size()) [[likely]] {
-        sizes_and_counts += TOKEN_SIZES_AND_COUNTS[index];
+        sums += TOKEN_SIZES_AND_COUNTS[index];
       } else {
         fixed += TOKEN_FIXED + 16 + kind_name_view(token.kind, spare).size();
         ++elements;
       }
     }
-    fixed += sizes_and_counts & ((uint64_t{1} << WRITTEN_TOKEN_SHIFT) - 1);
-    elements += sizes_and_counts >> WRITTEN_TOKEN_SHIFT;
+    fixed += sums & ((uint64_t{1} << WRITTEN_TOKEN_SHIFT) - 1);
+    elements += (sums >> WRITTEN_TOKEN_SHIFT) & COUNT_MASK;
+    names += sums >> NAME_TOKEN_SHIFT;
   }
-  return fixed + 2 * number_digits * elements;
+  // ,"names":[],"sql":[]
+  constexpr std::size_t MEMBERS_FIXED = 24;
+  // The keys of a names entry, its longest usage tail, a comma, its type word and quotes.
+  constexpr std::size_t NAMES_ENTRY_FIXED = 126;
+  // Each record names one word, and in a long unit most words get one; the words of the
+  // keywords leave room for the few statement records. The names' normal forms are about
+  // as long as their words, which are part of the tree's text.
+  const std::size_t text_size =
+      tokens.empty() ? 0 : std::size_t{tokens.back().end} - tokens.front().start;
+  return TreeJsonSizes{fixed + 2 * number_digits * elements,
+                       MEMBERS_FIXED + names * (NAMES_ENTRY_FIXED + 6 * number_digits) + text_size};
 }
 
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,

@@ -27,10 +27,20 @@ namespace veltrane::api {
 void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,
                const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper = nullptr);
 
-// An upper bound of the length of node_json of the tree's root, exact but for the numbers,
-// each counted at `number_digits` digits (see syntax::number_digits), and a comma counted
-// before every element, also the first of each list.
-[[nodiscard]] std::size_t node_json_size_bound(const syntax::Tree& tree, std::size_t number_digits);
+// The room the analysis makes for a tree's item, from one pass over the tree.
+struct TreeJsonSizes {
+  // An upper bound of the length of node_json of the tree's root, exact but for the
+  // numbers, each counted at `number_digits` digits (see syntax::number_digits), and a comma
+  // counted before every element, also the first of each list.
+  std::size_t tree = 0;
+  // About the length of the records members of the tree's statement (records_json), each
+  // number counted at `number_digits` digits: room for one names entry per word of the
+  // tree, which holds unless one word gets more than one record or the normal forms of its
+  // names are much longer than their words (many escapes, or letters that upper-case long).
+  std::size_t records = 0;
+};
+
+[[nodiscard]] TreeJsonSizes tree_json_sizes(const syntax::Tree& tree, std::size_t number_digits);
 
 void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
                 const syntax::Utf16Positions& positions);
@@ -59,11 +69,6 @@ void resolved_records_json(syntax::JsonWriter& writer, const resolve::ScriptReso
                            const parser::ParsedStatement& statement,
                            const syntax::Utf16Positions& positions,
                            syntax::RoomMapper* mapper = nullptr);
-
-// About the length of the records members of the tree's statement, each number counted at
-// `digits` digits: room for one names entry per word of the tree, which holds unless one
-// word gets more than one record or a quoted name needs many escapes.
-[[nodiscard]] std::size_t records_json_size_estimate(const syntax::Tree& tree, std::size_t digits);
 
 // The name of a syntax kind without a temporary text for named kinds; `spare` holds the
 // text of a number that names no kind.

@@ -276,7 +276,7 @@ TEST(TreeSizeBound, IsExactButForTheNumbers) {
       const std::string json = tree_json(parsed->tree, positions);
       const auto digits = static_cast<std::size_t>(
           std::count_if(json.begin(), json.end(), [](char c) { return c >= '0' && c <= '9'; }));
-      const std::size_t bound = node_json_size_bound(parsed->tree, 0) + digits;
+      const std::size_t bound = tree_json_sizes(parsed->tree, 0).tree + digits;
       ASSERT_GE(bound, json.size());
       EXPECT_LE(bound - json.size(), parsed->tree.nodes.size() + 1);
     }
@@ -292,7 +292,7 @@ TEST(TreeSizeBound, IsExactButForTheNumbers) {
   const syntax::Tree tree = std::move(builder).finish();
   const std::string text = "x ";
   const std::string json = tree_json(tree, syntax::Utf16Positions(text));
-  EXPECT_LE(json.size(), node_json_size_bound(tree, 1));
+  EXPECT_LE(json.size(), tree_json_sizes(tree, 1).tree);
   EXPECT_NE(json.find("\"k\":\"?1234\""), std::string::npos);
 }
 
@@ -329,7 +329,7 @@ TEST(RecordsAndDiagnosticsSizeBounds, HoldWhatIsWritten) {
         EXPECT_EQ(out, "x");
         continue;
       }
-      EXPECT_LE(out.size() - 1, records_json_size_estimate(parsed[i]->tree, digits));
+      EXPECT_LE(out.size() - 1, tree_json_sizes(parsed[i]->tree, digits).records);
       std::string streamed = "x";
       syntax::JsonWriter streamed_writer(streamed);
       streamed_writer.raw_close({});
