@@ -412,9 +412,11 @@ void Walker::visit_call(const Task& task) {
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
     if (syntax::is_token_entry(*it)) continue;
     const uint32_t child = syntax::entry_index(*it);
-    const bool plsql_name = child == callee && is_kind(child, NodeKind::NameRef);
-    push(plsql_name ? Step::VisitPlsqlName : Step::Visit, child, task.flags & ALIAS_CLAUSE, NONE,
-         task.target);
+    if (child == callee && is_kind(child, NodeKind::NameRef)) {
+      push(Step::VisitPlsqlName, child, task.flags & ALIAS_CLAUSE, NONE, task.target);
+    } else {
+      push_child(child, task.flags & ALIAS_CLAUSE, task.target);
+    }
   }
 }
 
