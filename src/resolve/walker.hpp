@@ -338,12 +338,14 @@ class Walker {
   bool in_statement_ = false;
   uint32_t sql_floor_ = 0;
   std::vector<PackedTask> tasks_;
-  // The child lists push_children has entered in place of their nodes, each with the
-  // position it goes on from and the flags of its children.
+  // The child lists push_children has entered a child of and goes on with after it, each
+  // with the position it goes on from, the flags of its children and whether it is the
+  // list of the node push_children was called for.
   struct ListInWalk {
     std::span<const syntax::Child> entries;
     std::size_t position;
     uint8_t flags;
+    bool own_list;
   };
   std::vector<ListInWalk> lists_in_walk_;
   syntax::WalkStack walk_stack_;            // of first_significant_token and last_token
