@@ -149,7 +149,8 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
   if (kind == NodeKind::CreateTrigger) {
     visit_trigger_children(root);
   } else {
-    push_children(root, 0, NONE, static_cast<uint32_t>(NodeKind::ObjectName));
+    // The unit's ObjectName, recorded above, is an inert leaf: it gets no task.
+    push_children(root, 0, NONE);
   }
 }
 

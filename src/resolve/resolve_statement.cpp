@@ -94,17 +94,16 @@ uint32_t Walker::leading_name_ref(uint32_t node) const {
   }
 }
 
-void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip) {
+void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target) {
   // Back to front, so that the children run in source order; a leaf whose visit does
   // nothing gets no task. A child that only walks its children is entered in place: its
   // list is read to its start, with the flags its visit would give (only the alias-clause
-  // flag goes on) and nothing skipped, and then the list it stands in goes on; a list with
+  // flag goes on), and then the list it stands in goes on; a list with
   // nothing left before that child is not kept, so that a chain nested down its first
   // children (a + b + c ...) keeps no list per level.
   lists_in_walk_.clear();
   std::span<const syntax::Child> entries = syntax::children(tree_, node);
   std::size_t position = entries.size();
-  bool own_list = true;  // `skip` applies to the children of `node` only
   while (true) {
     if (position == 0) {
       if (lists_in_walk_.empty()) return;
@@ -112,7 +111,6 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32
       entries = outer.entries;
       position = outer.position;
       flags = outer.flags;
-      own_list = outer.own_list;
       lists_in_walk_.pop_back();
       continue;
     }
@@ -127,13 +125,11 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32
     const auto kind = static_cast<NodeKind>(kind_index);
     const ChildRole role = CHILD_ROLES[kind_index];
     if (role == ChildRole::Skip) continue;
-    if (skip != NONE && own_list && kind == static_cast<NodeKind>(skip)) continue;
     if (role == ChildRole::Enter) {
-      if (position > 0) lists_in_walk_.push_back(ListInWalk{entries, position, flags, own_list});
+      if (position > 0) lists_in_walk_.push_back(ListInWalk{entries, position, flags});
       entries = syntax::children(tree_, index);
       position = entries.size();
       flags &= ALIAS_CLAUSE;
-      own_list = false;
       continue;
     }
     const bool takes_label =

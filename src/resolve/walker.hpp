@@ -223,7 +223,7 @@ class Walker {
   // an inert leaf (is_inert_leaf) gets no task. A child whose visit would only push its own
   // children (walks_children_only) has them pushed in its place, as that visit would, at
   // any depth: the tasks and their order are the same, without a task for each such child.
-  void push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip = NONE);
+  void push_children(uint32_t node, uint8_t flags, uint32_t target);
   // Pushes what a Visit task of the child would come to: the task itself, or for a kind that
   // only walks its children (walks_children_only), its children in its place.
   void push_child(uint32_t child, uint8_t flags, uint32_t target) {
@@ -339,13 +339,11 @@ class Walker {
   uint32_t sql_floor_ = 0;
   std::vector<PackedTask> tasks_;
   // The child lists push_children has entered a child of and goes on with after it, each
-  // with the position it goes on from, the flags of its children and whether it is the
-  // list of the node push_children was called for.
+  // with the position it goes on from and the flags of its children.
   struct ListInWalk {
     std::span<const syntax::Child> entries;
     std::size_t position;
     uint8_t flags;
-    bool own_list;
   };
   std::vector<ListInWalk> lists_in_walk_;
   syntax::WalkStack walk_stack_;            // of first_significant_token and last_token
