@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "syntax/stop.hpp"
 
@@ -21,6 +22,23 @@ NameTable::NameTable(const NameTable& other) {
 
 NameTable& NameTable::operator=(const NameTable& other) {
   if (this != &other) *this = NameTable(other);
+  return *this;
+}
+
+NameTable::NameTable(NameTable&& other) noexcept { *this = std::move(other); }
+
+NameTable& NameTable::operator=(NameTable&& other) noexcept {
+  if (this == &other) return *this;
+  // The free rest of the last block goes with the blocks: the table moved from must not
+  // write there any more.
+  blocks_ = std::move(other.blocks_);
+  block_free_ = std::exchange(other.block_free_, nullptr);
+  block_room_ = std::exchange(other.block_room_, 0);
+  texts_ = std::move(other.texts_);
+  slots_ = std::move(other.slots_);
+  other.blocks_.clear();
+  other.texts_.clear();
+  other.slots_.clear();
   return *this;
 }
 

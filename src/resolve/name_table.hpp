@@ -64,8 +64,9 @@ class NameTable {
   // A copy numbers the same names alike; its texts are its own.
   NameTable(const NameTable& other);
   NameTable& operator=(const NameTable& other);
-  NameTable(NameTable&&) noexcept = default;
-  NameTable& operator=(NameTable&&) noexcept = default;
+  // A table moved from is left empty and can be used again.
+  NameTable(NameTable&& other) noexcept;
+  NameTable& operator=(NameTable&& other) noexcept;
   ~NameTable() = default;
 
   // The number of `name`, given to it now when it is new. Numbers count from 0 in the

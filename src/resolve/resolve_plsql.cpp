@@ -149,7 +149,8 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
   if (kind == NodeKind::CreateTrigger) {
     visit_trigger_children(root);
   } else {
-    push_children(root, 0, NONE, static_cast<uint32_t>(NodeKind::ObjectName));
+    // The unit's ObjectName, recorded above, is an inert leaf: it gets no task.
+    push_children(root, 0, NONE);
   }
 }
 
@@ -412,9 +413,11 @@ void Walker::visit_call(const Task& task) {
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
     if (syntax::is_token_entry(*it)) continue;
     const uint32_t child = syntax::entry_index(*it);
-    const bool plsql_name = child == callee && is_kind(child, NodeKind::NameRef);
-    push(plsql_name ? Step::VisitPlsqlName : Step::Visit, child, task.flags & ALIAS_CLAUSE, NONE,
-         task.target);
+    if (child == callee && is_kind(child, NodeKind::NameRef)) {
+      push(Step::VisitPlsqlName, child, task.flags & ALIAS_CLAUSE, NONE, task.target);
+    } else {
+      push_child(child, task.flags & ALIAS_CLAUSE, task.target);
+    }
   }
 }
 

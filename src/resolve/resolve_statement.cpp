@@ -96,11 +96,13 @@ uint32_t Walker::leading_name_ref(uint32_t node) const {
   }
 }
 
-void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip) {
+void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target) {
   // Back to front, so that the children run in source order; a leaf whose visit does
   // nothing gets no task. A child that only walks its children is entered in place: its
   // list is read to its start, with the flags its visit would give (only the alias-clause
-  // flag goes on) and nothing skipped, and then the list it stands in goes on.
+  // flag goes on), and then the list it stands in goes on; a list with
+  // nothing left before that child is not kept, so that a chain nested down its first
+  // children (a + b + c ...) keeps no list per level.
   lists_in_walk_.clear();
   std::span<const syntax::Child> entries = syntax::children(tree_, node);
   std::size_t position = entries.size();
@@ -125,9 +127,8 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target, uint32
     const auto kind = static_cast<NodeKind>(kind_index);
     const ChildRole role = CHILD_ROLES[kind_index];
     if (role == ChildRole::Skip) continue;
-    if (skip != NONE && lists_in_walk_.empty() && kind == static_cast<NodeKind>(skip)) continue;
     if (role == ChildRole::Enter) {
-      lists_in_walk_.push_back(ListInWalk{entries, position, flags});
+      if (position > 0) lists_in_walk_.push_back(ListInWalk{entries, position, flags});
       entries = syntax::children(tree_, index);
       position = entries.size();
       flags &= ALIAS_CLAUSE;

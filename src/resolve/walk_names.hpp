@@ -43,7 +43,9 @@ class WalkNames {
   void reserve(std::size_t count);
   [[nodiscard]] std::string_view text(uint32_t name) const { return names_.text(name); }
 
-  // The name number of a token's identifier normal form. `text` is the whole source text.
+  // The name number of a token's identifier normal form. `text` is the whole source text,
+  // which must outlive this WalkNames: the spellings of words are kept where they stand
+  // in it.
   // Kept here: every name the walk reads comes through it, most often an unquoted word
   // whose spelling was met before.
   uint32_t of_token(const syntax::Tree& tree, uint32_t token, std::string_view text) {

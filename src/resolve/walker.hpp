@@ -226,7 +226,17 @@ class Walker {
   // an inert leaf (is_inert_leaf) gets no task. A child whose visit would only push its own
   // children (walks_children_only) has them pushed in its place, as that visit would, at
   // any depth: the tasks and their order are the same, without a task for each such child.
-  void push_children(uint32_t node, uint8_t flags, uint32_t target, uint32_t skip = NONE);
+  void push_children(uint32_t node, uint8_t flags, uint32_t target);
+  // Pushes what a Visit task of the child would come to: the task itself, or for a kind that
+  // only walks its children (walks_children_only), its children in its place.
+  void push_child(uint32_t child, uint8_t flags, uint32_t target) {
+    const std::size_t kind_index = syntax::node_kind_index(tree_.nodes[child].kind);
+    if (kind_index < syntax::NODE_KIND_COUNT && CHILD_ROLES[kind_index] == ChildRole::Enter) {
+      push_children(child, flags & ALIAS_CLAUSE, target);
+    } else {
+      push(Step::Visit, child, flags, NONE, target);
+    }
+  }
   // The Label node written directly before entries[position], NONE when there is none.
   [[nodiscard]] uint32_t label_before(std::span<const syntax::Child> entries,
                                       std::size_t position) const;
@@ -333,8 +343,8 @@ class Walker {
   bool in_statement_ = false;
   uint32_t sql_floor_ = 0;
   std::vector<PackedTask> tasks_;
-  // The child lists push_children has entered in place of their nodes, each with the
-  // position it goes on from and the flags of its children.
+  // The child lists push_children has entered a child of and goes on with after it, each
+  // with the position it goes on from and the flags of its children.
   struct ListInWalk {
     std::span<const syntax::Child> entries;
     std::size_t position;

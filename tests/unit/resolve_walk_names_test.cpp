@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "lexer/parse_options.hpp"
@@ -102,10 +103,14 @@ TEST(WalkNames, PathsAgreeWithTheViewsReading) {
       "emp",   "hr.emp", "\"Mixed\".\"t 1\"", "scott.emp@remote.world",
       "a.b.c", "&s..t",  "hr . /* x */ emp",
   };
-  WalkNames names;  // one for every case, as a walk reads many names
+  // The texts outlive the names read from them, as a walk's source text does.
+  std::vector<std::string> texts;
   for (const std::string_view target : targets) {
-    SCOPED_TRACE(target);
-    const std::string text = "CREATE SYNONYM s FOR " + std::string(target) + ";";
+    texts.push_back("CREATE SYNONYM s FOR " + std::string(target) + ";");
+  }
+  WalkNames names;  // one for every case, as a walk reads many names
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
     const parser::ParsedStatement parsed = parse_first(text);
     const std::vector<uint32_t> objects = nodes_of_kind(parsed.tree, NodeKind::ObjectName);
     ASSERT_EQ(objects.size(), 2u);
@@ -153,6 +158,26 @@ TEST(NameTable, TextsStayPutWhileTheTableGrows) {
   EXPECT_EQ(copy.find("NAME_19999"), first.size() + 19999);
   EXPECT_EQ(copy.text(3), long_name);
   EXPECT_EQ(names.find("A"), NameTable::NONE);
+}
+
+TEST(NameTable, ATableMovedFromIsEmptyAndWritesOnlyItsOwnTexts) {
+  NameTable moved;
+  EXPECT_EQ(moved.intern("ONE"), 0u);
+  NameTable kept = std::move(moved);
+  NameTable assigned;
+  assigned.intern("OTHER");
+  assigned = std::move(kept);
+  EXPECT_EQ(moved.size(), 0u);
+  EXPECT_EQ(moved.find("ONE"), NameTable::NONE);
+  // Each table interns into its own room.
+  EXPECT_EQ(moved.intern("TWO"), 0u);
+  EXPECT_EQ(kept.intern("SIX"), 0u);
+  EXPECT_EQ(assigned.intern("THREE"), 1u);
+  EXPECT_EQ(moved.text(0), "TWO");
+  EXPECT_EQ(kept.text(0), "SIX");
+  EXPECT_EQ(assigned.text(0), "ONE");
+  EXPECT_EQ(assigned.text(1), "THREE");
+  EXPECT_EQ(assigned.find("OTHER"), NameTable::NONE);
 }
 
 TEST(NameTable, HashSeesEveryByteOfTheName) {
