@@ -6,7 +6,6 @@
 #include <span>
 #include <string>
 
-#include "lexer/token_values.hpp"
 #include "resolve/walker.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
