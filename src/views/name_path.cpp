@@ -154,38 +154,6 @@ PathShape name_part_tokens(const Tree& tree, uint32_t node, std::vector<uint32_t
   return path;
 }
 
-NamePathView NameReader::read(const Tree& tree, uint32_t node, std::string_view text) {
-  const PathShape shape = name_part_tokens(tree, node, tokens_);
-  read_parts(tree, tokens_, text);
-  return NamePathView{parts_, shape.star, shape.link, shape.plain};
-}
-
-std::span<const NamePartView> NameReader::read_tokens(const Tree& tree,
-                                                      std::span<const uint32_t> tokens,
-                                                      std::string_view text) {
-  read_parts(tree, tokens, text);
-  return parts_;
-}
-
-void NameReader::read_parts(const Tree& tree, std::span<const uint32_t> tokens,
-                            std::string_view text) {
-  texts_.clear();
-  ends_.clear();
-  parts_.clear();
-  for (const uint32_t index : tokens) {
-    const syntax::TreeToken& token = tree.tokens[index];
-    lexer::append_identifier_text(texts_, token_kind_of(token), token_text(token, text));
-    ends_.push_back(static_cast<uint32_t>(texts_.size()));
-  }
-  // The texts are written in full before any view into them is taken.
-  const std::string_view texts = texts_;
-  uint32_t start = 0;
-  for (std::size_t part = 0; part < tokens.size(); ++part) {
-    parts_.push_back(NamePartView{texts.substr(start, ends_[part] - start), tokens[part]});
-    start = ends_[part];
-  }
-}
-
 std::optional<QualifiedName> object_name(const Tree& tree, uint32_t node, std::string_view text) {
   NamePath path = name_path(tree, node, text);
   if (!path.plain || path.star || path.link) return std::nullopt;

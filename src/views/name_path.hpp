@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,43 +62,5 @@ struct PathShape {
 // make the parts' texts their own way.
 PathShape name_part_tokens(const syntax::Tree& tree, uint32_t node,
                            std::vector<uint32_t>& part_tokens);
-
-// One part of a dotted name read by a NameReader: its identifier normal form, valid until
-// the reader reads again, and its token index.
-struct NamePartView {
-  std::string_view text;
-  uint32_t token = 0;
-};
-
-// A NamePath read into a NameReader's buffers: the same parts, star and plain test, and
-// whether the name has a database link (without its text).
-struct NamePathView {
-  std::span<const NamePartView> parts;
-  bool star = false;
-  bool link = false;
-  bool plain = false;
-};
-
-// Reads name paths as name_path does into buffers it keeps, so that a walk reading many
-// names allocates only while the buffers grow. What `read` returns is valid until the
-// next `read`.
-class NameReader {
- public:
-  [[nodiscard]] NamePathView read(const syntax::Tree& tree, uint32_t node, std::string_view text);
-  // The normal forms of the given name tokens, in order; valid until the next read.
-  [[nodiscard]] std::span<const NamePartView> read_tokens(const syntax::Tree& tree,
-                                                          std::span<const uint32_t> tokens,
-                                                          std::string_view text);
-
- private:
-  // Fills parts_ with views into texts_ of the normal forms of the tokens.
-  void read_parts(const syntax::Tree& tree, std::span<const uint32_t> tokens,
-                  std::string_view text);
-
-  std::string texts_;
-  std::vector<uint32_t> ends_;  // where each part ends in texts_
-  std::vector<uint32_t> tokens_;
-  std::vector<NamePartView> parts_;
-};
 
 }  // namespace veltrane::views

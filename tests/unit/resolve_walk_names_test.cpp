@@ -100,7 +100,7 @@ TEST(WalkNames, SpellingsShareTheNumberOfTheirNormalForm) {
 
 TEST(WalkNames, PathsAgreeWithTheViewsReading) {
   const std::vector<std::string_view> targets = {
-      "emp",   "hr.emp", "\"Mixed\".\"t 1\"", "scott.emp@remote.world",
+      "emp",   "hr.emp", "\"Mixed\".\"t 1\"", "scott.emp@remote.world", "emp@\"Lnk\"",
       "a.b.c", "&s..t",  "hr . /* x */ emp",
   };
   // The texts outlive the names read from them, as a walk's source text does.
@@ -125,7 +125,31 @@ TEST(WalkNames, PathsAgreeWithTheViewsReading) {
     EXPECT_EQ(path.plain, expected.plain);
     EXPECT_EQ(path.star, expected.star);
     EXPECT_EQ(path.link, expected.link.has_value());
+    // The same parts read from their tokens alone.
+    std::vector<uint32_t> tokens;
+    for (const views::NamePart& part : expected.parts) tokens.push_back(part.token);
+    const std::span<const NamePart> words = names.read_tokens(parsed.tree, tokens, text);
+    ASSERT_EQ(words.size(), expected.parts.size());
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      EXPECT_EQ(words[i].text, expected.parts[i].text);
+      EXPECT_EQ(words[i].token, expected.parts[i].token);
+    }
   }
+}
+
+TEST(WalkNames, StarAndOtherNodesAsTheViewsReadThem) {
+  const std::string text = "SELECT d.*, x FROM dept d;";
+  const parser::ParsedStatement parsed = parse_first(text);
+  const std::vector<uint32_t> refs = nodes_of_kind(parsed.tree, NodeKind::NameRef);
+  ASSERT_GE(refs.size(), 2u);
+  WalkNames names;
+  const NamePath star = names.read_path(parsed.tree, refs[0], text);
+  EXPECT_TRUE(star.star);
+  EXPECT_TRUE(star.plain);
+  const NamePath none = names.read_path(parsed.tree, parsed.tree.root, text);
+  EXPECT_TRUE(none.parts.empty());
+  EXPECT_FALSE(none.plain);
+  EXPECT_FALSE(none.star);
 }
 
 TEST(NameTable, TextsStayPutWhileTheTableGrows) {

@@ -101,8 +101,6 @@ TEST(NamePath, ReadsPartsStarLinkAndPlainness) {
       {"substitution piece", "&s..t", "T", nullptr, false},
       {"comment inside", "hr . /* x */ emp", "HR|EMP", nullptr, true},
   };
-  // One reader for every case: each read replaces what the one before left.
-  views::NameReader reader;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string text = std::string("CREATE SYNONYM s FOR ") + c.target + ";";
@@ -116,25 +114,6 @@ TEST(NamePath, ReadsPartsStarLinkAndPlainness) {
     EXPECT_FALSE(path.star);
     for (const views::NamePart& part : path.parts) {
       EXPECT_EQ(normal_form(parsed.tree, part.token, text), part.text);
-    }
-    const views::NamePathView read = reader.read(parsed.tree, names[1], text);
-    ASSERT_EQ(read.parts.size(), path.parts.size());
-    for (std::size_t i = 0; i < read.parts.size(); ++i) {
-      EXPECT_EQ(read.parts[i].text, path.parts[i].text);
-      EXPECT_EQ(read.parts[i].token, path.parts[i].token);
-    }
-    EXPECT_EQ(read.link, path.link.has_value());
-    EXPECT_EQ(read.plain, path.plain);
-    EXPECT_EQ(read.star, path.star);
-    // The same parts read from their tokens alone.
-    std::vector<uint32_t> tokens;
-    for (const views::NamePart& part : path.parts) tokens.push_back(part.token);
-    const std::span<const views::NamePartView> words =
-        reader.read_tokens(parsed.tree, tokens, text);
-    ASSERT_EQ(words.size(), path.parts.size());
-    for (std::size_t i = 0; i < words.size(); ++i) {
-      EXPECT_EQ(words[i].text, path.parts[i].text);
-      EXPECT_EQ(words[i].token, path.parts[i].token);
     }
   }
 }
@@ -153,14 +132,6 @@ TEST(NamePath, StarAndOtherNodes) {
   const views::NamePath none = views::name_path(parsed.tree, parsed.tree.root, text);
   EXPECT_TRUE(none.parts.empty());
   EXPECT_FALSE(none.plain);
-  views::NameReader reader;
-  const views::NamePathView read_star = reader.read(parsed.tree, refs[0], text);
-  EXPECT_TRUE(read_star.star);
-  EXPECT_TRUE(read_star.plain);
-  const views::NamePathView read_none = reader.read(parsed.tree, parsed.tree.root, text);
-  EXPECT_TRUE(read_none.parts.empty());
-  EXPECT_FALSE(read_none.plain);
-  EXPECT_FALSE(read_none.star);
 }
 
 TEST(CreatedObjectName, ReadsOnlyWhatTheNameWrites) {
