@@ -9,7 +9,6 @@
 #include "resolve/walker.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
-#include "syntax/string_room.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/walk.hpp"
 #include "views/tree_words.hpp"
@@ -22,7 +21,7 @@ using syntax::NodeKind;
 using syntax::TokenKind;
 
 Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context,
-               IdentifierSink* sink)
+               IdentifierSink& sink)
     : tree_(tree),
       text_(text),
       context_(context),
@@ -158,37 +157,6 @@ void Walker::save_and_push_restore() {
   push(Step::Restore, NONE);
 }
 
-void Walker::reserve_identifier_records() {
-  // Every identifier record names one word token, and in a long unit most words that are
-  // not keywords get one: room for one record per word spares it the copies of a growing
-  // list. A short statement keeps growing its list, which wastes less than the words of
-  // its keywords would (a script of many INSERTs holds every statement's list at once).
-  constexpr std::ptrdiff_t FEW_WORDS = 4096;
-  if (sink_ != nullptr || std::ssize(tree_.tokens) < FEW_WORDS) return;
-  std::ptrdiff_t words = 0;
-  for (const syntax::TreeToken& token : tree_.tokens) {
-    words += views::is_name_token(views::token_kind_of(token)) ? 1 : 0;
-  }
-  if (words < FEW_WORDS) return;
-  records_.identifiers.reserve(static_cast<std::size_t>(words));
-  identifier_room_mapped_ = records_.identifiers.size();
-}
-
-void Walker::map_identifier_room() {
-  // The number of words is an estimate (the words of a SQL statement's columns make no
-  // records): the room is mapped a step at a time, as records come.
-  constexpr std::size_t STEP = std::size_t{1024} * 1024 / sizeof(IdentifierRecord);
-  std::vector<IdentifierRecord>& identifiers = records_.identifiers;
-  if (identifiers.size() >= identifiers.capacity()) {
-    identifier_room_mapped_ = SIZE_MAX;
-    return;
-  }
-  const std::size_t until = std::min(identifiers.capacity(), identifiers.size() + STEP);
-  syntax::map_for_writing(identifiers.data() + identifiers.size(),
-                          (until - identifiers.size()) * sizeof(IdentifierRecord));
-  identifier_room_mapped_ = until;
-}
-
 uint32_t Walker::add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage) {
   return add_identifier(read_name(token), token, type, usage);
 }
@@ -197,12 +165,8 @@ uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord 
                                 IdentifierUsage usage) {
   const syntax::TreeToken& tree_token = tree_.tokens[token];
   const uint32_t id = next_id_++;
-  if (sink_ == nullptr && records_.identifiers.size() >= identifier_room_mapped_) {
-    map_identifier_room();
-  }
-  // Made in place: a record moved into the list would copy its name once more. A sink's
-  // record reuses the room of the last name.
-  IdentifierRecord& record = sink_ != nullptr ? sunk_record_ : records_.identifiers.emplace_back();
+  // The sink's record reuses the room of the last name.
+  IdentifierRecord& record = sunk_record_;
   record.name.assign(name);
   record.type = type_word_text(type);
   record.start = tree_token.start;
@@ -210,7 +174,7 @@ uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord 
   record.id = id;
   record.parent = parent_;
   record.usage = usage;
-  if (sink_ != nullptr) sink_->take(record);
+  sink_.take(record);
   return id;
 }
 
@@ -218,7 +182,7 @@ uint32_t Walker::add_statement(std::string_view type, uint32_t node, uint32_t st
   // The end of the node's span: the end of its last token, trivia included.
   const std::optional<uint32_t> last = last_token(node);
   const uint32_t id = next_id_++;
-  records_.statements.push_back(
+  statements_.push_back(
       StatementRecord{type, tree_.tokens[start_token].start,
                       last ? tree_.tokens[*last].end : tree_.tokens[start_token].end, id, parent_});
   return id;
@@ -252,9 +216,8 @@ std::optional<TypeWord> object_type_word(catalog::ObjectKind kind) {
   }
 }
 
-ResolvedRecords Walker::run() {
+std::vector<StatementRecord> Walker::run() {
   if (tree_.nodes.empty()) return {};
-  reserve_identifier_records();
   visit_root(tree_.root);
   while (!tasks_.empty()) {
     const uint64_t head = tasks_.back().head;
@@ -460,7 +423,7 @@ ResolvedRecords Walker::run() {
         break;
     }
   }
-  return std::move(records_);
+  return std::move(statements_);
 }
 
 }  // namespace detail
@@ -471,17 +434,33 @@ std::string_view usage_name(IdentifierUsage usage) {
   return USAGE_NAMES[index];
 }
 
+namespace {
+
+// Keeps every identifier record in a list, in the order they come.
+class ListSink final : public IdentifierSink {
+ public:
+  explicit ListSink(std::vector<IdentifierRecord>& list) : list_(list) {}
+  void take(const IdentifierRecord& record) override { list_.push_back(record); }
+
+ private:
+  std::vector<IdentifierRecord>& list_;
+};
+
+}  // namespace
+
 ResolvedRecords resolve_statement(const parser::ParsedStatement& statement, std::string_view text,
                                   const ResolveContext& context) {
-  detail::Walker walker(statement.tree, text, context);
-  return walker.run();
+  ResolvedRecords records;
+  ListSink sink(records.identifiers);
+  records.statements = resolve_statement(statement, text, context, sink);
+  return records;
 }
 
 std::vector<StatementRecord> resolve_statement(const parser::ParsedStatement& statement,
                                                std::string_view text, const ResolveContext& context,
                                                IdentifierSink& sink) {
-  detail::Walker walker(statement.tree, text, context, &sink);
-  return walker.run().statements;
+  detail::Walker walker(statement.tree, text, context, sink);
+  return walker.run();
 }
 
 }  // namespace veltrane::resolve

@@ -209,12 +209,12 @@ struct Saved {
 
 class Walker {
  public:
-  // `sink`, when given, takes each identifier record as it is made; records_ then keeps
-  // the statement records only.
+  // `sink` takes each identifier record as it is made.
   Walker(const syntax::Tree& tree, std::string_view text, const ResolveContext& context,
-         IdentifierSink* sink = nullptr);
+         IdentifierSink& sink);
 
-  [[nodiscard]] ResolvedRecords run();
+  // Walks the tree; returns the statement records.
+  [[nodiscard]] std::vector<StatementRecord> run();
 
   // --- shared by the three files ---
   void push(Step step, uint32_t node, uint8_t flags = 0, uint32_t extra = NONE,
@@ -243,11 +243,6 @@ class Walker {
   // Saves the walk state; a Restore task pushed now brings it back.
   void save_and_push_restore();
 
-  // Room in the identifier records for one per word token of a long tree.
-  void reserve_identifier_records();
-  // Maps a step of the reserved records' room ahead of the next record (see
-  // syntax::map_for_writing); a list that outgrows its reserved room is not mapped.
-  void map_identifier_room();
   uint32_t add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage);
   uint32_t add_identifier(std::string_view name, uint32_t token, TypeWord type,
                           IdentifierUsage usage);
@@ -332,12 +327,9 @@ class Walker {
   const syntax::Tree& tree_;
   std::string_view text_;
   const ResolveContext& context_;
-  ResolvedRecords records_;
-  IdentifierSink* sink_;
+  std::vector<StatementRecord> statements_;
+  IdentifierSink& sink_;
   IdentifierRecord sunk_record_;  // the record handed to sink_, made anew for each
-  // The identifier records before this index have their room mapped; none is mapped but
-  // in a list reserved for a long tree.
-  std::size_t identifier_room_mapped_ = SIZE_MAX;
   uint32_t next_id_ = 1;
   uint32_t parent_ = 0;
   bool in_statement_ = false;
