@@ -132,9 +132,12 @@ struct ResultBounds {
 constexpr std::size_t KEPT_BUFFER = std::size_t{4} * 1024 * 1024;
 
 // Empties `out` and gives it room for `bound` bytes: its own storage when that holds the
-// bound and is small or not more than twice as much, else a new buffer. A new buffer gets
-// ordinary pages: asking for huge pages makes the kernel find and clear whole 2 MiB blocks
-// at the first touch, which costs a run after a pause far more than the page faults saved.
+// bound and is small or not more than twice as much, else a new buffer. A new buffer has
+// room for at least KEPT_BUFFER bytes: room that is never written costs no memory, and a
+// buffer sized to each larger result in turn would be replaced, and its pages written
+// afresh, every time a result outgrows the largest before it. A new buffer gets ordinary
+// pages: asking for huge pages makes the kernel find and clear whole 2 MiB blocks at the
+// first touch, which costs a run after a pause far more than the page faults saved.
 // Returns whether the buffer is new.
 [[nodiscard]] bool prepare_result_buffer(std::string& out, std::size_t bound) {
   out.clear();
@@ -142,7 +145,7 @@ constexpr std::size_t KEPT_BUFFER = std::size_t{4} * 1024 * 1024;
     return false;
   }
   std::string().swap(out);
-  out.reserve(bound);
+  out.reserve(std::max(bound, KEPT_BUFFER));
   return true;
 }
 

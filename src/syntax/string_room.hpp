@@ -34,8 +34,9 @@ void map_for_writing(void* start, std::size_t size);
 class RoomMapper {
  public:
   // The room that is mapped beyond what the next write asks for, so that a run of small
-  // writes needs few requests.
-  static constexpr std::size_t STEP = std::size_t{2} * 1024 * 1024;
+  // writes needs few requests. Short: room mapped and never written costs as much as room
+  // written, and a new buffer is often far larger than its first text.
+  static constexpr std::size_t STEP = std::size_t{256} * 1024;
 
   // `fresh`: the room after the text of `out` has never been written.
   RoomMapper(std::string& out, bool fresh)
