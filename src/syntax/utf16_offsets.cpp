@@ -149,7 +149,7 @@ LineCol Utf16Positions::line_col(uint32_t byte_offset) const {
   return position_on_line(byte_offset, static_cast<uint32_t>(after - starts.begin()) - 1);
 }
 
-LineCol Utf16Positions::line_col(uint32_t byte_offset, uint32_t& line_hint) const {
+LineCol Utf16Positions::searched_line_col(uint32_t byte_offset, uint32_t& line_hint) const {
   check_character_start(byte_offset);
   const auto& starts = line_starts_;
   const auto holds = [&](std::size_t line) {

@@ -53,7 +53,21 @@ class Utf16Positions {
   // The same answer; `line_hint` (a 0-based line number, set to the line found) spares
   // the search when the offset lies on that line or the next, as it does for offsets
   // asked in rising order.
-  [[nodiscard]] LineCol line_col(uint32_t byte_offset, uint32_t& line_hint) const;
+  [[nodiscard]] LineCol line_col(uint32_t byte_offset, uint32_t& line_hint) const {
+    // In an ASCII text on the hinted line or the next, inline: records and tokens asked
+    // in rising order mostly are, and the column is a subtraction.
+    const std::size_t lines = line_starts_.size();
+    uint32_t line = line_hint;
+    if (ascii_ && std::size_t{line} + 2 < lines) {
+      const uint32_t* const starts = line_starts_.data();
+      if (byte_offset >= starts[line + 1]) ++line;
+      if (starts[line] <= byte_offset && byte_offset < starts[line + 1]) {
+        line_hint = line;
+        return LineCol{line + 1, byte_offset - starts[line] + 1};
+      }
+    }
+    return searched_line_col(byte_offset, line_hint);
+  }
   // The number of lines: LF characters plus one.
   [[nodiscard]] uint32_t line_count() const { return static_cast<uint32_t>(line_starts_.size()); }
   // True when the text holds only ASCII characters.
@@ -66,6 +80,8 @@ class Utf16Positions {
   static constexpr uint32_t ASCII_BLOCK = 0x80000000u;
 
   [[noreturn]] static void stop_outside_text();
+  // line_col with a hint, any text and any line.
+  [[nodiscard]] LineCol searched_line_col(uint32_t byte_offset, uint32_t& line_hint) const;
   // The per-block counts of a text that is not all ASCII.
   void count_blocks();
   [[nodiscard]] uint32_t offset_in_mixed_block(uint32_t byte_offset) const;

@@ -114,6 +114,11 @@ TEST(Utf16Positions, LinesAndColumnsAgreeWithLineCol) {
   const Utf16Positions ascii_positions(ascii);
   EXPECT_THROW((void)ascii_positions.line_col(3), InternalStop);
   EXPECT_THROW((void)ascii_positions.offset(3), InternalStop);
+  const std::string ascii_lines = "a\nb\nc\nd";
+  const Utf16Positions ascii_lines_positions(ascii_lines);
+  for (uint32_t hint : {0u, 1u, 2u, 9u}) {
+    EXPECT_THROW((void)ascii_lines_positions.line_col(99, hint), InternalStop);
+  }
 }
 
 }  // namespace
