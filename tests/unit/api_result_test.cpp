@@ -214,6 +214,25 @@ TEST(AnalyzeResult, EachCallOnAThreadGivesItsOwnResult) {
   }).join();
 }
 
+// Results that grow but stay small are written into the storage of the first: a thread
+// that analyses many scripts writes into pages it has written before, rather than into a
+// new buffer each time a result outgrows the largest before it.
+TEST(AnalyzeResult, GrowingSmallResultsKeepTheirStorage) {
+  std::thread([] {
+    const uint8_t* first = nullptr;
+    for (const int statements : {1, 10, 100, 1000}) {
+      SCOPED_TRACE(statements);
+      std::string sql;
+      for (int i = 0; i < statements; ++i) sql += "select a, b from t where c = 1;\n";
+      const uint8_t* result =
+          analyze(reinterpret_cast<const uint8_t*>(sql.data()), sql.size(), nullptr, 0);
+      ASSERT_LT(result_len(), std::size_t{4} * 1024 * 1024);
+      if (first == nullptr) first = result;
+      EXPECT_EQ(result, first);
+    }
+  }).join();
+}
+
 // Calls result_len from a thread-exit destructor that runs after the slot's own.
 struct CallsResultLenAtThreadExit {
   ~CallsResultLenAtThreadExit() { (void)result_len(); }
