@@ -165,16 +165,9 @@ uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord 
                                 IdentifierUsage usage) {
   const syntax::TreeToken& tree_token = tree_.tokens[token];
   const uint32_t id = next_id_++;
-  // The sink's record reuses the room of the last name.
-  IdentifierRecord& record = sunk_record_;
-  record.name.assign(name);
-  record.type = type_word_text(type);
-  record.start = tree_token.start;
-  record.end = tree_token.end;
-  record.id = id;
-  record.parent = parent_;
-  record.usage = usage;
-  sink_.take(record);
+  // The name's text stays where the walk's names keep it.
+  sink_.take(IdentifierView{name, type_word_text(type), tree_token.start, tree_token.end, id,
+                            parent_, usage});
   return id;
 }
 
@@ -440,7 +433,10 @@ namespace {
 class ListSink final : public IdentifierSink {
  public:
   explicit ListSink(std::vector<IdentifierRecord>& list) : list_(list) {}
-  void take(const IdentifierRecord& record) override { list_.push_back(record); }
+  void take(const IdentifierView& record) override {
+    list_.push_back(IdentifierRecord{std::string(record.name), record.type, record.start,
+                                     record.end, record.id, record.parent, record.usage});
+  }
 
  private:
   std::vector<IdentifierRecord>& list_;

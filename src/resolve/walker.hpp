@@ -329,7 +329,6 @@ class Walker {
   const ResolveContext& context_;
   std::vector<StatementRecord> statements_;
   IdentifierSink& sink_;
-  IdentifierRecord sunk_record_;  // the record handed to sink_, made anew for each
   uint32_t next_id_ = 1;
   uint32_t parent_ = 0;
   bool in_statement_ = false;
