@@ -422,26 +422,48 @@ void Walker::visit_call(const Task& task) {
 }
 
 void Walker::resolve_plsql_name(uint32_t name_ref, bool is_target) {
+  // One word alone, the most common name, is read without a list of parts.
+  const uint32_t word = WalkNames::lone_word(tree_, name_ref);
+  if (word != NONE) {
+    resolve_plsql_word(names_.part_of(tree_, word, text_), is_target);
+    return;
+  }
   const NamePath path = read_path(name_ref);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
   resolve_plsql_path(path, is_target);
 }
 
+void Walker::resolve_plsql_word(const NamePart& word, bool is_target) {
+  // A local name, else a routine the catalog holds.
+  if (const std::optional<TypeWord> local = plsql_.lookup(word.name)) {
+    add_identifier(word.text, word.token, *local, final_usage(*local, is_target, false));
+    return;
+  }
+  const catalog::Resolved resolved = lookup_object(nullptr, word);
+  if (is_routine(resolved)) {
+    const TypeWord type = hit_word(resolved);
+    add_identifier(word.text, word.token, type, final_usage(type, is_target, true));
+  }
+}
+
 void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
   const std::span<const NamePart> parts = path.parts;
   const std::size_t count = parts.size();
+  if (count == 1) {
+    resolve_plsql_word(parts[0], is_target);
+    return;
+  }
+  // Two parts or more from here on.
   const std::string_view first = parts[0].text;
   // A qualified local: the first part owns an open frame.
-  if (count >= 2) {
-    if (const std::optional<PlsqlScopes::OwnedFrame> owned = plsql_.owned_frame(parts[0].name)) {
-      add_identifier(first, parts[0].token, owned->owner_type, IdentifierUsage::Reference);
-      if (const std::optional<TypeWord> member =
-              plsql_.lookup_in_frame(owned->frame, parts[1].name)) {
-        add_identifier(parts[1].text, parts[1].token, *member,
-                       final_usage(*member, is_target, false));
-      }
-      return;
+  if (const std::optional<PlsqlScopes::OwnedFrame> owned = plsql_.owned_frame(parts[0].name)) {
+    add_identifier(first, parts[0].token, owned->owner_type, IdentifierUsage::Reference);
+    if (const std::optional<TypeWord> member =
+            plsql_.lookup_in_frame(owned->frame, parts[1].name)) {
+      add_identifier(parts[1].text, parts[1].token, *member,
+                     final_usage(*member, is_target, false));
     }
+    return;
   }
   // A local name: fields, methods and attributes after it record nothing.
   if (const std::optional<TypeWord> local = plsql_.lookup(parts[0].name)) {
@@ -463,7 +485,7 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
     }
     return true;
   };
-  if (count >= 2 && member_of(0)) return;
+  if (member_of(0)) return;
   if (count >= 3 && member_of(1)) return;
   // The catalog: routines, sequences and packages.
   const auto record_hit = [&](const catalog::Resolved& resolved, const NamePart& part, bool calls) {
@@ -474,10 +496,7 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
   const auto is_sequence_word = [&](const NamePart& part) {
     return is_word_token(part.token, "NEXTVAL") || is_word_token(part.token, "CURRVAL");
   };
-  if (count == 1) {
-    const catalog::Resolved resolved = lookup_object(nullptr, parts[0]);
-    if (is_routine(resolved)) record_hit(resolved, parts[0], true);
-  } else if (count == 2) {
+  if (count == 2) {
     const catalog::Resolved resolved = lookup_object(nullptr, parts[0]);
     if ((object_is(resolved, catalog::ObjectKind::Sequence) && is_sequence_word(parts[1])) ||
         object_is(resolved, catalog::ObjectKind::Package)) {

@@ -297,6 +297,8 @@ class Walker {
   void visit_call(const Task& task);
   void resolve_plsql_name(uint32_t name_ref, bool is_target);
   void resolve_plsql_path(const NamePath& path, bool is_target);
+  // resolve_plsql_path of a name of one part.
+  void resolve_plsql_word(const NamePart& word, bool is_target);
   void resolve_type_name(uint32_t type_name);
   void enter_entry(uint32_t token, TypeWord type);
 
