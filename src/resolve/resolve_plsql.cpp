@@ -338,14 +338,21 @@ void Walker::visit_label_statement(uint32_t node) {
 }
 
 void Walker::visit_assign(const Task& task) {
-  uint32_t target = NONE;
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (!syntax::is_token_entry(entry)) {
-      target = leading_name_ref(syntax::entry_index(entry));
-      break;
+  // target := value: the target is the NameRef its first node leads to.
+  const std::span<const syntax::Child> entries = syntax::children(tree_, task.node);
+  for (std::size_t position = 0; position < entries.size(); ++position) {
+    if (syntax::is_token_entry(entries[position])) continue;
+    const uint32_t first = syntax::entry_index(entries[position]);
+    if (is_kind(first, NodeKind::NameRef)) {
+      // A name alone, the most common target, is what the walk would visit next: it is
+      // resolved now, after the rest is pushed, rather than pushed itself.
+      push_entries(entries.subspan(position + 1), 0, NONE);
+      resolve_plsql_name(first, true);
+    } else {
+      push_entries(entries, 0, leading_name_ref(first));
     }
+    return;
   }
-  push_children(task.node, 0, target);
 }
 
 void Walker::visit_targets_after_word(const Task& task, std::string_view word) {

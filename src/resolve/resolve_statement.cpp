@@ -94,7 +94,7 @@ uint32_t Walker::leading_name_ref(uint32_t node) const {
   }
 }
 
-void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target) {
+void Walker::push_entries(std::span<const syntax::Child> entries, uint8_t flags, uint32_t target) {
   // Back to front, so that the children run in source order; a leaf whose visit does
   // nothing gets no task. A child that only walks its children is entered in place: its
   // list is read to its start, with the flags its visit would give (only the alias-clause
@@ -102,7 +102,6 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target) {
   // nothing left before that child is not kept, so that a chain nested down its first
   // children (a + b + c ...) keeps no list per level.
   lists_in_walk_.clear();
-  std::span<const syntax::Child> entries = syntax::children(tree_, node);
   std::size_t position = entries.size();
   while (true) {
     if (position == 0) {

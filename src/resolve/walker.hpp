@@ -26,6 +26,7 @@
 #include "resolve/walk_names.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
+#include "syntax/tree_reads.hpp"
 #include "syntax/walk.hpp"
 
 namespace veltrane::resolve::detail {
@@ -226,7 +227,11 @@ class Walker {
   // an inert leaf (is_inert_leaf) gets no task. A child whose visit would only push its own
   // children (walks_children_only) has them pushed in its place, as that visit would, at
   // any depth: the tasks and their order are the same, without a task for each such child.
-  void push_children(uint32_t node, uint8_t flags, uint32_t target);
+  void push_children(uint32_t node, uint8_t flags, uint32_t target) {
+    push_entries(syntax::children(tree_, node), flags, target);
+  }
+  // push_children of some of a node's entries.
+  void push_entries(std::span<const syntax::Child> entries, uint8_t flags, uint32_t target);
   // Pushes what a Visit task of the child would come to: the task itself, or for a kind that
   // only walks its children (walks_children_only), its children in its place.
   void push_child(uint32_t child, uint8_t flags, uint32_t target) {
