@@ -408,7 +408,9 @@ void Walker::visit_open(const Task& task) {
 
 void Walker::visit_call(const Task& task) {
   // The callee (the first node child) by the PL/SQL rules only; the arguments as
-  // expressions. Pushed back to front, so that they run in source order.
+  // expressions. Pushed back to front, so that they run in source order; a callee written
+  // as a name, which the walk would visit next, is resolved at once after the rest is
+  // pushed rather than pushed itself.
   const std::span<const syntax::Child> entries = syntax::children(tree_, task.node);
   uint32_t callee = NONE;
   for (const syntax::Child entry : entries) {
@@ -417,15 +419,14 @@ void Walker::visit_call(const Task& task) {
       break;
     }
   }
+  const bool named_callee = callee != NONE && is_kind(callee, NodeKind::NameRef);
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
     if (syntax::is_token_entry(*it)) continue;
     const uint32_t child = syntax::entry_index(*it);
-    if (child == callee && is_kind(child, NodeKind::NameRef)) {
-      push(Step::VisitPlsqlName, child, task.flags & ALIAS_CLAUSE, NONE, task.target);
-    } else {
-      push_child(child, task.flags & ALIAS_CLAUSE, task.target);
-    }
+    if (child == callee && named_callee) continue;
+    push_child(child, task.flags & ALIAS_CLAUSE, task.target);
   }
+  if (named_callee) resolve_plsql_name(callee, task.target == callee);
 }
 
 void Walker::resolve_plsql_name(uint32_t name_ref, bool is_target) {

@@ -121,19 +121,22 @@ void Walker::push_entries(std::span<const syntax::Child> entries, uint8_t flags,
     // hottest reads.
     const std::size_t kind_index = syntax::node_kind_index(child.kind);
     if (kind_index >= syntax::NODE_KIND_COUNT) continue;
-    const auto kind = static_cast<NodeKind>(kind_index);
-    const ChildRole role = CHILD_ROLES[kind_index];
-    if (role == ChildRole::Skip) continue;
-    if (role == ChildRole::Enter) {
-      if (position > 0) lists_in_walk_.push_back(ListInWalk{entries, position, flags});
-      entries = syntax::children(tree_, index);
-      position = entries.size();
-      flags &= ALIAS_CLAUSE;
-      continue;
+    switch (CHILD_ROLES[kind_index]) {
+      case ChildRole::Skip:
+        continue;
+      case ChildRole::Push:
+        push(Step::Visit, index, flags, NONE, target);
+        continue;
+      case ChildRole::PushLabeled:
+        push(Step::Visit, index, flags, label_before(entries, position), target);
+        continue;
+      case ChildRole::Enter:
+        if (position > 0) lists_in_walk_.push_back(ListInWalk{entries, position, flags});
+        entries = syntax::children(tree_, index);
+        position = entries.size();
+        flags &= ALIAS_CLAUSE;
+        continue;
     }
-    const bool takes_label =
-        kind == NodeKind::Block || kind == NodeKind::ForLoop || kind == NodeKind::ForallStmt;
-    push(Step::Visit, index, flags, takes_label ? label_before(entries, position) : NONE, target);
   }
 }
 
@@ -219,9 +222,6 @@ std::vector<StatementRecord> Walker::run() {
     switch (task.step) {
       case Step::Visit:
         break;
-      case Step::VisitPlsqlName:
-        resolve_plsql_name(task.node, task.target == task.node);
-        continue;
       case Step::VisitSelect:
         visit_query(task, true);
         continue;

@@ -130,17 +130,21 @@ inline constexpr uint32_t NONE = 0xFFFFFFFFu;
 // What push_children does with a child, by its kind's index: a table, as it asks for
 // every child.
 enum class ChildRole : uint8_t {
-  Skip,   // an inert leaf: no task
-  Push,   // a task of its own
-  Enter,  // its children pushed in its place (walks_children_only)
+  Skip,         // an inert leaf: no task
+  Push,         // a task of its own
+  PushLabeled,  // a task of its own with the Label node written before it, if any
+  Enter,        // its children pushed in its place (walks_children_only)
 };
 
 inline constexpr std::array<ChildRole, syntax::NODE_KIND_COUNT> CHILD_ROLES = [] {
   std::array<ChildRole, syntax::NODE_KIND_COUNT> roles{};
   for (std::size_t index = 0; index < roles.size(); ++index) {
     const auto kind = static_cast<syntax::NodeKind>(index);
+    const bool takes_label = kind == syntax::NodeKind::Block || kind == syntax::NodeKind::ForLoop ||
+                             kind == syntax::NodeKind::ForallStmt;
     roles[index] = is_inert_leaf(kind)         ? ChildRole::Skip
                    : walks_children_only(kind) ? ChildRole::Enter
+                   : takes_label               ? ChildRole::PushLabeled
                                                : ChildRole::Push;
   }
   return roles;
@@ -151,7 +155,6 @@ inline constexpr std::array<ChildRole, syntax::NODE_KIND_COUNT> CHILD_ROLES = []
 
 enum class Step : uint8_t {
   Visit,             // node: by its kind
-  VisitPlsqlName,    // node: a NameRef resolved by the PL/SQL rules only
   VisitSelect,       // node: a Query that gets a SELECT record wherever it stands
   VisitBlockPass2,   // node: a QueryBlock's clauses other than its items
   VisitClaimed,      // node: ORDER BY, OFFSET, FETCH or FOR UPDATE walked inside a block
