@@ -192,13 +192,12 @@ void Walker::visit_trigger_children(uint32_t root) {
   std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
 }
 
-void Walker::enter_entry(uint32_t token, TypeWord type) { plsql_.enter(name_of(token), type); }
-
 void Walker::visit_declaration(uint32_t node) {
   const std::optional<Declared> declared = read_declaration(tree_, node, text_);
   if (declared) {
-    add_identifier(declared->name_token, declared->type, declared->usage);
-    push(Step::EnterEntry, declared->name_token, 0, static_cast<uint32_t>(declared->type));
+    const uint32_t name = name_of(declared->name_token);
+    add_identifier(names_.text(name), declared->name_token, declared->type, declared->usage);
+    push(Step::EnterEntry, name, 0, static_cast<uint32_t>(declared->type));
   }
   push_children(node, 0, NONE);
 }
@@ -227,8 +226,9 @@ void Walker::visit_cursor(uint32_t node) {
   const std::optional<Declared> declared = read_declaration(tree_, node, text_);
   uint32_t id = parent_;
   if (declared) {
-    id = add_identifier(declared->name_token, declared->type, declared->usage);
-    push(Step::EnterEntry, declared->name_token, 0, static_cast<uint32_t>(declared->type));
+    const uint32_t name = name_of(declared->name_token);
+    id = add_identifier(names_.text(name), declared->name_token, declared->type, declared->usage);
+    push(Step::EnterEntry, name, 0, static_cast<uint32_t>(declared->type));
   }
   save_and_push_restore();
   parent_ = id;
@@ -291,13 +291,18 @@ void Walker::visit_frame_node(const Task& task, NodeKind kind) {
       body = index;
     }
   }
-  if (iterator) add_identifier(*iterator, TypeWord::Iterator, IdentifierUsage::Declaration);
+  uint32_t iterator_name = NONE;
+  if (iterator) {
+    iterator_name = name_of(*iterator);
+    add_identifier(names_.text(iterator_name), *iterator, TypeWord::Iterator,
+                   IdentifierUsage::Declaration);
+  }
   const std::size_t mark = tasks_.size();
   for (const syntax::Child entry : syntax::children(tree_, task.node)) {
     if (syntax::is_token_entry(entry)) continue;
     const uint32_t child = syntax::entry_index(entry);
     if (body && child == *body && iterator) {
-      push(Step::EnterEntry, *iterator, 0, static_cast<uint32_t>(TypeWord::Iterator));
+      push(Step::EnterEntry, iterator_name, 0, static_cast<uint32_t>(TypeWord::Iterator));
     }
     push(Step::Visit, child);
   }

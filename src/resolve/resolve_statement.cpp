@@ -32,7 +32,10 @@ Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveCon
   // most often one long unit of few names, which grows its tables if it needs to.
   constexpr std::size_t TOKENS_PER_NAME = 64;
   constexpr std::size_t MOST_NAMES = 4096;
-  names_.reserve(std::min(tree.tokens.size() / TOKENS_PER_NAME, MOST_NAMES));
+  // A tree too short for that reserves nothing: its tables start as small as a reservation
+  // would make them, and many such statements read no name at all.
+  const std::size_t names = std::min(tree.tokens.size() / TOKENS_PER_NAME, MOST_NAMES);
+  if (names > 0) names_.reserve(names);
 }
 
 std::string_view Walker::read_name(uint32_t token) { return names_.text(name_of(token)); }
@@ -159,10 +162,6 @@ void Walker::save_and_push_restore() {
   push(Step::Restore, NONE);
 }
 
-uint32_t Walker::add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage) {
-  return add_identifier(read_name(token), token, type, usage);
-}
-
 uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord type,
                                 IdentifierUsage usage) {
   const syntax::TreeToken& tree_token = tree_.tokens[token];
@@ -239,7 +238,7 @@ std::vector<StatementRecord> Walker::run() {
              task.flags);
         continue;
       case Step::EnterEntry:
-        enter_entry(task.node, static_cast<TypeWord>(task.extra));
+        plsql_.enter(task.node, static_cast<TypeWord>(task.extra));
         continue;
       case Step::AddItem:
         sql_.add_item(std::move(pending_items_[task.extra]));

@@ -159,7 +159,7 @@ enum class Step : uint8_t {
   VisitBlockPass2,   // node: a QueryBlock's clauses other than its items
   VisitClaimed,      // node: ORDER BY, OFFSET, FETCH or FOR UPDATE walked inside a block
   VisitOpaqueFrame,  // node: walked inside a frame holding one opaque item
-  EnterEntry,        // node: name token; extra: type word
+  EnterEntry,        // node: name number; extra: type word
   AddItem,           // node: a TableRef; extra: its resolved item in pending_items_
   AddCte,            // node: a Cte
   OpenSqlFrame,
@@ -251,7 +251,6 @@ class Walker {
   // Saves the walk state; a Restore task pushed now brings it back.
   void save_and_push_restore();
 
-  uint32_t add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage);
   uint32_t add_identifier(std::string_view name, uint32_t token, TypeWord type,
                           IdentifierUsage usage);
   uint32_t add_statement(std::string_view type, uint32_t node, uint32_t start_token);
@@ -308,7 +307,6 @@ class Walker {
   // resolve_plsql_path of a name of one part.
   void resolve_plsql_word(const NamePart& word, bool is_target);
   void resolve_type_name(uint32_t type_name);
-  void enter_entry(uint32_t token, TypeWord type);
 
   // --- resolve_sql.cpp ---
   void visit_sql_statement(const Task& task, syntax::NodeKind kind);
