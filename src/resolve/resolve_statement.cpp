@@ -32,8 +32,8 @@ Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveCon
   // most often one long unit of few names, which grows its tables if it needs to.
   constexpr std::size_t TOKENS_PER_NAME = 64;
   constexpr std::size_t MOST_NAMES = 4096;
-  // A tree too short for that reserves nothing: its tables start as small as a reservation
-  // would make them, and many such statements read no name at all.
+  // A tree of fewer tokens than that reserves nothing: its tables start as small as a
+  // reservation would make them, and many such statements read no name at all.
   const std::size_t names = std::min(tree.tokens.size() / TOKENS_PER_NAME, MOST_NAMES);
   if (names > 0) names_.reserve(names);
 }
