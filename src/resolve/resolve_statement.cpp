@@ -28,9 +28,11 @@ Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveCon
       sink_(sink),
       plsql_(names_.table(), context.own_spec),
       sql_(names_.table()) {
-  // About one token in sixty is the first of its spelling; a tree of many more tokens is
-  // most often one long unit of few names, which grows its tables if it needs to.
-  constexpr std::size_t TOKENS_PER_NAME = 64;
+  // About one token in sixty is the first of its spelling; room for one in sixteen keeps
+  // the tables from growing in most trees, and sparse enough for short probes. A tree of
+  // many more tokens is most often one long unit of few names, which grows its tables if
+  // it needs to.
+  constexpr std::size_t TOKENS_PER_NAME = 16;
   constexpr std::size_t MOST_NAMES = 4096;
   // A tree of fewer tokens than that reserves nothing: its tables start as small as a
   // reservation would make them, and many such statements read no name at all.
