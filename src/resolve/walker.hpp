@@ -321,6 +321,8 @@ class Walker {
   void visit_table_ref(const Task& task);
   void visit_cte(const Task& task);
   void visit_name_ref(const Task& task);
+  // A name of one part where SQL frames are open, with the flags of its task.
+  void visit_column_word(const NamePart& word, uint8_t flags);
   // The item of a TableRef; makes its record when `record` is set.
   SqlItem table_item(uint32_t table_ref, bool record);
   void trigger_table(uint32_t name_ref);
