@@ -413,25 +413,19 @@ void Walker::visit_open(const Task& task) {
 
 void Walker::visit_call(const Task& task) {
   // The callee (the first node child) by the PL/SQL rules only; the arguments as
-  // expressions. Pushed back to front, so that they run in source order; a callee written
-  // as a name, which the walk would visit next, is resolved at once after the rest is
-  // pushed rather than pushed itself.
+  // expressions. A callee written as a name, which the walk would visit next, is resolved
+  // at once after the rest is pushed rather than pushed itself.
   const std::span<const syntax::Child> entries = syntax::children(tree_, task.node);
-  uint32_t callee = NONE;
-  for (const syntax::Child entry : entries) {
-    if (!syntax::is_token_entry(entry)) {
-      callee = syntax::entry_index(entry);
-      break;
-    }
+  const uint8_t flags = task.flags & ALIAS_CLAUSE;
+  for (std::size_t position = 0; position < entries.size(); ++position) {
+    if (syntax::is_token_entry(entries[position])) continue;
+    const uint32_t callee = syntax::entry_index(entries[position]);
+    if (!is_kind(callee, NodeKind::NameRef)) break;
+    push_entries(entries.subspan(position + 1), flags, task.target);
+    resolve_plsql_name(callee, task.target == callee);
+    return;
   }
-  const bool named_callee = callee != NONE && is_kind(callee, NodeKind::NameRef);
-  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-    if (syntax::is_token_entry(*it)) continue;
-    const uint32_t child = syntax::entry_index(*it);
-    if (child == callee && named_callee) continue;
-    push_child(child, task.flags & ALIAS_CLAUSE, task.target);
-  }
-  if (named_callee) resolve_plsql_name(callee, task.target == callee);
+  push_entries(entries, flags, task.target);
 }
 
 void Walker::resolve_plsql_name(uint32_t name_ref, bool is_target) {

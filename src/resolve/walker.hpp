@@ -235,16 +235,6 @@ class Walker {
   }
   // push_children of some of a node's entries.
   void push_entries(std::span<const syntax::Child> entries, uint8_t flags, uint32_t target);
-  // Pushes what a Visit task of the child would come to: the task itself, or for a kind that
-  // only walks its children (walks_children_only), its children in its place.
-  void push_child(uint32_t child, uint8_t flags, uint32_t target) {
-    const std::size_t kind_index = syntax::node_kind_index(tree_.nodes[child].kind);
-    if (kind_index < syntax::NODE_KIND_COUNT && CHILD_ROLES[kind_index] == ChildRole::Enter) {
-      push_children(child, flags & ALIAS_CLAUSE, target);
-    } else {
-      push(Step::Visit, child, flags, NONE, target);
-    }
-  }
   // The Label node written directly before entries[position], NONE when there is none.
   [[nodiscard]] uint32_t label_before(std::span<const syntax::Child> entries,
                                       std::size_t position) const;
