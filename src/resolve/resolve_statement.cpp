@@ -132,6 +132,9 @@ void Walker::push_entries(std::span<const syntax::Child> entries, uint8_t flags,
       case ChildRole::Push:
         push(Step::Visit, index, flags, NONE, target);
         continue;
+      case ChildRole::PushName:
+        push(Step::VisitName, index, flags, NONE, target);
+        continue;
       case ChildRole::PushLabeled:
         push(Step::Visit, index, flags, label_before(entries, position), target);
         continue;
@@ -223,6 +226,9 @@ std::vector<StatementRecord> Walker::run() {
     switch (task.step) {
       case Step::Visit:
         break;
+      case Step::VisitName:
+        visit_name_ref(task);
+        continue;
       case Step::VisitSelect:
         visit_query(task, true);
         continue;

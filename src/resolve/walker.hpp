@@ -133,6 +133,7 @@ enum class ChildRole : uint8_t {
   Skip,         // an inert leaf: no task
   Push,         // a task of its own
   PushLabeled,  // a task of its own with the Label node written before it, if any
+  PushName,     // a NameRef: a VisitName task, which needs no look at its kind
   Enter,        // its children pushed in its place (walks_children_only)
 };
 
@@ -142,10 +143,11 @@ inline constexpr std::array<ChildRole, syntax::NODE_KIND_COUNT> CHILD_ROLES = []
     const auto kind = static_cast<syntax::NodeKind>(index);
     const bool takes_label = kind == syntax::NodeKind::Block || kind == syntax::NodeKind::ForLoop ||
                              kind == syntax::NodeKind::ForallStmt;
-    roles[index] = is_inert_leaf(kind)         ? ChildRole::Skip
-                   : walks_children_only(kind) ? ChildRole::Enter
-                   : takes_label               ? ChildRole::PushLabeled
-                                               : ChildRole::Push;
+    roles[index] = is_inert_leaf(kind)                 ? ChildRole::Skip
+                   : walks_children_only(kind)         ? ChildRole::Enter
+                   : takes_label                       ? ChildRole::PushLabeled
+                   : kind == syntax::NodeKind::NameRef ? ChildRole::PushName
+                                                       : ChildRole::Push;
   }
   return roles;
 }();
@@ -155,6 +157,7 @@ inline constexpr std::array<ChildRole, syntax::NODE_KIND_COUNT> CHILD_ROLES = []
 
 enum class Step : uint8_t {
   Visit,             // node: by its kind
+  VisitName,         // node: a NameRef
   VisitSelect,       // node: a Query that gets a SELECT record wherever it stands
   VisitBlockPass2,   // node: a QueryBlock's clauses other than its items
   VisitClaimed,      // node: ORDER BY, OFFSET, FETCH or FOR UPDATE walked inside a block
