@@ -69,10 +69,6 @@ bool Walker::is_word_token(uint32_t token, std::string_view upper_word) const {
   return views::is_word(tree_, token, text_, upper_word);
 }
 
-bool Walker::is_name_token(uint32_t token) const {
-  return views::is_name_token(views::token_kind_of(tree_.tokens[token]));
-}
-
 std::optional<uint32_t> Walker::first_significant_token(uint32_t node) {
   return syntax::edge_token(tree_, node, syntax::WalkTokens::Significant, syntax::WalkOrder::Source,
                             walk_stack_);

@@ -28,6 +28,7 @@
 #include "syntax/tree.hpp"
 #include "syntax/tree_reads.hpp"
 #include "syntax/walk.hpp"
+#include "views/tree_words.hpp"
 
 namespace veltrane::resolve::detail {
 
@@ -276,7 +277,10 @@ class Walker {
   // The NameRef reached from `node` by taking first node children.
   [[nodiscard]] uint32_t leading_name_ref(uint32_t node) const;
   [[nodiscard]] bool is_word_token(uint32_t token, std::string_view upper_word) const;
-  [[nodiscard]] bool is_name_token(uint32_t token) const;
+  // Kept here: asked for many tokens of declarations and type names.
+  [[nodiscard]] bool is_name_token(uint32_t token) const {
+    return views::is_name_token(views::token_kind_of(tree_.tokens[token]));
+  }
 
   // --- resolve_plsql.cpp ---
   void visit_root(uint32_t root);
