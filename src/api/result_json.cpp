@@ -291,8 +291,7 @@ struct NamesNumbers {
   uint32_t line_hint = 0;
 };
 
-[[nodiscard]] char* write_names_entry(Chunk& chunk, char* at,
-                                      const resolve::IdentifierRecord& record,
+[[nodiscard]] char* write_names_entry(Chunk& chunk, char* at, const resolve::IdentifierView& record,
                                       const syntax::Utf16Positions& positions,
                                       NamesNumbers& numbers) {
   const syntax::LineCol position = positions.line_col(record.start, numbers.line_hint);
@@ -449,7 +448,7 @@ class RecordsWriter final : public resolve::IdentifierSink {
                 syntax::RoomMapper* mapper)
       : writer_(writer), positions_(positions), chunk_(writer.out(), mapper) {}
 
-  void take(const resolve::IdentifierRecord& record) override {
+  void take(const resolve::IdentifierView& record) override {
     if (at_ == nullptr) {
       writer_.key("names");
       writer_.raw_open({});
@@ -593,7 +592,9 @@ TreeJsonSizes tree_json_sizes(const syntax::Tree& tree, std::size_t number_digit
 void records_json(syntax::JsonWriter& writer, const resolve::ResolvedRecords& records,
                   const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper) {
   RecordsWriter records_writer(writer, positions, mapper);
-  for (const resolve::IdentifierRecord& record : records.identifiers) records_writer.take(record);
+  for (const resolve::IdentifierRecord& record : records.identifiers) {
+    records_writer.take(resolve::view_of(record));
+  }
   records_writer.finish(records.statements);
 }
 

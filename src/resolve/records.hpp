@@ -41,12 +41,29 @@ struct IdentifierRecord {
   IdentifierUsage usage = IdentifierUsage::Reference;
 };
 
+// An identifier record as the walk hands it to a sink: the same members, the name viewed
+// where the walk keeps it rather than copied for each record.
+struct IdentifierView {
+  std::string_view name;
+  std::string_view type;
+  uint32_t start = 0;
+  uint32_t end = 0;
+  uint32_t id = 0;
+  uint32_t parent = 0;
+  IdentifierUsage usage = IdentifierUsage::Reference;
+};
+
+[[nodiscard]] inline IdentifierView view_of(const IdentifierRecord& record) {
+  return IdentifierView{record.name, record.type,   record.start, record.end,
+                        record.id,   record.parent, record.usage};
+}
+
 // Takes each identifier record as the walk makes it, in the order a list would hold them,
 // instead of a list: a writer that writes each record at once keeps none of them. The record
-// is the walk's own and is valid for the call only.
+// and the text of its name are valid for the call only.
 class IdentifierSink {
  public:
-  virtual void take(const IdentifierRecord& record) = 0;
+  virtual void take(const IdentifierView& record) = 0;
 
  protected:
   IdentifierSink() = default;

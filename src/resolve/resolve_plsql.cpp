@@ -192,13 +192,12 @@ void Walker::visit_trigger_children(uint32_t root) {
   std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
 }
 
-void Walker::enter_entry(uint32_t token, TypeWord type) { plsql_.enter(name_of(token), type); }
-
 void Walker::visit_declaration(uint32_t node) {
   const std::optional<Declared> declared = read_declaration(tree_, node, text_);
   if (declared) {
-    add_identifier(declared->name_token, declared->type, declared->usage);
-    push(Step::EnterEntry, declared->name_token, 0, static_cast<uint32_t>(declared->type));
+    const uint32_t name = name_of(declared->name_token);
+    add_identifier(names_.text(name), declared->name_token, declared->type, declared->usage);
+    push(Step::EnterEntry, name, 0, static_cast<uint32_t>(declared->type));
   }
   push_children(node, 0, NONE);
 }
@@ -227,8 +226,9 @@ void Walker::visit_cursor(uint32_t node) {
   const std::optional<Declared> declared = read_declaration(tree_, node, text_);
   uint32_t id = parent_;
   if (declared) {
-    id = add_identifier(declared->name_token, declared->type, declared->usage);
-    push(Step::EnterEntry, declared->name_token, 0, static_cast<uint32_t>(declared->type));
+    const uint32_t name = name_of(declared->name_token);
+    id = add_identifier(names_.text(name), declared->name_token, declared->type, declared->usage);
+    push(Step::EnterEntry, name, 0, static_cast<uint32_t>(declared->type));
   }
   save_and_push_restore();
   parent_ = id;
@@ -291,13 +291,18 @@ void Walker::visit_frame_node(const Task& task, NodeKind kind) {
       body = index;
     }
   }
-  if (iterator) add_identifier(*iterator, TypeWord::Iterator, IdentifierUsage::Declaration);
+  uint32_t iterator_name = NONE;
+  if (iterator) {
+    iterator_name = name_of(*iterator);
+    add_identifier(names_.text(iterator_name), *iterator, TypeWord::Iterator,
+                   IdentifierUsage::Declaration);
+  }
   const std::size_t mark = tasks_.size();
   for (const syntax::Child entry : syntax::children(tree_, task.node)) {
     if (syntax::is_token_entry(entry)) continue;
     const uint32_t child = syntax::entry_index(entry);
     if (body && child == *body && iterator) {
-      push(Step::EnterEntry, *iterator, 0, static_cast<uint32_t>(TypeWord::Iterator));
+      push(Step::EnterEntry, iterator_name, 0, static_cast<uint32_t>(TypeWord::Iterator));
     }
     push(Step::Visit, child);
   }
@@ -338,14 +343,21 @@ void Walker::visit_label_statement(uint32_t node) {
 }
 
 void Walker::visit_assign(const Task& task) {
-  uint32_t target = NONE;
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (!syntax::is_token_entry(entry)) {
-      target = leading_name_ref(syntax::entry_index(entry));
-      break;
+  // target := value: the target is the NameRef its first node leads to.
+  const std::span<const syntax::Child> entries = syntax::children(tree_, task.node);
+  for (std::size_t position = 0; position < entries.size(); ++position) {
+    if (syntax::is_token_entry(entries[position])) continue;
+    const uint32_t first = syntax::entry_index(entries[position]);
+    if (is_kind(first, NodeKind::NameRef)) {
+      // A name alone, the most common target, is what the walk would visit next: it is
+      // resolved now, after the rest is pushed, rather than pushed itself.
+      push_entries(entries.subspan(position + 1), 0, NONE);
+      resolve_plsql_name(first, true);
+    } else {
+      push_entries(entries, 0, leading_name_ref(first));
     }
+    return;
   }
-  push_children(task.node, 0, target);
 }
 
 void Walker::visit_targets_after_word(const Task& task, std::string_view word) {
@@ -401,47 +413,64 @@ void Walker::visit_open(const Task& task) {
 
 void Walker::visit_call(const Task& task) {
   // The callee (the first node child) by the PL/SQL rules only; the arguments as
-  // expressions. Pushed back to front, so that they run in source order.
+  // expressions. A callee written as a name, which the walk would visit next, is resolved
+  // at once after the rest is pushed rather than pushed itself.
   const std::span<const syntax::Child> entries = syntax::children(tree_, task.node);
-  uint32_t callee = NONE;
-  for (const syntax::Child entry : entries) {
-    if (!syntax::is_token_entry(entry)) {
-      callee = syntax::entry_index(entry);
-      break;
-    }
+  const uint8_t flags = task.flags & ALIAS_CLAUSE;
+  for (std::size_t position = 0; position < entries.size(); ++position) {
+    if (syntax::is_token_entry(entries[position])) continue;
+    const uint32_t callee = syntax::entry_index(entries[position]);
+    if (!is_kind(callee, NodeKind::NameRef)) break;
+    push_entries(entries.subspan(position + 1), flags, task.target);
+    resolve_plsql_name(callee, task.target == callee);
+    return;
   }
-  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-    if (syntax::is_token_entry(*it)) continue;
-    const uint32_t child = syntax::entry_index(*it);
-    if (child == callee && is_kind(child, NodeKind::NameRef)) {
-      push(Step::VisitPlsqlName, child, task.flags & ALIAS_CLAUSE, NONE, task.target);
-    } else {
-      push_child(child, task.flags & ALIAS_CLAUSE, task.target);
-    }
-  }
+  push_entries(entries, flags, task.target);
 }
 
 void Walker::resolve_plsql_name(uint32_t name_ref, bool is_target) {
+  // One word alone, the most common name, is read without a list of parts.
+  const uint32_t word = WalkNames::lone_word(tree_, name_ref);
+  if (word != NONE) {
+    resolve_plsql_word(names_.part_of(tree_, word, text_), is_target);
+    return;
+  }
   const NamePath path = read_path(name_ref);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
   resolve_plsql_path(path, is_target);
 }
 
+void Walker::resolve_plsql_word(const NamePart& word, bool is_target) {
+  // A local name, else a routine the catalog holds.
+  if (const std::optional<TypeWord> local = plsql_.lookup(word.name)) {
+    add_identifier(word.text, word.token, *local, final_usage(*local, is_target, false));
+    return;
+  }
+  const catalog::Resolved resolved = lookup_object(nullptr, word);
+  if (is_routine(resolved)) {
+    const TypeWord type = hit_word(resolved);
+    add_identifier(word.text, word.token, type, final_usage(type, is_target, true));
+  }
+}
+
 void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
   const std::span<const NamePart> parts = path.parts;
   const std::size_t count = parts.size();
+  if (count == 1) {
+    resolve_plsql_word(parts[0], is_target);
+    return;
+  }
+  // Two parts or more from here on.
   const std::string_view first = parts[0].text;
   // A qualified local: the first part owns an open frame.
-  if (count >= 2) {
-    if (const std::optional<PlsqlScopes::OwnedFrame> owned = plsql_.owned_frame(parts[0].name)) {
-      add_identifier(first, parts[0].token, owned->owner_type, IdentifierUsage::Reference);
-      if (const std::optional<TypeWord> member =
-              plsql_.lookup_in_frame(owned->frame, parts[1].name)) {
-        add_identifier(parts[1].text, parts[1].token, *member,
-                       final_usage(*member, is_target, false));
-      }
-      return;
+  if (const std::optional<PlsqlScopes::OwnedFrame> owned = plsql_.owned_frame(parts[0].name)) {
+    add_identifier(first, parts[0].token, owned->owner_type, IdentifierUsage::Reference);
+    if (const std::optional<TypeWord> member =
+            plsql_.lookup_in_frame(owned->frame, parts[1].name)) {
+      add_identifier(parts[1].text, parts[1].token, *member,
+                     final_usage(*member, is_target, false));
     }
+    return;
   }
   // A local name: fields, methods and attributes after it record nothing.
   if (const std::optional<TypeWord> local = plsql_.lookup(parts[0].name)) {
@@ -463,7 +492,7 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
     }
     return true;
   };
-  if (count >= 2 && member_of(0)) return;
+  if (member_of(0)) return;
   if (count >= 3 && member_of(1)) return;
   // The catalog: routines, sequences and packages.
   const auto record_hit = [&](const catalog::Resolved& resolved, const NamePart& part, bool calls) {
@@ -474,10 +503,7 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
   const auto is_sequence_word = [&](const NamePart& part) {
     return is_word_token(part.token, "NEXTVAL") || is_word_token(part.token, "CURRVAL");
   };
-  if (count == 1) {
-    const catalog::Resolved resolved = lookup_object(nullptr, parts[0]);
-    if (is_routine(resolved)) record_hit(resolved, parts[0], true);
-  } else if (count == 2) {
+  if (count == 2) {
     const catalog::Resolved resolved = lookup_object(nullptr, parts[0]);
     if ((object_is(resolved, catalog::ObjectKind::Sequence) && is_sequence_word(parts[1])) ||
         object_is(resolved, catalog::ObjectKind::Package)) {

@@ -517,24 +517,17 @@ void Walker::visit_name_ref(const Task& task) {
     resolve_plsql_name(task.node, is_target);
     return;
   }
+  // One word alone, the most common name, is read without a list of parts.
+  const uint32_t word = WalkNames::lone_word(tree_, task.node);
+  if (word != NONE) {
+    visit_column_word(names_.part_of(tree_, word, text_), task.flags);
+    return;
+  }
   const NamePath path = read_path(task.node);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
-  // A column a frame's known item lists wins; a name no known item lists may be a PL/SQL
-  // name, except where only a column can stand.
-  const bool column_only = (task.flags & COLUMN_ONLY) != 0;
   const NamePart& first = path.parts[0];
   if (path.parts.size() == 1) {
-    if ((task.flags & ALIAS_CLAUSE) != 0 && sql_.is_alias(first.name)) return;
-    switch (sql_.find_column(first.name, sql_floor_)) {
-      case ColumnSearch::Found:
-        add_identifier(first.text, first.token, TypeWord::Column, IdentifierUsage::Reference);
-        return;
-      case ColumnSearch::Hidden:
-        return;
-      case ColumnSearch::NotFound:
-        if (!column_only) resolve_plsql_path(path, false);
-        return;
-    }
+    visit_column_word(first, task.flags);
     return;
   }
   if (path.parts.size() == 2) {
@@ -548,7 +541,23 @@ void Walker::visit_name_ref(const Task& task) {
       return;
     }
   }
-  if (!column_only) resolve_plsql_path(path, false);
+  if ((task.flags & COLUMN_ONLY) == 0) resolve_plsql_path(path, false);
+}
+
+void Walker::visit_column_word(const NamePart& word, uint8_t flags) {
+  // A column a frame's known item lists wins; a name no known item lists may be a PL/SQL
+  // name, except where only a column can stand.
+  if ((flags & ALIAS_CLAUSE) != 0 && sql_.is_alias(word.name)) return;
+  switch (sql_.find_column(word.name, sql_floor_)) {
+    case ColumnSearch::Found:
+      add_identifier(word.text, word.token, TypeWord::Column, IdentifierUsage::Reference);
+      return;
+    case ColumnSearch::Hidden:
+      return;
+    case ColumnSearch::NotFound:
+      if ((flags & COLUMN_ONLY) == 0) resolve_plsql_word(word, false);
+      return;
+  }
 }
 
 }  // namespace veltrane::resolve::detail

@@ -28,11 +28,16 @@ Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveCon
       sink_(sink),
       plsql_(names_.table(), context.own_spec),
       sql_(names_.table()) {
-  // About one token in sixty is the first of its spelling; a tree of many more tokens is
-  // most often one long unit of few names, which grows its tables if it needs to.
-  constexpr std::size_t TOKENS_PER_NAME = 64;
+  // About one token in sixty is the first of its spelling; room for one in sixteen keeps
+  // the tables from growing in most trees, and sparse enough for short probes. A tree of
+  // many more tokens is most often one long unit of few names, which grows its tables if
+  // it needs to.
+  constexpr std::size_t TOKENS_PER_NAME = 16;
   constexpr std::size_t MOST_NAMES = 4096;
-  names_.reserve(std::min(tree.tokens.size() / TOKENS_PER_NAME, MOST_NAMES));
+  // A tree of fewer tokens than that reserves nothing: its tables start as small as a
+  // reservation would make them, and many such statements read no name at all.
+  const std::size_t names = std::min(tree.tokens.size() / TOKENS_PER_NAME, MOST_NAMES);
+  if (names > 0) names_.reserve(names);
 }
 
 std::string_view Walker::read_name(uint32_t token) { return names_.text(name_of(token)); }
@@ -64,10 +69,6 @@ bool Walker::is_word_token(uint32_t token, std::string_view upper_word) const {
   return views::is_word(tree_, token, text_, upper_word);
 }
 
-bool Walker::is_name_token(uint32_t token) const {
-  return views::is_name_token(views::token_kind_of(tree_.tokens[token]));
-}
-
 std::optional<uint32_t> Walker::first_significant_token(uint32_t node) {
   return syntax::edge_token(tree_, node, syntax::WalkTokens::Significant, syntax::WalkOrder::Source,
                             walk_stack_);
@@ -94,7 +95,7 @@ uint32_t Walker::leading_name_ref(uint32_t node) const {
   }
 }
 
-void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target) {
+void Walker::push_entries(std::span<const syntax::Child> entries, uint8_t flags, uint32_t target) {
   // Back to front, so that the children run in source order; a leaf whose visit does
   // nothing gets no task. A child that only walks its children is entered in place: its
   // list is read to its start, with the flags its visit would give (only the alias-clause
@@ -102,7 +103,6 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target) {
   // nothing left before that child is not kept, so that a chain nested down its first
   // children (a + b + c ...) keeps no list per level.
   lists_in_walk_.clear();
-  std::span<const syntax::Child> entries = syntax::children(tree_, node);
   std::size_t position = entries.size();
   while (true) {
     if (position == 0) {
@@ -122,19 +122,25 @@ void Walker::push_children(uint32_t node, uint8_t flags, uint32_t target) {
     // hottest reads.
     const std::size_t kind_index = syntax::node_kind_index(child.kind);
     if (kind_index >= syntax::NODE_KIND_COUNT) continue;
-    const auto kind = static_cast<NodeKind>(kind_index);
-    const ChildRole role = CHILD_ROLES[kind_index];
-    if (role == ChildRole::Skip) continue;
-    if (role == ChildRole::Enter) {
-      if (position > 0) lists_in_walk_.push_back(ListInWalk{entries, position, flags});
-      entries = syntax::children(tree_, index);
-      position = entries.size();
-      flags &= ALIAS_CLAUSE;
-      continue;
+    switch (CHILD_ROLES[kind_index]) {
+      case ChildRole::Skip:
+        continue;
+      case ChildRole::Push:
+        push(Step::Visit, index, flags, NONE, target);
+        continue;
+      case ChildRole::PushName:
+        push(Step::VisitName, index, flags, NONE, target);
+        continue;
+      case ChildRole::PushLabeled:
+        push(Step::Visit, index, flags, label_before(entries, position), target);
+        continue;
+      case ChildRole::Enter:
+        if (position > 0) lists_in_walk_.push_back(ListInWalk{entries, position, flags});
+        entries = syntax::children(tree_, index);
+        position = entries.size();
+        flags &= ALIAS_CLAUSE;
+        continue;
     }
-    const bool takes_label =
-        kind == NodeKind::Block || kind == NodeKind::ForLoop || kind == NodeKind::ForallStmt;
-    push(Step::Visit, index, flags, takes_label ? label_before(entries, position) : NONE, target);
   }
 }
 
@@ -157,24 +163,13 @@ void Walker::save_and_push_restore() {
   push(Step::Restore, NONE);
 }
 
-uint32_t Walker::add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage) {
-  return add_identifier(read_name(token), token, type, usage);
-}
-
 uint32_t Walker::add_identifier(std::string_view name, uint32_t token, TypeWord type,
                                 IdentifierUsage usage) {
   const syntax::TreeToken& tree_token = tree_.tokens[token];
   const uint32_t id = next_id_++;
-  // The sink's record reuses the room of the last name.
-  IdentifierRecord& record = sunk_record_;
-  record.name.assign(name);
-  record.type = type_word_text(type);
-  record.start = tree_token.start;
-  record.end = tree_token.end;
-  record.id = id;
-  record.parent = parent_;
-  record.usage = usage;
-  sink_.take(record);
+  // The name's text stays where the walk's names keep it.
+  sink_.take(IdentifierView{name, type_word_text(type), tree_token.start, tree_token.end, id,
+                            parent_, usage});
   return id;
 }
 
@@ -227,8 +222,8 @@ std::vector<StatementRecord> Walker::run() {
     switch (task.step) {
       case Step::Visit:
         break;
-      case Step::VisitPlsqlName:
-        resolve_plsql_name(task.node, task.target == task.node);
+      case Step::VisitName:
+        visit_name_ref(task);
         continue;
       case Step::VisitSelect:
         visit_query(task, true);
@@ -247,7 +242,7 @@ std::vector<StatementRecord> Walker::run() {
              task.flags);
         continue;
       case Step::EnterEntry:
-        enter_entry(task.node, static_cast<TypeWord>(task.extra));
+        plsql_.enter(task.node, static_cast<TypeWord>(task.extra));
         continue;
       case Step::AddItem:
         sql_.add_item(std::move(pending_items_[task.extra]));
@@ -440,7 +435,10 @@ namespace {
 class ListSink final : public IdentifierSink {
  public:
   explicit ListSink(std::vector<IdentifierRecord>& list) : list_(list) {}
-  void take(const IdentifierRecord& record) override { list_.push_back(record); }
+  void take(const IdentifierView& record) override {
+    list_.push_back(IdentifierRecord{std::string(record.name), record.type, record.start,
+                                     record.end, record.id, record.parent, record.usage});
+  }
 
  private:
   std::vector<IdentifierRecord>& list_;

@@ -60,23 +60,37 @@ class WalkNames {
     return add_spelling(spelling, hash);
   }
 
+  // The part a name token makes.
+  [[nodiscard]] NamePart part_of(const syntax::Tree& tree, uint32_t token, std::string_view text) {
+    const uint32_t name = of_token(tree, token, text);
+    return NamePart{names_.text(name), token, name};
+  }
+
+  // The token of a NameRef written as one word alone, the most common name; NONE for any
+  // other node or name.
+  [[nodiscard]] static uint32_t lone_word(const syntax::Tree& tree, uint32_t node) {
+    const syntax::Node& record = tree.nodes[node];
+    if (record.kind != syntax::syntax_kind(syntax::NodeKind::NameRef) || record.count != 1) {
+      return NameTable::NONE;
+    }
+    const syntax::Child entry = tree.children[record.first];
+    const uint32_t token = syntax::entry_index(entry);
+    if (!syntax::is_token_entry(entry) ||
+        !views::is_name_token(views::token_kind_of(tree.tokens[token]))) {
+      return NameTable::NONE;
+    }
+    return token;
+  }
+
   // The path of a NameRef (or of an ObjectName's NameRef); the list of parts is valid
   // until the next read_path or read_tokens. Kept here for the most common name, one word
   // alone.
   [[nodiscard]] NamePath read_path(const syntax::Tree& tree, uint32_t node, std::string_view text) {
-    const syntax::Node& record = tree.nodes[node];
-    if (record.kind == syntax::syntax_kind(syntax::NodeKind::NameRef) && record.count == 1) {
-      const syntax::Child entry = tree.children[record.first];
-      const uint32_t token = syntax::entry_index(entry);
-      if (syntax::is_token_entry(entry) &&
-          views::is_name_token(views::token_kind_of(tree.tokens[token]))) {
-        const uint32_t name = of_token(tree, token, text);
-        parts_.clear();
-        parts_.push_back(NamePart{names_.text(name), token, name});
-        return NamePath{parts_, false, false, true};
-      }
-    }
-    return read_other_path(tree, node, text);
+    const uint32_t word = lone_word(tree, node);
+    if (word == NameTable::NONE) return read_other_path(tree, node, text);
+    parts_.clear();
+    parts_.push_back(part_of(tree, word, text));
+    return NamePath{parts_, false, false, true};
   }
   // The parts made of the given name tokens, in order; valid as read_path's.
   [[nodiscard]] std::span<const NamePart> read_tokens(const syntax::Tree& tree,

@@ -26,7 +26,9 @@
 #include "resolve/walk_names.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/tree.hpp"
+#include "syntax/tree_reads.hpp"
 #include "syntax/walk.hpp"
+#include "views/tree_words.hpp"
 
 namespace veltrane::resolve::detail {
 
@@ -129,18 +131,24 @@ inline constexpr uint32_t NONE = 0xFFFFFFFFu;
 // What push_children does with a child, by its kind's index: a table, as it asks for
 // every child.
 enum class ChildRole : uint8_t {
-  Skip,   // an inert leaf: no task
-  Push,   // a task of its own
-  Enter,  // its children pushed in its place (walks_children_only)
+  Skip,         // an inert leaf: no task
+  Push,         // a task of its own
+  PushLabeled,  // a task of its own with the Label node written before it, if any
+  PushName,     // a NameRef: a VisitName task, which needs no look at its kind
+  Enter,        // its children pushed in its place (walks_children_only)
 };
 
 inline constexpr std::array<ChildRole, syntax::NODE_KIND_COUNT> CHILD_ROLES = [] {
   std::array<ChildRole, syntax::NODE_KIND_COUNT> roles{};
   for (std::size_t index = 0; index < roles.size(); ++index) {
     const auto kind = static_cast<syntax::NodeKind>(index);
-    roles[index] = is_inert_leaf(kind)         ? ChildRole::Skip
-                   : walks_children_only(kind) ? ChildRole::Enter
-                                               : ChildRole::Push;
+    const bool takes_label = kind == syntax::NodeKind::Block || kind == syntax::NodeKind::ForLoop ||
+                             kind == syntax::NodeKind::ForallStmt;
+    roles[index] = is_inert_leaf(kind)                 ? ChildRole::Skip
+                   : walks_children_only(kind)         ? ChildRole::Enter
+                   : takes_label                       ? ChildRole::PushLabeled
+                   : kind == syntax::NodeKind::NameRef ? ChildRole::PushName
+                                                       : ChildRole::Push;
   }
   return roles;
 }();
@@ -150,12 +158,12 @@ inline constexpr std::array<ChildRole, syntax::NODE_KIND_COUNT> CHILD_ROLES = []
 
 enum class Step : uint8_t {
   Visit,             // node: by its kind
-  VisitPlsqlName,    // node: a NameRef resolved by the PL/SQL rules only
+  VisitName,         // node: a NameRef
   VisitSelect,       // node: a Query that gets a SELECT record wherever it stands
   VisitBlockPass2,   // node: a QueryBlock's clauses other than its items
   VisitClaimed,      // node: ORDER BY, OFFSET, FETCH or FOR UPDATE walked inside a block
   VisitOpaqueFrame,  // node: walked inside a frame holding one opaque item
-  EnterEntry,        // node: name token; extra: type word
+  EnterEntry,        // node: name number; extra: type word
   AddItem,           // node: a TableRef; extra: its resolved item in pending_items_
   AddCte,            // node: a Cte
   OpenSqlFrame,
@@ -226,24 +234,17 @@ class Walker {
   // an inert leaf (is_inert_leaf) gets no task. A child whose visit would only push its own
   // children (walks_children_only) has them pushed in its place, as that visit would, at
   // any depth: the tasks and their order are the same, without a task for each such child.
-  void push_children(uint32_t node, uint8_t flags, uint32_t target);
-  // Pushes what a Visit task of the child would come to: the task itself, or for a kind that
-  // only walks its children (walks_children_only), its children in its place.
-  void push_child(uint32_t child, uint8_t flags, uint32_t target) {
-    const std::size_t kind_index = syntax::node_kind_index(tree_.nodes[child].kind);
-    if (kind_index < syntax::NODE_KIND_COUNT && CHILD_ROLES[kind_index] == ChildRole::Enter) {
-      push_children(child, flags & ALIAS_CLAUSE, target);
-    } else {
-      push(Step::Visit, child, flags, NONE, target);
-    }
+  void push_children(uint32_t node, uint8_t flags, uint32_t target) {
+    push_entries(syntax::children(tree_, node), flags, target);
   }
+  // push_children of some of a node's entries.
+  void push_entries(std::span<const syntax::Child> entries, uint8_t flags, uint32_t target);
   // The Label node written directly before entries[position], NONE when there is none.
   [[nodiscard]] uint32_t label_before(std::span<const syntax::Child> entries,
                                       std::size_t position) const;
   // Saves the walk state; a Restore task pushed now brings it back.
   void save_and_push_restore();
 
-  uint32_t add_identifier(uint32_t token, TypeWord type, IdentifierUsage usage);
   uint32_t add_identifier(std::string_view name, uint32_t token, TypeWord type,
                           IdentifierUsage usage);
   uint32_t add_statement(std::string_view type, uint32_t node, uint32_t start_token);
@@ -276,7 +277,10 @@ class Walker {
   // The NameRef reached from `node` by taking first node children.
   [[nodiscard]] uint32_t leading_name_ref(uint32_t node) const;
   [[nodiscard]] bool is_word_token(uint32_t token, std::string_view upper_word) const;
-  [[nodiscard]] bool is_name_token(uint32_t token) const;
+  // Kept here: asked for many tokens of declarations and type names.
+  [[nodiscard]] bool is_name_token(uint32_t token) const {
+    return views::is_name_token(views::token_kind_of(tree_.tokens[token]));
+  }
 
   // --- resolve_plsql.cpp ---
   void visit_root(uint32_t root);
@@ -297,8 +301,9 @@ class Walker {
   void visit_call(const Task& task);
   void resolve_plsql_name(uint32_t name_ref, bool is_target);
   void resolve_plsql_path(const NamePath& path, bool is_target);
+  // resolve_plsql_path of a name of one part.
+  void resolve_plsql_word(const NamePart& word, bool is_target);
   void resolve_type_name(uint32_t type_name);
-  void enter_entry(uint32_t token, TypeWord type);
 
   // --- resolve_sql.cpp ---
   void visit_sql_statement(const Task& task, syntax::NodeKind kind);
@@ -313,6 +318,8 @@ class Walker {
   void visit_table_ref(const Task& task);
   void visit_cte(const Task& task);
   void visit_name_ref(const Task& task);
+  // A name of one part where SQL frames are open, with the flags of its task.
+  void visit_column_word(const NamePart& word, uint8_t flags);
   // The item of a TableRef; makes its record when `record` is set.
   SqlItem table_item(uint32_t table_ref, bool record);
   void trigger_table(uint32_t name_ref);
@@ -329,7 +336,6 @@ class Walker {
   const ResolveContext& context_;
   std::vector<StatementRecord> statements_;
   IdentifierSink& sink_;
-  IdentifierRecord sunk_record_;  // the record handed to sink_, made anew for each
   uint32_t next_id_ = 1;
   uint32_t parent_ = 0;
   bool in_statement_ = false;

@@ -218,5 +218,24 @@ TEST(NameTable, HashSeesEveryByteOfTheName) {
   EXPECT_NE(hash_name(""), hash_name(std::string_view("\0", 1)));
 }
 
+TEST(NameTable, NamesCompareEveryByte) {
+  // Names that differ in any one byte differ, whichever load reads that byte, and names of
+  // other lengths differ even where one is the start of the other; the texts are cut from
+  // longer ones so that no load ends at a boundary by chance.
+  const std::string source(40, 'N');
+  for (std::size_t length = 0; length <= 24; ++length) {
+    const std::string_view name(source.data(), length);
+    std::string other(source);
+    EXPECT_TRUE(same_name(name, std::string_view(other.data() + 1, length))) << length;
+    EXPECT_FALSE(same_name(name, std::string_view(other.data(), length + 1))) << length;
+    for (std::size_t position = 0; position < length; ++position) {
+      other = source;
+      other[position] = 'M';
+      EXPECT_FALSE(same_name(name, std::string_view(other.data(), length)))
+          << length << " " << position;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace veltrane::resolve

@@ -91,6 +91,34 @@ TEST(ResolveWalkOrder, NamesInsideNestedNodes) {
        "13/0 F FUNCTION CALL @11:12\n"
        "14/0 B VARIABLE ASSIGNMENT @12:3\n"
        "15/0 F FUNCTION CALL @12:8\n"},
+      {"callees and targets written as names, met first in their nodes",
+       "CREATE FUNCTION f(n NUMBER) RETURN NUMBER IS BEGIN RETURN n; END;\n/\n"
+       "DECLARE\n  TYPE tab IS TABLE OF NUMBER INDEX BY PLS_INTEGER;\n  t tab;\n  x NUMBER;\n"
+       "  PROCEDURE q(a NUMBER) IS BEGIN NULL; END;\nBEGIN\n  x := f(f(x) + x);\n"
+       "  t(x) := f(x);\n  q(a => f(x));\n  SELECT f(x) INTO x FROM dual;\nEND;\n/\n",
+       1,
+       "1/0 TAB INDEX TABLE DECLARATION @4:8\n"
+       "2/0 T VARIABLE DECLARATION @5:3\n"
+       "3/0 TAB INDEX TABLE REFERENCE @5:5\n"
+       "4/0 X VARIABLE DECLARATION @6:3\n"
+       "5/0 Q PROCEDURE DEFINITION @7:13\n"
+       "6/5 A FORMAL IN DECLARATION @7:15\n"
+       "7/0 X VARIABLE ASSIGNMENT @9:3\n"
+       "8/0 F FUNCTION CALL @9:8\n"
+       "9/0 F FUNCTION CALL @9:10\n"
+       "10/0 X VARIABLE REFERENCE @9:12\n"
+       "11/0 X VARIABLE REFERENCE @9:17\n"
+       "12/0 T VARIABLE ASSIGNMENT @10:3\n"
+       "13/0 X VARIABLE REFERENCE @10:5\n"
+       "14/0 F FUNCTION CALL @10:11\n"
+       "15/0 X VARIABLE REFERENCE @10:13\n"
+       "16/0 Q PROCEDURE CALL @11:3\n"
+       "17/0 F FUNCTION CALL @11:10\n"
+       "18/0 X VARIABLE REFERENCE @11:12\n"
+       "19/0 SELECT @12:3\n"
+       "20/19 F FUNCTION CALL @12:10\n"
+       "21/19 X VARIABLE REFERENCE @12:12\n"
+       "22/19 X VARIABLE ASSIGNMENT @12:20\n"},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
