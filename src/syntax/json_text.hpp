@@ -197,13 +197,27 @@ inline char* write_below_ten_thousand(char* at, uint32_t value) {
 // four are kept from the number before, with the multiple of 10^4 they stand for, so a
 // number within the same ten thousand costs a subtraction, a comparison and two copies.
 // `at` has room for MAX_DECIMAL_DIGITS_32 characters, all of which may be overwritten.
+//
+// Its state is three scalars and every member is inline, so that a writer that is a local
+// of a loop lives in registers.
 class DecimalWriter {
  public:
-  char* write(char* at, uint32_t value) {
+  [[gnu::always_inline]] char* write(char* at, uint32_t value) {
     // Below the kept base the difference wraps around to 2^32 - 10^9 or more.
     if (value - base_ < FOUR_DIGITS) [[likely]] {
       return write_kept(at, value - base_);
     }
+    return write_anew(at, value);
+  }
+
+ private:
+  static constexpr uint32_t FOUR_DIGITS = 10000;
+  // The digits above the last four are kept for numbers below 10^9: up to five of them.
+  static constexpr uint32_t KEPT_HIGH_LIMIT = 100000;
+
+  // A number outside the kept ten thousand, whose digits above the last four are kept
+  // from now on.
+  [[gnu::always_inline]] char* write_anew(char* at, uint32_t value) {
     const uint32_t high = value / FOUR_DIGITS;
     if (high == 0) return detail::write_below_ten_thousand(at, value);
     // Ten digits: the rare numbers of texts of a gigabyte and more.
@@ -211,20 +225,21 @@ class DecimalWriter {
       return write_decimal(at, value);
     }
     base_ = high * FOUR_DIGITS;
-    high_size_ = static_cast<uint32_t>(write_decimal(high_text_.data(), high) - high_text_.data());
+    high_size_ = static_cast<uint32_t>(decimal_digits(high));
+    // The digits of `high`, the first lowest, laid out as the bytes of the kept word.
+    const uint64_t digits = detail::eight_digit_word(high) >> (8 * (8 - high_size_));
+    std::array<char, sizeof(uint64_t)> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      bytes[i] = static_cast<char>(digits >> (8 * i));
+    }
+    std::memcpy(&high_bytes_, bytes.data(), bytes.size());
     return write_kept(at, value - base_);
   }
 
- private:
-  static constexpr uint32_t FOUR_DIGITS = 10000;
-  // The digits above the last four are kept for numbers below 10^9: up to five of them.
-  static constexpr uint32_t KEPT_HIGH_LIMIT = 100000;
-  // The bytes copied for the kept digits, the four after them written over the rest.
-  static constexpr std::size_t HIGH_COPY = 8;
-
-  // The kept digits, then the four digits of `low`.
+  // The kept digits, then the four digits of `low`: all eight bytes of the kept word are
+  // stored, the four after the kept digits written over the rest.
   char* write_kept(char* at, uint32_t low) const {
-    std::memcpy(at, high_text_.data(), HIGH_COPY);
+    std::memcpy(at, &high_bytes_, sizeof high_bytes_);
     at += high_size_;
     std::memcpy(at, detail::FOUR_DIGIT_TEXTS.data() + std::size_t{4} * low, 4);
     return at + 4;
@@ -234,7 +249,12 @@ class DecimalWriter {
   // itself, written "1". Numbers below 10^4 never use them.
   uint32_t base_ = FOUR_DIGITS;
   uint32_t high_size_ = 1;
-  std::array<char, MAX_DECIMAL_DIGITS_32> high_text_{'1'};  // write_decimal's room
+  // The kept digits as the bytes of a word in memory order, padded with zeros.
+  uint64_t high_bytes_ = [] {
+    uint64_t one = 0;
+    std::memcpy(&one, "1\0\0\0\0\0\0", sizeof one);
+    return one;
+  }();
 };
 
 // Writes one JSON value element by element into a borrowed string. Commas are placed by

@@ -60,29 +60,40 @@ Json reference_node(const syntax::Tree& tree, uint32_t node,
           {"s", span ? positions.offset(span->first) : 0u}};
 }
 
-std::string reference_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions) {
+std::string reference_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions,
+                           uint32_t node) {
   ByteSpan span;
-  return reference_node(tree, tree.root, positions, span).dump();
+  return reference_node(tree, node, positions, span).dump();
 }
 
-// node_json after a member already written, so that its first byte follows other text.
+std::string reference_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions) {
+  return reference_json(tree, positions, tree.root);
+}
+
+// node_json of `node` after a member already written, so that its first byte follows other
+// text.
 std::string written_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions,
-                         bool mapped) {
+                         bool mapped, uint32_t node) {
   std::string out;
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("tree");
   if (mapped) {
     syntax::RoomMapper mapper(out, true);
-    node_json(writer, tree, tree.root, positions, &mapper);
+    node_json(writer, tree, node, positions, &mapper);
   } else {
-    node_json(writer, tree, tree.root, positions);
+    node_json(writer, tree, node, positions);
   }
   writer.end_object();
   const std::string head = R"({"tree":)";
   EXPECT_EQ(out.substr(0, head.size()), head);
   EXPECT_EQ(out.back(), '}');
   return out.substr(head.size(), out.size() - head.size() - 1);
+}
+
+std::string written_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions,
+                         bool mapped) {
+  return written_json(tree, positions, mapped, tree.root);
 }
 
 // One step of a hand-built tree: open a node, add a token over [start, end), close a node.
@@ -131,6 +142,16 @@ TEST(TreeJson, HandBuiltTreesMatchTheRecursiveWriter) {
     const char* expected;  // the whole text, or nullptr to compare with the reference only
   };
   const std::string wide(30000, ' ');
+  // Nested deeper than the first room made for open nodes, a token at every level.
+  std::vector<Step> deep = {open(NodeKind::SelectStmt)};
+  for (uint32_t level = 0; level < 300; ++level) {
+    deep.push_back(open(NodeKind::Alias));
+    deep.push_back(token(TokenKind::Ident, 2 * level, 2 * level + 1));
+    deep.push_back(token(TokenKind::Whitespace, 2 * level + 1, 2 * level + 2));
+  }
+  deep.push_back(open(NodeKind::Alias));
+  deep.push_back(close());
+  for (uint32_t level = 0; level <= 300; ++level) deep.push_back(close());
   const Case cases[] = {
       {"an empty root",
        "",
@@ -183,13 +204,16 @@ TEST(TreeJson, HandBuiltTreesMatchTheRecursiveWriter) {
         token(TokenKind::Whitespace, 9, 10), token(TokenKind::Ident, 10, 11), close()},
        R"({"c":[{"e":4,"s":0,"t":"Ident"},{"e":6,"s":5,"t":"Ident"}],"e":6,)"
        R"("k":"SelectStmt","s":0})"},
+      {"nested 300 levels deep", std::string(600, ' '), deep, nullptr},
   };
   for (const Case& test_case : cases) {
     SCOPED_TRACE(test_case.name);
     const syntax::Tree tree = build(test_case.steps);
     const syntax::Utf16Positions positions(test_case.text);
     const std::string reference = reference_json(tree, positions);
-    EXPECT_EQ(reference, test_case.expected);
+    if (test_case.expected != nullptr) {
+      EXPECT_EQ(reference, test_case.expected);
+    }
     EXPECT_EQ(written_json(tree, positions, false), reference);
     EXPECT_EQ(written_json(tree, positions, true), reference);
   }
@@ -224,6 +248,23 @@ TEST(TreeJson, ParsedScriptsMatchTheRecursiveWriter) {
       EXPECT_EQ(written_json(parsed->tree, positions, false), reference);
       EXPECT_EQ(written_json(parsed->tree, positions, true), reference);
     }
+  }
+}
+
+// Any node's subtree, not only the root's: its span starts at its own first token.
+TEST(TreeJson, SubtreesMatchTheRecursiveWriter) {
+  const std::string text =
+      "create or replace procedure p (a in number) is\n  x number := 0;\nbegin\n"
+      "  if a > 1 then x := (x + 1) * a; end if;\n  null;\nend;\n/\n";
+  const syntax::Utf16Positions positions(text);
+  const lexer::SplitResult split = lexer::split_script(text);
+  ASSERT_FALSE(split.items.empty());
+  const auto parsed = parser::parse_item(text, split, split.items[0], lexer::ParseOptions{});
+  ASSERT_TRUE(parsed.has_value());
+  for (uint32_t node = 0; node < parsed->tree.nodes.size(); ++node) {
+    SCOPED_TRACE(node);
+    EXPECT_EQ(written_json(parsed->tree, positions, false, node),
+              reference_json(parsed->tree, positions, node));
   }
 }
 
