@@ -266,20 +266,57 @@ template <typename Offsets>
   return put_kind_name(at, ",\"t\":\"", token.kind, "\"},");
 }
 
+// The end of a names entry from its "type" on, `,"type":"TYPE","usage":"USAGE"}`, made for
+// one type word and kept per usage: most records of a usage have the type of the one
+// before (the variables of a unit), and their end is then one copy of a known length. A
+// type word is a fixed text, so where its text lies tells it.
+struct NamesEntryTail {
+  static constexpr std::size_t ROOM = 64;
+  static constexpr std::size_t NONE = ~std::size_t{0};
+
+  std::array<char, ROOM> bytes{};
+  std::size_t size = 0;
+  const char* type = nullptr;  // the text of the type word it was made for
+  std::size_t type_size = NONE;
+
+  [[nodiscard]] bool made_for(std::string_view type_word) const {
+    return type == type_word.data() && type_size == type_word.size();
+  }
+};
+
+// Makes `tail` for `type` and the usage whose text is `usage_tail`; false, with `tail` left
+// as it was, when the text does not fit.
+[[gnu::noinline]] bool make_names_entry_tail(NamesEntryTail& tail, std::string_view type,
+                                             const PaddedText& usage_tail) {
+  constexpr std::string_view TYPE_KEY = ",\"type\":\"";
+  const std::size_t size = TYPE_KEY.size() + type.size() + 1 + usage_tail.size;
+  if (size > NamesEntryTail::ROOM) return false;
+  char* at = tail.bytes.data();
+  at = put(at, TYPE_KEY);
+  at = put(at, type);
+  *at++ = '"';
+  std::memcpy(at, usage_tail.bytes.data(), usage_tail.size);
+  tail.size = size;
+  tail.type = type.data();
+  tail.type_size = type.size();
+  return true;
+}
+
 // {"col","end","id","line","name","parent","start","type","usage"}
 // The numbers of the names entries written one after the other, each kind apart: ids
 // count up, and lines and offsets grow slowly, so that most numbers share their leading
-// digits with the one before, and columns and parents are short (see DecimalWriter: its
-// numbers cost far less time than write_decimal's).
+// digits with the one before (see DecimalWriter: its numbers cost far less time than
+// write_decimal's); columns and parents are short.
 struct NamesNumbers {
   syntax::DecimalWriter offsets;
   syntax::DecimalWriter ids;
   syntax::DecimalWriter lines;
-  syntax::DecimalWriter columns;
-  syntax::DecimalWriter parents;
   uint32_t line_hint = 0;
+  std::array<NamesEntryTail, resolve::USAGE_NAMES.size()> tails{};
 };
 
+// Room is made twice: before the entry and after its name. The most written between two
+// calls is far less than Chunk::ROOM: seven numbers, the keys, and the padded tail.
 [[gnu::always_inline]] [[nodiscard]] inline char* write_names_entry(
     Chunk& chunk, char* at, const resolve::IdentifierRecord& record,
     const syntax::Utf16Positions& positions, NamesNumbers& numbers) {
@@ -287,7 +324,7 @@ struct NamesNumbers {
   syntax::DecimalWriter& offsets = numbers.offsets;
   at = chunk.room(at);
   at = put(at, "{\"col\":");
-  at = numbers.columns.write(at, position.column);
+  at = syntax::write_short_decimal(at, position.column);
   at = put(at, ",\"end\":");
   at = offsets.write(at, positions.offset(record.end));
   at = put(at, ",\"id\":");
@@ -298,14 +335,20 @@ struct NamesNumbers {
   at = chunk.string(at, record.name);
   at = chunk.room(at);
   at = put(at, ",\"parent\":");
-  at = numbers.parents.write(at, record.parent);
+  at = syntax::write_short_decimal(at, record.parent);
   at = put(at, ",\"start\":");
   at = offsets.write(at, positions.offset(record.start));
+  const auto usage = static_cast<std::size_t>(record.usage);
+  if (usage >= std::size(USAGE_TAILS)) syntax::stop("identifier usage out of range");
+  NamesEntryTail& tail = numbers.tails[usage];
+  if (tail.made_for(record.type) || make_names_entry_tail(tail, record.type, USAGE_TAILS[usage]))
+      [[likely]] {
+    std::memcpy(at, tail.bytes.data(), NamesEntryTail::ROOM);
+    return at + tail.size;
+  }
   at = put(at, ",\"type\":");
   at = chunk.word(at, record.type);
   at = chunk.room(at);
-  const auto usage = static_cast<std::size_t>(record.usage);
-  if (usage >= std::size(USAGE_TAILS)) syntax::stop("identifier usage out of range");
   return put(at, USAGE_TAILS[usage]);
 }
 

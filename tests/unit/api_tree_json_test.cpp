@@ -14,6 +14,8 @@
 #include "api/result_json.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
+#include "resolve/records.hpp"
+#include "resolve/resolve_statement.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/string_room.hpp"
@@ -293,6 +295,59 @@ TEST(TreeJson, StaysWithinTheReservedCapacity) {
     EXPECT_EQ(out.data(), storage);
     EXPECT_EQ(out.capacity(), capacity);
   }
+}
+
+// Names entries against the library's dump of the same values: types that change and come
+// back per usage, a type word too long for the kept ends of entries, names with escapes,
+// and numbers of every digit count.
+TEST(NamesEntries, MatchTheLibrarysDump) {
+  static constexpr std::string_view LONG_TYPE = "A TYPE WORD FAR LONGER THAN ANY THE WALK GIVES";
+  const std::string_view types[] = {"VARIABLE", "CURSOR", LONG_TYPE, "ASSOCIATIVE ARRAY"};
+  const std::string text =
+      "x\n" + std::string(123456, ' ') + "\xC3\xA9yz\n" + std::string(20000, 'a') + "\n";
+  const uint32_t starts[] = {0, 2, 9, 123458, 123460, 123461, 143000};
+  const std::string words[] = {"X", "A\"B\\C", std::string(200, 'N'), "\x01", "NAME"};
+  resolve::ResolvedRecords records;
+  for (uint32_t i = 0; i < 40; ++i) {
+    resolve::IdentifierRecord record;
+    record.name = words[i % std::size(words)];
+    record.type = types[(i / 3) % std::size(types)];
+    record.start = starts[i % std::size(starts)];
+    record.end = record.start + (record.start == 123458 ? 2 : 1);  // past the two-byte letter
+    record.id = i * 997 + 1;
+    record.parent = i * 3001;
+    record.usage = static_cast<resolve::IdentifierUsage>(i % resolve::USAGE_NAMES.size());
+    records.identifiers.push_back(record);
+  }
+  records.statements.push_back({"SELECT", 2, 3, 41, 7});
+  const syntax::Utf16Positions positions(text);
+  Json names = Json::array();
+  for (const resolve::IdentifierRecord& record : records.identifiers) {
+    const syntax::LineCol position = positions.line_col(record.start);
+    names.push_back({{"col", position.column},
+                     {"end", positions.offset(record.end)},
+                     {"id", record.id},
+                     {"line", position.line},
+                     {"name", record.name},
+                     {"parent", record.parent},
+                     {"start", positions.offset(record.start)},
+                     {"type", record.type},
+                     {"usage", resolve::usage_name(record.usage)}});
+  }
+  const syntax::LineCol sql_position = positions.line_col(2);
+  const Json sql = Json::array({{{"col", sql_position.column},
+                                 {"id", 41},
+                                 {"line", sql_position.line},
+                                 {"parent", 7},
+                                 {"start", positions.offset(2)},
+                                 {"type", "SELECT"}}});
+  const std::string expected = Json{{"names", names}, {"sql", sql}}.dump();
+  std::string out;
+  syntax::JsonWriter writer(out);
+  writer.begin_object();
+  records_json(writer, records, positions);
+  writer.end_object();
+  EXPECT_EQ(out, expected);
 }
 
 }  // namespace
