@@ -159,19 +159,12 @@ class Chunk {
       }
       // Copied and checked in one pass: the short names and words of the records need no
       // escape, and their copy costs less than a call.
-      char* const start = at;
-      *at++ = '"';
-      bool escape = false;
-      for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        escape |= (byte < 0x20) | (c == '"') | (c == '\\');
-        *at++ = c;
-      }
-      if (!escape) {
+      *at = '"';
+      if (syntax::copy_if_unescaped(at + 1, value)) {
+        at += value.size() + 1;
         *at++ = '"';
         return at;
       }
-      at = start;
     }
     flush(at);
     syntax::append_json_string(out_, value);

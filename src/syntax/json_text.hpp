@@ -63,6 +63,59 @@ void append_json_string(std::string& out, std::string_view text);
   return text.size() + 2 + ESCAPE_GROWTH * escaped;
 }
 
+namespace detail {
+
+// 1 for each byte a JSON string literal escapes: those below U+0020, the quotation mark and
+// the backslash.
+inline constexpr std::array<uint8_t, 256> ESCAPED_BYTES = [] {
+  std::array<uint8_t, 256> escaped{};
+  for (std::size_t byte = 0; byte < 0x20; ++byte) escaped[byte] = 1;
+  escaped['"'] = 1;
+  escaped['\\'] = 1;
+  return escaped;
+}();
+
+// Nonzero when one of the eight bytes of `word` is escaped. A byte that is zero, or below
+// 0x20, borrows into its high bit when ones or 0x20s are subtracted from every byte, and
+// nothing borrows otherwise.
+[[nodiscard]] inline uint64_t escaped_bytes_in(uint64_t word) {
+  constexpr uint64_t ONES = 0x0101010101010101u;
+  constexpr uint64_t HIGH_BITS = 0x8080808080808080u;
+  const auto zero_byte_in = [](uint64_t bytes) { return (bytes - ONES) & ~bytes & HIGH_BITS; };
+  const uint64_t control = (word - 0x20 * ONES) & ~word & HIGH_BITS;
+  return control | zero_byte_in(word ^ ('"' * ONES)) | zero_byte_in(word ^ ('\\' * ONES));
+}
+
+}  // namespace detail
+
+// Copies `text` to `to`, which has room for its bytes; true when it needs no escape, so
+// that the copy is the inside of its JSON string literal. Eight bytes at a time from eight
+// bytes on, a table look-up per byte below.
+[[nodiscard]] inline bool copy_if_unescaped(char* to, std::string_view text) {
+  const char* const from = text.data();
+  const std::size_t size = text.size();
+  constexpr std::size_t WORD = sizeof(uint64_t);
+  if (size >= WORD) {
+    uint64_t escaped = 0;
+    // The last word overlaps the one before when the size is no multiple of eight.
+    for (std::size_t at = 0;; at += WORD) {
+      if (at + WORD > size) at = size - WORD;
+      uint64_t word = 0;
+      std::memcpy(&word, from + at, WORD);
+      std::memcpy(to + at, &word, WORD);
+      escaped |= detail::escaped_bytes_in(word);
+      if (at + WORD == size) break;
+    }
+    return escaped == 0;
+  }
+  unsigned escaped = 0;
+  for (std::size_t at = 0; at < size; ++at) {
+    to[at] = from[at];
+    escaped |= detail::ESCAPED_BYTES[static_cast<unsigned char>(from[at])];
+  }
+  return escaped == 0;
+}
+
 // The decimal digits of the largest number an output about a text of `text_size` bytes
 // writes: its offsets, counts, lines and columns are at most text_size + 1 (the column
 // after the last character, or the line after the last line feed).
