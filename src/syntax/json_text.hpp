@@ -277,11 +277,12 @@ class DecimalWriter {
   // The digits above the last four are kept for numbers below 10^9: up to five of them.
   static constexpr uint32_t KEPT_HIGH_LIMIT = 100000;
 
-  // A number outside the kept ten thousand, whose digits above the last four are kept
-  // from now on.
+  // A number outside the kept ten thousand: below 10^4 it is written on its own, and
+  // otherwise its digits above the last four are kept from now on.
   [[gnu::always_inline]] char* write_anew(char* at, uint32_t value) {
+    // Asked before dividing: short numbers come often, from short texts.
+    if (value < FOUR_DIGITS) return detail::write_below_ten_thousand(at, value);
     const uint32_t high = value / FOUR_DIGITS;
-    if (high == 0) return detail::write_below_ten_thousand(at, value);
     // Ten digits: the rare numbers of texts of a gigabyte and more.
     if (high >= KEPT_HIGH_LIMIT) [[unlikely]] {
       return write_decimal(at, value);
