@@ -261,7 +261,7 @@ inline char* write_short_decimal(char* at, uint32_t value) {
 // `at` has room for MAX_DECIMAL_DIGITS_32 characters, all of which may be overwritten.
 //
 // Its state is three scalars and every member is inline, so that a writer that is a local
-// of a loop lives in registers.
+// of a loop can live in registers.
 class DecimalWriter {
  public:
   [[gnu::always_inline]] char* write(char* at, uint32_t value) {
