@@ -9,28 +9,12 @@
 
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
+#include "syntax/walk.hpp"
 #include "views/tree_words.hpp"
 
 namespace veltrane::api {
 
 namespace {
-
-// The span of an open node so far: its first token's start and its last token's end. No
-// offset reaches NONE (the texts are shorter), so it marks a span with no token yet
-// without a flag of its own.
-struct OpenSpan {
-  static constexpr uint32_t NONE = 0xFFFFFFFFu;
-
-  uint32_t start = NONE;
-  uint32_t end = 0;
-
-  [[nodiscard]] bool present() const { return start != NONE; }
-  // Widens the span to a later run of tokens or child node from `later_start` to `later_end`.
-  void add(uint32_t later_start, uint32_t later_end) {
-    if (!present()) start = later_start;
-    end = later_end;
-  }
-};
 
 // A short fixed text in a buffer of a fixed size, so that copying it is a few moves of a
 // known length rather than a call: the whole buffer is copied and the size is advanced.
@@ -45,9 +29,11 @@ struct PaddedText {
   }
 };
 
-// The text after a token's "s" number: `,"t":"Kind"}`, per token kind.
+// The text after a token's "s" number: `,"t":"Kind"},`, per token kind. The tree writer
+// ends every element with the comma that goes before the next one and takes back the last
+// of a list (see write_subtree).
 constexpr PaddedText TOKEN_TAILS[] = {
-#define VELTRANE_TOKEN_KIND(name) PaddedText(",\"t\":\"" #name "\"}"),
+#define VELTRANE_TOKEN_KIND(name) PaddedText(",\"t\":\"" #name "\"},"),
 #include "syntax/kinds.def"
 };
 
@@ -83,8 +69,8 @@ static_assert(all_fit(TOKEN_TAILS) && all_fit(NODE_MIDDLES) && all_fit(USAGE_TAI
 
 // {"c":[ and ],"e": around a node's children, } after it, a comma before all but one.
 constexpr std::size_t NODE_FIXED = 6 + 6 + 1 + 1;
-// {"e": and ,"s": before a token's tail, a comma before all but one.
-constexpr std::size_t TOKEN_FIXED = 5 + 5 + 1;
+// {"e": and ,"s": before a token's tail, whose comma goes before all but one.
+constexpr std::size_t TOKEN_FIXED = 5 + 5;
 
 // The bytes of a node object but its numbers and children, per node kind.
 constexpr std::array<uint8_t, syntax::NODE_KIND_COUNT> NODE_SIZES = [] {
@@ -173,19 +159,12 @@ class Chunk {
       }
       // Copied and checked in one pass: the short names and words of the records need no
       // escape, and their copy costs less than a call.
-      char* const start = at;
-      *at++ = '"';
-      bool escape = false;
-      for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        escape |= (byte < 0x20) | (c == '"') | (c == '\\');
-        *at++ = c;
-      }
-      if (!escape) {
+      *at = '"';
+      if (syntax::copy_if_unescaped(at + 1, value)) {
+        at += value.size() + 1;
         *at++ = '"';
         return at;
       }
-      at = start;
     }
     flush(at);
     syntax::append_json_string(out_, value);
@@ -207,7 +186,7 @@ class Chunk {
   // less, down to ROOM, where the result's capacity ends sooner: a result reserved from a
   // bound of its size is not moved for room that is never written. Returns the position
   // after the kept text.
-  char* grow(std::size_t used) {
+  [[gnu::noinline]] char* grow(std::size_t used) {
     std::size_t size = used + STEP;
     if (size > out_.capacity() && used + ROOM <= out_.capacity()) size = out_.capacity();
     // `used` lies within the text, so this maps at least up to the room's end.
@@ -240,29 +219,35 @@ class Chunk {
 }
 
 // The UTF-16 offsets of one text, the road chosen once per text. In a text that is all
-// ASCII an offset is the byte offset itself: no test of the text's blocks per offset, and
-// its size, held here, is not reloaded after every byte written (char stores may alias it).
+// ASCII an offset is the byte offset itself, with no test per offset: the caller has
+// checked that the offsets it asks for lie within the text.
 template <bool Ascii>
 struct OffsetsOf {
   const syntax::Utf16Positions& positions;
-  std::size_t text_size = positions.text_size();
 
   [[nodiscard]] uint32_t operator()(uint32_t byte_offset) const {
     if constexpr (!Ascii) return positions.offset(byte_offset);
-    if (byte_offset > text_size) [[unlikely]] {
-      return positions.offset(byte_offset);  // stops past the end
-    }
     return byte_offset;
   }
 };
 
-// A token object: {"e":end,"s":start,"t":"Kind"}.
+// `tail` and then the name of a kind that has none in the tables, and `after`; returns the
+// position after them. A kind name needs no escape: letters, or "?" and digits.
+[[gnu::noinline]] [[nodiscard]] char* put_kind_name(char* at, std::string_view tail,
+                                                    syntax::SyntaxKind kind,
+                                                    std::string_view after) {
+  std::string spare;
+  at = put(at, tail);
+  at = put(at, kind_name_view(kind, spare));
+  return put(at, after);
+}
+
+// A token object and a comma after it: {"e":end,"s":start,"t":"Kind"},
 template <typename Offsets>
 [[gnu::always_inline]] [[nodiscard]] inline char* write_token(char* at,
                                                               const syntax::TreeToken& token,
                                                               Offsets offset_of,
-                                                              syntax::DecimalWriter& offsets,
-                                                              std::string& spare) {
+                                                              syntax::DecimalWriter& offsets) {
   at = put(at, "{\"e\":");
   at = offsets.write(at, offset_of(token.end));
   at = put(at, ",\"s\":");
@@ -271,34 +256,68 @@ template <typename Offsets>
   if (index < std::size(TOKEN_TAILS)) [[likely]] {
     return put(at, TOKEN_TAILS[index]);
   }
-  // A kind name needs no escape: letters, or "?" and digits.
-  at = put(at, ",\"t\":\"");
-  at = put(at, kind_name_view(token.kind, spare));
-  return put(at, "\"}");
+  return put_kind_name(at, ",\"t\":\"", token.kind, "\"},");
+}
+
+// The end of a names entry from its "type" on, `,"type":"TYPE","usage":"USAGE"}`, made for
+// one type word and kept per usage: most records of a usage have the type of the one
+// before (the variables of a unit), and their end is then one copy of a known length. A
+// type word is a fixed text, so where its text lies tells it.
+struct NamesEntryTail {
+  static constexpr std::size_t ROOM = 64;
+  static constexpr std::size_t NONE = ~std::size_t{0};
+
+  std::array<char, ROOM> bytes{};
+  std::size_t size = 0;
+  const char* type = nullptr;  // the text of the type word it was made for
+  std::size_t type_size = NONE;
+
+  [[nodiscard]] bool made_for(std::string_view type_word) const {
+    return type == type_word.data() && type_size == type_word.size();
+  }
+};
+
+// Makes `tail` for `type` and the usage whose text is `usage_tail`; false, with `tail` left
+// as it was, when the text does not fit.
+[[gnu::noinline]] bool make_names_entry_tail(NamesEntryTail& tail, std::string_view type,
+                                             const PaddedText& usage_tail) {
+  constexpr std::string_view TYPE_KEY = ",\"type\":\"";
+  const std::size_t size = TYPE_KEY.size() + type.size() + 1 + usage_tail.size;
+  if (size > NamesEntryTail::ROOM) return false;
+  char* at = tail.bytes.data();
+  at = put(at, TYPE_KEY);
+  at = put(at, type);
+  *at++ = '"';
+  std::memcpy(at, usage_tail.bytes.data(), usage_tail.size);
+  tail.size = size;
+  tail.type = type.data();
+  tail.type_size = type.size();
+  return true;
 }
 
 // {"col","end","id","line","name","parent","start","type","usage"}
 // The numbers of the names entries written one after the other, each kind apart: ids
 // count up, and lines and offsets grow slowly, so that most numbers share their leading
-// digits with the one before, and columns and parents are short (see DecimalWriter: its
-// numbers cost far less time than write_decimal's).
+// digits with the one before (see DecimalWriter: its numbers cost far less time than
+// write_decimal's); columns and parents are short.
 struct NamesNumbers {
   syntax::DecimalWriter offsets;
   syntax::DecimalWriter ids;
   syntax::DecimalWriter lines;
-  syntax::DecimalWriter columns;
-  syntax::DecimalWriter parents;
   uint32_t line_hint = 0;
+  std::array<NamesEntryTail, resolve::USAGE_NAMES.size()> tails{};
 };
 
-[[nodiscard]] char* write_names_entry(Chunk& chunk, char* at, const resolve::IdentifierView& record,
-                                      const syntax::Utf16Positions& positions,
-                                      NamesNumbers& numbers) {
+// Room is made twice: before the entry and after its name. The most written between two
+// calls is far less than Chunk::ROOM: seven numbers, the keys, and the padded tail.
+[[gnu::always_inline]] [[nodiscard]] inline char* write_names_entry(
+    Chunk& chunk, char* at, const resolve::IdentifierView& record,
+    const syntax::Utf16Positions& positions, NamesNumbers& numbers) {
   const syntax::LineCol position = positions.line_col(record.start, numbers.line_hint);
   syntax::DecimalWriter& offsets = numbers.offsets;
   at = chunk.room(at);
   at = put(at, "{\"col\":");
-  at = numbers.columns.write(at, position.column);
+  at = syntax::write_short_decimal(at, position.column);
   at = put(at, ",\"end\":");
   at = offsets.write(at, positions.offset(record.end));
   at = put(at, ",\"id\":");
@@ -309,14 +328,20 @@ struct NamesNumbers {
   at = chunk.string(at, record.name);
   at = chunk.room(at);
   at = put(at, ",\"parent\":");
-  at = numbers.parents.write(at, record.parent);
+  at = syntax::write_short_decimal(at, record.parent);
   at = put(at, ",\"start\":");
   at = offsets.write(at, positions.offset(record.start));
+  const auto usage = static_cast<std::size_t>(record.usage);
+  if (usage >= std::size(USAGE_TAILS)) syntax::stop("identifier usage out of range");
+  NamesEntryTail& tail = numbers.tails[usage];
+  if (tail.made_for(record.type) || make_names_entry_tail(tail, record.type, USAGE_TAILS[usage]))
+      [[likely]] {
+    std::memcpy(at, tail.bytes.data(), NamesEntryTail::ROOM);
+    return at + tail.size;
+  }
   at = put(at, ",\"type\":");
   at = chunk.word(at, record.type);
   at = chunk.room(at);
-  const auto usage = static_cast<std::size_t>(record.usage);
-  if (usage >= std::size(USAGE_TAILS)) syntax::stop("identifier usage out of range");
   return put(at, USAGE_TAILS[usage]);
 }
 
@@ -343,52 +368,58 @@ struct NamesNumbers {
   return at;
 }
 
-// The end of a node object, after its children: ],"e":end,"k":"Kind","s":start}.
-template <typename Offsets>
-[[nodiscard]] char* write_node_end(char* at, syntax::SyntaxKind kind, const OpenSpan& span,
-                                   Offsets offset_of, syntax::DecimalWriter& offsets,
-                                   std::string& spare) {
-  at = put(at, "],\"e\":");
-  at = offsets.write(at, span.present() ? offset_of(span.end) : 0u);
-  const std::size_t index = syntax::node_kind_index(kind);
-  if (index < std::size(NODE_MIDDLES)) [[likely]] {
-    at = put(at, NODE_MIDDLES[index]);
-  } else {
-    at = put(at, ",\"k\":\"");
-    at = put(at, kind_name_view(kind, spare));
-    at = put(at, "\",\"s\":");
-  }
-  at = offsets.write(at, span.present() ? offset_of(span.start) : 0u);
-  *at++ = '}';
-  return at;
-}
-
 // An open node of node_json's walk: what is left of its child list, so that going on with
-// it after a child node needs no look at the node again.
+// it after a child node needs no look at the node again, and the first token below it.
 struct OpenNodeFrame {
   const syntax::Child* next;  // the next child entry
   const syntax::Child* end;   // past the last child entry
-  OpenSpan span;
+  uint32_t first_token;       // the index of the first token below the node, if any
   syntax::SyntaxKind kind;
-  bool wrote_child;
 };
 
+// Doubles the room of the frames, all of which are in use; returns the last of them.
+[[gnu::noinline]] OpenNodeFrame* deepen(std::vector<OpenNodeFrame>& frames) {
+  const std::size_t depth = frames.size();
+  frames.resize(2 * depth);
+  return frames.data() + depth - 1;
+}
+
 // node_json's walk from `node`, at `at`; returns the position after the node's object.
-// `frames` is empty and holds the open nodes above the one being written.
+// `first_token` is the index of the first token below `node` (any value when there is
+// none). `frames` is the room of the frames of the open nodes.
+//
+// "c" comes first, so a node's object opens when it is entered and closes after its last
+// child, when the span of everything below it is known. The walk meets the tokens in
+// source order, and the tokens below a node are a run of consecutive indices: a node's
+// span runs from the token that was next when it was entered to the last token met when
+// it is left, and it has none when that is still the same token.
+//
+// Every element is written with a comma after it; a node's end takes back the comma of
+// its last child, so that no flag tells the first element of a list from the others.
+//
+// What is left of the open node's child list and the top of the frames are plain locals,
+// not members of a struct or a vector, so that they can stay in registers: char stores
+// might change anything whose address is taken. The rest of the open node, read only at
+// its end, stays in its frame and leaves the registers to the loop over tokens.
 template <typename Offsets>
 [[nodiscard]] char* write_subtree(Chunk& chunk, char* at, const syntax::Tree& tree, uint32_t node,
-                                  Offsets offset_of, std::vector<OpenNodeFrame>& frames) {
-  // "c" comes first, so a node's object opens when it is entered and closes after its last
-  // child, when the span of everything below it is known; a node's span then widens its
-  // parent's. The node being written is kept in `open`, its ancestors in `frames`.
-  std::string spare;
+                                  uint32_t first_token, Offsets offset_of,
+                                  std::vector<OpenNodeFrame>& frames) {
   syntax::DecimalWriter offsets;
   const syntax::TreeToken* const tokens = tree.tokens.data();
-  const auto frame_of = [&tree](uint32_t index) {
-    const syntax::Node& entered = tree.nodes[index];
-    const syntax::Child* const first = tree.children.data() + entered.first;
-    return OpenNodeFrame{first, first + entered.count, {}, entered.kind, false};
-  };
+  const syntax::Node* const nodes = tree.nodes.data();
+  const syntax::Child* const children = tree.children.data();
+  if (frames.empty()) frames.resize(64);
+  // The frames of the open nodes, the innermost at `top`: the node being written keeps its
+  // first token and kind there, and what is left of its child list in `next` and `end`.
+  OpenNodeFrame* top = frames.data();
+  OpenNodeFrame* last_frame = frames.data() + frames.size() - 1;
+  const syntax::Child* next = children + nodes[node].first;
+  const syntax::Child* end = next + nodes[node].count;
+  top->first_token = first_token;
+  top->kind = nodes[node].kind;
+  // The index after the last token met so far.
+  uint32_t next_token = first_token;
   // chunk.room with the end of the room in a register rather than reloaded from the chunk
   // after every byte written.
   const char* room_end = chunk.room_end();
@@ -399,43 +430,58 @@ template <typename Offsets>
     }
     return position;
   };
-  OpenNodeFrame open = frame_of(node);
   at = put(room(at), "{\"c\":[");
   for (;;) {
     // The node's tokens up to its next child node, in a row; trivia is not written but
-    // counts in the span, which takes only the first and last token of the row.
-    const syntax::Child* const row_start = open.next;
-    const syntax::Child* entry = row_start;
-    bool wrote_child = open.wrote_child;
-    for (; entry != open.end && syntax::is_token_entry(*entry); ++entry) {
-      const syntax::TreeToken& token = tokens[syntax::entry_index(*entry)];
+    // counts in the span.
+    for (; next != end && syntax::is_token_entry(*next); ++next) {
+      const uint32_t index = syntax::entry_index(*next);
+      next_token = index + 1;
+      const syntax::TreeToken& token = tokens[index];
       if (syntax::is_trivia(token.kind)) continue;
-      at = room(at);
-      if (wrote_child) *at++ = ',';
-      wrote_child = true;
-      at = write_token(at, token, offset_of, offsets, spare);
+      at = write_token(room(at), token, offset_of, offsets);
     }
-    if (entry != row_start) {
-      open.span.add(tokens[syntax::entry_index(*row_start)].start,
-                    tokens[syntax::entry_index(entry[-1])].end);
-    }
-    if (entry != open.end) {
-      // Down to the child node at `entry`.
-      open.next = entry + 1;
-      open.wrote_child = true;
-      frames.push_back(open);
-      at = room(at);
-      if (wrote_child) *at++ = ',';
-      at = put(at, "{\"c\":[");
-      open = frame_of(*entry);
+    if (next != end) {
+      // Down to the child node at `next`.
+      top->next = next + 1;
+      top->end = end;
+      if (top == last_frame) [[unlikely]] {
+        top = deepen(frames);
+        last_frame = frames.data() + frames.size() - 1;
+      }
+      ++top;
+      at = put(room(at), "{\"c\":[");
+      const syntax::Node& entered = nodes[*next];
+      next = children + entered.first;
+      end = next + entered.count;
+      top->first_token = next_token;
+      top->kind = entered.kind;
       continue;
     }
-    at = write_node_end(room(at), open.kind, open.span, offset_of, offsets, spare);
-    if (frames.empty()) return at;
-    const OpenSpan child_span = open.span;
-    open = frames.back();
-    frames.pop_back();
-    if (child_span.present()) open.span.add(child_span.start, child_span.end);
+    // The end of the open node: ],"e":end,"k":"Kind","s":start}, over its last comma.
+    at = room(at);
+    at -= at[-1] == ',' ? 1 : 0;
+    uint32_t span_start = 0;
+    uint32_t span_end = 0;
+    const uint32_t open_first_token = top->first_token;
+    if (next_token != open_first_token) {
+      span_start = offset_of(tokens[open_first_token].start);
+      span_end = offset_of(tokens[next_token - 1].end);
+    }
+    at = put(at, "],\"e\":");
+    at = offsets.write(at, span_end);
+    const std::size_t kind_index = syntax::node_kind_index(top->kind);
+    if (kind_index < std::size(NODE_MIDDLES)) [[likely]] {
+      at = put(at, NODE_MIDDLES[kind_index]);
+    } else {
+      at = put_kind_name(at, ",\"k\":\"", top->kind, "\",\"s\":");
+    }
+    at = offsets.write(at, span_start);
+    at = put(at, "},");
+    if (top == frames.data()) return at - 1;
+    --top;
+    next = top->next;
+    end = top->end;
   }
 }
 
@@ -510,11 +556,11 @@ std::string_view kind_name_view(syntax::SyntaxKind kind, std::string& spare) {
 
 void token_json(syntax::JsonWriter& writer, const syntax::TreeToken& token,
                 const syntax::Utf16Positions& positions) {
-  std::string spare;
   syntax::DecimalWriter offsets;
   writer.raw_open({});
   Chunk chunk(writer.out());
-  chunk.flush(write_token(chunk.begin(), token, OffsetsOf<false>{positions}, offsets, spare));
+  // Without the comma after it.
+  chunk.flush(write_token(chunk.begin(), token, OffsetsOf<false>{positions}, offsets) - 1);
   writer.raw_close({});
 }
 
@@ -568,7 +614,7 @@ TreeJsonSizes tree_json_sizes(const syntax::Tree& tree, std::size_t number_digit
       if (index < TOKEN_SIZES_AND_COUNTS.size()) [[likely]] {
         sums += TOKEN_SIZES_AND_COUNTS[index];
       } else {
-        fixed += TOKEN_FIXED + 16 + kind_name_view(token.kind, spare).size();
+        fixed += TOKEN_FIXED + 17 + kind_name_view(token.kind, spare).size();
         ++elements;
       }
     }
@@ -610,14 +656,27 @@ void resolved_records_json(syntax::JsonWriter& writer, const resolve::ScriptReso
 void node_json(syntax::JsonWriter& writer, const syntax::Tree& tree, uint32_t node,
                const syntax::Utf16Positions& positions, syntax::RoomMapper* mapper) {
   if (node >= tree.nodes.size()) syntax::stop("node index out of range");
+  // The tokens lie in source order, so the last one ends after all others: within the text,
+  // it vouches for every offset the walk asks for.
+  if (!tree.tokens.empty() && tree.tokens.back().end > positions.text_size()) {
+    syntax::stop("token offset outside the text");
+  }
+  // The tokens below the root are all of them; below another node they start at its first.
+  uint32_t first_token = 0;
+  if (node != tree.root) {
+    syntax::WalkStack stack;
+    first_token =
+        syntax::edge_token(tree, node, syntax::WalkTokens::All, syntax::WalkOrder::Source, stack)
+            .value_or(0);
+  }
   std::vector<OpenNodeFrame> frames;
   writer.raw_open({});
   Chunk chunk(writer.out(), mapper);
   char* at = chunk.begin();
   if (positions.is_ascii()) {
-    at = write_subtree(chunk, at, tree, node, OffsetsOf<true>{positions}, frames);
+    at = write_subtree(chunk, at, tree, node, first_token, OffsetsOf<true>{positions}, frames);
   } else {
-    at = write_subtree(chunk, at, tree, node, OffsetsOf<false>{positions}, frames);
+    at = write_subtree(chunk, at, tree, node, first_token, OffsetsOf<false>{positions}, frames);
   }
   chunk.flush(at);
   writer.raw_close({});

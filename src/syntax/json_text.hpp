@@ -63,6 +63,59 @@ void append_json_string(std::string& out, std::string_view text);
   return text.size() + 2 + ESCAPE_GROWTH * escaped;
 }
 
+namespace detail {
+
+// 1 for each byte a JSON string literal escapes: those below U+0020, the quotation mark and
+// the backslash.
+inline constexpr std::array<uint8_t, 256> ESCAPED_BYTES = [] {
+  std::array<uint8_t, 256> escaped{};
+  for (std::size_t byte = 0; byte < 0x20; ++byte) escaped[byte] = 1;
+  escaped['"'] = 1;
+  escaped['\\'] = 1;
+  return escaped;
+}();
+
+// Nonzero when one of the eight bytes of `word` is escaped. A byte that is zero, or below
+// 0x20, borrows into its high bit when ones or 0x20s are subtracted from every byte, and
+// nothing borrows otherwise.
+[[nodiscard]] inline uint64_t escaped_bytes_in(uint64_t word) {
+  constexpr uint64_t ONES = 0x0101010101010101u;
+  constexpr uint64_t HIGH_BITS = 0x8080808080808080u;
+  const auto zero_byte_in = [](uint64_t bytes) { return (bytes - ONES) & ~bytes & HIGH_BITS; };
+  const uint64_t control = (word - 0x20 * ONES) & ~word & HIGH_BITS;
+  return control | zero_byte_in(word ^ ('"' * ONES)) | zero_byte_in(word ^ ('\\' * ONES));
+}
+
+}  // namespace detail
+
+// Copies `text` to `to`, which has room for its bytes; true when it needs no escape, so
+// that the copy is the inside of its JSON string literal. Eight bytes at a time from eight
+// bytes on, a table look-up per byte below.
+[[nodiscard]] inline bool copy_if_unescaped(char* to, std::string_view text) {
+  const char* const from = text.data();
+  const std::size_t size = text.size();
+  constexpr std::size_t WORD = sizeof(uint64_t);
+  if (size >= WORD) {
+    uint64_t escaped = 0;
+    // The last word overlaps the one before when the size is no multiple of eight.
+    for (std::size_t at = 0;; at += WORD) {
+      if (at + WORD > size) at = size - WORD;
+      uint64_t word = 0;
+      std::memcpy(&word, from + at, WORD);
+      std::memcpy(to + at, &word, WORD);
+      escaped |= detail::escaped_bytes_in(word);
+      if (at + WORD == size) break;
+    }
+    return escaped == 0;
+  }
+  unsigned escaped = 0;
+  for (std::size_t at = 0; at < size; ++at) {
+    to[at] = from[at];
+    escaped |= detail::ESCAPED_BYTES[static_cast<unsigned char>(from[at])];
+  }
+  return escaped == 0;
+}
+
 // The decimal digits of the largest number an output about a text of `text_size` bytes
 // writes: its offsets, counts, lines and columns are at most text_size + 1 (the column
 // after the last character, or the line after the last line feed).
@@ -192,39 +245,64 @@ inline char* write_below_ten_thousand(char* at, uint32_t value) {
 
 }  // namespace detail
 
+// Writes `value` as write_decimal does, at less cost for numbers below 10^4 (columns,
+// parents), with the same room.
+inline char* write_short_decimal(char* at, uint32_t value) {
+  if (value < 10000) [[likely]] {
+    return detail::write_below_ten_thousand(at, value);
+  }
+  return write_decimal(at, value);
+}
+
 // Writes many numbers as write_decimal does, for a writer whose numbers share their
 // leading digits from one to the next (the offsets of one text): the digits above the last
 // four are kept from the number before, with the multiple of 10^4 they stand for, so a
 // number within the same ten thousand costs a subtraction, a comparison and two copies.
 // `at` has room for MAX_DECIMAL_DIGITS_32 characters, all of which may be overwritten.
+//
+// Its state is three scalars and every member is inline, so that a writer that is a local
+// of a loop can live in registers.
 class DecimalWriter {
  public:
-  char* write(char* at, uint32_t value) {
+  [[gnu::always_inline]] char* write(char* at, uint32_t value) {
     // Below the kept base the difference wraps around to 2^32 - 10^9 or more.
     if (value - base_ < FOUR_DIGITS) [[likely]] {
       return write_kept(at, value - base_);
     }
-    const uint32_t high = value / FOUR_DIGITS;
-    if (high == 0) return detail::write_below_ten_thousand(at, value);
-    // Ten digits: the rare numbers of texts of a gigabyte and more.
-    if (high >= KEPT_HIGH_LIMIT) [[unlikely]] {
-      return write_decimal(at, value);
-    }
-    base_ = high * FOUR_DIGITS;
-    high_size_ = static_cast<uint32_t>(write_decimal(high_text_.data(), high) - high_text_.data());
-    return write_kept(at, value - base_);
+    return write_anew(at, value);
   }
 
  private:
   static constexpr uint32_t FOUR_DIGITS = 10000;
   // The digits above the last four are kept for numbers below 10^9: up to five of them.
   static constexpr uint32_t KEPT_HIGH_LIMIT = 100000;
-  // The bytes copied for the kept digits, the four after them written over the rest.
-  static constexpr std::size_t HIGH_COPY = 8;
 
-  // The kept digits, then the four digits of `low`.
+  // A number outside the kept ten thousand: below 10^4 it is written on its own, and
+  // otherwise its digits above the last four are kept from now on.
+  [[gnu::always_inline]] char* write_anew(char* at, uint32_t value) {
+    // Asked before dividing: short numbers come often, from short texts.
+    if (value < FOUR_DIGITS) return detail::write_below_ten_thousand(at, value);
+    const uint32_t high = value / FOUR_DIGITS;
+    // Ten digits: the rare numbers of texts of a gigabyte and more.
+    if (high >= KEPT_HIGH_LIMIT) [[unlikely]] {
+      return write_decimal(at, value);
+    }
+    base_ = high * FOUR_DIGITS;
+    high_size_ = static_cast<uint32_t>(decimal_digits(high));
+    // The digits of `high`, the first lowest, laid out as the bytes of the kept word.
+    const uint64_t digits = detail::eight_digit_word(high) >> (8 * (8 - high_size_));
+    std::array<char, sizeof(uint64_t)> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      bytes[i] = static_cast<char>(digits >> (8 * i));
+    }
+    std::memcpy(&high_bytes_, bytes.data(), bytes.size());
+    return write_kept(at, value - base_);
+  }
+
+  // The kept digits, then the four digits of `low`: all eight bytes of the kept word are
+  // stored, the four after the kept digits written over the rest.
   char* write_kept(char* at, uint32_t low) const {
-    std::memcpy(at, high_text_.data(), HIGH_COPY);
+    std::memcpy(at, &high_bytes_, sizeof high_bytes_);
     at += high_size_;
     std::memcpy(at, detail::FOUR_DIGIT_TEXTS.data() + std::size_t{4} * low, 4);
     return at + 4;
@@ -234,7 +312,12 @@ class DecimalWriter {
   // itself, written "1". Numbers below 10^4 never use them.
   uint32_t base_ = FOUR_DIGITS;
   uint32_t high_size_ = 1;
-  std::array<char, MAX_DECIMAL_DIGITS_32> high_text_{'1'};  // write_decimal's room
+  // The kept digits as the bytes of a word in memory order, padded with zeros.
+  uint64_t high_bytes_ = [] {
+    uint64_t one = 0;
+    std::memcpy(&one, "1\0\0\0\0\0\0", sizeof one);
+    return one;
+  }();
 };
 
 // Writes one JSON value element by element into a borrowed string. Commas are placed by

@@ -14,6 +14,8 @@
 #include "api/result_json.hpp"
 #include "lexer/script_splitter.hpp"
 #include "parser/parse_entries.hpp"
+#include "resolve/records.hpp"
+#include "resolve/resolve_statement.hpp"
 #include "syntax/json_text.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/string_room.hpp"
@@ -60,29 +62,40 @@ Json reference_node(const syntax::Tree& tree, uint32_t node,
           {"s", span ? positions.offset(span->first) : 0u}};
 }
 
-std::string reference_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions) {
+std::string reference_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions,
+                           uint32_t node) {
   ByteSpan span;
-  return reference_node(tree, tree.root, positions, span).dump();
+  return reference_node(tree, node, positions, span).dump();
 }
 
-// node_json after a member already written, so that its first byte follows other text.
+std::string reference_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions) {
+  return reference_json(tree, positions, tree.root);
+}
+
+// node_json of `node` after a member already written, so that its first byte follows other
+// text.
 std::string written_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions,
-                         bool mapped) {
+                         bool mapped, uint32_t node) {
   std::string out;
   syntax::JsonWriter writer(out);
   writer.begin_object();
   writer.key("tree");
   if (mapped) {
     syntax::RoomMapper mapper(out, true);
-    node_json(writer, tree, tree.root, positions, &mapper);
+    node_json(writer, tree, node, positions, &mapper);
   } else {
-    node_json(writer, tree, tree.root, positions);
+    node_json(writer, tree, node, positions);
   }
   writer.end_object();
   const std::string head = R"({"tree":)";
   EXPECT_EQ(out.substr(0, head.size()), head);
   EXPECT_EQ(out.back(), '}');
   return out.substr(head.size(), out.size() - head.size() - 1);
+}
+
+std::string written_json(const syntax::Tree& tree, const syntax::Utf16Positions& positions,
+                         bool mapped) {
+  return written_json(tree, positions, mapped, tree.root);
 }
 
 // One step of a hand-built tree: open a node, add a token over [start, end), close a node.
@@ -131,6 +144,16 @@ TEST(TreeJson, HandBuiltTreesMatchTheRecursiveWriter) {
     const char* expected;  // the whole text, or nullptr to compare with the reference only
   };
   const std::string wide(30000, ' ');
+  // Nested deeper than the first room made for open nodes, a token at every level.
+  std::vector<Step> deep = {open(NodeKind::SelectStmt)};
+  for (uint32_t level = 0; level < 300; ++level) {
+    deep.push_back(open(NodeKind::Alias));
+    deep.push_back(token(TokenKind::Ident, 2 * level, 2 * level + 1));
+    deep.push_back(token(TokenKind::Whitespace, 2 * level + 1, 2 * level + 2));
+  }
+  deep.push_back(open(NodeKind::Alias));
+  deep.push_back(close());
+  for (uint32_t level = 0; level <= 300; ++level) deep.push_back(close());
   const Case cases[] = {
       {"an empty root",
        "",
@@ -183,13 +206,16 @@ TEST(TreeJson, HandBuiltTreesMatchTheRecursiveWriter) {
         token(TokenKind::Whitespace, 9, 10), token(TokenKind::Ident, 10, 11), close()},
        R"({"c":[{"e":4,"s":0,"t":"Ident"},{"e":6,"s":5,"t":"Ident"}],"e":6,)"
        R"("k":"SelectStmt","s":0})"},
+      {"nested 300 levels deep", std::string(600, ' '), deep, nullptr},
   };
   for (const Case& test_case : cases) {
     SCOPED_TRACE(test_case.name);
     const syntax::Tree tree = build(test_case.steps);
     const syntax::Utf16Positions positions(test_case.text);
     const std::string reference = reference_json(tree, positions);
-    EXPECT_EQ(reference, test_case.expected);
+    if (test_case.expected != nullptr) {
+      EXPECT_EQ(reference, test_case.expected);
+    }
     EXPECT_EQ(written_json(tree, positions, false), reference);
     EXPECT_EQ(written_json(tree, positions, true), reference);
   }
@@ -227,6 +253,23 @@ TEST(TreeJson, ParsedScriptsMatchTheRecursiveWriter) {
   }
 }
 
+// Any node's subtree, not only the root's: its span starts at its own first token.
+TEST(TreeJson, SubtreesMatchTheRecursiveWriter) {
+  const std::string text =
+      "create or replace procedure p (a in number) is\n  x number := 0;\nbegin\n"
+      "  if a > 1 then x := (x + 1) * a; end if;\n  null;\nend;\n/\n";
+  const syntax::Utf16Positions positions(text);
+  const lexer::SplitResult split = lexer::split_script(text);
+  ASSERT_FALSE(split.items.empty());
+  const auto parsed = parser::parse_item(text, split, split.items[0], lexer::ParseOptions{});
+  ASSERT_TRUE(parsed.has_value());
+  for (uint32_t node = 0; node < parsed->tree.nodes.size(); ++node) {
+    SCOPED_TRACE(node);
+    EXPECT_EQ(written_json(parsed->tree, positions, false, node),
+              reference_json(parsed->tree, positions, node));
+  }
+}
+
 // Reserved from a bound of its size, as the analysis reserves its result, the text is
 // written in place: the room the writer makes ahead of itself stays within the capacity
 // wherever 256 bytes, the most it asks for at a time, are left.
@@ -252,6 +295,59 @@ TEST(TreeJson, StaysWithinTheReservedCapacity) {
     EXPECT_EQ(out.data(), storage);
     EXPECT_EQ(out.capacity(), capacity);
   }
+}
+
+// Names entries against the library's dump of the same values: types that change and come
+// back per usage, a type word too long for the kept ends of entries, names with escapes,
+// and numbers of every digit count.
+TEST(NamesEntries, MatchTheLibrarysDump) {
+  static constexpr std::string_view LONG_TYPE = "A TYPE WORD FAR LONGER THAN ANY THE WALK GIVES";
+  const std::string_view types[] = {"VARIABLE", "CURSOR", LONG_TYPE, "ASSOCIATIVE ARRAY"};
+  const std::string text =
+      "x\n" + std::string(123456, ' ') + "\xC3\xA9yz\n" + std::string(20000, 'a') + "\n";
+  const uint32_t starts[] = {0, 2, 9, 123458, 123460, 123461, 143000};
+  const std::string words[] = {"X", "A\"B\\C", std::string(200, 'N'), "\x01", "NAME"};
+  resolve::ResolvedRecords records;
+  for (uint32_t i = 0; i < 40; ++i) {
+    resolve::IdentifierRecord record;
+    record.name = words[i % std::size(words)];
+    record.type = types[(i / 3) % std::size(types)];
+    record.start = starts[i % std::size(starts)];
+    record.end = record.start + (record.start == 123458 ? 2 : 1);  // past the two-byte letter
+    record.id = i * 997 + 1;
+    record.parent = i * 3001;
+    record.usage = static_cast<resolve::IdentifierUsage>(i % resolve::USAGE_NAMES.size());
+    records.identifiers.push_back(record);
+  }
+  records.statements.push_back({"SELECT", 2, 3, 41, 7});
+  const syntax::Utf16Positions positions(text);
+  Json names = Json::array();
+  for (const resolve::IdentifierRecord& record : records.identifiers) {
+    const syntax::LineCol position = positions.line_col(record.start);
+    names.push_back({{"col", position.column},
+                     {"end", positions.offset(record.end)},
+                     {"id", record.id},
+                     {"line", position.line},
+                     {"name", record.name},
+                     {"parent", record.parent},
+                     {"start", positions.offset(record.start)},
+                     {"type", record.type},
+                     {"usage", resolve::usage_name(record.usage)}});
+  }
+  const syntax::LineCol sql_position = positions.line_col(2);
+  const Json sql = Json::array({{{"col", sql_position.column},
+                                 {"id", 41},
+                                 {"line", sql_position.line},
+                                 {"parent", 7},
+                                 {"start", positions.offset(2)},
+                                 {"type", "SELECT"}}});
+  const std::string expected = Json{{"names", names}, {"sql", sql}}.dump();
+  std::string out;
+  syntax::JsonWriter writer(out);
+  writer.begin_object();
+  records_json(writer, records, positions);
+  writer.end_object();
+  EXPECT_EQ(out, expected);
 }
 
 }  // namespace

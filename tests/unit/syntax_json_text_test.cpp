@@ -140,6 +140,43 @@ TEST(DecimalWriter, LongRunsMatchToChars) {
   }
 }
 
+// The short-number writer against std::to_chars, around every change of digit count.
+TEST(WriteShortDecimal, WritesWhatToCharsWrites) {
+  const uint32_t values[] = {0,    1,     9,     10,    99,        100,        999,        1000,
+                             9999, 10000, 10001, 99999, 123456789, 1000000000, 4294967295u};
+  for (const uint32_t value : values) {
+    SCOPED_TRACE(value);
+    std::array<char, MAX_DECIMAL_DIGITS_32> written{};
+    std::array<char, MAX_DECIMAL_DIGITS_32> expected{};
+    const char* end = write_short_decimal(written.data(), value);
+    const auto result = std::to_chars(expected.data(), expected.data() + expected.size(), value);
+    EXPECT_EQ(
+        std::string_view(written.data(), static_cast<std::size_t>(end - written.data())),
+        std::string_view(expected.data(), static_cast<std::size_t>(result.ptr - expected.data())));
+  }
+}
+
+// Every byte at every place of texts shorter than, as long as and longer than the eight
+// bytes checked at a time: the copy is the text, and it needs an escape exactly when one
+// of its bytes does.
+TEST(CopyIfUnescaped, FindsEveryEscapedByte) {
+  for (std::size_t size = 1; size <= 19; ++size) {
+    for (std::size_t place = 0; place < size; ++place) {
+      for (int value = 0; value < 256; ++value) {
+        const char byte = static_cast<char>(value);
+        std::string text(size, 'a');
+        text[place] = byte;
+        std::string copy(size, '\0');
+        const bool plain = copy_if_unescaped(copy.data(), text);
+        ASSERT_EQ(plain, json_string_needs_no_escape(text)) << size << " " << place << " " << value;
+        ASSERT_EQ(copy, text);
+      }
+    }
+  }
+  std::string empty_copy;
+  EXPECT_TRUE(copy_if_unescaped(empty_copy.data(), ""));
+}
+
 TEST(JsonWriter, ScalarsAndNestingMatchTheLibrary) {
   std::string out;
   JsonWriter writer(out);
