@@ -27,6 +27,8 @@ struct ParsedItem {
   parser::ParsedStatement statement;
   std::vector<std::string> tables;
   uint32_t errors = 0;
+  // The bounds of its tree's text and records, at the result's number width.
+  TreeJsonSizes tree_sizes;
 };
 
 [[nodiscard]] uint32_t error_count(const parser::ParsedStatement& statement) {
@@ -114,9 +116,7 @@ struct ResultBounds {
   }
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     const ParsedItem* parsed = parsed_of_item[i];
-    const TreeJsonSizes tree_sizes = parsed == nullptr
-                                         ? TreeJsonSizes{}
-                                         : tree_json_sizes(parsed->statement.tree, bounds.digits);
+    const TreeJsonSizes tree_sizes = parsed == nullptr ? TreeJsonSizes{} : parsed->tree_sizes;
     bounds.total += item_json_size_bound(split.items[i], parsed, tree_sizes, bounds.digits);
     bounds.records += tree_sizes.records;
     if (parsed == nullptr) continue;
@@ -209,6 +209,8 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
 
   // Every item is parsed first: the diagnostics of all of them come before the items, and
   // the catalog and package specifications that resolution reads come from all of them.
+  // What the driver reads of each tree is read while the parser has just left it in cache.
+  const std::size_t digits = syntax::number_digits(text.size());
   std::vector<ParsedItem> parsed_items;
   for (std::size_t i = 0; i < split.items.size(); ++i) {
     std::optional<parser::ParsedStatement> statement =
@@ -218,6 +220,7 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
     parsed.item_index = i;
     parsed.tables = views::referenced_tables(statement->tree, text);
     parsed.errors = error_count(*statement);
+    parsed.tree_sizes = tree_json_sizes(statement->tree, digits);
     parsed.statement = std::move(*statement);
   }
   std::vector<ParsedItem*> parsed_of_item(split.items.size(), nullptr);
