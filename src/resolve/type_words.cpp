@@ -81,7 +81,7 @@ TypeWord type_definition_word(const Tree& tree, uint32_t type_decl, uint32_t nam
 
 }  // namespace
 
-std::optional<Declared> read_declaration(const Tree& tree, uint32_t node, std::string_view text) {
+std::optional<Declared> read_declared_name(const Tree& tree, uint32_t node, std::string_view text) {
   const std::optional<NodeKind> kind = views::node_kind_of(tree, node);
   if (!kind) return std::nullopt;
   if (*kind == NodeKind::SubprogramDecl) {
@@ -89,8 +89,7 @@ std::optional<Declared> read_declaration(const Tree& tree, uint32_t node, std::s
     if (!heading.name_token) return std::nullopt;
     return Declared{*heading.name_token,
                     heading.is_function ? TypeWord::Function : TypeWord::Procedure,
-                    views::is_definition(tree, node) ? IdentifierUsage::Definition
-                                                     : IdentifierUsage::Declaration};
+                    IdentifierUsage::Declaration};
   }
   const std::optional<uint32_t> name = views::declared_name_token(tree, node, text);
   if (!name) return std::nullopt;
@@ -110,12 +109,20 @@ std::optional<Declared> read_declaration(const Tree& tree, uint32_t node, std::s
       return Declared{*name, type_definition_word(tree, node, *name, text),
                       IdentifierUsage::Declaration};
     case NodeKind::CursorDecl:
-      return Declared{*name, TypeWord::Cursor,
-                      views::is_definition(tree, node) ? IdentifierUsage::Definition
-                                                       : IdentifierUsage::Declaration};
+      return Declared{*name, TypeWord::Cursor, IdentifierUsage::Declaration};
     default:
       return std::nullopt;
   }
+}
+
+std::optional<Declared> read_declaration(const Tree& tree, uint32_t node, std::string_view text) {
+  std::optional<Declared> declared = read_declared_name(tree, node, text);
+  if (declared && (declared->type == TypeWord::Function || declared->type == TypeWord::Procedure ||
+                   declared->type == TypeWord::Cursor)) {
+    // Only a subprogram or a cursor is ever a definition.
+    if (views::is_definition(tree, node)) declared->usage = IdentifierUsage::Definition;
+  }
+  return declared;
 }
 
 }  // namespace veltrane::resolve
