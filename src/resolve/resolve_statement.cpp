@@ -39,12 +39,14 @@ Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveCon
   const std::size_t names = std::min(tree.tokens.size() / TOKENS_PER_NAME, MOST_NAMES);
   if (names > 0) {
     names_.reserve(names);
-    // The task stack and the lists entered in place grow in small steps otherwise, each a
-    // new block and a copy; this room is what most trees of that size use.
+    // The walk's stacks and lists grow in small steps otherwise, each a new block and a
+    // copy; this room is what most trees of that size use.
     tasks_.reserve(64);
     lists_in_walk_.reserve(16);
     plsql_.reserve(names);
     catalog_answers_.reserve(names);
+    saved_.reserve(16);
+    type_name_tokens_.reserve(8);
   }
 }
 

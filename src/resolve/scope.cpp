@@ -35,6 +35,7 @@ void PlsqlScopes::reserve(std::size_t names) {
   entries_.reserve(names);
   frames_.reserve(16);
   latest_entry_.reserve(names);
+  latest_owned_.reserve(names);
 }
 
 void PlsqlScopes::close_frame() {
