@@ -24,6 +24,7 @@ std::string package_key(std::string_view owner, std::string_view name) {
 PackageSpec::PackageSpec(std::string owner, std::string name, std::vector<SpecEntry> entries)
     : owner_(std::move(owner)), name_(std::move(name)), entries_(std::move(entries)) {
   names_.reserve(entries_.size());
+  first_entry_.reserve(entries_.size());
   for (uint32_t index = 0; index < entries_.size(); ++index) {
     // The names are kept where the entries hold them, not copied: the entries never change,
     // and a move of the list keeps its elements where they are (a copy of the table copies
@@ -58,6 +59,8 @@ PackageSpec resolve_package_spec(const parser::ParsedStatement& statement, std::
   const std::optional<uint32_t> section =
       syntax::child_of_kind(tree, tree.root, syntax::syntax_kind(syntax::NodeKind::DeclareSection));
   if (section) {
+    // At most one entry per child, which makes the list's room at once.
+    entries.reserve(tree.nodes[*section].count);
     for (const syntax::Child entry : syntax::children(tree, *section)) {
       if (syntax::is_token_entry(entry)) continue;
       // The entries keep no usage: the name and type word are read alone.
