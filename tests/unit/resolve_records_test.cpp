@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,9 +12,7 @@
 #include <vector>
 
 #include "resolve/package_spec.hpp"
-#include "resolve/type_words.hpp"
 #include "resolve_printer.hpp"
-#include "syntax/tree_reads.hpp"
 
 namespace veltrane::resolve {
 namespace {
@@ -796,40 +793,6 @@ TEST(ResolvePackageSpec, LookupSurvivesCopiesAndMoves) {
     EXPECT_EQ(spec.find("X")->type, TypeWord::Variable);
     EXPECT_EQ(spec.find("A_NAME_LONGER_THAN_A_SHORT"), nullptr);
   }
-}
-
-TEST(ReadDeclaration, TheNameAloneAgreesButForTheUsage) {
-  // Every declaration of a package body: the reader without usage gives the same name and
-  // type word, and the usage of a declaration where the full reader sees a definition.
-  const std::string_view script =
-      "CREATE PACKAGE BODY b AS v CONSTANT NUMBER := 1; TYPE r IS RECORD (a NUMBER); "
-      "CURSOR c IS SELECT 1 FROM dual; CURSOR d RETURN r; PROCEDURE p IS BEGIN NULL; END; "
-      "PROCEDURE q; FUNCTION f RETURN NUMBER IS BEGIN RETURN 1; END; END;\n/\n";
-  const lexer::SplitResult split = lexer::split_script(script);
-  ASSERT_FALSE(split.items.empty());
-  const std::optional<parser::ParsedStatement> statement =
-      parser::parse_item(script, split, split.items[0], lexer::ParseOptions{});
-  ASSERT_TRUE(statement.has_value());
-  const syntax::Tree& tree = statement->tree;
-  const std::optional<uint32_t> section =
-      syntax::child_of_kind(tree, tree.root, syntax::syntax_kind(syntax::NodeKind::DeclareSection));
-  ASSERT_TRUE(section.has_value());
-  std::string usages;
-  for (const syntax::Child entry : syntax::children(tree, *section)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const std::optional<Declared> full = read_declaration(tree, syntax::entry_index(entry), script);
-    const std::optional<Declared> alone =
-        read_declared_name(tree, syntax::entry_index(entry), script);
-    ASSERT_EQ(full.has_value(), alone.has_value());
-    if (!full) continue;
-    EXPECT_EQ(full->name_token, alone->name_token);
-    EXPECT_EQ(full->type, alone->type);
-    EXPECT_EQ(alone->usage, IdentifierUsage::Declaration);
-    usages += std::string(usage_name(full->usage)) + "\n";
-  }
-  EXPECT_EQ(usages,
-            "DECLARATION\nDECLARATION\nDEFINITION\nDECLARATION\nDEFINITION\nDECLARATION\n"
-            "DEFINITION\n");
 }
 
 TEST(ResolvePackageSpec, LookupGivesTheFirstEntryOfAName) {
