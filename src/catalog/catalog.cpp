@@ -15,12 +15,9 @@ constexpr std::array<std::string_view, 10> MEMBER_KIND_NAMES = {
     "Cursor",   "Procedure", "Function",  "Attribute", "Method"};
 
 template <class Value>
-const Value* find(const std::map<ObjectKey, Value>& map, std::string_view owner,
+const Value* find(const std::map<ObjectKey, Value, ObjectKeyLess>& map, std::string_view owner,
                   std::string_view name) {
-  // The maps are keyed by owned texts; a lookup builds one key, unless there is nothing
-  // to find.
-  if (map.empty()) return nullptr;
-  const auto found = map.find(ObjectKey{std::string(owner), std::string(name)});
+  const auto found = map.find(ObjectKeyLess::KeyView{owner, name});
   return found == map.end() ? nullptr : &found->second;
 }
 

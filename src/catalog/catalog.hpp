@@ -99,6 +99,19 @@ struct Synonym {
 
 using ObjectKey = std::pair<std::string, std::string>;  // (owner, name)
 
+// Orders keys as ObjectKey's own order does, and takes a key of two views as well, so that
+// a lookup builds no key (most names are longer than a string keeps without a heap block).
+struct ObjectKeyLess {
+  using is_transparent = void;
+  using KeyView = std::pair<std::string_view, std::string_view>;
+  [[nodiscard]] static KeyView view(const ObjectKey& key) { return {key.first, key.second}; }
+  [[nodiscard]] static KeyView view(const KeyView& key) { return key; }
+  template <class Left, class Right>
+  [[nodiscard]] bool operator()(const Left& left, const Right& right) const {
+    return view(left) < view(right);
+  }
+};
+
 // What a name resolves to: the synonym it was found through (if any) and the object at
 // the end of the synonym chain (if any). Both point into the catalog.
 struct Resolved {
@@ -107,9 +120,9 @@ struct Resolved {
 };
 
 struct Catalog {
-  std::map<ObjectKey, CatalogObject> objects;  // every kind but TRIGGER
-  std::map<ObjectKey, CatalogObject> triggers;
-  std::map<ObjectKey, Synonym> synonyms;
+  std::map<ObjectKey, CatalogObject, ObjectKeyLess> objects;  // every kind but TRIGGER
+  std::map<ObjectKey, CatalogObject, ObjectKeyLess> triggers;
+  std::map<ObjectKey, Synonym, ObjectKeyLess> synonyms;
 
   // Looks a name up. With an owner written: objects, then synonyms, under (owner, name);
   // PUBLIC is not tried. Without one: objects and synonyms under (default_owner, name),

@@ -75,17 +75,11 @@ void NameTable::reserve(std::size_t count) {
   if (slots > slots_.size()) grow(slots);
 }
 
-char* NameTable::text_room(std::size_t size) {
-  if (size > block_room_) {
-    const std::size_t length = std::max(size, TEXT_BLOCK);
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(length));
-    block_free_ = blocks_.back().get();
-    block_room_ = length;
-  }
-  char* room = block_free_;
-  block_free_ += size;
-  block_room_ -= size;
-  return room;
+void NameTable::add_block(std::size_t size) {
+  const std::size_t length = std::max(size, TEXT_BLOCK);
+  blocks_.push_back(std::make_unique_for_overwrite<char[]>(length));
+  block_free_ = blocks_.back().get();
+  block_room_ = length;
 }
 
 void NameTable::grow(std::size_t count) {

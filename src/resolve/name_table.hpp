@@ -147,8 +147,17 @@ class NameTable {
   void grow(std::size_t count);
   // intern and intern_lasting: `copy` tells whether a new name's text is copied.
   uint32_t add(std::string_view name, uint32_t hash, bool copy);
-  // Room for `size` more bytes of name text that never moves.
-  [[nodiscard]] char* text_room(std::size_t size);
+  // Room for `size` more bytes of name text that never moves. Kept here: asked for every
+  // name copied, most often with room left in the last block.
+  [[nodiscard]] char* text_room(std::size_t size) {
+    if (size > block_room_) add_block(size);
+    char* room = block_free_;
+    block_free_ += size;
+    block_room_ -= size;
+    return room;
+  }
+  // Starts a new last block with room for at least `size` bytes.
+  void add_block(std::size_t size);
 
   // Name texts are written one after the other into blocks that are never grown, so that
   // no text moves when another is added.

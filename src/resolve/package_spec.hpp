@@ -59,5 +59,9 @@ class PackageSpec {
 // fails; a statement of another kind gives one without entries.
 [[nodiscard]] PackageSpec resolve_package_spec(const parser::ParsedStatement& statement,
                                                std::string_view text, std::string_view owner);
+// The same for a caller that has read the name the statement creates already.
+[[nodiscard]] PackageSpec resolve_package_spec(const parser::ParsedStatement& statement,
+                                               std::string_view text, std::string_view owner,
+                                               std::string name);
 
 }  // namespace veltrane::resolve

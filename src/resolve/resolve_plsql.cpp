@@ -552,7 +552,15 @@ void Walker::resolve_type_name(uint32_t type_name) {
     }
   }
   if (names.empty() || expect_name || (after_percent && !attribute)) return;
-  const std::span<const NamePart> parts = names_.read_tokens(tree_, names, text_);
+  // One word, the most common type name, is read without a list of parts.
+  NamePart word;
+  std::span<const NamePart> parts;
+  if (names.size() == 1) {
+    word = names_.part_of(tree_, names[0], text_);
+    parts = std::span<const NamePart>(&word, 1);
+  } else {
+    parts = names_.read_tokens(tree_, names, text_);
+  }
   const std::size_t count = parts.size();
   const auto package_member = [&](bool types_only) -> bool {
     if (count < 2) return false;

@@ -43,8 +43,10 @@ ScriptResolver::ScriptResolver(std::string_view text, std::span<const lexer::Scr
     if (statement == nullptr || !has_root(*statement, syntax::NodeKind::CreatePackage)) continue;
     OwnerAndName owner_and_name = qualified_object_name(text, schema, *statement);
     if (!owner_and_name.name.has_value()) continue;
-    specs_.insert_or_assign(package_key(owner_and_name.owner, *owner_and_name.name),
-                            resolve_package_spec(*statement, text, owner_and_name.owner));
+    std::string key = package_key(owner_and_name.owner, *owner_and_name.name);
+    specs_.insert_or_assign(std::move(key),
+                            resolve_package_spec(*statement, text, owner_and_name.owner,
+                                                 std::move(*owner_and_name.name)));
   }
 }
 

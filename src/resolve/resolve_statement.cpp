@@ -37,7 +37,17 @@ Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveCon
   // A tree of fewer tokens than that reserves nothing: its tables start as small as a
   // reservation would make them, and many such statements read no name at all.
   const std::size_t names = std::min(tree.tokens.size() / TOKENS_PER_NAME, MOST_NAMES);
-  if (names > 0) names_.reserve(names);
+  if (names > 0) {
+    names_.reserve(names);
+    // The walk's stacks and lists grow in small steps otherwise, each a new block and a
+    // copy; this room is what most trees of that size use.
+    tasks_.reserve(64);
+    lists_in_walk_.reserve(16);
+    plsql_.reserve(names);
+    catalog_answers_.reserve(names);
+    saved_.reserve(16);
+    type_name_tokens_.reserve(8);
+  }
 }
 
 std::string_view Walker::read_name(uint32_t token) { return names_.text(name_of(token)); }

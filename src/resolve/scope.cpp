@@ -31,6 +31,13 @@ void PlsqlScopes::open_frame(uint32_t owner, TypeWord owner_type, bool sees_own_
   frames_.push_back(opened);
 }
 
+void PlsqlScopes::reserve(std::size_t names) {
+  entries_.reserve(names);
+  frames_.reserve(16);
+  latest_entry_.reserve(names);
+  latest_owned_.reserve(names);
+}
+
 void PlsqlScopes::close_frame() {
   if (frames_.empty()) syntax::stop("closing a scope frame that is not open");
   const Frame& frame = frames_.back();

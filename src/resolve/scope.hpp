@@ -76,6 +76,10 @@ class PlsqlScopes {
 
   [[nodiscard]] std::size_t frame_count() const { return frames_.size(); }
 
+  // Room for the entries and frames of a walk that numbers about `names` names, so that
+  // they seldom grow step by step.
+  void reserve(std::size_t names);
+
  private:
   struct Entry {
     uint32_t name;

@@ -79,18 +79,21 @@ TypeWord type_definition_word(const Tree& tree, uint32_t type_decl, uint32_t nam
   return TypeWord::Record;
 }
 
-}  // namespace
-
-std::optional<Declared> read_declaration(const Tree& tree, uint32_t node, std::string_view text) {
+// read_declaration, with the usage of a subprogram or cursor read when `with_usage` is set.
+// Kept in one piece for both callers, each of which gets its own copy of it, without a call.
+inline std::optional<Declared> read(const Tree& tree, uint32_t node, std::string_view text,
+                                    bool with_usage) {
   const std::optional<NodeKind> kind = views::node_kind_of(tree, node);
   if (!kind) return std::nullopt;
+  const auto usage_of = [&] {
+    return with_usage && views::is_definition(tree, node) ? IdentifierUsage::Definition
+                                                          : IdentifierUsage::Declaration;
+  };
   if (*kind == NodeKind::SubprogramDecl) {
     const views::SubprogramHeading heading = views::subprogram_heading(tree, node, text);
     if (!heading.name_token) return std::nullopt;
     return Declared{*heading.name_token,
-                    heading.is_function ? TypeWord::Function : TypeWord::Procedure,
-                    views::is_definition(tree, node) ? IdentifierUsage::Definition
-                                                     : IdentifierUsage::Declaration};
+                    heading.is_function ? TypeWord::Function : TypeWord::Procedure, usage_of()};
   }
   const std::optional<uint32_t> name = views::declared_name_token(tree, node, text);
   if (!name) return std::nullopt;
@@ -110,12 +113,20 @@ std::optional<Declared> read_declaration(const Tree& tree, uint32_t node, std::s
       return Declared{*name, type_definition_word(tree, node, *name, text),
                       IdentifierUsage::Declaration};
     case NodeKind::CursorDecl:
-      return Declared{*name, TypeWord::Cursor,
-                      views::is_definition(tree, node) ? IdentifierUsage::Definition
-                                                       : IdentifierUsage::Declaration};
+      return Declared{*name, TypeWord::Cursor, usage_of()};
     default:
       return std::nullopt;
   }
+}
+
+}  // namespace
+
+std::optional<Declared> read_declaration(const Tree& tree, uint32_t node, std::string_view text) {
+  return read(tree, node, text, true);
+}
+
+std::optional<Declared> read_declared_name(const Tree& tree, uint32_t node, std::string_view text) {
+  return read(tree, node, text, false);
 }
 
 }  // namespace veltrane::resolve

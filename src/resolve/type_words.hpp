@@ -80,4 +80,10 @@ struct Declared {
 [[nodiscard]] std::optional<Declared> read_declaration(const syntax::Tree& tree, uint32_t node,
                                                        std::string_view text);
 
+// The same name token and type word, with the usage left Declaration: for a reader that
+// does not need the usage, which for a subprogram or cursor takes another look at the
+// declaration's children.
+[[nodiscard]] std::optional<Declared> read_declared_name(const syntax::Tree& tree, uint32_t node,
+                                                         std::string_view text);
+
 }  // namespace veltrane::resolve

@@ -11,6 +11,10 @@ void WalkNames::reserve(std::size_t count) {
   names_.reserve(count);
   spellings_.reserve(count);
   name_of_spelling_.reserve(count);
+  // The normal form being made and a name's parts, which otherwise grow in small steps.
+  normal_.reserve(64);
+  part_tokens_.reserve(8);
+  parts_.reserve(8);
 }
 
 uint32_t WalkNames::add_name(const syntax::TreeToken& token, std::string_view text) {

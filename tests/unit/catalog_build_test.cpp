@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "catalog/build_catalog.hpp"
@@ -551,6 +553,41 @@ TEST(Resolve, FollowsSynonymChains) {
   veltrane::catalog::store_object(catalog, trigger);
   EXPECT_TRUE(catalog.objects.contains({"APP", "EMP"}));
   EXPECT_TRUE(catalog.triggers.contains({"APP", "EMP"}));
+}
+
+TEST(Resolve, FindsKeysByViewsInTheOrderOfOwnedKeys) {
+  // Names past the length a string keeps inline, names that are prefixes of one another
+  // and owners that sort apart: a lookup by views finds what a lookup by owned keys finds,
+  // and the maps keep the order of (owner, name) pairs.
+  Catalog catalog;
+  const std::vector<std::pair<std::string, std::string>> keys = {
+      {"APP", "A_VERY_LONG_TABLE_NAME_INDEED"},
+      {"APP", "A_VERY_LONG_TABLE_NAME"},
+      {"APP", "A"},
+      {"APPX", "A"},
+      {"AP", "PA"},
+      {"SCOTT", "EMP"}};
+  for (const auto& [owner, name] : keys) {
+    CatalogObject object{};
+    object.owner = owner;
+    object.name = name;
+    object.kind = ObjectKind::View;
+    veltrane::catalog::store_object(catalog, object);
+  }
+  for (const auto& [owner, name] : keys) {
+    SCOPED_TRACE(owner + "." + name);
+    const veltrane::catalog::Resolved resolved = catalog.resolve("HR", owner, name);
+    ASSERT_NE(resolved.object, nullptr);
+    EXPECT_EQ(resolved.object, &catalog.objects.at({owner, name}));
+    EXPECT_EQ(catalog.resolve(owner, std::nullopt, name).object, resolved.object);
+  }
+  EXPECT_EQ(catalog.resolve("APP", std::nullopt, "A_VERY_LONG_TABLE_NAM").object, nullptr);
+  EXPECT_EQ(catalog.resolve("APP", std::string("APPX"), "A_VERY_LONG_TABLE_NAME").object, nullptr);
+  std::vector<std::pair<std::string, std::string>> sorted = keys;
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<std::pair<std::string, std::string>> listed;
+  for (const auto& [key, object] : catalog.objects) listed.push_back(key);
+  EXPECT_EQ(listed, sorted);
 }
 
 TEST(MemberKindName, NamesEveryKind) {

@@ -7,8 +7,11 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "resolve/package_spec.hpp"
 #include "resolve_printer.hpp"
 
 namespace veltrane::resolve {
@@ -764,6 +767,31 @@ TEST(ResolvePackageSpec, EntriesInOrder) {
       entries += entry.name + " " + std::string(type_word_text(entry.type)) + "\n";
     }
     EXPECT_EQ(entries, test.entries);
+  }
+}
+
+TEST(ResolvePackageSpec, LookupSurvivesCopiesAndMoves) {
+  // The names are numbered where the entries hold them: a copy or a move of the
+  // specification must find them all the same, long and short.
+  std::unordered_map<std::string, PackageSpec> specs;
+  {
+    PackageSpec original("APP", "PAY",
+                         {{"A_NAME_LONGER_THAN_A_SHORT_STRING", TypeWord::Function},
+                          {"X", TypeWord::Variable},
+                          {"A_NAME_LONGER_THAN_A_SHORT_STRING", TypeWord::Cursor}});
+    const PackageSpec copy = original;
+    specs.emplace("COPY", copy);
+    specs.emplace("MOVED", std::move(original));
+  }
+  specs.rehash(64);
+  for (const char* key : {"COPY", "MOVED"}) {
+    SCOPED_TRACE(key);
+    const PackageSpec& spec = specs.at(key);
+    ASSERT_NE(spec.find("A_NAME_LONGER_THAN_A_SHORT_STRING"), nullptr);
+    EXPECT_EQ(spec.find("A_NAME_LONGER_THAN_A_SHORT_STRING")->type, TypeWord::Function);
+    ASSERT_NE(spec.find("X"), nullptr);
+    EXPECT_EQ(spec.find("X")->type, TypeWord::Variable);
+    EXPECT_EQ(spec.find("A_NAME_LONGER_THAN_A_SHORT"), nullptr);
   }
 }
 
