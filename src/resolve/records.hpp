@@ -30,9 +30,12 @@ static_assert(USAGE_NAMES.size() == static_cast<std::size_t>(IdentifierUsage::Ca
 // One name. `type` points to a fixed type word ("VARIABLE", "TABLE", ...). `start` and
 // `end` are the byte offsets of the name's token (for a quoted identifier `start` is the
 // opening quote and `end` follows the closing one). `id` counts from 1 per statement;
-// `parent` is the id of the innermost enclosing context record, 0 for none.
-struct IdentifierRecord {
-  std::string name;  // identifier normal form
+// `parent` is the id of the innermost enclosing context record, 0 for none. `Name` holds
+// the identifier's normal form: its own text in a record kept in a list, a view of the
+// walk's text in the record the walk hands to a sink.
+template <class Name>
+struct BasicIdentifierRecord {
+  Name name;
   std::string_view type;
   uint32_t start = 0;
   uint32_t end = 0;
@@ -41,17 +44,8 @@ struct IdentifierRecord {
   IdentifierUsage usage = IdentifierUsage::Reference;
 };
 
-// An identifier record as the walk hands it to a sink: the same members, the name viewed
-// where the walk keeps it rather than copied for each record.
-struct IdentifierView {
-  std::string_view name;
-  std::string_view type;
-  uint32_t start = 0;
-  uint32_t end = 0;
-  uint32_t id = 0;
-  uint32_t parent = 0;
-  IdentifierUsage usage = IdentifierUsage::Reference;
-};
+using IdentifierRecord = BasicIdentifierRecord<std::string>;
+using IdentifierView = BasicIdentifierRecord<std::string_view>;
 
 [[nodiscard]] inline IdentifierView view_of(const IdentifierRecord& record) {
   return IdentifierView{record.name, record.type,   record.start, record.end,
