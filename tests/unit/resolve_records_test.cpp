@@ -772,26 +772,26 @@ TEST(ResolvePackageSpec, EntriesInOrder) {
 
 TEST(ResolvePackageSpec, LookupSurvivesCopiesAndMoves) {
   // The names are numbered where the entries hold them: a copy or a move of the
-  // specification must find them all the same, long and short.
-  std::unordered_map<std::string, PackageSpec> specs;
+  // package's declarations must find them all the same, long and short.
+  std::unordered_map<std::string, PackageSpec> packages;
   {
     PackageSpec original("APP", "PAY",
                          {{"A_NAME_LONGER_THAN_A_SHORT_STRING", TypeWord::Function},
                           {"X", TypeWord::Variable},
                           {"A_NAME_LONGER_THAN_A_SHORT_STRING", TypeWord::Cursor}});
     const PackageSpec copy = original;
-    specs.emplace("COPY", copy);
-    specs.emplace("MOVED", std::move(original));
+    packages.emplace("COPY", copy);
+    packages.emplace("MOVED", std::move(original));
   }
-  specs.rehash(64);
+  packages.rehash(64);
   for (const char* key : {"COPY", "MOVED"}) {
     SCOPED_TRACE(key);
-    const PackageSpec& spec = specs.at(key);
-    ASSERT_NE(spec.find("A_NAME_LONGER_THAN_A_SHORT_STRING"), nullptr);
-    EXPECT_EQ(spec.find("A_NAME_LONGER_THAN_A_SHORT_STRING")->type, TypeWord::Function);
-    ASSERT_NE(spec.find("X"), nullptr);
-    EXPECT_EQ(spec.find("X")->type, TypeWord::Variable);
-    EXPECT_EQ(spec.find("A_NAME_LONGER_THAN_A_SHORT"), nullptr);
+    const PackageSpec& package = packages.at(key);
+    ASSERT_NE(package.find("A_NAME_LONGER_THAN_A_SHORT_STRING"), nullptr);
+    EXPECT_EQ(package.find("A_NAME_LONGER_THAN_A_SHORT_STRING")->type, TypeWord::Function);
+    ASSERT_NE(package.find("X"), nullptr);
+    EXPECT_EQ(package.find("X")->type, TypeWord::Variable);
+    EXPECT_EQ(package.find("A_NAME_LONGER_THAN_A_SHORT"), nullptr);
   }
 }
 
