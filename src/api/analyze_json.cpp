@@ -95,8 +95,9 @@ void write_item_tail(syntax::JsonWriter& writer, const lexer::ScriptItem& item,
 }
 
 // The bounds of the result's parts but the records, which are known only as each item is
-// resolved: every object's fixed text and names exactly, every number at the largest width
-// the text allows; and an estimate of the records.
+// resolved: every object's fixed text and names exactly, every number at `digits` digits
+// (the largest width the text allows, at which the items' tree bounds were made); and an
+// estimate of the records.
 struct ResultBounds {
   std::size_t digits = 0;
   // The object's own keys, the diagnostics and the items but their records.
@@ -107,9 +108,9 @@ struct ResultBounds {
 
 [[nodiscard]] ResultBounds result_size_bounds(const lexer::SplitResult& split,
                                               std::span<ParsedItem* const> parsed_of_item,
-                                              std::size_t text_size) {
+                                              std::size_t digits) {
   ResultBounds bounds;
-  bounds.digits = syntax::number_digits(text_size);
+  bounds.digits = digits;
   bounds.total = 64 + 2 * bounds.digits;
   for (const syntax::Diagnostic& diagnostic : split.diagnostics) {
     bounds.total += diagnostic_json_size_bound(diagnostic, bounds.digits);
@@ -237,7 +238,7 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
   const resolve::ScriptResolver resolver(text, split.items, statement_of_item, options.schema);
   std::vector<const parser::ParsedStatement*>().swap(statement_of_item);
 
-  const ResultBounds bounds = result_size_bounds(split, parsed_of_item, text.size());
+  const ResultBounds bounds = result_size_bounds(split, parsed_of_item, digits);
   // All the room at once: the text written so far is copied whenever the result outgrows
   // its room, which happens only where the records' estimate falls short.
   const bool fresh = prepare_result_buffer(out, bounds.total + bounds.records);
