@@ -157,39 +157,39 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
 void Walker::visit_type_definition(uint32_t root) {
   // AS OBJECT (attribute type, ...) | AS TABLE OF type | AS VARRAY(n) OF type: the types
   // written, under the type's record; methods and the supertype record nothing.
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, root)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    if (is_kind(child, NodeKind::CollectionDef)) push(Step::Visit, child);
-    if (!is_kind(child, NodeKind::ObjectTypeDef)) continue;
-    for (const syntax::Child member : syntax::children(tree_, child)) {
-      if (syntax::is_token_entry(member)) continue;
-      const uint32_t attribute = syntax::entry_index(member);
-      if (is_kind(attribute, NodeKind::AttributeDef)) push(Step::Visit, attribute);
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, root)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      if (is_kind(child, NodeKind::CollectionDef)) push(Step::Visit, child);
+      if (!is_kind(child, NodeKind::ObjectTypeDef)) continue;
+      for (const syntax::Child member : syntax::children(tree_, child)) {
+        if (syntax::is_token_entry(member)) continue;
+        const uint32_t attribute = syntax::entry_index(member);
+        if (is_kind(attribute, NodeKind::AttributeDef)) push(Step::Visit, attribute);
+      }
     }
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_trigger_children(uint32_t root) {
-  const std::size_t mark = tasks_.size();
-  bool after_call = false;
-  for (const syntax::Child entry : syntax::children(tree_, root)) {
-    const uint32_t index = syntax::entry_index(entry);
-    if (syntax::is_token_entry(entry)) {
-      if (!syntax::is_trivia(tree_.tokens[index].kind)) after_call = is_word_token(index, "CALL");
-      continue;
+  push_in_order([&] {
+    bool after_call = false;
+    for (const syntax::Child entry : syntax::children(tree_, root)) {
+      const uint32_t index = syntax::entry_index(entry);
+      if (syntax::is_token_entry(entry)) {
+        if (!syntax::is_trivia(tree_.tokens[index].kind)) after_call = is_word_token(index, "CALL");
+        continue;
+      }
+      const std::optional<NodeKind> kind = kind_of(index);
+      const bool body = kind == NodeKind::Block || kind == NodeKind::DeclareSection ||
+                        kind == NodeKind::CompoundSection || kind == NodeKind::TriggerWhen ||
+                        kind == NodeKind::TriggerOn;
+      // After CALL: the routine called; a name after FOLLOWS or PRECEDES records nothing.
+      if (body || after_call) push(Step::Visit, index);
+      after_call = false;
     }
-    const std::optional<NodeKind> kind = kind_of(index);
-    const bool body = kind == NodeKind::Block || kind == NodeKind::DeclareSection ||
-                      kind == NodeKind::CompoundSection || kind == NodeKind::TriggerWhen ||
-                      kind == NodeKind::TriggerOn;
-    // After CALL: the routine called; a name after FOLLOWS or PRECEDES records nothing.
-    if (body || after_call) push(Step::Visit, index);
-    after_call = false;
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_declaration(uint32_t node) {
@@ -234,14 +234,14 @@ void Walker::visit_cursor(uint32_t node) {
   parent_ = id;
   in_statement_ = false;
   plsql_.open_frame(NameTable::NONE, TypeWord::Cursor);
-  push(Step::ClosePlsqlFrame, NONE);
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    push(is_kind(child, NodeKind::Query) ? Step::VisitSelect : Step::Visit, child);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      push(is_kind(child, NodeKind::Query) ? Step::VisitSelect : Step::Visit, child);
+    }
+    push(Step::ClosePlsqlFrame, NONE);
+  });
 }
 
 void Walker::visit_frame_node(const Task& task, NodeKind kind) {
@@ -297,16 +297,16 @@ void Walker::visit_frame_node(const Task& task, NodeKind kind) {
     add_identifier(names_.text(iterator_name), *iterator, TypeWord::Iterator,
                    IdentifierUsage::Declaration);
   }
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    if (body && child == *body && iterator) {
-      push(Step::EnterEntry, iterator_name, 0, static_cast<uint32_t>(TypeWord::Iterator));
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      if (body && child == *body && iterator) {
+        push(Step::EnterEntry, iterator_name, 0, static_cast<uint32_t>(TypeWord::Iterator));
+      }
+      push(Step::Visit, child);
     }
-    push(Step::Visit, child);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_label(uint32_t node) {
@@ -362,34 +362,34 @@ void Walker::visit_assign(const Task& task) {
 
 void Walker::visit_targets_after_word(const Task& task, std::string_view word) {
   // Every node child is a target when `word` is empty; otherwise those after it.
-  bool targets = word.empty();
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    const uint32_t index = syntax::entry_index(entry);
-    if (syntax::is_token_entry(entry)) {
-      if (!targets && is_word_token(index, word)) targets = true;
-      continue;
+  push_in_order([&] {
+    bool targets = word.empty();
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      const uint32_t index = syntax::entry_index(entry);
+      if (syntax::is_token_entry(entry)) {
+        if (!targets && is_word_token(index, word)) targets = true;
+        continue;
+      }
+      push(Step::Visit, index, task.flags & ALIAS_CLAUSE, NONE,
+           targets ? leading_name_ref(index) : task.target);
     }
-    push(Step::Visit, index, task.flags & ALIAS_CLAUSE, NONE,
-         targets ? leading_name_ref(index) : task.target);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_using(const Task& task) {
   // USING [IN | OUT | IN OUT] argument, ...: an argument after OUT is a target.
-  bool after_out = false;
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    const uint32_t index = syntax::entry_index(entry);
-    if (syntax::is_token_entry(entry)) {
-      if (!syntax::is_trivia(tree_.tokens[index].kind)) after_out = is_word_token(index, "OUT");
-      continue;
+  push_in_order([&] {
+    bool after_out = false;
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      const uint32_t index = syntax::entry_index(entry);
+      if (syntax::is_token_entry(entry)) {
+        if (!syntax::is_trivia(tree_.tokens[index].kind)) after_out = is_word_token(index, "OUT");
+        continue;
+      }
+      push(Step::Visit, index, 0, NONE, after_out ? leading_name_ref(index) : NONE);
+      after_out = false;
     }
-    push(Step::Visit, index, 0, NONE, after_out ? leading_name_ref(index) : NONE);
-    after_out = false;
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_plsql_statement(const Task& task, NodeKind kind) {
@@ -402,13 +402,13 @@ void Walker::visit_plsql_statement(const Task& task, NodeKind kind) {
 
 void Walker::visit_open(const Task& task) {
   begin_statement("OPEN", task.node);
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    push(is_kind(child, NodeKind::Query) ? Step::VisitSelect : Step::Visit, child);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      push(is_kind(child, NodeKind::Query) ? Step::VisitSelect : Step::Visit, child);
+    }
+  });
 }
 
 void Walker::visit_call(const Task& task) {
@@ -521,14 +521,14 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
   }
 }
 
-void Walker::resolve_type_name(uint32_t type_name) {
+void Walker::resolve_type_entries(std::span<const syntax::Child> entries) {
   // name [. name]... [% TYPE | ROWTYPE]; any other shape records nothing.
   std::vector<uint32_t>& names = type_name_tokens_;
   names.clear();
   std::optional<uint32_t> attribute;
   bool expect_name = true;
   bool after_percent = false;
-  for (const syntax::Child entry : syntax::children(tree_, type_name)) {
+  for (const syntax::Child entry : entries) {
     if (!syntax::is_token_entry(entry)) return;
     const uint32_t token = syntax::entry_index(entry);
     if (syntax::is_trivia(tree_.tokens[token].kind)) continue;
