@@ -132,9 +132,9 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
   uint32_t name = NameTable::NONE;
   if (const std::optional<uint32_t> object_name =
           syntax::child_of_kind(tree_, root, syntax::syntax_kind(NodeKind::ObjectName))) {
-    const NamePath path = read_path(*object_name);
+    const NumberedPath path = read_path(*object_name);
     if (!path.parts.empty()) {
-      const NamePart& last = path.parts.back();
+      const NumberedPart& last = path.parts.back();
       name = last.name;
       parent_ = add_identifier(last.text, last.token, word.type, word.usage);
     }
@@ -435,12 +435,12 @@ void Walker::resolve_plsql_name(uint32_t name_ref, bool is_target) {
     resolve_plsql_word(names_.part_of(tree_, word, text_), is_target);
     return;
   }
-  const NamePath path = read_path(name_ref);
+  const NumberedPath path = read_path(name_ref);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
   resolve_plsql_path(path, is_target);
 }
 
-void Walker::resolve_plsql_word(const NamePart& word, bool is_target) {
+void Walker::resolve_plsql_word(const NumberedPart& word, bool is_target) {
   // A local name, else a routine the catalog holds.
   if (const std::optional<TypeWord> local = plsql_.lookup(word.name)) {
     add_identifier(word.text, word.token, *local, final_usage(*local, is_target, false));
@@ -453,8 +453,8 @@ void Walker::resolve_plsql_word(const NamePart& word, bool is_target) {
   }
 }
 
-void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
-  const std::span<const NamePart> parts = path.parts;
+void Walker::resolve_plsql_path(const NumberedPath& path, bool is_target) {
+  const std::span<const NumberedPart> parts = path.parts;
   const std::size_t count = parts.size();
   if (count == 1) {
     resolve_plsql_word(parts[0], is_target);
@@ -485,7 +485,7 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
     if (declarations == nullptr) return false;
     add_identifier(parts[package_part].text, parts[package_part].token, TypeWord::Package,
                    IdentifierUsage::Reference);
-    const NamePart& member = parts[package_part + 1];
+    const NumberedPart& member = parts[package_part + 1];
     if (const SpecEntry* entry = declarations->find(member.text)) {
       add_identifier(member.text, member.token, entry->type,
                      final_usage(entry->type, is_target, false));
@@ -495,12 +495,13 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
   if (member_of(0)) return;
   if (count >= 3 && member_of(1)) return;
   // The catalog: routines, sequences and packages.
-  const auto record_hit = [&](const catalog::Resolved& resolved, const NamePart& part, bool calls) {
+  const auto record_hit = [&](const catalog::Resolved& resolved, const NumberedPart& part,
+                              bool calls) {
     const TypeWord word = hit_word(resolved);
     add_identifier(part.text, part.token, word,
                    calls ? final_usage(word, is_target, true) : IdentifierUsage::Reference);
   };
-  const auto is_sequence_word = [&](const NamePart& part) {
+  const auto is_sequence_word = [&](const NumberedPart& part) {
     return is_word_token(part.token, "NEXTVAL") || is_word_token(part.token, "CURRVAL");
   };
   if (count == 2) {
@@ -553,11 +554,11 @@ void Walker::resolve_type_entries(std::span<const syntax::Child> entries) {
   }
   if (names.empty() || expect_name || (after_percent && !attribute)) return;
   // One word, the most common type name, is read without a list of parts.
-  NamePart word;
-  std::span<const NamePart> parts;
+  NumberedPart word;
+  std::span<const NumberedPart> parts;
   if (names.size() == 1) {
     word = names_.part_of(tree_, names[0], text_);
-    parts = std::span<const NamePart>(&word, 1);
+    parts = std::span<const NumberedPart>(&word, 1);
   } else {
     parts = names_.read_tokens(tree_, names, text_);
   }
@@ -604,7 +605,7 @@ void Walker::resolve_type_entries(std::span<const syntax::Child> entries) {
   const bool row_type = is_word_token(*attribute, "ROWTYPE");
   const std::size_t object_parts = row_type ? count : count - 1;
   if (object_parts < 1 || object_parts > 2) return;
-  const NamePart& object_part = parts[object_parts - 1];
+  const NumberedPart& object_part = parts[object_parts - 1];
   const catalog::Resolved resolved =
       lookup_object(object_parts == 2 ? &parts[0] : nullptr, object_part);
   if (!is_relation(resolved)) return;

@@ -449,11 +449,11 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
     return item;
   }
   if (!primary || !is_kind(*primary, NodeKind::NameRef)) return item;
-  const NamePath path = read_path(*primary);
+  const NumberedPath path = read_path(*primary);
   if (path.parts.empty()) return item;
   if (item.name.empty()) item.name = path.parts.back().text;
   if (!path.plain || path.star || path.link || path.parts.size() > 2) return item;
-  const NamePart& last = path.parts.back();
+  const NumberedPart& last = path.parts.back();
   if (path.parts.size() == 1) {
     if (const std::optional<uint32_t> cte = visible_cte(last.text)) {
       item.hidden_columns = cte_columns(*cte);
@@ -506,9 +506,9 @@ void Walker::visit_table_ref(const Task& task) {
 }
 
 void Walker::trigger_table(uint32_t name_ref) {
-  const NamePath path = read_path(name_ref);
+  const NumberedPath path = read_path(name_ref);
   if (!path.plain || path.star || path.link || path.parts.empty() || path.parts.size() > 2) return;
-  const NamePart& last = path.parts.back();
+  const NumberedPart& last = path.parts.back();
   if (is_word_token(last.token, "SCHEMA") || is_word_token(last.token, "DATABASE")) return;
   const catalog::Resolved resolved =
       lookup_object(path.parts.size() == 2 ? &path.parts[0] : nullptr, last);
@@ -582,16 +582,16 @@ void Walker::visit_name_ref(const Task& task) {
     visit_column_word(names_.part_of(tree_, word, text_), task.flags);
     return;
   }
-  const NamePath path = read_path(task.node);
+  const NumberedPath path = read_path(task.node);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
-  const NamePart& first = path.parts[0];
+  const NumberedPart& first = path.parts[0];
   if (path.parts.size() == 1) {
     visit_column_word(first, task.flags);
     return;
   }
   if (path.parts.size() == 2) {
     if (const SqlItem* item = sql_.find_item(first.name, sql_floor_)) {
-      const NamePart& column = path.parts[1];
+      const NumberedPart& column = path.parts[1];
       if (!item->opaque && item->object != nullptr &&
           std::any_of(item->object->columns.begin(), item->object->columns.end(),
                       [&](const catalog::Column& listed) { return listed.name == column.text; })) {
@@ -603,7 +603,7 @@ void Walker::visit_name_ref(const Task& task) {
   if ((task.flags & COLUMN_ONLY) == 0) resolve_plsql_path(path, false);
 }
 
-void Walker::visit_column_word(const NamePart& word, uint8_t flags) {
+void Walker::visit_column_word(const NumberedPart& word, uint8_t flags) {
   // A column a frame's known item lists wins; a name no known item lists may be a PL/SQL
   // name, except where only a column can stand.
   if ((flags & ALIAS_CLAUSE) != 0 && sql_.is_alias(word.name)) return;

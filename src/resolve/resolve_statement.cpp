@@ -52,7 +52,7 @@ Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveCon
 
 std::string_view Walker::read_name(uint32_t token) { return names_.text(name_of(token)); }
 
-catalog::Resolved Walker::lookup_object(const NamePart* owner, const NamePart& name) {
+catalog::Resolved Walker::lookup_object(const NumberedPart* owner, const NumberedPart& name) {
   if (owner != nullptr) {
     return context_.catalog.resolve(context_.default_owner, owner->text, name.text);
   }

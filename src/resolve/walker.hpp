@@ -363,11 +363,14 @@ class Walker {
   [[nodiscard]] uint32_t name_of(uint32_t token) { return names_.of_token(tree_, token, text_); }
   // The path of a NameRef (or ObjectName); its list of parts is valid until the next
   // read_path, the parts' texts for the walk.
-  [[nodiscard]] NamePath read_path(uint32_t node) { return names_.read_path(tree_, node, text_); }
+  [[nodiscard]] NumberedPath read_path(uint32_t node) {
+    return names_.read_path(tree_, node, text_);
+  }
   // The catalog's object or synonym for a name, with the owner part written before it if
   // any (null for none). Without an owner the answer is kept by name number: a walk asks
   // again for every built-in type and function it meets, and the catalog does not change.
-  [[nodiscard]] catalog::Resolved lookup_object(const NamePart* owner, const NamePart& name);
+  [[nodiscard]] catalog::Resolved lookup_object(const NumberedPart* owner,
+                                                const NumberedPart& name);
   // The package specification kept under package_key(owner, name), if any.
   [[nodiscard]] const PackageSpec* package_spec(std::string_view owner, std::string_view name);
   // Asked for every node the walk meets: kept in the header so that it costs no call.
@@ -406,9 +409,9 @@ class Walker {
   void visit_open(const Task& task);
   void visit_call(const Task& task);
   void resolve_plsql_name(uint32_t name_ref, bool is_target);
-  void resolve_plsql_path(const NamePath& path, bool is_target);
+  void resolve_plsql_path(const NumberedPath& path, bool is_target);
   // resolve_plsql_path of a name of one part.
-  void resolve_plsql_word(const NamePart& word, bool is_target);
+  void resolve_plsql_word(const NumberedPart& word, bool is_target);
   // The records of a type written as a TypeName node.
   void resolve_type_name(uint32_t type_name) {
     resolve_type_entries(syntax::children(tree_, type_name));
@@ -437,7 +440,7 @@ class Walker {
   void visit_cte(const Task& task);
   void visit_name_ref(const Task& task);
   // A name of one part where SQL frames are open, with the flags of its task.
-  void visit_column_word(const NamePart& word, uint8_t flags);
+  void visit_column_word(const NumberedPart& word, uint8_t flags);
   // The item of a TableRef; makes its record when `record` is set.
   SqlItem table_item(uint32_t table_ref, bool record);
   void trigger_table(uint32_t name_ref);
