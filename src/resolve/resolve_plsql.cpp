@@ -296,6 +296,7 @@ void Walker::visit_frame_node(const Task& task, NodeKind kind) {
     iterator_name = name_of(*iterator);
     add_identifier(names_.text(iterator_name), *iterator, TypeWord::Iterator,
                    IdentifierUsage::Declaration);
+    if (kind == NodeKind::ForLoop) resolve_iterand_types(task.node);
   }
   push_in_order([&] {
     for (const syntax::Child entry : syntax::children(tree_, task.node)) {
@@ -518,6 +519,49 @@ void Walker::resolve_plsql_path(const NumberedPath& path, bool is_target) {
     if ((object_is(resolved, catalog::ObjectKind::Sequence) && is_sequence_word(parts[2])) ||
         object_is(resolved, catalog::ObjectKind::Package)) {
       record_hit(resolved, parts[1], false);
+    }
+  }
+}
+
+void Walker::resolve_iterand_types(uint32_t for_loop) {
+  // FOR name [MUTABLE | IMMUTABLE] [type] [, name [MUTABLE | IMMUTABLE] [type]] IN ...: each
+  // type written is read as a declaration's type is.
+  const std::span<const syntax::Child> entries = syntax::children(tree_, for_loop);
+  enum class At : uint8_t { For, Name, Mode, Type } at = At::For;
+  std::size_t type_start = 0;
+  for (std::size_t position = 0; position < entries.size(); ++position) {
+    // A node before IN: a shape this reads no type in.
+    if (!syntax::is_token_entry(entries[position])) return;
+    const uint32_t token = syntax::entry_index(entries[position]);
+    if (syntax::is_trivia(tree_.tokens[token].kind)) continue;
+    switch (at) {
+      case At::For:
+        if (!is_word_token(token, "FOR")) return;
+        at = At::Name;
+        continue;
+      case At::Name:
+        if (!is_name_token(token)) return;
+        type_start = position + 1;
+        at = At::Mode;
+        continue;
+      case At::Mode:
+      case At::Type: {
+        const bool in = is_word_token(token, "IN");
+        if (in || views::token_kind_of(tree_.tokens[token]) == TokenKind::Comma) {
+          if (type_start < position) {
+            resolve_type_entries(entries.subspan(type_start, position - type_start));
+          }
+          if (in) return;
+          at = At::Name;
+          continue;
+        }
+        if (at == At::Mode &&
+            (is_word_token(token, "MUTABLE") || is_word_token(token, "IMMUTABLE"))) {
+          type_start = position + 1;
+        }
+        at = At::Type;
+        continue;
+      }
     }
   }
 }

@@ -416,8 +416,11 @@ class Walker {
   void resolve_type_name(uint32_t type_name) {
     resolve_type_entries(syntax::children(tree_, type_name));
   }
-  // The records of a type written as the given entries (a TypeName's children).
+  // The records of a type written as the given entries (a TypeName's children, or the
+  // tokens of a typed iterand's type).
   void resolve_type_entries(std::span<const syntax::Child> entries);
+  // The types of the iterands of a FOR loop or iterator, as a declaration's type.
+  void resolve_iterand_types(uint32_t for_loop);
 
   // --- resolve_sql.cpp ---
   void visit_sql_statement(const Task& task, syntax::NodeKind kind);
