@@ -114,7 +114,7 @@ enum class Visit : uint8_t {
   InsertWhen,      // visit_insert_when
   MultiInsert,     // visit_multi_insert
   ErrorLogging,    // visit_error_logging
-  TriggerOn,       // visit_trigger_on
+  TriggerOn,       // visit_trigger_on; the last: VISIT_COUNT counts to it
 };
 
 inline constexpr std::size_t VISIT_COUNT = static_cast<std::size_t>(Visit::TriggerOn) + 1;
