@@ -80,9 +80,6 @@ struct StatementRecord {
 // The declarations of one package specification (package_spec.hpp).
 class PackageSpec;
 
-// The context's further optional input: no caller sets it and the walk ignores it.
-struct ResolveExtras {};
-
 // Everything a resolution reads besides the statement: the owner of names written
 // without one, the catalog, the package specification of the package whose body is resolved
 // (if it was found) and every package specification keyed by package_key. All borrowed.
@@ -91,7 +88,6 @@ struct ResolveContext {
   const catalog::Catalog& catalog;
   const PackageSpec* own_spec;
   const std::unordered_map<std::string, PackageSpec>& package_specs;
-  const ResolveExtras* extras = nullptr;
 };
 
 // The key of a package specification: owner + "." + name (both in identifier normal form). The

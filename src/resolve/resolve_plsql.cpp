@@ -132,9 +132,9 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
   uint32_t name = NameTable::NONE;
   if (const std::optional<uint32_t> object_name =
           syntax::child_of_kind(tree_, root, syntax::syntax_kind(NodeKind::ObjectName))) {
-    const NamePath path = read_path(*object_name);
+    const NumberedPath path = read_path(*object_name);
     if (!path.parts.empty()) {
-      const NamePart& last = path.parts.back();
+      const NumberedPart& last = path.parts.back();
       name = last.name;
       parent_ = add_identifier(last.text, last.token, word.type, word.usage);
     }
@@ -157,39 +157,39 @@ void Walker::visit_unit(uint32_t root, NodeKind kind) {
 void Walker::visit_type_definition(uint32_t root) {
   // AS OBJECT (attribute type, ...) | AS TABLE OF type | AS VARRAY(n) OF type: the types
   // written, under the type's record; methods and the supertype record nothing.
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, root)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    if (is_kind(child, NodeKind::CollectionDef)) push(Step::Visit, child);
-    if (!is_kind(child, NodeKind::ObjectTypeDef)) continue;
-    for (const syntax::Child member : syntax::children(tree_, child)) {
-      if (syntax::is_token_entry(member)) continue;
-      const uint32_t attribute = syntax::entry_index(member);
-      if (is_kind(attribute, NodeKind::AttributeDef)) push(Step::Visit, attribute);
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, root)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      if (is_kind(child, NodeKind::CollectionDef)) push(Step::Visit, child);
+      if (!is_kind(child, NodeKind::ObjectTypeDef)) continue;
+      for (const syntax::Child member : syntax::children(tree_, child)) {
+        if (syntax::is_token_entry(member)) continue;
+        const uint32_t attribute = syntax::entry_index(member);
+        if (is_kind(attribute, NodeKind::AttributeDef)) push(Step::Visit, attribute);
+      }
     }
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_trigger_children(uint32_t root) {
-  const std::size_t mark = tasks_.size();
-  bool after_call = false;
-  for (const syntax::Child entry : syntax::children(tree_, root)) {
-    const uint32_t index = syntax::entry_index(entry);
-    if (syntax::is_token_entry(entry)) {
-      if (!syntax::is_trivia(tree_.tokens[index].kind)) after_call = is_word_token(index, "CALL");
-      continue;
+  push_in_order([&] {
+    bool after_call = false;
+    for (const syntax::Child entry : syntax::children(tree_, root)) {
+      const uint32_t index = syntax::entry_index(entry);
+      if (syntax::is_token_entry(entry)) {
+        if (!syntax::is_trivia(tree_.tokens[index].kind)) after_call = is_word_token(index, "CALL");
+        continue;
+      }
+      const std::optional<NodeKind> kind = kind_of(index);
+      const bool body = kind == NodeKind::Block || kind == NodeKind::DeclareSection ||
+                        kind == NodeKind::CompoundSection || kind == NodeKind::TriggerWhen ||
+                        kind == NodeKind::TriggerOn;
+      // After CALL: the routine called; a name after FOLLOWS or PRECEDES records nothing.
+      if (body || after_call) push(Step::Visit, index);
+      after_call = false;
     }
-    const std::optional<NodeKind> kind = kind_of(index);
-    const bool body = kind == NodeKind::Block || kind == NodeKind::DeclareSection ||
-                      kind == NodeKind::CompoundSection || kind == NodeKind::TriggerWhen ||
-                      kind == NodeKind::TriggerOn;
-    // After CALL: the routine called; a name after FOLLOWS or PRECEDES records nothing.
-    if (body || after_call) push(Step::Visit, index);
-    after_call = false;
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_declaration(uint32_t node) {
@@ -234,14 +234,14 @@ void Walker::visit_cursor(uint32_t node) {
   parent_ = id;
   in_statement_ = false;
   plsql_.open_frame(NameTable::NONE, TypeWord::Cursor);
-  push(Step::ClosePlsqlFrame, NONE);
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    push(is_kind(child, NodeKind::Query) ? Step::VisitSelect : Step::Visit, child);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      push(is_kind(child, NodeKind::Query) ? Step::VisitSelect : Step::Visit, child);
+    }
+    push(Step::ClosePlsqlFrame, NONE);
+  });
 }
 
 void Walker::visit_frame_node(const Task& task, NodeKind kind) {
@@ -296,17 +296,18 @@ void Walker::visit_frame_node(const Task& task, NodeKind kind) {
     iterator_name = name_of(*iterator);
     add_identifier(names_.text(iterator_name), *iterator, TypeWord::Iterator,
                    IdentifierUsage::Declaration);
+    if (kind == NodeKind::ForLoop) resolve_iterand_types(task.node);
   }
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    if (body && child == *body && iterator) {
-      push(Step::EnterEntry, iterator_name, 0, static_cast<uint32_t>(TypeWord::Iterator));
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      if (body && child == *body && iterator) {
+        push(Step::EnterEntry, iterator_name, 0, static_cast<uint32_t>(TypeWord::Iterator));
+      }
+      push(Step::Visit, child);
     }
-    push(Step::Visit, child);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_label(uint32_t node) {
@@ -362,34 +363,34 @@ void Walker::visit_assign(const Task& task) {
 
 void Walker::visit_targets_after_word(const Task& task, std::string_view word) {
   // Every node child is a target when `word` is empty; otherwise those after it.
-  bool targets = word.empty();
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    const uint32_t index = syntax::entry_index(entry);
-    if (syntax::is_token_entry(entry)) {
-      if (!targets && is_word_token(index, word)) targets = true;
-      continue;
+  push_in_order([&] {
+    bool targets = word.empty();
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      const uint32_t index = syntax::entry_index(entry);
+      if (syntax::is_token_entry(entry)) {
+        if (!targets && is_word_token(index, word)) targets = true;
+        continue;
+      }
+      push(Step::Visit, index, task.flags & ALIAS_CLAUSE, NONE,
+           targets ? leading_name_ref(index) : task.target);
     }
-    push(Step::Visit, index, task.flags & ALIAS_CLAUSE, NONE,
-         targets ? leading_name_ref(index) : task.target);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_using(const Task& task) {
   // USING [IN | OUT | IN OUT] argument, ...: an argument after OUT is a target.
-  bool after_out = false;
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    const uint32_t index = syntax::entry_index(entry);
-    if (syntax::is_token_entry(entry)) {
-      if (!syntax::is_trivia(tree_.tokens[index].kind)) after_out = is_word_token(index, "OUT");
-      continue;
+  push_in_order([&] {
+    bool after_out = false;
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      const uint32_t index = syntax::entry_index(entry);
+      if (syntax::is_token_entry(entry)) {
+        if (!syntax::is_trivia(tree_.tokens[index].kind)) after_out = is_word_token(index, "OUT");
+        continue;
+      }
+      push(Step::Visit, index, 0, NONE, after_out ? leading_name_ref(index) : NONE);
+      after_out = false;
     }
-    push(Step::Visit, index, 0, NONE, after_out ? leading_name_ref(index) : NONE);
-    after_out = false;
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_plsql_statement(const Task& task, NodeKind kind) {
@@ -402,13 +403,13 @@ void Walker::visit_plsql_statement(const Task& task, NodeKind kind) {
 
 void Walker::visit_open(const Task& task) {
   begin_statement("OPEN", task.node);
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    push(is_kind(child, NodeKind::Query) ? Step::VisitSelect : Step::Visit, child);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      push(is_kind(child, NodeKind::Query) ? Step::VisitSelect : Step::Visit, child);
+    }
+  });
 }
 
 void Walker::visit_call(const Task& task) {
@@ -435,12 +436,12 @@ void Walker::resolve_plsql_name(uint32_t name_ref, bool is_target) {
     resolve_plsql_word(names_.part_of(tree_, word, text_), is_target);
     return;
   }
-  const NamePath path = read_path(name_ref);
+  const NumberedPath path = read_path(name_ref);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
   resolve_plsql_path(path, is_target);
 }
 
-void Walker::resolve_plsql_word(const NamePart& word, bool is_target) {
+void Walker::resolve_plsql_word(const NumberedPart& word, bool is_target) {
   // A local name, else a routine the catalog holds.
   if (const std::optional<TypeWord> local = plsql_.lookup(word.name)) {
     add_identifier(word.text, word.token, *local, final_usage(*local, is_target, false));
@@ -453,8 +454,8 @@ void Walker::resolve_plsql_word(const NamePart& word, bool is_target) {
   }
 }
 
-void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
-  const std::span<const NamePart> parts = path.parts;
+void Walker::resolve_plsql_path(const NumberedPath& path, bool is_target) {
+  const std::span<const NumberedPart> parts = path.parts;
   const std::size_t count = parts.size();
   if (count == 1) {
     resolve_plsql_word(parts[0], is_target);
@@ -485,7 +486,7 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
     if (declarations == nullptr) return false;
     add_identifier(parts[package_part].text, parts[package_part].token, TypeWord::Package,
                    IdentifierUsage::Reference);
-    const NamePart& member = parts[package_part + 1];
+    const NumberedPart& member = parts[package_part + 1];
     if (const SpecEntry* entry = declarations->find(member.text)) {
       add_identifier(member.text, member.token, entry->type,
                      final_usage(entry->type, is_target, false));
@@ -495,12 +496,13 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
   if (member_of(0)) return;
   if (count >= 3 && member_of(1)) return;
   // The catalog: routines, sequences and packages.
-  const auto record_hit = [&](const catalog::Resolved& resolved, const NamePart& part, bool calls) {
+  const auto record_hit = [&](const catalog::Resolved& resolved, const NumberedPart& part,
+                              bool calls) {
     const TypeWord word = hit_word(resolved);
     add_identifier(part.text, part.token, word,
                    calls ? final_usage(word, is_target, true) : IdentifierUsage::Reference);
   };
-  const auto is_sequence_word = [&](const NamePart& part) {
+  const auto is_sequence_word = [&](const NumberedPart& part) {
     return is_word_token(part.token, "NEXTVAL") || is_word_token(part.token, "CURRVAL");
   };
   if (count == 2) {
@@ -521,14 +523,57 @@ void Walker::resolve_plsql_path(const NamePath& path, bool is_target) {
   }
 }
 
-void Walker::resolve_type_name(uint32_t type_name) {
+void Walker::resolve_iterand_types(uint32_t for_loop) {
+  // FOR name [MUTABLE | IMMUTABLE] [type] [, name [MUTABLE | IMMUTABLE] [type]] IN ...: each
+  // type written is read as a declaration's type is.
+  const std::span<const syntax::Child> entries = syntax::children(tree_, for_loop);
+  enum class At : uint8_t { For, Name, Mode, Type } at = At::For;
+  std::size_t type_start = 0;
+  for (std::size_t position = 0; position < entries.size(); ++position) {
+    // A node before IN: a shape this reads no type in.
+    if (!syntax::is_token_entry(entries[position])) return;
+    const uint32_t token = syntax::entry_index(entries[position]);
+    if (syntax::is_trivia(tree_.tokens[token].kind)) continue;
+    switch (at) {
+      case At::For:
+        if (!is_word_token(token, "FOR")) return;
+        at = At::Name;
+        continue;
+      case At::Name:
+        if (!is_name_token(token)) return;
+        type_start = position + 1;
+        at = At::Mode;
+        continue;
+      case At::Mode:
+      case At::Type: {
+        const bool in = is_word_token(token, "IN");
+        if (in || views::token_kind_of(tree_.tokens[token]) == TokenKind::Comma) {
+          if (type_start < position) {
+            resolve_type_entries(entries.subspan(type_start, position - type_start));
+          }
+          if (in) return;
+          at = At::Name;
+          continue;
+        }
+        if (at == At::Mode &&
+            (is_word_token(token, "MUTABLE") || is_word_token(token, "IMMUTABLE"))) {
+          type_start = position + 1;
+        }
+        at = At::Type;
+        continue;
+      }
+    }
+  }
+}
+
+void Walker::resolve_type_entries(std::span<const syntax::Child> entries) {
   // name [. name]... [% TYPE | ROWTYPE]; any other shape records nothing.
   std::vector<uint32_t>& names = type_name_tokens_;
   names.clear();
   std::optional<uint32_t> attribute;
   bool expect_name = true;
   bool after_percent = false;
-  for (const syntax::Child entry : syntax::children(tree_, type_name)) {
+  for (const syntax::Child entry : entries) {
     if (!syntax::is_token_entry(entry)) return;
     const uint32_t token = syntax::entry_index(entry);
     if (syntax::is_trivia(tree_.tokens[token].kind)) continue;
@@ -553,11 +598,11 @@ void Walker::resolve_type_name(uint32_t type_name) {
   }
   if (names.empty() || expect_name || (after_percent && !attribute)) return;
   // One word, the most common type name, is read without a list of parts.
-  NamePart word;
-  std::span<const NamePart> parts;
+  NumberedPart word;
+  std::span<const NumberedPart> parts;
   if (names.size() == 1) {
     word = names_.part_of(tree_, names[0], text_);
-    parts = std::span<const NamePart>(&word, 1);
+    parts = std::span<const NumberedPart>(&word, 1);
   } else {
     parts = names_.read_tokens(tree_, names, text_);
   }
@@ -604,7 +649,7 @@ void Walker::resolve_type_name(uint32_t type_name) {
   const bool row_type = is_word_token(*attribute, "ROWTYPE");
   const std::size_t object_parts = row_type ? count : count - 1;
   if (object_parts < 1 || object_parts > 2) return;
-  const NamePart& object_part = parts[object_parts - 1];
+  const NumberedPart& object_part = parts[object_parts - 1];
   const catalog::Resolved resolved =
       lookup_object(object_parts == 2 ? &parts[0] : nullptr, object_part);
   if (!is_relation(resolved)) return;

@@ -112,22 +112,22 @@ void Walker::visit_sql_statement(const Task& task, NodeKind kind) {
 void Walker::visit_dml(const Task& task, NodeKind kind) {
   begin_statement(statement_word(kind), task.node);
   sql_.open_frame();
-  push(Step::CloseSqlFrame, NONE);
-  // Pass 2 runs after pass 1, so its tasks go below.
+  // Pass 1 (the table items), then pass 2 (the rest), then the frame closes.
   const auto in_pass1 = [&](uint32_t child) {
     const std::optional<NodeKind> child_kind = kind_of(child);
     return child_kind == NodeKind::TableRef || child_kind == NodeKind::FromClause ||
            child_kind == NodeKind::MergeUsing || child_kind == NodeKind::MergeOn;
   };
-  for (const bool pass1 : {false, true}) {
-    const std::size_t mark = tasks_.size();
-    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-      if (syntax::is_token_entry(entry)) continue;
-      const uint32_t child = syntax::entry_index(entry);
-      if (in_pass1(child) == pass1) push(Step::Visit, child);
+  push_in_order([&] {
+    for (const bool pass1 : {true, false}) {
+      for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+        if (syntax::is_token_entry(entry)) continue;
+        const uint32_t child = syntax::entry_index(entry);
+        if (in_pass1(child) == pass1) push(Step::Visit, child);
+      }
     }
-    std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
-  }
+    push(Step::CloseSqlFrame, NONE);
+  });
 }
 
 void Walker::visit_insert(const Task& task) {
@@ -137,25 +137,25 @@ void Walker::visit_insert(const Task& task) {
           syntax::child_of_kind(tree_, task.node, syntax::syntax_kind(NodeKind::InsertInto))) {
     target = syntax::child_of_kind(tree_, *into, syntax::syntax_kind(NodeKind::TableRef));
   }
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    if (is_kind(child, NodeKind::ReturningClause)) {
-      // RETURNING against a frame holding the target alone.
-      uint32_t pending = NONE;
-      if (target) {
-        pending = static_cast<uint32_t>(pending_items_.size());
-        pending_items_.push_back(table_item(*target, false));
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      if (is_kind(child, NodeKind::ReturningClause)) {
+        // RETURNING against a frame holding the target alone.
+        uint32_t pending = NONE;
+        if (target) {
+          pending = static_cast<uint32_t>(pending_items_.size());
+          pending_items_.push_back(table_item(*target, false));
+        }
+        push(Step::OpenSqlFrame, NONE, 0, pending);
+        push(Step::Visit, child);
+        push(Step::CloseSqlFrame, NONE);
+      } else {
+        push(Step::Visit, child);
       }
-      push(Step::OpenSqlFrame, NONE, 0, pending);
-      push(Step::Visit, child);
-      push(Step::CloseSqlFrame, NONE);
-    } else {
-      push(Step::Visit, child);
     }
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
 }
 
 void Walker::visit_insert_into(const Task& task) {
@@ -163,31 +163,31 @@ void Walker::visit_insert_into(const Task& task) {
   // alone; a single-table VALUES has no frame, a multi-table one a frame of one opaque
   // item.
   const bool multi_table = (task.flags & MULTI_TABLE) != 0;
-  bool frame_open = false;
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    const std::optional<NodeKind> kind = kind_of(child);
-    if (kind == NodeKind::TableRef && !frame_open) {
-      push(Step::OpenSqlFrame, NONE);
-      push(Step::Visit, child);
-      frame_open = true;
-      continue;
+  push_in_order([&] {
+    bool frame_open = false;
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      const std::optional<NodeKind> kind = kind_of(child);
+      if (kind == NodeKind::TableRef && !frame_open) {
+        push(Step::OpenSqlFrame, NONE);
+        push(Step::Visit, child);
+        frame_open = true;
+        continue;
+      }
+      if (kind == NodeKind::ColumnList) {
+        push(Step::Visit, child);
+        continue;
+      }
+      if (frame_open) {
+        push(Step::CloseSqlFrame, NONE);
+        frame_open = false;
+      }
+      push(multi_table && kind == NodeKind::ValuesClause ? Step::VisitOpaqueFrame : Step::Visit,
+           child);
     }
-    if (kind == NodeKind::ColumnList) {
-      push(Step::Visit, child);
-      continue;
-    }
-    if (frame_open) {
-      push(Step::CloseSqlFrame, NONE);
-      frame_open = false;
-    }
-    push(multi_table && kind == NodeKind::ValuesClause ? Step::VisitOpaqueFrame : Step::Visit,
-         child);
-  }
-  if (frame_open) push(Step::CloseSqlFrame, NONE);
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+    if (frame_open) push(Step::CloseSqlFrame, NONE);
+  });
 }
 
 void Walker::visit_set_item(const Task& task) {
@@ -195,19 +195,20 @@ void Walker::visit_set_item(const Task& task) {
   // MERGE's UPDATE, columns of the target only: it is walked first, in a frame holding
   // the target alone, and the right side after that frame is closed.
   const std::optional<uint32_t> target = merge_target(*this, task.node);
-  bool left = true;
   uint32_t left_node = NONE;
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    if (left && target) {
-      left_node = syntax::entry_index(entry);
-    } else {
-      push(Step::Visit, syntax::entry_index(entry), left ? COLUMN_ONLY : 0);
+  push_in_order([&] {
+    bool left = true;
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      if (left && target) {
+        left_node = syntax::entry_index(entry);
+      } else {
+        push(Step::Visit, syntax::entry_index(entry), left ? COLUMN_ONLY : 0);
+      }
+      left = false;
     }
-    left = false;
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  });
+  // The left side of MERGE's SET runs first, in its frame.
   if (left_node == NONE) return;
   open_target_frame(*this, *target);
   push(Step::Visit, left_node, COLUMN_ONLY);
@@ -281,30 +282,29 @@ void Walker::visit_query(const Task& task, bool force_record) {
   }
   if (operands != 1) single_block = NONE;
   const std::optional<uint32_t> for_update = for_update_after(tree_, task.node);
-  if (for_update && single_block == NONE) push(Step::VisitOpaqueFrame, *for_update);
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    const std::optional<NodeKind> kind = kind_of(child);
-    if (is_tail_clause(kind)) {
-      // After a set operator, the names of the first operand's select list are columns.
-      if (single_block == NONE) {
-        const auto pending = static_cast<uint32_t>(pending_items_.size());
-        pending_items_.push_back(
-            SqlItem{{}, nullptr, true, views::query_columns(tree_, task.node, text_).names});
-        push(Step::VisitOpaqueFrame, child, 0, pending);
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      const std::optional<NodeKind> kind = kind_of(child);
+      if (is_tail_clause(kind)) {
+        // After a set operator, the names of the first operand's select list are columns.
+        if (single_block == NONE) {
+          const auto pending = static_cast<uint32_t>(pending_items_.size());
+          pending_items_.push_back(
+              SqlItem{{}, nullptr, true, views::query_columns(tree_, task.node, text_).names});
+          push(Step::VisitOpaqueFrame, child, 0, pending);
+        }
+        continue;
       }
-      continue;
+      push(Step::Visit, child, child == single_block ? CLAIMS : 0);
     }
-    push(Step::Visit, child, child == single_block ? CLAIMS : 0);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+    if (for_update && single_block == NONE) push(Step::VisitOpaqueFrame, *for_update);
+  });
 }
 
 void Walker::visit_query_block(const Task& task) {
   sql_.open_frame();
-  push(Step::CloseSqlFrame, NONE);
   // Select-list aliases, for GROUP BY, HAVING and ORDER BY.
   if (const std::optional<uint32_t> list =
           syntax::child_of_kind(tree_, task.node, syntax::syntax_kind(NodeKind::SelectList))) {
@@ -322,44 +322,102 @@ void Walker::visit_query_block(const Task& task) {
       if (last) sql_.add_alias(name_of(*last));
     }
   }
-  if ((task.flags & CLAIMS) != 0) {
-    const uint32_t query = tree_.nodes[task.node].parent;
-    if (const std::optional<uint32_t> for_update = for_update_after(tree_, query)) {
-      push(Step::VisitClaimed, *for_update);
-    }
-    const std::size_t mark = tasks_.size();
-    for (const syntax::Child entry : syntax::children(tree_, query)) {
+  push_in_order([&] {
+    // Pass 1: the items, in source order; then pass 2, the other clauses.
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
       if (syntax::is_token_entry(entry)) continue;
       const uint32_t child = syntax::entry_index(entry);
-      const std::optional<NodeKind> kind = kind_of(child);
-      if (is_tail_clause(kind)) {
-        push(Step::Visit, child, kind == NodeKind::OrderBy ? ALIAS_CLAUSE : 0);
+      if (is_kind(child, NodeKind::FromClause)) push(Step::Visit, child);
+    }
+    push(Step::VisitBlockPass2, task.node);
+    // Then the Query's ORDER BY, OFFSET, FETCH and FOR UPDATE, when this block claims them.
+    if ((task.flags & CLAIMS) != 0) {
+      const uint32_t query = tree_.nodes[task.node].parent;
+      for (const syntax::Child entry : syntax::children(tree_, query)) {
+        if (syntax::is_token_entry(entry)) continue;
+        const uint32_t child = syntax::entry_index(entry);
+        const std::optional<NodeKind> kind = kind_of(child);
+        if (is_tail_clause(kind)) {
+          push(Step::Visit, child, kind == NodeKind::OrderBy ? ALIAS_CLAUSE : 0);
+        }
+      }
+      if (const std::optional<uint32_t> for_update = for_update_after(tree_, query)) {
+        push(Step::VisitClaimed, *for_update);
       }
     }
-    std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
-  }
-  push(Step::VisitBlockPass2, task.node);
-  // Pass 1: the items, in source order.
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    if (is_kind(child, NodeKind::FromClause)) push(Step::Visit, child);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+    push(Step::CloseSqlFrame, NONE);
+  });
 }
 
 void Walker::visit_query_block_pass2(const Task& task) {
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    const std::optional<NodeKind> kind = kind_of(child);
-    if (kind == NodeKind::FromClause) continue;
-    const bool alias_clause = kind == NodeKind::GroupBy || kind == NodeKind::Having;
-    push(Step::Visit, child, alias_clause ? ALIAS_CLAUSE : 0);
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      const std::optional<NodeKind> kind = kind_of(child);
+      if (kind == NodeKind::FromClause) continue;
+      const bool alias_clause = kind == NodeKind::GroupBy || kind == NodeKind::Having;
+      push(Step::Visit, child, alias_clause ? ALIAS_CLAUSE : 0);
+    }
+  });
+}
+
+void Walker::visit_opaque_frame(const Task& task) {
+  sql_.open_frame();
+  sql_.add_item(task.extra == NONE ? SqlItem{} : std::move(pending_items_[task.extra]));
+  push_in_order([&] {
+    push(is_kind(task.node, NodeKind::ForUpdate) ? Step::VisitClaimed : Step::Visit, task.node,
+         task.flags);
+    push(Step::CloseSqlFrame, NONE);
+  });
+}
+
+void Walker::visit_insert_when(const Task& task) {
+  // WHEN condition THEN INTO ...: the condition against one opaque item.
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      if (is_kind(child, NodeKind::InsertInto)) {
+        push(Step::Visit, child, MULTI_TABLE);
+      } else {
+        push(Step::VisitOpaqueFrame, child);
+      }
+    }
+  });
+}
+
+void Walker::visit_multi_insert(const Task& task) {
+  // INSERT ALL | FIRST ... and ELSE INTO ...: each INTO a multi-table one.
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      push(Step::Visit, syntax::entry_index(entry), MULTI_TABLE);
+    }
+  });
+}
+
+void Walker::visit_error_logging(const Task& task) {
+  // LOG ERRORS INTO table (tag) REJECT LIMIT n: the table name is no column.
+  push_in_order([&] {
+    bool table_name = true;
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      if (table_name && is_kind(child, NodeKind::NameRef)) {
+        table_name = false;
+        continue;
+      }
+      push(Step::Visit, child);
+    }
+  });
+}
+
+void Walker::visit_trigger_on(const Task& task) {
+  if (const std::optional<uint32_t> name =
+          syntax::child_of_kind(tree_, task.node, syntax::syntax_kind(NodeKind::NameRef))) {
+    trigger_table(*name);
   }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
 }
 
 SqlItem Walker::table_item(uint32_t table_ref, bool record) {
@@ -391,11 +449,11 @@ SqlItem Walker::table_item(uint32_t table_ref, bool record) {
     return item;
   }
   if (!primary || !is_kind(*primary, NodeKind::NameRef)) return item;
-  const NamePath path = read_path(*primary);
+  const NumberedPath path = read_path(*primary);
   if (path.parts.empty()) return item;
   if (item.name.empty()) item.name = path.parts.back().text;
   if (!path.plain || path.star || path.link || path.parts.size() > 2) return item;
-  const NamePart& last = path.parts.back();
+  const NumberedPart& last = path.parts.back();
   if (path.parts.size() == 1) {
     if (const std::optional<uint32_t> cte = visible_cte(last.text)) {
       item.hidden_columns = cte_columns(*cte);
@@ -425,32 +483,32 @@ void Walker::visit_table_ref(const Task& task) {
   pending_items_.push_back(table_item(task.node, true));
   // The parts other than the primary name and the alias, in order; the item is added
   // before a PIVOT, UNPIVOT or MATCH_RECOGNIZE that reads its columns, else after all.
-  bool added = false;
-  bool primary_seen = false;
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    const std::optional<NodeKind> kind = kind_of(child);
-    if (kind == NodeKind::Alias) continue;
-    if (kind == NodeKind::PivotClause || kind == NodeKind::UnpivotClause ||
-        kind == NodeKind::MatchRecognize) {
-      if (!added) push(Step::AddItem, NONE, 0, pending);
-      added = true;
-    } else if (!primary_seen) {
-      primary_seen = true;
-      if (kind == NodeKind::NameRef) continue;
+  push_in_order([&] {
+    bool added = false;
+    bool primary_seen = false;
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      const std::optional<NodeKind> kind = kind_of(child);
+      if (kind == NodeKind::Alias) continue;
+      if (kind == NodeKind::PivotClause || kind == NodeKind::UnpivotClause ||
+          kind == NodeKind::MatchRecognize) {
+        if (!added) push(Step::AddItem, NONE, 0, pending);
+        added = true;
+      } else if (!primary_seen) {
+        primary_seen = true;
+        if (kind == NodeKind::NameRef) continue;
+      }
+      push(Step::Visit, child);
     }
-    push(Step::Visit, child);
-  }
-  if (!added) push(Step::AddItem, NONE, 0, pending);
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+    if (!added) push(Step::AddItem, NONE, 0, pending);
+  });
 }
 
 void Walker::trigger_table(uint32_t name_ref) {
-  const NamePath path = read_path(name_ref);
+  const NumberedPath path = read_path(name_ref);
   if (!path.plain || path.star || path.link || path.parts.empty() || path.parts.size() > 2) return;
-  const NamePart& last = path.parts.back();
+  const NumberedPart& last = path.parts.back();
   if (is_word_token(last.token, "SCHEMA") || is_word_token(last.token, "DATABASE")) return;
   const catalog::Resolved resolved =
       lookup_object(path.parts.size() == 2 ? &path.parts[0] : nullptr, last);
@@ -464,14 +522,15 @@ void Walker::trigger_table(uint32_t name_ref) {
 }
 
 void Walker::visit_cte(const Task& task) {
-  push(Step::AddCte, task.node);
-  const std::size_t mark = tasks_.size();
-  for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-    if (syntax::is_token_entry(entry)) continue;
-    const uint32_t child = syntax::entry_index(entry);
-    if (is_kind(child, NodeKind::Query)) push(Step::Visit, child);
-  }
-  std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  // The query, then the name is seen.
+  push_in_order([&] {
+    for (const syntax::Child entry : syntax::children(tree_, task.node)) {
+      if (syntax::is_token_entry(entry)) continue;
+      const uint32_t child = syntax::entry_index(entry);
+      if (is_kind(child, NodeKind::Query)) push(Step::Visit, child);
+    }
+    push(Step::AddCte, task.node);
+  });
 }
 
 void Walker::add_cte_name(uint32_t cte) {
@@ -523,16 +582,16 @@ void Walker::visit_name_ref(const Task& task) {
     visit_column_word(names_.part_of(tree_, word, text_), task.flags);
     return;
   }
-  const NamePath path = read_path(task.node);
+  const NumberedPath path = read_path(task.node);
   if (!path.plain || path.star || path.link || path.parts.empty()) return;
-  const NamePart& first = path.parts[0];
+  const NumberedPart& first = path.parts[0];
   if (path.parts.size() == 1) {
     visit_column_word(first, task.flags);
     return;
   }
   if (path.parts.size() == 2) {
     if (const SqlItem* item = sql_.find_item(first.name, sql_floor_)) {
-      const NamePart& column = path.parts[1];
+      const NumberedPart& column = path.parts[1];
       if (!item->opaque && item->object != nullptr &&
           std::any_of(item->object->columns.begin(), item->object->columns.end(),
                       [&](const catalog::Column& listed) { return listed.name == column.text; })) {
@@ -544,7 +603,7 @@ void Walker::visit_name_ref(const Task& task) {
   if ((task.flags & COLUMN_ONLY) == 0) resolve_plsql_path(path, false);
 }
 
-void Walker::visit_column_word(const NamePart& word, uint8_t flags) {
+void Walker::visit_column_word(const NumberedPart& word, uint8_t flags) {
   // A column a frame's known item lists wins; a name no known item lists may be a PL/SQL
   // name, except where only a column can stand.
   if ((flags & ALIAS_CLAUSE) != 0 && sql_.is_alias(word.name)) return;

@@ -52,7 +52,7 @@ Walker::Walker(const syntax::Tree& tree, std::string_view text, const ResolveCon
 
 std::string_view Walker::read_name(uint32_t token) { return names_.text(name_of(token)); }
 
-catalog::Resolved Walker::lookup_object(const NamePart* owner, const NamePart& name) {
+catalog::Resolved Walker::lookup_object(const NumberedPart* owner, const NumberedPart& name) {
   if (owner != nullptr) {
     return context_.catalog.resolve(context_.default_owner, owner->text, name.text);
   }
@@ -221,6 +221,11 @@ std::optional<TypeWord> object_type_word(catalog::ObjectKind kind) {
   }
 }
 
+// Walker::run's switch over Visit has no default, so that a visit without a case is caught
+// by the compiler in every build, warnings made errors or not.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch"
+
 std::vector<StatementRecord> Walker::run() {
   if (tree_.nodes.empty()) return {};
   visit_root(tree_.root);
@@ -245,11 +250,7 @@ std::vector<StatementRecord> Walker::run() {
         push_children(task.node, task.flags, NONE);
         continue;
       case Step::VisitOpaqueFrame:
-        sql_.open_frame();
-        sql_.add_item(task.extra == NONE ? SqlItem{} : std::move(pending_items_[task.extra]));
-        push(Step::CloseSqlFrame, NONE);
-        push(is_kind(task.node, NodeKind::ForUpdate) ? Step::VisitClaimed : Step::Visit, task.node,
-             task.flags);
+        visit_opaque_frame(task);
         continue;
       case Step::EnterEntry:
         plsql_.enter(task.node, static_cast<TypeWord>(task.extra));
@@ -289,147 +290,102 @@ std::vector<StatementRecord> Walker::run() {
     const std::size_t kind_index = syntax::node_kind_index(tree_.nodes[task.node].kind);
     if (kind_index >= syntax::NODE_KIND_COUNT) continue;
     const auto kind = static_cast<NodeKind>(kind_index);
-    if (CHILD_ROLES[kind_index] == ChildRole::Enter) {
-      push_children(task.node, task.flags & ALIAS_CLAUSE, task.target);
-      continue;
-    }
-    // Every kind with a case below is listed in walks_children_only, or it never gets here.
-    switch (kind) {
-      case NodeKind::NameRef:
+    // A case for every visit, and no default: a visit added without its case is a
+    // compile error (see the pragma above).
+    switch (VISITS[kind_index]) {
+      case Visit::Inert:
+      case Visit::ClaimedClause:
+        break;
+      case Visit::Children:
+        push_children(task.node, task.flags & ALIAS_CLAUSE, task.target);
+        break;
+      case Visit::SqlStatement:
+        visit_sql_statement(task, kind);
+        break;
+      case Visit::Name:
         visit_name_ref(task);
         break;
-      case NodeKind::Call:
+      case Visit::Call:
         visit_call(task);
         break;
-      case NodeKind::TypeName:
+      case Visit::TypeName:
         resolve_type_name(task.node);
         break;
-      case NodeKind::ForUpdate:  // walked by the Query before it
-        break;
-      case NodeKind::VarDecl:
-      case NodeKind::Param:
-      case NodeKind::ExceptionDecl:
-      case NodeKind::SubtypeDecl:
-      case NodeKind::TypeDecl:
+      case Visit::Declaration:
         visit_declaration(task.node);
         break;
-      case NodeKind::CursorDecl:
+      case Visit::Cursor:
         visit_cursor(task.node);
         break;
-      case NodeKind::SubprogramDecl:
+      case Visit::Subprogram:
         visit_subprogram(task.node);
         break;
-      case NodeKind::Label:
+      case Visit::Label:
         visit_label(task.node);
         break;
-      case NodeKind::Block:
-      case NodeKind::ForLoop:
-      case NodeKind::ForallStmt:
+      case Visit::Frame:
         visit_frame_node(task, kind);
         break;
-      case NodeKind::ExitStmt:
-      case NodeKind::ContinueStmt:
-      case NodeKind::GotoStmt:
+      case Visit::LabelStatement:
         visit_label_statement(task.node);
         break;
-      case NodeKind::AssignStmt:
+      case Visit::Assign:
         visit_assign(task);
         break;
-      case NodeKind::IntoClause:
+      case Visit::Into:
         visit_targets_after_word(task, {});
         break;
-      case NodeKind::ReturningClause:
+      case Visit::Returning:
         visit_targets_after_word(task, "INTO");
         break;
-      case NodeKind::UsingClause:
+      case Visit::Using:
         visit_using(task);
         break;
-      case NodeKind::ExecuteImmediate:
-      case NodeKind::FetchStmt:
-      case NodeKind::CloseStmt:
+      case Visit::PlsqlStatement:
         visit_plsql_statement(task, kind);
         break;
-      case NodeKind::OpenStmt:
+      case Visit::Open:
         visit_open(task);
         break;
-      case NodeKind::Query:
+      case Visit::Query:
         visit_query(task, false);
         break;
-      case NodeKind::QueryBlock:
+      case Visit::QueryBlock:
         visit_query_block(task);
         break;
-      case NodeKind::TableRef:
+      case Visit::TableRef:
         visit_table_ref(task);
         break;
-      case NodeKind::Cte:
+      case Visit::Cte:
         visit_cte(task);
         break;
-      case NodeKind::InsertInto:
+      case Visit::InsertInto:
         visit_insert_into(task);
         break;
-      case NodeKind::SetItem:
+      case Visit::SetItem:
         visit_set_item(task);
         break;
-      case NodeKind::ColumnList:
+      case Visit::ColumnList:
         visit_column_list(task);
         break;
-      case NodeKind::InsertWhen: {
-        // WHEN condition THEN INTO ...: the condition against one opaque item.
-        const std::size_t mark = tasks_.size();
-        for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-          if (syntax::is_token_entry(entry)) continue;
-          const uint32_t child = syntax::entry_index(entry);
-          if (is_kind(child, NodeKind::InsertInto)) {
-            push(Step::Visit, child, MULTI_TABLE);
-          } else {
-            push(Step::VisitOpaqueFrame, child);
-          }
-        }
-        std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+      case Visit::InsertWhen:
+        visit_insert_when(task);
         break;
-      }
-      case NodeKind::MultiInsert:
-      case NodeKind::InsertElse: {
-        const std::size_t mark = tasks_.size();
-        for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-          if (syntax::is_token_entry(entry)) continue;
-          push(Step::Visit, syntax::entry_index(entry), MULTI_TABLE);
-        }
-        std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+      case Visit::MultiInsert:
+        visit_multi_insert(task);
         break;
-      }
-      case NodeKind::ErrorLogging:
-        // LOG ERRORS INTO table (tag) REJECT LIMIT n: the table name is no column.
-        {
-          bool table_name = true;
-          const std::size_t mark = tasks_.size();
-          for (const syntax::Child entry : syntax::children(tree_, task.node)) {
-            if (syntax::is_token_entry(entry)) continue;
-            const uint32_t child = syntax::entry_index(entry);
-            if (table_name && is_kind(child, NodeKind::NameRef)) {
-              table_name = false;
-              continue;
-            }
-            push(Step::Visit, child);
-          }
-          std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
-          break;
-        }
-      case NodeKind::TriggerOn:
-        if (const std::optional<uint32_t> name =
-                syntax::child_of_kind(tree_, task.node, syntax::syntax_kind(NodeKind::NameRef))) {
-          trigger_table(*name);
-        }
+      case Visit::ErrorLogging:
+        visit_error_logging(task);
         break;
-      default:
-        // The SQL statements; the inert leaves do nothing, and the kinds that only walk
-        // their children were walked above.
-        if (is_sql_statement_kind(kind)) visit_sql_statement(task, kind);
+      case Visit::TriggerOn:
+        visit_trigger_on(task);
         break;
     }
   }
   return std::move(statements_);
 }
+
+#pragma GCC diagnostic pop
 
 }  // namespace detail
 

@@ -40,9 +40,10 @@ enum class TypeWord : uint8_t {
   MaterializedView,
   Sequence,
   Synonym,
-  Column
+  Column  // the last: the check of TYPE_WORDS below counts to it
 };
 
+// The fixed text of each type word, in the order of the enumeration.
 inline constexpr std::array<std::string_view, 27> TYPE_WORDS = {
     "PACKAGE",      "PROCEDURE", "FUNCTION",    "TRIGGER",           "OBJECT",
     "NESTED TABLE", "VARRAY",    "FORMAL IN",   "FORMAL OUT",        "FORMAL IN OUT",
@@ -50,6 +51,19 @@ inline constexpr std::array<std::string_view, 27> TYPE_WORDS = {
     "RECORD",       "REFCURSOR", "INDEX TABLE", "ASSOCIATIVE ARRAY", "LABEL",
     "ITERATOR",     "TABLE",     "VIEW",        "MATERIALIZED VIEW", "SEQUENCE",
     "SYNONYM",      "COLUMN"};
+
+// One text per type word: a word added to one list and not the other does not compile (a
+// list too short would leave the last words without text, one too long a text without word).
+static_assert(TYPE_WORDS.size() == static_cast<std::size_t>(TypeWord::Column) + 1,
+              "TYPE_WORDS has one text per TypeWord");
+static_assert(
+    [] {
+      for (const std::string_view word : TYPE_WORDS) {
+        if (word.empty()) return false;
+      }
+      return true;
+    }(),
+    "every type word has a text");
 
 // The fixed text of a type word.
 [[nodiscard]] constexpr std::string_view type_word_text(TypeWord word) {

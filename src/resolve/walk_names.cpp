@@ -33,19 +33,19 @@ uint32_t WalkNames::add_spelling(std::string_view spelling, uint32_t hash) {
   return name;
 }
 
-NamePath WalkNames::read_other_path(const syntax::Tree& tree, uint32_t node,
-                                    std::string_view text) {
+NumberedPath WalkNames::read_other_path(const syntax::Tree& tree, uint32_t node,
+                                        std::string_view text) {
   const views::PathShape shape = views::name_part_tokens(tree, node, part_tokens_);
-  return NamePath{read_tokens(tree, part_tokens_, text), shape.star, shape.link, shape.plain};
+  return NumberedPath{read_tokens(tree, part_tokens_, text), shape.star, shape.link, shape.plain};
 }
 
-std::span<const NamePart> WalkNames::read_tokens(const syntax::Tree& tree,
-                                                 std::span<const uint32_t> tokens,
-                                                 std::string_view text) {
+std::span<const NumberedPart> WalkNames::read_tokens(const syntax::Tree& tree,
+                                                     std::span<const uint32_t> tokens,
+                                                     std::string_view text) {
   parts_.clear();
   for (const uint32_t token : tokens) {
     const uint32_t name = of_token(tree, token, text);
-    parts_.push_back(NamePart{names_.text(name), token, name});
+    parts_.push_back(NumberedPart{names_.text(name), token, name});
   }
   return parts_;
 }

@@ -19,17 +19,19 @@
 
 namespace veltrane::resolve {
 
-// One part of a dotted name: its identifier normal form (valid for the life of the
-// WalkNames that read it), its token and its name number.
-struct NamePart {
+// One part of a dotted name as a walk reads it: views::NamePart with its name number, and
+// its identifier normal form viewed rather than owned (valid for the life of the WalkNames
+// that read it).
+struct NumberedPart {
   std::string_view text;
   uint32_t token = 0;
   uint32_t name = NameTable::NONE;
 };
 
-// The parts of a name as views::name_path reads them, with its star, link and plain tests.
-struct NamePath {
-  std::span<const NamePart> parts;
+// views::NamePath as a walk reads it: numbered parts in a list the WalkNames reuses, and
+// the link only tested, not read.
+struct NumberedPath {
+  std::span<const NumberedPart> parts;
   bool star = false;
   bool link = false;
   bool plain = false;
@@ -61,9 +63,10 @@ class WalkNames {
   }
 
   // The part a name token makes.
-  [[nodiscard]] NamePart part_of(const syntax::Tree& tree, uint32_t token, std::string_view text) {
+  [[nodiscard]] NumberedPart part_of(const syntax::Tree& tree, uint32_t token,
+                                     std::string_view text) {
     const uint32_t name = of_token(tree, token, text);
-    return NamePart{names_.text(name), token, name};
+    return NumberedPart{names_.text(name), token, name};
   }
 
   // The token of a NameRef written as one word alone, the most common name; NONE for any
@@ -85,22 +88,23 @@ class WalkNames {
   // The path of a NameRef (or of an ObjectName's NameRef); the list of parts is valid
   // until the next read_path or read_tokens. Kept here for the most common name, one word
   // alone.
-  [[nodiscard]] NamePath read_path(const syntax::Tree& tree, uint32_t node, std::string_view text) {
+  [[nodiscard]] NumberedPath read_path(const syntax::Tree& tree, uint32_t node,
+                                       std::string_view text) {
     const uint32_t word = lone_word(tree, node);
     if (word == NameTable::NONE) return read_other_path(tree, node, text);
     parts_.clear();
     parts_.push_back(part_of(tree, word, text));
-    return NamePath{parts_, false, false, true};
+    return NumberedPath{parts_, false, false, true};
   }
   // The parts made of the given name tokens, in order; valid as read_path's.
-  [[nodiscard]] std::span<const NamePart> read_tokens(const syntax::Tree& tree,
-                                                      std::span<const uint32_t> tokens,
-                                                      std::string_view text);
+  [[nodiscard]] std::span<const NumberedPart> read_tokens(const syntax::Tree& tree,
+                                                          std::span<const uint32_t> tokens,
+                                                          std::string_view text);
 
  private:
   // read_path for the names that are not one word alone.
-  [[nodiscard]] NamePath read_other_path(const syntax::Tree& tree, uint32_t node,
-                                         std::string_view text);
+  [[nodiscard]] NumberedPath read_other_path(const syntax::Tree& tree, uint32_t node,
+                                             std::string_view text);
   // The token's text as written.
   [[nodiscard]] static std::string_view written(const syntax::TreeToken& token,
                                                 std::string_view text) {
@@ -122,7 +126,7 @@ class WalkNames {
   std::vector<uint32_t> name_of_spelling_;
   std::string normal_;  // a normal form being made
   std::vector<uint32_t> part_tokens_;
-  std::vector<NamePart> parts_;
+  std::vector<NumberedPart> parts_;
 };
 
 }  // namespace veltrane::resolve

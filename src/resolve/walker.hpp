@@ -5,11 +5,13 @@
 // types) and resolve_sql.cpp (SQL statements, queries, table items and columns).
 //
 // The walk is one loop over an explicit stack of tasks. A handler never recurses: it
-// pushes the tasks of its children in reverse order, so that they run in source order,
-// and a scope node pushes its closing task before its children. Reordered walks (the
-// items of a query block before its other clauses, a declaration entered after its
-// default) are orders of pushed tasks.
+// pushes the tasks of its children in reverse order, so that they run in source order
+// (push_in_order writes them in the order they run and turns them over), and a scope node
+// pushes its closing task before its children. Reordered walks (the items of a query block
+// before its other clauses, a declaration entered after its default) are orders of pushed
+// tasks. What a visit of each node kind does is the one list visit_of.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -78,54 +80,143 @@ inline constexpr uint32_t NONE = 0xFFFFFFFFu;
   }
 }
 
-// The kinds whose visit only walks their children (expressions, argument lists, statement
-// lists and the like): the kinds with no visit step of their own in Walker::run, other than
-// the SQL statements and the inert leaves.
-[[nodiscard]] constexpr bool walks_children_only(syntax::NodeKind kind) {
+// What a visit of a node does, by the node's kind: the one list of the kinds that have a
+// visit of their own. Walker::run switches over these values with a case for each (a value
+// without one does not compile), and what push_children does with a child is derived from
+// them, so a kind cannot both have a visit and be walked through in its place.
+enum class Visit : uint8_t {
+  Inert,           // nothing (is_inert_leaf)
+  Children,        // its children only, entered in place where it stands as a child
+  SqlStatement,    // visit_sql_statement
+  Name,            // visit_name_ref
+  Call,            // visit_call
+  TypeName,        // resolve_type_name
+  ClaimedClause,   // nothing where it stands: walked by the Query before it
+  Declaration,     // visit_declaration
+  Cursor,          // visit_cursor
+  Subprogram,      // visit_subprogram
+  Label,           // visit_label
+  Frame,           // visit_frame_node; the Label node written before it goes with it
+  LabelStatement,  // visit_label_statement
+  Assign,          // visit_assign
+  Into,            // visit_targets_after_word, every child a target
+  Returning,       // visit_targets_after_word, the children after INTO targets
+  Using,           // visit_using
+  PlsqlStatement,  // visit_plsql_statement
+  Open,            // visit_open
+  Query,           // visit_query
+  QueryBlock,      // visit_query_block
+  TableRef,        // visit_table_ref
+  Cte,             // visit_cte
+  InsertInto,      // visit_insert_into
+  SetItem,         // visit_set_item
+  ColumnList,      // visit_column_list
+  InsertWhen,      // visit_insert_when
+  MultiInsert,     // visit_multi_insert
+  ErrorLogging,    // visit_error_logging
+  TriggerOn,       // visit_trigger_on; the last: VISIT_COUNT counts to it
+};
+
+inline constexpr std::size_t VISIT_COUNT = static_cast<std::size_t>(Visit::TriggerOn) + 1;
+
+[[nodiscard]] constexpr Visit visit_of(syntax::NodeKind kind) {
   switch (kind) {
-    // The kinds Walker::run has a visit step of its own for.
     case syntax::NodeKind::NameRef:
+      return Visit::Name;
     case syntax::NodeKind::Call:
+      return Visit::Call;
     case syntax::NodeKind::TypeName:
+      return Visit::TypeName;
     case syntax::NodeKind::ForUpdate:
+      return Visit::ClaimedClause;
     case syntax::NodeKind::VarDecl:
     case syntax::NodeKind::Param:
     case syntax::NodeKind::ExceptionDecl:
     case syntax::NodeKind::SubtypeDecl:
     case syntax::NodeKind::TypeDecl:
+      return Visit::Declaration;
     case syntax::NodeKind::CursorDecl:
+      return Visit::Cursor;
     case syntax::NodeKind::SubprogramDecl:
+      return Visit::Subprogram;
     case syntax::NodeKind::Label:
+      return Visit::Label;
     case syntax::NodeKind::Block:
     case syntax::NodeKind::ForLoop:
     case syntax::NodeKind::ForallStmt:
+      return Visit::Frame;
     case syntax::NodeKind::ExitStmt:
     case syntax::NodeKind::ContinueStmt:
     case syntax::NodeKind::GotoStmt:
+      return Visit::LabelStatement;
     case syntax::NodeKind::AssignStmt:
+      return Visit::Assign;
     case syntax::NodeKind::IntoClause:
+      return Visit::Into;
     case syntax::NodeKind::ReturningClause:
+      return Visit::Returning;
     case syntax::NodeKind::UsingClause:
+      return Visit::Using;
     case syntax::NodeKind::ExecuteImmediate:
     case syntax::NodeKind::FetchStmt:
     case syntax::NodeKind::CloseStmt:
+      return Visit::PlsqlStatement;
     case syntax::NodeKind::OpenStmt:
+      return Visit::Open;
     case syntax::NodeKind::Query:
+      return Visit::Query;
     case syntax::NodeKind::QueryBlock:
+      return Visit::QueryBlock;
     case syntax::NodeKind::TableRef:
+      return Visit::TableRef;
     case syntax::NodeKind::Cte:
+      return Visit::Cte;
     case syntax::NodeKind::InsertInto:
+      return Visit::InsertInto;
     case syntax::NodeKind::SetItem:
+      return Visit::SetItem;
     case syntax::NodeKind::ColumnList:
+      return Visit::ColumnList;
     case syntax::NodeKind::InsertWhen:
+      return Visit::InsertWhen;
     case syntax::NodeKind::MultiInsert:
     case syntax::NodeKind::InsertElse:
+      return Visit::MultiInsert;
     case syntax::NodeKind::ErrorLogging:
+      return Visit::ErrorLogging;
     case syntax::NodeKind::TriggerOn:
-      return false;
+      return Visit::TriggerOn;
     default:
-      return !is_sql_statement_kind(kind) && !is_inert_leaf(kind);
+      if (is_sql_statement_kind(kind)) return Visit::SqlStatement;
+      return is_inert_leaf(kind) ? Visit::Inert : Visit::Children;
   }
+}
+
+// visit_of by the kind's index, for the walk's hottest read.
+inline constexpr std::array<Visit, syntax::NODE_KIND_COUNT> VISITS = [] {
+  std::array<Visit, syntax::NODE_KIND_COUNT> visits{};
+  for (std::size_t index = 0; index < visits.size(); ++index) {
+    visits[index] = visit_of(static_cast<syntax::NodeKind>(index));
+  }
+  return visits;
+}();
+
+// Every visit of the list is some kind's: one left without a kind is a mapping lost.
+static_assert(
+    [] {
+      std::array<bool, VISIT_COUNT> used{};
+      for (const Visit visit : VISITS) used[static_cast<std::size_t>(visit)] = true;
+      for (const bool is_used : used) {
+        if (!is_used) return false;
+      }
+      return true;
+    }(),
+    "a visit that no node kind has");
+
+// The kinds whose visit only walks their children (expressions, argument lists, statement
+// lists and the like).
+[[nodiscard]] constexpr bool walks_children_only(syntax::NodeKind kind) {
+  return visit_of(kind) == Visit::Children;
 }
 
 // What push_children does with a child, by its kind's index: a table, as it asks for
@@ -138,18 +229,25 @@ enum class ChildRole : uint8_t {
   Enter,        // its children pushed in its place (walks_children_only)
 };
 
+[[nodiscard]] constexpr ChildRole child_role(Visit visit) {
+  switch (visit) {
+    case Visit::Inert:
+      return ChildRole::Skip;
+    case Visit::Children:
+      return ChildRole::Enter;
+    case Visit::Frame:
+      return ChildRole::PushLabeled;
+    case Visit::Name:
+      return ChildRole::PushName;
+    default:
+      return ChildRole::Push;
+  }
+}
+
 inline constexpr std::array<ChildRole, syntax::NODE_KIND_COUNT> CHILD_ROLES = [] {
   std::array<ChildRole, syntax::NODE_KIND_COUNT> roles{};
-  for (std::size_t index = 0; index < roles.size(); ++index) {
-    const auto kind = static_cast<syntax::NodeKind>(index);
-    const bool takes_label = kind == syntax::NodeKind::Block || kind == syntax::NodeKind::ForLoop ||
-                             kind == syntax::NodeKind::ForallStmt;
-    roles[index] = is_inert_leaf(kind)                 ? ChildRole::Skip
-                   : walks_children_only(kind)         ? ChildRole::Enter
-                   : takes_label                       ? ChildRole::PushLabeled
-                   : kind == syntax::NodeKind::NameRef ? ChildRole::PushName
-                                                       : ChildRole::Push;
-  }
+  for (std::size_t index = 0; index < roles.size(); ++index)
+    roles[index] = child_role(VISITS[index]);
   return roles;
 }();
 
@@ -237,6 +335,14 @@ class Walker {
   void push_children(uint32_t node, uint8_t flags, uint32_t target) {
     push_entries(syntax::children(tree_, node), flags, target);
   }
+  // Calls `pushes`, which pushes tasks, and turns them over, so that they run in the order
+  // `pushes` pushed them: a visit writes its tasks in the order they run.
+  template <class Pushes>
+  void push_in_order(Pushes&& pushes) {
+    const std::size_t mark = tasks_.size();
+    pushes();
+    std::reverse(tasks_.begin() + static_cast<std::ptrdiff_t>(mark), tasks_.end());
+  }
   // push_children of some of a node's entries.
   void push_entries(std::span<const syntax::Child> entries, uint8_t flags, uint32_t target);
   // The Label node written directly before entries[position], NONE when there is none.
@@ -257,11 +363,14 @@ class Walker {
   [[nodiscard]] uint32_t name_of(uint32_t token) { return names_.of_token(tree_, token, text_); }
   // The path of a NameRef (or ObjectName); its list of parts is valid until the next
   // read_path, the parts' texts for the walk.
-  [[nodiscard]] NamePath read_path(uint32_t node) { return names_.read_path(tree_, node, text_); }
+  [[nodiscard]] NumberedPath read_path(uint32_t node) {
+    return names_.read_path(tree_, node, text_);
+  }
   // The catalog's object or synonym for a name, with the owner part written before it if
   // any (null for none). Without an owner the answer is kept by name number: a walk asks
   // again for every built-in type and function it meets, and the catalog does not change.
-  [[nodiscard]] catalog::Resolved lookup_object(const NamePart* owner, const NamePart& name);
+  [[nodiscard]] catalog::Resolved lookup_object(const NumberedPart* owner,
+                                                const NumberedPart& name);
   // The package specification kept under package_key(owner, name), if any.
   [[nodiscard]] const PackageSpec* package_spec(std::string_view owner, std::string_view name);
   // Asked for every node the walk meets: kept in the header so that it costs no call.
@@ -300,10 +409,18 @@ class Walker {
   void visit_open(const Task& task);
   void visit_call(const Task& task);
   void resolve_plsql_name(uint32_t name_ref, bool is_target);
-  void resolve_plsql_path(const NamePath& path, bool is_target);
+  void resolve_plsql_path(const NumberedPath& path, bool is_target);
   // resolve_plsql_path of a name of one part.
-  void resolve_plsql_word(const NamePart& word, bool is_target);
-  void resolve_type_name(uint32_t type_name);
+  void resolve_plsql_word(const NumberedPart& word, bool is_target);
+  // The records of a type written as a TypeName node.
+  void resolve_type_name(uint32_t type_name) {
+    resolve_type_entries(syntax::children(tree_, type_name));
+  }
+  // The records of a type written as the given entries (a TypeName's children, or the
+  // tokens of a typed iterand's type).
+  void resolve_type_entries(std::span<const syntax::Child> entries);
+  // The types of the iterands of a FOR loop or iterator, as a declaration's type.
+  void resolve_iterand_types(uint32_t for_loop);
 
   // --- resolve_sql.cpp ---
   void visit_sql_statement(const Task& task, syntax::NodeKind kind);
@@ -315,11 +432,18 @@ class Walker {
   void visit_query(const Task& task, bool force_record);
   void visit_query_block(const Task& task);
   void visit_query_block_pass2(const Task& task);
+  // A task's node walked inside a frame of one opaque item (pending_items_[task.extra], or
+  // an item with nothing known when NONE).
+  void visit_opaque_frame(const Task& task);
+  void visit_insert_when(const Task& task);
+  void visit_multi_insert(const Task& task);
+  void visit_error_logging(const Task& task);
+  void visit_trigger_on(const Task& task);
   void visit_table_ref(const Task& task);
   void visit_cte(const Task& task);
   void visit_name_ref(const Task& task);
   // A name of one part where SQL frames are open, with the flags of its task.
-  void visit_column_word(const NamePart& word, uint8_t flags);
+  void visit_column_word(const NumberedPart& word, uint8_t flags);
   // The item of a TableRef; makes its record when `record` is set.
   SqlItem table_item(uint32_t table_ref, bool record);
   void trigger_table(uint32_t name_ref);

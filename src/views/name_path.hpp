@@ -13,7 +13,8 @@
 
 namespace veltrane::views {
 
-// One part of a dotted name: its identifier normal form and its token index.
+// One part of a dotted name: its identifier normal form, owned, and its token index. (The
+// resolution walk reads names as resolve::NumberedPart: viewed texts with name numbers.)
 struct NamePart {
   std::string text;
   uint32_t token = 0;

@@ -82,7 +82,7 @@ TEST(WalkNames, SpellingsShareTheNumberOfTheirNormalForm) {
     WalkNames names;
     std::vector<uint32_t> numbers;
     for (std::size_t i = 0; i < refs.size(); ++i) {
-      const NamePath path = names.read_path(parsed.tree, refs[i], test.statement);
+      const NumberedPath path = names.read_path(parsed.tree, refs[i], test.statement);
       ASSERT_EQ(path.parts.size(), 1u);
       EXPECT_EQ(path.parts[0].text, test.texts[i]);
       EXPECT_EQ(names.text(path.parts[0].name), test.texts[i]);
@@ -115,7 +115,7 @@ TEST(WalkNames, PathsAgreeWithTheViewsReading) {
     const std::vector<uint32_t> objects = nodes_of_kind(parsed.tree, NodeKind::ObjectName);
     ASSERT_EQ(objects.size(), 2u);
     const views::NamePath expected = views::name_path(parsed.tree, objects[1], text);
-    const NamePath path = names.read_path(parsed.tree, objects[1], text);
+    const NumberedPath path = names.read_path(parsed.tree, objects[1], text);
     ASSERT_EQ(path.parts.size(), expected.parts.size());
     for (std::size_t i = 0; i < path.parts.size(); ++i) {
       EXPECT_EQ(path.parts[i].text, expected.parts[i].text);
@@ -128,7 +128,7 @@ TEST(WalkNames, PathsAgreeWithTheViewsReading) {
     // The same parts read from their tokens alone.
     std::vector<uint32_t> tokens;
     for (const views::NamePart& part : expected.parts) tokens.push_back(part.token);
-    const std::span<const NamePart> words = names.read_tokens(parsed.tree, tokens, text);
+    const std::span<const NumberedPart> words = names.read_tokens(parsed.tree, tokens, text);
     ASSERT_EQ(words.size(), expected.parts.size());
     for (std::size_t i = 0; i < words.size(); ++i) {
       EXPECT_EQ(words[i].text, expected.parts[i].text);
@@ -143,10 +143,10 @@ TEST(WalkNames, StarAndOtherNodesAsTheViewsReadThem) {
   const std::vector<uint32_t> refs = nodes_of_kind(parsed.tree, NodeKind::NameRef);
   ASSERT_GE(refs.size(), 2u);
   WalkNames names;
-  const NamePath star = names.read_path(parsed.tree, refs[0], text);
+  const NumberedPath star = names.read_path(parsed.tree, refs[0], text);
   EXPECT_TRUE(star.star);
   EXPECT_TRUE(star.plain);
-  const NamePath none = names.read_path(parsed.tree, parsed.tree.root, text);
+  const NumberedPath none = names.read_path(parsed.tree, parsed.tree.root, text);
   EXPECT_TRUE(none.parts.empty());
   EXPECT_FALSE(none.plain);
   EXPECT_FALSE(none.star);
