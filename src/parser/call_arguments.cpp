@@ -30,19 +30,29 @@ constexpr std::array<std::string_view, 3> SET_QUANTIFIER_WORDS = {"DISTINCT", "A
 constexpr std::array<std::string_view, 6> VALUE_LEADING_WORDS = {"DEFAULT", "PASSING", "VALUE",
                                                                  "KEY",     "FROM",    "INTO"};
 
-// Reserved words that stand on their own in a tail: JSON_TRANSFORM's CREATE ON MISSING
-// and SORT ... DESC, the mining DETAILS functions' ASC and DESC.
+// Reserved words that stand on their own in a tail: JSON_TRANSFORM's SORT ... DESC and
+// CREATE (its handler CREATE ON ... is read whole below), the mining DETAILS functions'
+// ASC and DESC.
 constexpr std::array<std::string_view, 3> RESERVED_TAIL_WORDS = {"CREATE", "ASC", "DESC"};
 
 // Reserved words that open an argument made of tail alone: XMLNAMESPACES(DEFAULT 'uri'),
 // CLUSTER_ID(INTO 4 USING *), PREDICTION(OF ANOMALY USING *).
 constexpr std::array<std::string_view, 3> TAIL_ARGUMENT_WORDS = {"DEFAULT", "INTO", "OF"};
 
-// JSON_TRANSFORM's operations; each takes a path string next.
-constexpr std::array<std::string_view, 15> TRANSFORM_OPERATION_WORDS = {
-    "SET",  "INSERT", "APPEND", "PREPEND", "REMOVE",    "REPLACE", "RENAME", "KEEP",
-    "SORT", "COPY",   "MERGE",  "UNION",   "INTERSECT", "MINUS",   "NESTED",
+// JSON_TRANSFORM's operations; each takes a path string next. No word here is one that
+// makes a literal of the string after it (DATE, TIMESTAMP, INTERVAL; N'' and Q'' are
+// single tokens), so an operation word and a string never read as an expression.
+constexpr std::array<std::string_view, 14> TRANSFORM_OPERATION_WORDS = {
+    "SET",  "INSERT", "APPEND", "PREPEND", "REMOVE",    "REPLACE", "RENAME",
+    "KEEP", "SORT",   "COPY",   "MERGE",   "INTERSECT", "UNION",   "MINUS",
 };
+
+// The handlers of a JSON_TRANSFORM operation: {IGNORE | ERROR | CREATE | NULL | REPLACE}
+// ON {MISSING | EXISTING | NULL | EMPTY | MISMATCH}.
+constexpr std::array<std::string_view, 5> HANDLER_WORDS = {"IGNORE", "ERROR", "CREATE", "NULL",
+                                                           "REPLACE"};
+constexpr std::array<std::string_view, 5> HANDLER_CONDITION_WORDS = {"MISSING", "EXISTING", "NULL",
+                                                                     "EMPTY", "MISMATCH"};
 
 // The annotations of a JSON-relational duality view after a member's value.
 constexpr std::array<std::string_view, 8> ANNOTATION_WORDS = {
@@ -145,8 +155,16 @@ void parse_tail_piece(Parser& p, TokenKind close) {
     for (uint32_t word = 0; word <= annotations; ++word) p.bump();
     return;
   }
+  if (p.at_any_word(0, HANDLER_WORDS) && p.at_word(1, "ON") &&
+      p.at_any_word(2, HANDLER_CONDITION_WORDS)) {
+    // REPLACE ON EXISTING, CREATE ON MISSING ...: plain words, whatever each is elsewhere
+    p.bump();
+    p.bump();
+    p.bump();
+    return;
+  }
   if (p.at_any_word(0, RESERVED_TAIL_WORDS) || (p.at_word(0, "AND") && p.at_word(1, "USING"))) {
-    // CREATE ON MISSING, SORT ... DESC, FEATURE_COMPARE's USING ... AND USING ...
+    // SORT ... DESC, FEATURE_COMPARE's USING ... AND USING ...
     p.bump();
     return;
   }
@@ -234,8 +252,8 @@ enum class TailLead : uint8_t {
   // After KEY of the IS form, the tail starts with 'k' IS v: the key is read above the
   // comparisons so that it stops before IS, and IS stays a plain token before the value.
   KeyIsValue,
-  // A JSON_TRANSFORM operation whose word is reserved: the word, then its path (and
-  // "= value", read with the path as one comparison).
+  // A JSON_TRANSFORM operation: the word, then its path (and "= value", read with the
+  // path as one comparison).
   Operation,
 };
 
@@ -287,12 +305,18 @@ void parse_named_arg(Parser& p) {
   return false;
 }
 
-// A reserved word that opens an argument of tail alone, or a JSON_TRANSFORM operation
-// whose word the expression grammar would refuse; words that read as names here keep
-// that reading.
+// A reserved word that opens an argument of tail alone; words that read as names here
+// keep that reading.
 [[nodiscard]] bool at_reserved_lead(const Parser& p, std::span<const std::string_view> words) {
   return p.at_any_word(0, words) && is_reserved_word(p.text_at(0), p.in_plsql) &&
          !(p.at_word(0, "SET") && p.at(TokenKind::LParen, 1));
+}
+
+// A JSON_TRANSFORM operation: its word and then its path string. A reserved operation
+// word without the path is taken too, so that the missing path is what is reported.
+[[nodiscard]] bool at_operation(const Parser& p) {
+  return p.at_any_word(0, TRANSFORM_OPERATION_WORDS) &&
+         (p.at(TokenKind::String, 1) || at_reserved_lead(p, TRANSFORM_OPERATION_WORDS));
 }
 
 // query | expr [tail] | expr => value | DEFAULT value [tail] | FOR iterator ...
@@ -301,7 +325,7 @@ void parse_positional_arg(Parser& p, TokenKind close) {
   const Checkpoint start = p.checkpoint();
   TailLead lead = at_key_is_value(p) ? TailLead::KeyIsValue : TailLead::None;
   const bool mining_target = at_mining_target(p);
-  if (at_reserved_lead(p, TRANSFORM_OPERATION_WORDS)) {
+  if (at_operation(p)) {
     lead = TailLead::Operation;
   } else if (p.at_word(0, "FOR") && is_name_kind(p.kind_at(1)) && !mining_target) {
     // A qualified expression's iterator: t(FOR i IN 1..3 SEQUENCE => i).
@@ -383,8 +407,9 @@ void parse_bracketed_args(Parser& p, ListBrackets brackets) {
 void parse_arg_list(Parser& p) { parse_bracketed_args(p, PARENTHESES); }
 
 bool at_transform_operations(const Parser& p) {
-  return p.at(TokenKind::LParen) && p.at_any_word(1, TRANSFORM_OPERATION_WORDS) &&
-         (p.at(TokenKind::String, 2) || (p.at_word(1, "NESTED") && p.at_word(2, "PATH")));
+  return p.at(TokenKind::LParen) &&
+         ((p.at_any_word(1, TRANSFORM_OPERATION_WORDS) && p.at(TokenKind::String, 2)) ||
+          (p.at_word(1, "NESTED") && p.at_word(2, "PATH")));
 }
 
 void parse_transform_operations(Parser& p) { parse_bracketed_args(p, PARENTHESES); }

@@ -418,11 +418,13 @@ TEST(ParseExpr, MiningTransformAndDualityArguments) {
        "using NameRef[a]]] , Arg[NameRef[b]] )]] + Call[NameRef[cluster_id] ArgList[( "
        "Arg[ArgTail[into Literal[4] using Star[*]]] )]]] + Call[NameRef[prediction] ArgList[( "
        "Arg[ArgTail[of NameRef[x] using Star[*]]] )]]]"},
-      {"reserved operations lead a tail, others read as names", expr_rule,
-       "json_transform(j, set '$.a' = 1 create on missing, remove '$.b')",
+      {"every operation word before a path leads a tail, handlers are plain words", expr_rule,
+       "json_transform(j, set '$.a' = 1 create on missing, remove '$.b', replace '$.c' = 2 "
+       "replace on existing, sort '$.d' desc, remove)",
        "Call[NameRef[json_transform] ArgList[( Arg[NameRef[j]] , Arg[ArgTail[set "
-       "BinaryExpr[Literal['$.a'] = Literal[1]] create on missing]] , Arg[NameRef[remove] "
-       "ArgTail[Literal['$.b']]] )]]"},
+       "BinaryExpr[Literal['$.a'] = Literal[1]] create on missing]] , Arg[ArgTail[remove "
+       "Literal['$.b']]] , Arg[ArgTail[replace BinaryExpr[Literal['$.c'] = Literal[2]] replace "
+       "on existing]] , Arg[ArgTail[sort Literal['$.d'] desc]] , Arg[NameRef[remove]] )]]"},
       {"operations inside NESTED PATH and CASE", expr_rule,
        "json_transform(j, nested path '$.i' (rename '@.a' with 'b'), case when '$.c' then "
        "(insert '$.d' = 1) end)",
