@@ -1,11 +1,13 @@
 // The argument list shared by every call, with its open-ended argument tail
 // (CAST's AS type, EXTRACT's FROM, TRIM's LEADING ... FROM, the JSON and XML
-// functions' clauses, LISTAGG's ON OVERFLOW, DEFAULT ... ON CONVERSION ERROR),
-// and the window frame of an OVER clause.
+// functions' clauses, LISTAGG's ON OVERFLOW, DEFAULT ... ON CONVERSION ERROR, the
+// mining functions' USING and COST clauses, JSON_TRANSFORM's operations), and the
+// window frame of an OVER clause.
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "parser/expect.hpp"
@@ -23,9 +25,41 @@ namespace {
 
 constexpr std::array<std::string_view, 3> SET_QUANTIFIER_WORDS = {"DISTINCT", "ALL", "UNIQUE"};
 
-// Tail words after which one expression follows (PASSING x, DEFAULT 0, FROM d ...).
-constexpr std::array<std::string_view, 5> VALUE_LEADING_WORDS = {"DEFAULT", "PASSING", "VALUE",
-                                                                 "KEY", "FROM"};
+// Tail words after which one expression follows (PASSING x, DEFAULT 0, FROM d,
+// CLUSTER_ID(INTO 4 ...) ...).
+constexpr std::array<std::string_view, 6> VALUE_LEADING_WORDS = {"DEFAULT", "PASSING", "VALUE",
+                                                                 "KEY",     "FROM",    "INTO"};
+
+// Reserved words that stand on their own in a tail: JSON_TRANSFORM's SORT ... DESC and
+// CREATE (its handler CREATE ON ... is read whole below), the mining DETAILS functions'
+// ASC and DESC.
+constexpr std::array<std::string_view, 3> RESERVED_TAIL_WORDS = {"CREATE", "ASC", "DESC"};
+
+// Reserved words that open an argument made of tail alone: XMLNAMESPACES(DEFAULT 'uri'),
+// CLUSTER_ID(INTO 4 USING *), PREDICTION(OF ANOMALY USING *).
+constexpr std::array<std::string_view, 3> TAIL_ARGUMENT_WORDS = {"DEFAULT", "INTO", "OF"};
+
+// JSON_TRANSFORM's operations; each takes a path string next. No word here is one that
+// makes a literal of the string after it (DATE, TIMESTAMP, INTERVAL; N'' and Q'' are
+// single tokens), so an operation word and a string never read as an expression.
+constexpr std::array<std::string_view, 14> TRANSFORM_OPERATION_WORDS = {
+    "SET",  "INSERT", "APPEND", "PREPEND", "REMOVE",    "REPLACE", "RENAME",
+    "KEEP", "SORT",   "COPY",   "MERGE",   "INTERSECT", "UNION",   "MINUS",
+};
+
+// The handlers of a JSON_TRANSFORM operation: {IGNORE | ERROR | CREATE | NULL | REPLACE}
+// ON {MISSING | EXISTING | NULL | EMPTY | MISMATCH}.
+constexpr std::array<std::string_view, 5> HANDLER_WORDS = {"IGNORE", "ERROR", "CREATE", "NULL",
+                                                           "REPLACE"};
+constexpr std::array<std::string_view, 5> HANDLER_CONDITION_WORDS = {"MISSING", "EXISTING", "NULL",
+                                                                     "EMPTY", "MISMATCH"};
+
+// The annotations of a JSON-relational duality view after a member's value.
+constexpr std::array<std::string_view, 8> ANNOTATION_WORDS = {
+    "INSERT", "UPDATE", "DELETE", "CHECK", "NOINSERT", "NOUPDATE", "NODELETE", "NOCHECK",
+};
+constexpr std::array<std::string_view, 4> RESERVED_ANNOTATION_WORDS = {"INSERT", "UPDATE", "DELETE",
+                                                                       "CHECK"};
 
 constexpr std::array<std::string_view, 2> FRAME_DIRECTION_WORDS = {"PRECEDING", "FOLLOWING"};
 
@@ -55,8 +89,90 @@ constexpr ListBrackets JSON_ARRAY_BRACKETS = {TokenKind::LBracket, TokenKind::RB
   return p.at_end() || ARGUMENT_END_TOKENS.contains(p.kind_at(0)) || p.at(close);
 }
 
+void parse_bracketed_args(Parser& p, ListBrackets brackets);
+
+// The lookahead of the ")" that closes the "(" at lookahead n, or 0 when the item ends
+// first (a ";" ends the search too).
+[[nodiscard]] uint32_t matching_paren(const Parser& p, uint32_t n) {
+  uint32_t open = 0;
+  for (uint32_t at = n; p.has(at) && !p.at(TokenKind::Semicolon, at); ++at) {
+    if (p.at(TokenKind::LParen, at)) {
+      ++open;
+    } else if (p.at(TokenKind::RParen, at) && --open == 0) {
+      return at;
+    }
+  }
+  return 0;
+}
+
+// COST ( class, ... ) VALUES ( ( cost, ... ), ... )   the cost matrix of a mining
+// function, told from a call of a function named COST by the VALUES after it.
+[[nodiscard]] bool at_cost_matrix(const Parser& p) {
+  if (!p.at_word(0, "COST") || !p.at(TokenKind::LParen, 1)) return false;
+  const uint32_t close = matching_paren(p, 1);
+  return close > 0 && p.at_word(close + 1, "VALUES") && p.at(TokenKind::LParen, close + 2);
+}
+
+void parse_cost_matrix(Parser& p) {
+  p.bump();  // COST
+  parse_paren_query_or_list(p);
+  p.bump();  // VALUES
+  parse_paren_query_or_list(p);
+}
+
+// WITH {INSERT | UPDATE | DELETE | CHECK | NOINSERT | ...}: the annotations after a
+// member's value in a duality view's JSON, taken when one of them is a reserved word (a
+// run of NO... words alone reads as names, as it always has). Returns the number of
+// annotation words, 0 when this is no such run.
+[[nodiscard]] uint32_t annotation_run(const Parser& p) {
+  if (!p.at_word(0, "WITH")) return 0;
+  uint32_t count = 0;
+  bool reserved = false;
+  while (p.at_any_word(1 + count, ANNOTATION_WORDS)) {
+    reserved = reserved || p.at_any_word(1 + count, RESERVED_ANNOTATION_WORDS);
+    ++count;
+  }
+  return reserved ? count : 0;
+}
+
 // One pass of the argument tail at the current token.
-void parse_tail_piece(Parser& p) {
+void parse_tail_piece(Parser& p, TokenKind close) {
+  if (p.at_word(0, "USING")) {
+    // The mining attributes: USING * | USING t.* | USING expr [AS alias], ...
+    p.bump();
+    if (p.at(TokenKind::Star)) {
+      parse_expr(p, 0);
+    } else if (at_argument_end(p, close)) {
+      p.error(MSG_EXPECTED_EXPRESSION);
+    }
+    return;
+  }
+  if (at_cost_matrix(p)) {
+    parse_cost_matrix(p);
+    return;
+  }
+  if (const uint32_t annotations = annotation_run(p)) {
+    for (uint32_t word = 0; word <= annotations; ++word) p.bump();
+    return;
+  }
+  if (p.at_any_word(0, HANDLER_WORDS) && p.at_word(1, "ON") &&
+      p.at_any_word(2, HANDLER_CONDITION_WORDS)) {
+    // REPLACE ON EXISTING, CREATE ON MISSING ...: plain words, whatever each is elsewhere
+    p.bump();
+    p.bump();
+    p.bump();
+    return;
+  }
+  if (p.at_any_word(0, RESERVED_TAIL_WORDS) || (p.at_word(0, "AND") && p.at_word(1, "USING"))) {
+    // SORT ... DESC, FEATURE_COMPARE's USING ... AND USING ...
+    p.bump();
+    return;
+  }
+  if (at_transform_operations(p)) {
+    // NESTED PATH 'p' ( operation, ... )
+    parse_transform_operations(p);
+    return;
+  }
   if (p.at_word(0, "AS") || p.at_word(0, "RETURNING")) {
     p.bump();
     parse_datatype(p);
@@ -78,6 +194,12 @@ void parse_tail_piece(Parser& p) {
   const std::optional<TokenKind> kind = p.kind_at(0);
   if (EXPR_START_TOKENS.contains(kind)) {
     parse_expr(p, 0);
+    return;
+  }
+  if (kind == TokenKind::Colon && p.at(TokenKind::LBracket, 1)) {
+    // 'k' : [ query ]   an array of a subquery as a member's value
+    p.bump();
+    parse_bracketed_args(p, JSON_ARRAY_BRACKETS);
     return;
   }
   if (kind == TokenKind::Colon || kind == TokenKind::Eq) {
@@ -124,18 +246,30 @@ void parse_tail_piece(Parser& p) {
   return key > 0 && p.at_word(1 + key, "IS") && !at_is_test(p, 2 + key);
 }
 
-// The words and pieces after an argument's expression, up to "," or ")". After KEY of
-// the IS form, the tail starts with 'k' IS v: the key is read above the comparisons so
-// that it stops before IS, and IS stays a plain token before the value.
-void parse_arg_tail(Parser& p, bool key_is_value, TokenKind close) {
+// What the tail of an argument starts with before its loop.
+enum class TailLead : uint8_t {
+  None,
+  // After KEY of the IS form, the tail starts with 'k' IS v: the key is read above the
+  // comparisons so that it stops before IS, and IS stays a plain token before the value.
+  KeyIsValue,
+  // A JSON_TRANSFORM operation: the word, then its path (and "= value", read with the
+  // path as one comparison).
+  Operation,
+};
+
+// The words and pieces after an argument's expression, up to "," or ")".
+void parse_arg_tail(Parser& p, TailLead lead, TokenKind close) {
   p.start_node(NodeKind::ArgTail);
-  if (key_is_value) {
+  if (lead == TailLead::KeyIsValue) {
     parse_expr(p, BINDING_POWERS.comparison.right);
     if (p.eat_word("IS")) parse_expr(p, 0);
+  } else if (lead == TailLead::Operation) {
+    p.bump();
+    parse_expr(p, 0);
   }
   while (!at_argument_end(p, close)) {
     const uint32_t pass_start = p.pos;
-    parse_tail_piece(p);
+    parse_tail_piece(p, close);
     if (p.pos == pass_start) {
       p.error_bump(MSG_UNEXPECTED_IN_ARGUMENT);
     }
@@ -152,21 +286,67 @@ void parse_named_arg(Parser& p) {
   p.finish_node();
 }
 
-// query | expr [tail] | DEFAULT value [tail] | FOR iterator ...
+// FOR target USING ...: the analytic form of a mining function, told from a qualified
+// expression's iterator (FOR i IN ...) by meeting USING before IN in the argument.
+[[nodiscard]] bool at_mining_target(const Parser& p) {
+  if (!p.at_word(0, "FOR")) return false;
+  uint32_t open = 0;
+  for (uint32_t at = 1; p.has(at) && !p.at(TokenKind::Semicolon, at); ++at) {
+    if (p.at(TokenKind::LParen, at)) {
+      ++open;
+    } else if (p.at(TokenKind::RParen, at)) {
+      if (open == 0) return false;
+      --open;
+    } else if (open == 0) {
+      if (p.at(TokenKind::Comma, at) || p.at_word(at, "IN")) return false;
+      if (p.at_word(at, "USING")) return true;
+    }
+  }
+  return false;
+}
+
+// A reserved word that opens an argument of tail alone; words that read as names here
+// keep that reading.
+[[nodiscard]] bool at_reserved_lead(const Parser& p, std::span<const std::string_view> words) {
+  return p.at_any_word(0, words) && is_reserved_word(p.text_at(0), p.in_plsql) &&
+         !(p.at_word(0, "SET") && p.at(TokenKind::LParen, 1));
+}
+
+// A JSON_TRANSFORM operation: its word and then its path string. A reserved operation
+// word without the path is taken too, so that the missing path is what is reported.
+[[nodiscard]] bool at_operation(const Parser& p) {
+  return p.at_any_word(0, TRANSFORM_OPERATION_WORDS) &&
+         (p.at(TokenKind::String, 1) || at_reserved_lead(p, TRANSFORM_OPERATION_WORDS));
+}
+
+// query | expr [tail] | expr => value | DEFAULT value [tail] | FOR iterator ...
+//   | FOR target USING ... | JSON_TRANSFORM operation
 void parse_positional_arg(Parser& p, TokenKind close) {
-  p.start_node(NodeKind::Arg);
-  const bool key_is_value = at_key_is_value(p);
-  if (p.at_word(0, "FOR") && is_name_kind(p.kind_at(1))) {
+  const Checkpoint start = p.checkpoint();
+  TailLead lead = at_key_is_value(p) ? TailLead::KeyIsValue : TailLead::None;
+  const bool mining_target = at_mining_target(p);
+  if (at_operation(p)) {
+    lead = TailLead::Operation;
+  } else if (p.at_word(0, "FOR") && is_name_kind(p.kind_at(1)) && !mining_target) {
     // A qualified expression's iterator: t(FOR i IN 1..3 SEQUENCE => i).
     plsql::parse_iterator_choice(p);
   } else if (p.at_word(0, "SELECT") || p.at_word(0, "WITH")) {
     sql::parse_query(p);
-  } else if (!p.at_word(0, "DEFAULT")) {
-    // An argument that begins with DEFAULT is all tail: XMLNAMESPACES(DEFAULT 'uri').
+  } else if (!mining_target && !at_reserved_lead(p, TAIL_ARGUMENT_WORDS)) {
+    // An argument that begins with DEFAULT, INTO, OF or a mining target is all tail.
     parse_expr(p, 0);
+    if (p.at(TokenKind::Arrow)) {
+      // A qualified expression's choice whose key is an expression: t(-5 => 2).
+      p.start_node_at(start, NodeKind::NamedArg);
+      p.bump();
+      parse_expr(p, 0);
+      p.finish_node();
+      return;
+    }
   }
-  if (!at_argument_end(p, close)) {
-    parse_arg_tail(p, key_is_value, close);
+  p.start_node_at(start, NodeKind::Arg);
+  if (lead == TailLead::Operation || !at_argument_end(p, close)) {
+    parse_arg_tail(p, lead, close);
   }
   p.finish_node();
 }
@@ -225,6 +405,14 @@ void parse_bracketed_args(Parser& p, ListBrackets brackets) {
 }  // namespace
 
 void parse_arg_list(Parser& p) { parse_bracketed_args(p, PARENTHESES); }
+
+bool at_transform_operations(const Parser& p) {
+  return p.at(TokenKind::LParen) &&
+         ((p.at_any_word(1, TRANSFORM_OPERATION_WORDS) && p.at(TokenKind::String, 2)) ||
+          (p.at_word(1, "NESTED") && p.at_word(2, "PATH")));
+}
+
+void parse_transform_operations(Parser& p) { parse_bracketed_args(p, PARENTHESES); }
 
 // JSON {member, ...} | JSON [element, ...]   as a Call of the name JSON, whose ArgList holds
 // the members of JSON_OBJECT or the elements of JSON_ARRAY between the brackets

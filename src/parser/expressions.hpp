@@ -170,6 +170,12 @@ void parse_primary_word(Parser& p);
 // (current token "(").
 void parse_arg_list(Parser& p);
 
+// ( operation, ... )   JSON_TRANSFORM's operations inside NESTED PATH or CASE, as an
+// ArgList of one argument per operation (current token "(").
+void parse_transform_operations(Parser& p);
+// "(" followed by a JSON_TRANSFORM operation word and its path (or NESTED PATH).
+[[nodiscard]] bool at_transform_operations(const Parser& p);
+
 // JSON {member, ...} | JSON [element, ...]   the JSON constructor, as a Call of the name
 // JSON whose ArgList has the brackets (current word JSON, then "{" or "[").
 void parse_json_constructor(Parser& p);

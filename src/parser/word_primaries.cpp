@@ -36,6 +36,16 @@ void parse_word_then_paren(Parser& p, NodeKind kind) {
   p.finish_node();
 }
 
+// A CASE result: an expression, or JSON_TRANSFORM's ( operation, ... ) in the CASE of
+// its operations.
+void parse_case_result(Parser& p) {
+  if (at_transform_operations(p)) {
+    parse_transform_operations(p);
+  } else {
+    parse_expr(p, 0);
+  }
+}
+
 // WHEN operand THEN result
 void parse_when_clause(Parser& p, bool searched) {
   p.start_node(NodeKind::WhenClause);
@@ -46,7 +56,7 @@ void parse_when_clause(Parser& p, bool searched) {
     parse_expr(p, 0);
   }
   expect_word(p, "THEN", MSG_EXPECTED_THEN);
-  parse_expr(p, 0);
+  parse_case_result(p);
   p.finish_node();
 }
 
@@ -72,7 +82,7 @@ void parse_case(Parser& p) {
     if (p.at_word(0, "ELSE")) {
       p.start_node(NodeKind::ElseClause);
       p.bump();
-      parse_expr(p, 0);
+      parse_case_result(p);
       p.finish_node();
     }
   }

@@ -402,6 +402,49 @@ TEST(ParseExpr, CallsAndArgumentTails) {
   for (const Case& c : cases) check(c);
 }
 
+TEST(ParseExpr, MiningTransformAndDualityArguments) {
+  const Case cases[] = {
+      {"cost matrix", expr_rule,
+       "prediction_cost(m, 1 cost (0, 1) values ((0, 1), (1, 0)) using *)",
+       "Call[NameRef[prediction_cost] ArgList[( Arg[NameRef[m]] , Arg[Literal[1] ArgTail[cost "
+       "ExprList[( Literal[0] , Literal[1] )] values ExprList[( ExprList[( Literal[0] , Literal[1] "
+       ")] , ExprList[( Literal[1] , Literal[0] )] )] using Star[*]]] )]]"},
+      {"COST(...) without VALUES stays a call", expr_rule, "f(x cost(1))",
+       "Call[NameRef[f] ArgList[( Arg[NameRef[x] ArgTail[Call[NameRef[cost] ArgList[( "
+       "Arg[Literal[1]] )]]]] )]]"},
+      {"FOR target, INTO and OF lead a tail", expr_rule,
+       "prediction(for age using a, b) + cluster_id(into 4 using *) + prediction(of x using *)",
+       "BinaryExpr[BinaryExpr[Call[NameRef[prediction] ArgList[( Arg[ArgTail[for NameRef[age] "
+       "using NameRef[a]]] , Arg[NameRef[b]] )]] + Call[NameRef[cluster_id] ArgList[( "
+       "Arg[ArgTail[into Literal[4] using Star[*]]] )]]] + Call[NameRef[prediction] ArgList[( "
+       "Arg[ArgTail[of NameRef[x] using Star[*]]] )]]]"},
+      {"every operation word before a path leads a tail, handlers are plain words", expr_rule,
+       "json_transform(j, set '$.a' = 1 create on missing, remove '$.b', replace '$.c' = 2 "
+       "replace on existing, sort '$.d' desc, remove)",
+       "Call[NameRef[json_transform] ArgList[( Arg[NameRef[j]] , Arg[ArgTail[set "
+       "BinaryExpr[Literal['$.a'] = Literal[1]] create on missing]] , Arg[ArgTail[remove "
+       "Literal['$.b']]] , Arg[ArgTail[replace BinaryExpr[Literal['$.c'] = Literal[2]] replace "
+       "on existing]] , Arg[ArgTail[sort Literal['$.d'] desc]] , Arg[NameRef[remove]] )]]"},
+      {"operations inside NESTED PATH and CASE", expr_rule,
+       "json_transform(j, nested path '$.i' (rename '@.a' with 'b'), case when '$.c' then "
+       "(insert '$.d' = 1) end)",
+       "Call[NameRef[json_transform] ArgList[( Arg[NameRef[j]] , Arg[NameRef[nested] ArgTail[path "
+       "Literal['$.i'] ArgList[( Arg[ArgTail[rename Literal['@.a'] with Literal['b']]] )]]] , "
+       "Arg[CaseExpr[case WhenClause[when Literal['$.c'] then ArgList[( Arg[ArgTail[insert "
+       "BinaryExpr[Literal['$.d'] = Literal[1]]]] )]] end]] )]]"},
+      {"member array of a subquery, annotations", expr_rule,
+       "json {'a' : [select 1 from dual], 'n' : n with update nocheck, 'm' : m with noupdate}",
+       "Call[NameRef[json] ArgList[{ Arg[Literal['a'] ArgTail[: ArgList[[ "
+       "Arg[Query[QueryBlock[select SelectList[SelectItem[Literal[1]]] FromClause[from "
+       "TableRef[NameRef[dual]]]]]] ]]]] , Arg[Literal['n'] ArgTail[: NameRef[n] with update "
+       "nocheck]] , Arg[Literal['m'] ArgTail[: NameRef[m] with NameRef[noupdate]]] }]]"},
+      {"qualified expression keys", expr_rule, "t(-5 => 2, a.b || 'x' => 3)",
+       "Call[NameRef[t] ArgList[( NamedArg[UnaryExpr[- Literal[5]] => Literal[2]] , "
+       "NamedArg[BinaryExpr[NameRef[a . b] || Literal['x']] => Literal[3]] )]]"},
+  };
+  for (const Case& c : cases) check(c);
+}
+
 TEST(ParseExpr, CallSuffixes) {
   const Case cases[] = {
       {"method chain", expr_rule, "f(1).g(2)(3).x",

@@ -1,0 +1,2 @@
+select prediction(m using);
+select json_transform(j, set);
