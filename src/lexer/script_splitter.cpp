@@ -162,7 +162,9 @@ std::optional<std::string_view> command_of_line(std::string_view line) {
   return command->name;
 }
 
-enum class Decision : uint8_t { Undecided, Sql, PlSql };
+// ModuleHeading: CREATE MLE MODULE up to its AS. A module given as text (AS and JavaScript)
+// ends at its "/" line like a unit; one loaded from a file or a LOB (USING ...) ends at ";".
+enum class Decision : uint8_t { Undecided, Sql, PlSql, ModuleHeading };
 enum class Leader : uint8_t { None, With, Create };
 
 constexpr std::string_view CREATE_MODIFIERS[] = {
@@ -251,6 +253,10 @@ class Splitter {
     uint32_t end = p;
     Decision decision = Decision::Undecided;
     Leader leader = Leader::None;
+    // CREATE ... MLE: the next word tells a module from an environment.
+    bool after_mle = false;
+    // Parenthesis depth in a module's heading, where an AS inside "(...)" is no body's.
+    uint32_t heading_depth = 0;
     bool seen_significant = false;
     std::optional<Token> terminator;
     // A line-final "-" continues a SQL statement's line only while every line so far
@@ -288,6 +294,10 @@ class Splitter {
             }
           } else if (leader == Leader::With) {
             decision = equals_any(word, WITH_PLSQL_WORDS) ? Decision::PlSql : Decision::Sql;
+          } else if (after_mle) {
+            decision = equals_word(word, "MODULE") ? Decision::ModuleHeading : Decision::Sql;
+          } else if (equals_word(word, "MLE")) {
+            after_mle = true;
           } else if (!equals_any(word, CREATE_MODIFIERS)) {
             decision = equals_any(word, CREATE_PLSQL_WORDS) ? Decision::PlSql : Decision::Sql;
           }
@@ -303,7 +313,17 @@ class Splitter {
         terminator = token;
         break;
       }
-      if (decision == Decision::Sql) {
+      if (decision == Decision::ModuleHeading) {
+        if (token.kind == TokenKind::LParen) {
+          ++heading_depth;
+        } else if (token.kind == TokenKind::RParen) {
+          if (heading_depth > 0) --heading_depth;
+        } else if (heading_depth == 0 && token.kind == TokenKind::Ident &&
+                   equals_word(text_.substr(token.start, token.end - token.start), "AS")) {
+          decision = Decision::PlSql;
+        }
+      }
+      if (decision != Decision::PlSql) {
         if (token.kind == TokenKind::Minus && continuing && only_blanks_after(text_, token.end)) {
           // A line between that ended otherwise makes this "-" a minus sign.
           continuing = lines_end_in_minus(text_, continued_to, token.start);

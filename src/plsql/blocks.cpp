@@ -147,7 +147,7 @@ void skip_too_deep(Parser& p, bool subprogram) {
         if (p.at_word(0, "PROCEDURE") || p.at_word(0, "FUNCTION")) {
           in_heading = true;
         } else if (in_heading && (p.at_word(0, "IS") || p.at_word(0, "AS")) &&
-                   !p.at_word(1, "LANGUAGE") && !p.at_word(1, "EXTERNAL")) {
+                   !at_call_target(p, 1)) {
           in_heading = false;
           ++pending_bodies;
         }

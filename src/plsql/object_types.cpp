@@ -20,7 +20,8 @@ namespace {
 constexpr std::array<std::string_view, 4> TYPE_MODIFIER_WORDS = {"NOT", "FINAL", "INSTANTIABLE",
                                                                  "PERSISTABLE"};
 
-// [modifiers] PROCEDURE|FUNCTION name [(params)] [RETURN ...] [option words]
+// [modifiers] PROCEDURE|FUNCTION name [(params)] [RETURN ...] [option words]; an option word
+// may carry a parenthesised group, as in PARALLEL_ENABLE (PARTITION p BY ANY)
 void parse_method_decl(Parser& p) {
   p.start_node(NodeKind::MethodDecl);
   while (p.at_any_word(0, parser::METHOD_MODIFIER_WORDS)) p.bump();
@@ -31,7 +32,18 @@ void parse_method_decl(Parser& p) {
   p.expect_name("expected a method name");
   if (p.at(TokenKind::LParen)) parse_param_list(p);
   if (is_function || p.at_word(0, "RETURN")) parse_return_clause(p);
-  while (p.at(TokenKind::Ident) && !p.at_word(0, "PRAGMA")) p.bump();
+  bool after_word = false;
+  while (true) {
+    if (p.at(TokenKind::Ident) && !p.at_word(0, "PRAGMA")) {
+      p.bump();
+      after_word = true;
+    } else if (after_word && p.at(TokenKind::LParen)) {
+      p.skip_clause();
+      after_word = false;
+    } else {
+      break;
+    }
+  }
   p.finish_node();
 }
 

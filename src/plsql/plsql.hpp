@@ -36,6 +36,9 @@ void parse_unit_body(Parser& p);
 // ---- subprogram headings ------------------------------------------------------------------
 // [(params)] [RETURN type] [options] ( ; | IS|AS (call target | declarations block) )
 void parse_subprogram(Parser& p, bool is_function);
+// A call target after a heading's IS or AS stands at token `n`: LANGUAGE ..., EXTERNAL ...,
+// or a JavaScript one (MLE MODULE m SIGNATURE '...', MLE LANGUAGE JAVASCRIPT '...').
+[[nodiscard]] bool at_call_target(const Parser& p, uint32_t n);
 // ( name [IN] [OUT] [NOCOPY] type [DEFAULT|:= expr], ... )
 void parse_param_list(Parser& p);
 // RETURN type | RETURN SELF AS RESULT

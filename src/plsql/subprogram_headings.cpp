@@ -1,5 +1,5 @@
 // Subprogram headings: parameters, RETURN, unit options, and what follows the heading
-// (";", a LANGUAGE or EXTERNAL call target, or a body).
+// (";", a LANGUAGE, EXTERNAL or MLE call target, or a body).
 
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
@@ -14,7 +14,12 @@ namespace veltrane::plsql {
 using syntax::NodeKind;
 using syntax::TokenKind;
 
-// [(params)] [RETURN type] [options] ( ; | IS|AS LANGUAGE ... ; | IS|AS decls
+bool at_call_target(const Parser& p, uint32_t n) {
+  if (p.at_word(n, "LANGUAGE") || p.at_word(n, "EXTERNAL")) return true;
+  return p.at_word(n, "MLE") && (p.at_word(n + 1, "MODULE") || p.at_word(n + 1, "LANGUAGE"));
+}
+
+// [(params)] [RETURN type] [options] ( ; | IS|AS call target ... ; | IS|AS decls
 // BEGIN ... END [name] ; )
 void parse_subprogram(Parser& p, bool is_function) {
   const parser::StructureGuard level(p);
@@ -33,7 +38,7 @@ void parse_subprogram(Parser& p, bool is_function) {
     recover_to_semicolon(p);
     return;
   }
-  if (p.at_word(0, "LANGUAGE") || p.at_word(0, "EXTERNAL")) {
+  if (at_call_target(p, 0)) {
     p.start_node(NodeKind::CallSpec);
     p.skip_to_statement_end();
     p.finish_node();

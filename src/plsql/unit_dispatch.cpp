@@ -147,6 +147,8 @@ NodeKind parse_unit_kind(Parser& p) {
   if (p.at_word(0, "WITH")) {
     sql::parse_query(p);
     if (p.at_word(0, "FOR") && p.at_word(1, "UPDATE")) sql::parse_for_update(p);
+    // A query with functions written out and then ended by ";" before its "/" line.
+    if (p.at(TokenKind::Semicolon) && !p.has(1)) p.bump();
     return NodeKind::SelectStmt;
   }
   if (p.at_word(0, "DECLARE") || p.at_word(0, "BEGIN")) return parse_anonymous_block(p);

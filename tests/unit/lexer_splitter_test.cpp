@@ -270,6 +270,12 @@ TEST(SplitScript, Items) {
        "create package p wrapped\na000000\n/ab+\ncd/\n=\n+\n//\n/\nx;",
        "PlSql [0,48) tokens [0,23) term [49,50) cmd -\nSql [51,52) tokens [26,27) term [52,53) cmd "
        "-"},
+      {"JavaScript module ends at its / line; from a LOB, MLE ENV and DOMAIN at ;",
+       "create mle module m language javascript as\nlet a = 1;\n/\ncreate mle module n using clob "
+       "(select s as t from d);create mle env e;create domain d as int;",
+       "PlSql [0,53) tokens [0,22) term [54,55) cmd -\nSql [56,109) tokens [25,50) term [109,110) "
+       "cmd -\nSql [110,126) tokens [51,58) term [126,127) cmd -\n"
+       "Sql [127,149) tokens [59,68) term [149,150) cmd -"},
       {"whenever and define", "whenever sqlerror exit failure\ndefine x = 1\nundef x",
        "SqlPlus [0,30) tokens [0,0) term - cmd WHENEVER\n"
        "SqlPlus [31,43) tokens [0,0) term - cmd DEFINE\n"

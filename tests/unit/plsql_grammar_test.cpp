@@ -233,6 +233,25 @@ TEST(PlsqlUnitDispatch, LeftoversAndTriviaSitInTheRoot) {
                                              "Whitespace", "LineComment", "Whitespace"}));
 }
 
+// The ";" before a query's "/" line, JavaScript call targets, method options with a group.
+TEST(PlsqlUnitDispatch, QueryEndsCallTargetsAndMethodGroups) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"WITH FUNCTION f RETURN NUMBER IS BEGIN RETURN 1; END; SELECT f FROM dual;", {}},
+      {"WITH FUNCTION f RETURN NUMBER IS BEGIN RETURN 1; END; SELECT 1 FROM dual; SELECT 2",
+       {"unexpected tokens after the unit @;"}},
+      {"CREATE PROCEDURE p AS MLE MODULE m ENV e SIGNATURE 'p()';", {}},
+      {"FUNCTION f RETURN NUMBER AS MLE LANGUAGE JAVASCRIPT PURE q'~return 1;~';", {}},
+      {"CREATE TYPE t AS OBJECT (STATIC FUNCTION f RETURN t PARALLEL_ENABLE (PARTITION c BY ANY));",
+       {}},
+      {"CREATE TYPE t AS OBJECT (MEMBER PROCEDURE p (a NUMBER) (PARTITION c BY ANY));",
+       {"expected ) after the attributes @("}},
+  };
+  for (const auto& [text, errors] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(messages(parse_unit_text(text), Severity::Error), errors);
+  }
+}
+
 TEST(PlsqlVersionGates, WarnBelowTheirFirstRelease) {
   struct Case {
     const char* name;
