@@ -3,7 +3,9 @@
 // partitioned outer join); parenthesised subqueries and joins, collections and
 // table functions, LATERAL, ONLY, JSON_TABLE and XMLTABLE.
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "parser/expect.hpp"
@@ -31,10 +33,72 @@ constexpr std::string_view EXPECTED_SEED_OPEN = "expected ( after SEED";
 constexpr std::string_view EXPECTED_PERIOD_NAME = "expected a period name";
 constexpr std::string_view EXPECTED_BETWEEN = "expected BETWEEN";
 constexpr std::string_view EXPECTED_AND = "expected AND";
+constexpr std::string_view EXPECTED_COLUMNS = "expected COLUMNS";
 
 // The operand power of BETWEEN bounds: comparisons, AND and OR end a flashback
 // bound.
 constexpr std::uint8_t BOUND_POWER = parser::BINDING_POWERS.bound_operand;
+
+// ( VALUES ( ... ) ...: a table value constructor as a FROM item.
+bool at_paren_values(const Parser& p) {
+  return p.at(TokenKind::LParen) && p.at_word(1, "VALUES") && p.at(TokenKind::LParen, 2);
+}
+
+// NESTED [PATH] column[.key[*]...] [, 'path'] [handlers] COLUMNS ( ... ): the JSON
+// column of the table read as JSON_TABLE would read it. NESTED is no alias here.
+bool at_nested_clause(const Parser& p) {
+  if (!p.at_word(0, "NESTED")) return false;
+  std::uint32_t n = p.at_word(1, "PATH") && !p.at_word(2, "COLUMNS") ? 2 : 1;
+  if (!parser::is_name_kind(p.kind_at(n))) return false;
+  // The column, its path and its handlers are names, strings, numbers, dots, commas and
+  // [ * ] steps, up to COLUMNS and its "(".
+  for (++n; p.has(n); ++n) {
+    if (p.at_word(n, "COLUMNS") && p.at(TokenKind::LParen, n + 1)) return true;
+    const std::optional<TokenKind> kind = p.kind_at(n);
+    if (kind != TokenKind::Ident && kind != TokenKind::QuotedIdent && kind != TokenKind::Dot &&
+        kind != TokenKind::Comma && kind != TokenKind::String && kind != TokenKind::Number &&
+        kind != TokenKind::LBracket && kind != TokenKind::RBracket && kind != TokenKind::Star) {
+      return false;
+    }
+  }
+  return false;
+}
+
+// NESTED [PATH] column [, 'path'] [handlers] COLUMNS ( ... )   one JsonTable node
+// (precondition: at_nested_clause)
+void parse_nested_clause(Parser& p) {
+  p.start_node(NodeKind::JsonTable);
+  p.bump();  // NESTED
+  if (!p.at_word(1, "COLUMNS")) p.eat_word("PATH");
+  {
+    const parser::ConditionGuard no_condition(p, false);
+    parse_expr(p, 0);
+    if (p.eat(TokenKind::Comma)) {
+      if (!p.eat(TokenKind::String)) parse_expr(p, 0);
+    }
+  }
+  // ERROR ON ERROR, NULL ON EMPTY and the like
+  while ((p.at(TokenKind::Ident) || p.at(TokenKind::String) || p.at(TokenKind::Number)) &&
+         !p.at_word(0, "COLUMNS")) {
+    p.bump();
+  }
+  if (p.at_word(0, "COLUMNS")) {
+    parser::parse_columns_clause(p);
+  } else {
+    p.error(EXPECTED_COLUMNS);
+  }
+  p.finish_node();
+}
+
+// Words of the annotations that may follow a table of a duality view's query.
+constexpr std::array<std::string_view, 9> TABLE_ANNOTATION_WORDS = {
+    "INSERT", "UPDATE", "DELETE", "NOINSERT", "NOUPDATE", "NODELETE", "CHECK", "NOCHECK", "UNNEST"};
+
+// An annotation word at lookahead n; CHECK OPTION belongs to a view's WITH CHECK OPTION.
+bool at_table_annotation(const Parser& p, std::uint32_t n) {
+  return p.at_any_word(n, TABLE_ANNOTATION_WORDS) &&
+         !(p.at_word(n, "CHECK") && p.at_word(n + 1, "OPTION"));
+}
 
 // ( item [join ...] ) [alias]
 void parse_paren_join(Parser& p) {
@@ -113,7 +177,7 @@ bool at_table_function(const Parser& p) {
 // The primary of a TableRef; the TableRef node is open. False when no item
 // could start here (the suffixes are then not sought).
 bool parse_table_primary(Parser& p) {
-  if (at_paren_substitution(p) || at_paren_query(p, 0)) {
+  if (at_paren_substitution(p) || at_paren_query(p, 0) || at_paren_values(p)) {
     parse_subquery_ref(p);
   } else if (p.at_end()) {
     p.error(EXPECTED_TABLE);
@@ -254,11 +318,13 @@ void parse_from_list(Parser& p) {
 }
 
 void parse_table_ref(Parser& p) {
-  if (p.at(TokenKind::LParen) && !at_paren_query(p, 0) && !at_paren_substitution(p)) {
+  if (p.at(TokenKind::LParen) && !at_paren_query(p, 0) && !at_paren_substitution(p) &&
+      !at_paren_values(p)) {
     parse_paren_join(p);
     return;
   }
   p.start_node(NodeKind::TableRef);
+  const bool values_table = at_paren_values(p);
   if (!parse_table_primary(p)) {
     p.finish_node();
     return;
@@ -271,9 +337,25 @@ void parse_table_ref(Parser& p) {
   if ((p.at_word(0, "AS") && p.at_word(1, "OF")) || p.at_word(0, "VERSIONS")) parse_flashback(p);
   try_parse_pivot_or_unpivot(p);
   if (p.at_word(0, "MATCH_RECOGNIZE") && p.at(TokenKind::LParen, 1)) parse_match_recognize(p);
-  parse_alias(p, false);
+  // A NESTED clause right after the table is no alias; one may follow the clause.
+  const bool nested_first = at_nested_clause(p);
+  const std::uint32_t before_alias = p.pos;
+  if (!nested_first) parse_alias(p, false);
+  const bool aliased = p.pos != before_alias;
+  // (VALUES ...) alias ( column, ... ): the constructor's columns are named after its alias.
+  if (values_table && aliased && p.at(TokenKind::LParen)) parse_column_list(p);
+  if (at_nested_clause(p)) {
+    parse_nested_clause(p);
+    if (!aliased) parse_alias(p, false);
+  }
   if (try_parse_pivot_or_unpivot(p)) parse_alias(p, false);
   if (p.at_word(0, "PARTITION") && p.at_word(1, "BY")) parse_outer_join_partition(p);
+  // WITH INSERT UPDATE DELETE, WITH NOCHECK ...: what a duality view lets through this
+  // table, as plain tokens.
+  if (p.at_word(0, "WITH") && at_table_annotation(p, 1)) {
+    p.bump();
+    while (at_table_annotation(p, 0)) p.bump();
+  }
   p.finish_node();
 }
 

@@ -3,6 +3,8 @@
 // VALUES clause (the last two also serve MERGE, the column list also UPDATE's
 // SET).
 
+#include <cstdint>
+
 #include "parser/expressions.hpp"
 #include "parser/messages.hpp"
 #include "parser/names.hpp"
@@ -25,6 +27,60 @@ void parse_insert_column(Parser &p) {
     parser::parse_name_ref(p);
   } else {
     p.error(parser::MSG_EXPECTED_COLUMN_NAME);
+  }
+}
+
+// Whether the parenthesised row at the current token holds the word DEFAULT as one of its
+// values (right after its "(" or after a "," of its own level).
+bool at_row_with_default(const Parser &p) {
+  if (!p.at(TokenKind::LParen) || at_paren_query(p, 0)) return false;
+  std::uint32_t depth = 0;
+  for (std::uint32_t n = 0; p.has(n); ++n) {
+    if (p.at(TokenKind::LParen, n)) {
+      ++depth;
+    } else if (p.at(TokenKind::RParen, n)) {
+      if (--depth == 0) return false;
+    } else if (p.at(TokenKind::Semicolon, n)) {
+      return false;
+    }
+    if (depth == 1 && (p.at(TokenKind::LParen, n) || p.at(TokenKind::Comma, n)) &&
+        p.at_word(n + 1, "DEFAULT")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// ( value, ... )   a value is an expression or the word DEFAULT, kept as a plain token;
+// one value makes a ParenExpr, more an ExprList, as for any parenthesised list.
+void parse_row_with_default(Parser &p) {
+  const syntax::Checkpoint start = p.checkpoint();
+  p.bump();  // (
+  bool is_list = false;
+  for (;;) {
+    if (!p.eat_word("DEFAULT")) parser::parse_expr(p, 0);
+    if (p.at_end()) {
+      p.error(parser::MSG_EXPECTED_RPAREN);
+      break;
+    }
+    if (p.eat(TokenKind::Comma)) {
+      is_list = true;
+      continue;
+    }
+    p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
+    break;
+  }
+  p.start_node_at(start, is_list ? NodeKind::ExprList : NodeKind::ParenExpr);
+  p.finish_node();
+}
+
+// One row of a VALUES clause: a parenthesised row, which may hold DEFAULT, or one
+// expression (a record).
+void parse_values_row(Parser &p) {
+  if (at_row_with_default(p)) {
+    parse_row_with_default(p);
+  } else {
+    parser::parse_expr(p, 0);
   }
 }
 
@@ -95,11 +151,11 @@ void parse_insert_columns(Parser &p) {
 void parse_values_clause(Parser &p) {
   p.start_node(NodeKind::ValuesClause);
   p.bump();
-  parser::parse_expr(p, 0);
+  parse_values_row(p);
   uint32_t rows = 1;
   while (p.at(TokenKind::Comma)) {
     p.bump();
-    parser::parse_expr(p, 0);
+    parse_values_row(p);
     ++rows;
   }
   if (rows >= 2) {

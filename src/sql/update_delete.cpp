@@ -39,7 +39,8 @@ void parse_dml_tail(Parser &p) {
   parse_error_logging(p);
 }
 
-// VALUE ( alias ) | name | ( name, ... ), then = expr
+// VALUE ( alias ) | name | ( name, ... ), then = expr | = DEFAULT (the column's
+// default, a plain token)
 void parse_set_item(Parser &p) {
   p.start_node(NodeKind::SetItem);
   if (p.at_word(0, "VALUE") && p.at(TokenKind::LParen, 1)) {
@@ -52,7 +53,7 @@ void parse_set_item(Parser &p) {
     p.error(MSG_EXPECTED_SET_TARGET);
   }
   p.expect(TokenKind::Eq, MSG_EXPECTED_SET_EQ);
-  parser::parse_expr(p, 0);
+  if (!p.eat_word("DEFAULT")) parser::parse_expr(p, 0);
   p.finish_node();
 }
 

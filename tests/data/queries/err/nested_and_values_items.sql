@@ -1,0 +1,2 @@
+SELECT * FROM po NESTED data] COLUMNS (a);
+SELECT * FROM (VALUES (1)) v (n;
