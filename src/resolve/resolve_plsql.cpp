@@ -292,11 +292,16 @@ void Walker::visit_frame_node(const Task& task, NodeKind kind) {
     }
   }
   uint32_t iterator_name = NONE;
+  uint32_t second_name = NONE;
   if (iterator) {
     iterator_name = name_of(*iterator);
     add_identifier(names_.text(iterator_name), *iterator, TypeWord::Iterator,
                    IdentifierUsage::Declaration);
-    if (kind == NodeKind::ForLoop) resolve_iterand_types(task.node);
+    if (kind == NodeKind::ForLoop) {
+      if (const std::optional<uint32_t> second = resolve_iterands(task.node)) {
+        second_name = name_of(*second);
+      }
+    }
   }
   push_in_order([&] {
     for (const syntax::Child entry : syntax::children(tree_, task.node)) {
@@ -304,6 +309,9 @@ void Walker::visit_frame_node(const Task& task, NodeKind kind) {
       const uint32_t child = syntax::entry_index(entry);
       if (body && child == *body && iterator) {
         push(Step::EnterEntry, iterator_name, 0, static_cast<uint32_t>(TypeWord::Iterator));
+        if (second_name != NONE) {
+          push(Step::EnterEntry, second_name, 0, static_cast<uint32_t>(TypeWord::Iterator));
+        }
       }
       push(Step::Visit, child);
     }
@@ -523,24 +531,32 @@ void Walker::resolve_plsql_path(const NumberedPath& path, bool is_target) {
   }
 }
 
-void Walker::resolve_iterand_types(uint32_t for_loop) {
+std::optional<uint32_t> Walker::resolve_iterands(uint32_t for_loop) {
   // FOR name [MUTABLE | IMMUTABLE] [type] [, name [MUTABLE | IMMUTABLE] [type]] IN ...: each
-  // type written is read as a declaration's type is.
+  // type written is read as a declaration's type is; the name after the comma is declared
+  // here, the first by the caller.
   const std::span<const syntax::Child> entries = syntax::children(tree_, for_loop);
   enum class At : uint8_t { For, Name, Mode, Type } at = At::For;
   std::size_t type_start = 0;
+  std::optional<uint32_t> second;
+  bool after_comma = false;
   for (std::size_t position = 0; position < entries.size(); ++position) {
     // A node before IN: a shape this reads no type in.
-    if (!syntax::is_token_entry(entries[position])) return;
+    if (!syntax::is_token_entry(entries[position])) return second;
     const uint32_t token = syntax::entry_index(entries[position]);
     if (syntax::is_trivia(tree_.tokens[token].kind)) continue;
     switch (at) {
       case At::For:
-        if (!is_word_token(token, "FOR")) return;
+        if (!is_word_token(token, "FOR")) return second;
         at = At::Name;
         continue;
       case At::Name:
-        if (!is_name_token(token)) return;
+        if (!is_name_token(token)) return second;
+        if (after_comma && !second) {
+          second = token;
+          add_identifier(names_.text(name_of(token)), token, TypeWord::Iterator,
+                         IdentifierUsage::Declaration);
+        }
         type_start = position + 1;
         at = At::Mode;
         continue;
@@ -551,7 +567,8 @@ void Walker::resolve_iterand_types(uint32_t for_loop) {
           if (type_start < position) {
             resolve_type_entries(entries.subspan(type_start, position - type_start));
           }
-          if (in) return;
+          if (in) return second;
+          after_comma = true;
           at = At::Name;
           continue;
         }
@@ -564,6 +581,7 @@ void Walker::resolve_iterand_types(uint32_t for_loop) {
       }
     }
   }
+  return second;
 }
 
 void Walker::resolve_type_entries(std::span<const syntax::Child> entries) {

@@ -419,8 +419,9 @@ class Walker {
   // The records of a type written as the given entries (a TypeName's children, or the
   // tokens of a typed iterand's type).
   void resolve_type_entries(std::span<const syntax::Child> entries);
-  // The types of the iterands of a FOR loop or iterator, as a declaration's type.
-  void resolve_iterand_types(uint32_t for_loop);
+  // The types of the iterands of a FOR loop or iterator, as a declaration's type, and the
+  // declaration of a second iterand, whose token it gives.
+  std::optional<uint32_t> resolve_iterands(uint32_t for_loop);
 
   // --- resolve_sql.cpp ---
   void visit_sql_statement(const Task& task, syntax::NodeKind kind);
