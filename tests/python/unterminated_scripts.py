@@ -1,6 +1,4 @@
-"""Scripts whose items hold an unterminated token, with what each face lists of their parsed
-items: (statement, [(line, col, message) of each error]). A crafted wrapped unit hides what
-follows it; a comment after a terminator is in no item and is left out."""
+"""Scripts whose items hold an unterminated token: (script, [(statement, [(line, col, message)])])."""
 
 WRAPPED = "create or replace procedure p wrapped\na000000\n/*\n/\ndrop table hr.x;\ngrant dba to public;\n"
 UNTERMINATED = {
@@ -8,6 +6,7 @@ UNTERMINATED = {
     "q-quoted": ("select 1 from dual;\nselect q'[x;\n", [("SelectStmt", []), ("SelectStmt", [(2, 8, "unterminated q-quoted string")])]),
     "identifier": ('select "a\nfrom dual;\nselect 1;\n', [("SelectStmt", [(1, 8, "unterminated quoted identifier")]), ("SelectStmt", [])]),
     "wrapped": (WRAPPED, [("CreateProcedure", [(3, 1, "unterminated comment")])]),
+    # A comment opened after a terminator is in no item: its error is left out, as before.
     "after the terminator": ("select 1 from dual;\n/* x\nselect 2 from dual;\n", [("SelectStmt", [])]),
 }
 
