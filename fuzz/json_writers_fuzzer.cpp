@@ -3,9 +3,9 @@
 // as JSON and give back its own bytes when the JSON library writes it again (the writers
 // promise the library's form: compact, report.json indented), and its counts must match
 // what the splitter and the parser make of the same text: items, diagnostics and errors per
-// item in the analysis; items, their errors, warnings and kinds, bytes and lines in the
-// file analysis and in each file of the report, whose summary adds them up. Names, titles
-// and item texts come back as they went in.
+// item in the analysis; items, their errors (the lexer errors each holds among them),
+// warnings and kinds, bytes and lines in the file analysis and in each file of the report,
+// whose summary adds them up. Names, titles and item texts come back as they went in.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +20,7 @@
 #include "fuzz_checks.hpp"
 #include "lexer/parse_options.hpp"
 #include "lexer/script_splitter.hpp"
+#include "parser/item_lexer_errors.hpp"
 #include "parser/parse_entries.hpp"
 #include "report/file_analysis.hpp"
 #include "report/report_data.hpp"
@@ -42,14 +43,17 @@ struct Expected {
   std::vector<bool> parsed;
 };
 
+// With `held` on, an item's diagnostics start with the lexer errors it holds, as the file
+// analysis and the report list them; the analysis result lists the lexer's on their own.
 Expected expected_of(std::string_view text, const lexer::SplitResult& split,
-                     const lexer::ParseOptions& options) {
+                     const lexer::ParseOptions& options, bool held) {
   Expected expected;
   expected.items = split.items.size();
   expected.diagnostics = split.diagnostics.size();
   for (const lexer::ScriptItem& item : split.items) {
     const std::optional<parser::ParsedStatement> parsed =
-        parser::parse_item(text, split, item, options);
+        held ? parser::parse_item_with_lexer_errors(text, split, item, options)
+             : parser::parse_item(text, split, item, options);
     uint64_t errors = 0;
     uint64_t warnings = 0;
     if (parsed) {
@@ -83,7 +87,7 @@ void check_equal(uint64_t found, uint64_t expected, std::string_view what) {
 void check_analysis(std::string_view text, const lexer::SplitResult& split,
                     std::string_view options_text) {
   const api::AnalysisOptions options = api::read_analysis_options(options_text);
-  const Expected expected = expected_of(text, split, {options.ccflags, options.version});
+  const Expected expected = expected_of(text, split, {options.ccflags, options.version}, false);
   const json result = parsed_json(api::analyze_json(text, options_text), "analysis result");
   check_equal(result.at("items").size(), expected.items, "analysis items");
   check_equal(result.at("diagnostics").size(), expected.diagnostics, "analysis diagnostics");
@@ -182,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     check_analysis(text, split, "");
     check_analysis(text, split, R"({"version":"12.1","ccflags":"debug:true","schema":"hr"})");
 
-    const Expected expected = expected_of(text, split, {});
+    const Expected expected = expected_of(text, split, {}, true);
     const json file = parsed_json(report::file_analysis_json("a.sql", text, {}), "file analysis");
     check_file_items(text, split, expected, file);
     check_report(text, split, expected, name_from(text));

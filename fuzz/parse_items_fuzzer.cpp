@@ -6,8 +6,10 @@
 // then resolved twice, as the analysis driver resolves it: once with an empty catalog and no
 // package specifications, and once through the driver's own road (the catalog built from
 // the parsed input, schema "APP", and the package specifications of the input's packages); both
-// must keep the record invariants.
+// must keep the record invariants. The lexer errors that items hold are the lexer's own, each
+// held by one item at most, and every one that starts inside a parsed item's text is held.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +26,7 @@
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
+#include "parser/item_lexer_errors.hpp"
 #include "parser/parse_entries.hpp"
 #include "resolve/package_spec.hpp"
 #include "resolve/records.hpp"
@@ -96,6 +99,33 @@ std::optional<parser::ParsedStatement> check_item(std::string_view text,
   return parsed_item;
 }
 
+// The lexer errors each item holds: unterminated ones of the split, each held once at most,
+// none before its item, and all that start inside a parsed item's text among them.
+void check_held_lexer_errors(std::string_view text, const lexer::SplitResult& split) {
+  std::vector<int> holders(split.diagnostics.size(), 0);
+  for (const lexer::ScriptItem& item : split.items) {
+    const std::vector<syntax::Diagnostic> held = parser::held_lexer_errors(text, split, item);
+    for (const syntax::Diagnostic& error : held) {
+      const auto found = std::find(split.diagnostics.begin(), split.diagnostics.end(), error);
+      if (found == split.diagnostics.end() || error.start < item.start ||
+          !error.message.starts_with("unterminated")) {
+        fuzz::fail("a held lexer error that is not the item's", error.start);
+      }
+      if (++holders[static_cast<std::size_t>(found - split.diagnostics.begin())] > 1) {
+        fuzz::fail("a lexer error held twice", error.start);
+      }
+    }
+    if (item.first_token >= item.end_token) continue;
+    for (const syntax::Diagnostic& error : split.diagnostics) {
+      if (error.start >= item.start && error.start < item.end &&
+          error.message.starts_with("unterminated") &&
+          std::find(held.begin(), held.end(), error) == held.end()) {
+        fuzz::fail("an unterminated token inside an item is not held", error.start);
+      }
+    }
+  }
+}
+
 using SpecMap = std::unordered_map<std::string, resolve::PackageSpec>;
 
 // Resolves every statement with an empty catalog and no package specifications, each
@@ -131,6 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string text = fuzz::input_text(data, size);
     const lexer::SplitResult split = lexer::split_script(text);
     fuzz::check_split(text, split);
+    check_held_lexer_errors(text, split);
     const std::span<const lexer::Token> tokens(split.tokens);
     // The statements of the last set that parsed SQL: SQL never reads the flags, so a set
     // that skips SQL resolves its PL/SQL among the SQL statements of the set before it,

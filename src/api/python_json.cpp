@@ -9,6 +9,7 @@
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
 #include "lexer/token.hpp"
+#include "parser/item_lexer_errors.hpp"
 #include "parser/parse_entries.hpp"
 #include "syntax/dump.hpp"
 #include "syntax/json_text.hpp"
@@ -156,7 +157,7 @@ ParseAnswer parse_json(std::string_view bytes, std::optional<std::string_view> v
   for (const lexer::ScriptItem& item : split.items) {
     // Command items and items without tokens give no record.
     const std::optional<parser::ParsedStatement> parsed_item =
-        parser::parse_item(text, split, item, options);
+        parser::parse_item_with_lexer_errors(text, split, item, options);
     if (!parsed_item) continue;
     const parser::ParsedStatement& parsed = *parsed_item;
     const bool is_plsql = item.kind == lexer::ScriptItemKind::PlSql;

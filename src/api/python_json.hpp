@@ -26,7 +26,8 @@ struct ParseAnswer {
 };
 
 // Every parsed item of the script for the target version (26ai when none is given), with
-// its diagnostics, referenced tables and, when `with_tree`, its tree dump:
+// its diagnostics (first the lexer errors it holds, such as an unterminated string),
+// referenced tables and, when `with_tree`, its tree dump:
 // [{"col","errors","kind","line","statement","tables","text","tree"?,"warnings"}].
 [[nodiscard]] ParseAnswer parse_json(std::string_view bytes,
                                      std::optional<std::string_view> version_text, bool with_tree);

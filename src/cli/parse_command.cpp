@@ -24,6 +24,7 @@
 #include "lexer/conditional_compilation.hpp"
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
+#include "parser/item_lexer_errors.hpp"
 #include "parser/parse_entries.hpp"
 #include "syntax/dump.hpp"
 #include "syntax/kinds.hpp"
@@ -133,7 +134,7 @@ void parse_and_report(const FileContext& context, const lexer::SplitResult& spli
                       const ParseFlags& flags, ParseTotals& totals, Output& output) {
   const Clock::time_point before = Clock::now();
   const std::optional<parser::ParsedStatement> parsed_item =
-      parser::parse_item(context.text, split, item, options);
+      parser::parse_item_with_lexer_errors(context.text, split, item, options);
   if (!parsed_item) return;
   totals.parse_nanoseconds += nanoseconds_since(before);
   ++totals.statements;

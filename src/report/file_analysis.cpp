@@ -8,6 +8,7 @@
 
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
+#include "parser/item_lexer_errors.hpp"
 #include "parser/parse_entries.hpp"
 #include "report/token_classes.hpp"
 #include "report/tree_json.hpp"
@@ -117,7 +118,7 @@ ItemsOutcome analyze_items(std::string_view text, const lexer::SplitResult& spli
     std::optional<parser::ParsedStatement> parsed;
     if (item.kind != ScriptItemKind::SqlPlus && item.first_token < item.end_token) {
       const Clock::time_point parse_start = Clock::now();
-      parsed = parser::parse_item(text, split, item, options);
+      parsed = parser::parse_item_with_lexer_errors(text, split, item, options);
       if (lab) entry.micros = micros_since(parse_start);
     }
     if (!parsed) {

@@ -1,5 +1,6 @@
 """The `veltrane` executable: dispatcher, input files, lex, split and parse."""
 
+import json
 import os
 import pathlib
 import re
@@ -7,6 +8,7 @@ import subprocess
 
 import pytest
 from corpus_scripts import corpus_folders
+from unterminated_scripts import UNTERMINATED
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 EXE = pathlib.Path(os.environ.get("VELTRANE_EXE", REPO / "build" / "release" / "veltrane"))
@@ -423,6 +425,18 @@ def test_parse_errors_dump_and_strict(tmp_path):
         err.splitlines()[-1],
     ]
     assert run("parse", "--strict", "e.sql", cwd=tmp_path)[0] == 1
+
+
+@pytest.mark.parametrize("name", UNTERMINATED)
+def test_parse_counts_the_lexer_error_an_item_holds(tmp_path, name):
+    script, items = UNTERMINATED[name]
+    write(tmp_path, "u.sql", script)
+    status, out, _ = run("parse", "--errors", "--json", "--strict", "u.sql", cwd=tmp_path)
+    want = [f"u.sql:{e[0][0]}:{e[0][1]}: {e[0][2]} | " for _, e in items if e]
+    assert [line.split("| ")[0] + "| " for line in out.splitlines() if line[0] != "{"] == want
+    records = [json.loads(line) for line in out.splitlines() if line[0] == "{"]
+    assert [(r["kind"], r["errors"]) for r in records] == [(s, len(e)) for s, e in items]
+    assert status == int(bool(want))
 
 
 def test_parse_counts_files_and_skips_commands(tmp_path):

@@ -16,6 +16,7 @@ import threading
 
 import pytest
 from corpus_scripts import corpus_files
+from unterminated_scripts import UNTERMINATED, listed
 
 import veltrane
 import veltrane._native as native
@@ -288,13 +289,18 @@ def test_parse_versions():
     assert record["errors"] == []
 
 
-def test_parse_takes_no_flags_and_drops_lexer_diagnostics():
+def test_parse_takes_no_flags_and_keeps_only_the_lexer_errors_an_item_holds():
     [unit] = json.loads(
         native.parse("begin\n$if $$debug $then\n  broken syntax here;\n$end\nnull;\nend;\n/\n")
     )
     assert unit["errors"] == []
-    [statement] = json.loads(native.parse("select 'abc from dual;"))
-    assert all("unterminated" not in d["message"] for d in statement["errors"] + statement["warnings"])
+    [statement] = json.loads(native.parse("select 1 \u00a7 q' x"))
+    assert [d["message"] for d in statement["errors"]][:2] == ["unterminated string", "unexpected tokens after the statement"]
+
+
+@pytest.mark.parametrize("name", UNTERMINATED)
+def test_parse_lists_the_lexer_error_an_item_holds(name):
+    assert listed(json.loads(native.parse(UNTERMINATED[name][0]))) == UNTERMINATED[name][1]
 
 
 def test_tokenize_round_trip_over_the_corpus():

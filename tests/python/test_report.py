@@ -8,6 +8,7 @@ import subprocess
 import zipfile
 
 import pytest
+from unterminated_scripts import UNTERMINATED, listed
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 EXE = pathlib.Path(os.environ.get("VELTRANE_EXE", REPO / "build" / "release" / "veltrane"))
@@ -150,6 +151,17 @@ def test_fail_on_errors(tmp_path, args, status):
     write(tmp_path, "good.sql", "select 1 from dual;\n")
     write(tmp_path, "warn.sql", "select * from t fetch first 5 rows only;\n")
     assert run(*args, "--format", "json", cwd=tmp_path)[0] == status
+
+
+@pytest.mark.parametrize("name", UNTERMINATED)
+def test_items_list_and_count_the_lexer_error_they_hold(tmp_path, name):
+    script, items = UNTERMINATED[name]
+    write(tmp_path, "u.sql", script)
+    assert run("u.sql", "--fail-on-errors", "--format", "json,csv", cwd=tmp_path)[0] == int(any(e for _, e in items))
+    folder = tmp_path / "veltrane-report"
+    assert listed(json.loads((folder / "report.json").read_bytes())["files"][0]["items"]) == items
+    problems = [row.split(",")[1:5] for row in (folder / "problems.csv").read_text().splitlines() if ",error," in row]
+    assert problems == [[str(line), str(col), "error", message] for _, e in items for line, col, message in e]
 
 
 def test_title_flag_value_and_version_last(tmp_path):

@@ -17,6 +17,7 @@ import time
 import zipfile
 
 import pytest
+from unterminated_scripts import UNTERMINATED, listed
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 EXE = pathlib.Path(os.environ.get("VELTRANE_EXE", REPO / "build" / "release" / "veltrane"))
@@ -344,6 +345,13 @@ def test_parse_worked_example():
     assert (result["bytes"], result["lines"], result["name"], result["version"]) == (20, 1, "input.sql", "26ai")
     (item,) = result["items"]
     assert (item["s"], item["e"], item["tree"]["k"]) == (0, 18, "SelectStmt")
+
+
+def test_parse_lists_and_counts_the_lexer_error_an_item_holds():
+    with lab() as server:
+        for name, (script, items) in UNTERMINATED.items():
+            result = json.loads(request(server.port, "POST", "/api/parse", {"source": script})[2])
+            assert (name, listed(result["items"]), result["counts"]["with_errors"]) == (name, items, sum(bool(e) for _, e in items))
 
 
 @pytest.mark.parametrize("version", ["7", "19.x", "nine"])
