@@ -84,14 +84,20 @@ void parse_loop(Parser& p) {
 namespace {
 
 // The iterands after FOR, up to IN: the index, a second index after "," (PAIRS OF) and
-// an iterand type as plain tokens, with its dotted parts and a %TYPE or %ROWTYPE.
+// an iterand type as plain tokens, with its dotted parts, a %TYPE or %ROWTYPE and the
+// sizes of a constrained type (NUMBER(5), VARCHAR2(10 CHAR), INTERVAL DAY(2) TO SECOND).
 void parse_iterands(Parser& p) {
   p.expect_name("expected a loop index");
   p.eat(TokenKind::Comma);  // FOR k, v IN PAIRS OF m
+  bool after_word = false;
   for (;;) {
     if (parser::is_name_kind(p.kind_at(0)) && !p.at_word(0, "IN")) {
       p.bump();
-      p.eat(TokenKind::Comma);
+      after_word = !p.eat(TokenKind::Comma);
+      continue;
+    }
+    if (after_word && p.at(TokenKind::LParen)) {
+      parser::parse_type_size(p);
     } else if ((p.at(TokenKind::Dot) && parser::is_name_kind(p.kind_at(1))) ||
                (p.at(TokenKind::Percent) && (p.at_word(1, "TYPE") || p.at_word(1, "ROWTYPE")))) {
       p.bump();  // FOR r c%ROWTYPE IN c, FOR r pkg.rec_t IN ...
@@ -99,6 +105,7 @@ void parse_iterands(Parser& p) {
     } else {
       return;
     }
+    after_word = false;
   }
 }
 

@@ -2,6 +2,7 @@
 // IS|AS OBJECT | IS|AS TABLE / VARRAY) [modifiers] [;], or CREATE TYPE name WRAPPED text
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "parser/expressions.hpp"
@@ -20,8 +21,25 @@ namespace {
 constexpr std::array<std::string_view, 4> TYPE_MODIFIER_WORDS = {"NOT", "FINAL", "INSTANTIABLE",
                                                                  "PERSISTABLE"};
 
-// [modifiers] PROCEDURE|FUNCTION name [(params)] [RETURN ...] [option words]; an option word
-// may carry a parenthesised group, as in PARALLEL_ENABLE (PARTITION p BY ANY)
+// A method's call target, from IS|AS LANGUAGE ... or EXTERNAL NAME '...', as plain tokens in a
+// CallSpec node up to the "," or ")" that ends the element.
+void parse_method_call_spec(Parser& p) {
+  p.start_node(NodeKind::CallSpec);
+  uint32_t depth = 0;
+  while (!p.at_end() && !p.at(TokenKind::Semicolon)) {
+    if (p.at(TokenKind::LParen)) {
+      ++depth;
+    } else if (p.at(TokenKind::RParen) || p.at(TokenKind::Comma)) {
+      if (depth == 0) break;
+      if (p.at(TokenKind::RParen)) --depth;
+    }
+    p.bump();
+  }
+  p.finish_node();
+}
+
+// [modifiers] PROCEDURE|FUNCTION name [(params)] [RETURN ...] [option words] [call target];
+// an option word may carry a parenthesised group, as in PARALLEL_ENABLE (PARTITION p BY ANY)
 void parse_method_decl(Parser& p) {
   p.start_node(NodeKind::MethodDecl);
   while (p.at_any_word(0, parser::METHOD_MODIFIER_WORDS)) p.bump();
@@ -34,6 +52,15 @@ void parse_method_decl(Parser& p) {
   if (is_function || p.at_word(0, "RETURN")) parse_return_clause(p);
   bool after_word = false;
   while (true) {
+    if ((p.at_word(0, "IS") || p.at_word(0, "AS")) && at_call_target(p, 1)) {
+      p.bump();
+      parse_method_call_spec(p);
+      break;
+    }
+    if (p.at_word(0, "EXTERNAL")) {  // a Java method of a SQLJ type: EXTERNAL NAME '...'
+      parse_method_call_spec(p);
+      break;
+    }
     if (p.at(TokenKind::Ident) && !p.at_word(0, "PRAGMA")) {
       p.bump();
       after_word = true;

@@ -233,7 +233,8 @@ TEST(PlsqlUnitDispatch, LeftoversAndTriviaSitInTheRoot) {
                                              "Whitespace", "LineComment", "Whitespace"}));
 }
 
-// The ";" before a query's "/" line, JavaScript call targets, method options with a group.
+// The ";" before a query's "/" line, JavaScript call targets, method options with a group,
+// a method's call target ending at a ";", and an unclosed size of an iterand type.
 TEST(PlsqlUnitDispatch, QueryEndsCallTargetsAndMethodGroups) {
   const std::pair<const char*, std::vector<std::string>> cases[] = {
       {"WITH FUNCTION f RETURN NUMBER IS BEGIN RETURN 1; END; SELECT f FROM dual;", {}},
@@ -245,6 +246,11 @@ TEST(PlsqlUnitDispatch, QueryEndsCallTargetsAndMethodGroups) {
        {}},
       {"CREATE TYPE t AS OBJECT (MEMBER PROCEDURE p (a NUMBER) (PARTITION c BY ANY));",
        {"expected ) after the attributes @("}},
+      {"CREATE TYPE t AS OBJECT (MEMBER FUNCTION f RETURN NUMBER AS LANGUAGE JAVA NAME (x;",
+       {"expected ) after the attributes @;"}},
+      {"BEGIN FOR i NUMBER(5 IN 1..3 LOOP NULL; END LOOP; x := 1; END;",
+       {"unexpected token in the type's size @IN", "unexpected token in the type's size @..",
+        "unexpected token in the type's size @NULL", "expected ) @;"}},
   };
   for (const auto& [text, errors] : cases) {
     SCOPED_TRACE(text);

@@ -1,5 +1,6 @@
 -- Oracle 21c iteration controls: iterators inside qualified expressions, a dynamic SQL
--- cursor as a control, and an iterand typed with %ROWTYPE or a dotted type name.
+-- cursor as a control, and an iterand typed with %ROWTYPE, a dotted type name or a
+-- constrained type.
 DECLARE
   TYPE t IS TABLE OF PLS_INTEGER INDEX BY PLS_INTEGER;
   TYPE t_rec IS RECORD (a NUMBER);
@@ -17,5 +18,8 @@ BEGIN
   END LOOP;
   FOR r c%ROWTYPE IN c LOOP NULL; END LOOP;
   FOR r pkg.rec_t IN c LOOP NULL; END LOOP;
+  FOR i NUMBER(5) IN 1..3 LOOP NULL; END LOOP;
+  FOR s MUTABLE VARCHAR2(10 CHAR) IN VALUES OF x LOOP NULL; END LOOP;
+  FOR k PLS_INTEGER, v TIMESTAMP(6) WITH TIME ZONE IN PAIRS OF x LOOP NULL; END LOOP;
 END;
 /

@@ -1,0 +1,13 @@
+-- Subprograms carried out by JavaScript: a function of a module with its signature, a
+-- procedure with an environment, and inline code in a package.
+CREATE OR REPLACE FUNCTION ratio (a NUMBER, b NUMBER) RETURN NUMBER
+  AS MLE MODULE calc SIGNATURE 'ratio(number, number)';
+/
+CREATE PROCEDURE log_it (msg VARCHAR2)
+  AS MLE MODULE logger ENV calc_env SIGNATURE 'logIt(string)';
+/
+CREATE OR REPLACE PACKAGE js_api AS
+  FUNCTION one RETURN NUMBER AS MLE LANGUAGE JAVASCRIPT PURE q'~return 1;~';
+  PROCEDURE greet (who VARCHAR2) AS MLE LANGUAGE JAVASCRIPT q'[console.log('hi ' + who);]';
+END js_api;
+/
