@@ -249,7 +249,7 @@ function assertInside(inner, outer, what) {
   `${what}: ${JSON.stringify(inner)} lies outside ${JSON.stringify(outer)}`);
 }
 
-test('files: a file over 20 MB is skipped and its message shows with the count', async (t) => {
+test('files: a file over 20 MiB is skipped and its message shows with the count', async (t) => {
   const page = await openLab(t);
   await page.setInputFiles('#picker', [
     { name: 'big.sql', mimeType: 'text/plain', buffer: Buffer.alloc(20 * 1024 * 1024 + 1, 0x20) },
@@ -257,7 +257,7 @@ test('files: a file over 20 MB is skipped and its message shows with the count',
   ]);
   await page.waitForFunction(() => document.getElementById('toast').textContent.includes('Opened'), null, WAIT);
   assert.deepEqual(await page.$$eval('#toast > div', (lines) => lines.map((line) => line.textContent)),
-    ['big.sql: over 20 MB, use veltrane report', 'Opened 1 file']);
+    ['big.sql: over 20 MiB, use veltrane report', 'Opened 1 file']);
   assert.equal(await page.$eval('#toast', (toast) => toast.classList.contains('on')), true);
   assert.deepEqual(await page.$$eval('#tabs .tab .name', (tabs) => tabs.map((tab) => tab.textContent)),
     ['queries_analytics_pivot_match_recognize.sql', 'small.sql']);
@@ -268,7 +268,7 @@ test('files: a file over 20 MB is skipped and its message shows with the count',
   ]);
   await page.waitForFunction(() => document.getElementById('toast').textContent.includes('Opened 0'), null, WAIT);
   assert.deepEqual(await page.$$eval('#toast > div', (lines) => lines.map((line) => line.textContent)),
-    ['big.sql: over 20 MB, use veltrane report', 'Opened 0 files']);
+    ['big.sql: over 20 MiB, use veltrane report', 'Opened 0 files']);
   assert.equal((await page.$$('#tabs .tab')).length, 2);
 });
 

@@ -130,7 +130,7 @@
     let added = 0, last = -1;
     const messages = [];
     for (const file of Array.from(list)) {
-      if (file.size > MAX_FILE) { messages.push(file.name + ': over 20 MB, use veltrane report'); continue; }
+      if (file.size > MAX_FILE) { messages.push(file.name + ': over 20 MiB, use veltrane report'); continue; }
       const text = await file.text();
       last = addFile(file.name, text);
       added++;
