@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { launchBrowser, openWatchedPage, startServer } from './browser_harness.mjs';
 
-const SUMMARY = /^\d+ statements · \d+ with errors · \d+ warnings · \d+ SQL\*Plus commands · parsed in \d+\.\d\d ms$/;
+const SUMMARY = /^\d+ statements? · \d+ with errors · \d+ warnings? · \d+ SQL\*Plus commands? · parsed in \d+\.\d\d ms$/;
 const WAIT = { timeout: 15000 };
 
 let server;
@@ -424,7 +424,7 @@ test('editor: the gutter widens for line numbers of six and seven digits', async
   }
 });
 
-test('parsing: a server that stopped is named as such in the footer', async (t) => {
+test('parsing and downloads: a server that stopped is named as such', async (t) => {
   const own = await startServer(['lab', '--port', '0', '--no-open']);
   t.after(() => own.child.kill('SIGTERM'));
   // The refused request is logged by the browser as a console error: this page is not watched.
@@ -440,6 +440,36 @@ test('parsing: a server that stopped is named as such in the footer', async (t) 
   await page.waitForFunction(() => document.getElementById('summary').textContent.startsWith('Could not parse'), null, WAIT);
   assert.equal(await page.textContent('#summary'),
     'Could not parse: the Lab server is not answering; start it again with veltrane lab');
+  await page.click('#dl');
+  await page.click('#dlmenu button:has-text("Report (HTML)")');
+  await page.waitForFunction(() => document.getElementById('toast').textContent.startsWith('Could not build'), null, WAIT);
+  assert.equal(await page.textContent('#toast'),
+    'Could not build it: the Lab server is not answering; start it again with veltrane lab');
+});
+
+test('files: the tab closed last is offered in the footer and reopens with its text', async (t) => {
+  const page = await openLab(t);
+  const names = () => page.$$eval('#tabs .tab .name', (tabs) => tabs.map((tab) => tab.textContent));
+  await page.click('#new');
+  await typeScript(page, 'select 1 from dual;');
+  assert.equal(await page.textContent('#summary').then((text) => text.split(' · ').slice(0, 4).join(' · ')),
+    '1 statement · 0 with errors · 0 warnings · 0 SQL*Plus commands');
+  const opened = await names();
+  assert.equal(await page.isHidden('#reopen'), true);
+  await page.click('#tabs .tab.cur .x');
+  assert.deepEqual(await names(), opened.slice(0, -1));
+  assert.equal(await page.textContent('#reopen'), 'Reopen untitled-1.sql');
+  await page.click('#reopen');
+  assert.deepEqual(await names(), opened);
+  assert.equal(await page.inputValue('#editor'), 'select 1 from dual;');
+  assert.equal(await page.isHidden('#reopen'), true);
+  // When a new tab has taken the closed one's name, the reopened one gets a number, in its
+  // own place.
+  await page.click('#tabs .tab.cur .x');
+  await page.click('#new');
+  await page.click('#reopen');
+  assert.deepEqual(await names(), [...opened.slice(0, -1), 'untitled-1 (2).sql', 'untitled-1.sql']);
+  assert.equal(await page.inputValue('#editor'), 'select 1 from dual;');
 });
 
 test('files: after a reload a file that was not kept says so, and stays marked until typed into', async (t) => {

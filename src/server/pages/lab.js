@@ -108,13 +108,37 @@
     note.hidden = !(f && f.unkept);
     note.textContent = f && f.unkept ? f.name + ': not kept in this browser; reopen it' : '';
   }
+  // The tab closed last, with its text, until it is reopened or another one is closed.
+  let closed = null;
   function closeFile(index) {
     const c = S.cur;
+    closed = { file: S.files[index], index: index };
+    showReopen();
     S.files.splice(index, 1);
     let next = (index <= c && c > 0) ? c - 1 : c;
     next = Math.min(next, S.files.length - 1);
     saveFiles();
     chooseFile(Math.max(next, 0));
+  }
+  function showReopen() {
+    const button = $('reopen');
+    button.hidden = !closed;
+    button.textContent = closed ? 'Reopen ' + closed.file.name : '';
+  }
+  // The closed tab comes back where it was; a name taken since gets a number.
+  function reopenFile() {
+    if (!closed) return;
+    const file = closed.file;
+    const index = Math.min(closed.index, S.files.length);
+    closed = null;
+    showReopen();
+    const taken = (name) => S.files.some((f) => f.name === name);
+    const dot = file.name.lastIndexOf('.');
+    const [stem, suffix] = dot > 0 ? [file.name.slice(0, dot), file.name.slice(dot)] : [file.name, ''];
+    for (let n = 2; taken(file.name); n++) file.name = stem + ' (' + n + ')' + suffix;
+    S.files.splice(index, 0, file);
+    saveFiles();
+    chooseFile(index);
   }
   function newFile() {
     let n = 1;
@@ -160,6 +184,15 @@
 
   // ---- parsing ----
   const NOT_ANSWERING = 'the Lab server is not answering; start it again with veltrane lab';
+  // The text of a failed answer: the "error" of a JSON error ({"error": "out of memory"}),
+  // else the text itself.
+  function answerError(text) {
+    try {
+      const value = JSON.parse(text);
+      if (value && typeof value.error === 'string') return value.error;
+    } catch (e) { /* plain text */ }
+    return text;
+  }
   // With "Parse as I type" on, an edit makes every earlier parse old at once: its answer,
   // or what is left of taking it in, is dropped.
   function schedule() {
@@ -217,7 +250,7 @@
         if (!alive()) return;
         throw new Error(NOT_ANSWERING);
       }
-      if (!answer.ok) throw new Error(text);
+      if (!answer.ok) throw new Error(answerError(text));
       if (!alive()) return;
       result = await runSliced(readAnswer(text), alive);
       if (result === DROPPED) return;
@@ -261,9 +294,10 @@
     if (S.result !== result) return;
     drawAll();
     const parsing = S.stmts.reduce((sum, item) => sum + (item.micros || 0), 0) / 1000;
-    $('summary').textContent = (counts.statements || 0) + ' statements · ' + (counts.with_errors || 0) +
-      ' with errors · ' + (counts.warnings || 0) + ' warnings · ' + (counts.sqlplus || 0) +
-      ' SQL*Plus commands · parsed in ' + fmt2(parsing) + ' ms';
+    $('summary').textContent = counted(counts.statements || 0, 'statement', 'statements') + ' · ' +
+      (counts.with_errors || 0) + ' with errors · ' + counted(counts.warnings || 0, 'warning', 'warnings') +
+      ' · ' + counted(counts.sqlplus || 0, 'SQL*Plus command', 'SQL*Plus commands') +
+      ' · parsed in ' + fmt2(parsing) + ' ms';
     $('ver').textContent = 'Oracle ' + result.version;
   }
 
@@ -1067,7 +1101,7 @@
     emptyView(box);
     const item = currentStatement();
     const tokens = statementTokens(item);
-    $('tokhead').textContent = tokens.length + ' tokens in statement ' + (item ? S.stmt + 1 : 0) +
+    $('tokhead').textContent = counted(tokens.length, 'token', 'tokens') + ' in statement ' + (item ? S.stmt + 1 : 0) +
       ' (whitespace and comments are kept by the lexer, left out here)';
     const shown = tokenRows(tokens.slice(0, 5000)).map((r) => ({
       node: r.node,
@@ -1223,16 +1257,19 @@
     toast('Building the report…');
     const files = S.files.map((f) => ({ name: f.name, text: f.text }));
     const title = files.length === 1 ? 'Veltrane report: ' + files[0].name : 'Veltrane report: ' + files.length + ' files';
+    let answer, blob;
     try {
-      const answer = await fetch('/api/report', {
+      answer = await fetch('/api/report', {
         method: 'POST', headers: { 'Content-Type': 'application/json' },
         body: JSON.stringify({ files: files, version: $('version').value, file: file, title: title }),
       });
-      if (!answer.ok) { toast('Could not build it: ' + await answer.text()); return; }
-      saveBlob(await answer.blob(), file === 'report.zip' ? 'veltrane-report.zip' : file);
+      blob = await answer.blob();
     } catch (e) {
-      toast('Could not build it: ' + (e && e.message ? e.message : String(e)));
+      toast('Could not build it: ' + NOT_ANSWERING);
+      return;
     }
+    if (!answer.ok) { toast('Could not build it: ' + answerError(await blob.text())); return; }
+    saveBlob(blob, file === 'report.zip' ? 'veltrane-report.zip' : file);
   }
   function downloadSvg() {
     if (!S.layout) return;
@@ -1316,6 +1353,7 @@
     $('auto').addEventListener('change', () => { store('auto', $('auto').checked ? '1' : '0'); });
     $('parse').addEventListener('click', parseNow);
     $('new').addEventListener('click', newFile);
+    $('reopen').addEventListener('click', reopenFile);
     $('open').addEventListener('click', () => $('picker').click());
     $('picker').addEventListener('change', () => { const list = $('picker').files; openFiles(list).then(() => { $('picker').value = ''; }); });
     $('sample').addEventListener('change', () => {

@@ -56,6 +56,8 @@
     toastTimer = setTimeout(() => t.classList.remove('on'), 2200);
   }
   function fmt2(x) { return (Math.round(x * 100) / 100).toFixed(2); }
+  // "1 statement", "2 statements": a count with its noun in the singular or the plural.
+  function counted(count, one, many) { return count + ' ' + (count === 1 ? one : many); }
   function keyOf(n) { return n.s + ':' + n.e + ':' + n.k; }
   function isToken(n) { return n.t !== undefined; }
   function label(n) { return isToken(n) ? n.t : n.k; }
