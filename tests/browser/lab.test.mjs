@@ -433,6 +433,13 @@ test('parsing and downloads: a server that stopped is named as such', async (t) 
   const page = await context.newPage();
   await page.goto(`http://127.0.0.1:${own.port}/`);
   await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'), null, WAIT);
+  // An answer of 503 with a JSON error reads as its error.
+  await page.route('**/api/parse', (route) =>
+    route.fulfill({ status: 503, contentType: 'application/json', body: '{"error":"out of memory"}' }));
+  await page.click('#parse');
+  await page.waitForFunction(() => document.getElementById('summary').textContent.startsWith('Could not parse'), null, WAIT);
+  assert.equal(await page.textContent('#summary'), 'Could not parse: out of memory');
+  await page.unroute('**/api/parse');
   const exited = new Promise((done) => own.child.once('exit', done));
   own.child.kill('SIGTERM');
   await exited;
