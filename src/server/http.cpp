@@ -564,16 +564,17 @@ void serve_exchange(Socket connection, const ExchangeLimits& limits, const Respo
   ExchangeBudget budget(started, limits);
   RequestReader reader(connection.get(), limits.progress_timeout, &budget);
   reader.set_deadline(started + limits.head_deadline);
-  const HeadResult head = read_request_head(reader, limits);
-  if (head.status == HeadStatus::Idle) return;
-  if (head.status == HeadStatus::Failed) {
-    report_failed_request(head.error.text);
-    return;
-  }
-  reader.set_deadline(std::nullopt);
   std::optional<Reply> reply;
-  const Clock::time_point asked = Clock::now();
+  Clock::time_point asked = started;
   try {
+    const HeadResult head = read_request_head(reader, limits);
+    if (head.status == HeadStatus::Idle) return;
+    if (head.status == HeadStatus::Failed) {
+      report_failed_request(head.error.text);
+      return;
+    }
+    reader.set_deadline(std::nullopt);
+    asked = Clock::now();
     if (const std::optional<std::string_view> refused =
             refusal(head.head, responder, local_port(connection.get()))) {
       reply = Reply{responder.text_head(STATUS_FORBIDDEN, refused->size()), std::string(*refused)};

@@ -55,7 +55,8 @@ inline constexpr uint64_t MEBIBYTE = uint64_t{1024} * 1024;
 // up to about 200 bytes per source byte for /api/parse and 350 for /api/report, answer
 // included (a script of empty statements; real scripts take 5 to 120). So the worst case
 // is 64 exchanges x 64 MiB x 350, about 1.4 TiB: no machine has it, and an allocation
-// that fails ends only its own exchange (see run_connection) while the others go on.
+// that fails ends only its own exchange, answered 503 (see serve_exchange), while the
+// others go on.
 //
 // Time: a head must be complete within `head_deadline` of the exchange's start, or the
 // connection is closed. The exchange's transfers (the body received, then the answer
@@ -316,7 +317,8 @@ struct Responder {
 // (an idle connection is dropped unanswered), the refusals made, the answer built by the
 // responder under the exchange's budget and sent, the connection finished. Failures go
 // to standard error as "request failed: {}". When memory runs out before the answer is
-// built, the responder's out-of-memory answer is sent instead, allocating nothing.
+// built (the head and the body read included), the responder's out-of-memory answer is
+// sent instead, allocating nothing.
 void serve_exchange(Socket connection, const ExchangeLimits& limits, const Responder& responder);
 
 // Writes `line` to standard error in one write, retrying after EINTR; a failure is dropped.
