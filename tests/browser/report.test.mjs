@@ -354,10 +354,15 @@ test('the report of the corpus prints to PDF with every table whole', async (t) 
   const folder = mkdtempSync(join(tmpdir(), 'veltrane-report-corpus-'));
   t.after(() => rmSync(folder, { recursive: true, force: true }));
   execFileSync(EXE, ['report', '--format', 'html', '--out', folder, corpus], { stdio: 'pipe' });
-  const page = await openWatchedPage(t, browser, { locale: 'en-US' });
+  // About the width of a letter or A4 page inside its margins.
+  const page = await openWatchedPage(t, browser, { locale: 'en-US', viewport: { width: 740, height: 1000 } });
   await page.goto(pathToFileURL(join(folder, 'report.html')).href);
   await page.emulateMedia({ media: 'print' });
   assert.equal(await page.$$eval('.print-note', (notes) => notes.length), 0);
+  // No table is wider than the paper, where it would be cut off.
+  const overflowing = await page.$$eval('.panel', (panels) => panels
+    .filter((panel) => panel.querySelector('table').offsetWidth > panel.clientWidth).map((panel) => panel.id));
+  assert.deepEqual(overflowing, []);
   const pdf = await page.pdf();
   assert.ok(pdf.toString('latin1').match(/\/Type\s*\/Page\b/g).length > 20);
 });
