@@ -7,18 +7,57 @@
 # <constant>` in namespace <namespace>, holding the file's bytes unchanged. The header is
 # made again whenever the input changes; <target> finds it as "<header>".
 #
+#   veltrane_embed_page(<target> <page> <header> <namespace> <constant> <part>...)
+#
+# does the same for a page whose script lives in files of its own beside it: every line of
+# the page that is exactly "// @embed <part>" stands for the whole of that file (its last
+# line end included), and the constant holds the page so put together. The parts are
+# listed so that the header is made again when one of them changes.
+#
 # The same file is the script that writes the header (cmake -P), so that nothing but
 # CMake itself is needed.
 
 if(CMAKE_SCRIPT_MODE_FILE)
-  # Script mode: INPUT, OUTPUT, NAMESPACE and CONSTANT are given with -D.
+  # Script mode: INPUT, OUTPUT, NAMESPACE and CONSTANT are given with -D, and ASSEMBLE=ON
+  # for a page with parts.
+  cmake_policy(VERSION 3.25)
+  get_filename_component(input_name "${INPUT}" NAME)
+  if(ASSEMBLE)
+    get_filename_component(page_dir "${INPUT}" DIRECTORY)
+    file(READ "${INPUT}" page)
+    set(assembled "")
+    set(marker "// @embed ")
+    string(FIND "${page}" "\n${marker}" found)
+    while(NOT found EQUAL -1)
+      math(EXPR name_start "${found} + 1")
+      string(SUBSTRING "${page}" 0 ${name_start} before)
+      string(SUBSTRING "${page}" ${name_start} -1 page)
+      string(FIND "${page}" "\n" line_end)
+      if(line_end EQUAL -1)
+        message(FATAL_ERROR "${INPUT}: an @embed line without its line end")
+      endif()
+      string(LENGTH "${marker}" marker_length)
+      math(EXPR part_length "${line_end} - ${marker_length}")
+      string(SUBSTRING "${page}" ${marker_length} ${part_length} part)
+      math(EXPR rest_start "${line_end} + 1")
+      string(SUBSTRING "${page}" ${rest_start} -1 page)
+      if(NOT part MATCHES "^[a-z_]+\\.js$" OR NOT EXISTS "${page_dir}/${part}")
+        message(FATAL_ERROR "${INPUT}: no part named '${part}' beside the page")
+      endif()
+      file(READ "${page_dir}/${part}" part_text)
+      string(APPEND assembled "${before}${part_text}")
+      string(FIND "${page}" "\n${marker}" found)
+    endwhile()
+    string(APPEND assembled "${page}")
+    file(WRITE "${OUTPUT}.page" "${assembled}")
+    set(INPUT "${OUTPUT}.page")
+  endif()
   file(READ "${INPUT}" hex HEX)
   string(LENGTH "${hex}" hex_length)
   math(EXPR byte_count "${hex_length} / 2")
   # Sixteen bytes per line: "0x3c,0x21,..." .
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
   string(REGEX REPLACE "(('\\\\x[0-9a-f][0-9a-f]',){16})" "\\1\n    " bytes "${bytes}")
-  get_filename_component(input_name "${INPUT}" NAME)
   file(WRITE "${OUTPUT}.tmp"
     "#pragma once\n"
     "// Generated from ${input_name} at build time; do not edit.\n\n"
@@ -33,6 +72,16 @@ if(CMAKE_SCRIPT_MODE_FILE)
 endif()
 
 function(veltrane_embed target input header namespace constant)
+  cmake_parse_arguments(PARSE_ARGV 5 embed "" "" "PARTS")
+  set(assemble OFF)
+  set(parts "")
+  if(embed_PARTS)
+    set(assemble ON)
+    get_filename_component(input_dir "${input}" DIRECTORY)
+    foreach(part IN LISTS embed_PARTS)
+      list(APPEND parts "${input_dir}/${part}")
+    endforeach()
+  endif()
   set(script "${CMAKE_CURRENT_FUNCTION_LIST_FILE}")
   set(generated_dir "${PROJECT_BINARY_DIR}/generated")
   set(output "${generated_dir}/${header}")
@@ -41,10 +90,15 @@ function(veltrane_embed target input header namespace constant)
   add_custom_command(
     OUTPUT "${output}"
     COMMAND "${CMAKE_COMMAND}" "-DINPUT=${input}" "-DOUTPUT=${output}"
-            "-DNAMESPACE=${namespace}" "-DCONSTANT=${constant}" -P "${script}"
-    DEPENDS "${input}" "${script}"
+            "-DNAMESPACE=${namespace}" "-DCONSTANT=${constant}" "-DASSEMBLE=${assemble}"
+            -P "${script}"
+    DEPENDS "${input}" ${parts} "${script}"
     COMMENT "Embedding ${header}"
     VERBATIM)
   target_sources(${target} PRIVATE "${output}")
   target_include_directories(${target} PUBLIC "${generated_dir}")
+endfunction()
+
+function(veltrane_embed_page target page header namespace constant)
+  veltrane_embed(${target} "${page}" "${header}" ${namespace} ${constant} PARTS ${ARGN})
 endfunction()

@@ -8,11 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <new>
 
+#include "syntax/face_guard.hpp"
 #include "syntax/lossy_utf8.hpp"
 #include "syntax/unicode.hpp"
 
@@ -23,6 +26,63 @@ namespace {
 constexpr std::string_view CONTENT_SECURITY_POLICY =
     "default-src 'self'; style-src 'self' 'unsafe-inline'; script-src 'self' "
     "'unsafe-inline'; img-src 'self' data: blob:";
+
+// A text joined from pieces at compile time.
+template <std::size_t Size>
+struct FixedText {
+  std::array<char, Size> bytes{};
+};
+
+template <std::size_t Count>
+constexpr std::size_t joined_size(const std::array<std::string_view, Count>& pieces) {
+  std::size_t size = 0;
+  for (const std::string_view piece : pieces) size += piece.size();
+  return size;
+}
+
+template <std::size_t Size, std::size_t Count>
+constexpr FixedText<Size> join_fixed(const std::array<std::string_view, Count>& pieces) {
+  FixedText<Size> text;
+  std::size_t used = 0;
+  for (const std::string_view piece : pieces) {
+    for (const char c : piece) text.bytes[used++] = c;
+  }
+  return text;
+}
+
+// The Content-Length of OUT_OF_MEMORY_BODY.
+constexpr std::string_view OUT_OF_MEMORY_LENGTH = "25";
+static_assert(OUT_OF_MEMORY_BODY.size() == 25);
+
+constexpr std::array<std::string_view, 13> LAB_OUT_OF_MEMORY_PIECES = {
+    "HTTP/1.1 ",
+    STATUS_UNAVAILABLE,
+    "\r\nContent-Type: ",
+    TYPE_JSON,
+    "\r\nContent-Length: ",
+    OUT_OF_MEMORY_LENGTH,
+    "\r\n",
+    "Cache-Control: no-store\r\n",
+    "X-Content-Type-Options: nosniff\r\n",
+    "Content-Security-Policy: ",
+    CONTENT_SECURITY_POLICY,
+    "\r\nConnection: close\r\n\r\n",
+    OUT_OF_MEMORY_BODY};
+constexpr FixedText<joined_size(LAB_OUT_OF_MEMORY_PIECES)> LAB_OUT_OF_MEMORY =
+    join_fixed<joined_size(LAB_OUT_OF_MEMORY_PIECES)>(LAB_OUT_OF_MEMORY_PIECES);
+
+constexpr std::array<std::string_view, 9> SERVE_OUT_OF_MEMORY_PIECES = {
+    "HTTP/1.1 ",
+    STATUS_UNAVAILABLE,
+    "\r\nContent-Type: ",
+    TYPE_JSON,
+    "\r\nContent-Length: ",
+    OUT_OF_MEMORY_LENGTH,
+    "\r\nCache-Control: no-store\r\n",
+    "Connection: close\r\n\r\n",
+    OUT_OF_MEMORY_BODY};
+constexpr FixedText<joined_size(SERVE_OUT_OF_MEMORY_PIECES)> SERVE_OUT_OF_MEMORY =
+    join_fixed<joined_size(SERVE_OUT_OF_MEMORY_PIECES)>(SERVE_OUT_OF_MEMORY_PIECES);
 
 constexpr std::string_view HEAD_NOT_UTF8 = "request head is not valid UTF-8";
 constexpr std::string_view BODY_ENDED_EARLY = "request body ended early";
@@ -389,6 +449,14 @@ std::string serve_answer_head(std::string_view status, std::string_view content_
   return head;
 }
 
+std::string_view lab_out_of_memory_answer() noexcept {
+  return {LAB_OUT_OF_MEMORY.bytes.data(), LAB_OUT_OF_MEMORY.bytes.size()};
+}
+
+std::string_view serve_out_of_memory_answer() noexcept {
+  return {SERVE_OUT_OF_MEMORY.bytes.data(), SERVE_OUT_OF_MEMORY.bytes.size()};
+}
+
 std::optional<IoError> send_all(int socket, std::string_view bytes,
                                 std::chrono::milliseconds progress_timeout,
                                 ExchangeBudget* budget) {
@@ -496,30 +564,40 @@ void serve_exchange(Socket connection, const ExchangeLimits& limits, const Respo
   ExchangeBudget budget(started, limits);
   RequestReader reader(connection.get(), limits.progress_timeout, &budget);
   reader.set_deadline(started + limits.head_deadline);
-  const HeadResult head = read_request_head(reader, limits);
-  if (head.status == HeadStatus::Idle) return;
-  if (head.status == HeadStatus::Failed) {
-    report_failed_request(head.error.text);
-    return;
-  }
-  reader.set_deadline(std::nullopt);
   std::optional<Reply> reply;
-  if (const std::optional<std::string_view> refused =
-          refusal(head.head, responder, local_port(connection.get()))) {
-    reply = Reply{responder.text_head(STATUS_FORBIDDEN, refused->size()), std::string(*refused)};
-  } else {
-    const Clock::time_point asked = Clock::now();
-    IoError error;
-    reply = responder.answer(head.head, reader, error);
-    if (!reply.has_value()) {
-      report_failed_request(error.text);
+  Clock::time_point asked = started;
+  try {
+    const HeadResult head = read_request_head(reader, limits);
+    if (head.status == HeadStatus::Idle) return;
+    if (head.status == HeadStatus::Failed) {
+      report_failed_request(head.error.text);
       return;
     }
-    // The time since the client's last byte was the server's own.
-    budget.add_server_time(Clock::now() - std::max(asked, reader.last_read_end()));
+    reader.set_deadline(std::nullopt);
+    asked = Clock::now();
+    if (const std::optional<std::string_view> refused =
+            refusal(head.head, responder, local_port(connection.get()))) {
+      reply = Reply{responder.text_head(STATUS_FORBIDDEN, refused->size()), std::string(*refused)};
+    } else {
+      IoError error;
+      reply = responder.answer(head.head, reader, error);
+      if (!reply.has_value()) {
+        report_failed_request(error.text);
+        return;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // What the work held is given back by now; the answer and the line allocate nothing.
+    reply.reset();
+    report_failed_request(syntax::OUT_OF_MEMORY);
   }
-  for (const std::string_view part :
-       {std::string_view(reply->head), std::string_view(reply->body)}) {
+  // The time since the client's last byte was the server's own.
+  budget.add_server_time(Clock::now() - std::max(asked, reader.last_read_end()));
+  const std::array<std::string_view, 2> parts =
+      reply.has_value()
+          ? std::array<std::string_view, 2>{reply->head, reply->body}
+          : std::array<std::string_view, 2>{responder.out_of_memory_answer, std::string_view()};
+  for (const std::string_view part : parts) {
     if (std::optional<IoError> failed =
             send_all(connection.get(), part, limits.progress_timeout, &budget)) {
       report_failed_request(failed->text);

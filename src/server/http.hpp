@@ -55,7 +55,8 @@ inline constexpr uint64_t MEBIBYTE = uint64_t{1024} * 1024;
 // up to about 200 bytes per source byte for /api/parse and 350 for /api/report, answer
 // included (a script of empty statements; real scripts take 5 to 120). So the worst case
 // is 64 exchanges x 64 MiB x 350, about 1.4 TiB: no machine has it, and an allocation
-// that fails ends only its own exchange (see run_connection) while the others go on.
+// that fails ends only its own exchange, answered 503 (see serve_exchange), while the
+// others go on.
 //
 // Time: a head must be complete within `head_deadline` of the exchange's start, or the
 // connection is closed. The exchange's transfers (the body received, then the answer
@@ -116,6 +117,7 @@ inline constexpr std::string_view STATUS_FORBIDDEN = "403 Forbidden";
 inline constexpr std::string_view STATUS_NOT_FOUND = "404 Not Found";
 inline constexpr std::string_view STATUS_TOO_LARGE = "413 Payload Too Large";
 inline constexpr std::string_view STATUS_SERVER_ERROR = "500 Internal Server Error";
+inline constexpr std::string_view STATUS_UNAVAILABLE = "503 Service Unavailable";
 
 // Content types.
 inline constexpr std::string_view TYPE_HTML = "text/html; charset=utf-8";
@@ -128,6 +130,8 @@ inline constexpr std::string_view HEAD_TOO_LARGE = "request head too large";
 inline constexpr std::string_view TIMED_OUT = "timed out";
 // The body of the 403 answer to a request sent by a page of another site.
 inline constexpr std::string_view CROSS_SITE_REFUSED = "requests from other sites are refused";
+// The body of the 503 answer to a request whose work ran out of memory.
+inline constexpr std::string_view OUT_OF_MEMORY_BODY = R"({"error":"out of memory"})";
 
 // A buffered reader of 8192 bytes over one connection. The head and the body are read
 // through it, so bytes that arrived together with the head are the body's first bytes.
@@ -259,6 +263,12 @@ void apply_header_line(std::string_view line, RequestHead& head);
 [[nodiscard]] std::string serve_answer_head(std::string_view status, std::string_view content_type,
                                             std::size_t body_length);
 
+// The whole answers, head and body, of the Lab and of the test page to a request that ran
+// out of memory: 503 with OUT_OF_MEMORY_BODY as JSON, heads as lab_answer_head and
+// serve_answer_head write them. Made at compile time, so that sending one allocates nothing.
+[[nodiscard]] std::string_view lab_out_of_memory_answer() noexcept;
+[[nodiscard]] std::string_view serve_out_of_memory_answer() noexcept;
+
 // Sends all of `bytes`: repeats after EINTR, never raises SIGPIPE; a send that accepts
 // nothing is an error, and so is waiting `progress_timeout` for room, or waiting past the
 // budget's due time when a budget is given. The budget learns of the bytes the peer has
@@ -292,6 +302,8 @@ struct Responder {
   std::string (*text_head)(std::string_view status, std::size_t body_length) = nullptr;
   // When set, the Host check is made, and a request that fails it gets 403 with this text.
   std::optional<std::string_view> wrong_host;
+  // The whole answer (head and body) to a request that ran out of memory.
+  std::string_view out_of_memory_answer;
 };
 
 // The 403 answer that an exchange gives instead of its server's, or none: for a Host that
@@ -304,7 +316,9 @@ struct Responder {
 // One whole exchange on an accepted connection: the head read within the head deadline
 // (an idle connection is dropped unanswered), the refusals made, the answer built by the
 // responder under the exchange's budget and sent, the connection finished. Failures go
-// to standard error as "request failed: {}".
+// to standard error as "request failed: {}". When memory runs out before the answer is
+// built (the head and the body read included), the responder's out-of-memory answer is
+// sent instead, allocating nothing.
 void serve_exchange(Socket connection, const ExchangeLimits& limits, const Responder& responder);
 
 // Writes `line` to standard error in one write, retrying after EINTR; a failure is dropped.

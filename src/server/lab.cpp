@@ -211,7 +211,7 @@ std::string lab_text_head(std::string_view status, std::size_t body_length) {
 
 void handle_lab_connection(Socket connection, const ExchangeLimits& limits) {
   serve_exchange(std::move(connection), limits,
-                 Responder{lab_reply, lab_text_head, LAB_WRONG_HOST});
+                 Responder{lab_reply, lab_text_head, LAB_WRONG_HOST, lab_out_of_memory_answer()});
 }
 
 }  // namespace veltrane::server

@@ -26,9 +26,9 @@ inline constexpr uint64_t LAB_MAX_BODY = uint64_t{64} * 1024 * 1024;
 // Sources larger than this are refused by /api/parse.
 inline constexpr uint64_t LAB_MAX_SOURCE = uint64_t{20} * 1024 * 1024;
 
-inline constexpr std::string_view LAB_BODY_TOO_LARGE = "larger than 64 MB";
+inline constexpr std::string_view LAB_BODY_TOO_LARGE = "larger than 64 MiB";
 inline constexpr std::string_view LAB_SOURCE_TOO_LARGE =
-    "a file larger than 20 MB: use veltrane report for it";
+    "a file larger than 20 MiB: use veltrane report for it";
 inline constexpr std::string_view LAB_WRONG_HOST = "Veltrane Lab answers on 127.0.0.1 only";
 inline constexpr std::string_view NOT_FOUND_TEXT = "not found";
 inline constexpr std::string_view NO_SUCH_REPORT_FILE = "no such report file";

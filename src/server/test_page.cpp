@@ -92,8 +92,9 @@ std::string serve_text_head(std::string_view status, std::size_t body_length) {
 }  // namespace
 
 void handle_serve_connection(Socket connection, const ExchangeLimits& limits) {
-  serve_exchange(std::move(connection), limits,
-                 Responder{serve_reply, serve_text_head, std::nullopt});
+  serve_exchange(
+      std::move(connection), limits,
+      Responder{serve_reply, serve_text_head, std::nullopt, serve_out_of_memory_answer()});
 }
 
 }  // namespace veltrane::server

@@ -14,7 +14,7 @@ namespace veltrane::server {
 
 // Bodies larger than this are refused unread (ExchangeLimits says what memory that allows).
 inline constexpr uint64_t SERVE_MAX_BODY = uint64_t{50} * 1024 * 1024;
-inline constexpr std::string_view SERVE_BODY_TOO_LARGE = "the source is larger than 50 MB";
+inline constexpr std::string_view SERVE_BODY_TOO_LARGE = "the source is larger than 50 MiB";
 
 // The test page.
 [[nodiscard]] std::string_view test_page();

@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { launchBrowser, openWatchedPage, startServer } from './browser_harness.mjs';
 
-const SUMMARY = /^\d+ statements · \d+ with errors · \d+ warnings · \d+ SQL\*Plus commands · parsed in \d+\.\d\d ms$/;
+const SUMMARY = /^\d+ statements? · \d+ with errors · \d+ warnings? · \d+ SQL\*Plus commands? · parsed in \d+\.\d\d ms$/;
 const WAIT = { timeout: 15000 };
 
 let server;
@@ -249,7 +249,7 @@ function assertInside(inner, outer, what) {
   `${what}: ${JSON.stringify(inner)} lies outside ${JSON.stringify(outer)}`);
 }
 
-test('files: a file over 20 MB is skipped and its message shows with the count', async (t) => {
+test('files: a file over 20 MiB is skipped and its message shows with the count', async (t) => {
   const page = await openLab(t);
   await page.setInputFiles('#picker', [
     { name: 'big.sql', mimeType: 'text/plain', buffer: Buffer.alloc(20 * 1024 * 1024 + 1, 0x20) },
@@ -257,7 +257,7 @@ test('files: a file over 20 MB is skipped and its message shows with the count',
   ]);
   await page.waitForFunction(() => document.getElementById('toast').textContent.includes('Opened'), null, WAIT);
   assert.deepEqual(await page.$$eval('#toast > div', (lines) => lines.map((line) => line.textContent)),
-    ['big.sql: over 20 MB, use veltrane report', 'Opened 1 file']);
+    ['big.sql: over 20 MiB, use veltrane report', 'Opened 1 file']);
   assert.equal(await page.$eval('#toast', (toast) => toast.classList.contains('on')), true);
   assert.deepEqual(await page.$$eval('#tabs .tab .name', (tabs) => tabs.map((tab) => tab.textContent)),
     ['queries_analytics_pivot_match_recognize.sql', 'small.sql']);
@@ -268,7 +268,7 @@ test('files: a file over 20 MB is skipped and its message shows with the count',
   ]);
   await page.waitForFunction(() => document.getElementById('toast').textContent.includes('Opened 0'), null, WAIT);
   assert.deepEqual(await page.$$eval('#toast > div', (lines) => lines.map((line) => line.textContent)),
-    ['big.sql: over 20 MB, use veltrane report', 'Opened 0 files']);
+    ['big.sql: over 20 MiB, use veltrane report', 'Opened 0 files']);
   assert.equal((await page.$$('#tabs .tab')).length, 2);
 });
 
@@ -424,7 +424,7 @@ test('editor: the gutter widens for line numbers of six and seven digits', async
   }
 });
 
-test('parsing: a server that stopped is named as such in the footer', async (t) => {
+test('parsing and downloads: a server that stopped is named as such', async (t) => {
   const own = await startServer(['lab', '--port', '0', '--no-open']);
   t.after(() => own.child.kill('SIGTERM'));
   // The refused request is logged by the browser as a console error: this page is not watched.
@@ -433,6 +433,13 @@ test('parsing: a server that stopped is named as such in the footer', async (t) 
   const page = await context.newPage();
   await page.goto(`http://127.0.0.1:${own.port}/`);
   await page.waitForFunction(() => document.getElementById('summary').textContent.includes('parsed in'), null, WAIT);
+  // An answer of 503 with a JSON error reads as its error.
+  await page.route('**/api/parse', (route) =>
+    route.fulfill({ status: 503, contentType: 'application/json', body: '{"error":"out of memory"}' }));
+  await page.click('#parse');
+  await page.waitForFunction(() => document.getElementById('summary').textContent.startsWith('Could not parse'), null, WAIT);
+  assert.equal(await page.textContent('#summary'), 'Could not parse: out of memory');
+  await page.unroute('**/api/parse');
   const exited = new Promise((done) => own.child.once('exit', done));
   own.child.kill('SIGTERM');
   await exited;
@@ -440,6 +447,36 @@ test('parsing: a server that stopped is named as such in the footer', async (t) 
   await page.waitForFunction(() => document.getElementById('summary').textContent.startsWith('Could not parse'), null, WAIT);
   assert.equal(await page.textContent('#summary'),
     'Could not parse: the Lab server is not answering; start it again with veltrane lab');
+  await page.click('#dl');
+  await page.click('#dlmenu button:has-text("Report (HTML)")');
+  await page.waitForFunction(() => document.getElementById('toast').textContent.startsWith('Could not build'), null, WAIT);
+  assert.equal(await page.textContent('#toast'),
+    'Could not build it: the Lab server is not answering; start it again with veltrane lab');
+});
+
+test('files: the tab closed last is offered in the footer and reopens with its text', async (t) => {
+  const page = await openLab(t);
+  const names = () => page.$$eval('#tabs .tab .name', (tabs) => tabs.map((tab) => tab.textContent));
+  await page.click('#new');
+  await typeScript(page, 'select 1 from dual;');
+  assert.equal(await page.textContent('#summary').then((text) => text.split(' · ').slice(0, 4).join(' · ')),
+    '1 statement · 0 with errors · 0 warnings · 0 SQL*Plus commands');
+  const opened = await names();
+  assert.equal(await page.isHidden('#reopen'), true);
+  await page.click('#tabs .tab.cur .x');
+  assert.deepEqual(await names(), opened.slice(0, -1));
+  assert.equal(await page.textContent('#reopen'), 'Reopen untitled-1.sql');
+  await page.click('#reopen');
+  assert.deepEqual(await names(), opened);
+  assert.equal(await page.inputValue('#editor'), 'select 1 from dual;');
+  assert.equal(await page.isHidden('#reopen'), true);
+  // When a new tab has taken the closed one's name, the reopened one gets a number, in its
+  // own place.
+  await page.click('#tabs .tab.cur .x');
+  await page.click('#new');
+  await page.click('#reopen');
+  assert.deepEqual(await names(), [...opened.slice(0, -1), 'untitled-1 (2).sql', 'untitled-1.sql']);
+  assert.equal(await page.inputValue('#editor'), 'select 1 from dual;');
 });
 
 test('files: after a reload a file that was not kept says so, and stays marked until typed into', async (t) => {

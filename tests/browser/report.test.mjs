@@ -5,12 +5,13 @@
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
-import { pathToFileURL } from 'node:url';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 import { EXE, launchBrowser, openWatchedPage } from './browser_harness.mjs';
 
+const REPO = resolve(dirname(fileURLToPath(import.meta.url)), '..', '..');
 const MARKUP_FILE = '<img src=x onerror=window.__pwned=1>.sql';
 const FIXTURES = {
   'objects.sql': [
@@ -333,11 +334,37 @@ test('every row of a table of more than 20,000 rows can be scrolled to and is dr
   await scrollUntil(page, 'statements', 1, 'rows.at(-1)[1] === "20500"');
   assert.equal((await rowsInView(page, 'statements')).at(-1)[1], '20500');
 
-  // Printed, the table holds every row.
+  // Printed, a table that would take the rows printed past 10,000 is a line that names its
+  // CSV file, the tables before it are whole, and the browser prints the page.
   await page.fill('#panel-statements input', '');
   await page.emulateMedia({ media: 'print' });
-  await page.waitForFunction((n) => document.querySelectorAll('#panel-statements tbody tr').length === n,
-    MANY_ROWS_COUNT);
+  assert.equal(await page.textContent('#panel-statements .print-note'),
+    `Statements (${MANY_ROWS_COUNT}): too many rows to print with the rest; the whole table is in ` +
+    "statements.csv, beside this page in the report's folder or ZIP archive.");
+  assert.equal(await page.$$eval('#panel-files tbody tr', (list) => list.length), 242);
+  assert.ok((await page.pdf()).length > 0);
+});
+
+test('the report of the corpus prints to PDF with every table whole', async (t) => {
+  const corpus = join(REPO, '..', 'shared', 'corpus');
+  if (!existsSync(corpus)) {
+    t.skip(`no corpus at ${corpus}`);
+    return;
+  }
+  const folder = mkdtempSync(join(tmpdir(), 'veltrane-report-corpus-'));
+  t.after(() => rmSync(folder, { recursive: true, force: true }));
+  execFileSync(EXE, ['report', '--format', 'html', '--out', folder, corpus], { stdio: 'pipe' });
+  // About the width of a letter or A4 page inside its margins.
+  const page = await openWatchedPage(t, browser, { locale: 'en-US', viewport: { width: 740, height: 1000 } });
+  await page.goto(pathToFileURL(join(folder, 'report.html')).href);
+  await page.emulateMedia({ media: 'print' });
+  assert.equal(await page.$$eval('.print-note', (notes) => notes.length), 0);
+  // No table is wider than the paper, where it would be cut off.
+  const overflowing = await page.$$eval('.panel', (panels) => panels
+    .filter((panel) => panel.querySelector('table').offsetWidth > panel.clientWidth).map((panel) => panel.id));
+  assert.deepEqual(overflowing, []);
+  const pdf = await page.pdf();
+  assert.ok(pdf.toString('latin1').match(/\/Type\s*\/Page\b/g).length > 20);
 });
 
 // For each number cell of the panel's rows drawn (those from `from` to `to` of them): its
@@ -407,10 +434,24 @@ test('numbers stay on one line in columns wide enough for the longest, on screen
   await scrollUntil(page, 'files', 1, lastFile);
   assertWhole(await numberCells(page, 'files'), filesLongest);
 
+  // In print the Files table is whole; Statements is too long to print with it.
   await page.emulateMedia({ media: 'print' });
-  await page.waitForFunction(() => document.querySelectorAll('#panel-statements tbody tr').length > 10500);
+  await page.waitForSelector('#panel-statements .print-note');
   assertWhole(await numberCells(page, 'files'), filesLongest);
-  assertWhole(await numberCells(page, 'statements', 10400, 10500), linesLongest);
+});
+
+test('a small table breaks names after "_", "." or "/" only', async (t) => {
+  const page = await openGeneratedReport(t, {
+    'names.sql': 'select * from sys.user_identifiers_of_every_kind u\n' +
+      '  join app.all_dependencies_of_objects d on d.id = u.id;\n',
+  }, { width: 360, height: 800 });
+  await page.click('#nav button[data-tab="tables"]');
+  for (const [row, name] of [[1, 'SYS.USER_IDENTIFIERS_OF_EVERY_KIND'], [2, 'APP.ALL_DEPENDENCIES_OF_OBJECTS']]) {
+    const lines = await cellLines(page, `#panel-tables tbody tr:nth-child(${row}) td`);
+    assert.equal(lines.join(''), name);
+    assert.ok(lines.length > 1, `${lines}`);
+    assert.ok(lines.slice(0, -1).every((line) => /[_./]$/.test(line)), `${lines}`);
+  }
 });
 
 test('a table taller than a browser lets an element grow keeps every row in reach', async (t) => {

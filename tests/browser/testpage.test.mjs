@@ -46,3 +46,25 @@ test('the errors sample shows its diagnostics', async (t) => {
   await page.waitForSelector('#p-diagnostics .row .pill.bad', WAIT);
   assert.match(await page.textContent('#pills .pill.bad'), /^\d+ errors?$/);
 });
+
+test('a failed answer shows its reason, and no answer at all a server to start', async (t) => {
+  // Failed requests are logged by the browser as console errors: this page is not watched.
+  const context = await browser.newContext();
+  t.after(() => context.close());
+  const page = await context.newPage();
+  const cases = [
+    [(route) => route.fulfill({ status: 503, contentType: 'application/json', body: '{"error":"out of memory"}' }),
+      'The server could not analyse this: out of memory'],
+    [(route) => route.fulfill({ status: 413, contentType: 'text/plain', body: 'the source is larger than 50 MiB' }),
+      'The server could not analyse this: the source is larger than 50 MiB'],
+    [(route) => route.abort(), 'The Veltrane server is not reachable: start it with veltrane serve'],
+  ];
+  await page.goto(`http://127.0.0.1:${server.port}/`);
+  await page.waitForSelector('#pills .pill', WAIT);
+  for (const [i, [answer, pill]] of cases.entries()) {
+    await page.route('**/api/analyze', answer);
+    await page.fill('#source', `select ${i} from dual;`);
+    await page.waitForFunction((text) => document.querySelector('#pills .pill')?.textContent === text, pill, WAIT);
+    await page.unroute('**/api/analyze');
+  }
+});

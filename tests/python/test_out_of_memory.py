@@ -2,7 +2,8 @@
 Python module run in child processes under a lowered address-space limit (RLIMIT_AS), at
 limits from early failure to success. No run may end by a signal or with status 127 (the
 C library's "cannot allocate memory for thread-local data"), and some must end with the
-out-of-memory failure. Not under AddressSanitizer, whose shadow memory needs far more
+out-of-memory failure; a server answers such a request with 503 and a one-line JSON error.
+Not under AddressSanitizer, whose shadow memory needs far more
 address space than any limit here."""
 
 import http.client
@@ -28,6 +29,7 @@ LIMITS_MIB = [96, 160, 256, 400, 640, 1024]
 # A script of empty statements: every ";" is an item, so the outputs run to about 100 bytes
 # per source byte.
 SOURCE = ";" * (512 * 1024)
+# The start line of either server.
 LAB_LINE = re.compile(r"http://127\.0\.0\.1:([0-9]+)/")
 
 
@@ -99,13 +101,17 @@ def read_until(stream, end, deadline):
     return got
 
 
-def lab_under_limit(limit, path, body):
-    """Runs a Lab under the address-space limit, posts `body` to `path`, checks that a small
-    request is answered after it by the same process, and returns the first outcome (as
-    `post` gives it) with the Lab's standard error. A failed first request must have ended
-    with the out-of-memory line."""
-    lab = subprocess.Popen(
-        [str(EXE), "lab", "--port", "0", "--no-open"],
+OUT_OF_MEMORY_ANSWER = (503, b'{"error":"out of memory"}')
+
+
+def server_under_limit(limit, path, body, command=("lab", "--port", "0", "--no-open"),
+                       small=("/api/parse", {"source": "select 1 from dual;"})):
+    """Runs a server under the address-space limit, posts `body` to `path`, checks that a
+    small request is answered after it by the same process, and returns the first outcome
+    (as `post` gives it) with the server's standard error. A failed first request must
+    have been answered 503 with the JSON error, and have written the out-of-memory line."""
+    server = subprocess.Popen(
+        [str(EXE), *command],
         stdin=subprocess.DEVNULL,
         stdout=subprocess.DEVNULL,
         stderr=subprocess.PIPE,
@@ -113,20 +119,22 @@ def lab_under_limit(limit, path, body):
     )
     errors = b""
     try:
-        port = int(LAB_LINE.search(lab.stderr.readline().decode()).group(1))
+        port = int(LAB_LINE.search(server.stderr.readline().decode()).group(1))
         first = post(port, path, body)
         # The next request is answered whatever became of the first.
-        assert post(port, "/api/parse", {"source": "select 1 from dual;"})[0] == 200, limit
-        assert lab.poll() is None, (limit, lab.returncode)
-        if first is None:
-            # The failed exchange closes its connection before it writes its line.
-            errors = read_until(lab.stderr, b"\n", time.monotonic() + TIMEOUT)
+        assert post(port, *small)[0] == 200, limit
+        assert server.poll() is None, (limit, server.returncode)
     finally:
-        lab.terminate()
-        errors += lab.communicate(timeout=TIMEOUT)[1]
+        server.terminate()
+        errors += server.communicate(timeout=TIMEOUT)[1]
     if first is None or first[0] != 200:
+        assert first == OUT_OF_MEMORY_ANSWER, (limit, first)
         assert b"request failed: out of memory\n" in errors, (limit, first, errors[-300:])
     return first, errors
+
+
+def lab_under_limit(limit, path, body):
+    return server_under_limit(limit, path, body)
 
 
 @pytest.mark.parametrize(
@@ -145,6 +153,17 @@ def test_lab_keeps_answering_after_out_of_memory(path, body):
         if first is None or first[0] != 200:
             failures += 1
     assert 0 < failures < len(LIMITS_MIB)
+
+
+def test_test_page_answers_out_of_memory_and_keeps_serving():
+    need_exe()
+    outcomes = []
+    for limit in LIMITS_MIB:
+        first, _ = server_under_limit(limit, "/api/analyze", {"source": SOURCE},
+                                      command=("serve", "--port", "0"),
+                                      small=("/api/analyze", {"source": "select 1 from dual;"}))
+        outcomes.append(first[0])
+    assert 503 in outcomes and outcomes[-1] == 200, outcomes
 
 
 # Bodies of about 60 MB whose only used member is a small script, and the lowest limit
@@ -168,7 +187,7 @@ def test_lab_reads_a_padded_body_in_about_the_memory_of_its_bytes(pad):
         if outcomes[limit] == 200:
             assert json.loads(first[1])["bytes"] == len("select 1 from dual;")
     assert outcomes[enough] == 200, outcomes
-    assert None in outcomes.values(), outcomes
+    assert 503 in outcomes.values(), outcomes
 
 
 PYTHON_RUN = """

@@ -380,7 +380,7 @@ def test_body_limit_is_checked_before_reading():
             server.port, b"POST /api/parse HTTP/1.1\r\nHost: localhost\r\nContent-Length: 67108865\r\n\r\n"
         )
         assert split_answer(answer)[0] == "HTTP/1.1 413 Payload Too Large"
-        assert split_answer(answer)[2] == b"larger than 64 MB"
+        assert split_answer(answer)[2] == b"larger than 64 MiB"
         assert request(server.port, "GET", "/")[0] == "HTTP/1.1 200 OK"
 
 
@@ -389,7 +389,7 @@ def test_source_over_twenty_mebibytes_is_refused():
     with lab() as server:
         status, _, body = request(server.port, "POST", "/api/parse", {"source": source})
     assert status == "HTTP/1.1 413 Payload Too Large"
-    assert body == b"a file larger than 20 MB: use veltrane report for it"
+    assert body == b"a file larger than 20 MiB: use veltrane report for it"
 
 
 def test_a_deep_chain_is_answered_whole():
@@ -570,7 +570,7 @@ def test_serve_limits_and_routes():
     with serve() as server:
         too_large = exchange(server.port, b"POST /api/analyze HTTP/1.1\r\nContent-Length: 52428801\r\n\r\n")
         assert split_answer(too_large)[0] == "HTTP/1.1 413 Payload Too Large"
-        assert split_answer(too_large)[2] == b"the source is larger than 50 MB"
+        assert split_answer(too_large)[2] == b"the source is larger than 50 MiB"
         for method, path in [("GET", "/api/analyze"), ("POST", "/"), ("GET", "/index.htm")]:
             assert request(server.port, method, path)[2] == b"not found"
         status, _, page = request(server.port, "GET", "/index.html")

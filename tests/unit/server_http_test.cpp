@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -531,8 +532,8 @@ std::string text_head(std::string_view status, std::size_t body_length) {
 }
 
 TEST(Refusal, WrongHostFirstThenAnyOtherOrigin) {
-  const Responder checks_host{nullptr, text_head, "wrong host"};
-  const Responder no_host_check{nullptr, text_head, std::nullopt};
+  const Responder checks_host{nullptr, text_head, "wrong host", {}};
+  const Responder no_host_check{nullptr, text_head, std::nullopt, {}};
   struct Case {
     const char* name;
     bool host_allowed;
@@ -696,13 +697,37 @@ TEST(Exchange, TheServersOwnWorkIsNotCountedAgainstTheClient) {
         std::this_thread::sleep_for(SMALL_LIMITS.first_transfer_time + 500ms);
         return Reply{"HTTP/1.1 200 OK\r\n\r\n", std::string(4 << 20, 'a')};
       },
-      [](std::string_view, std::size_t) { return std::string(); }, std::nullopt};
+      [](std::string_view, std::size_t) { return std::string(); },
+      std::nullopt,
+      {}};
   send_text(pair.client, "GET / HTTP/1.1\r\n\r\n");
   std::thread server(
       [&pair, &slow_server] { serve_exchange(std::move(pair.server), SMALL_LIMITS, slow_server); });
   const std::string answer = receive_all(pair.client);
   server.join();
   EXPECT_EQ(answer.size(), std::string_view("HTTP/1.1 200 OK\r\n\r\n").size() + (4 << 20));
+}
+
+// Work that runs out of memory is answered with the server's fixed 503, which reads as its
+// own answer head would write it.
+TEST(Exchange, RunningOutOfMemoryIsAnsweredWithTheFixedAnswer) {
+  EXPECT_EQ(lab_out_of_memory_answer(), lab_answer_head(STATUS_UNAVAILABLE, TYPE_JSON,
+                                                        OUT_OF_MEMORY_BODY.size(), std::nullopt) +
+                                            std::string(OUT_OF_MEMORY_BODY));
+  EXPECT_EQ(serve_out_of_memory_answer(),
+            serve_answer_head(STATUS_UNAVAILABLE, TYPE_JSON, OUT_OF_MEMORY_BODY.size()) +
+                std::string(OUT_OF_MEMORY_BODY));
+  Pair pair = make_pair();
+  const Responder starved{[](const RequestHead&, RequestReader&, IoError&) -> std::optional<Reply> {
+                            throw std::bad_alloc();
+                          },
+                          [](std::string_view, std::size_t) { return std::string(); }, std::nullopt,
+                          lab_out_of_memory_answer()};
+  send_text(pair.client, "GET / HTTP/1.1\r\n\r\n");
+  testing::internal::CaptureStderr();
+  serve_exchange(std::move(pair.server), SMALL_LIMITS, starved);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "request failed: out of memory\n");
+  EXPECT_EQ(receive_all(pair.client), lab_out_of_memory_answer());
 }
 
 // Slow clients of every kind fill every place: a real request waits in the listen queue

@@ -127,10 +127,10 @@ TEST(LabRoutes, AnswersByMethodAndPath) {
       {"foreign host on a missing route", "GET /x HTTP/1.1\r\nHost: [::1]\r\n\r\n",
        "HTTP/1.1 403 Forbidden", "text/plain", "Veltrane Lab answers on 127.0.0.1 only"},
       {"body over 64 MiB, unread", "POST /api/parse HTTP/1.1\r\nContent-Length: 67108865\r\n\r\n",
-       "HTTP/1.1 413 Payload Too Large", "text/plain", "larger than 64 MB"},
+       "HTTP/1.1 413 Payload Too Large", "text/plain", "larger than 64 MiB"},
       {"report body over 64 MiB",
        "POST /api/report HTTP/1.1\r\nContent-Length: 99999999999\r\n\r\n",
-       "HTTP/1.1 413 Payload Too Large", "text/plain", "larger than 64 MB"},
+       "HTTP/1.1 413 Payload Too Large", "text/plain", "larger than 64 MiB"},
       {"parse of an empty body", post("/api/parse", ""), "HTTP/1.1 200 OK", "application/json",
        "{\"bytes\":0,\"classes\":[],"},
       {"parse of a body that is not JSON", post("/api/parse", "{\"source\":"), "HTTP/1.1 200 OK",
@@ -272,7 +272,7 @@ TEST(LabRoutes, SourceLimitIsTwentyMebibytes) {
         split_answer(exchange(lab_handler, post("/api/parse", R"({"source":")" + source + "\"}")));
     EXPECT_EQ(answer.status_line, c.status_line);
     if (c.status_line != "HTTP/1.1 200 OK") {
-      EXPECT_EQ(answer.body, "a file larger than 20 MB: use veltrane report for it");
+      EXPECT_EQ(answer.body, "a file larger than 20 MiB: use veltrane report for it");
     }
   }
 }
@@ -479,7 +479,7 @@ TEST(TestPage, Routes) {
        post("/api/analyze", R"({"source":"select 1 from dual"})", "Host: example:8765\r\n"),
        "HTTP/1.1 200 OK", "{\"diagnostics\":"},
       {"over 50 MiB, unread", "POST /api/analyze HTTP/1.1\r\nContent-Length: 52428801\r\n\r\n",
-       "HTTP/1.1 413 Payload Too Large", "the source is larger than 50 MB"},
+       "HTTP/1.1 413 Payload Too Large", "the source is larger than 50 MiB"},
       {"body not JSON", post("/api/analyze", "select 1"), "HTTP/1.1 200 OK",
        "{\"diagnostics\":[],\"items\":[],\"lines\":1,\"micros\":"},
   };
