@@ -374,6 +374,7 @@ TEST(NamesEntries, TheWidestEntriesMatchTheLibrarysDump) {
   const std::string fitting_type(31, 'T');
   const std::string long_type(128, 'L');
   const std::string inline_name(128, 'N');
+  const std::string long_name(129, 'M');
   const std::string text = std::string(70000, ' ') + "\xE2\x82\xAC" + std::string(70000, 'a');
   struct Case {
     std::string_view name;
@@ -385,7 +386,7 @@ TEST(NamesEntries, TheWidestEntriesMatchTheLibrarysDump) {
       {"a name copied in place, a type the kept end holds", inline_name, fitting_type, 0},
       {"a name copied in place, a type one byte longer", inline_name,
        std::string_view(long_type).substr(0, 32), 139000},
-      {"a long type, a name written apart", std::string(129, 'M'), long_type, 70003},
+      {"a long type, a name written apart", long_name, long_type, 70003},
       {"a short name after a three-byte letter", "X", long_type, 70000},
   };
   for (const Case& test_case : cases) {
