@@ -80,28 +80,6 @@ using syntax::ascii_upper_copy;
 
 }  // namespace
 
-std::string_view trim_white_space(std::string_view text) {
-  while (!text.empty()) {
-    const syntax::DecodedChar decoded = syntax::decode_utf8(text, 0);
-    if (decoded.code_point < 0 ||
-        !syntax::is_white_space(static_cast<char32_t>(decoded.code_point))) {
-      break;
-    }
-    text.remove_prefix(decoded.length);
-  }
-  while (!text.empty()) {
-    std::size_t start = text.size() - 1;
-    while (start > 0 && syntax::is_continuation_byte(text[start])) --start;
-    const syntax::DecodedChar decoded = syntax::decode_utf8(text, start);
-    if (decoded.code_point < 0 ||
-        !syntax::is_white_space(static_cast<char32_t>(decoded.code_point))) {
-      break;
-    }
-    text.remove_suffix(text.size() - start);
-  }
-  return text;
-}
-
 lexer::CcValue read_ccflag_value(std::string_view value_text) {
   if (syntax::equals_ascii_folded(value_text, "true")) return true;
   if (syntax::equals_ascii_folded(value_text, "false")) return false;
@@ -118,10 +96,11 @@ lexer::CcFlags read_ccflags(std::string_view text) {
     const std::string_view piece = text.substr(0, comma);
     const std::size_t colon = piece.find(':');
     if (colon != std::string_view::npos) {
-      const std::string_view name = trim_white_space(piece.substr(0, colon));
+      const std::string_view name = syntax::trim_white_space(piece.substr(0, colon));
       if (!name.empty()) {
-        flags.insert_or_assign(ascii_upper_copy(name),
-                               read_ccflag_value(trim_white_space(piece.substr(colon + 1))));
+        flags.insert_or_assign(
+            ascii_upper_copy(name),
+            read_ccflag_value(syntax::trim_white_space(piece.substr(colon + 1))));
       }
     }
     if (comma == std::string_view::npos) break;
@@ -143,7 +122,7 @@ AnalysisOptions read_analysis_options(std::string_view text) {
     options.ccflags = read_ccflags(*ccflags);
   }
   if (const std::string* schema = string_member(*value, "schema")) {
-    const std::string upper = ascii_upper_copy(trim_white_space(*schema));
+    const std::string upper = ascii_upper_copy(syntax::trim_white_space(*schema));
     if (!upper.empty()) options.schema = upper;
   }
   return options;

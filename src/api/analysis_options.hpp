@@ -35,7 +35,4 @@ struct AnalysisOptions {
 // with every leading and trailing "'" removed.
 [[nodiscard]] lexer::CcValue read_ccflag_value(std::string_view value_text);
 
-// `text` without Unicode White_Space at either end.
-[[nodiscard]] std::string_view trim_white_space(std::string_view text);
-
 }  // namespace veltrane::api

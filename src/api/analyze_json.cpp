@@ -198,7 +198,7 @@ void analyze_json_into(std::string_view text, std::string_view options_text, std
 
 void analyze_json_into(std::string_view text, const AnalysisOptions& options, std::string& out,
                        const ExtraMembers& extra_members) {
-  if (text.size() >= MAX_TEXT_BYTES) {
+  if (text.size() >= syntax::MAX_TEXT_BYTES) {
     std::string result;
     write_too_large_result(count_line_feeds(text), options, extra_members, result);
     out = std::move(result);

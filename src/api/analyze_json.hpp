@@ -11,6 +11,7 @@
 
 #include "api/analysis_options.hpp"
 #include "resolve/resolve_script.hpp"
+#include "syntax/tree.hpp"
 
 namespace veltrane::syntax {
 class JsonWriter;
@@ -18,14 +19,11 @@ class JsonWriter;
 
 namespace veltrane::api {
 
-// Texts this long or longer are refused with a result that says so: tree child entries
-// keep 31 bits of offset.
-inline constexpr uint64_t MAX_TEXT_BYTES = uint64_t{1} << 31;
-
+// Texts of syntax::MAX_TEXT_BYTES or more are refused with a result that says so.
 inline constexpr std::string_view TEXT_TOO_LARGE = "text too large (2 GiB or more)";
 
 // The analysis result of `text` under the options text; both valid UTF-8. Never fails on
-// input: a text of MAX_TEXT_BYTES or more gives the refusal result.
+// input: a text of syntax::MAX_TEXT_BYTES or more gives the refusal result.
 [[nodiscard]] std::string analyze_json(std::string_view text, std::string_view options_text);
 
 // The same result, written over the content of `out`. Its storage is kept when it has room
@@ -46,8 +44,8 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
 // "lines" from `line_feeds` (the text's LF count) and the options' version.
 [[nodiscard]] std::string too_large_result_json(uint64_t line_feeds, std::string_view options_text);
 
-// The owner and name under which a statement's object is resolved and its package
-// package specification kept (see resolve/resolve_script.hpp).
+// The owner and name under which a statement's object is resolved and, for a package, its
+// specification kept (see resolve/resolve_script.hpp).
 using resolve::OwnerAndName;
 using resolve::qualified_object_name;
 

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -14,6 +13,7 @@
 #include "api/lossy_input.hpp"
 #include "syntax/face_guard.hpp"
 #include "syntax/lossy_utf8.hpp"
+#include "syntax/write_all.hpp"
 #include "veltrane/veltrane.h"
 
 namespace veltrane::api {
@@ -37,17 +37,11 @@ struct SlotHolder {
   ~SlotHolder() { slot_state = SlotState::Destroyed; }
 };
 
+// "veltrane: {function}: {message}[: {detail}]" on standard error, then the end.
 [[noreturn]] void fail(std::string_view function, std::string_view message,
                        std::string_view detail = {}) {
-  if (detail.empty()) {
-    std::fprintf(stderr, "veltrane: %.*s: %.*s\n", static_cast<int>(function.size()),
-                 function.data(), static_cast<int>(message.size()), message.data());
-  } else {
-    std::fprintf(stderr, "veltrane: %.*s: %.*s: %.*s\n", static_cast<int>(function.size()),
-                 function.data(), static_cast<int>(message.size()), message.data(),
-                 static_cast<int>(detail.size()), detail.data());
-  }
-  std::fflush(stderr);
+  syntax::write_failure_line(
+      {"veltrane: ", function, ": ", message, detail.empty() ? "" : ": ", detail, "\n"});
   std::abort();
 }
 
@@ -77,7 +71,7 @@ SlotHolder& live_slot(std::string_view function) {
 // Writes the analysis of the host's bytes over `out`.
 void write_analysis(std::string_view sql_bytes, std::string_view options, std::string& out) {
   // Refused before anything is read but the line feeds.
-  if (sql_bytes.size() >= MAX_TEXT_BYTES) {
+  if (sql_bytes.size() >= syntax::MAX_TEXT_BYTES) {
     out = too_large_result_json(count_line_feeds(sql_bytes), options);
     return;
   }
@@ -87,7 +81,7 @@ void write_analysis(std::string_view sql_bytes, std::string_view options, std::s
   }
   // Decoding can turn one byte into three: measure before allocating the copy.
   const uint64_t decoded_length = lossy_decoded_length(sql_bytes);
-  if (decoded_length >= MAX_TEXT_BYTES) {
+  if (decoded_length >= syntax::MAX_TEXT_BYTES) {
     out = too_large_result_json(count_line_feeds(sql_bytes), options);
     return;
   }

@@ -1,3 +1,12 @@
+// The raw writers of the result, with their commas written two ways:
+//   - in the tree (write_subtree, write_token, TOKEN_TAILS), every element is followed by
+//     its comma, and the end of a list takes back the last one, so that no flag tells the
+//     first element from the others;
+//   - in the records' lists (RecordsWriter), a comma goes before every entry but the first;
+//     the entry writers (write_names_entry, write_sql_entry) write none.
+// The members around them are opened and closed through the JsonWriter, which puts a comma
+// before every member but the first.
+
 #include "api/result_json.hpp"
 
 #include <algorithm>
@@ -11,6 +20,19 @@
 #include "syntax/stop.hpp"
 #include "syntax/walk.hpp"
 #include "views/tree_words.hpp"
+
+// Under AddressSanitizer (the sanitizer build and the fuzz build) the writers' room is
+// fenced: see Chunk.
+#if defined(__SANITIZE_ADDRESS__)
+#define VELTRANE_FENCED_ROOM 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELTRANE_FENCED_ROOM 1
+#endif
+#endif
+#if defined(VELTRANE_FENCED_ROOM)
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace veltrane::api {
 
@@ -29,9 +51,8 @@ struct PaddedText {
   }
 };
 
-// The text after a token's "s" number: `,"t":"Kind"},`, per token kind. The tree writer
-// ends every element with the comma that goes before the next one and takes back the last
-// of a list (see write_subtree).
+// The text after a token's "s" number: `,"t":"Kind"},`, per token kind, with the comma
+// after the token (see the commas at the top).
 constexpr PaddedText TOKEN_TAILS[] = {
 #define VELTRANE_TOKEN_KIND(name) PaddedText(",\"t\":\"" #name "\"},"),
 #include "syntax/kinds.def"
@@ -119,9 +140,23 @@ constexpr std::array<uint64_t, syntax::TOKEN_KIND_COUNT> TOKEN_SIZES_AND_COUNTS 
 // which leave ROOM bytes free, and pass it back to `flush`. Every object written between
 // two calls of `room` is far shorter than ROOM. Between `flush` and the next `begin` the
 // result's text is complete and may be appended to by others.
+//
+// A write past ROOM would land within the string's capacity or its size, where neither the
+// library's assertions nor AddressSanitizer look; so under AddressSanitizer (FENCED) the
+// bytes from ROOM on after the position `begin` or `room` last gave are poisoned, a FENCE
+// of them, and the first byte written past the room stops the program with a report. The
+// writers then call `room` before every object: a writer that keeps the end of the room in
+// a local asks FENCED too.
 class Chunk {
  public:
   static constexpr std::size_t ROOM = 256;
+#if defined(VELTRANE_FENCED_ROOM)
+  static constexpr bool FENCED = true;
+#else
+  static constexpr bool FENCED = false;
+#endif
+  // The poisoned bytes after the room: more than the longest piece copied at once.
+  static constexpr std::size_t FENCE = 128;
   // Strings longer than this go to the result directly.
   static constexpr std::size_t INLINE_STRING = 128;
   // The room made at a time.
@@ -132,6 +167,7 @@ class Chunk {
       : out_(out), mapper_(mapper) {}
   Chunk(const Chunk&) = delete;
   Chunk& operator=(const Chunk&) = delete;
+  ~Chunk() { unfence(); }
 
   // The position after the result's text, with room after it.
   [[nodiscard]] char* begin() { return grow(out_.size()); }
@@ -139,6 +175,7 @@ class Chunk {
   // less than ROOM.
   [[nodiscard]] char* room(char* at) {
     if (static_cast<std::size_t>(limit_ - at) >= ROOM) [[likely]] {
+      fence(at);
       return at;
     }
     return grow(static_cast<std::size_t>(at - out_.data()));
@@ -148,6 +185,7 @@ class Chunk {
   [[nodiscard]] const char* room_end() const { return limit_ - ROOM; }
   // Ends the result's text at `at`.
   void flush(const char* at) {
+    unfence();
     out_.resize(static_cast<std::size_t>(at - out_.data()));
     limit_ = nullptr;
   }
@@ -187,6 +225,7 @@ class Chunk {
   // bound of its size is not moved for room that is never written. Returns the position
   // after the kept text.
   [[gnu::noinline]] char* grow(std::size_t used) {
+    unfence();
     std::size_t size = used + STEP;
     if (size > out_.capacity() && used + ROOM <= out_.capacity()) size = out_.capacity();
     // `used` lies within the text, so this maps at least up to the room's end.
@@ -194,12 +233,38 @@ class Chunk {
     out_.resize(size);
     char* const data = out_.data();
     limit_ = data + size;
+    fence(data + used);
     return data + used;
+  }
+
+  // Under FENCED, poisons the FENCE bytes after the room at `at` (those within the string's
+  // capacity) in place of the ones poisoned before; nothing otherwise. The string itself
+  // writes its bytes only after `unfence`.
+  void fence([[maybe_unused]] char* at) {
+#if defined(VELTRANE_FENCED_ROOM)
+    unfence();
+    char* const start = at + ROOM;
+    char* const capacity_end = out_.data() + out_.capacity();
+    if (start >= capacity_end) return;
+    fence_ = start;
+    fence_size_ = std::min(FENCE, static_cast<std::size_t>(capacity_end - start));
+    ASAN_POISON_MEMORY_REGION(fence_, fence_size_);
+#endif
+  }
+  void unfence() {
+#if defined(VELTRANE_FENCED_ROOM)
+    if (fence_size_ != 0) ASAN_UNPOISON_MEMORY_REGION(fence_, fence_size_);
+    fence_size_ = 0;
+#endif
   }
 
   std::string& out_;
   syntax::RoomMapper* mapper_;
   char* limit_ = nullptr;  // the end of the room made
+#if defined(VELTRANE_FENCED_ROOM)
+  char* fence_ = nullptr;  // the poisoned bytes, under FENCED
+  std::size_t fence_size_ = 0;
+#endif
 };
 
 // Writes `piece` at `at`; returns the position after it.
@@ -394,8 +459,8 @@ struct OpenNodeFrame {
 // span runs from the token that was next when it was entered to the last token met when
 // it is left, and it has none when that is still the same token.
 //
-// Every element is written with a comma after it; a node's end takes back the comma of
-// its last child, so that no flag tells the first element of a list from the others.
+// A node's end takes back the comma of its last child (see the commas at the top), so that
+// no flag tells the first element of a list from the others.
 //
 // What is left of the open node's child list and the top of the frames are plain locals,
 // not members of a struct or a vector, so that they can stay in registers: char stores
@@ -421,10 +486,10 @@ template <typename Offsets>
   // The index after the last token met so far.
   uint32_t next_token = first_token;
   // chunk.room with the end of the room in a register rather than reloaded from the chunk
-  // after every byte written.
+  // after every byte written (and a call per object under a fenced room).
   const char* room_end = chunk.room_end();
   const auto room = [&chunk, &room_end](char* position) {
-    if (position > room_end) [[unlikely]] {
+    if (Chunk::FENCED || position > room_end) [[unlikely]] {
       position = chunk.room(position);
       room_end = chunk.room_end();
     }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "lexer/script_splitter.hpp"
+#include "lexer/sqlplus_commands.hpp"
 #include "lexer/token_values.hpp"
 #include "parser/parse_entries.hpp"
 #include "syntax/kinds.hpp"
@@ -768,38 +769,6 @@ void apply_alter_session(Statement& statement) {
   }
 }
 
-bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-bool is_white_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-// CONNECT user[/password][@db] | CONNECT "User"…: the user, or none when the command
-// names none (CONNECT, CONNECT / AS SYSDBA) or holds a substitution.
-std::optional<std::string> connect_user(std::string_view command) {
-  std::size_t i = 0;
-  while (i < command.size() && is_ascii_letter(command[i])) ++i;
-  while (i < command.size() && is_blank(command[i])) ++i;
-  const std::string_view rest = command.substr(i);
-  std::string user;
-  if (!rest.empty() && rest.front() == '"') {
-    const std::size_t close = rest.find('"', 1);
-    if (close == std::string_view::npos) return std::nullopt;
-    user = std::string(rest.substr(1, close - 1));
-  } else {
-    std::size_t end = 0;
-    while (end < rest.size() && rest[end] != '/' && rest[end] != '@' &&
-           !is_white_space(rest[end])) {
-      ++end;
-    }
-    user = lexer::identifier_text(TokenKind::Ident, rest.substr(0, end));
-  }
-  if (user.empty() || user.find('&') != std::string::npos) return std::nullopt;
-  return user;
-}
-
 bool has_error(const parser::ParsedStatement& parsed) {
   return std::any_of(parsed.diagnostics.begin(), parsed.diagnostics.end(),
                      [](const syntax::Diagnostic& diagnostic) {
@@ -884,7 +853,7 @@ void apply_item(Catalog& catalog, std::string_view file_name, std::string_view t
   if (item.kind == lexer::ScriptItemKind::SqlPlus) {
     if (item.command == "CONNECT" && item.start <= item.end && item.end <= text.size()) {
       if (std::optional<std::string> user =
-              connect_user(text.substr(item.start, item.end - item.start))) {
+              lexer::connect_user(text.substr(item.start, item.end - item.start))) {
         schema = std::move(*user);
       }
     }

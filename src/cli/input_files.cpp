@@ -14,6 +14,7 @@
 #include "cli/text_format.hpp"
 #include "server/http.hpp"
 #include "syntax/lossy_utf8.hpp"
+#include "syntax/tree.hpp"
 
 namespace veltrane::cli {
 
@@ -274,7 +275,7 @@ std::string os_error_text(int error_number) { return server::system_error_text(e
 namespace {
 
 // Reads the open file whole; an error number, or 0 with `bytes` filled (`too_large` set
-// when it reached MAX_TEXT_BYTES).
+// when it reached syntax::MAX_TEXT_BYTES).
 int read_whole(int descriptor, uint64_t size_hint, std::string& bytes, bool& too_large) {
   bytes.clear();
   too_large = false;
@@ -293,7 +294,7 @@ int read_whole(int descriptor, uint64_t size_hint, std::string& bytes, bool& too
     }
     if (count == 0) break;
     used += static_cast<std::size_t>(count);
-    if (used >= MAX_TEXT_BYTES) {
+    if (used >= syntax::MAX_TEXT_BYTES) {
       too_large = true;
       break;
     }
@@ -331,7 +332,7 @@ std::optional<SourceText> read_source_file(const InputFile& file, Output& output
     ::close(descriptor);
     return refuse(NOT_A_REGULAR_FILE);
   }
-  if (static_cast<uint64_t>(status.st_size) >= MAX_TEXT_BYTES) {
+  if (static_cast<uint64_t>(status.st_size) >= syntax::MAX_TEXT_BYTES) {
     ::close(descriptor);
     return refuse(FILE_TOO_LARGE);
   }
@@ -347,7 +348,7 @@ std::optional<SourceText> read_source_file(const InputFile& file, Output& output
     source.text = syntax::lossy_utf8(source.text);
     source.was_utf8 = false;
     // Each replaced byte can grow to three: the decoded text has the same limit.
-    if (source.text.size() >= MAX_TEXT_BYTES) return refuse(FILE_TOO_LARGE);
+    if (source.text.size() >= syntax::MAX_TEXT_BYTES) return refuse(FILE_TOO_LARGE);
   }
   return source;
 }

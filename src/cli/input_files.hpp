@@ -22,10 +22,6 @@ inline constexpr std::array<std::string_view, 16> SQL_EXTENSIONS = {
     "tps", "tpb", "ddl", "bdy", "spc", "pck", "typ", "vw",
 };
 
-// A text at or above this many bytes is refused: offsets are 32-bit and tree entries keep
-// 31 bits.
-inline constexpr uint64_t MAX_TEXT_BYTES = uint64_t{1} << 31;
-
 // One entry of the file list.
 struct InputFile {
   // The path as the file system takes it (raw bytes, not necessarily UTF-8).

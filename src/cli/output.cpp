@@ -1,11 +1,10 @@
 #include "cli/output.hpp"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <string>
 
 #include "cli/input_files.hpp"
+#include "syntax/write_all.hpp"
 
 namespace veltrane::cli {
 
@@ -19,29 +18,13 @@ constexpr int STANDARD_ERROR = 2;
 
 }  // namespace
 
-bool write_all(int file_descriptor, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(file_descriptor, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (written == 0) {
-      errno = EIO;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 Output::~Output() { flush(); }
 
 void Output::out(std::string_view text) {
   if (out_failed_) return;
   if (out_buffer_.empty() && text.size() >= OUT_BUFFER_LIMIT) {
     // A large piece is written as it stands rather than copied first.
-    if (!write_all(STANDARD_OUTPUT, text)) report_failure(true, errno);
+    if (!syntax::write_all(STANDARD_OUTPUT, text)) report_failure(true, errno);
     return;
   }
   out_buffer_.append(text);
@@ -51,12 +34,12 @@ void Output::out(std::string_view text) {
 void Output::err(std::string_view text) {
   flush();
   if (err_failed_) return;
-  if (!write_all(STANDARD_ERROR, text)) report_failure(false, errno);
+  if (!syntax::write_all(STANDARD_ERROR, text)) report_failure(false, errno);
 }
 
 void Output::flush() {
   if (out_buffer_.empty()) return;
-  if (!out_failed_ && !write_all(STANDARD_OUTPUT, out_buffer_)) report_failure(true, errno);
+  if (!out_failed_ && !syntax::write_all(STANDARD_OUTPUT, out_buffer_)) report_failure(true, errno);
   out_buffer_.clear();
 }
 
@@ -68,7 +51,7 @@ void Output::report_failure(bool standard_output, int error_number) {
   line.append(os_error_text(error_number));
   line.push_back('\n');
   // Tried once even when standard error itself failed: the failure may have been passing.
-  if (!standard_output || !err_failed_) (void)write_all(STANDARD_ERROR, line);
+  if (!standard_output || !err_failed_) (void)syntax::write_all(STANDARD_ERROR, line);
 }
 
 }  // namespace veltrane::cli

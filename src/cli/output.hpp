@@ -44,8 +44,4 @@ class Output {
   bool err_failed_ = false;
 };
 
-// Writes all of `bytes` to the file descriptor, retrying after an interrupted or partial
-// write; false when the write fails, with errno telling why.
-[[nodiscard]] bool write_all(int file_descriptor, std::string_view bytes);
-
 }  // namespace veltrane::cli

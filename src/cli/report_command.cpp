@@ -20,9 +20,9 @@
 #include "cli/output.hpp"
 #include "report/report_data.hpp"
 #include "report/version_arg.hpp"
-#include "report/white_space.hpp"
 #include "syntax/lossy_utf8.hpp"
 #include "syntax/unicode.hpp"
+#include "syntax/write_all.hpp"
 
 namespace veltrane::cli {
 
@@ -112,7 +112,7 @@ int write_file(const std::string& path, std::string_view bytes) {
   if (path.find('\0') != std::string::npos) return EINVAL;
   const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (descriptor < 0) return errno;
-  if (!write_all(descriptor, bytes)) {
+  if (!syntax::write_all(descriptor, bytes)) {
     const int error = errno != 0 ? errno : EIO;
     ::close(descriptor);
     return error;
@@ -166,7 +166,7 @@ std::optional<std::vector<std::string>> format_words(std::string_view value, Out
     std::size_t comma = text.find(',', position);
     if (comma == std::string::npos) comma = text.size();
     const std::string_view piece =
-        report::trim_white_space(std::string_view(text).substr(position, comma - position));
+        syntax::trim_white_space(std::string_view(text).substr(position, comma - position));
     position = comma + 1;
     if (piece.empty()) continue;
     if (std::find(std::begin(FORMAT_WORDS), std::end(FORMAT_WORDS), piece) ==

@@ -8,32 +8,6 @@ namespace veltrane::lexer {
 
 namespace {
 
-bool is_white_space_character(int32_t code_point) {
-  if (code_point < 0) return false;
-  if (code_point < 0x80) return (code_point >= 9 && code_point <= 13) || code_point == ' ';
-  return syntax::is_white_space(static_cast<char32_t>(code_point));
-}
-
-// `text` without white space (ASCII and Unicode) at either end.
-std::string_view trim_white_space(std::string_view text) {
-  size_t start = 0;
-  while (start < text.size()) {
-    const syntax::DecodedChar decoded = syntax::decode_utf8(text, start);
-    if (!is_white_space_character(decoded.code_point)) break;
-    start += decoded.length;
-  }
-  size_t end = text.size();
-  while (end > start) {
-    // Step back to the first byte of the last character.
-    size_t last = end - 1;
-    while (last > start && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80) --last;
-    const syntax::DecodedChar decoded = syntax::decode_utf8(text, last);
-    if (last + decoded.length != end || !is_white_space_character(decoded.code_point)) break;
-    end = last;
-  }
-  return text.substr(start, end - start);
-}
-
 // One number part: at most one "+", then decimal digits to the end, at most
 // 65535.
 std::optional<uint16_t> parse_part(std::string_view part) {
@@ -66,7 +40,7 @@ std::optional<OracleVersion> parse_version_number(std::string_view text) {
 }
 
 std::optional<OracleVersion> parse_oracle_version(std::string_view text) {
-  std::string folded(trim_white_space(text));
+  std::string folded(syntax::trim_white_space(text));
   for (char& character : folded) {
     if (character >= 'A' && character <= 'Z') character = static_cast<char>(character - 'A' + 'a');
   }

@@ -1,9 +1,12 @@
 #pragma once
 // The SQL*Plus client commands the script splitter recognises at the start of a
-// line, each with the shortest abbreviation SQL*Plus accepts for it.
+// line, each with the shortest abbreviation SQL*Plus accepts for it, and the readers of
+// what the commands say that others act on.
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace veltrane::lexer {
@@ -36,5 +39,10 @@ inline constexpr std::array<SqlplusCommand, 43> SQLPLUS_COMMANDS = {{
 // DESCRIBE, "EXEC" finds EXECUTE, "R" finds nothing. The result points into
 // SQLPLUS_COMMANDS (static storage).
 [[nodiscard]] const SqlplusCommand* find_sqlplus_command(std::string_view word);
+
+// The user a CONNECT command's text names (CONNECT user[/password][@db] or
+// CONNECT "User"…), in its normal form; none when the command names none (CONNECT,
+// CONNECT / AS SYSDBA), its quoted name is not closed, or it holds a substitution.
+[[nodiscard]] std::optional<std::string> connect_user(std::string_view command);
 
 }  // namespace veltrane::lexer

@@ -25,10 +25,12 @@
 #include <utility>
 #include <vector>
 
+#include "api/analyze_json.hpp"
 #include "api/python_json.hpp"
 #include "cli/cli.hpp"
 #include "syntax/face_guard.hpp"
 #include "syntax/stop.hpp"
+#include "syntax/tree.hpp"
 #include "syntax/version.hpp"
 
 #ifdef VELTRANE_PYTHON_PANIC_PROBE
@@ -40,11 +42,6 @@ namespace veltrane::python {
 namespace {
 
 inline constexpr std::string_view MODULE_VERSION = syntax::VERSION_TEXT;
-
-// Texts are handed on with 32-bit offsets; anything this long is refused up front.
-inline constexpr std::size_t MAX_TEXT_BYTES = std::size_t{1} << 31;
-
-inline constexpr std::string_view TEXT_TOO_LARGE = "text too large (2 GiB or more)";
 
 // A length hint reserves room for at most this many `cli` arguments; the elements are
 // read by iteration, so a wrong hint costs nothing but a reallocation.
@@ -275,8 +272,8 @@ std::optional<std::string_view> utf8_of(const char* parameter, PyObject* object)
 // A `text` argument: a str under 2 GiB of UTF-8.
 std::optional<std::string_view> text_argument(PyObject* object) {
   std::optional<std::string_view> text = utf8_of("text", object);
-  if (text.has_value() && text->size() >= MAX_TEXT_BYTES) {
-    PyErr_SetString(PyExc_ValueError, TEXT_TOO_LARGE.data());
+  if (text.has_value() && text->size() >= syntax::MAX_TEXT_BYTES) {
+    PyErr_SetString(PyExc_ValueError, api::TEXT_TOO_LARGE.data());
     return std::nullopt;
   }
   return text;

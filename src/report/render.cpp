@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "report/report_template.hpp"
-#include "report/white_space.hpp"
 #include "syntax/string_room.hpp"
 #include "syntax/unicode.hpp"
 
@@ -71,7 +70,7 @@ std::string_view SourceLines::excerpt(uint64_t number) {
   const std::size_t start = (*starts_)[number - 1];
   std::size_t end = text_.find('\n', start);
   if (end == std::string_view::npos) end = text_.size();
-  const std::string_view line = trim_white_space(text_.substr(start, end - start));
+  const std::string_view line = syntax::trim_white_space(text_.substr(start, end - start));
   std::size_t characters = 0;
   std::size_t cut = 0;
   while (cut < line.size()) {

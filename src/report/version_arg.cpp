@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "lexer/oracle_version.hpp"
-#include "report/white_space.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::report {
 
@@ -13,7 +13,7 @@ constexpr uint16_t OLDEST_REPORT_MAJOR = 9;
 
 VersionArg parse_version_arg(std::optional<std::string_view> text) {
   VersionArg result;
-  if (!text || trim_white_space(*text).empty()) return result;
+  if (!text || syntax::trim_white_space(*text).empty()) return result;
   // A report targets a release the grammar knows: Oracle9i and later. Older numbers ("7", "8.1")
   // read as versions but name nothing the analysis can be made for.
   const std::optional<lexer::OracleVersion> version = lexer::parse_oracle_version(*text);

@@ -292,29 +292,6 @@ std::optional<IoError> RequestReader::read_body(uint64_t count, std::string& out
   return std::nullopt;
 }
 
-std::string_view trim_white_space(std::string_view text) {
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t blank = white_space_at(text, start);
-    if (blank == 0) break;
-    start += blank;
-  }
-  // Scan forwards and remember where the last non-blank character ended: UTF-8 cannot
-  // be decoded backwards safely without this.
-  std::size_t end = start;
-  std::size_t offset = start;
-  while (offset < text.size()) {
-    const std::size_t blank = white_space_at(text, offset);
-    if (blank != 0) {
-      offset += blank;
-    } else {
-      offset += char_length_at(text, offset);
-      end = offset;
-    }
-  }
-  return text.substr(start, end - start);
-}
-
 void read_request_line(std::string_view line, RequestHead& head) {
   std::size_t offset = 0;
   head.method = next_word(line, offset);
@@ -343,8 +320,8 @@ uint64_t read_content_length(std::string_view value) {
 void apply_header_line(std::string_view line, RequestHead& head) {
   const std::size_t colon = line.find(':');
   if (colon == std::string_view::npos) return;
-  const std::string_view name = trim_white_space(line.substr(0, colon));
-  const std::string_view value = trim_white_space(line.substr(colon + 1));
+  const std::string_view name = syntax::trim_white_space(line.substr(0, colon));
+  const std::string_view value = syntax::trim_white_space(line.substr(colon + 1));
   if (syntax::equals_ascii_folded(name, "host")) {
     head.host_allowed = host_is_local(value);
   } else if (syntax::equals_ascii_folded(name, "content-length")) {
@@ -513,37 +490,6 @@ void finish_connection(Socket& socket, std::chrono::milliseconds linger) {
     }
   }
   socket.close();
-}
-
-void write_error_line(std::string_view line) {
-  while (!line.empty()) {
-    const ssize_t written = ::write(2, line.data(), line.size());
-    if (written > 0) {
-      line.remove_prefix(static_cast<std::size_t>(written));
-    } else if (written < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return;
-    }
-  }
-}
-
-void write_error_pieces(std::initializer_list<std::string_view> pieces) {
-  char line[1024];
-  std::size_t used = 0;
-  for (const std::string_view piece : pieces) {
-    if (used + piece.size() > sizeof line) {
-      write_error_line(std::string_view(line, used));
-      used = 0;
-    }
-    if (piece.size() > sizeof line) {
-      write_error_line(piece);
-    } else {
-      piece.copy(line + used, piece.size());
-      used += piece.size();
-    }
-  }
-  write_error_line(std::string_view(line, used));
 }
 
 void report_failed_request(std::string_view text) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "syntax/write_all.hpp"
+
 namespace veltrane::server {
 
 // An owned socket descriptor, closed when the object goes away. Move-only.
@@ -132,6 +134,8 @@ inline constexpr std::string_view TIMED_OUT = "timed out";
 inline constexpr std::string_view CROSS_SITE_REFUSED = "requests from other sites are refused";
 // The body of the 503 answer to a request whose work ran out of memory.
 inline constexpr std::string_view OUT_OF_MEMORY_BODY = R"({"error":"out of memory"})";
+// The body of both servers' 404 answer.
+inline constexpr std::string_view NOT_FOUND_TEXT = "not found";
 
 // A buffered reader of 8192 bytes over one connection. The head and the body are read
 // through it, so bytes that arrived together with the head are the body's first bytes.
@@ -249,9 +253,6 @@ void apply_header_line(std::string_view line, RequestHead& head);
 // gives 0.
 [[nodiscard]] uint64_t read_content_length(std::string_view value);
 
-// `text` without Unicode White_Space at either end. `text` must be valid UTF-8.
-[[nodiscard]] std::string_view trim_white_space(std::string_view text);
-
 // The Lab's answer head: status, type, length, the attachment when given, no-store,
 // nosniff, the Content-Security-Policy and "Connection: close", then the empty line.
 [[nodiscard]] std::string lab_answer_head(std::string_view status, std::string_view content_type,
@@ -321,12 +322,11 @@ struct Responder {
 // sent instead, allocating nothing.
 void serve_exchange(Socket connection, const ExchangeLimits& limits, const Responder& responder);
 
-// Writes `line` to standard error in one write, retrying after EINTR; a failure is dropped.
-void write_error_line(std::string_view line);
-
-// Writes the pieces of one line to standard error as write_error_line does, joined in a
-// fixed buffer (so in one write when they fit in 1024 bytes): it allocates nothing, so it
-// can say that memory ran out.
-void write_error_pieces(std::initializer_list<std::string_view> pieces);
+// The servers' failure lines on standard error, written by syntax::write_failure_line (which
+// allocates nothing): `line` whole, or the pieces of one line.
+inline void write_error_line(std::string_view line) { syntax::write_failure_line({line}); }
+inline void write_error_pieces(std::initializer_list<std::string_view> pieces) {
+  syntax::write_failure_line(pieces);
+}
 
 }  // namespace veltrane::server

@@ -131,4 +131,21 @@ BodyMembers read_body_members(std::string_view body, const WantedMembers& wanted
   return read;
 }
 
+JsonBody read_json_body(uint64_t content_length, RequestReader& reader, uint64_t limit,
+                        const WantedMembers& wanted) {
+  JsonBody body;
+  if (content_length > limit) {
+    body.status = BodyStatus::TooLarge;
+    return body;
+  }
+  std::string bytes;
+  if (std::optional<IoError> error = reader.read_body(content_length, bytes)) {
+    body.status = BodyStatus::Failed;
+    body.error = std::move(*error);
+    return body;
+  }
+  body.members = read_body_members(bytes, wanted);
+  return body;
+}
+
 }  // namespace veltrane::server

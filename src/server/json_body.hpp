@@ -5,11 +5,14 @@
 // that memory follows what is kept rather than the size of the document's tree.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "server/http.hpp"
 
 namespace veltrane::server {
 
@@ -47,5 +50,18 @@ struct BodyMembers {
 // would not read as one value keeps nothing, as a body with none of the members does.
 // Throws std::bad_alloc when memory runs out; nothing else.
 [[nodiscard]] BodyMembers read_body_members(std::string_view body, const WantedMembers& wanted);
+
+// The wanted members of a JSON request body.
+enum class BodyStatus : uint8_t { Read, TooLarge, Failed };
+struct JsonBody {
+  BodyStatus status = BodyStatus::Read;
+  BodyMembers members;
+  IoError error;
+};
+
+// Reads exactly `content_length` bytes (none when it is over `limit`: TooLarge) and keeps
+// the wanted members of them (see read_body_members).
+[[nodiscard]] JsonBody read_json_body(uint64_t content_length, RequestReader& reader,
+                                      uint64_t limit, const WantedMembers& wanted);
 
 }  // namespace veltrane::server

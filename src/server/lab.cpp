@@ -18,6 +18,8 @@ namespace veltrane::server {
 
 namespace {
 
+using Json = nlohmann::json;
+
 constexpr std::array<LabSample, 5> LAB_SAMPLES = {{
     {"Data warehouse tables (DDL)", SAMPLE_DATA_WAREHOUSE},
     {"Package: load dimensions", SAMPLE_LOAD_DIMENSIONS},
@@ -133,23 +135,6 @@ Json samples_json() {
     samples.push_back(std::move(entry));
   }
   return samples;
-}
-
-JsonBody read_json_body(uint64_t content_length, RequestReader& reader, uint64_t limit,
-                        const WantedMembers& wanted) {
-  JsonBody body;
-  if (content_length > limit) {
-    body.status = BodyStatus::TooLarge;
-    return body;
-  }
-  std::string bytes;
-  if (std::optional<IoError> error = reader.read_body(content_length, bytes)) {
-    body.status = BodyStatus::Failed;
-    body.error = std::move(*error);
-    return body;
-  }
-  body.members = read_body_members(bytes, wanted);
-  return body;
 }
 
 std::vector<report::SourceInput> report_inputs(std::vector<ListElement> files) {

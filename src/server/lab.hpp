@@ -19,8 +19,6 @@
 
 namespace veltrane::server {
 
-using Json = nlohmann::json;
-
 // Bodies larger than this are refused unread (ExchangeLimits says what memory that allows).
 inline constexpr uint64_t LAB_MAX_BODY = uint64_t{64} * 1024 * 1024;
 // Sources larger than this are refused by /api/parse.
@@ -30,7 +28,6 @@ inline constexpr std::string_view LAB_BODY_TOO_LARGE = "larger than 64 MiB";
 inline constexpr std::string_view LAB_SOURCE_TOO_LARGE =
     "a file larger than 20 MiB: use veltrane report for it";
 inline constexpr std::string_view LAB_WRONG_HOST = "Veltrane Lab answers on 127.0.0.1 only";
-inline constexpr std::string_view NOT_FOUND_TEXT = "not found";
 inline constexpr std::string_view NO_SUCH_REPORT_FILE = "no such report file";
 
 struct LabSample {
@@ -45,20 +42,7 @@ struct LabSample {
 [[nodiscard]] std::string_view lab_page();
 
 // [{"name": title, "text": script}, ...] in the table's order.
-[[nodiscard]] Json samples_json();
-
-// The wanted members of a JSON request body.
-enum class BodyStatus : uint8_t { Read, TooLarge, Failed };
-struct JsonBody {
-  BodyStatus status = BodyStatus::Read;
-  BodyMembers members;
-  IoError error;
-};
-
-// Reads exactly `content_length` bytes (none when it is over `limit`: TooLarge) and keeps
-// the wanted members of them (see read_body_members).
-[[nodiscard]] JsonBody read_json_body(uint64_t content_length, RequestReader& reader,
-                                      uint64_t limit, const WantedMembers& wanted);
+[[nodiscard]] nlohmann::json samples_json();
 
 // The report inputs of the elements of "files", in order: each element's "name" (or
 // "input.sql") and "text" (or empty), the texts moved out of the elements.

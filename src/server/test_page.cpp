@@ -9,7 +9,6 @@
 #include "api/analyze_json.hpp"
 #include "lexer/oracle_version.hpp"
 #include "server/json_body.hpp"
-#include "server/lab.hpp"
 #include "server/test_page_html.hpp"
 #include "syntax/json_text.hpp"
 

@@ -2,9 +2,11 @@
 
 // JSON text in and out.
 //
-// `read_json` is the one reader of every options text and request body: the JSON
-// library's parser behind two bounds of our own (no byte-order mark, at most
-// JSON_NESTING_LIMIT nested arrays and objects), trailing text rejected.
+// `read_json` reads every options text into a value: the JSON library's parser behind
+// bounds of our own (json_text_within_bounds: no byte-order mark, no NUL byte, at most
+// JSON_NESTING_LIMIT nested arrays and objects), trailing text rejected. Request bodies are
+// not read into values: server/json_body keeps only the members a route wants, from the
+// library's event parser behind the same bounds.
 //
 // `JsonWriter` streams JSON element by element into a string, with the bytes the JSON
 // library's compact `dump()` prints for the same value: no white space, the library's

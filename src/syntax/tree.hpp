@@ -18,6 +18,10 @@ using Child = uint32_t;
 
 inline constexpr Child TOKEN_FLAG = 0x80000000u;
 
+// Texts this long or longer are refused by every face before anything reads them: offsets
+// are 32-bit, and a child entry keeps 31 bits of a token's index.
+inline constexpr uint64_t MAX_TEXT_BYTES = uint64_t{1} << 31;
+
 // The parent of the root, and of every node until the tree is finished.
 inline constexpr uint32_t NO_PARENT = 0xFFFFFFFFu;
 

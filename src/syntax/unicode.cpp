@@ -227,6 +227,28 @@ void append_upper_full(std::string& sink, std::string_view text) {
   }
 }
 
+std::string_view trim_white_space(std::string_view text) {
+  const auto is_white = [](DecodedChar decoded) {
+    return decoded.code_point >= 0 && is_white_space(static_cast<char32_t>(decoded.code_point));
+  };
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const DecodedChar decoded = decode_utf8(text, start);
+    if (!is_white(decoded)) break;
+    start += decoded.length;
+  }
+  std::size_t end = text.size();
+  while (end > start) {
+    // Back to the first byte of the last character.
+    std::size_t last = end - 1;
+    while (last > start && is_continuation_byte(text[last])) --last;
+    const DecodedChar decoded = decode_utf8(text, last);
+    if (last + decoded.length != end || !is_white(decoded)) break;
+    end = last;
+  }
+  return text.substr(start, end - start);
+}
+
 uint32_t ill_formed_length(std::string_view text, std::size_t offset) {
   if (offset >= text.size()) stop("decode offset out of range");
   const Decoded decoded = decode_at(text, offset);

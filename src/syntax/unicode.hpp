@@ -64,6 +64,11 @@ enum class GeneralCategory : uint8_t {
 // buffer pays no allocation for ASCII text.
 void append_upper_full(std::string& sink, std::string_view text);
 
+// A-Z or a-z.
+[[nodiscard]] constexpr bool is_ascii_letter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
 // A-Z for a-z; every other byte as it is.
 [[nodiscard]] constexpr char ascii_upper(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
@@ -107,6 +112,11 @@ struct DecodedChar {
 [[nodiscard]] constexpr bool is_continuation_byte(char byte) {
   return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
+
+// `text` without the Unicode White_Space characters (tab to CR, space, NEL, NBSP, U+3000 ...)
+// at either end; a view into `text`. Ill-formed bytes are not white space, and a white space
+// character ends the text only when its bytes do: a stray continuation byte after it stays.
+[[nodiscard]] std::string_view trim_white_space(std::string_view text);
 
 // U+FFFD in UTF-8: what stands for one maximal ill-formed subsequence.
 inline constexpr std::string_view REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";

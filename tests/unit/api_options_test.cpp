@@ -7,6 +7,7 @@
 
 #include "api/analysis_options.hpp"
 #include "lexer/oracle_version.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::api {
 namespace {
@@ -186,10 +187,13 @@ TEST(TrimWhiteSpace, TrimsExactlyUnicodeWhiteSpace) {
        "\xEF\xBB\xBF"},
       {"all white space", " \xE3\x80\x80 ", ""},
       {"inner white space stays", " a b ", "a b"},
+      {"ill-formed bytes stay, and the white space before them", "\x80 a \xE3\x80\x80\x80",
+       "\x80 a \xE3\x80\x80\x80"},
+      {"a truncated character before white space stays", " \xE3\x80 ", "\xE3\x80"},
   };
   for (const Case& test_case : cases) {
     SCOPED_TRACE(test_case.name);
-    EXPECT_EQ(trim_white_space(test_case.text), test_case.trimmed);
+    EXPECT_EQ(syntax::trim_white_space(test_case.text), test_case.trimmed);
   }
 }
 

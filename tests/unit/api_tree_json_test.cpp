@@ -297,6 +297,45 @@ TEST(TreeJson, StaysWithinTheReservedCapacity) {
   }
 }
 
+// The "names" and "sql" members of `records` as the library dumps the same values.
+std::string library_records_dump(const resolve::ResolvedRecords& records,
+                                 const syntax::Utf16Positions& positions) {
+  Json names = Json::array();
+  for (const resolve::IdentifierRecord& record : records.identifiers) {
+    const syntax::LineCol position = positions.line_col(record.start);
+    names.push_back({{"col", position.column},
+                     {"end", positions.offset(record.end)},
+                     {"id", record.id},
+                     {"line", position.line},
+                     {"name", record.name},
+                     {"parent", record.parent},
+                     {"start", positions.offset(record.start)},
+                     {"type", record.type},
+                     {"usage", resolve::usage_name(record.usage)}});
+  }
+  Json sql = Json::array();
+  for (const resolve::StatementRecord& record : records.statements) {
+    const syntax::LineCol position = positions.line_col(record.start);
+    sql.push_back({{"col", position.column},
+                   {"id", record.id},
+                   {"line", position.line},
+                   {"parent", record.parent},
+                   {"start", positions.offset(record.start)},
+                   {"type", record.type}});
+  }
+  return Json{{"names", names}, {"sql", sql}}.dump();
+}
+
+std::string written_records(const resolve::ResolvedRecords& records,
+                            const syntax::Utf16Positions& positions) {
+  std::string out;
+  syntax::JsonWriter writer(out);
+  writer.begin_object();
+  records_json(writer, records, positions);
+  writer.end_object();
+  return out;
+}
+
 // Names entries against the library's dump of the same values: types that change and come
 // back per usage, a type word too long for the kept ends of entries, names with escapes,
 // and numbers of every digit count.
@@ -321,33 +360,54 @@ TEST(NamesEntries, MatchTheLibrarysDump) {
   }
   records.statements.push_back({"SELECT", 2, 3, 41, 7});
   const syntax::Utf16Positions positions(text);
-  Json names = Json::array();
-  for (const resolve::IdentifierRecord& record : records.identifiers) {
-    const syntax::LineCol position = positions.line_col(record.start);
-    names.push_back({{"col", position.column},
-                     {"end", positions.offset(record.end)},
-                     {"id", record.id},
-                     {"line", position.line},
-                     {"name", record.name},
-                     {"parent", record.parent},
-                     {"start", positions.offset(record.start)},
-                     {"type", record.type},
-                     {"usage", resolve::usage_name(record.usage)}});
+  EXPECT_EQ(written_records(records, positions), library_records_dump(records, positions));
+}
+
+// Entries at their widest: every number at ten digits where the record gives it, names as
+// long as are copied in place and type words at and past the length the kept ends hold,
+// many in a row. The writers make room twice per names entry and once per sql entry
+// before its type; under AddressSanitizer a writer that writes more than its room between
+// two of them stops this test.
+TEST(NamesEntries, TheWidestEntriesMatchTheLibrarysDump) {
+  constexpr uint32_t WIDEST = 4294967295u;
+  // ,"type":"…" and the longest usage tail fill the kept end of 64 bytes with 31 letters.
+  const std::string fitting_type(31, 'T');
+  const std::string long_type(128, 'L');
+  const std::string inline_name(128, 'N');
+  const std::string long_name(129, 'M');
+  const std::string text = std::string(70000, ' ') + "\xE2\x82\xAC" + std::string(70000, 'a');
+  struct Case {
+    std::string_view name;
+    std::string_view record_name;
+    std::string_view type;
+    uint32_t start;
+  };
+  const Case cases[] = {
+      {"a name copied in place, a type the kept end holds", inline_name, fitting_type, 0},
+      {"a name copied in place, a type one byte longer", inline_name,
+       std::string_view(long_type).substr(0, 32), 139000},
+      {"a long type, a name written apart", long_name, long_type, 70003},
+      {"a short name after a three-byte letter", "X", long_type, 70000},
+  };
+  for (const Case& test_case : cases) {
+    SCOPED_TRACE(test_case.name);
+    resolve::ResolvedRecords records;
+    for (uint32_t i = 0; i < 64; ++i) {
+      resolve::IdentifierRecord record;
+      record.name = test_case.record_name;
+      record.type = test_case.type;
+      record.start = test_case.start;
+      record.end = test_case.start + 1;
+      record.id = WIDEST - i;
+      record.parent = WIDEST - 2 * i;
+      record.usage = static_cast<resolve::IdentifierUsage>(i % resolve::USAGE_NAMES.size());
+      records.identifiers.push_back(record);
+      records.statements.push_back(
+          {test_case.type, test_case.start, test_case.start + 1, WIDEST - i, WIDEST - 3 * i});
+    }
+    const syntax::Utf16Positions positions(text);
+    EXPECT_EQ(written_records(records, positions), library_records_dump(records, positions));
   }
-  const syntax::LineCol sql_position = positions.line_col(2);
-  const Json sql = Json::array({{{"col", sql_position.column},
-                                 {"id", 41},
-                                 {"line", sql_position.line},
-                                 {"parent", 7},
-                                 {"start", positions.offset(2)},
-                                 {"type", "SELECT"}}});
-  const std::string expected = Json{{"names", names}, {"sql", sql}}.dump();
-  std::string out;
-  syntax::JsonWriter writer(out);
-  writer.begin_object();
-  records_json(writer, records, positions);
-  writer.end_object();
-  EXPECT_EQ(out, expected);
 }
 
 }  // namespace

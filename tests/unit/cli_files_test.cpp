@@ -15,6 +15,7 @@
 
 #include "cli/input_files.hpp"
 #include "cli/output.hpp"
+#include "syntax/tree.hpp"
 
 namespace veltrane::cli {
 namespace {
@@ -254,7 +255,7 @@ TEST(CliFiles, UnreadableFilesAreReported) {
     // Sparse: no disk space is used, and the size alone refuses it before any read.
     const int descriptor = ::open(big.c_str(), O_CREAT | O_WRONLY, 0600);
     ASSERT_GE(descriptor, 0);
-    ASSERT_EQ(::ftruncate(descriptor, static_cast<off_t>(MAX_TEXT_BYTES)), 0);
+    ASSERT_EQ(::ftruncate(descriptor, static_cast<off_t>(syntax::MAX_TEXT_BYTES)), 0);
     ::close(descriptor);
   }
   const std::vector<InputFile> files = {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -26,6 +27,7 @@ namespace veltrane::server {
 namespace {
 
 using namespace std::chrono_literals;
+using Json = nlohmann::json;
 
 using Handler = void (*)(Socket, const ExchangeLimits&);
 
