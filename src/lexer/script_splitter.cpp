@@ -14,10 +14,6 @@ namespace {
 
 using syntax::TokenKind;
 
-constexpr bool is_ascii_letter(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 constexpr bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // ASCII 9-13 and space.
@@ -144,7 +140,7 @@ std::optional<std::string_view> command_of_line(std::string_view line) {
     return std::nullopt;
   }
   std::size_t run = 0;
-  while (run < line.size() && is_ascii_letter(static_cast<unsigned char>(line[run]))) ++run;
+  while (run < line.size() && syntax::is_ascii_letter(line[run])) ++run;
   if (run == 0) return std::nullopt;
   if (run < line.size()) {
     const auto after = static_cast<unsigned char>(line[run]);
@@ -386,7 +382,7 @@ std::string_view next_command_word(std::string_view rest) {
     offset += length;
   }
   std::size_t end = offset;
-  while (end < rest.size() && is_ascii_letter(static_cast<unsigned char>(rest[end]))) ++end;
+  while (end < rest.size() && syntax::is_ascii_letter(rest[end])) ++end;
   return rest.substr(offset, end - offset);
 }
 

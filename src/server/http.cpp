@@ -18,6 +18,7 @@
 #include "syntax/face_guard.hpp"
 #include "syntax/lossy_utf8.hpp"
 #include "syntax/unicode.hpp"
+#include "syntax/write_all.hpp"
 
 namespace veltrane::server {
 
@@ -493,7 +494,7 @@ void finish_connection(Socket& socket, std::chrono::milliseconds linger) {
 }
 
 void report_failed_request(std::string_view text) {
-  write_error_pieces({"request failed: ", text, "\n"});
+  syntax::write_failure_line({"request failed: ", text, "\n"});
 }
 
 std::optional<std::string_view> refusal(const RequestHead& head, const Responder& responder,

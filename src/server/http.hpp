@@ -12,8 +12,6 @@
 #include <string>
 #include <string_view>
 
-#include "syntax/write_all.hpp"
-
 namespace veltrane::server {
 
 // An owned socket descriptor, closed when the object goes away. Move-only.
@@ -321,12 +319,5 @@ struct Responder {
 // built (the head and the body read included), the responder's out-of-memory answer is
 // sent instead, allocating nothing.
 void serve_exchange(Socket connection, const ExchangeLimits& limits, const Responder& responder);
-
-// The servers' failure lines on standard error, written by syntax::write_failure_line (which
-// allocates nothing): `line` whole, or the pieces of one line.
-inline void write_error_line(std::string_view line) { syntax::write_failure_line({line}); }
-inline void write_error_pieces(std::initializer_list<std::string_view> pieces) {
-  syntax::write_failure_line(pieces);
-}
 
 }  // namespace veltrane::server

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "syntax/face_guard.hpp"
+#include "syntax/write_all.hpp"
 
 namespace veltrane::server {
 
@@ -125,8 +126,8 @@ void run_connection(const ConnectionHandler& handler, Socket connection) {
         // Memory may have run out: the line is made without allocating.
         const bool stop = failure.kind == syntax::FaceFailureKind::Stop;
         const bool detail = !failure.detail.empty();
-        write_error_pieces({"request failed: ", stop ? "internal error: " : "", failure.message,
-                            detail ? ": " : "", failure.detail, "\n"});
+        syntax::write_failure_line({"request failed: ", stop ? "internal error: " : "",
+                                    failure.message, detail ? ": " : "", failure.detail, "\n"});
       });
 }
 
@@ -164,7 +165,7 @@ void accept_connections(const Listener& listener, const ConnectionHandler& handl
     }
     slot.reset();
     if (!started) {
-      write_error_line(SPAWN_FAILED);
+      syntax::write_failure_line({SPAWN_FAILED});
       connection->close();
     }
   }
