@@ -44,8 +44,8 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
 // "lines" from `line_feeds` (the text's LF count) and the options' version.
 [[nodiscard]] std::string too_large_result_json(uint64_t line_feeds, std::string_view options_text);
 
-// The owner and name under which a statement's object is resolved and, for a package, its
-// specification kept (see resolve/resolve_script.hpp).
+// The owner and name under which a statement's object is resolved, and under which a
+// package specification is kept (see resolve/resolve_script.hpp).
 using resolve::OwnerAndName;
 using resolve::qualified_object_name;
 
