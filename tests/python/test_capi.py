@@ -68,6 +68,27 @@ def test_single_calls(path):
     assert result["items"][0]["tables"] == ["DUAL"]
 
 
+# A typed iterand's type is referenced as a declaration's type is.
+ITERAND_CASES = [
+    (b"declare type t_rec is record (a number); q varchar2(9);\n"
+     b"begin for r t_rec in (execute immediate q) loop null; end loop; end;\n/\n",
+     ("T_REC", "RECORD", "REFERENCE")),
+    (b"declare cursor c is select 1 a from dual;\n"
+     b"begin for r c%rowtype\n in c loop null; end loop; end;\n/\n",
+     ("C", "CURSOR", "REFERENCE")),
+    (b"declare type t is table of number index by pls_integer; x t;\n"
+     b"begin for i t, j t in pairs of x loop x(i) := 0; end loop; end;\n/\n",
+     ("J", "ITERATOR", "DECLARATION")),
+]
+
+
+@pytest.mark.parametrize("sql, record", ITERAND_CASES)
+def test_typed_iterands_get_their_records(sql, record):
+    result = json.loads(analyze(load(native.__file__), sql))
+    names = [(n["name"], n["type"], n["usage"]) for n in result["items"][0]["names"] if n["line"] == 2]
+    assert record in names
+
+
 @pytest.mark.parametrize("path", libraries())
 def test_threads_keep_their_own_results(path):
     library = load(path)
