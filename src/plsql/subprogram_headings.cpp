@@ -1,6 +1,8 @@
 // Subprogram headings: parameters, RETURN, unit options, and what follows the heading
 // (";", a LANGUAGE, EXTERNAL or MLE call target, or a body).
 
+#include <cstdint>
+
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
@@ -18,6 +20,24 @@ bool at_call_target(const Parser& p, uint32_t n) {
   if (p.at_word(n, "LANGUAGE") || p.at_word(n, "EXTERNAL")) return true;
   return p.at_word(n, "MLE") && (p.at_word(n + 1, "MODULE") || p.at_word(n + 1, "LANGUAGE"));
 }
+
+namespace {
+
+// call target ... up to its ";", which ends no group: JavaScript given inline
+// (MLE LANGUAGE JAVASCRIPT {{ ... }}) keeps the ";" of its code between its braces.
+void skip_call_target(Parser& p) {
+  int64_t depth = 0;
+  while (!p.at_end() && (depth > 0 || !p.at(TokenKind::Semicolon))) {
+    if (p.at(TokenKind::LParen) || p.at(TokenKind::LBrace)) {
+      ++depth;
+    } else if (p.at(TokenKind::RParen) || p.at(TokenKind::RBrace)) {
+      --depth;
+    }
+    p.bump();
+  }
+}
+
+}  // namespace
 
 // [(params)] [RETURN type] [options] ( ; | IS|AS call target ... ; | IS|AS decls
 // BEGIN ... END [name] ; )
@@ -40,7 +60,7 @@ void parse_subprogram(Parser& p, bool is_function) {
   }
   if (at_call_target(p, 0)) {
     p.start_node(NodeKind::CallSpec);
-    p.skip_to_statement_end();
+    skip_call_target(p);
     p.finish_node();
     if (!p.eat(TokenKind::Semicolon)) p.error("expected ;");
     return;

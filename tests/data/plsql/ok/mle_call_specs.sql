@@ -1,5 +1,5 @@
 -- Subprograms carried out by JavaScript: a function of a module with its signature, a
--- procedure with an environment, and inline code in a package.
+-- procedure with an environment, and inline code in a package, quoted or between braces.
 CREATE OR REPLACE FUNCTION ratio (a NUMBER, b NUMBER) RETURN NUMBER
   AS MLE MODULE calc SIGNATURE 'ratio(number, number)';
 /
@@ -9,5 +9,6 @@ CREATE PROCEDURE log_it (msg VARCHAR2)
 CREATE OR REPLACE PACKAGE js_api AS
   FUNCTION one RETURN NUMBER AS MLE LANGUAGE JAVASCRIPT PURE q'~return 1;~';
   PROCEDURE greet (who VARCHAR2) AS MLE LANGUAGE JAVASCRIPT q'[console.log('hi ' + who);]';
+  FUNCTION two RETURN NUMBER AS MLE LANGUAGE JAVASCRIPT {{ if (1) { return 2; } }};
 END js_api;
 /
