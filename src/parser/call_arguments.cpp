@@ -305,18 +305,18 @@ void parse_named_arg(Parser& p) {
   return false;
 }
 
-// A reserved word that opens an argument of tail alone; words that read as names here
-// keep that reading.
-[[nodiscard]] bool at_reserved_lead(const Parser& p, std::span<const std::string_view> words) {
-  return p.at_any_word(0, words) && is_reserved_word(p.text_at(0), p.in_plsql) &&
+// Whether the argument opens with a reserved word (not SET of a call SET(...)): asked once
+// per argument, so that a plain name meets no word list below.
+[[nodiscard]] bool at_reserved_lead(const Parser& p) {
+  return p.at(TokenKind::Ident) && is_reserved_word(p.text_at(0), p.in_plsql) &&
          !(p.at_word(0, "SET") && p.at(TokenKind::LParen, 1));
 }
 
 // A JSON_TRANSFORM operation: its word and then its path string. A reserved operation
 // word without the path is taken too, so that the missing path is what is reported.
-[[nodiscard]] bool at_operation(const Parser& p) {
-  return p.at_any_word(0, TRANSFORM_OPERATION_WORDS) &&
-         (p.at(TokenKind::String, 1) || at_reserved_lead(p, TRANSFORM_OPERATION_WORDS));
+[[nodiscard]] bool at_operation(const Parser& p, bool reserved_lead) {
+  return (reserved_lead || p.at(TokenKind::String, 1)) &&
+         p.at_any_word(0, TRANSFORM_OPERATION_WORDS);
 }
 
 // query | expr [tail] | expr => value | DEFAULT value [tail] | FOR iterator ...
@@ -325,14 +325,15 @@ void parse_positional_arg(Parser& p, TokenKind close) {
   const Checkpoint start = p.checkpoint();
   TailLead lead = at_key_is_value(p) ? TailLead::KeyIsValue : TailLead::None;
   const bool mining_target = at_mining_target(p);
-  if (at_operation(p)) {
+  const bool reserved_lead = at_reserved_lead(p);
+  if (at_operation(p, reserved_lead)) {
     lead = TailLead::Operation;
   } else if (p.at_word(0, "FOR") && is_name_kind(p.kind_at(1)) && !mining_target) {
     // A qualified expression's iterator: t(FOR i IN 1..3 SEQUENCE => i).
     plsql::parse_iterator_choice(p);
   } else if (p.at_word(0, "SELECT") || p.at_word(0, "WITH")) {
     sql::parse_query(p);
-  } else if (!mining_target && !at_reserved_lead(p, TAIL_ARGUMENT_WORDS)) {
+  } else if (!mining_target && !(reserved_lead && p.at_any_word(0, TAIL_ARGUMENT_WORDS))) {
     // An argument that begins with DEFAULT, INTO, OF or a mining target is all tail.
     parse_expr(p, 0);
     if (p.at(TokenKind::Arrow)) {
