@@ -55,33 +55,28 @@ constexpr FixedText<Size> join_fixed(const std::array<std::string_view, Count>& 
 constexpr std::string_view OUT_OF_MEMORY_LENGTH = "25";
 static_assert(OUT_OF_MEMORY_BODY.size() == 25);
 
-constexpr std::array<std::string_view, 13> LAB_OUT_OF_MEMORY_PIECES = {
-    "HTTP/1.1 ",
-    STATUS_UNAVAILABLE,
-    "\r\nContent-Type: ",
-    TYPE_JSON,
-    "\r\nContent-Length: ",
-    OUT_OF_MEMORY_LENGTH,
-    "\r\n",
-    "Cache-Control: no-store\r\n",
-    "X-Content-Type-Options: nosniff\r\n",
-    "Content-Security-Policy: ",
-    CONTENT_SECURITY_POLICY,
-    "\r\nConnection: close\r\n\r\n",
-    OUT_OF_MEMORY_BODY};
+// The pieces of a 503 answer with OUT_OF_MEMORY_BODY: the status line and the body's type
+// and length, then `headers` (the first starting with the CRLF that ends the length's line,
+// the last being the blank line's CRLF), then the body.
+template <std::size_t Count>
+constexpr std::array<std::string_view, Count + 7> out_of_memory_pieces(
+    const std::array<std::string_view, Count>& headers) {
+  std::array<std::string_view, Count + 7> pieces{
+      "HTTP/1.1 ", STATUS_UNAVAILABLE,     "\r\nContent-Type: ",
+      TYPE_JSON,   "\r\nContent-Length: ", OUT_OF_MEMORY_LENGTH};
+  for (std::size_t at = 0; at < Count; ++at) pieces[6 + at] = headers[at];
+  pieces[Count + 6] = OUT_OF_MEMORY_BODY;
+  return pieces;
+}
+
+constexpr auto LAB_OUT_OF_MEMORY_PIECES = out_of_memory_pieces(std::array<std::string_view, 6>{
+    "\r\nCache-Control: no-store\r\n", "X-Content-Type-Options: nosniff\r\n",
+    "Content-Security-Policy: ", CONTENT_SECURITY_POLICY, "\r\nConnection: close\r\n", "\r\n"});
 constexpr FixedText<joined_size(LAB_OUT_OF_MEMORY_PIECES)> LAB_OUT_OF_MEMORY =
     join_fixed<joined_size(LAB_OUT_OF_MEMORY_PIECES)>(LAB_OUT_OF_MEMORY_PIECES);
 
-constexpr std::array<std::string_view, 9> SERVE_OUT_OF_MEMORY_PIECES = {
-    "HTTP/1.1 ",
-    STATUS_UNAVAILABLE,
-    "\r\nContent-Type: ",
-    TYPE_JSON,
-    "\r\nContent-Length: ",
-    OUT_OF_MEMORY_LENGTH,
-    "\r\nCache-Control: no-store\r\n",
-    "Connection: close\r\n\r\n",
-    OUT_OF_MEMORY_BODY};
+constexpr auto SERVE_OUT_OF_MEMORY_PIECES = out_of_memory_pieces(std::array<std::string_view, 3>{
+    "\r\nCache-Control: no-store\r\n", "Connection: close\r\n", "\r\n"});
 constexpr FixedText<joined_size(SERVE_OUT_OF_MEMORY_PIECES)> SERVE_OUT_OF_MEMORY =
     join_fixed<joined_size(SERVE_OUT_OF_MEMORY_PIECES)>(SERVE_OUT_OF_MEMORY_PIECES);
 
