@@ -221,10 +221,13 @@ std::optional<TypeWord> object_type_word(catalog::ObjectKind kind) {
   }
 }
 
-// Walker::run's switch over Visit has no default, so that a visit without a case is caught
-// by the compiler in every build, warnings made errors or not.
+// Walker::run's switches over Step and Visit have no default, so that a value without a case
+// is caught by the compiler in every build, warnings made errors or not; and -Wswitch-enum
+// asks for a case of every value even beside a default, so that a default added while a
+// case is dropped is caught too.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic error "-Wswitch"
+#pragma GCC diagnostic error "-Wswitch-enum"
 
 std::vector<StatementRecord> Walker::run() {
   if (tree_.nodes.empty()) return {};
@@ -290,8 +293,8 @@ std::vector<StatementRecord> Walker::run() {
     const std::size_t kind_index = syntax::node_kind_index(tree_.nodes[task.node].kind);
     if (kind_index >= syntax::NODE_KIND_COUNT) continue;
     const auto kind = static_cast<NodeKind>(kind_index);
-    // A case for every visit, and no default: a visit added without its case is a
-    // compile error (see the pragma above).
+    // A case for every visit, and no default: a visit added or left without its case is a
+    // compile error (see the pragmas above).
     switch (VISITS[kind_index]) {
       case Visit::Inert:
       case Visit::ClaimedClause:

@@ -82,8 +82,9 @@ inline constexpr uint32_t NONE = 0xFFFFFFFFu;
 
 // What a visit of a node does, by the node's kind: the one list of the kinds that have a
 // visit of their own. Walker::run switches over these values with a case for each (a value
-// without one does not compile), and what push_children does with a child is derived from
-// them, so a kind cannot both have a visit and be walked through in its place.
+// without one does not compile, a default beside them or not), and what push_children does
+// with a child is derived from them, so a kind cannot both have a visit and be walked
+// through in its place.
 enum class Visit : uint8_t {
   Inert,           // nothing (is_inert_leaf)
   Children,        // its children only, entered in place where it stands as a child
@@ -213,12 +214,6 @@ static_assert(
     }(),
     "a visit that no node kind has");
 
-// The kinds whose visit only walks their children (expressions, argument lists, statement
-// lists and the like).
-[[nodiscard]] constexpr bool walks_children_only(syntax::NodeKind kind) {
-  return visit_of(kind) == Visit::Children;
-}
-
 // What push_children does with a child, by its kind's index: a table, as it asks for
 // every child.
 enum class ChildRole : uint8_t {
@@ -226,7 +221,7 @@ enum class ChildRole : uint8_t {
   Push,         // a task of its own
   PushLabeled,  // a task of its own with the Label node written before it, if any
   PushName,     // a NameRef: a VisitName task, which needs no look at its kind
-  Enter,        // its children pushed in its place (walks_children_only)
+  Enter,        // its children pushed in its place (Visit::Children)
 };
 
 [[nodiscard]] constexpr ChildRole child_role(Visit visit) {
@@ -330,7 +325,7 @@ class Walker {
   // Pushes the node children of `node` (every entry but tokens) in reverse, so they run
   // in source order; a Block or loop gets the Label node written directly before it, and
   // an inert leaf (is_inert_leaf) gets no task. A child whose visit would only push its own
-  // children (walks_children_only) has them pushed in its place, as that visit would, at
+  // children (Visit::Children) has them pushed in its place, as that visit would, at
   // any depth: the tasks and their order are the same, without a task for each such child.
   void push_children(uint32_t node, uint8_t flags, uint32_t target) {
     push_entries(syntax::children(tree_, node), flags, target);
