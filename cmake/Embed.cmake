@@ -7,24 +7,35 @@
 # <constant>` in namespace <namespace>, holding the file's bytes unchanged. The header is
 # made again whenever the input changes; <target> finds it as "<header>".
 #
-#   veltrane_embed_page(<target> <page> <header> <namespace> <constant> <part>...)
+#   veltrane_embed_page(<target> <page> <header> <namespace> <constant>)
 #
 # does the same for a page whose script lives in files of its own beside it: every line of
 # the page that is exactly "// @embed <part>" stands for the whole of that file (its last
-# line end included), and the constant holds the page so put together. The parts are
-# listed so that the header is made again when one of them changes.
+# line end included), and the constant holds the page so put together. The parts are the
+# page's own @embed lines, nowhere else: putting it together writes them to a dependency
+# file of the header, so that the header is made again when the page or any part it names
+# changes, and a part that is not there stops the build.
 #
 # The same file is the script that writes the header (cmake -P), so that nothing but
 # CMake itself is needed.
 
 if(CMAKE_SCRIPT_MODE_FILE)
-  # Script mode: INPUT, OUTPUT, NAMESPACE and CONSTANT are given with -D, and ASSEMBLE=ON
-  # for a page with parts.
+  # Script mode: INPUT, OUTPUT, NAMESPACE and CONSTANT are given with -D, and for a page
+  # with parts DEPFILE, the dependency file to write.
   cmake_policy(VERSION 3.25)
   get_filename_component(input_name "${INPUT}" NAME)
-  if(ASSEMBLE)
+  # A path as a dependency file writes it: space, # and $ escaped.
+  function(depfile_path path out)
+    string(REPLACE "$" "$$" path "${path}")
+    string(REGEX REPLACE "([ #])" "\\\\\\1" path "${path}")
+    set(${out} "${path}" PARENT_SCOPE)
+  endfunction()
+  if(DEPFILE)
     get_filename_component(page_dir "${INPUT}" DIRECTORY)
     file(READ "${INPUT}" page)
+    depfile_path("${OUTPUT}" output_path)
+    depfile_path("${INPUT}" input_path)
+    set(dependencies "${output_path}: ${input_path}")
     set(assembled "")
     set(marker "// @embed ")
     string(FIND "${page}" "\n${marker}" found)
@@ -46,10 +57,13 @@ if(CMAKE_SCRIPT_MODE_FILE)
       endif()
       file(READ "${page_dir}/${part}" part_text)
       string(APPEND assembled "${before}${part_text}")
+      depfile_path("${page_dir}/${part}" part_path)
+      string(APPEND dependencies " ${part_path}")
       string(FIND "${page}" "\n${marker}" found)
     endwhile()
     string(APPEND assembled "${page}")
     file(WRITE "${OUTPUT}.page" "${assembled}")
+    file(WRITE "${DEPFILE}" "${dependencies}\n")
     set(INPUT "${OUTPUT}.page")
   endif()
   file(READ "${INPUT}" hex HEX)
@@ -72,27 +86,26 @@ if(CMAKE_SCRIPT_MODE_FILE)
 endif()
 
 function(veltrane_embed target input header namespace constant)
-  cmake_parse_arguments(PARSE_ARGV 5 embed "" "" "PARTS")
-  set(assemble OFF)
-  set(parts "")
-  if(embed_PARTS)
-    set(assemble ON)
-    get_filename_component(input_dir "${input}" DIRECTORY)
-    foreach(part IN LISTS embed_PARTS)
-      list(APPEND parts "${input_dir}/${part}")
-    endforeach()
-  endif()
+  cmake_parse_arguments(PARSE_ARGV 5 embed "PAGE" "" "")
   set(script "${CMAKE_CURRENT_FUNCTION_LIST_FILE}")
   set(generated_dir "${PROJECT_BINARY_DIR}/generated")
   set(output "${generated_dir}/${header}")
   get_filename_component(output_dir "${output}" DIRECTORY)
   file(MAKE_DIRECTORY "${output_dir}")
+  set(depfile_arguments "")
+  set(depfile_option "")
+  if(embed_PAGE)
+    set(depfile "${output}.d")
+    set(depfile_arguments "-DDEPFILE=${depfile}")
+    set(depfile_option DEPFILE "${depfile}")
+  endif()
   add_custom_command(
     OUTPUT "${output}"
     COMMAND "${CMAKE_COMMAND}" "-DINPUT=${input}" "-DOUTPUT=${output}"
-            "-DNAMESPACE=${namespace}" "-DCONSTANT=${constant}" "-DASSEMBLE=${assemble}"
+            "-DNAMESPACE=${namespace}" "-DCONSTANT=${constant}" ${depfile_arguments}
             -P "${script}"
-    DEPENDS "${input}" ${parts} "${script}"
+    DEPENDS "${input}" "${script}"
+    ${depfile_option}
     COMMENT "Embedding ${header}"
     VERBATIM)
   target_sources(${target} PRIVATE "${output}")
@@ -100,5 +113,5 @@ function(veltrane_embed target input header namespace constant)
 endfunction()
 
 function(veltrane_embed_page target page header namespace constant)
-  veltrane_embed(${target} "${page}" "${header}" ${namespace} ${constant} PARTS ${ARGN})
+  veltrane_embed(${target} "${page}" "${header}" ${namespace} ${constant} PAGE)
 endfunction()
