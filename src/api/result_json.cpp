@@ -142,19 +142,16 @@ constexpr std::array<uint64_t, syntax::TOKEN_KIND_COUNT> TOKEN_SIZES_AND_COUNTS 
 // result's text is complete and may be appended to by others.
 //
 // A write past ROOM would land within the string's capacity or its size, where neither the
-// library's assertions nor AddressSanitizer look; so under AddressSanitizer (FENCED) the
-// bytes from ROOM on after the position `begin` or `room` last gave are poisoned, a FENCE
-// of them, and the first byte written past the room stops the program with a report. The
-// writers then call `room` before every object: a writer that keeps the end of the room in
-// a local asks FENCED too.
+// library's assertions nor AddressSanitizer look; so under AddressSanitizer the room is
+// fenced: a FENCE of bytes after it is poisoned, and the first byte written into them stops
+// the program with a report. `begin` and `room` put the fence ROOM bytes after the position
+// they give, holding a writer that calls `room` before every object to ROOM bytes per
+// object. `room_end` puts it at the end of the room made: a writer that keeps that end in a
+// local and calls `room` only past it (write_subtree) is checked on the road it takes in
+// every build, at the end it keeps.
 class Chunk {
  public:
   static constexpr std::size_t ROOM = 256;
-#if defined(VELTRANE_FENCED_ROOM)
-  static constexpr bool FENCED = true;
-#else
-  static constexpr bool FENCED = false;
-#endif
   // The poisoned bytes after the room: more than the longest piece copied at once.
   static constexpr std::size_t FENCE = 128;
   // Strings longer than this go to the result directly.
@@ -175,14 +172,18 @@ class Chunk {
   // less than ROOM.
   [[nodiscard]] char* room(char* at) {
     if (static_cast<std::size_t>(limit_ - at) >= ROOM) [[likely]] {
-      fence(at);
+      fence(at + ROOM);
       return at;
     }
     return grow(static_cast<std::size_t>(at - out_.data()));
   }
   // The last position at which `room` leaves the room as it is, for a writer that keeps
-  // it in a local too; it holds until the next call of `room`, `string` or `flush`.
-  [[nodiscard]] const char* room_end() const { return limit_ - ROOM; }
+  // it in a local too; it holds until the next call of `room`, `string` or `flush`. The
+  // fence moves to the end of the room (see above).
+  [[nodiscard]] const char* room_end() {
+    fence(limit_);
+    return limit_ - ROOM;
+  }
   // Ends the result's text at `at`.
   void flush(const char* at) {
     unfence();
@@ -233,17 +234,16 @@ class Chunk {
     out_.resize(size);
     char* const data = out_.data();
     limit_ = data + size;
-    fence(data + used);
+    fence(data + used + ROOM);
     return data + used;
   }
 
-  // Under FENCED, poisons the FENCE bytes after the room at `at` (those within the string's
+  // Under AddressSanitizer, poisons the FENCE bytes from `start` (those within the string's
   // capacity) in place of the ones poisoned before; nothing otherwise. The string itself
   // writes its bytes only after `unfence`.
-  void fence([[maybe_unused]] char* at) {
+  void fence([[maybe_unused]] char* start) {
 #if defined(VELTRANE_FENCED_ROOM)
     unfence();
-    char* const start = at + ROOM;
     char* const capacity_end = out_.data() + out_.capacity();
     if (start >= capacity_end) return;
     fence_ = start;
@@ -262,7 +262,7 @@ class Chunk {
   syntax::RoomMapper* mapper_;
   char* limit_ = nullptr;  // the end of the room made
 #if defined(VELTRANE_FENCED_ROOM)
-  char* fence_ = nullptr;  // the poisoned bytes, under FENCED
+  char* fence_ = nullptr;  // the poisoned bytes, under AddressSanitizer
   std::size_t fence_size_ = 0;
 #endif
 };
@@ -486,10 +486,10 @@ template <typename Offsets>
   // The index after the last token met so far.
   uint32_t next_token = first_token;
   // chunk.room with the end of the room in a register rather than reloaded from the chunk
-  // after every byte written (and a call per object under a fenced room).
+  // after every byte written; the same road under AddressSanitizer, fenced at that end.
   const char* room_end = chunk.room_end();
   const auto room = [&chunk, &room_end](char* position) {
-    if (Chunk::FENCED || position > room_end) [[unlikely]] {
+    if (position > room_end) [[unlikely]] {
       position = chunk.room(position);
       room_end = chunk.room_end();
     }
