@@ -54,10 +54,7 @@ constexpr std::array<std::string_view, 5> HANDLER_WORDS = {"IGNORE", "ERROR", "C
 constexpr std::array<std::string_view, 5> HANDLER_CONDITION_WORDS = {"MISSING", "EXISTING", "NULL",
                                                                      "EMPTY", "MISMATCH"};
 
-// The annotations of a JSON-relational duality view after a member's value.
-constexpr std::array<std::string_view, 8> ANNOTATION_WORDS = {
-    "INSERT", "UPDATE", "DELETE", "CHECK", "NOINSERT", "NOUPDATE", "NODELETE", "NOCHECK",
-};
+// The annotations of a duality view's member (MEMBER_ANNOTATION_WORDS) that are reserved.
 constexpr std::array<std::string_view, 4> RESERVED_ANNOTATION_WORDS = {"INSERT", "UPDATE", "DELETE",
                                                                        "CHECK"};
 
@@ -128,7 +125,7 @@ void parse_cost_matrix(Parser& p) {
   if (!p.at_word(0, "WITH")) return 0;
   uint32_t count = 0;
   bool reserved = false;
-  while (p.at_any_word(1 + count, ANNOTATION_WORDS)) {
+  while (p.at_any_word(1 + count, MEMBER_ANNOTATION_WORDS)) {
     reserved = reserved || p.at_any_word(1 + count, RESERVED_ANNOTATION_WORDS);
     ++count;
   }

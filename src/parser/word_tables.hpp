@@ -164,6 +164,21 @@ inline constexpr std::array<std::string_view, 9> IS_JSON_WORDS = {
     "FORMAT", "JSON", "STRICT", "LAX", "WITH", "WITHOUT", "UNIQUE", "KEYS", "VALIDATE",
 };
 
+// The annotations of a JSON-relational duality view: after a member's value in its JSON
+// (call_arguments.cpp), and, with UNNEST, which annotates only a table, after a table of its
+// query (from_items.cpp).
+inline constexpr std::array<std::string_view, 8> MEMBER_ANNOTATION_WORDS = {
+    "INSERT", "UPDATE", "DELETE", "CHECK", "NOINSERT", "NOUPDATE", "NODELETE", "NOCHECK",
+};
+inline constexpr std::array<std::string_view, 9> TABLE_ANNOTATION_WORDS = [] {
+  std::array<std::string_view, 9> words{};
+  for (std::size_t i = 0; i < MEMBER_ANNOTATION_WORDS.size(); ++i) {
+    words[i] = MEMBER_ANNOTATION_WORDS[i];
+  }
+  words.back() = "UNNEST";
+  return words;
+}();
+
 // Words that begin an out-of-line constraint in a table's element list.
 inline constexpr std::array<std::string_view, 8> CONSTRAINT_START_WORDS = {
     "CONSTRAINT", "PRIMARY", "FOREIGN", "UNIQUE", "CHECK", "SUPPLEMENTAL", "SCOPE", "REF",

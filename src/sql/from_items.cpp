@@ -90,13 +90,9 @@ void parse_nested_clause(Parser& p) {
   p.finish_node();
 }
 
-// Words of the annotations that may follow a table of a duality view's query.
-constexpr std::array<std::string_view, 9> TABLE_ANNOTATION_WORDS = {
-    "INSERT", "UPDATE", "DELETE", "NOINSERT", "NOUPDATE", "NODELETE", "CHECK", "NOCHECK", "UNNEST"};
-
 // An annotation word at lookahead n; CHECK OPTION belongs to a view's WITH CHECK OPTION.
 bool at_table_annotation(const Parser& p, std::uint32_t n) {
-  return p.at_any_word(n, TABLE_ANNOTATION_WORDS) &&
+  return p.at_any_word(n, parser::TABLE_ANNOTATION_WORDS) &&
          !(p.at_word(n, "CHECK") && p.at_word(n + 1, "OPTION"));
 }
 
