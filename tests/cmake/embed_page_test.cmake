@@ -1,41 +1,21 @@
-# Putting a page together from its parts (cmake/Embed.cmake as a script), over a page of its
-# own in WORK: the parts its @embed lines name take their lines' places and are written to
-# the header's dependency file, and a part that is not there stops it.
+# cmake/Embed.cmake putting pages of WORK together: the parts that @embed lines name take
+# their places and are the header's dependencies; a part that is not there stops it.
 file(REMOVE_RECURSE "${WORK}")
-file(WRITE "${WORK}/pages/page.html"
-  "<script>\n// @embed first.js\nbetween\n// @embed second_part.js\n</script>\n")
-file(WRITE "${WORK}/pages/missing.html" "<script>\n// @embed first.js\n// @embed third.js\n")
-file(WRITE "${WORK}/pages/first.js" "one\n")
-file(WRITE "${WORK}/pages/second_part.js" "two\n")
-
-function(embed page)
+file(WRITE "${WORK}/page.html" "<script>\n// @embed one.js\n-\n// @embed two_b.js\n</script>\n")
+file(WRITE "${WORK}/missing.html" "// @embed one.js\n// @embed three.js\n")
+file(WRITE "${WORK}/one.js" "1\n")
+file(WRITE "${WORK}/two_b.js" "2\n")
+foreach(page IN ITEMS page missing)
   execute_process(
-    COMMAND "${CMAKE_COMMAND}" "-DINPUT=${WORK}/pages/${page}" "-DOUTPUT=${WORK}/page.hpp"
-            -DNAMESPACE=test -DCONSTANT=PAGE "-DDEPFILE=${WORK}/page.hpp.d" -P "${SCRIPT}"
-    RESULT_VARIABLE status ERROR_VARIABLE errors)
-  set(status "${status}" PARENT_SCOPE)
-  set(errors "${errors}" PARENT_SCOPE)
-endfunction()
-
-embed(page.html)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "the page was not put together: ${errors}")
-endif()
-file(READ "${WORK}/page.hpp.page" page)
-if(NOT page STREQUAL "<script>\none\nbetween\ntwo\n</script>\n")
-  message(FATAL_ERROR "the page put together wrongly:\n${page}")
-endif()
-file(READ "${WORK}/page.hpp.d" dependencies)
-foreach(file IN ITEMS "page.hpp:" "pages/page.html" "pages/first.js" "pages/second_part.js")
-  string(FIND "${dependencies}" "/${file}" found)
-  if(found EQUAL -1)
-    message(FATAL_ERROR "the dependency file lacks ${file}:\n${dependencies}")
-  endif()
+    COMMAND "${CMAKE_COMMAND}" "-DINPUT=${WORK}/${page}.html" "-DOUTPUT=${WORK}/${page}.hpp"
+            -DNAMESPACE=test -DCONSTANT=PAGE "-DDEPFILE=${WORK}/${page}.d" -P "${SCRIPT}"
+    RESULT_VARIABLE ${page}_status ERROR_VARIABLE errors)
 endforeach()
-
-embed(missing.html)
-# CMake wraps the message's lines.
-string(REGEX REPLACE "[ \n]+" " " errors "${errors}")
-if(status EQUAL 0 OR NOT errors MATCHES "no part named 'third.js'")
-  message(FATAL_ERROR "a missing part did not stop the page: ${errors}")
+file(READ "${WORK}/page.hpp.page" page)
+file(READ "${WORK}/page.d" dependencies)
+string(REGEX REPLACE "[ \n]+" " " errors "${errors}")  # CMake wraps its messages
+if(NOT page_status EQUAL 0 OR NOT page STREQUAL "<script>\n1\n-\n2\n</script>\n" OR
+   NOT dependencies MATCHES "/page.hpp: .*/page.html .*/one.js .*/two_b.js\n$" OR
+   missing_status EQUAL 0 OR NOT errors MATCHES "no part named 'three.js'")
+  message(FATAL_ERROR "page: ${page}\ndependencies: ${dependencies}\nerrors: ${errors}")
 endif()
