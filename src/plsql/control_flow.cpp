@@ -92,7 +92,7 @@ void parse_loop(Parser& p) {
 namespace {
 
 // The iterands after FOR, up to IN: the index, a second index after "," (PAIRS OF) and
-// an iterand type as plain tokens, with its dotted parts, a %TYPE or %ROWTYPE and the
+// each iterand's type as plain tokens, with its dotted parts, a %TYPE or %ROWTYPE and the
 // sizes of a constrained type (NUMBER(5), VARCHAR2(10 CHAR), INTERVAL DAY(2) TO SECOND).
 void parse_iterands(Parser& p) {
   p.expect_name("expected a loop index");
@@ -114,6 +114,8 @@ void parse_iterands(Parser& p) {
       return;
     }
     after_word = false;
+    // FOR k VARCHAR2(10), v NUMBER IN ..., FOR k t.c%TYPE, v NUMBER IN ...
+    p.eat(TokenKind::Comma);
   }
 }
 
