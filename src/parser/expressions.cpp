@@ -456,6 +456,24 @@ bool try_parse_postfix(Parser& p, Checkpoint start, bool& done) {
 
 }  // namespace
 
+bool at_dangling_predicate(const Parser& p) {
+  if (COMPARISON_TOKENS.contains(p.kind_at(0)) || p.at_word(0, "IS")) {
+    return true;
+  }
+  const uint32_t word = p.at_word(0, "NOT") ? 1 : 0;
+  return p.at_word(word, "IN") || p.at_word(word, "BETWEEN") || p.at_any_word(word, LIKE_WORDS);
+}
+
+void parse_dangling_predicate(Parser& p) {
+  DepthGuard depth(p);
+  if (!depth.entered()) {
+    recover_expression_too_deep(p);
+    return;
+  }
+  const Checkpoint start = p.checkpoint();
+  try_parse_comparison(p, start, 0);
+}
+
 void parse_expr(Parser& p, uint8_t min_bp) {
   DepthGuard depth(p);
   if (!depth.entered()) {

@@ -97,6 +97,22 @@ inline constexpr TokenSet EXPR_START_TOKENS = {
 // operator.
 void parse_expr(Parser& p, std::uint8_t min_bp);
 
+// A predicate without its left operand starts here: a comparison operator, IS, or
+// [NOT] IN, BETWEEN, LIKE (LIKEC, LIKE2, LIKE4).
+[[nodiscard]] bool at_dangling_predicate(const Parser& p);
+
+// < 25 | IS [NOT] NULL | [NOT] IN (...) | [NOT] BETWEEN a AND b | [NOT] LIKE 'a%' ...
+// One operator node with no left operand, as the expression grammar builds it after an
+// operand (BinaryExpr, IsExpr, InExpr, BetweenExpr, LikeExpr); the right operands stop
+// where they would after an operand, so a following AND or OR is not taken. Counts on
+// the shared nesting depth. Precondition: at_dangling_predicate.
+void parse_dangling_predicate(Parser& p);
+
+// The choices after WHEN in a simple CASE: in SQL one value; in PL/SQL a list of values
+// and dangling predicates ( WHEN 1, 2 THEN, WHEN <= 25 THEN ), which warn below 23ai,
+// once per WHEN. The commas are plain tokens of the enclosing WhenClause.
+void parse_simple_case_choices(Parser& p);
+
 // The words from lookahead n on complete an IS test ([NOT] NULL, NAN, ..., ANY, A SET,
 // JSON, OF): what IS followed by them means in an expression.
 [[nodiscard]] bool at_is_test(const Parser& p, std::uint32_t n);

@@ -16,7 +16,7 @@ class Parser;
 // The release test of a gate.
 enum class GateTest : std::uint8_t { V12_1, V12_2, V18, V21, V23 };
 
-// The gates, numbered as in the table below (1-21).
+// The gates, numbered as in the table below (1-22).
 enum class Gate : std::uint8_t {
   IdentityColumns = 1,
   RowLimiting = 2,
@@ -39,6 +39,7 @@ enum class Gate : std::uint8_t {
   VectorType = 19,
   ApproximateFetch = 20,
   PartitionedFetch = 21,
+  CaseChoices = 22,
 };
 
 struct GateRow {
@@ -47,7 +48,7 @@ struct GateRow {
 };
 
 // Row g - 1 describes gate g.
-inline constexpr std::array<GateRow, 21> VERSION_GATES = {{
+inline constexpr std::array<GateRow, 22> VERSION_GATES = {{
     {"identity columns need Oracle 12.1 or later", GateTest::V12_1},
     {"FETCH FIRST / OFFSET needs Oracle 12.1 or later", GateTest::V12_1},
     {"CROSS / OUTER APPLY needs Oracle 12.1 or later", GateTest::V12_1},
@@ -69,6 +70,7 @@ inline constexpr std::array<GateRow, 21> VERSION_GATES = {{
     {"VECTOR needs Oracle 23ai or later", GateTest::V23},
     {"FETCH APPROX / EXACT needs Oracle 23ai or later", GateTest::V23},
     {"FETCH ... PARTITIONS BY needs Oracle 23ai or later", GateTest::V23},
+    {"CASE value lists and dangling predicates need Oracle 23ai or later", GateTest::V23},
 }};
 
 [[nodiscard]] constexpr const GateRow& gate_row(Gate gate) {

@@ -9,6 +9,7 @@
 #include "parser/expressions.hpp"
 #include "parser/names.hpp"
 #include "parser/parser.hpp"
+#include "parser/version_gates.hpp"
 #include "parser/word_tables.hpp"
 
 namespace veltrane::parser {
@@ -50,10 +51,12 @@ void parse_case_result(Parser& p) {
 void parse_when_clause(Parser& p, bool searched) {
   p.start_node(NodeKind::WhenClause);
   p.bump();  // WHEN
-  {
+  if (searched) {
     // A searched CASE's WHEN operand is a condition; a simple CASE's is a value.
-    ConditionGuard condition(p, searched);
+    ConditionGuard condition(p, true);
     parse_expr(p, 0);
+  } else {
+    parse_simple_case_choices(p);
   }
   expect_word(p, "THEN", MSG_EXPECTED_THEN);
   parse_case_result(p);
@@ -100,6 +103,30 @@ bool is_reserved_name(const Parser& p) {
 }
 
 }  // namespace
+
+void parse_simple_case_choices(Parser& p) {
+  if (!p.in_plsql) {
+    parse_expr(p, 0);
+    return;
+  }
+  // The first choice list or dangling predicate of this WHEN warns below 23ai.
+  bool gate_checked = false;
+  const auto check_once = [&p, &gate_checked] {
+    if (!gate_checked) check_gate(p, Gate::CaseChoices);
+    gate_checked = true;
+  };
+  for (;;) {
+    if (at_dangling_predicate(p)) {
+      check_once();
+      parse_dangling_predicate(p);
+    } else {
+      parse_expr(p, 0);
+    }
+    if (!p.at(TokenKind::Comma)) return;
+    check_once();
+    p.bump();
+  }
+}
 
 void parse_primary_word(Parser& p) {
   if (p.at_end()) {

@@ -19,11 +19,15 @@ using syntax::TokenKind;
 
 namespace {
 
-// ELSIF|WHEN cond THEN stmts   one `kind` node (current word taken untested)
-void parse_condition_branch(Parser& p, NodeKind kind, StopWords stop_words) {
+void parse_condition(Parser& p) { parser::parse_expr(p, 0); }
+
+// ELSIF|WHEN cond THEN stmts   one `kind` node (current word taken untested); a simple
+// CASE's WHEN reads its choices with `parse_operand`.
+void parse_condition_branch(Parser& p, NodeKind kind, StopWords stop_words,
+                            void (*parse_operand)(Parser&) = parse_condition) {
   p.start_node(kind);
   p.bump();
-  parser::parse_expr(p, 0);
+  parse_operand(p);
   if (!p.eat_word("THEN")) p.error(parser::MSG_EXPECTED_THEN);
   parse_statement_list(p, stop_words);
   p.finish_node();
@@ -58,12 +62,16 @@ void parse_if_stmt(Parser& p) {
 }
 
 // CASE [selector] WHEN x THEN stmts ... [ELSE stmts] END CASE [label] ;
+// With a selector, WHEN takes a list of values and dangling predicates (WHEN 1, 2 THEN,
+// WHEN < 0 THEN).
 void parse_case_stmt(Parser& p) {
   p.start_node(NodeKind::CaseStmt);
   p.bump();  // CASE
-  if (!p.at_word(0, "WHEN")) parser::parse_expr(p, 0);
+  const bool searched = p.at_word(0, "WHEN");
+  if (!searched) parser::parse_expr(p, 0);
   while (p.at_word(0, "WHEN")) {
-    parse_condition_branch(p, NodeKind::WhenClause, parser::WHEN_ELSE_END_STOP_WORDS);
+    parse_condition_branch(p, NodeKind::WhenClause, parser::WHEN_ELSE_END_STOP_WORDS,
+                           searched ? parse_condition : parser::parse_simple_case_choices);
   }
   parse_else_branch(p);
   if (!p.eat_word("END")) p.error("expected END CASE");
@@ -84,7 +92,7 @@ void parse_loop(Parser& p) {
 namespace {
 
 // The iterands after FOR, up to IN: the index, a second index after "," (PAIRS OF) and
-// an iterand type as plain tokens, with its dotted parts, a %TYPE or %ROWTYPE and the
+// each iterand's type as plain tokens, with its dotted parts, a %TYPE or %ROWTYPE and the
 // sizes of a constrained type (NUMBER(5), VARCHAR2(10 CHAR), INTERVAL DAY(2) TO SECOND).
 void parse_iterands(Parser& p) {
   p.expect_name("expected a loop index");
@@ -106,6 +114,8 @@ void parse_iterands(Parser& p) {
       return;
     }
     after_word = false;
+    // FOR k VARCHAR2(10), v NUMBER IN ..., FOR k t.c%TYPE, v NUMBER IN ...
+    p.eat(TokenKind::Comma);
   }
 }
 

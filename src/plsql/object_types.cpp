@@ -1,5 +1,6 @@
 // Object types: CREATE TYPE name [FORCE] [OID '...'] [options] (UNDER super |
-// IS|AS OBJECT | IS|AS TABLE / VARRAY) [modifiers] [;], or CREATE TYPE name WRAPPED text
+// IS|AS OBJECT | IS|AS TABLE / VARRAY) [modifiers] [;] {ALTER TYPE name clauses [;]}, or
+// CREATE TYPE name WRAPPED text
 
 #include <array>
 #include <cstdint>
@@ -108,6 +109,28 @@ void parse_object_body(Parser& p) {
   p.finish_node();
 }
 
+// ALTER TYPE name clauses   one SkippedClause: ALTER, TYPE and the ObjectName, then the
+// clauses (ADD | DROP | MODIFY ATTRIBUTE ..., ADD | DROP MEMBER ..., MODIFY LIMIT n,
+// MODIFY ELEMENT TYPE ..., [NOT] FINAL, CASCADE ... | INVALIDATE) as plain tokens up to
+// the next ALTER TYPE outside parentheses, a ";" or the end of the unit.
+void parse_appended_alter_type(Parser& p) {
+  p.start_node(NodeKind::SkippedClause);
+  p.bump();  // ALTER
+  p.bump();  // TYPE
+  parse_unit_name(p);
+  uint32_t depth = 0;
+  while (!p.at_end() && !p.at(TokenKind::Semicolon)) {
+    if (depth == 0 && p.at_word(0, "ALTER") && p.at_word(1, "TYPE")) break;
+    if (p.at(TokenKind::LParen)) {
+      ++depth;
+    } else if (p.at(TokenKind::RParen) && depth > 0) {
+      --depth;
+    }
+    p.bump();
+  }
+  p.finish_node();
+}
+
 }  // namespace
 
 void parse_type_spec(Parser& p) {
@@ -139,6 +162,11 @@ void parse_type_spec(Parser& p) {
     p.finish_node();
   }
   p.eat_semicolon();
+  // The type's evolution as the metadata export appends it to the source.
+  while (p.at_word(0, "ALTER") && p.at_word(1, "TYPE")) {
+    parse_appended_alter_type(p);
+    p.eat_semicolon();
+  }
 }
 
 }  // namespace veltrane::plsql

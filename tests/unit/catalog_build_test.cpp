@@ -267,6 +267,19 @@ TEST(BuildCatalog, ObjectTablesAndViews) {
        "VIEW APP.UNKNOWN_V  (more columns after name resolution)\n"
        "TYPE HR.EMP_T\n"
        "    SALARY                         Attribute NUMBER(8,2)\n"},
+      {"a type's source with its evolution appended: the type as created",
+       {"CREATE TYPE base_t AS OBJECT (id NUMBER) NOT FINAL;\n/\n"
+        "CREATE OR REPLACE TYPE sub_t UNDER base_t (a NUMBER) NOT FINAL\n"
+        "ALTER TYPE sub_t ADD ATTRIBUTE (b NUMBER) CASCADE\n"
+        "ALTER TYPE other_t DROP ATTRIBUTE (c) CASCADE\n/\n"
+        "CREATE TABLE t OF sub_t;\n"},
+       "TYPE APP.BASE_T\n"
+       "    ID                             Attribute NUMBER\n"
+       "TYPE APP.SUB_T\n"
+       "    A                              Attribute NUMBER\n"
+       "TABLE APP.T\n"
+       "    ID                             NUMBER\n"
+       "    A                              NUMBER\n"},
       {"a supertype loop made by replacing a type ends",
        {"CREATE TYPE a_t AS OBJECT (x NUMBER) NOT FINAL;\n/\n"
         "CREATE TYPE b_t UNDER a_t (y NUMBER) NOT FINAL;\n/\n"

@@ -909,6 +909,11 @@ TEST(VersionGates, EachGateBelowAndAtItsFirstRelease) {
        version(19, 0), version(23, 0), 1},
       {Gate::PartitionedFetch, "select * from t fetch first 2 partitions by g, 4 rows only", false,
        version(19, 0), version(23, 0), 1},
+      {Gate::CaseChoices, "begin x := case y when 1, 2 then 'a' when < 0 then 'b' end; end;", true,
+       version(21, 0), version(23, 0), 2},
+      {Gate::CaseChoices,
+       "begin case y when is null, 1, 2 then null; when 3 then null; end case; end;", true,
+       version(19, 0), version(23, 0), 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

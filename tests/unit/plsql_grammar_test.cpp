@@ -371,6 +371,13 @@ TEST(PlsqlNesting, DeepNestsStopAtTheLimitOnASmallStack) {
        "FOR"},
       {"CASE", "BEGIN " + repeat("CASE WHEN a THEN ", DEPTH) + repeat("END CASE; ", DEPTH) + "END;",
        "CASE"},
+      {"CASE with dangling predicates",
+       "BEGIN " + repeat("CASE x WHEN < 1 THEN ", DEPTH) + repeat("END CASE; ", DEPTH) + "END;",
+       "CASE"},
+      {"CASE expressions with dangling predicates",
+       "BEGIN x := " + repeat("CASE x WHEN < ", DEPTH) + "1" + repeat(" THEN 1 END", DEPTH) +
+           "; END;",
+       "CASE"},
       {"nested subprograms", subprograms, "IS"},
       {"a deep expression inside the deepest block",
        "BEGIN " + repeat("BEGIN ", 256) + "x := " + repeat("(", 250) + "1" + repeat(")", 250) +

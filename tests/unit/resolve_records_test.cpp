@@ -764,6 +764,19 @@ TEST(ResolveRecords, IteratorsSizesAndLockedOrder) {
          "17/0 V ITERATOR REFERENCE @7:39\n"
          "18/0 K ITERATOR REFERENCE @7:44\n"
          "19/0 V VARIABLE ASSIGNMENT @8:3\n"}}},
+      {"a constrained first iterand type, then the second iterand",
+       "DECLARE\n  TYPE t IS TABLE OF NUMBER INDEX BY VARCHAR2(10);\n  x t;\nBEGIN\n"
+       "  FOR k VARCHAR2(10), v NUMBER IN PAIRS OF x LOOP x(k) := v; END LOOP;\nEND;\n/\n",
+       {{0,
+         "1/0 T ASSOCIATIVE ARRAY DECLARATION @2:8\n"
+         "2/0 X VARIABLE DECLARATION @3:3\n"
+         "3/0 T ASSOCIATIVE ARRAY REFERENCE @3:5\n"
+         "4/0 K ITERATOR DECLARATION @5:7\n"
+         "5/0 V ITERATOR DECLARATION @5:23\n"
+         "6/0 X VARIABLE REFERENCE @5:44\n"
+         "7/0 X VARIABLE ASSIGNMENT @5:51\n"
+         "8/0 K ITERATOR REFERENCE @5:53\n"
+         "9/0 V ITERATOR REFERENCE @5:59\n"}}},
       {"a constant as a size",
        "DECLARE\n  c CONSTANT PLS_INTEGER := 10;\n  v RAW(c);\n  w VARCHAR2(c * 2 CHAR);\n"
        "BEGIN\n  NULL;\nEND;\n/\n",
