@@ -5,7 +5,7 @@
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
@@ -265,13 +265,16 @@ test('a large table draws the rows in view, the rest as it scrolls, and all of t
   assert.equal(await page.$$eval('#panel-files tbody tr', (list) => list.length), 1);
 });
 
-// Reports the generated scripts `files` (name to text) of a fresh folder as HTML and opens
-// the page in a fresh context with `viewport`.
-async function openGeneratedReport(t, files, viewport) {
+// Reports the generated scripts `files` (relative path to text) of a fresh folder in the
+// formats `formats` and opens the page in a fresh context with `viewport`.
+async function openGeneratedReport(t, files, viewport, formats = 'html') {
   const folder = mkdtempSync(join(tmpdir(), 'veltrane-report-generated-'));
   t.after(() => rmSync(folder, { recursive: true, force: true }));
-  for (const [name, text] of Object.entries(files)) writeFileSync(join(folder, name), text);
-  execFileSync(EXE, ['report', '--format', 'html', ...Object.keys(files)], { cwd: folder, stdio: 'pipe' });
+  for (const [name, text] of Object.entries(files)) {
+    mkdirSync(dirname(join(folder, name)), { recursive: true });
+    writeFileSync(join(folder, name), text);
+  }
+  execFileSync(EXE, ['report', '--format', formats, ...Object.keys(files)], { cwd: folder, stdio: 'pipe' });
   const page = await openWatchedPage(t, browser, { locale: 'en-US', viewport });
   await page.goto(pathToFileURL(join(folder, 'veltrane-report', 'report.html')).href);
   return page;
@@ -334,15 +337,27 @@ test('every row of a table of more than 20,000 rows can be scrolled to and is dr
   await scrollUntil(page, 'statements', 1, 'rows.at(-1)[1] === "20500"');
   assert.equal((await rowsInView(page, 'statements')).at(-1)[1], '20500');
 
-  // Printed, a table that would take the rows printed past 10,000 is a line that names its
-  // CSV file, the tables before it are whole, and the browser prints the page.
+  // Printed, a table that would take the rows printed past 10,000 is a line that says how to
+  // get it whole (no CSV file was written with this page), the tables before it are whole,
+  // and the browser prints the page.
   await page.fill('#panel-statements input', '');
   await page.emulateMedia({ media: 'print' });
   assert.equal(await page.textContent('#panel-statements .print-note'),
-    `Statements (${MANY_ROWS_COUNT}): too many rows to print with the rest; the whole table is in ` +
-    "statements.csv, beside this page in the report's folder or ZIP archive.");
+    `Statements (${MANY_ROWS_COUNT}): too many rows to print with the rest, and no CSV file was ` +
+    'written with this page: veltrane report --format csv writes the whole table as statements.csv ' +
+    "(so does the Lab's Download menu).");
   assert.equal(await page.$$eval('#panel-files tbody tr', (list) => list.length), 242);
   assert.ok((await page.pdf()).length > 0);
+});
+
+test('a table too long to print names its CSV file when the CSV files are written with the page', async (t) => {
+  const page = await openGeneratedReport(t, { 'many.sql': statements(10001, (n) => `select ${n} from dual;`) },
+    { width: 1000, height: 800 }, 'csv,html');
+  await page.emulateMedia({ media: 'print' });
+  assert.equal(await page.textContent('#panel-statements .print-note'),
+    'Statements (10001): too many rows to print with the rest; the whole table is in ' +
+    "statements.csv, beside this page in the report's folder or ZIP archive.");
+  assert.equal(await page.$$eval('.print-note', (notes) => notes.length), 1);
 });
 
 test('the report of the corpus prints to PDF with every table whole', async (t) => {
