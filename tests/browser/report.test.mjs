@@ -359,69 +359,49 @@ test('a table too long to print names its CSV file when the CSV files are writte
   assert.equal(await page.$$eval('.print-note', (notes) => notes.length), 1);
 });
 
-// 150 files two folders deep under long names, each creating a table, a view and a package
-// with its body, then querying and changing them; every tenth holds a broken statement. Some
-// 3,000 rows, printed whole.
+// 150 files two folders deep under long names, each creating a table, a view and a package,
+// then querying them; every tenth holds a broken statement: some 2,500 rows, printed whole.
 const BIG_REPORT = Object.fromEntries(Array.from({ length: 150 }, (_, i) => {
   const n = String(i).padStart(3, '0');
-  const queries = Array.from({ length: 5 }, (_, q) =>
-    `select o.id, c.customer_name from orders_${n} o join customers_${q} c on c.id = o.customer_id;`);
   return [`schemas/sales_module_${i % 6}/install_scripts/create_order_objects_${n}.sql`, [
-    `create table orders_${n} (id number primary key, customer_id number, customer_name varchar2(100));`,
-    `create or replace view recent_orders_${n} as select id, customer_name from orders_${n};`,
-    `create or replace package order_api_${n} as procedure add_order(p_id number); end;`,
-    '/',
-    `create or replace package body order_api_${n} as procedure add_order(p_id number) is begin`,
-    `  insert into orders_${n} (id) values (p_id); end; end;`,
-    '/',
-    ...queries,
-    `insert into audit_log (event_name) select 'order ${n}' from dual;`,
-    `update orders_${n} set customer_name = upper(customer_name) where id = ${i};`,
-    ...(i % 10 === 0 ? ['select from where;'] : []),
-    '',
-  ].join('\n')];
+    `create table orders_${n} (id number primary key, customer_name varchar2(100));`,
+    `create view recent_orders_${n} as select id, customer_name from orders_${n};`,
+    `create package order_api_${n} as procedure add_order(p_id number); end;\n/`,
+    ...Array.from({ length: 6 }, (_, q) => `select o.id, c.name from orders_${n} o join customers_${q} c on c.id = o.id;`),
+    ...(i % 10 === 0 ? ['select from where;'] : []), ''].join('\n')];
 }));
 
 test('a generated report prints whole, each table with its title and columns fitted to their content', async (t) => {
   // About the width of a letter or A4 page inside its margins.
   const page = await openGeneratedReport(t, BIG_REPORT, { width: 740, height: 1000 });
   const labels = await page.$$eval('#nav button', (list) => list.map((b) => b.textContent));
-  const titles = () => page.$$eval('.panel .print-title', (list) => list
-    .filter((title) => getComputedStyle(title).display !== 'none').map((title) => title.textContent));
+  const titles = () => page.$$eval('.print-title', (list) => list.filter((title) => title.offsetHeight > 0)
+    .map((title) => title.textContent));
   assert.deepEqual(await titles(), []);
   await page.emulateMedia({ media: 'print' });
   assert.equal(await page.$$eval('.print-note', (notes) => notes.length), 0);
   assert.deepEqual(await titles(), labels);
-  assert.equal(await page.$$eval('#panel-statements tbody tr', (list) => list.length), 150 * 11 + 15);
+  assert.equal(await page.$$eval('#panel-statements tbody tr', (list) => list.length), 150 * 9 + 15);
   // No table is wider than the paper, where it would be cut off.
-  const overflowing = await page.$$eval('.panel', (panels) => panels
-    .filter((panel) => panel.querySelector('table').offsetWidth > panel.clientWidth).map((panel) => panel.id));
-  assert.deepEqual(overflowing, []);
+  assert.deepEqual(await page.$$eval('.panel', (panels) => panels
+    .filter((panel) => panel.querySelector('table').offsetWidth > panel.clientWidth)), []);
 
-  // Short words take narrow columns on one line; the file paths get the room and break only
-  // between their parts.
+  // Short words and numbers take narrow columns, on one line; the file paths get the room
+  // and break only between their parts.
   const widths = await page.$$eval('#panel-statements th', (list) => Object.fromEntries(
-    list.map((th) => [th.textContent, th.getBoundingClientRect().width])));
+    list.map((th) => [th.textContent, th.offsetWidth])));
   const tableWidth = await page.$eval('#panel-statements table', (table) => table.offsetWidth);
   for (const head of ['Kind', 'Lossless', 'Line', 'Errors']) {
     assert.ok(widths[head] < tableWidth / 12, `${head}: ${widths[head]} of ${tableWidth}`);
   }
   assert.ok(widths.File > 3 * widths.Kind && widths.File > tableWidth / 5, JSON.stringify(widths));
-  const shortLines = await page.$$eval('#panel-statements tbody tr', (rows) => rows.slice(0, 40)
-    .flatMap((tr) => [tr.children[2], tr.children[8]]).map((td) => {
-      const range = document.createRange();
-      range.selectNodeContents(td);
-      return new Set([...range.getClientRects()].map((rect) => Math.round(rect.top))).size;
-    }));
-  assert.deepEqual(shortLines, Array(80).fill(1));
-  for (const row of [1, 12, 40]) {
-    const lines = await cellLines(page, `#panel-statements tbody tr:nth-child(${row}) td`);
+  for (const row of [1, 5, 40]) {
+    const cell = (column) => cellLines(page, `#panel-statements tbody tr:nth-child(${row}) td:nth-child(${column})`);
+    assert.deepEqual([(await cell(3)).length, (await cell(9)).length], [1, 1]);
+    const lines = await cell(1);
     assert.match(lines.join(''), /^schemas\/sales_module_\d\/install_scripts\/create_order_objects_\d{3}\.sql$/);
     assert.ok(lines.length > 1 && lines.slice(0, -1).every((line) => /[_./]$/.test(line)), `${lines}`);
   }
-  const objectWidths = await page.$$eval('#panel-objects th', (list) => list.map((th) => th.getBoundingClientRect().width));
-  assert.ok(objectWidths[0] < objectWidths[2], `Type ${objectWidths[0]}, Name ${objectWidths[2]}`);
-
   const pdf = await page.pdf();
   assert.ok(pdf.toString('latin1').match(/\/Type\s*\/Page\b/g).length > 20);
 });

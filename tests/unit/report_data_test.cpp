@@ -228,13 +228,10 @@ TEST(ReportRender, PageKnowsWhetherTheCsvFilesComeWithIt) {
   // The slot's text in the data is data, and stays.
   const std::vector<SourceInput> inputs = {{"x.sql", "select '/*__CSV__*/false' from dual;\n"}};
   for (const auto& [formats, beside] :
-       {std::pair<std::vector<std::string>, std::string_view>{{"html"}, "false"},
-        {{"html", "json"}, "false"},
-        {{"csv", "html"}, "true"}}) {
-    SCOPED_TRACE(formats.size());
-    const std::string& page = rendered(inputs, formats).at(0).bytes;
-    EXPECT_EQ(occurrences(page, "const CSV_BESIDE = "), 1u);
-    EXPECT_NE(page.find("const CSV_BESIDE = " + std::string(beside) + ";"), std::string::npos);
+       {std::pair<std::vector<std::string>, std::string_view>{{"html", "json"}, "false;"},
+        {{"csv", "html"}, "true;"}}) {
+    const std::string page = rendered(inputs, formats).at(0).bytes;
+    EXPECT_EQ(page.substr(page.find("CSV_BESIDE = ") + 13, beside.size()), beside);
     EXPECT_EQ(occurrences(page, "/*__CSV__*/false"), 1u);
   }
 }
