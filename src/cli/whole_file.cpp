@@ -72,9 +72,11 @@ int create_temporary(const std::string& temporary) {
 // Writes, flushes and closes the open temporary file; 0 or the error number. The
 // descriptor is closed in every case.
 int fill_and_close(int descriptor, std::string_view bytes, const struct stat* replaced) {
+  if (replaced != nullptr && ::fchmod(descriptor, replaced->st_mode & 07777) != 0) {
+    // A file system without permission bits (FAT, say) still takes the bytes.
+  }
   int error = 0;
-  if (replaced != nullptr && ::fchmod(descriptor, replaced->st_mode & 07777) != 0) error = errno;
-  if (error == 0 && !syntax::write_all(descriptor, bytes)) error = errno != 0 ? errno : EIO;
+  if (!syntax::write_all(descriptor, bytes)) error = errno != 0 ? errno : EIO;
   if (error == 0 && ::fsync(descriptor) != 0) error = errno;
   if (::close(descriptor) != 0 && error == 0) error = errno;
   return error;
