@@ -2,9 +2,7 @@
 // renders the chosen formats and writes them into one folder, ending with a summary line
 // on standard error.
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,11 +16,11 @@
 #include "cli/commands.hpp"
 #include "cli/input_files.hpp"
 #include "cli/output.hpp"
+#include "cli/whole_file.hpp"
 #include "report/report_data.hpp"
 #include "report/version_arg.hpp"
 #include "syntax/lossy_utf8.hpp"
 #include "syntax/unicode.hpp"
-#include "syntax/write_all.hpp"
 
 namespace veltrane::cli {
 
@@ -103,21 +101,6 @@ int create_folders(const std::string& folder) {
     }
     position = slash + 1;
   }
-  return 0;
-}
-
-// Writes the whole file in place: created (rw-rw-rw- less the umask) or truncated. Every
-// write and the close are checked. 0 or the error number.
-int write_file(const std::string& path, std::string_view bytes) {
-  if (path.find('\0') != std::string::npos) return EINVAL;
-  const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (descriptor < 0) return errno;
-  if (!syntax::write_all(descriptor, bytes)) {
-    const int error = errno != 0 ? errno : EIO;
-    ::close(descriptor);
-    return error;
-  }
-  if (::close(descriptor) != 0) return errno;
   return 0;
 }
 
@@ -228,7 +211,8 @@ uint8_t cmd_report(std::span<const std::string> args, Output& output) {
   }
 
   for (const report::ReportFile& file : report.outputs) {
-    if (const int error = write_file(output_path(options.out, file.name), file.bytes); error != 0) {
+    const std::string path = output_path(options.out, file.name);
+    if (const int error = write_whole_file(path, file.bytes); error != 0) {
       message(output, file.name + ": " + os_error_text(error));
       return STATUS_FAILED;
     }

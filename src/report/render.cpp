@@ -13,6 +13,9 @@ namespace veltrane::report {
 namespace {
 
 constexpr std::string_view DATA_SLOT = "/*__DATA__*/null";
+// The page's note on the report's CSV files, false in the template: true when they are
+// written with the page.
+constexpr std::string_view CSV_SLOT = "/*__CSV__*/false";
 constexpr std::size_t SOURCE_CHARACTERS = 200;
 
 constexpr std::array<std::string_view, 5> CSV_HEADS = {
@@ -196,7 +199,12 @@ std::vector<ReportFile> ReportWriter::finish() && {
   std::string json_text;
   if (json_) append_indented_json(json_text, std::string_view(document_).substr(data_start_));
   if (html_) {
-    document_.append(REPORT_TEMPLATE.substr(REPORT_TEMPLATE.find(DATA_SLOT) + DATA_SLOT.size()));
+    const std::string_view tail =
+        REPORT_TEMPLATE.substr(REPORT_TEMPLATE.find(DATA_SLOT) + DATA_SLOT.size());
+    const std::size_t csv_slot = tail.find(CSV_SLOT);
+    document_.append(tail.substr(0, csv_slot));
+    document_.append(csv_ ? "true" : "false");
+    document_.append(tail.substr(csv_slot + CSV_SLOT.size()));
     outputs.push_back({"report.html", std::move(document_)});
   }
   if (csv_) {

@@ -47,7 +47,9 @@ class SourceLines {
 };
 
 // The outputs of the format words ("html", "csv", "json", compared byte for byte; order
-// and repeats do not matter, other words are ignored), written piece by piece.
+// and repeats do not matter, other words are ignored), written piece by piece. The page
+// knows whether the CSV tables come with it: a table too long to print names its CSV file
+// only then.
 class ReportWriter {
  public:
   explicit ReportWriter(std::span<const std::string> formats);

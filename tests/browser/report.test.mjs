@@ -5,13 +5,12 @@
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath, pathToFileURL } from 'node:url';
+import { dirname, join } from 'node:path';
+import { pathToFileURL } from 'node:url';
 import { EXE, launchBrowser, openWatchedPage } from './browser_harness.mjs';
 
-const REPO = resolve(dirname(fileURLToPath(import.meta.url)), '..', '..');
 const MARKUP_FILE = '<img src=x onerror=window.__pwned=1>.sql';
 const FIXTURES = {
   'objects.sql': [
@@ -265,13 +264,16 @@ test('a large table draws the rows in view, the rest as it scrolls, and all of t
   assert.equal(await page.$$eval('#panel-files tbody tr', (list) => list.length), 1);
 });
 
-// Reports the generated scripts `files` (name to text) of a fresh folder as HTML and opens
-// the page in a fresh context with `viewport`.
-async function openGeneratedReport(t, files, viewport) {
+// Reports the generated scripts `files` (relative path to text) of a fresh folder in the
+// formats `formats` and opens the page in a fresh context with `viewport`.
+async function openGeneratedReport(t, files, viewport, formats = 'html') {
   const folder = mkdtempSync(join(tmpdir(), 'veltrane-report-generated-'));
   t.after(() => rmSync(folder, { recursive: true, force: true }));
-  for (const [name, text] of Object.entries(files)) writeFileSync(join(folder, name), text);
-  execFileSync(EXE, ['report', '--format', 'html', ...Object.keys(files)], { cwd: folder, stdio: 'pipe' });
+  for (const [name, text] of Object.entries(files)) {
+    mkdirSync(dirname(join(folder, name)), { recursive: true });
+    writeFileSync(join(folder, name), text);
+  }
+  execFileSync(EXE, ['report', '--format', formats, ...Object.keys(files)], { cwd: folder, stdio: 'pipe' });
   const page = await openWatchedPage(t, browser, { locale: 'en-US', viewport });
   await page.goto(pathToFileURL(join(folder, 'veltrane-report', 'report.html')).href);
   return page;
@@ -334,35 +336,72 @@ test('every row of a table of more than 20,000 rows can be scrolled to and is dr
   await scrollUntil(page, 'statements', 1, 'rows.at(-1)[1] === "20500"');
   assert.equal((await rowsInView(page, 'statements')).at(-1)[1], '20500');
 
-  // Printed, a table that would take the rows printed past 10,000 is a line that names its
-  // CSV file, the tables before it are whole, and the browser prints the page.
+  // Printed, a table that would take the rows printed past 10,000 is a line that says how to
+  // get it whole (no CSV file was written with this page), the tables before it are whole,
+  // and the browser prints the page.
   await page.fill('#panel-statements input', '');
   await page.emulateMedia({ media: 'print' });
   assert.equal(await page.textContent('#panel-statements .print-note'),
-    `Statements (${MANY_ROWS_COUNT}): too many rows to print with the rest; the whole table is in ` +
-    "statements.csv, beside this page in the report's folder or ZIP archive.");
+    `Statements (${MANY_ROWS_COUNT}): too many rows to print with the rest, and no CSV file was ` +
+    'written with this page: veltrane report --format csv writes the whole table as statements.csv ' +
+    "(so does the Lab's Download menu).");
   assert.equal(await page.$$eval('#panel-files tbody tr', (list) => list.length), 242);
   assert.ok((await page.pdf()).length > 0);
 });
 
-test('the report of the corpus prints to PDF with every table whole', async (t) => {
-  const corpus = join(REPO, '..', 'shared', 'corpus');
-  if (!existsSync(corpus)) {
-    t.skip(`no corpus at ${corpus}`);
-    return;
-  }
-  const folder = mkdtempSync(join(tmpdir(), 'veltrane-report-corpus-'));
-  t.after(() => rmSync(folder, { recursive: true, force: true }));
-  execFileSync(EXE, ['report', '--format', 'html', '--out', folder, corpus], { stdio: 'pipe' });
+test('a table too long to print names its CSV file when the CSV files are written with the page', async (t) => {
+  const page = await openGeneratedReport(t, { 'many.sql': statements(10001, (n) => `select ${n} from dual;`) },
+    { width: 1000, height: 800 }, 'csv,html');
+  await page.emulateMedia({ media: 'print' });
+  assert.equal(await page.textContent('#panel-statements .print-note'),
+    'Statements (10001): too many rows to print with the rest; the whole table is in ' +
+    "statements.csv, beside this page in the report's folder or ZIP archive.");
+  assert.equal(await page.$$eval('.print-note', (notes) => notes.length), 1);
+});
+
+// 150 files two folders deep under long names, each creating a table, a view and a package,
+// then querying them; every tenth holds a broken statement: some 2,500 rows, printed whole.
+const BIG_REPORT = Object.fromEntries(Array.from({ length: 150 }, (_, i) => {
+  const n = String(i).padStart(3, '0');
+  return [`schemas/sales_module_${i % 6}/install_scripts/create_order_objects_${n}.sql`, [
+    `create table orders_${n} (id number primary key, customer_name varchar2(100));`,
+    `create view recent_orders_${n} as select id, customer_name from orders_${n};`,
+    `create package order_api_${n} as procedure add_order(p_id number); end;\n/`,
+    ...Array.from({ length: 6 }, (_, q) => `select o.id, c.name from orders_${n} o join customers_${q} c on c.id = o.id;`),
+    ...(i % 10 === 0 ? ['select from where;'] : []), ''].join('\n')];
+}));
+
+test('a generated report prints whole, each table with its title and columns fitted to their content', async (t) => {
   // About the width of a letter or A4 page inside its margins.
-  const page = await openWatchedPage(t, browser, { locale: 'en-US', viewport: { width: 740, height: 1000 } });
-  await page.goto(pathToFileURL(join(folder, 'report.html')).href);
+  const page = await openGeneratedReport(t, BIG_REPORT, { width: 740, height: 1000 });
+  const labels = await page.$$eval('#nav button', (list) => list.map((b) => b.textContent));
+  const titles = () => page.$$eval('.print-title', (list) => list.filter((title) => title.offsetHeight > 0)
+    .map((title) => title.textContent));
+  assert.deepEqual(await titles(), []);
   await page.emulateMedia({ media: 'print' });
   assert.equal(await page.$$eval('.print-note', (notes) => notes.length), 0);
+  assert.deepEqual(await titles(), labels);
+  assert.equal(await page.$$eval('#panel-statements tbody tr', (list) => list.length), 150 * 9 + 15);
   // No table is wider than the paper, where it would be cut off.
-  const overflowing = await page.$$eval('.panel', (panels) => panels
-    .filter((panel) => panel.querySelector('table').offsetWidth > panel.clientWidth).map((panel) => panel.id));
-  assert.deepEqual(overflowing, []);
+  assert.deepEqual(await page.$$eval('.panel', (panels) => panels
+    .filter((panel) => panel.querySelector('table').offsetWidth > panel.clientWidth)), []);
+
+  // Short words and numbers take narrow columns, on one line; the file paths get the room
+  // and break only between their parts.
+  const widths = await page.$$eval('#panel-statements th', (list) => Object.fromEntries(
+    list.map((th) => [th.textContent, th.offsetWidth])));
+  const tableWidth = await page.$eval('#panel-statements table', (table) => table.offsetWidth);
+  for (const head of ['Kind', 'Lossless', 'Line', 'Errors']) {
+    assert.ok(widths[head] < tableWidth / 12, `${head}: ${widths[head]} of ${tableWidth}`);
+  }
+  assert.ok(widths.File > 3 * widths.Kind && widths.File > tableWidth / 5, JSON.stringify(widths));
+  for (const row of [1, 5, 40]) {
+    const cell = (column) => cellLines(page, `#panel-statements tbody tr:nth-child(${row}) td:nth-child(${column})`);
+    assert.deepEqual([(await cell(3)).length, (await cell(9)).length], [1, 1]);
+    const lines = await cell(1);
+    assert.match(lines.join(''), /^schemas\/sales_module_\d\/install_scripts\/create_order_objects_\d{3}\.sql$/);
+    assert.ok(lines.length > 1 && lines.slice(0, -1).every((line) => /[_./]$/.test(line)), `${lines}`);
+  }
   const pdf = await page.pdf();
   assert.ok(pdf.toString('latin1').match(/\/Type\s*\/Page\b/g).length > 20);
 });

@@ -418,6 +418,9 @@ def test_report_archive():
         for entry in entries:
             assert (entry.create_version, entry.external_attr) == (20, 0x81A40000)
         assert archive.testzip() is None
+        # The page knows that its CSV files are beside it in the archive.
+        page = next(entry for entry in entries if entry.filename.endswith("report.html"))
+        assert b"const CSV_BESIDE = true;" in archive.read(page)
 
 
 @pytest.mark.parametrize(
@@ -436,6 +439,8 @@ def test_report_files_by_name(file, content_type):
     assert f'Content-Disposition: attachment; filename="{file}"' in head
     if file == "report.json":
         assert json.loads(body)["files"] == []
+    if file == "report.html":
+        assert b"const CSV_BESIDE = false;" in body
 
 
 def test_unknown_report_file():

@@ -218,9 +218,22 @@ TEST(ReportRender, OutputsComeInTheirFixedOrder) {
 
 TEST(ReportRender, TemplateHasOneDataSlot) {
   EXPECT_EQ(occurrences(REPORT_TEMPLATE, "/*__DATA__*/null"), 1u);
+  EXPECT_EQ(occurrences(REPORT_TEMPLATE, "/*__CSV__*/false"), 1u);
   EXPECT_EQ(REPORT_TEMPLATE.find("<script src"), std::string_view::npos);
   EXPECT_EQ(REPORT_TEMPLATE.find("http"), std::string_view::npos);
   EXPECT_EQ(REPORT_TEMPLATE.find("innerHTML"), std::string_view::npos);
+}
+
+TEST(ReportRender, PageKnowsWhetherTheCsvFilesComeWithIt) {
+  // The slot's text in the data is data, and stays.
+  const std::vector<SourceInput> inputs = {{"x.sql", "select '/*__CSV__*/false' from dual;\n"}};
+  for (const auto& [formats, beside] :
+       {std::pair<std::vector<std::string>, std::string_view>{{"html", "json"}, "false;"},
+        {{"csv", "html"}, "true;"}}) {
+    const std::string page = rendered(inputs, formats).at(0).bytes;
+    EXPECT_EQ(page.substr(page.find("CSV_BESIDE = ") + 13, beside.size()), beside);
+    EXPECT_EQ(occurrences(page, "/*__CSV__*/false"), 1u);
+  }
 }
 
 TEST(ReportRender, EmbeddedDataCannotEndTheScript) {
