@@ -15,8 +15,9 @@ namespace veltrane::catalog {
 
 // Splits and parses `text` (the whole file) with `options` and applies its DDL to
 // `catalog` in order, `schema` being the schema in force at the start. CONNECT and ALTER
-// SESSION SET CURRENT_SCHEMA change the schema; a statement with an error diagnostic adds
-// nothing; a stored object gets `file_name` as its origin and replaces what was under its
+// SESSION SET CURRENT_SCHEMA change the schema; a statement with an error diagnostic, the
+// lexer's errors it holds included (parser::parse_item_with_lexer_errors), adds nothing,
+// as in the report; a stored object gets `file_name` as its origin and replaces what was under its
 // key. Returns the schema in force at the end. Never fails; records no diagnostic.
 [[nodiscard]] std::string build_catalog(Catalog& catalog, std::string_view file_name,
                                         std::string_view text, std::string_view schema,
