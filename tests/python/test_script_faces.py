@@ -43,10 +43,15 @@ def errors_of(case):
     return case[2] + [error for _, errors in case[1] for error in errors]
 
 
+def own_errors(result):
+    return [(d["line"], d["col"], d["message"]) for d in result.get("errors", [])]
+
+
 @pytest.mark.parametrize("name", CASES)
-def test_parse_and_catalog_commands(tmp_path, name):
+def test_command_line(tmp_path, name):
     script, items, file_errors, objects = CASES[name]
     (tmp_path / "f.sql").write_bytes(script)
+    (tmp_path / "clean.sql").write_bytes(b"create sequence s;\n")
     status, out, err = run("parse", "--errors", "--json", "--strict", "f.sql", cwd=tmp_path)
     records = [json.loads(line) for line in out.splitlines() if line.startswith("{")]
     shown = [line.split(" | ")[0] for line in out.splitlines() if not line.startswith("{")]
@@ -59,25 +64,11 @@ def test_parse_and_catalog_commands(tmp_path, name):
     assert [tuple(line.split(" SYSTEM.")) for line in out.splitlines() if line[0] != " "] == objects
     assert (status, "f.sql: " + UTF16[2] in err) == (int(UTF16 in file_errors), UTF16 in file_errors)
 
-
-@pytest.mark.parametrize("name", TEXT_CASES)
-def test_python_parse(name):
-    native = pytest.importorskip("veltrane._native")
-    assert listed(json.loads(native.parse(CASES[name][0].decode("utf-8")))) == CASES[name][1]
-
-
-@pytest.mark.parametrize("name", CASES)
-def test_report(tmp_path, name):
-    script, items, file_errors, objects = CASES[name]
-    (tmp_path / "f.sql").write_bytes(script)
-    (tmp_path / "clean.sql").write_bytes(b"create sequence s;\n")
     status = run("report", "--fail-on-errors", "--format", "json,csv", "f.sql", "clean.sql", cwd=tmp_path)[0]
-    assert status == int(bool(errors_of(CASES[name])))
     document = json.loads((tmp_path / "veltrane-report" / "report.json").read_bytes())
     entry, clean = document["files"]
-    own = [(d["line"], d["col"], d["message"]) for d in entry.get("errors", [])]
-    assert (listed(entry["items"]), own, entry["counts"]["errors"]) == (items, file_errors, len(errors_of(CASES[name])))
-    assert "errors" not in clean
+    assert (status, listed(entry["items"]), own_errors(entry)) == (int(bool(errors_of(CASES[name]))), items, file_errors)
+    assert (entry["counts"]["errors"], "errors" in clean) == (len(errors_of(CASES[name])), False)
     assert [(o["type"], o["name"]) for o in document["objects"] if o["name"] != "S"] == objects
     problems = list(csv.reader(io.StringIO((tmp_path / "veltrane-report" / "problems.csv").read_text())))[1:]
     want = [["f.sql", str(line), str(col), "error", message, ""] for line, col, message in file_errors]
@@ -86,13 +77,15 @@ def test_report(tmp_path, name):
 
 
 @pytest.mark.parametrize("name", TEXT_CASES)
-def test_lab_parse(name):
+def test_python_parse_and_lab(name):
     script, items, file_errors, _ = CASES[name]
     source = script.decode("utf-8")
+    native = pytest.importorskip("veltrane._native")
+    assert listed(json.loads(native.parse(source))) == items
     with lab() as server:
         result = json.loads(request(server.port, "POST", "/api/parse", {"source": source})[2])
-    own = [(d["line"], d["col"], d["message"]) for d in result.get("errors", [])]
-    assert (listed(result["items"]), own, result["counts"]["errors"]) == (items, file_errors, len(errors_of(CASES[name])))
+    assert (listed(result["items"]), own_errors(result)) == (items, file_errors)
+    assert result["counts"]["errors"] == len(errors_of(CASES[name]))
     for d in result.get("errors", []):
         # The comment runs to the end of the text.
         start = sum(len(line) + 1 for line in source.split("\n")[: d["line"] - 1]) + d["col"] - 1

@@ -247,23 +247,6 @@ TEST(CliFiles, ReadSourceFile) {
   }
 }
 
-// Only the first two bytes tell: FF FE or FE FF is UTF-16.
-TEST(CliFiles, ReadSourceFileFlagsUtf16) {
-  TempFolder folder;
-  Output output;
-  for (const auto& [bytes, utf16] : {std::pair{std::string_view("\xFF\xFEs\0", 4), true},
-                                     {std::string_view("\xFE\xFF\0s", 4), true},
-                                     {std::string_view("\xFFx\xFE\xFF"), false},
-                                     {std::string_view("\xEF\xBB\xBFx"), false}}) {
-    SCOPED_TRACE(bytes);
-    folder.file("f.sql", bytes);
-    InputFile file{folder.path("f.sql"), folder.path("f.sql"), "", true};
-    const std::optional<SourceText> source = read_source_file(file, output);
-    ASSERT_TRUE(source.has_value());
-    EXPECT_EQ(source->utf16, utf16);
-  }
-}
-
 TEST(CliFiles, UnreadableFilesAreReported) {
   TempFolder folder;
   folder.file("f.sql");
