@@ -34,9 +34,10 @@ enum class CatalogDetail : uint8_t {
 
 // The same for a script its caller has already split and parsed: `items` are the split's
 // items in text order and `statements` holds, item by item, the statement parsed from it,
-// or null where there is none (client commands, items that gave no statement). The
-// catalog and the schema returned are those the call above gives for the same text and
-// parse options (with CatalogDetail::Full). Stops when the two lists differ in length.
+// or null where there is none (client commands, items that gave no statement). With
+// statements parsed as the call above parses them (parser::parse_item_with_lexer_errors),
+// the catalog and the schema returned are those it gives for the same text and parse
+// options (with CatalogDetail::Full). Stops when the two lists differ in length.
 [[nodiscard]] std::string build_catalog_from_parsed(
     Catalog& catalog, std::string_view file_name, std::string_view text,
     std::span<const lexer::ScriptItem> items,
