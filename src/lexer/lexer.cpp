@@ -461,6 +461,9 @@ class Scanner {
   }
 
   Scanned scan_non_ascii(size_t start) {
+    if (start == 0 && byte_order_mark_length(lexer_.text) != 0) {
+      return make(start, white_space_end(BYTE_ORDER_MARK.size()), TokenKind::Whitespace);
+    }
     const Character first = character(start);
     if (is_unicode_ident_start(first.code_point)) {
       return make(start, ident_chars_end(start + first.length), TokenKind::Ident);

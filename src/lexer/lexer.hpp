@@ -13,6 +13,15 @@
 
 namespace veltrane::lexer {
 
+// U+FEFF in UTF-8. Written first in a file by some editors as a byte-order mark; there it
+// is trivia (part of a `Whitespace` token), anywhere else an unexpected character.
+inline constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
+// The length of the byte-order mark that `text` begins with: 3, or 0 when it has none.
+[[nodiscard]] constexpr uint32_t byte_order_mark_length(std::string_view text) {
+  return text.starts_with(BYTE_ORDER_MARK) ? static_cast<uint32_t>(BYTE_ORDER_MARK.size()) : 0;
+}
+
 // Lexer state over one whole text. The text is borrowed: it must outlive the
 // lexer and every token offset refers to it.
 struct Lexer {

@@ -72,11 +72,12 @@ uint32_t trim_end(std::string_view text, uint32_t begin, uint32_t end) {
   return end;
 }
 
-// Only blanks and tabs lie between the start of the line and `offset`. Looks
-// back over blanks and tabs only, so no line prefix is scanned twice.
+// Only blanks and tabs lie between the start of the line and `offset`; a byte-order mark
+// that begins the text counts as nothing. Looks back over blanks and tabs only, so no line
+// prefix is scanned twice.
 bool only_blanks_before(std::string_view text, uint32_t offset) {
   while (offset > 0 && is_blank_or_tab(text[offset - 1])) --offset;
-  return offset == 0 || text[offset - 1] == '\n';
+  return offset == 0 || text[offset - 1] == '\n' || offset == byte_order_mark_length(text);
 }
 
 // Only tabs, CRs and blanks lie between `offset` and the LF (or the end).
