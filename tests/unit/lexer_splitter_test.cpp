@@ -573,14 +573,15 @@ TEST(SplitScript, ItemKindNames) {
 // Random texts over bytes that matter to the splitter, plus ill-formed UTF-8.
 TEST(SplitScript, PropertiesHoldOnRandomText) {
   static const std::string_view FRAGMENTS[] = {
-      ";",        "/",        "\n",        " ",        "\t",        "\r",       "-",
-      "--",       "/*",       "*/",        "@",        "@@",        "!",        "$",
-      "$$x",      "'",        "\"",        "q'[",      "]'",        "&x.",      "&",
-      "set",      "prompt",   "rem",       "exec",     "begin",     "create",   "with",
-      "select",   "end",      "x",         "1",        "<<",        "\xC2\xA0", "\xE3\x80\x80",
-      "\xFF",     "\x80",     "\xE2\x82",  "é",        "immediate", "or",       "replace",
-      "package",  "function", "\f",        "\v",       "role",      "$IF",      "\nprompt '",
-      "\nrem \"", "\n@x q'[", "\nset &x.", "\ndesc /*"};
+      ";",        "/",        "\n",        " ",         "\t",        "\r",       "-",
+      "--",       "/*",       "*/",        "@",         "@@",        "!",        "$",
+      "$$x",      "'",        "\"",        "q'[",       "]'",        "&x.",      "&",
+      "set",      "prompt",   "rem",       "exec",      "begin",     "create",   "with",
+      "select",   "end",      "x",         "1",         "<<",        "\xC2\xA0", "\xE3\x80\x80",
+      "\xFF",     "\x80",     "\xE2\x82",  "é",         "immediate", "or",       "replace",
+      "package",  "function", "\f",        "\v",        "role",      "$IF",      "\nprompt '",
+      "\nrem \"", "\n@x q'[", "\nset &x.", "\ndesc /*", "wrapped",   "java",     "source",
+      "as",       "mle",      "module",    "language",  "{{",        "}}",       "\n.\n"};
   std::mt19937 generator(20261207);
   std::uniform_int_distribution<std::size_t> fragment_count(0, 60);
   std::uniform_int_distribution<std::size_t> fragment_index(0, std::size(FRAGMENTS) - 1);
