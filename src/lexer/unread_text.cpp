@@ -58,16 +58,16 @@ uint32_t watch_inline(UnreadTextWatch& watch, std::string_view text, const Token
   if (token.kind != TokenKind::LBrace || (step != InlineStep::Name && step != InlineStep::Pure)) {
     return 0;
   }
+  if (token.end >= text.size() || text[token.end] != '{') return 0;
   const uint32_t code = token.end + 1;
-  if (token.end >= text.size() || text[token.end] != '{' || code >= watch.no_inline_close_from) {
-    return 0;
+  if (code < watch.close_searched_from || code > watch.close_found) {
+    const std::size_t close = text.find("}}", code);
+    watch.close_searched_from = code;
+    watch.close_found =
+        close == std::string_view::npos ? UnreadTextWatch::NO_CLOSE : static_cast<uint32_t>(close);
   }
-  const std::size_t close = text.find("}}", code);
-  if (close == std::string_view::npos) {
-    watch.no_inline_close_from = code;
-    return 0;
-  }
-  return block_end_line(text, token.end, static_cast<uint32_t>(close));
+  if (watch.close_found == UnreadTextWatch::NO_CLOSE) return 0;
+  return block_end_line(text, token.end, watch.close_found);
 }
 
 // The heading steps; the end of the unread text when the token opens it, else 0.

@@ -51,9 +51,12 @@ struct UnreadTextWatch {
   InlineStep inline_step = InlineStep::None;
   // Parenthesis depth in a Java or module heading, where an AS inside "(...)" is no body's.
   uint32_t depth = 0;
-  // A search for "}}" from here on found none: "{{" after it opens nothing (so that many
-  // "{{" without a close take one search, not one each).
-  uint32_t no_inline_close_from = UINT32_MAX;
+  // The last search for "}}": from where, and the first found (NO_CLOSE when none). A
+  // later search from a point between the two has the same answer, so that many "{{"
+  // before one "}}" (or none) cost one search, not one each.
+  static constexpr uint32_t NO_CLOSE = UINT32_MAX;
+  uint32_t close_searched_from = UINT32_MAX;
+  uint32_t close_found = NO_CLOSE;
 };
 
 // watch_token for a token that may change the watch.
