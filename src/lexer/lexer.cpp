@@ -479,6 +479,7 @@ class Scanner {
 // The next token at a position before the end; updates position and glue.
 inline Token lex_one(Lexer& lexer) {
   const uint32_t start = lexer.position;
+  const bool glued = lexer.glue;
   const Scanned scanned = Scanner(lexer).scan(start);
   lexer.position = scanned.end;
   lexer.glue = scanned.kind == TokenKind::Substitution;
@@ -486,7 +487,7 @@ inline Token lex_one(Lexer& lexer) {
   if (lexer.unread_end != 0) {
     if (scanned.end >= lexer.unread_end) lexer.unread_end = 0;
   } else if (!syntax::is_trivia(scanned.kind)) {
-    const uint32_t unread_end = watch_token(lexer.watch, lexer.text, token);
+    const uint32_t unread_end = watch_token(lexer.watch, lexer.text, token, glued);
     if (unread_end > scanned.end) lexer.unread_end = unread_end;
   }
   return token;

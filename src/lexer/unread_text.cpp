@@ -58,21 +58,21 @@ uint32_t watch_inline(UnreadTextWatch& watch, std::string_view text, const Token
   if (token.kind != TokenKind::LBrace || (step != InlineStep::Name && step != InlineStep::Pure)) {
     return 0;
   }
+  if (token.end >= text.size() || text[token.end] != '{') return 0;
   const uint32_t code = token.end + 1;
-  if (token.end >= text.size() || text[token.end] != '{' || code >= watch.no_inline_close_from) {
-    return 0;
+  if (code < watch.close_searched_from || code > watch.close_found) {
+    const std::size_t close = text.find("}}", code);
+    watch.close_searched_from = code;
+    watch.close_found =
+        close == std::string_view::npos ? UnreadTextWatch::NO_CLOSE : static_cast<uint32_t>(close);
   }
-  const std::size_t close = text.find("}}", code);
-  if (close == std::string_view::npos) {
-    watch.no_inline_close_from = code;
-    return 0;
-  }
-  return block_end_line(text, token.end, static_cast<uint32_t>(close));
+  if (watch.close_found == UnreadTextWatch::NO_CLOSE) return 0;
+  return block_end_line(text, token.end, watch.close_found);
 }
 
 // The heading steps; the end of the unread text when the token opens it, else 0.
 uint32_t watch_heading(UnreadTextWatch& watch, std::string_view text, const Token& token,
-                       std::string_view word) {
+                       std::string_view word, bool glued) {
   const bool is_word = token.kind == TokenKind::Ident;
   switch (watch.step) {
     case Step::StatementStart:
@@ -128,7 +128,7 @@ uint32_t watch_heading(UnreadTextWatch& watch, std::string_view text, const Toke
         watch.step = Step::UnitNameDot;
         return 0;
       }
-      if (is_word && watch.after_substitution && token.start == watch.previous_end) return 0;
+      if (is_word && glued) return 0;
       if (is_word && equals_word(word, "WRAPPED")) {
         watch.step = Step::Idle;
         return block_end(text, token);
@@ -178,7 +178,7 @@ uint32_t watch_heading(UnreadTextWatch& watch, std::string_view text, const Toke
 
 }  // namespace
 
-uint32_t watch_token(UnreadTextWatch& watch, std::string_view text, Token token) {
+uint32_t watch_any_token(UnreadTextWatch& watch, std::string_view text, Token token, bool glued) {
   const std::string_view word = token.kind == TokenKind::Ident
                                     ? text.substr(token.start, token.end - token.start)
                                     : std::string_view();
@@ -194,10 +194,8 @@ uint32_t watch_token(UnreadTextWatch& watch, std::string_view text, Token token)
              (watch.step == Step::StatementStart || only_blanks_before(text, token.start))) {
     watch.step = Step::Create;
   } else if (unread_end == 0) {
-    unread_end = watch_heading(watch, text, token, word);
+    unread_end = watch_heading(watch, text, token, word, glued);
   }
-  watch.after_substitution = token.kind == TokenKind::Substitution;
-  watch.previous_end = token.end;
   return unread_end;
 }
 

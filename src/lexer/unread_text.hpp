@@ -49,21 +49,45 @@ struct UnreadTextWatch {
 
   Step step = Step::StatementStart;
   InlineStep inline_step = InlineStep::None;
-  // True when the last significant token was a substitution variable, which a word glued
-  // to it continues (&schema.name).
-  bool after_substitution = false;
   // Parenthesis depth in a Java or module heading, where an AS inside "(...)" is no body's.
   uint32_t depth = 0;
-  // The end of the last significant token.
-  uint32_t previous_end = 0;
-  // A search for "}}" from here on found none: "{{" after it opens nothing (so that many
-  // "{{" without a close take one search, not one each).
-  uint32_t no_inline_close_from = UINT32_MAX;
+  // The last search for "}}": from where, and the first found (NO_CLOSE when none). A
+  // later search from a point between the two has the same answer, so that many "{{"
+  // before one "}}" (or none) cost one search, not one each.
+  static constexpr uint32_t NO_CLOSE = UINT32_MAX;
+  uint32_t close_searched_from = UINT32_MAX;
+  uint32_t close_found = NO_CLOSE;
 };
+
+// watch_token for a token that may change the watch.
+[[nodiscard]] uint32_t watch_any_token(UnreadTextWatch& watch, std::string_view text, Token token,
+                                       bool glued);
 
 // Reads one significant token the lexer made outside unread text and returns the end of
 // the unread text that begins right after it, or 0 when none begins there. `text` is the
-// whole text the token lies in.
-[[nodiscard]] uint32_t watch_token(UnreadTextWatch& watch, std::string_view text, Token token);
+// whole text the token lies in; `glued` tells that the token is glued to a substitution
+// variable before it (&schema.name). Most tokens meet a watch with nothing under way and
+// are none of the few that start something: they leave at the first test.
+[[nodiscard]] inline uint32_t watch_token(UnreadTextWatch& watch, std::string_view text,
+                                          Token token, bool glued) {
+  if (watch.step == UnreadTextWatch::Step::Idle &&
+      watch.inline_step == UnreadTextWatch::InlineStep::None) {
+    switch (token.kind) {
+      case TokenKind::Ident:
+        // CREATE and MLE.
+        if (token.end - token.start != 6 && token.end - token.start != 3) return 0;
+        break;
+      case TokenKind::Semicolon:
+        watch.step = UnreadTextWatch::Step::StatementStart;
+        return 0;
+      case TokenKind::Slash:
+      case TokenKind::Dot:
+        break;
+      default:
+        return 0;
+    }
+  }
+  return watch_any_token(watch, text, token, glued);
+}
 
 }  // namespace veltrane::lexer
