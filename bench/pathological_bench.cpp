@@ -75,6 +75,16 @@ std::string long_procedure(std::size_t scale) {
          repeat("  x := x + 1;\n", scale * 13200) + "end;\n/\n";
 }
 
+// 100,000 inline JavaScript openings, each cut at a "/" line, before one "}}" at the end.
+std::string inline_code_openings(std::size_t scale) {
+  return repeat("f as mle language js {{ x\n/\n", scale * 10000) + "}}\n";
+}
+
+// 100,000 Java sources without a "/" line after their heading.
+std::string java_sources_without_end(std::size_t scale) {
+  return repeat("create java source named a as x;\n", scale * 10000);
+}
+
 using Shape = std::string (*)(std::size_t);
 
 void BM_Shape(benchmark::State& state, Shape shape) {
@@ -118,6 +128,8 @@ int main(int argc, char** argv) {
       {"BM_UnclosedParentheses", unclosed_parentheses},
       {"BM_LongUnit", long_unit},
       {"BM_LongProcedure", long_procedure},
+      {"BM_InlineCodeOpenings", inline_code_openings},
+      {"BM_JavaSourcesWithoutEnd", java_sources_without_end},
   };
   for (const auto& shape : shapes) {
     benchmark::RegisterBenchmark(shape.name, BM_Shape, shape.shape)

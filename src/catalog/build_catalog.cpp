@@ -14,6 +14,7 @@
 #include "lexer/script_splitter.hpp"
 #include "lexer/sqlplus_commands.hpp"
 #include "lexer/token_values.hpp"
+#include "parser/item_lexer_errors.hpp"
 #include "parser/parse_entries.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/stop.hpp"
@@ -877,7 +878,7 @@ std::string build_catalog(Catalog& catalog, std::string_view file_name, std::str
       continue;
     }
     const std::optional<parser::ParsedStatement> parsed =
-        parser::parse_item(text, split, item, options);
+        parser::parse_item_with_lexer_errors(text, split, item, options);
     apply_item(catalog, file_name, text, item, parsed ? &*parsed : nullptr, current,
                CatalogDetail::Full);
   }

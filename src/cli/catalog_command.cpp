@@ -18,6 +18,7 @@
 #include "cli/output.hpp"
 #include "cli/text_format.hpp"
 #include "lexer/parse_options.hpp"
+#include "report/file_errors.hpp"
 #include "syntax/unicode.hpp"
 
 namespace veltrane::cli {
@@ -121,6 +122,17 @@ uint8_t cmd_catalog(std::span<const std::string> args, Output& output) {
   for (const InputFile& file : files) {
     const std::optional<SourceText> source = read_source_file(file, output);
     if (!source) {
+      unreadable = true;
+      continue;
+    }
+    if (source->utf16) {
+      // Not read as a script: reported like a file that cannot be read.
+      std::string message;
+      append_for_terminal(message, file.name);
+      message += ": ";
+      message += report::UTF16_TEXT_MESSAGE;
+      message.push_back('\n');
+      output.err(message);
       unreadable = true;
       continue;
     }

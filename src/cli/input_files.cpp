@@ -12,6 +12,7 @@
 
 #include "cli/output.hpp"
 #include "cli/text_format.hpp"
+#include "report/file_errors.hpp"
 #include "server/http.hpp"
 #include "syntax/lossy_utf8.hpp"
 #include "syntax/tree.hpp"
@@ -344,6 +345,7 @@ std::optional<SourceText> read_source_file(const InputFile& file, Output& output
   if (error != 0) return refuse(os_error_text(error));
   if (too_large) return refuse(FILE_TOO_LARGE);
 
+  source.utf16 = report::starts_as_utf16(source.text);
   if (!syntax::is_valid_utf8(source.text)) {
     source.text = syntax::lossy_utf8(source.text);
     source.was_utf8 = false;

@@ -85,6 +85,9 @@ struct SourceText {
   std::string text;
   // True when the file's bytes were valid UTF-8 as they stood.
   bool was_utf8 = true;
+  // True when the bytes begin with a UTF-16 byte-order mark (FF FE or FE FF): the text is
+  // not read as a script (see report::UTF16_TEXT_MESSAGE); it still gives the file's size.
+  bool utf16 = false;
 };
 
 // Reads the whole file as UTF-8 text: invalid sequences each become one U+FFFD; no

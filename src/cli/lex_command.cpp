@@ -18,6 +18,7 @@
 #include "cli/text_format.hpp"
 #include "lexer/lexer.hpp"
 #include "lexer/script_splitter.hpp"
+#include "report/file_errors.hpp"
 #include "syntax/dump.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/positions.hpp"
@@ -167,10 +168,18 @@ uint64_t significant_count(std::span<const Token> tokens) {
 }
 
 // Runs the lexer or the splitter over one file's text and prints what belongs to it.
-void process_text(const InputFile& file, std::string_view text, const LexFlags& flags,
-                  LexTotals& totals, Output& output) {
+void process_text(const InputFile& file, std::string_view text, bool source_is_utf16,
+                  const LexFlags& flags, LexTotals& totals, Output& output) {
   const syntax::Positions positions(text);
   totals.lines += positions.line_index().line_starts.size();
+  if (source_is_utf16) {
+    // Not read as a script: its one diagnostic, and no tokens or items.
+    ++totals.diagnostics;
+    const Diagnostic utf16{report::UTF16_TEXT_MESSAGE, 0, 0};
+    print_diagnostics(std::span(&utf16, 1), file.name, positions, output);
+    if (flags.summary) print_summary(file.name, ItemCounts{}, output);
+    return;
+  }
 
   if (!flags.split) {
     const Clock::time_point before = Clock::now();
@@ -310,7 +319,7 @@ uint8_t cmd_lex(std::span<const std::string> args, bool split, Output& output) {
     ++totals.files;
     if (!source->was_utf8) ++totals.not_utf8;
     totals.bytes += source->text.size();
-    process_text(file, source->text, flags, totals, output);
+    process_text(file, source->text, source->utf16, flags, totals, output);
   }
   print_totals(totals, split, output);
 

@@ -26,6 +26,7 @@
 #include "lexer/script_splitter.hpp"
 #include "parser/item_lexer_errors.hpp"
 #include "parser/parse_entries.hpp"
+#include "report/file_errors.hpp"
 #include "syntax/dump.hpp"
 #include "syntax/kinds.hpp"
 #include "syntax/positions.hpp"
@@ -66,6 +67,8 @@ struct ParseTotals {
   uint64_t with_errors = 0;
   uint64_t warnings = 0;
   uint64_t not_lossless = 0;
+  // Errors of files that belong to no statement (see report/file_errors.hpp).
+  uint64_t file_errors = 0;
   uint64_t parse_nanoseconds = 0;
   // Ordered by key in byte order.
   std::map<std::string, KindCounts, std::less<>> kinds;
@@ -128,6 +131,24 @@ void print_json_line(const FileContext& context, const ScriptItem& item, std::st
   output.out(line);
 }
 
+void count_error_message(std::string_view message, ParseTotals& totals) {
+  auto message_entry = totals.error_messages.find(message);
+  if (message_entry == totals.error_messages.end()) {
+    message_entry = totals.error_messages.emplace(std::string(message), 0).first;
+  }
+  ++message_entry->second;
+}
+
+// Counts and, with --errors, prints the errors of the file that belong to no statement.
+void report_file_errors(const FileContext& context, std::span<const Diagnostic> errors,
+                        const ParseFlags& flags, ParseTotals& totals, Output& output) {
+  for (const Diagnostic& error : errors) {
+    ++totals.file_errors;
+    count_error_message(error.message, totals);
+    if (flags.errors) print_error_line(context, error, output);
+  }
+}
+
 // Parses one item and reports it; command items and items without tokens are skipped.
 void parse_and_report(const FileContext& context, const lexer::SplitResult& split,
                       const ScriptItem& item, const lexer::ParseOptions& options,
@@ -170,12 +191,7 @@ void parse_and_report(const FileContext& context, const lexer::SplitResult& spli
     ++kind_entry->second.with_errors;
     ++totals.with_errors;
     for (const Diagnostic& diagnostic : parsed.diagnostics) {
-      if (diagnostic.severity != Severity::Error) continue;
-      auto message_entry = totals.error_messages.find(diagnostic.message);
-      if (message_entry == totals.error_messages.end()) {
-        message_entry = totals.error_messages.emplace(std::string(diagnostic.message), 0).first;
-      }
-      ++message_entry->second;
+      if (diagnostic.severity == Severity::Error) count_error_message(diagnostic.message, totals);
     }
   }
 
@@ -189,12 +205,23 @@ void parse_and_report(const FileContext& context, const lexer::SplitResult& spli
   if (flags.json) print_json_line(context, item, kind, errors, tree, output);
 }
 
-void parse_text(const InputFile& file, std::string_view text, const lexer::ParseOptions& options,
+void parse_text(const InputFile& file, const SourceText& source, const lexer::ParseOptions& options,
                 const ParseFlags& flags, ParseTotals& totals, Output& output) {
+  if (source.utf16) {
+    // Not read as a script: its one error, shown without a source line.
+    const syntax::Positions positions{std::string_view()};
+    ExcerptCache excerpts;
+    const FileContext context{file, {}, positions, excerpts};
+    const Diagnostic utf16{report::UTF16_TEXT_MESSAGE, 0, 0};
+    report_file_errors(context, std::span(&utf16, 1), flags, totals, output);
+    return;
+  }
+  const std::string_view text = source.text;
   const syntax::Positions positions(text);
   const lexer::SplitResult split = lexer::split_script(text);
   ExcerptCache excerpts;
   const FileContext context{file, text, positions, excerpts};
+  report_file_errors(context, report::loose_lexer_errors(text, split), flags, totals, output);
   for (const ScriptItem& item : split.items) {
     parse_and_report(context, split, item, options, flags, totals, output);
   }
@@ -232,6 +259,11 @@ void print_statistics(const ParseTotals& totals, Output& output) {
   text.append(" warnings; ");
   append_integer(text, totals.not_lossless);
   text.append(" not lossless\n");
+  if (totals.file_errors != 0) {
+    text.append("errors outside statements: ");
+    append_integer(text, totals.file_errors);
+    text.push_back('\n');
+  }
 
   std::vector<std::pair<std::string_view, uint64_t>> messages(totals.error_messages.begin(),
                                                               totals.error_messages.end());
@@ -364,12 +396,12 @@ uint8_t cmd_parse(std::span<const std::string> args, Output& output) {
       unreadable = true;
       continue;
     }
-    parse_text(file, source->text, options, flags, totals, output);
+    parse_text(file, *source, options, flags, totals, output);
   }
   print_statistics(totals, output);
 
   if (totals.not_lossless != 0 || unreadable) return STATUS_FAILED;
-  if (flags.strict && totals.with_errors != 0) return STATUS_FAILED;
+  if (flags.strict && (totals.with_errors != 0 || totals.file_errors != 0)) return STATUS_FAILED;
   return STATUS_DONE;
 }
 

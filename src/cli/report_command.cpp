@@ -197,7 +197,7 @@ uint8_t cmd_report(std::span<const std::string> args, Output& output) {
     // The read leaves room for a file larger than its size said (4 KiB at least): kept for
     // every input of a large tree, that room would outweigh the texts.
     source->text.shrink_to_fit();
-    inputs.push_back(report::SourceInput{file.name, std::move(source->text)});
+    inputs.push_back(report::SourceInput{file.name, std::move(source->text), source->utf16});
   }
 
   const report::Report report =
@@ -237,7 +237,10 @@ uint8_t cmd_report(std::span<const std::string> args, Output& output) {
   line.push_back('\n');
   output.err(line);
 
-  if (options.fail_on_errors && summary.with_errors > 0) return STATUS_FAILED;
+  // A statement with errors, or an error of a file that belongs to no statement.
+  if (options.fail_on_errors && (summary.with_errors > 0 || summary.errors > 0)) {
+    return STATUS_FAILED;
+  }
   return unreadable ? STATUS_FAILED : STATUS_DONE;
 }
 

@@ -4,22 +4,12 @@
 #include <cstring>
 
 #include "syntax/stop.hpp"
+#include "syntax/tree.hpp"
 #include "syntax/unicode.hpp"
 
 namespace veltrane::lexer {
 
 namespace {
-
-// Texts must stay below 2^31 bytes: offsets are 32-bit and tree child entries
-// keep 31 bits.
-constexpr size_t MAX_TEXT_LENGTH = size_t{1} << 31;
-
-constexpr std::string_view UNEXPECTED_CHARACTER = "unexpected character";
-constexpr std::string_view UNTERMINATED_STRING = "unterminated string";
-constexpr std::string_view UNTERMINATED_QUOTED_IDENTIFIER = "unterminated quoted identifier";
-constexpr std::string_view UNTERMINATED_Q_QUOTED_STRING = "unterminated q-quoted string";
-constexpr std::string_view INVALID_Q_QUOTE_DELIMITER = "invalid q-quote delimiter";
-constexpr std::string_view UNTERMINATED_COMMENT = "unterminated comment";
 
 // Byte classes of the ASCII range; bytes >= 0x80 have none and go through the
 // Unicode layer.
@@ -94,8 +84,13 @@ struct Scanned {
 // offsets and never reads at or past `size`.
 class Scanner {
  public:
+  // Inside text SQL*Plus sends unread, tokens end at that text's end and nothing is
+  // reported.
   explicit Scanner(Lexer& lexer)
-      : lexer_(lexer), data_(lexer.text.data()), size_(lexer.text.size()) {}
+      : lexer_(lexer),
+        data_(lexer.text.data()),
+        size_(lexer.unread_end > lexer.position ? lexer.unread_end : lexer.text.size()),
+        quiet_(lexer.unread_end > lexer.position) {}
 
   Scanned scan(size_t start) {
     const unsigned char first = byte(start);
@@ -226,12 +221,13 @@ class Scanner {
   }
 
   void report(std::string_view message, size_t start, size_t end) {
+    if (quiet_) return;
     lexer_.diagnostics.push_back(Diagnostic{message, static_cast<uint32_t>(start),
                                             static_cast<uint32_t>(end), Severity::Error});
   }
 
   Scanned unexpected(size_t start, size_t end) {
-    report(UNEXPECTED_CHARACTER, start, end);
+    report(MSG_UNEXPECTED_CHARACTER, start, end);
     return make(start, end, TokenKind::Unknown);
   }
 
@@ -330,7 +326,7 @@ class Scanner {
     size_t offset = quote + 1;
     while (offset < size_ && data_[offset] != '"' && data_[offset] != '\n') ++offset;
     if (offset < size_ && data_[offset] == '"') return make(start, offset + 1, kind);
-    report(UNTERMINATED_QUOTED_IDENTIFIER, start, offset);
+    report(MSG_UNTERMINATED_QUOTED_IDENTIFIER, start, offset);
     return make(start, offset, kind);
   }
 
@@ -347,7 +343,7 @@ class Scanner {
       }
       return make(start, quote + 1, TokenKind::String);
     }
-    report(UNTERMINATED_STRING, start, size_);
+    report(MSG_UNTERMINATED_STRING, start, size_);
     return make(start, size_, TokenKind::String);
   }
 
@@ -366,7 +362,7 @@ class Scanner {
       }
     }
     if (!valid) {
-      report(INVALID_Q_QUOTE_DELIMITER, start, delimiter);
+      report(MSG_INVALID_Q_QUOTE_DELIMITER, start, delimiter);
       return scan_plain_string(start, delimiter);
     }
     // The closing character's bytes: a bracket's partner, else the delimiter
@@ -407,7 +403,7 @@ class Scanner {
       }
       offset = quote + 1;
     }
-    report(UNTERMINATED_Q_QUOTED_STRING, start, size_);
+    report(MSG_UNTERMINATED_Q_QUOTED_STRING, start, size_);
     return make(start, size_, TokenKind::String);
   }
 
@@ -419,7 +415,7 @@ class Scanner {
       if (byte_is(star + 1, '/')) return make(start, star + 2, TokenKind::BlockComment);
       offset = star + 1;
     }
-    report(UNTERMINATED_COMMENT, start, size_);
+    report(MSG_UNTERMINATED_COMMENT, start, size_);
     return make(start, size_, TokenKind::BlockComment);
   }
 
@@ -461,6 +457,9 @@ class Scanner {
   }
 
   Scanned scan_non_ascii(size_t start) {
+    if (start == 0 && byte_order_mark_length(lexer_.text) != 0) {
+      return make(start, white_space_end(BYTE_ORDER_MARK.size()), TokenKind::Whitespace);
+    }
     const Character first = character(start);
     if (is_unicode_ident_start(first.code_point)) {
       return make(start, ident_chars_end(start + first.length), TokenKind::Ident);
@@ -474,26 +473,37 @@ class Scanner {
   Lexer& lexer_;
   const char* data_;
   size_t size_;
+  bool quiet_;
 };
 
 // The next token at a position before the end; updates position and glue.
 inline Token lex_one(Lexer& lexer) {
   const uint32_t start = lexer.position;
+  const bool glued = lexer.glue;
   const Scanned scanned = Scanner(lexer).scan(start);
   lexer.position = scanned.end;
   lexer.glue = scanned.kind == TokenKind::Substitution;
-  return Token{start, scanned.end, scanned.kind};
+  const Token token{start, scanned.end, scanned.kind};
+  if (lexer.unread_end != 0) {
+    if (scanned.end >= lexer.unread_end) lexer.unread_end = 0;
+  } else if (!syntax::is_trivia(scanned.kind)) {
+    const uint32_t unread_end = watch_token(lexer.watch, lexer.text, token, glued);
+    if (unread_end > scanned.end) lexer.unread_end = unread_end;
+  }
+  return token;
 }
 
 }  // namespace
 
 Lexer::Lexer(std::string_view source_text) : text(source_text) {
-  if (source_text.size() >= MAX_TEXT_LENGTH) syntax::stop("text too long for the lexer");
+  if (source_text.size() >= syntax::MAX_TEXT_BYTES) syntax::stop("text too long for the lexer");
 }
 
 void Lexer::move_to(uint32_t new_position) {
   if (new_position > text.size()) syntax::stop("lexer position past the end of the text");
   position = new_position;
+  if (unread_end != 0 && position >= unread_end) unread_end = 0;
+  watch.step = UnreadTextWatch::Step::StatementStart;
 }
 
 std::optional<Token> next_token(Lexer& lexer) {

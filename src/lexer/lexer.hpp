@@ -4,14 +4,51 @@
 // diagnostics. It never fails and never stops early; keywords are plain
 // `Ident` tokens.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "lexer/token.hpp"
+#include "lexer/unread_text.hpp"
 
 namespace veltrane::lexer {
+
+// U+FEFF in UTF-8. Written first in a file by some editors as a byte-order mark; there it
+// is trivia (part of a `Whitespace` token), anywhere else an unexpected character.
+inline constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
+// The length of the byte-order mark that `text` begins with: 3, or 0 when it has none.
+[[nodiscard]] constexpr uint32_t byte_order_mark_length(std::string_view text) {
+  return text.starts_with(BYTE_ORDER_MARK) ? static_cast<uint32_t>(BYTE_ORDER_MARK.size()) : 0;
+}
+
+// The lexer's messages, all errors: fixed texts that its diagnostics point at.
+inline constexpr std::string_view MSG_UNEXPECTED_CHARACTER = "unexpected character";
+inline constexpr std::string_view MSG_UNTERMINATED_STRING = "unterminated string";
+inline constexpr std::string_view MSG_UNTERMINATED_QUOTED_IDENTIFIER =
+    "unterminated quoted identifier";
+inline constexpr std::string_view MSG_UNTERMINATED_Q_QUOTED_STRING = "unterminated q-quoted string";
+inline constexpr std::string_view MSG_INVALID_Q_QUOTE_DELIMITER = "invalid q-quote delimiter";
+inline constexpr std::string_view MSG_UNTERMINATED_COMMENT = "unterminated comment";
+
+// The messages of a token that ran on to the end of its line or of the text because
+// nothing closed it.
+inline constexpr std::array<std::string_view, 4> UNTERMINATED_MESSAGES = {
+    MSG_UNTERMINATED_STRING,
+    MSG_UNTERMINATED_Q_QUOTED_STRING,
+    MSG_UNTERMINATED_QUOTED_IDENTIFIER,
+    MSG_UNTERMINATED_COMMENT,
+};
+
+// True when `message` is one of UNTERMINATED_MESSAGES.
+[[nodiscard]] constexpr bool is_unterminated_message(std::string_view message) {
+  for (std::string_view unterminated : UNTERMINATED_MESSAGES) {
+    if (message == unterminated) return true;
+  }
+  return false;
+}
 
 // Lexer state over one whole text. The text is borrowed: it must outlive the
 // lexer and every token offset refers to it.
@@ -26,6 +63,12 @@ struct Lexer {
   // then an identifier character (digits, "_", "$", "#" included) starts an
   // `Ident` that glues onto the substitution («&x.1y»).
   bool glue = false;
+  // The end of the text SQL*Plus sends unread that the position is in (see
+  // unread_text.hpp), or 0 outside such text. Tokens inside end at it at the latest, and
+  // the lexer reports nothing there.
+  uint32_t unread_end = 0;
+  // The headings read so far that open such text.
+  UnreadTextWatch watch;
 
   Lexer() = default;
   // A lexer at position 0 with the glue flag clear. Stops (internal error)
@@ -35,7 +78,7 @@ struct Lexer {
   // Moves the position to `new_position` (at most the text's length, on a
   // character boundary) without producing a token: the splitter uses it to
   // step over client-command text, which is never lexed. The glue flag is
-  // left as it is.
+  // left as it is; a statement starts after the command.
   void move_to(uint32_t new_position);
 
   // True when the position has reached the end of the text.

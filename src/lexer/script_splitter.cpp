@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "lexer/lexer.hpp"
+#include "lexer/script_lines.hpp"
 #include "lexer/sqlplus_commands.hpp"
 #include "syntax/stop.hpp"
 #include "syntax/unicode.hpp"
@@ -15,16 +16,6 @@ namespace {
 using syntax::TokenKind;
 
 constexpr bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
-
-// ASCII 9-13 and space.
-constexpr bool is_ascii_white_space(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
-
-// A blank or a tab: the only bytes allowed between a line's start and a
-// command (or a "/" that ends a statement).
-constexpr bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
-
-// After a "/" that ends a statement, or a "-" that continues a line.
-constexpr bool is_blank_tab_or_cr(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 using syntax::ascii_upper;
 using syntax::equals_word;
@@ -41,7 +32,7 @@ bool equals_any(std::string_view text, const std::string_view (&words)[N]) {
 // ASCII 9-13, space, Unicode White_Space), or 0 when there is none there.
 uint32_t white_space_length(std::string_view text, std::size_t offset) {
   const auto byte = static_cast<unsigned char>(text[offset]);
-  if (byte < 0x80) return is_ascii_white_space(byte) ? 1 : 0;
+  if (byte < 0x80) return is_ascii_white_space(text[offset]) ? 1 : 0;
   const syntax::DecodedChar decoded = syntax::decode_utf8(text, offset);
   if (decoded.code_point < 0) return 0;
   return syntax::is_white_space(static_cast<char32_t>(decoded.code_point)) ? decoded.length : 0;
@@ -52,7 +43,7 @@ uint32_t trim_end(std::string_view text, uint32_t begin, uint32_t end) {
   while (end > begin) {
     const auto byte = static_cast<unsigned char>(text[end - 1]);
     if (byte < 0x80) {
-      if (!is_ascii_white_space(byte)) break;
+      if (!is_ascii_white_space(text[end - 1])) break;
       --end;
       continue;
     }
@@ -70,19 +61,6 @@ uint32_t trim_end(std::string_view text, uint32_t begin, uint32_t end) {
     end = lead;
   }
   return end;
-}
-
-// Only blanks and tabs lie between the start of the line and `offset`. Looks
-// back over blanks and tabs only, so no line prefix is scanned twice.
-bool only_blanks_before(std::string_view text, uint32_t offset) {
-  while (offset > 0 && is_blank_or_tab(text[offset - 1])) --offset;
-  return offset == 0 || text[offset - 1] == '\n';
-}
-
-// Only tabs, CRs and blanks lie between `offset` and the LF (or the end).
-bool only_blanks_after(std::string_view text, uint32_t offset) {
-  while (offset < text.size() && is_blank_tab_or_cr(text[offset])) ++offset;
-  return offset == text.size() || text[offset] == '\n';
 }
 
 // Every line that ends at an LF in [from, to) has "-" as its last character, blanks, tabs
@@ -103,13 +81,6 @@ bool lines_end_in_minus(std::string_view text, uint32_t from, uint32_t to) {
 }
 
 uint32_t length_of(std::string_view text) { return static_cast<uint32_t>(text.size()); }
-
-// Offset of the LF that ends the line holding `offset`, or the text's length.
-uint32_t line_end(std::string_view text, uint32_t offset) {
-  const void* found = std::memchr(text.data() + offset, '\n', text.size() - offset);
-  if (found == nullptr) return static_cast<uint32_t>(text.size());
-  return static_cast<uint32_t>(static_cast<const char*>(found) - text.data());
-}
 
 constexpr std::string_view COMMAND_SLASH = "/";
 constexpr std::string_view COMMAND_AT = "@";
@@ -189,8 +160,9 @@ class Splitter {
         if (result_.tokens.back().kind != TokenKind::Whitespace) statement(p, true);
         continue;
       }
-      if (is_ascii_white_space(c) || (p + 1 < length && ((c == '-' && text_[p + 1] == '-') ||
-                                                         (c == '/' && text_[p + 1] == '*')))) {
+      if (is_ascii_white_space(text_[p]) ||
+          (p + 1 < length &&
+           ((c == '-' && text_[p + 1] == '-') || (c == '/' && text_[p + 1] == '*')))) {
         if (!append_next_token(lexer_, result_.tokens)) break;
         continue;
       }

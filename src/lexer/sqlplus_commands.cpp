@@ -1,19 +1,10 @@
 #include "lexer/sqlplus_commands.hpp"
 
+#include "lexer/script_lines.hpp"
 #include "lexer/token_values.hpp"
 #include "syntax/unicode.hpp"
 
 namespace veltrane::lexer {
-
-namespace {
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-bool is_ascii_white_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-}  // namespace
 
 using syntax::ascii_upper;
 
@@ -35,7 +26,7 @@ const SqlplusCommand* find_sqlplus_command(std::string_view word) {
 std::optional<std::string> connect_user(std::string_view command) {
   std::size_t i = 0;
   while (i < command.size() && syntax::is_ascii_letter(command[i])) ++i;
-  while (i < command.size() && is_blank(command[i])) ++i;
+  while (i < command.size() && is_blank_or_tab(command[i])) ++i;
   const std::string_view rest = command.substr(i);
   std::string user;
   if (!rest.empty() && rest.front() == '"') {

@@ -1,25 +1,13 @@
 #include "parser/item_lexer_errors.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
+
+#include "lexer/lexer.hpp"
 
 namespace veltrane::parser {
 
 namespace {
-
-// The lexer's texts for a token that runs on to the end of its line or of the text.
-constexpr std::array<std::string_view, 4> UNTERMINATED_MESSAGES = {
-    "unterminated string",
-    "unterminated q-quoted string",
-    "unterminated quoted identifier",
-    "unterminated comment",
-};
-
-bool is_unterminated(const syntax::Diagnostic& diagnostic) {
-  return std::find(UNTERMINATED_MESSAGES.begin(), UNTERMINATED_MESSAGES.end(),
-                   diagnostic.message) != UNTERMINATED_MESSAGES.end();
-}
 
 // Where the text an item took ends: its terminator, else the start of the next item (a
 // statement left open ends at a "." line or at the end of the text).
@@ -44,7 +32,7 @@ std::vector<syntax::Diagnostic> held_lexer_errors(std::string_view source,
       split.diagnostics.begin(), split.diagnostics.end(), item.start,
       [](const syntax::Diagnostic& found, uint32_t start) { return found.start < start; });
   for (; diagnostic != split.diagnostics.end() && diagnostic->start < limit; ++diagnostic) {
-    if (is_unterminated(*diagnostic)) held.push_back(*diagnostic);
+    if (lexer::is_unterminated_message(diagnostic->message)) held.push_back(*diagnostic);
   }
   return held;
 }

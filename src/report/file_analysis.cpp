@@ -10,6 +10,7 @@
 #include "lexer/script_splitter.hpp"
 #include "parser/item_lexer_errors.hpp"
 #include "parser/parse_entries.hpp"
+#include "report/file_errors.hpp"
 #include "report/token_classes.hpp"
 #include "report/tree_json.hpp"
 #include "syntax/deferred_head.hpp"
@@ -94,6 +95,23 @@ void write_diagnostics(syntax::JsonWriter& writer, std::string_view key,
 }
 
 }  // namespace
+
+std::vector<ItemDiagnostic> file_errors_of(std::string_view text, const lexer::SplitResult& split,
+                                           const Utf16Positions& positions) {
+  std::vector<ItemDiagnostic> errors;
+  for (const syntax::Diagnostic& diagnostic : loose_lexer_errors(text, split)) {
+    errors.push_back(item_diagnostic(diagnostic, positions));
+  }
+  return errors;
+}
+
+std::vector<ItemDiagnostic> utf16_file_errors() {
+  return {ItemDiagnostic{1, 1, 0, 0, UTF16_TEXT_MESSAGE}};
+}
+
+void write_file_errors_json(syntax::JsonWriter& writer, const std::vector<ItemDiagnostic>& errors) {
+  if (!errors.empty()) write_diagnostics(writer, "errors", errors);
+}
 
 ItemsOutcome analyze_items(std::string_view text, const lexer::SplitResult& split,
                            const Utf16Positions& positions, const lexer::ParseOptions& options,
@@ -213,20 +231,36 @@ void write_item_json(syntax::JsonWriter& writer, const AnalyzedItem& item, const
   writer.end_object();
 }
 
+namespace {
+
+std::size_t diagnostics_size_bound(const std::vector<ItemDiagnostic>& diagnostics,
+                                   std::size_t digits) {
+  // {"col":,"e":,"line":,"message":,"s":} and a comma.
+  constexpr std::size_t DIAGNOSTIC_FIXED = 40;
+  std::size_t size = 0;
+  for (const ItemDiagnostic& diagnostic : diagnostics) {
+    size += DIAGNOSTIC_FIXED + 4 * digits + syntax::json_string_size_bound(diagnostic.message);
+  }
+  return size;
+}
+
+}  // namespace
+
+std::size_t file_errors_size_bound(const std::vector<ItemDiagnostic>& errors, std::size_t digits) {
+  // ,"errors":[]
+  constexpr std::size_t MEMBER_FIXED = 12;
+  return errors.empty() ? 0 : MEMBER_FIXED + diagnostics_size_bound(errors, digits);
+}
+
 std::size_t item_json_size_bound(const AnalyzedItem& item, std::size_t digits) {
   // The keys, fixed texts and commas of the longer form, the one of a parsed item, and its
   // eight numbers, its micros and its node count at their widest.
   constexpr std::size_t ITEM_FIXED = 256;
-  // {"col":,"e":,"line":,"message":,"s":} and a comma.
-  constexpr std::size_t DIAGNOSTIC_FIXED = 40;
   std::size_t size = ITEM_FIXED + 8 * digits + syntax::json_string_size_bound(item.text);
   if (item.command) size += syntax::json_string_size_bound(*item.command);
   size += item.statement.size();
-  for (const auto* diagnostics : {&item.errors, &item.warnings}) {
-    for (const ItemDiagnostic& diagnostic : *diagnostics) {
-      size += DIAGNOSTIC_FIXED + 4 * digits + syntax::json_string_size_bound(diagnostic.message);
-    }
-  }
+  size +=
+      diagnostics_size_bound(item.errors, digits) + diagnostics_size_bound(item.warnings, digits);
   for (const std::string& table : item.tables) size += 1 + syntax::json_string_size_bound(table);
   return size;
 }
@@ -294,7 +328,9 @@ std::string file_analysis_json(std::string_view name, std::string_view text,
   // The members before "items" (bytes, classes, counts) are known only once every item is
   // written: the items go after room kept for them, filled in at the end.
   const std::size_t digits = syntax::number_digits(text.size());
-  const std::size_t head_room = 64 + row_token_count(split->tokens) * row_size_bound(digits);
+  const std::vector<ItemDiagnostic> file_errors = file_errors_of(text, *split, positions);
+  const std::size_t head_room = 64 + row_token_count(split->tokens) * row_size_bound(digits) +
+                                file_errors_size_bound(file_errors, digits);
   std::string out;
   out.reserve(head_room + expected_items_json_size(text, *split, true));
   syntax::DeferredHead head(out, head_room);
@@ -337,8 +373,10 @@ std::string file_analysis_json(std::string_view name, std::string_view text,
     if (piece.size() >= HEAD_PIECE_SIZE) hand_over();
   }
   writer.end_array();
+  outcome.counts.errors += file_errors.size();
   writer.key("counts");
   write_counts_json(writer, outcome.counts);
+  write_file_errors_json(writer, file_errors);
   writer.key("items");
   writer.raw_open("[");
   hand_over();

@@ -84,6 +84,24 @@ struct ItemsOutcome {
 
 using ItemHandler = std::function<void(const AnalyzedItem&)>;
 
+// The errors of `text` (split as `split`) that belong to no item (see loose_lexer_errors),
+// in text order. Their count goes into the file's "errors"; the faces list them before the
+// items' problems.
+[[nodiscard]] std::vector<ItemDiagnostic> file_errors_of(std::string_view text,
+                                                         const lexer::SplitResult& split,
+                                                         const syntax::Utf16Positions& positions);
+
+// The one error of a file in UTF-16: at line 1, column 1, offset 0.
+[[nodiscard]] std::vector<ItemDiagnostic> utf16_file_errors();
+
+// Writes "errors" with the file's own errors, when there are any: a file without them has
+// no such member.
+void write_file_errors_json(syntax::JsonWriter& writer, const std::vector<ItemDiagnostic>& errors);
+
+// The length of write_file_errors_json of `errors` or more, numbers counted at `digits`.
+[[nodiscard]] std::size_t file_errors_size_bound(const std::vector<ItemDiagnostic>& errors,
+                                                 std::size_t digits);
+
 // Analyses the items of `text` (split as `split`) in order and hands each to `on_item`.
 // With `lab` on, each item carries its parse time and the file's highlighting rows are made.
 // Never fails for any text shorter than 2 GiB.
@@ -117,8 +135,9 @@ void write_item_json(syntax::JsonWriter& writer, const AnalyzedItem& item, const
 // {"errors","nodes","sqlplus","statements","warnings","with_errors"}.
 void write_counts_json(syntax::JsonWriter& writer, const FileCounts& counts);
 
-// The Lab's analysis of one file, as compact JSON: bytes, classes, counts, items (each
-// with its tree), lines, micros, name, version.
+// The Lab's analysis of one file, as compact JSON: bytes, classes, counts, errors (only
+// when the file has errors of its own), items (each with its tree), lines, micros, name,
+// version.
 [[nodiscard]] std::string file_analysis_json(std::string_view name, std::string_view text,
                                              const lexer::ParseOptions& options);
 

@@ -173,6 +173,18 @@ void ReportWriter::item_rows(const AnalyzedItem& item) {
   }
 }
 
+void ReportWriter::file_error_rows(const std::vector<ItemDiagnostic>& errors) {
+  if (!csv_) return;
+  for (const ItemDiagnostic& error : errors) {
+    CsvLine problem(tables_[PROBLEMS_TABLE]);
+    problem.text(file_name_).number(error.line).number(error.col).text("error");
+    // An error of the file belongs to no statement.
+    problem.text(error.message).text("");
+    problem.text(source_->excerpt(std::max<uint64_t>(error.line, 1)));
+    problem.end();
+  }
+}
+
 void ReportWriter::end_file(uint64_t bytes, uint64_t lines, const FileCounts& counts) {
   if (csv_) {
     CsvLine row(tables_[FILES_TABLE]);

@@ -63,14 +63,16 @@ class ReportWriter {
   // bytes and makes room for about `expected_bytes` of items; close_file_entry writes the
   // real head into the room kept (a head that outgrows it is still written whole) and
   // removes what is left of it, moving no more than the file's own text. The head holds
-  // numbers and fixed keys only, nothing that the page's form would escape.
+  // numbers, fixed keys and fixed messages only, nothing that the page's form would escape.
   void open_file_entry(std::size_t head_room, std::size_t expected_bytes);
   void close_file_entry(std::string_view head);
 
-  // The CSV rows of one input: begin_file, then item_rows for each of its items in order,
-  // then end_file. `name` and `text` must outlive the calls up to end_file.
+  // The CSV rows of one input: begin_file, file_error_rows, then item_rows for each of its
+  // items in order, then end_file. `name` and `text` must outlive the calls up to end_file.
   void begin_file(std::string_view name, std::string_view text);
   void item_rows(const AnalyzedItem& item);
+  // The problem rows of the file's own errors (see file_errors_of), before its items'.
+  void file_error_rows(const std::vector<ItemDiagnostic>& errors);
   void end_file(uint64_t bytes, uint64_t lines, const FileCounts& counts);
 
   void object_row(const catalog::CatalogObject& object);

@@ -40,9 +40,10 @@ void write_object_json(syntax::JsonWriter& writer, const catalog::CatalogObject&
 // and its seven numbers at their widest.
 constexpr std::size_t FILE_HEAD_SIZE_BOUND = 112 + 7 * 20;
 
-// The members of a file entry before its items: bytes and counts, and the opening of
-// "items"; a comma first for every file but the first.
-void write_file_head(std::string& head, bool first_file, uint64_t bytes, const FileCounts& counts) {
+// The members of a file entry before its items: bytes, counts and the file's own errors,
+// and the opening of "items"; a comma first for every file but the first.
+void write_file_head(std::string& head, bool first_file, uint64_t bytes, const FileCounts& counts,
+                     const std::vector<ItemDiagnostic>& file_errors) {
   head.clear();
   if (!first_file) head.push_back(',');
   syntax::JsonWriter writer(head);
@@ -50,6 +51,7 @@ void write_file_head(std::string& head, bool first_file, uint64_t bytes, const F
   writer.member("bytes", bytes);
   writer.key("counts");
   write_counts_json(writer, counts);
+  write_file_errors_json(writer, file_errors);
   writer.key("items");
   writer.raw_open("[");
 }
@@ -127,13 +129,21 @@ Report build_report(std::span<const SourceInput> inputs, const lexer::ParseOptio
     const bool first_file = index == 0;
     const std::string_view text = input.text;
     const uint64_t lines = counted_lines(text);
-    const syntax::Utf16Positions positions(text);
-    const lexer::SplitResult split = lexer::split_script(text);
+    const syntax::Utf16Positions positions(input.utf16 ? std::string_view() : text);
+    // A file in UTF-16 is not split: it has no items.
+    const lexer::SplitResult split = input.utf16 ? lexer::SplitResult{} : lexer::split_script(text);
+    const std::vector<ItemDiagnostic> file_errors =
+        input.utf16 ? utf16_file_errors() : file_errors_of(text, split, positions);
 
-    outputs.open_file_entry(FILE_HEAD_SIZE_BOUND, expected_items_json_size(text, split, false));
-    outputs.begin_file(input.name, text);
+    outputs.open_file_entry(
+        FILE_HEAD_SIZE_BOUND +
+            file_errors_size_bound(file_errors, syntax::number_digits(text.size())),
+        expected_items_json_size(text, split, false));
+    // The problems of a file in UTF-16 show no source line.
+    outputs.begin_file(input.name, input.utf16 ? std::string_view() : text);
+    outputs.file_error_rows(file_errors);
     syntax::JsonWriter items_writer(item_text);
-    const FileCounts counts =
+    FileCounts counts =
         analyze_items(text, split, positions, options, false, [&](const AnalyzedItem& item) {
           item_text.clear();
           write_item_json(items_writer, item, nullptr);
@@ -141,8 +151,9 @@ Report build_report(std::span<const SourceInput> inputs, const lexer::ParseOptio
           outputs.item_rows(item);
           current_schema = catalog_item(catalog, input.name, text, item, current_schema);
         }).counts;
+    counts.errors += file_errors.size();
     outputs.end_file(text.size(), lines, counts);
-    write_file_head(head, first_file, text.size(), counts);
+    write_file_head(head, first_file, text.size(), counts, file_errors);
     outputs.close_file_entry(head);
 
     item_text.clear();

@@ -20,6 +20,9 @@ namespace veltrane::report {
 struct SourceInput {
   std::string name;
   std::string text;
+  // Set for a file read from bytes that begin with a UTF-16 byte-order mark: it is not
+  // analysed and has one error of its own (its text only gives its size and lines).
+  bool utf16 = false;
 };
 
 inline constexpr std::string_view REPORT_TOOL = "Veltrane";

@@ -90,6 +90,17 @@ test('editor: typing colours keywords, draws the tree and reports errors', async
   assert.match(await page.textContent('#vc-problems'), /^\d+$/);
 });
 
+test('problems: a comment left open between statements is an error of the file', async (t) => {
+  const page = await openLab(t);
+  await typeScript(page, 'select 1 from dual;\n/* header\nselect 2 from dual;\n');
+  await page.waitForSelector('#tabs .tab.cur .dot.bad', WAIT);
+  assert.ok((await page.$$('#gutter div.err')).length === 1);
+  await page.click('#vb-problems');
+  const rows = await page.$$eval('#problems tbody tr', (trs) => trs.map((tr) => Array.from(tr.cells, (c) => c.textContent)));
+  assert.deepEqual(rows, [['error', '2', '1', 'unterminated comment', '']]);
+  await page.click('#problems tbody tr');
+});
+
 test('problems: 19c turns SELECT without FROM into a warning', async (t) => {
   const page = await openLab(t);
   await typeScript(page, 'select 1');

@@ -159,7 +159,13 @@ constexpr LexCase LEX_CASES[] = {
      ""},
     {"not white space", "\u180e\u200b", "Unknown«\u180e» Unknown«\u200b»",
      "unexpected character[0,3) unexpected character[3,6)"},
-    {"byte order mark", "\ufeffx", "Unknown«\ufeff» Ident«x»", "unexpected character[0,3)"},
+    {"byte order mark first", "\ufeff\n x", "Whitespace«\ufeff\n » Ident«x»", ""},
+    {"byte order mark alone", "\ufeff", "Whitespace«\ufeff»", ""},
+    {"byte order mark elsewhere", "\ufeff\ufeff x\ufeff",
+     "Whitespace«\ufeff» Unknown«\ufeff» Whitespace« » Ident«x» Unknown«\ufeff»",
+     "unexpected character[3,6) unexpected character[8,11)"},
+    {"cut byte order mark", "\xef\xbb", "Unknown«\xef» Unknown«\xbb»",
+     "unexpected character[0,1) unexpected character[1,2)"},
     {"ill-formed bytes", "a\xe2\x82 \xff",
      "Ident«a» Unknown«\xe2» Unknown«\x82» Whitespace« » "
      "Unknown«\xff»",
@@ -175,6 +181,63 @@ TEST(Lexer, Cases) {
     SCOPED_TRACE(lex_case.name);
     const LexResult result = lex_text(lex_case.text);
     EXPECT_EQ(render_tokens(lex_case.text, result.tokens), lex_case.tokens);
+    EXPECT_EQ(render_diagnostics(result.diagnostics), lex_case.diagnostics);
+    expect_covering(lex_case.text, result);
+  }
+}
+
+// Text SQL*Plus sends unread: only the tokens that quote or comment, the "/" and what
+// cannot be read are shown.
+std::string render_quoting_tokens(std::string_view text, const std::vector<Token>& tokens) {
+  std::vector<Token> shown;
+  for (const Token& token : tokens) {
+    if (token.kind == TokenKind::String || token.kind == TokenKind::QuotedIdent ||
+        token.kind == TokenKind::BlockComment || token.kind == TokenKind::Slash ||
+        token.kind == TokenKind::Unknown) {
+      shown.push_back(token);
+    }
+  }
+  return render_tokens(text, shown);
+}
+
+TEST(Lexer, UnreadTextOpensNothingPastItsEnd) {
+  constexpr LexCase CASES[] = {
+      {"java source", "create or replace and compile java source named \"A\" as\n// it's\n/\n'x'",
+       "QuotedIdent«\"A\"» Slash«/» Slash«/» String«'s\n» Slash«/» String«'x'»", ""},
+      {"java resource after IS, with a heading in parentheses",
+       "create java resource named r resolver ((* public) as x) is\n/* x\n  /  \n'",
+       "BlockComment«/* x\n  » Slash«/» String«'»", "unterminated string[70,71)"},
+      {"java class from a file has no text", "create java class using bfile (d, 'a');\n'x\n/",
+       "String«'a'» String«'x\n/»", "unterminated string[40,44)"},
+      {"module, nothing read unread in its heading",
+       "create mle module m version '1' as\nlet s = `it's`;\n.\n'y'",
+       "String«'1'» Unknown«`» String«'s`;\n» String«'y'»", ""},
+      {"module from a LOB", "create mle module m using clob (select 'a' as b from d);\n'",
+       "String«'a'» String«'»", "unterminated string[57,58)"},
+      {"wrapped unit of the older format", "create package p wrapped\na\n3 X'Y:\n/\n'z'",
+       "String«'Y:\n» Slash«/» String«'z'»", ""},
+      {"wrapped body with a quoted, glued name",
+       "create or replace package body \"S\".&x.p wrapped\n'\n/\n'",
+       "QuotedIdent«\"S\"» String«'\n» Slash«/» String«'»", "unterminated string[52,53)"},
+      {"a procedure named WRAPPED", "create procedure wrapped wrapped\n/*\n/\n",
+       "BlockComment«/*\n» Slash«/»", ""},
+      {"after a client command lexed as words",
+       "set define off\ncreate java source named a as\n'\n/", "String«'\n» Slash«/»", ""},
+      {"no heading: a string runs on", "select create java source as\n'\n/\n'", "String«'\n/\n'»",
+       ""},
+      {"a package's own text is read as ever", "create package p is c varchar2(9) := '\n/\n'; end;",
+       "String«'\n/\n'»", ""},
+      {"JavaScript inline", "f as mle language javascript pure {{ /* don't }};\n'x'",
+       "BlockComment«/* don't » String«'x'»", ""},
+      {"JavaScript inline ends at a / line too", "mle language js {{ ' \n/\n}}'",
+       "String«' \n» Slash«/» String«'»", "unterminated string[26,27)"},
+      {"no }}: read as ever", "mle language js {{ 'a", "String«'a»", "unterminated string[19,21)"},
+      {"{{ after anything else", "x {{ 'a }} ' ", "String«'a }} '»", ""},
+  };
+  for (const LexCase& lex_case : CASES) {
+    SCOPED_TRACE(lex_case.name);
+    const LexResult result = lex_text(lex_case.text);
+    EXPECT_EQ(render_quoting_tokens(lex_case.text, result.tokens), lex_case.tokens);
     EXPECT_EQ(render_diagnostics(result.diagnostics), lex_case.diagnostics);
     expect_covering(lex_case.text, result);
   }
@@ -209,6 +272,9 @@ TEST(Lexer, AnyBytesAreCoveredExactly) {
                                          "\u0301", "٣",    "\xe2\x82",
                                          "\xff",   "\xc3", "\xf0\x9f\x98\x80",
                                          "\x80",   "\0"};
+  // Headings that open text read unread, and that text's ends.
+  constexpr std::string_view UNREAD_PIECES[] = {"wrapped", "create java source a as\n",
+                                                "mle language j {{", "}}"};
   std::mt19937 random(20261207);
   for (int round = 0; round < 3000; ++round) {
     std::string text;
@@ -216,6 +282,8 @@ TEST(Lexer, AnyBytesAreCoveredExactly) {
     for (int index = 0; index < length; ++index) {
       if (random() % 4 == 0) {
         text += static_cast<char>(random() % 256);
+      } else if (random() % 8 == 0) {
+        text += UNREAD_PIECES[random() % std::size(UNREAD_PIECES)];
       } else {
         text += PIECES[random() % std::size(PIECES)];
       }

@@ -276,6 +276,13 @@ TEST(SplitScript, Items) {
        "PlSql [0,53) tokens [0,22) term [54,55) cmd -\nSql [56,109) tokens [25,50) term [109,110) "
        "cmd -\nSql [110,126) tokens [51,58) term [126,127) cmd -\n"
        "Sql [127,149) tokens [59,68) term [149,150) cmd -"},
+      {"byte-order mark, then a package read as one unit",
+       "\ufeffcreate or replace package p is\nprocedure a;\nprocedure b;\nend;\n/\n",
+       "PlSql [3,64) tokens [1,25) term [65,66) cmd -"},
+      {"byte-order mark, then a command and a / line", "\ufeff  prompt x\n/\n",
+       "SqlPlus [5,13) tokens [0,0) term - cmd PROMPT\nSqlPlus [14,15) tokens [0,0) term - cmd /"},
+      {"byte-order mark later is a statement's", "x;\n\ufeffprompt x",
+       "Sql [0,1) tokens [0,1) term [1,2) cmd -\nSql [3,14) tokens [3,7) term - cmd -"},
       {"whenever and define", "whenever sqlerror exit failure\ndefine x = 1\nundef x",
        "SqlPlus [0,30) tokens [0,0) term - cmd WHENEVER\n"
        "SqlPlus [31,43) tokens [0,0) term - cmd DEFINE\n"
@@ -566,14 +573,15 @@ TEST(SplitScript, ItemKindNames) {
 // Random texts over bytes that matter to the splitter, plus ill-formed UTF-8.
 TEST(SplitScript, PropertiesHoldOnRandomText) {
   static const std::string_view FRAGMENTS[] = {
-      ";",        "/",        "\n",        " ",        "\t",        "\r",       "-",
-      "--",       "/*",       "*/",        "@",        "@@",        "!",        "$",
-      "$$x",      "'",        "\"",        "q'[",      "]'",        "&x.",      "&",
-      "set",      "prompt",   "rem",       "exec",     "begin",     "create",   "with",
-      "select",   "end",      "x",         "1",        "<<",        "\xC2\xA0", "\xE3\x80\x80",
-      "\xFF",     "\x80",     "\xE2\x82",  "é",        "immediate", "or",       "replace",
-      "package",  "function", "\f",        "\v",       "role",      "$IF",      "\nprompt '",
-      "\nrem \"", "\n@x q'[", "\nset &x.", "\ndesc /*"};
+      ";",        "/",        "\n",        " ",         "\t",        "\r",       "-",
+      "--",       "/*",       "*/",        "@",         "@@",        "!",        "$",
+      "$$x",      "'",        "\"",        "q'[",       "]'",        "&x.",      "&",
+      "set",      "prompt",   "rem",       "exec",      "begin",     "create",   "with",
+      "select",   "end",      "x",         "1",         "<<",        "\xC2\xA0", "\xE3\x80\x80",
+      "\xFF",     "\x80",     "\xE2\x82",  "é",         "immediate", "or",       "replace",
+      "package",  "function", "\f",        "\v",        "role",      "$IF",      "\nprompt '",
+      "\nrem \"", "\n@x q'[", "\nset &x.", "\ndesc /*", "wrapped",   "java",     "source",
+      "as",       "mle",      "module",    "language",  "{{",        "}}",       "\n.\n"};
   std::mt19937 generator(20261207);
   std::uniform_int_distribution<std::size_t> fragment_count(0, 60);
   std::uniform_int_distribution<std::size_t> fragment_index(0, std::size(FRAGMENTS) - 1);

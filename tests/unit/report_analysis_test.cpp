@@ -9,6 +9,7 @@
 
 #include "limits_scale.hpp"
 #include "report/file_analysis.hpp"
+#include "report/file_errors.hpp"
 #include "report/report_data.hpp"
 #include "report/token_classes.hpp"
 #include "report/tree_json.hpp"
@@ -371,6 +372,28 @@ TEST(ReportAnalysis, ItemsFitTheirSizeBounds) {
       EXPECT_LE(out.size() - 2, item_json_size_bound(item, digits) +
                                     tree_json_size_bound(item.parsed->tree, text, digits));
     });
+  }
+}
+
+// The lexer's errors that no parsed item holds are the file's: "start:message" of each.
+TEST(ReportAnalysis, FileErrorsAreTheLexerErrorsOfNoItem) {
+  const std::pair<std::string_view, std::vector<std::string>> cases[] = {
+      {"select 1 from dual;\n/* x\nselect 2 from dual;\n", {"20:unterminated comment"}},
+      {"/* x\nselect 1 from dual;\n", {"0:unterminated comment"}},
+      {"begin null; end;\n/\n/* x", {"19:unterminated comment"}},
+      {"set echo on\n/* x\n", {"12:unterminated comment"}},
+      {"select 1 from dual /* x ;\n", {}},
+      {"select 'x from dual;\n", {}},
+      {"select 1 from dual; -- x /*\n", {}},
+  };
+  for (const auto& [text, want] : cases) {
+    SCOPED_TRACE(text);
+    const lexer::SplitResult split = lexer::split_script(text);
+    std::vector<std::string> found;
+    for (const syntax::Diagnostic& error : loose_lexer_errors(text, split)) {
+      found.push_back(std::to_string(error.start) + ":" + std::string(error.message));
+    }
+    EXPECT_EQ(found, want);
   }
 }
 

@@ -1153,6 +1153,8 @@
   function problemRows() {
     const withWarnings = $('showwarn').checked;
     const rows = [];
+    // The file's own errors belong to no statement.
+    for (const d of errs(S.result || {})) rows.push({ sev: 'error', d: d, index: -1, item: null });
     S.stmts.forEach((item, i) => {
       for (const d of errs(item)) rows.push({ sev: 'error', d: d, index: i, item: item });
       if (withWarnings) for (const d of warns(item)) rows.push({ sev: 'warning', d: d, index: i, item: item });
@@ -1173,12 +1175,12 @@
     const shown = rows.map((r) => ({
       r: r,
       cells: [{ text: r.sev, cls: 'sev-' + r.sev }, { text: r.d.line, cls: 'right' }, { text: r.d.col, cls: 'right' },
-        { text: r.d.message }, { text: r.item.statement }],
+        { text: r.d.message }, { text: r.item ? r.item.statement : '' }],
     }));
     drawTable(box, ['Severity', 'Line', 'Col', 'Message', 'Statement'], shown, (row) => {
       const d = row.r.d;
       const select = () => pickRange(d.s, Math.max(d.e, d.s + 1));
-      if (row.r.index !== S.stmt) chooseStatement(row.r.index, { then: select });
+      if (row.r.index >= 0 && row.r.index !== S.stmt) chooseStatement(row.r.index, { then: select });
       else select();
     });
   }

@@ -18,7 +18,7 @@
       if (items.length % 256 === 0) yield;
     }
     result.items = items;
-    result.marks = yield* readMarks(text, at.members.get('classes'), items);
+    result.marks = yield* readMarks(text, at.members.get('classes'), items.concat([result]));
     return result;
   }
   function backslashesBefore(text, at) {
@@ -77,7 +77,7 @@
     return { members: members, items: items };
   }
   // The marks that colour the editor, sorted by start: every row of "classes" and every
-  // error and warning; with the furthest end reached up to each one, so that the marks
+  // error and warning of the holders given (the items, and the answer for the file's own); with the furthest end reached up to each one, so that the marks
   // over a range of lines are found by a binary search; and the lines on which errors and
   // warnings start.
   function* readMarks(text, range, items) {
