@@ -1,6 +1,7 @@
 #include "api/analyze_json.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "api/result_json.hpp"
 #include "lexer/oracle_version.hpp"
 #include "lexer/script_splitter.hpp"
+#include "parser/item_lexer_errors.hpp"
 #include "resolve/records.hpp"
 #include "resolve/resolve_script.hpp"
 #include "syntax/json_text.hpp"
@@ -230,12 +232,20 @@ void analyze_json_into(std::string_view text, const AnalysisOptions& options, st
     parsed_of_item[parsed.item_index] = &parsed;
     statement_of_item[parsed.item_index] = &parsed.statement;
   }
+  // An item whose text holds a lexer error adds nothing to the catalog, as on every other
+  // road that builds one; its diagnostics stay listed once with the lexer's.
+  const std::size_t flagged = split.diagnostics.empty() ? 0 : split.items.size();
+  const std::unique_ptr<bool[]> lexer_errors = std::make_unique<bool[]>(flagged);
+  for (std::size_t i = 0; i < flagged; ++i) {
+    lexer_errors[i] = !parser::held_lexer_errors(text, split, split.items[i]).empty();
+  }
   // The trees hold their own tokens: the script's list is not needed any more.
   std::vector<lexer::Token>().swap(split.tokens);
 
   // What each statement is resolved with when its object is written: the catalog of the
   // script's own DDL and its package specifications, from the statements just parsed.
-  const resolve::ScriptResolver resolver(text, split.items, statement_of_item, options.schema);
+  const resolve::ScriptResolver resolver(text, split.items, statement_of_item, options.schema,
+                                         std::span<const bool>(lexer_errors.get(), flagged));
   std::vector<const parser::ParsedStatement*>().swap(statement_of_item);
 
   const ResultBounds bounds = result_size_bounds(split, parsed_of_item, digits);

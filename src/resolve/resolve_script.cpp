@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <utility>
+#include <vector>
 
 #include "catalog/build_catalog.hpp"
 #include "syntax/kinds.hpp"
+#include "syntax/stop.hpp"
 #include "views/created_object.hpp"
 
 namespace veltrane::resolve {
@@ -32,11 +34,23 @@ OwnerAndName qualified_object_name(std::string_view text, std::string_view schem
 
 ScriptResolver::ScriptResolver(std::string_view text, std::span<const lexer::ScriptItem> items,
                                std::span<const parser::ParsedStatement* const> statements,
-                               std::string_view schema)
+                               std::string_view schema, std::span<const bool> lexer_errors)
     : text_(text), schema_(schema) {
+  if (!lexer_errors.empty() && lexer_errors.size() != statements.size()) {
+    syntax::stop("ScriptResolver: one lexer error flag per item expected");
+  }
+  std::vector<const parser::ParsedStatement*> catalog_statements;
+  std::span<const parser::ParsedStatement* const> read_by_catalog = statements;
+  if (!lexer_errors.empty()) {
+    catalog_statements.assign(statements.begin(), statements.end());
+    for (std::size_t i = 0; i < catalog_statements.size(); ++i) {
+      if (lexer_errors[i]) catalog_statements[i] = nullptr;
+    }
+    read_by_catalog = catalog_statements;
+  }
   // The schema the script ends in does not reach resolution.
   static_cast<void>(catalog::build_catalog_from_parsed(catalog_, SCRIPT_FILE_NAME, text, items,
-                                                       statements, schema,
+                                                       read_by_catalog, schema,
                                                        catalog::CatalogDetail::ForResolution));
   // A later package specification under the same key replaces an earlier one.
   for (const parser::ParsedStatement* statement : statements) {

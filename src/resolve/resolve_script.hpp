@@ -22,7 +22,7 @@
 namespace veltrane::resolve {
 
 // The owner and name under which a statement's object is resolved and its package
-// package specification kept: the owner written in the CREATE, else `schema`, with the created
+// specification kept: the owner written in the CREATE, else `schema`, with the created
 // object's name; `schema` and no name when the statement creates no named object.
 struct OwnerAndName {
   std::string owner;
@@ -36,12 +36,14 @@ struct OwnerAndName {
 // `statements` holds, item by item, the statement parsed from it or null; both are read
 // during construction only, while `text` must outlive the resolver. Schema changes made
 // by the script (CONNECT, ALTER SESSION SET CURRENT_SCHEMA) reach the catalog only:
-// owners and package specification keys come from the CREATE or from `schema`.
+// owners and package specification keys come from the CREATE or from `schema`. Where
+// `lexer_errors` is given (one flag per item), an item whose text holds a lexer error adds
+// nothing to the catalog, as a statement with errors adds nothing.
 class ScriptResolver {
  public:
   ScriptResolver(std::string_view text, std::span<const lexer::ScriptItem> items,
                  std::span<const parser::ParsedStatement* const> statements,
-                 std::string_view schema);
+                 std::string_view schema, std::span<const bool> lexer_errors = {});
   ScriptResolver(const ScriptResolver&) = delete;
   ScriptResolver& operator=(const ScriptResolver&) = delete;
 

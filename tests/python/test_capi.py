@@ -89,6 +89,23 @@ def test_typed_iterands_get_their_records(sql, record):
     assert record in names
 
 
+# A table whose CREATE holds a lexer error is not in the catalog that names are resolved
+# with, as the catalog command and the report leave it out: its column is not found.
+LEXER_ERROR_DDL_CASES = [
+    (b'create table t (a number default x\n);\n', True),
+    (b'create table t (a number default "x\n);\n', False),
+]
+
+
+@pytest.mark.parametrize("ddl, resolved", LEXER_ERROR_DDL_CASES)
+def test_ddl_holding_a_lexer_error_adds_nothing_to_the_resolution_catalog(ddl, resolved):
+    block = b"begin for r in (select a from t) loop null; end loop; end;\n/\n"
+    result = json.loads(analyze(load(native.__file__), ddl + block))
+    names = [(n["name"], n["type"]) for n in result["items"][1]["names"]]
+    assert (("A", "COLUMN") in names) == resolved
+    assert bool(result["diagnostics"]) != resolved
+
+
 @pytest.mark.parametrize("path", libraries())
 def test_threads_keep_their_own_results(path):
     library = load(path)
