@@ -298,8 +298,9 @@ void parse_named_arg(Parser& p) {
   p.finish_node();
 }
 
-// FOR target USING ...: the analytic form of a mining function, told from a qualified
-// expression's iterator (FOR i IN ...) by meeting USING before IN in the argument.
+// FOR target [, class ...] USING ...: the analytic form of a mining function, told from a
+// qualified expression's iterator (FOR i [, j] IN ...) by meeting USING before IN in the
+// rest of the list.
 [[nodiscard]] bool at_mining_target(const Parser& p) {
   if (!p.at_word(0, "FOR")) return false;
   uint32_t open = 0;
@@ -310,7 +311,7 @@ void parse_named_arg(Parser& p) {
       if (open == 0) return false;
       --open;
     } else if (open == 0) {
-      if (p.at(TokenKind::Comma, at) || p.at_word(at, "IN")) return false;
+      if (p.at_word(at, "IN")) return false;
       if (p.at_word(at, "USING")) return true;
     }
   }
