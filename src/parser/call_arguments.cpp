@@ -88,6 +88,18 @@ constexpr ListBrackets JSON_ARRAY_BRACKETS = {TokenKind::LBracket, TokenKind::RB
 
 void parse_bracketed_args(Parser& p, ListBrackets brackets);
 
+// A list that an argument's tail opens (NESTED PATH's operations, a member's [ ... ]):
+// one level of the shared nesting limit, as an operand or a query is, since the tail
+// reaches it again without passing through either.
+void parse_tail_list(Parser& p, ListBrackets brackets) {
+  const DepthGuard level(p);
+  if (!level.entered()) {
+    recover_operand_too_deep(p);
+    return;
+  }
+  parse_bracketed_args(p, brackets);
+}
+
 // The lookahead of the ")" that closes the "(" at lookahead n, or 0 when the item ends
 // first (a ";" ends the search too).
 [[nodiscard]] uint32_t matching_paren(const Parser& p, uint32_t n) {
@@ -167,7 +179,7 @@ void parse_tail_piece(Parser& p, TokenKind close) {
   }
   if (at_transform_operations(p)) {
     // NESTED PATH 'p' ( operation, ... )
-    parse_transform_operations(p);
+    parse_tail_list(p, PARENTHESES);
     return;
   }
   if (p.at_word(0, "AS") || p.at_word(0, "RETURNING")) {
@@ -196,7 +208,7 @@ void parse_tail_piece(Parser& p, TokenKind close) {
   if (kind == TokenKind::Colon && p.at(TokenKind::LBracket, 1)) {
     // 'k' : [ query ]   an array of a subquery as a member's value
     p.bump();
-    parse_bracketed_args(p, JSON_ARRAY_BRACKETS);
+    parse_tail_list(p, JSON_ARRAY_BRACKETS);
     return;
   }
   if (kind == TokenKind::Colon || kind == TokenKind::Eq) {
@@ -283,8 +295,9 @@ void parse_named_arg(Parser& p) {
   p.finish_node();
 }
 
-// FOR target USING ...: the analytic form of a mining function, told from a qualified
-// expression's iterator (FOR i IN ...) by meeting USING before IN in the argument.
+// FOR target [, class ...] USING ...: the analytic form of a mining function, told from a
+// qualified expression's iterator (FOR i [, j] IN ...) by meeting USING before IN in the
+// rest of the list.
 [[nodiscard]] bool at_mining_target(const Parser& p) {
   if (!p.at_word(0, "FOR")) return false;
   uint32_t open = 0;
@@ -295,7 +308,7 @@ void parse_named_arg(Parser& p) {
       if (open == 0) return false;
       --open;
     } else if (open == 0) {
-      if (p.at(TokenKind::Comma, at) || p.at_word(at, "IN")) return false;
+      if (p.at_word(at, "IN")) return false;
       if (p.at_word(at, "USING")) return true;
     }
   }

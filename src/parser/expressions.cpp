@@ -57,18 +57,6 @@ constexpr TokenSet PIECE_FOLLOWER_TOKENS = {TokenKind::Number, TokenKind::String
          p.at(TokenKind::RParen, n + 2);
 }
 
-bool at_comma(const Parser& p) { return p.at(TokenKind::Comma); }
-
-// The nesting limit: the rest of the operand, up to a "," at parenthesis level 0 or
-// an unmatched ")", goes into one Error node (a ";" on the way too).
-void recover_expression_too_deep(Parser& p) {
-  p.error(MSG_NESTING_TOO_DEEP);
-  if (p.at_end() || p.at(TokenKind::Comma)) {
-    return;
-  }
-  parse_flat_tokens_until(p, NodeKind::Error, at_comma);
-}
-
 // In a condition, substitution pieces that stand for text before the operand:
 // &extra x = 1, &cond 5, &p (...)
 void take_condition_pieces(Parser& p) {
@@ -477,7 +465,7 @@ void parse_dangling_predicate(Parser& p) {
 void parse_expr(Parser& p, uint8_t min_bp) {
   DepthGuard depth(p);
   if (!depth.entered()) {
-    recover_expression_too_deep(p);
+    recover_operand_too_deep(p);
     return;
   }
   if (p.in_condition) {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "parser/token_set.hpp"
 #include "parser/word_tables.hpp"
 #include "syntax/stop.hpp"
 
@@ -240,25 +241,47 @@ StructureGuard::~StructureGuard() {
   }
 }
 
-void recover_too_deep(Parser& p) {
-  p.error(MSG_NESTING_TOO_DEEP);
-  if (p.at_end() || p.at(TokenKind::RParen)) {
-    return;
-  }
+namespace {
+
+// The rest of a construct in one Error node: up to a ")", "]" or "}" that closes nothing
+// inside it (not consumed), the end of input, or (with `stop_at_comma`) a "," at bracket
+// level 0.
+void skip_too_deep(Parser& p, bool stop_at_comma) {
   p.start_node(NodeKind::Error);
-  uint32_t paren_depth = 0;
+  uint32_t bracket_depth = 0;
   while (!p.at_end()) {
-    if (p.at(TokenKind::LParen)) {
-      ++paren_depth;
-    } else if (p.at(TokenKind::RParen)) {
-      if (paren_depth == 0) {
+    const std::optional<TokenKind> kind = p.kind_at(0);
+    if (OPEN_BRACKET_TOKENS.contains(kind)) {
+      ++bracket_depth;
+    } else if (CLOSE_BRACKET_TOKENS.contains(kind)) {
+      if (bracket_depth == 0) {
         break;
       }
-      --paren_depth;
+      --bracket_depth;
+    } else if (stop_at_comma && bracket_depth == 0 && kind == TokenKind::Comma) {
+      break;
     }
     p.bump();
   }
   p.finish_node();
+}
+
+}  // namespace
+
+void recover_too_deep(Parser& p) {
+  p.error(MSG_NESTING_TOO_DEEP);
+  if (p.at_end() || CLOSE_BRACKET_TOKENS.contains(p.kind_at(0))) {
+    return;
+  }
+  skip_too_deep(p, false);
+}
+
+void recover_operand_too_deep(Parser& p) {
+  p.error(MSG_NESTING_TOO_DEEP);
+  if (p.at_end() || p.at(TokenKind::Comma)) {
+    return;
+  }
+  skip_too_deep(p, true);
 }
 
 }  // namespace veltrane::parser

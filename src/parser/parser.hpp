@@ -311,9 +311,13 @@ class [[nodiscard]] StructureGuard {
 };
 
 // At the structural limit: records "nesting too deep" (repeat rule applies) and keeps
-// the rest of the construct in one Error node, up to an unmatched ")" (not consumed)
-// or the end of input. Nothing is built when the current token is ")" or at the end.
+// the rest of the construct in one Error node, up to an unmatched ")", "]" or "}" (not
+// consumed) or the end of input. Nothing is built at such a bracket or at the end.
 void recover_too_deep(Parser& p);
+
+// At the operand limit: the same, but the Error node also ends before a "," at bracket
+// level 0, so that the list around the operand goes on; nothing is built at a ",".
+void recover_operand_too_deep(Parser& p);
 
 // True for the token kinds that may be a name: Ident, QuotedIdent.
 [[nodiscard]] constexpr bool is_name_kind(std::optional<TokenKind> kind) {

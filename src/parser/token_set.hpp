@@ -28,4 +28,10 @@ class TokenSet {
 
 static_assert(syntax::TOKEN_KIND_COUNT <= 64, "a token set holds one bit per token kind");
 
+// The brackets that nest: ( ), [ ] and { }. The skips of a recovery count them together.
+inline constexpr TokenSet OPEN_BRACKET_TOKENS = {
+    syntax::TokenKind::LParen, syntax::TokenKind::LBracket, syntax::TokenKind::LBrace};
+inline constexpr TokenSet CLOSE_BRACKET_TOKENS = {
+    syntax::TokenKind::RParen, syntax::TokenKind::RBracket, syntax::TokenKind::RBrace};
+
 }  // namespace veltrane::parser

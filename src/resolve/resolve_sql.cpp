@@ -1,8 +1,10 @@
 // SQL statements, queries, table items and column names.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "resolve/walker.hpp"
@@ -411,6 +413,54 @@ void Walker::visit_error_logging(const Task& task) {
       push(Step::Visit, child);
     }
   });
+}
+
+void Walker::visit_arg_tail(const Task& task) {
+  // The mining functions' clauses that an argument's tail reads as names: COST MODEL
+  // [AUTO] (PREDICTION(m COST MODEL USING *)) and OF ANOMALY (PREDICTION_PROBABILITY(OF
+  // ANOMALY, 0 USING *)). Their words name nothing; the other entries are walked as the
+  // children of any other node.
+  const std::span<const syntax::Child> entries = syntax::children(tree_, task.node);
+  constexpr std::size_t MOST_WORDS = 4;
+  std::array<std::size_t, MOST_WORDS> words{};
+  std::size_t word_count = 0;
+  const auto mark = [&](std::size_t position) {
+    if (word_count < MOST_WORDS) words[word_count++] = position;
+  };
+  bool after_of = false;
+  bool after_model = false;
+  constexpr std::size_t NO_COST = ~std::size_t{0};
+  std::size_t cost = NO_COST;  // the position of a COST just before
+  for (std::size_t position = 0; position < entries.size(); ++position) {
+    const uint32_t index = syntax::entry_index(entries[position]);
+    if (syntax::is_token_entry(entries[position])) {
+      if (syntax::is_trivia(tree_.tokens[index].kind)) continue;
+      after_of = is_word_token(index, "OF");
+      after_model = false;
+      cost = NO_COST;
+      continue;
+    }
+    const uint32_t word = WalkNames::lone_word(tree_, index);
+    const bool is_model = word != NONE && cost != NO_COST && is_word_token(word, "MODEL");
+    if (word != NONE && ((after_of && is_word_token(word, "ANOMALY")) ||
+                         (after_model && is_word_token(word, "AUTO")))) {
+      mark(position);
+    } else if (is_model) {
+      mark(cost);
+      mark(position);
+    }
+    after_of = false;
+    after_model = is_model;
+    cost = word != NONE && is_word_token(word, "COST") ? position : NO_COST;
+  }
+  // The runs between those words, the last first, so that they run in source order.
+  std::size_t end = entries.size();
+  for (std::size_t skipped = word_count; skipped > 0; --skipped) {
+    const std::size_t word = words[skipped - 1];
+    push_entries(entries.subspan(word + 1, end - word - 1), task.flags & ALIAS_CLAUSE, task.target);
+    end = word;
+  }
+  push_entries(entries.first(end), task.flags & ALIAS_CLAUSE, task.target);
 }
 
 void Walker::visit_trigger_on(const Task& task) {

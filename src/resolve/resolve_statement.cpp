@@ -380,6 +380,9 @@ std::vector<StatementRecord> Walker::run() {
       case Visit::ErrorLogging:
         visit_error_logging(task);
         break;
+      case Visit::ArgTail:
+        visit_arg_tail(task);
+        break;
       case Visit::TriggerOn:
         visit_trigger_on(task);
         break;

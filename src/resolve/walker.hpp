@@ -115,6 +115,7 @@ enum class Visit : uint8_t {
   InsertWhen,      // visit_insert_when
   MultiInsert,     // visit_multi_insert
   ErrorLogging,    // visit_error_logging
+  ArgTail,         // visit_arg_tail
   TriggerOn,       // visit_trigger_on; the last: VISIT_COUNT counts to it
 };
 
@@ -185,6 +186,8 @@ inline constexpr std::size_t VISIT_COUNT = static_cast<std::size_t>(Visit::Trigg
       return Visit::MultiInsert;
     case syntax::NodeKind::ErrorLogging:
       return Visit::ErrorLogging;
+    case syntax::NodeKind::ArgTail:
+      return Visit::ArgTail;
     case syntax::NodeKind::TriggerOn:
       return Visit::TriggerOn;
     default:
@@ -434,6 +437,7 @@ class Walker {
   void visit_insert_when(const Task& task);
   void visit_multi_insert(const Task& task);
   void visit_error_logging(const Task& task);
+  void visit_arg_tail(const Task& task);
   void visit_trigger_on(const Task& task);
   void visit_table_ref(const Task& task);
   void visit_cte(const Task& task);

@@ -35,8 +35,10 @@ void parse_alias(Parser& p, bool column_alias) {
   // the statement that lacks its ";", and is no alias.
   if (p.at(TokenKind::Ident) && !p.at_any_word(0, p.statement_list_end_words)) {
     const std::string_view word = p.text_at(0);
+    // Only LOG ERRORS starts the error-logging clause: LOG alone is a table alias.
     take = column_alias ? !parser::is_reserved_or_clause_word(word)
-                        : !parser::is_reserved_or_join_word(word);
+                        : !parser::is_reserved_or_join_word(word) ||
+                              (p.at_word(0, "LOG") && !p.at_word(1, "ERRORS"));
   }
   if (!take) return;
   p.start_node(NodeKind::Alias);

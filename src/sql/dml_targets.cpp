@@ -26,8 +26,9 @@ void skip_clause_until(Parser &p, bool (*stop)(const Parser &)) {
   parser::parse_flat_tokens_until(p, NodeKind::SkippedClause, stop);
 }
 
-// ( query ) | TABLE ( query | expr ) | name [PARTITION [FOR] (...)]   then
-// [alias]
+// ( query ) | TABLE ( query | expr ) | THE ( query ) | name [PARTITION [FOR] (...)]
+// then [alias]. THE is the older spelling of TABLE, taken before a query only, so that a
+// table named THE keeps its column list (INSERT INTO the (a, b) ...).
 void parse_dml_target(Parser &p) {
   p.start_node(NodeKind::TableRef);
   if (at_paren_query(p, 0)) {
@@ -38,7 +39,8 @@ void parse_dml_target(Parser &p) {
     p.finish_node();
   } else if (p.at_end()) {
     p.error(MSG_EXPECTED_TABLE);
-  } else if (p.at_word(0, "TABLE") && p.at(TokenKind::LParen, 1)) {
+  } else if ((p.at_word(0, "TABLE") && p.at(TokenKind::LParen, 1)) ||
+             (p.at_word(0, "THE") && at_paren_query(p, 1))) {
     p.start_node(NodeKind::CollectionRef);
     p.bump();
     p.bump();

@@ -120,6 +120,15 @@ void parse_subquery_ref(Parser& p) {
   p.finish_node();
 }
 
+// The outer-join mark ( + ) after a collection or XMLTABLE item: three plain tokens.
+void eat_outer_join_mark(Parser& p) {
+  if (p.at(TokenKind::LParen) && p.at(TokenKind::Plus, 1) && p.at(TokenKind::RParen, 2)) {
+    p.bump();
+    p.bump();
+    p.bump();
+  }
+}
+
 // {TABLE|THE} ( query | expr ) [(+)]
 void parse_collection_ref(Parser& p) {
   p.start_node(NodeKind::CollectionRef);
@@ -131,11 +140,7 @@ void parse_collection_ref(Parser& p) {
     parse_expr(p, 0);
   }
   p.expect(TokenKind::RParen, parser::MSG_EXPECTED_RPAREN);
-  if (p.at(TokenKind::LParen) && p.at(TokenKind::Plus, 1) && p.at(TokenKind::RParen, 2)) {
-    p.bump();
-    p.bump();
-    p.bump();
-  }
+  eat_outer_join_mark(p);
   p.finish_node();
 }
 
@@ -150,7 +155,7 @@ void parse_lateral_ref(Parser& p) {
   p.finish_node();
 }
 
-// JSON_TABLE ( ... ) | XMLTABLE ( ... )
+// JSON_TABLE ( ... ) | XMLTABLE ( ... ) [(+)]
 void parse_table_function_call(Parser& p, NodeKind kind) {
   p.start_node(kind);
   p.bump();  // JSON_TABLE or XMLTABLE
@@ -158,6 +163,7 @@ void parse_table_function_call(Parser& p, NodeKind kind) {
     const parser::ConditionGuard no_condition(p, false);
     parser::parse_arg_list(p);
   }
+  if (kind == NodeKind::XmlTable) eat_outer_join_mark(p);
   p.finish_node();
 }
 

@@ -797,6 +797,30 @@ TEST(ResolveRecords, IteratorsSizesAndLockedOrder) {
          "1/0 SELECT @3:1\n"
          "2/1 T TABLE REFERENCE @3:32\n"
          "3/1 A COLUMN REFERENCE @3:19\n"}}},
+      {"the mining clauses' words are no variables",
+       "DECLARE\n  cost NUMBER;\n  model NUMBER;\n  anomaly NUMBER;\n  auto NUMBER;\nBEGIN\n"
+       "  SELECT prediction(m cost model using *) INTO cost FROM t;\n"
+       "  SELECT prediction_probability(of anomaly, 0 using *) INTO cost FROM t;\n"
+       "  SELECT prediction_cost(m, 1 cost model auto using cost, model) INTO cost FROM t;\n"
+       "  SELECT f(cost, model, anomaly) INTO cost FROM t;\nEND;\n/\n",
+       {{0,
+         "1/0 COST VARIABLE DECLARATION @2:3\n"
+         "2/0 MODEL VARIABLE DECLARATION @3:3\n"
+         "3/0 ANOMALY VARIABLE DECLARATION @4:3\n"
+         "4/0 AUTO VARIABLE DECLARATION @5:3\n"
+         "5/0 SELECT @7:3\n"
+         "6/5 COST VARIABLE ASSIGNMENT @7:48\n"
+         "7/0 SELECT @8:3\n"
+         "8/7 COST VARIABLE ASSIGNMENT @8:61\n"
+         "9/0 SELECT @9:3\n"
+         "10/9 COST VARIABLE REFERENCE @9:53\n"
+         "11/9 MODEL VARIABLE REFERENCE @9:59\n"
+         "12/9 COST VARIABLE ASSIGNMENT @9:71\n"
+         "13/0 SELECT @10:3\n"
+         "14/13 COST VARIABLE REFERENCE @10:12\n"
+         "15/13 MODEL VARIABLE REFERENCE @10:18\n"
+         "16/13 ANOMALY VARIABLE REFERENCE @10:25\n"
+         "17/13 COST VARIABLE ASSIGNMENT @10:39\n"}}},
       {"substitution heads and a table function's named argument",
        "CREATE TABLE t (a NUMBER);\nSELECT * FROM table(&&s..pkg.f(1));\n"
        "SELECT * FROM ptf(t ORDER BY a, p => 1);\n"

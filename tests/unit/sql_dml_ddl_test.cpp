@@ -343,8 +343,10 @@ TEST(DmlStatements, ReturningAndErrorLogging) {
        "ErrorLogging[LOG ERRORS REJECT Literal]",
        {"expected LIMIT @ 10"}},
       {"unclosed tag", "DELETE FROM t LOG ERRORS ('x'", "", "", 0, "", {"expected ) @ "}},
-      {"LOG alone is no clause", "DELETE FROM t LOG", "", "", 0, "",
-       {"unexpected tokens after the statement @ LOG"}},
+      {"LOG alone is the table's alias", "DELETE FROM t LOG", "", "TableRef", 1,
+       "TableRef[NameRef Alias]", {}},
+      {"LOG ERRORS after the alias LOG", "DELETE FROM t LOG LOG ERRORS", "", "", 1,
+       "DeleteStmt[DELETE FROM TableRef ErrorLogging]", {}},
   };
   // clang-format on
   run_cases(cases);

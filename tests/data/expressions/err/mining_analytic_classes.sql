@@ -1,0 +1,1 @@
+select prediction_probability(for a, 1) over () from t;
