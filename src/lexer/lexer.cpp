@@ -504,6 +504,7 @@ void Lexer::move_to(uint32_t new_position) {
   position = new_position;
   if (unread_end != 0 && position >= unread_end) unread_end = 0;
   watch.step = UnreadTextWatch::Step::StatementStart;
+  watch.inline_step = UnreadTextWatch::InlineStep::None;
 }
 
 std::optional<Token> next_token(Lexer& lexer) {

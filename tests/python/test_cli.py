@@ -243,9 +243,8 @@ def test_invalid_utf8_is_read_lossily(tmp_path):
     status, out, err = run("lex", "--dump", "bad.sql", "bom.sql", cwd=tmp_path)
     assert status == 0
     assert "bad.sql:1:8\tString\t\"'\ufffd\ufffd'\"\nbad.sql:1:13\tIdent\t\"from\"\n" in out
-    # The byte-order mark is white space; its column still counts it.
+    # The BOM is valid UTF-8 and, first in the text, white space: only bad.sql counts as not UTF-8.
     assert "bad.sql:1:22\tSemicolon\t\";\"\nbom.sql:1:2\tIdent\t\"select\"\n" in out
-    # The BOM is valid UTF-8: only bad.sql counts as not UTF-8.
     assert err.startswith("2 files, 3 lines, 0.0 MB, 10 tokens, 0 diagnostics, 1 not UTF-8 (read lossy)\n")
 
 
