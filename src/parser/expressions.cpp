@@ -455,7 +455,7 @@ bool at_dangling_predicate(const Parser& p) {
 void parse_dangling_predicate(Parser& p) {
   DepthGuard depth(p);
   if (!depth.entered()) {
-    recover_expression_too_deep(p);
+    recover_operand_too_deep(p);
     return;
   }
   const Checkpoint start = p.checkpoint();
