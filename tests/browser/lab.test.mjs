@@ -490,17 +490,32 @@ test('parsing and downloads: a server that stopped is named as such', async (t) 
     'Could not build it: the Lab server is not answering; start it again with veltrane lab');
 });
 
-test('files: the tab closed last is offered in the footer and reopens with its text', async (t) => {
+test('files: every tab closed is offered in the footer, newest first, and reopens with its text', async (t) => {
   const page = await openLab(t);
   const names = () => page.$$eval('#tabs .tab .name', (tabs) => tabs.map((tab) => tab.textContent));
   await page.click('#new');
   await typeScript(page, 'select 1 from dual;');
   assert.equal(await page.textContent('#summary').then((text) => text.split(' · ').slice(0, 4).join(' · ')),
     '1 statement · 0 with errors · 0 warnings · 0 SQL*Plus commands');
+  await page.click('#new');
+  await typeScript(page, 'select 2 from dual;');
   const opened = await names();
   assert.equal(await page.isHidden('#reopen'), true);
+  // One closed tab is offered by name.
   await page.click('#tabs .tab.cur .x');
-  assert.deepEqual(await names(), opened.slice(0, -1));
+  assert.equal(await page.textContent('#reopen'), 'Reopen untitled-2.sql');
+  await page.click('#tabs .tab.cur .x');
+  assert.deepEqual(await names(), opened.slice(0, -2));
+  // Two are listed, the one closed last first.
+  assert.equal(await page.textContent('#reopen'), 'Reopen a closed tab (2) ▴');
+  await page.click('#reopen');
+  const offered = () => page.$$eval('#reopenmenu button', (buttons) => buttons.map((b) => [b.firstChild.textContent,
+    b.querySelector('small').textContent]));
+  assert.deepEqual(await offered(), [['untitled-1.sql', 'select 1 from dual;'], ['untitled-2.sql', 'select 2 from dual;']]);
+  await page.click('#reopenmenu button:nth-child(2)');
+  assert.equal(await page.isHidden('#reopenmenu'), true);
+  assert.equal(await page.textContent('#tabs .tab.cur .name'), 'untitled-2.sql');
+  assert.equal(await page.inputValue('#editor'), 'select 2 from dual;');
   assert.equal(await page.textContent('#reopen'), 'Reopen untitled-1.sql');
   await page.click('#reopen');
   assert.deepEqual(await names(), opened);
@@ -508,10 +523,10 @@ test('files: the tab closed last is offered in the footer and reopens with its t
   assert.equal(await page.isHidden('#reopen'), true);
   // When a new tab has taken the closed one's name, the reopened one gets a number, in its
   // own place.
-  await page.click('#tabs .tab.cur .x');
+  await page.click('#tabs .tab:nth-child(2) .x');
   await page.click('#new');
   await page.click('#reopen');
-  assert.deepEqual(await names(), [...opened.slice(0, -1), 'untitled-1 (2).sql', 'untitled-1.sql']);
+  assert.deepEqual(await names(), [opened[0], 'untitled-1 (2).sql', 'untitled-2.sql', 'untitled-1.sql']);
   assert.equal(await page.inputValue('#editor'), 'select 1 from dual;');
 });
 

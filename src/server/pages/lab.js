@@ -108,11 +108,11 @@
     note.hidden = !(f && f.unkept);
     note.textContent = f && f.unkept ? f.name + ': not kept in this browser; reopen it' : '';
   }
-  // The tab closed last, with its text, until it is reopened or another one is closed.
-  let closed = null;
+  // Every tab closed since the page opened, newest first, each with its text and its place.
+  const closedTabs = [];
   function closeFile(index) {
     const c = S.cur;
-    closed = { file: S.files[index], index: index };
+    closedTabs.unshift({ file: S.files[index], index: index });
     showReopen();
     S.files.splice(index, 1);
     let next = (index <= c && c > 0) ? c - 1 : c;
@@ -120,18 +120,43 @@
     saveFiles();
     chooseFile(Math.max(next, 0));
   }
+  // The footer offers one closed tab by its name, and several as a list, newest first.
   function showReopen() {
-    const button = $('reopen');
-    button.hidden = !closed;
-    button.textContent = closed ? 'Reopen ' + closed.file.name : '';
+    const count = closedTabs.length;
+    $('reopenbox').hidden = count === 0;
+    $('reopen').textContent = count === 1 ? 'Reopen ' + closedTabs[0].file.name : 'Reopen a closed tab (' + count + ') ▴';
+    $('reopenmenu').hidden = true;
   }
-  // The closed tab comes back where it was; a name taken since gets a number.
-  function reopenFile() {
-    if (!closed) return;
-    const file = closed.file;
-    const index = Math.min(closed.index, S.files.length);
-    closed = null;
+  // The first line of a text that is not blank, cut to a few words, to tell closed tabs apart.
+  function firstLine(file) {
+    if (file.unkept) return 'not kept in this browser';
+    const found = /\S[^\n]*/.exec(file.text);
+    if (!found) return 'empty';
+    const line = found[0].trimEnd();
+    return line.length > 60 ? line.slice(0, 60) + '…' : line;
+  }
+  function offerClosed(ev) {
+    ev.stopPropagation();
+    const menu = $('reopenmenu');
+    if (closedTabs.length === 1) { reopenFile(0); return; }
+    if (!menu.hidden) { menu.hidden = true; return; }
+    menu.textContent = '';
+    closedTabs.forEach((entry, i) => {
+      const b = el('button', '', entry.file.name);
+      b.title = entry.file.name;
+      b.appendChild(el('small', '', firstLine(entry.file)));
+      b.addEventListener('click', () => reopenFile(i));
+      menu.appendChild(b);
+    });
+    menu.hidden = false;
+  }
+  // A closed tab comes back where it was; a name taken since gets a number.
+  function reopenFile(which) {
+    const [entry] = closedTabs.splice(which, 1);
+    if (!entry) return;
     showReopen();
+    const file = entry.file;
+    const index = Math.min(entry.index, S.files.length);
     const taken = (name) => S.files.some((f) => f.name === name);
     const dot = file.name.lastIndexOf('.');
     const [stem, suffix] = dot > 0 ? [file.name.slice(0, dot), file.name.slice(dot)] : [file.name, ''];
@@ -1399,7 +1424,8 @@
     $('auto').addEventListener('change', () => { store('auto', $('auto').checked ? '1' : '0'); });
     $('parse').addEventListener('click', parseNow);
     $('new').addEventListener('click', newFile);
-    $('reopen').addEventListener('click', reopenFile);
+    $('reopen').addEventListener('click', offerClosed);
+    document.addEventListener('click', (ev) => { if (!$('reopenmenu').contains(ev.target)) $('reopenmenu').hidden = true; });
     $('open').addEventListener('click', () => $('picker').click());
     $('picker').addEventListener('change', () => { const list = $('picker').files; openFiles(list).then(() => { $('picker').value = ''; }); });
     $('sample').addEventListener('change', () => {
