@@ -204,12 +204,35 @@ test('tree: a deep chain is folded below depth 6 and nothing overflows the stack
   assert.ok((await page.$$('#outline .orow')).length < 100);
   await page.click('#vb-tokens');
   assert.match(await page.textContent('#tokhead'), /^200002 tokens in statement 1 /);
-  // 5000 rows at most, drawn where they are seen: the last is the 5000th token, a "1".
+  // Every token, drawn where it is seen: the end of the list shows the last one.
+  assert.deepEqual(await lastTokenRow(page), ['1', '300012', 'Ident', 'dual']);
+});
+
+// Scrolls the Tokens view to its end and gives the cells of its last row, once that row
+// stands at the bottom of the view.
+async function lastTokenRow(page) {
   await page.$eval('#tokens', (box) => { box.scrollTop = box.scrollHeight; });
-  await page.waitForFunction(() => document.querySelector('#tokens tbody tr:last-child td:nth-child(2)')?.textContent === '7505',
-    null, WAIT);
-  assert.deepEqual(await page.$eval('#tokens tbody tr:last-child', (tr) => Array.from(tr.cells, (c) => c.textContent)),
-    ['1', '7505', 'Number', '1']);
+  await page.waitForFunction(() => Math.abs(document.querySelector('#tokens tbody tr:last-child')?.getBoundingClientRect()
+    .bottom - document.getElementById('tokens').getBoundingClientRect().bottom) < 2, null, WAIT);
+  return page.$eval('#tokens tbody tr:last-child', (tr) => Array.from(tr.cells, (c) => c.textContent));
+}
+
+test('tokens: a list taller than a browser draws reaches its last token, and its rows run on', async (t) => {
+  const page = await openLab(t);
+  // 440,004 tokens of over 20 pixels each: line N holds aN, +, 1 and a comma.
+  const text = 'select\n' + Array.from({ length: 110000 }, (_, i) => `a${i + 2}+1,`).join('\n') + '\nb from t';
+  await page.$eval('#editor', (editor, value) => { editor.value = value; editor.dispatchEvent(new Event('input')); }, text);
+  await page.waitForFunction(() => document.getElementById('vc-statements').textContent === '1', null, WAIT);
+  await page.click('#vb-tokens');
+  assert.match(await page.textContent('#tokhead'), /^440004 tokens in statement 1 /);
+  assert.deepEqual(await lastTokenRow(page), ['110002', '8', 'Ident', 't']);
+  await page.$eval('#tokens', (box) => { box.scrollTop = box.scrollHeight / 2; });
+  const shown = await page.$$eval('#tokens tbody tr', (trs) => trs.filter((tr) => tr.getBoundingClientRect().top > 200 &&
+    tr.getBoundingClientRect().bottom < 800).map((tr) => tr.cells[0].textContent + ' ' + tr.cells[3].textContent));
+  const n = Number(shown[0].split(' ')[0]);
+  assert.ok(shown.length > 10 && n > 50000 && n < 60000, shown[0]);
+  const run = Array.from({ length: shown.length }, (_, i) => n + i).flatMap((k) => [`${k} a${k}`, `${k} +`, `${k} 1`, `${k} ,`]);
+  assert.deepEqual(shown, run.slice(run.indexOf(shown[0]), run.indexOf(shown[0]) + shown.length));
 });
 
 test('tree: the JSON download equals the indented tree, and folding by depth', async (t) => {
@@ -465,17 +488,32 @@ test('parsing and downloads: a server that stopped is named as such', async (t) 
     'Could not build it: the Lab server is not answering; start it again with veltrane lab');
 });
 
-test('files: the tab closed last is offered in the footer and reopens with its text', async (t) => {
+test('files: every tab closed is offered in the footer, newest first, and reopens with its text', async (t) => {
   const page = await openLab(t);
   const names = () => page.$$eval('#tabs .tab .name', (tabs) => tabs.map((tab) => tab.textContent));
   await page.click('#new');
   await typeScript(page, 'select 1 from dual;');
   assert.equal(await page.textContent('#summary').then((text) => text.split(' · ').slice(0, 4).join(' · ')),
     '1 statement · 0 with errors · 0 warnings · 0 SQL*Plus commands');
+  await page.click('#new');
+  await typeScript(page, 'select 2 from dual;');
   const opened = await names();
   assert.equal(await page.isHidden('#reopen'), true);
+  // One closed tab is offered by name.
   await page.click('#tabs .tab.cur .x');
-  assert.deepEqual(await names(), opened.slice(0, -1));
+  assert.equal(await page.textContent('#reopen'), 'Reopen untitled-2.sql');
+  await page.click('#tabs .tab.cur .x');
+  assert.deepEqual(await names(), opened.slice(0, -2));
+  // Two are listed, the one closed last first.
+  assert.equal(await page.textContent('#reopen'), 'Reopen a closed tab (2) ▴');
+  await page.click('#reopen');
+  const offered = () => page.$$eval('#reopenmenu button', (buttons) => buttons.map((b) => [b.firstChild.textContent,
+    b.querySelector('small').textContent]));
+  assert.deepEqual(await offered(), [['untitled-1.sql', 'select 1 from dual;'], ['untitled-2.sql', 'select 2 from dual;']]);
+  await page.click('#reopenmenu button:nth-child(2)');
+  assert.equal(await page.isHidden('#reopenmenu'), true);
+  assert.equal(await page.textContent('#tabs .tab.cur .name'), 'untitled-2.sql');
+  assert.equal(await page.inputValue('#editor'), 'select 2 from dual;');
   assert.equal(await page.textContent('#reopen'), 'Reopen untitled-1.sql');
   await page.click('#reopen');
   assert.deepEqual(await names(), opened);
@@ -483,10 +521,10 @@ test('files: the tab closed last is offered in the footer and reopens with its t
   assert.equal(await page.isHidden('#reopen'), true);
   // When a new tab has taken the closed one's name, the reopened one gets a number, in its
   // own place.
-  await page.click('#tabs .tab.cur .x');
+  await page.click('#tabs .tab:nth-child(2) .x');
   await page.click('#new');
   await page.click('#reopen');
-  assert.deepEqual(await names(), [...opened.slice(0, -1), 'untitled-1 (2).sql', 'untitled-1.sql']);
+  assert.deepEqual(await names(), [opened[0], 'untitled-1 (2).sql', 'untitled-2.sql', 'untitled-1.sql']);
   assert.equal(await page.inputValue('#editor'), 'select 1 from dual;');
 });
 

@@ -108,11 +108,11 @@
     note.hidden = !(f && f.unkept);
     note.textContent = f && f.unkept ? f.name + ': not kept in this browser; reopen it' : '';
   }
-  // The tab closed last, with its text, until it is reopened or another one is closed.
-  let closed = null;
+  // Every tab closed since the page opened, newest first, each with its text and its place.
+  const closedTabs = [];
   function closeFile(index) {
     const c = S.cur;
-    closed = { file: S.files[index], index: index };
+    closedTabs.unshift({ file: S.files[index], index: index });
     showReopen();
     S.files.splice(index, 1);
     let next = (index <= c && c > 0) ? c - 1 : c;
@@ -120,18 +120,43 @@
     saveFiles();
     chooseFile(Math.max(next, 0));
   }
+  // The footer offers one closed tab by its name, and several as a list, newest first.
   function showReopen() {
-    const button = $('reopen');
-    button.hidden = !closed;
-    button.textContent = closed ? 'Reopen ' + closed.file.name : '';
+    const count = closedTabs.length;
+    $('reopenbox').hidden = count === 0;
+    $('reopen').textContent = count === 1 ? 'Reopen ' + closedTabs[0].file.name : 'Reopen a closed tab (' + count + ') ▴';
+    $('reopenmenu').hidden = true;
   }
-  // The closed tab comes back where it was; a name taken since gets a number.
-  function reopenFile() {
-    if (!closed) return;
-    const file = closed.file;
-    const index = Math.min(closed.index, S.files.length);
-    closed = null;
+  // The first line of a text that is not blank, cut to a few words, to tell closed tabs apart.
+  function firstLine(file) {
+    if (file.unkept) return 'not kept in this browser';
+    const found = /\S[^\n]*/.exec(file.text);
+    if (!found) return 'empty';
+    const line = found[0].trimEnd();
+    return line.length > 60 ? line.slice(0, 60) + '…' : line;
+  }
+  function offerClosed(ev) {
+    ev.stopPropagation();
+    const menu = $('reopenmenu');
+    if (closedTabs.length === 1) { reopenFile(0); return; }
+    if (!menu.hidden) { menu.hidden = true; return; }
+    menu.textContent = '';
+    closedTabs.forEach((entry, i) => {
+      const b = el('button', '', entry.file.name);
+      b.title = entry.file.name;
+      b.appendChild(el('small', '', firstLine(entry.file)));
+      b.addEventListener('click', () => reopenFile(i));
+      menu.appendChild(b);
+    });
+    menu.hidden = false;
+  }
+  // A closed tab comes back where it was; a name taken since gets a number.
+  function reopenFile(which) {
+    const [entry] = closedTabs.splice(which, 1);
+    if (!entry) return;
     showReopen();
+    const file = entry.file;
+    const index = Math.min(entry.index, S.files.length);
     const taken = (name) => S.files.some((f) => f.name === name);
     const dot = file.name.lastIndexOf('.');
     const [stem, suffix] = dot > 0 ? [file.name.slice(0, dot), file.name.slice(dot)] : [file.name, ''];
@@ -927,26 +952,52 @@
     box.appendChild(list);
     list.appendChild(row(rows[0]));
     const rowPx = list.firstChild.getBoundingClientRect().height || 20;
-    list.style.height = rows.length * rowPx + 'px';
+    // The room as it will be, so that the scroll is kept.
+    list.style.height = Math.min(rows.length * rowPx, MAX_ROOM_PX) + 'px';
     box.scrollTop = scrolled;
-    drawWindow(box, rowPx, rows.length, (from, to) => {
+    drawWindow(box, rowPx, rows.length, 0, (from, to) => {
       const frag = document.createDocumentFragment();
       for (let i = from; i < to; i++) frag.appendChild(row(rows[i]));
       list.textContent = '';
       list.appendChild(frag);
-      list.firstChild.style.marginTop = from * rowPx + 'px';
+    }, (top, room) => {
+      list.style.paddingTop = top + 'px';
+      list.style.height = room + 'px';
     });
   }
-  // Draws rows [from, to) of a list of `count` rows of `rowPx` pixels in the scrolled `box`:
-  // those in view and ROW_MARGIN rows on each side, again whenever rows in view were not drawn.
-  function drawWindow(box, rowPx, count, draw) {
-    let drawn = [-1, -1];
+  // A list drawn where it is seen stands in a room of at most MAX_ROOM_PX pixels: browsers
+  // cut taller boxes short (Chromium at about 33 million pixels), which would leave the last
+  // rows of a long list out of reach. A longer list is squeezed into that room: the view
+  // moves through its rows faster than the scroll bar through the room, and the end of the
+  // room shows the last row.
+  const MAX_ROOM_PX = 8000000;
+  // Draws rows of a list of `count` rows of `rowPx` pixels in the scrolled `box`, whose top
+  // `headPx` pixels a sticky heading covers: those in view and ROW_MARGIN rows on each side,
+  // again whenever rows in view were not drawn. `draw(from, to)` makes rows [from, to);
+  // `place(top, room)` puts the first row drawn `top` pixels down a room `room` pixels high.
+  function drawWindow(box, rowPx, count, headPx, draw, place) {
+    const total = count * rowPx;
+    const room = Math.min(total, MAX_ROOM_PX);
+    let drawn = null;
     const fill = () => {
-      const top = Math.floor(box.scrollTop / rowPx);
-      const bottom = Math.min(count, Math.ceil((box.scrollTop + box.clientHeight) / rowPx) + 1);
-      if (top >= drawn[0] && bottom <= drawn[1] && drawn[0] >= 0) return;
-      drawn = [Math.max(0, top - ROW_MARGIN), Math.min(count, bottom + ROW_MARGIN)];
-      draw(drawn[0], drawn[1]);
+      const view = Math.max(rowPx, box.clientHeight - headPx);
+      const range = Math.max(0, room - view);
+      const scrolled = Math.max(0, Math.min(box.scrollTop, range));
+      // The top of the view among the rows; unless the list is squeezed, the scroll itself.
+      const viewTop = room < total && range > 0 ? Math.min(total - view, scrolled * (total - view) / range) : scrolled;
+      // A row stands in the room at its place among the rows plus `shift`.
+      const shift = scrolled - viewTop;
+      const first = Math.floor(viewTop / rowPx);
+      const end = Math.min(count, Math.ceil((viewTop + view) / rowPx) + 1);
+      const fits = (from, to) => from * rowPx + shift >= 0 && to * rowPx + shift <= room + 0.5;
+      if (!drawn || first < drawn[0] || end > drawn[1] || !fits(drawn[0], drawn[1])) {
+        // No more rows are drawn above the view than the room above it holds, nor below.
+        const from = Math.max(0, first - ROW_MARGIN, Math.ceil(-shift / rowPx));
+        const to = Math.max(from, Math.min(count, end + ROW_MARGIN, Math.floor((room + 0.5 - shift) / rowPx)));
+        drawn = [from, to];
+        draw(from, to);
+      }
+      place(drawn[0] * rowPx + shift, room);
     };
     box.onscroll = fill;
     fill();
@@ -1004,11 +1055,12 @@
     }
     return out;
   }
+  function tokenRow(t) {
+    const [line, col] = lineColOf(t.s);
+    return { line: line, col: col, kind: t.k, text: t.t, node: t };
+  }
   function tokenRows(tokens) {
-    return tokens.map((t) => {
-      const [line, col] = lineColOf(t.s);
-      return { line: line, col: col, kind: t.k, text: t.t, node: t };
-    });
+    return tokens.map(tokenRow);
   }
   function table(headers, rows, onRow, sortable) {
     const t = el('table');
@@ -1044,22 +1096,28 @@
     box.scrolledTo = box.onscroll ? box.scrollTop : 0;
     box.textContent = '';
   }
+  // `rows` is an array of rows, or anything with a `length` and an `at(i)` that makes row i
+  // when asked: a long table makes only the rows it draws.
   function drawTable(box, headers, rows, onRow, sortable) {
     const scrolled = box.scrolledTo || 0;
     box.onscroll = null;
-    if (rows.length <= WHOLE_TABLE) {
-      box.appendChild(table(headers, rows, onRow, sortable));
+    const count = rows.length;
+    if (count <= WHOLE_TABLE) {
+      box.appendChild(table(headers, Array.from({ length: count }, (_, i) => rows.at(i)), onRow, sortable));
       return;
     }
     // The columns are measured on the first rows and, for each column of numbers, on the row
     // whose number is longest, so that no number is cut.
-    const measured = rows.slice(0, 2 * ROW_MARGIN);
-    rows[0].cells.forEach((first, column) => {
-      if (!/\bright\b/.test(first.cls || '')) return;
-      let widest = rows[0];
-      for (const row of rows) if (String(row.cells[column].text).length > String(widest.cells[column].text).length) widest = row;
-      measured.push(widest);
-    });
+    const measured = Array.from({ length: 2 * ROW_MARGIN }, (_, i) => rows.at(i));
+    const numbers = [];
+    measured[0].cells.forEach((first, column) => { if (/\bright\b/.test(first.cls || '')) numbers.push(column); });
+    const widest = numbers.map(() => measured[0]);
+    const wider = (row, than, column) => String(row.cells[column].text).length > String(than.cells[column].text).length;
+    for (let i = 1; i < count && numbers.length; i++) {
+      const row = rows.at(i);
+      numbers.forEach((column, k) => { if (wider(row, widest[k], column)) widest[k] = row; });
+    }
+    measured.push(...widest);
     const t = table(headers, measured, onRow, sortable);
     t.classList.add('windowed');
     const pad = () => {
@@ -1085,16 +1143,22 @@
     t.style.tableLayout = 'fixed';
     const body = t.tBodies[0];
     const rowPx = body.rows[0].getBoundingClientRect().height || 20;
-    below.firstChild.style.height = (rows.length - body.rows.length) * rowPx + 'px';
+    const headPx = t.tHead.rows[0].getBoundingClientRect().height;
+    let drawnCount = body.rows.length;
+    const place = (top, room) => {
+      above.firstChild.style.height = top + 'px';
+      below.firstChild.style.height = Math.max(0, room - top - drawnCount * rowPx) + 'px';
+    };
+    // The room as it will be, so that the scroll is kept.
+    place(0, Math.min(count * rowPx, MAX_ROOM_PX));
     box.scrollTop = scrolled;
-    drawWindow(box, rowPx, rows.length, (from, to) => {
+    drawWindow(box, rowPx, count, headPx, (from, to) => {
       const frag = document.createDocumentFragment();
-      for (let i = from; i < to; i++) frag.appendChild(tableRow(rows[i], onRow));
+      for (let i = from; i < to; i++) frag.appendChild(tableRow(rows.at(i), onRow));
       body.textContent = '';
       body.appendChild(frag);
-      above.firstChild.style.height = from * rowPx + 'px';
-      below.firstChild.style.height = (rows.length - to) * rowPx + 'px';
-    });
+      drawnCount = to - from;
+    }, place);
   }
   function drawTokens() {
     const box = $('tokens');
@@ -1103,10 +1167,17 @@
     const tokens = statementTokens(item);
     $('tokhead').textContent = counted(tokens.length, 'token', 'tokens') + ' in statement ' + (item ? S.stmt + 1 : 0) +
       ' (whitespace and comments are kept by the lexer, left out here)';
-    const shown = tokenRows(tokens.slice(0, 5000)).map((r) => ({
-      node: r.node,
-      cells: [{ text: r.line, cls: 'right' }, { text: r.col, cls: 'right' }, { text: r.kind }, { text: r.text, cls: 'mono' }],
-    }));
+    // Every token, its row made when it is drawn.
+    const shown = {
+      length: tokens.length,
+      at: (i) => {
+        const r = tokenRow(tokens[i]);
+        return {
+          node: r.node,
+          cells: [{ text: r.line, cls: 'right' }, { text: r.col, cls: 'right' }, { text: r.kind }, { text: r.text, cls: 'mono' }],
+        };
+      },
+    };
     drawTable(box, ['Line', 'Col', 'Kind', 'Text'], shown, (row) => pick(row.node, true));
   }
 
@@ -1355,7 +1426,8 @@
     $('auto').addEventListener('change', () => { store('auto', $('auto').checked ? '1' : '0'); });
     $('parse').addEventListener('click', parseNow);
     $('new').addEventListener('click', newFile);
-    $('reopen').addEventListener('click', reopenFile);
+    $('reopen').addEventListener('click', offerClosed);
+    document.addEventListener('click', (ev) => { if (!$('reopenmenu').contains(ev.target)) $('reopenmenu').hidden = true; });
     $('open').addEventListener('click', () => $('picker').click());
     $('picker').addEventListener('change', () => { const list = $('picker').files; openFiles(list).then(() => { $('picker').value = ''; }); });
     $('sample').addEventListener('change', () => {
