@@ -89,10 +89,11 @@ class Scanner {
   explicit Scanner(Lexer& lexer)
       : lexer_(lexer),
         data_(lexer.text.data()),
-        size_(lexer.unread_end > lexer.position ? lexer.unread_end : lexer.text.size()),
-        quiet_(lexer.unread_end > lexer.position) {}
+        size_(lexer.unread_end > lexer.position ? lexer.unread_end : lexer.text.size()) {}
 
-  Scanned scan(size_t start) {
+  // Inlined into lex_one, as lex_one is into each of its callers: the byte switch and
+  // the token loop around it then keep the lexer's state in registers.
+  [[gnu::always_inline]] Scanned scan(size_t start) {
     const unsigned char first = byte(start);
     if (lexer_.glue && starts_ident_char(start)) {
       return make(start, ident_chars_end(start), TokenKind::Ident);
@@ -221,7 +222,7 @@ class Scanner {
   }
 
   void report(std::string_view message, size_t start, size_t end) {
-    if (quiet_) return;
+    if (lexer_.unread_end != 0) return;
     lexer_.diagnostics.push_back(Diagnostic{message, static_cast<uint32_t>(start),
                                             static_cast<uint32_t>(end), Severity::Error});
   }
@@ -457,8 +458,11 @@ class Scanner {
   }
 
   Scanned scan_non_ascii(size_t start) {
+    // U+FEFF, written first in a file by some editors as a byte-order mark: there it is
+    // white space, anywhere else an unexpected character.
     if (start == 0 && byte_order_mark_length(lexer_.text) != 0) {
-      return make(start, white_space_end(BYTE_ORDER_MARK.size()), TokenKind::Whitespace);
+      return make(start, white_space_end(byte_order_mark_length(lexer_.text)),
+                  TokenKind::Whitespace);
     }
     const Character first = character(start);
     if (is_unicode_ident_start(first.code_point)) {
@@ -473,11 +477,10 @@ class Scanner {
   Lexer& lexer_;
   const char* data_;
   size_t size_;
-  bool quiet_;
 };
 
 // The next token at a position before the end; updates position and glue.
-inline Token lex_one(Lexer& lexer) {
+[[gnu::always_inline]] inline Token lex_one(Lexer& lexer) {
   const uint32_t start = lexer.position;
   const bool glued = lexer.glue;
   const Scanned scanned = Scanner(lexer).scan(start);
