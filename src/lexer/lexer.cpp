@@ -223,9 +223,10 @@ class Scanner {
   }
 
   void report(std::string_view message, size_t start, size_t end) {
-    if constexpr (Unread) return;
-    lexer_.diagnostics.push_back(Diagnostic{message, static_cast<uint32_t>(start),
-                                            static_cast<uint32_t>(end), Severity::Error});
+    if constexpr (!Unread) {
+      lexer_.diagnostics.push_back(Diagnostic{message, static_cast<uint32_t>(start),
+                                              static_cast<uint32_t>(end), Severity::Error});
+    }
   }
 
   Scanned unexpected(size_t start, size_t end) {
