@@ -81,18 +81,20 @@ struct Scanned {
 };
 
 // The lexing of one token over the borrowed text. Every scan works on size_t
-// offsets and never reads at or past `size`.
+// offsets and never reads at or past `size`. With `Unread`, the position is inside text
+// SQL*Plus sends unread: the token ends at that text's end at the latest, and nothing is
+// reported.
+template <bool Unread>
 class Scanner {
  public:
-  // Inside text SQL*Plus sends unread, tokens end at that text's end and nothing is
-  // reported.
   explicit Scanner(Lexer& lexer)
       : lexer_(lexer),
         data_(lexer.text.data()),
-        size_(lexer.unread_end > lexer.position ? lexer.unread_end : lexer.text.size()),
-        quiet_(lexer.unread_end > lexer.position) {}
+        size_(Unread ? lexer.unread_end : lexer.text.size()) {}
 
-  Scanned scan(size_t start) {
+  // Inlined into lex_one, as lex_one is into each of its callers: the byte switch and
+  // the token loop around it then keep the lexer's state in registers.
+  [[gnu::always_inline]] Scanned scan(size_t start) {
     const unsigned char first = byte(start);
     if (lexer_.glue && starts_ident_char(start)) {
       return make(start, ident_chars_end(start), TokenKind::Ident);
@@ -221,9 +223,10 @@ class Scanner {
   }
 
   void report(std::string_view message, size_t start, size_t end) {
-    if (quiet_) return;
-    lexer_.diagnostics.push_back(Diagnostic{message, static_cast<uint32_t>(start),
-                                            static_cast<uint32_t>(end), Severity::Error});
+    if constexpr (!Unread) {
+      lexer_.diagnostics.push_back(Diagnostic{message, static_cast<uint32_t>(start),
+                                              static_cast<uint32_t>(end), Severity::Error});
+    }
   }
 
   Scanned unexpected(size_t start, size_t end) {
@@ -457,8 +460,11 @@ class Scanner {
   }
 
   Scanned scan_non_ascii(size_t start) {
+    // U+FEFF, written first in a file by some editors as a byte-order mark: there it is
+    // white space, anywhere else an unexpected character.
     if (start == 0 && byte_order_mark_length(lexer_.text) != 0) {
-      return make(start, white_space_end(BYTE_ORDER_MARK.size()), TokenKind::Whitespace);
+      return make(start, white_space_end(byte_order_mark_length(lexer_.text)),
+                  TokenKind::Whitespace);
     }
     const Character first = character(start);
     if (is_unicode_ident_start(first.code_point)) {
@@ -473,20 +479,33 @@ class Scanner {
   Lexer& lexer_;
   const char* data_;
   size_t size_;
-  bool quiet_;
 };
 
-// The next token at a position before the end; updates position and glue.
-inline Token lex_one(Lexer& lexer) {
+// The next token inside text SQL*Plus sends unread; updates position, glue and the end
+// of that text. Out of line: such text is rare.
+[[gnu::noinline]] Token lex_unread_one(Lexer& lexer) {
+  const uint32_t start = lexer.position;
+  const Scanned scanned = Scanner<true>(lexer).scan(start);
+  lexer.position = scanned.end;
+  lexer.glue = scanned.kind == TokenKind::Substitution;
+  if (scanned.end >= lexer.unread_end) lexer.unread_end = 0;
+  return Token{start, scanned.end, scanned.kind};
+}
+
+// The next token at a position before the end; updates position and glue, and shows
+// each significant token to the watch for a heading that opens text SQL*Plus sends
+// unread.
+[[gnu::always_inline]] inline Token lex_one(Lexer& lexer) {
+  if (lexer.unread_end != 0) [[unlikely]] {
+    return lex_unread_one(lexer);
+  }
   const uint32_t start = lexer.position;
   const bool glued = lexer.glue;
-  const Scanned scanned = Scanner(lexer).scan(start);
+  const Scanned scanned = Scanner<false>(lexer).scan(start);
   lexer.position = scanned.end;
   lexer.glue = scanned.kind == TokenKind::Substitution;
   const Token token{start, scanned.end, scanned.kind};
-  if (lexer.unread_end != 0) {
-    if (scanned.end >= lexer.unread_end) lexer.unread_end = 0;
-  } else if (!syntax::is_trivia(scanned.kind)) {
+  if (!syntax::is_trivia(scanned.kind)) {
     const uint32_t unread_end = watch_token(lexer.watch, lexer.text, token, glued);
     if (unread_end > scanned.end) lexer.unread_end = unread_end;
   }

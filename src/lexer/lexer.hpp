@@ -10,19 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "lexer/script_lines.hpp"
 #include "lexer/token.hpp"
 #include "lexer/unread_text.hpp"
 
 namespace veltrane::lexer {
-
-// U+FEFF in UTF-8. Written first in a file by some editors as a byte-order mark; there it
-// is trivia (part of a `Whitespace` token), anywhere else an unexpected character.
-inline constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
-
-// The length of the byte-order mark that `text` begins with: 3, or 0 when it has none.
-[[nodiscard]] constexpr uint32_t byte_order_mark_length(std::string_view text) {
-  return text.starts_with(BYTE_ORDER_MARK) ? static_cast<uint32_t>(BYTE_ORDER_MARK.size()) : 0;
-}
 
 // The lexer's messages, all errors: fixed texts that its diagnostics point at.
 inline constexpr std::string_view MSG_UNEXPECTED_CHARACTER = "unexpected character";

@@ -2,19 +2,7 @@
 
 #include <cstring>
 
-#include "lexer/lexer.hpp"
-
 namespace veltrane::lexer {
-
-bool only_blanks_before(std::string_view text, uint32_t offset) {
-  while (offset > 0 && is_blank_or_tab(text[offset - 1])) --offset;
-  return offset == 0 || text[offset - 1] == '\n' || offset == byte_order_mark_length(text);
-}
-
-bool only_blanks_after(std::string_view text, uint32_t offset) {
-  while (offset < text.size() && is_blank_tab_or_cr(text[offset])) ++offset;
-  return offset == text.size() || text[offset] == '\n';
-}
 
 uint32_t line_end(std::string_view text, uint32_t offset) {
   if (offset >= text.size()) return static_cast<uint32_t>(text.size());

@@ -21,13 +21,24 @@ namespace veltrane::lexer {
   return c == ' ' || c == '\t' || c == '\r';
 }
 
+// The length of the byte-order mark that `text` begins with: 3, or 0 when it has none.
+[[nodiscard]] constexpr uint32_t byte_order_mark_length(std::string_view text) {
+  return text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+}
+
 // Only blanks and tabs lie between the start of the line and `offset`; a byte-order mark
 // that begins the text counts as nothing. Looks back over blanks and tabs only, so no line
 // prefix is scanned twice.
-[[nodiscard]] bool only_blanks_before(std::string_view text, uint32_t offset);
+[[nodiscard]] inline bool only_blanks_before(std::string_view text, uint32_t offset) {
+  while (offset > 0 && is_blank_or_tab(text[offset - 1])) --offset;
+  return offset == 0 || text[offset - 1] == '\n' || offset == byte_order_mark_length(text);
+}
 
 // Only tabs, CRs and blanks lie between `offset` and the LF (or the end).
-[[nodiscard]] bool only_blanks_after(std::string_view text, uint32_t offset);
+[[nodiscard]] inline bool only_blanks_after(std::string_view text, uint32_t offset) {
+  while (offset < text.size() && is_blank_tab_or_cr(text[offset])) ++offset;
+  return offset == text.size() || text[offset] == '\n';
+}
 
 // Offset of the LF that ends the line holding `offset`, or the text's length.
 [[nodiscard]] uint32_t line_end(std::string_view text, uint32_t offset);

@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "lexer/script_lines.hpp"
 #include "lexer/token.hpp"
+#include "syntax/unicode.hpp"
 
 namespace veltrane::lexer {
 
@@ -73,15 +75,21 @@ struct UnreadTextWatch {
   if (watch.step == UnreadTextWatch::Step::Idle &&
       watch.inline_step == UnreadTextWatch::InlineStep::None) {
     switch (token.kind) {
-      case TokenKind::Ident:
-        // CREATE and MLE.
-        if (token.end - token.start != 6 && token.end - token.start != 3) return 0;
+      case TokenKind::Ident: {
+        const std::string_view word = text.substr(token.start, token.end - token.start);
+        if (!syntax::equals_word(word, "CREATE") && !syntax::equals_word(word, "MLE")) return 0;
         break;
+      }
       case TokenKind::Semicolon:
         watch.step = UnreadTextWatch::Step::StatementStart;
         return 0;
       case TokenKind::Slash:
       case TokenKind::Dot:
+        // Alone on its line, it ends a statement.
+        if (token.start > 0 && text[token.start - 1] != '\n' &&
+            !is_blank_or_tab(text[token.start - 1])) {
+          return 0;
+        }
         break;
       default:
         return 0;
