@@ -227,8 +227,14 @@ test('tokens: a list taller than a browser draws reaches its last token, and its
   assert.match(await page.textContent('#tokhead'), /^440004 tokens in statement 1 /);
   assert.deepEqual(await lastTokenRow(page), ['110002', '8', 'Ident', 't']);
   await page.$eval('#tokens', (box) => { box.scrollTop = box.scrollHeight / 2; });
-  const shown = await page.$$eval('#tokens tbody tr', (trs) => trs.filter((tr) => tr.getBoundingClientRect().top > 200 &&
-    tr.getBoundingClientRect().bottom < 800).map((tr) => tr.cells[0].textContent + ' ' + tr.cells[3].textContent));
+  // The rows are drawn on the scroll event: wait until the middle of the list is drawn.
+  const drawn = await page.waitForFunction(() => {
+    const rows = Array.from(document.querySelectorAll('#tokens tbody tr')).filter((tr) =>
+      tr.getBoundingClientRect().top > 200 && tr.getBoundingClientRect().bottom < 800)
+      .map((tr) => tr.cells[0].textContent + ' ' + tr.cells[3].textContent);
+    return rows.some((row) => Number(row.split(' ')[0]) > 50000) && rows;
+  }, null, WAIT);
+  const shown = await drawn.jsonValue();
   const n = Number(shown[0].split(' ')[0]);
   assert.ok(shown.length > 10 && n > 50000 && n < 60000, shown[0]);
   const run = Array.from({ length: shown.length }, (_, i) => n + i).flatMap((k) => [`${k} a${k}`, `${k} +`, `${k} 1`, `${k} ,`]);
