@@ -21,9 +21,10 @@
 
 namespace veltrane::resolve {
 
-// The owner and name under which a statement's object is resolved and its package
-// specification kept: the owner written in the CREATE, else `schema`, with the created
-// object's name; `schema` and no name when the statement creates no named object.
+// The owner and name under which a statement's object is resolved (and, for a package,
+// its package specification kept): the owner written in the CREATE, else `schema`, with
+// the created object's name; `schema` and no name when the statement creates no named
+// object.
 struct OwnerAndName {
   std::string owner;
   std::optional<std::string> name;
