@@ -70,56 +70,59 @@ uint32_t watch_inline(UnreadTextWatch& watch, std::string_view text, const Token
   return block_end_line(text, token.end, watch.close_found);
 }
 
+// The keywords of the headings: in step `from`, the word `word` leads to step `to`.
+struct WordStep {
+  Step from;
+  std::string_view word;
+  Step to;
+};
+
+constexpr std::array<WordStep, 15> WORD_STEPS = {{
+    {Step::Create, "PACKAGE", Step::UnitWord},
+    {Step::Create, "TYPE", Step::UnitWord},
+    {Step::Create, "PROCEDURE", Step::UnitNameStart},
+    {Step::Create, "FUNCTION", Step::UnitNameStart},
+    {Step::Create, "JAVA", Step::Java},
+    {Step::Create, "MLE", Step::Mle},
+    {Step::UnitWord, "BODY", Step::UnitNameStart},
+    {Step::UnitWord, "IF", Step::UnitIf},
+    {Step::UnitNameStart, "IF", Step::UnitIf},
+    {Step::UnitIf, "NOT", Step::UnitIfNot},
+    {Step::UnitIfNot, "EXISTS", Step::UnitNameStart},
+    {Step::Java, "SOURCE", Step::JavaHeading},
+    {Step::Java, "RESOURCE", Step::JavaHeading},
+    {Step::Java, "CLASS", Step::JavaHeading},
+    {Step::Mle, "MODULE", Step::ModuleHeading},
+}};
+
 // The heading steps; the end of the unread text when the token opens it, else 0.
 uint32_t watch_heading(UnreadTextWatch& watch, std::string_view text, const Token& token,
                        std::string_view word, bool glued) {
   const bool is_word = token.kind == TokenKind::Ident;
+  if (is_word) {
+    if (watch.step == Step::Create && equals_any(word, CREATE_MODIFIERS)) return 0;
+    for (const WordStep& row : WORD_STEPS) {
+      if (row.from == watch.step && equals_word(word, row.word)) {
+        watch.step = row.to;
+        watch.depth = 0;
+        return 0;
+      }
+    }
+  }
   switch (watch.step) {
     case Step::StatementStart:
     case Step::Idle:
-      break;
     case Step::Create:
-      if (!is_word) break;
-      if (equals_any(word, CREATE_MODIFIERS)) return 0;
-      if (equals_word(word, "PACKAGE") || equals_word(word, "TYPE")) {
-        watch.step = Step::UnitWord;
-        return 0;
-      } else if (equals_word(word, "PROCEDURE") || equals_word(word, "FUNCTION")) {
-        watch.step = Step::UnitNameStart;
-        return 0;
-      } else if (equals_word(word, "JAVA")) {
-        watch.step = Step::Java;
-        return 0;
-      } else if (equals_word(word, "MLE")) {
-        watch.step = Step::Mle;
-        return 0;
-      }
+    case Step::UnitIf:
+    case Step::UnitIfNot:
+    case Step::Java:
+    case Step::Mle:
       break;
     case Step::UnitWord:
-      if (is_word && equals_word(word, "BODY")) {
-        watch.step = Step::UnitNameStart;
-        return 0;
-      }
-      [[fallthrough]];
     case Step::UnitNameStart:
-      if (is_word && equals_word(word, "IF")) {
-        watch.step = Step::UnitIf;
-        return 0;
-      }
+    case Step::UnitNameDot:
       if (is_name_piece(token.kind)) {
         watch.step = Step::UnitName;
-        return 0;
-      }
-      break;
-    case Step::UnitIf:
-      if (is_word && equals_word(word, "NOT")) {
-        watch.step = Step::UnitIfNot;
-        return 0;
-      }
-      break;
-    case Step::UnitIfNot:
-      if (is_word && equals_word(word, "EXISTS")) {
-        watch.step = Step::UnitNameStart;
         return 0;
       }
       break;
@@ -132,27 +135,6 @@ uint32_t watch_heading(UnreadTextWatch& watch, std::string_view text, const Toke
       if (is_word && equals_word(word, "WRAPPED")) {
         watch.step = Step::Idle;
         return block_end(text, token);
-      }
-      break;
-    case Step::UnitNameDot:
-      if (is_name_piece(token.kind)) {
-        watch.step = Step::UnitName;
-        return 0;
-      }
-      break;
-    case Step::Java:
-      if (is_word && (equals_word(word, "SOURCE") || equals_word(word, "RESOURCE") ||
-                      equals_word(word, "CLASS"))) {
-        watch.step = Step::JavaHeading;
-        watch.depth = 0;
-        return 0;
-      }
-      break;
-    case Step::Mle:
-      if (is_word && equals_word(word, "MODULE")) {
-        watch.step = Step::ModuleHeading;
-        watch.depth = 0;
-        return 0;
       }
       break;
     case Step::JavaHeading:

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -176,15 +177,20 @@ constexpr LexCase LEX_CASES[] = {
      "unexpected character[3,4)"},
 };
 
-TEST(Lexer, Cases) {
-  for (const LexCase& lex_case : LEX_CASES) {
+// Lexes each case's text and checks the tokens `render` shows, the diagnostics and that
+// the tokens cover the text.
+void expect_lex_cases(std::span<const LexCase> cases,
+                      std::string (*render)(std::string_view, const std::vector<Token>&)) {
+  for (const LexCase& lex_case : cases) {
     SCOPED_TRACE(lex_case.name);
     const LexResult result = lex_text(lex_case.text);
-    EXPECT_EQ(render_tokens(lex_case.text, result.tokens), lex_case.tokens);
+    EXPECT_EQ(render(lex_case.text, result.tokens), lex_case.tokens);
     EXPECT_EQ(render_diagnostics(result.diagnostics), lex_case.diagnostics);
     expect_covering(lex_case.text, result);
   }
 }
+
+TEST(Lexer, Cases) { expect_lex_cases(LEX_CASES, render_tokens); }
 
 // Text SQL*Plus sends unread: only the tokens that quote or comment, the "/" and what
 // cannot be read are shown.
@@ -230,13 +236,7 @@ TEST(Lexer, UnreadTextOpensNothingPastItsEnd) {
       {"no }}: read as ever", "mle language js {{ 'a", "String«'a»", "unterminated string[19,21)"},
       {"{{ after anything else", "x {{ 'a }} ' ", "String«'a }} '»", ""},
   };
-  for (const LexCase& lex_case : CASES) {
-    SCOPED_TRACE(lex_case.name);
-    const LexResult result = lex_text(lex_case.text);
-    EXPECT_EQ(render_quoting_tokens(lex_case.text, result.tokens), lex_case.tokens);
-    EXPECT_EQ(render_diagnostics(result.diagnostics), lex_case.diagnostics);
-    expect_covering(lex_case.text, result);
-  }
+  expect_lex_cases(CASES, render_quoting_tokens);
 }
 
 TEST(Lexer, GlueFlagFollowsTokensAndSurvivesMoves) {
