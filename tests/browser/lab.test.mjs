@@ -501,6 +501,8 @@ test('files: every tab closed is offered in the footer, newest first, and reopen
   const names = () => page.$$eval('#tabs .tab .name', (tabs) => tabs.map((tab) => tab.textContent));
   await page.click('#new');
   await typeScript(page, 'select 1 from dual;');
+  // The new empty tab's answer may be the one typeScript saw: wait for the typed text's.
+  await page.waitForFunction(() => document.getElementById('summary').textContent.startsWith('1 statement '), null, WAIT);
   assert.equal(await page.textContent('#summary').then((text) => text.split(' · ').slice(0, 4).join(' · ')),
     '1 statement · 0 with errors · 0 warnings · 0 SQL*Plus commands');
   await page.click('#new');
