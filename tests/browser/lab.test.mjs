@@ -663,12 +663,15 @@ test('outline: a long outline is drawn where it is seen, a large node opens one 
     null, WAIT);
   await page.$eval('#outline', (box) => { box.scrollTop = box.scrollHeight / 2; });
   const scrolled = await page.$eval('#outline', (box) => box.scrollTop);
-  await page.waitForFunction(() => document.querySelectorAll('#outline .orow').length > 0, null, WAIT);
-  const row = await page.$$eval('#outline .orow', (rows) => {
+  // The rows are drawn again for the new scroll position a frame later: wait for one in view.
+  const row = await (await page.waitForFunction(() => {
     const box = document.getElementById('outline').getBoundingClientRect();
-    const seen = rows.find((r) => r.getBoundingClientRect().top > box.top + 40);
-    return seen.textContent;
-  });
+    const seen = [...document.querySelectorAll('#outline .orow')].find((r) => {
+      const top = r.getBoundingClientRect().top;
+      return top > box.top + 40 && top < box.bottom - 40;
+    });
+    return seen?.textContent;
+  }, null, WAIT)).jsonValue();
   await page.locator('#outline .orow', { hasText: row }).first().click();
   assert.equal(await page.$eval('#outline', (box) => box.scrollTop), scrolled);
   assert.equal(await page.$$eval('#outline .orow.picked', (rows) => rows.length), 1);
